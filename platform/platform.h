@@ -1,0 +1,201 @@
+// The operating-system services the updater stands on: files and folders, INI profile
+// functions, well-known folders, the single-instance guard, child processes, shortcuts and the
+// clock. Nothing outside platform/ calls the operating system.
+//
+// Paths. Every path handed in or out is an updater path: UTF-8, "\" and "/" both separators,
+// folders written with a trailing "\" by convention. NativePath() alone turns one into a path
+// of this machine; when the exact path does not exist it is resolved case-insensitively, one
+// component at a time (packages are authored on Windows, where names are case-blind).
+//
+// Failures. Operations documented "throws" raise kr::Failure with the run-time number the
+// original would have raised (53 file not found, 70 permission denied, 75 path/file access,
+// 76 path not found, ...). Queries never throw.
+//
+// Injection. All services go through Env. Tests install their own Env (usually a subclass of
+// the default that fails one call on purpose) with ScopedEnv.
+#pragma once
+
+#include <cstdint>
+#include <ctime>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/failure.h"
+
+namespace kr::platform {
+
+enum class ListKind {
+  kPlainFiles,       // plain files only: no folders, no hidden or system files
+  kWithDirectories,  // plain files and folders, no hidden or system entries
+};
+
+struct DirEntry {
+  std::string name;  // the entry's own name, without folder
+  bool is_directory = false;
+};
+
+struct FileAttributes {
+  bool exists = false;
+  bool is_directory = false;
+  bool read_only = false;  // the owner may not write it
+  bool hidden = false;     // its name begins with "."
+};
+
+// Local calendar time, as the run clock gives it.
+struct LocalTime {
+  int year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0;
+};
+
+class ChildProcess {
+ public:
+  virtual ~ChildProcess() = default;
+  // True once the child has ended. Never blocks.
+  virtual bool Ended() = 0;
+  virtual int ExitCode() const = 0;
+};
+
+class Env {
+ public:
+  virtual ~Env() = default;
+  // The real machine.
+  static Env& Default();
+
+  // --- Paths -------------------------------------------------------------------------------
+  // The native path for an updater path (see above). Does not check existence.
+  virtual std::string NativePath(std::string_view path);
+
+  // --- Listings (the run-time's pattern listing) -------------------------------------------
+  // Entries matching pattern. The last component may hold the wildcards "*" and "?", matched
+  // case-insensitively ("*.*" matches every name); a pattern ending in a separator lists the
+  // whole folder. "." and ".." never appear. Order: names sorted as the file system would
+  // list them (byte order of the native names). A missing folder gives an empty list.
+  virtual std::vector<DirEntry> List(std::string_view pattern, ListKind kind);
+  // Whether a listing of pattern returns any name, as the run-time's listing would. Under
+  // kWithDirectories a folder counts with or without its trailing separator, even when empty.
+  virtual bool Listed(std::string_view pattern, ListKind kind);
+  virtual FileAttributes Attributes(std::string_view path);
+
+  // --- File operations (all throw) --------------------------------------------------------
+  // Copies a file; an existing destination is replaced unless it is read-only (70).
+  virtual void CopyFile(std::string_view from, std::string_view to);
+  virtual void DeleteFile(std::string_view path);  // 53 when missing, 75 when read-only
+  virtual void Rename(std::string_view from, std::string_view to);  // 58 when `to` exists
+  virtual void MakeDirectory(std::string_view path);    // one level; 76 when the parent is missing
+  virtual void RemoveDirectory(std::string_view path);  // 75 when not empty
+  virtual void SetReadOnly(std::string_view path, bool read_only);
+  virtual std::string ReadFile(std::string_view path);  // whole file, bytes
+  // Replaces the file's content (created when missing; the folder must exist).
+  virtual void WriteFile(std::string_view path, std::string_view bytes);
+  // True when a running process holds the file open (found through the process table).
+  // The file is left unchanged.
+  virtual bool FileInUse(std::string_view path);
+
+  // --- Well-known folders: updater paths with a trailing "\", "" when unknown --------------
+  virtual std::string WindowsFolder();        // KR_WINDOWS_DIR
+  virtual std::string SystemFolder();         // KR_SYSTEM_DIR
+  virtual std::string CommonAppDataFolder();  // KR_COMMON_APPDATA_DIR (without "Kelmora\")
+  virtual std::string ProgramsFolder();       // KR_PROGRAMS_DIR (the Start menu's programs)
+  virtual std::string DesktopFolder();        // KR_DESKTOP_DIR
+  // The folder holding the running executable.
+  virtual std::string ExecutableFolder();
+
+  // --- Processes ---------------------------------------------------------------------------
+  // Starts a command line as the Windows shell would: a leading quoted program, or else the
+  // shortest space-separated prefix that names an existing program (also tried with ".exe"
+  // appended); the rest is split into arguments by the Windows rules. hidden: no window, no
+  // terminal input. Throws when the program cannot be found or started.
+  virtual std::unique_ptr<ChildProcess> StartProcess(std::string_view command_line,
+                                                     bool hidden);
+
+  // --- Shortcuts (freedesktop desktop entries stand in for .lnk files) ---------------------
+  // The file name a link gets on this platform: link_name + ".desktop".
+  virtual std::string ShortcutFileName(std::string_view link_name);
+  // Writes a desktop entry at path (an updater path ending in the shortcut file name) that
+  // starts target with arguments and shows icon. Replaces an existing file. Throws.
+  virtual void WriteShortcut(std::string_view path, std::string_view target,
+                             std::string_view arguments, std::string_view icon);
+
+  // --- Clock -------------------------------------------------------------------------------
+  // Local time now. KR_NOW ("yyyy-mm-dd hh:mm[:ss]") fixes it, for reproducible runs.
+  virtual LocalTime Now();
+};
+
+// The Env in force: Env::Default() unless a ScopedEnv is alive.
+Env& CurrentEnv();
+
+class ScopedEnv {
+ public:
+  explicit ScopedEnv(Env& env);
+  ~ScopedEnv();
+  ScopedEnv(const ScopedEnv&) = delete;
+  ScopedEnv& operator=(const ScopedEnv&) = delete;
+
+ private:
+  Env* previous_;
+};
+
+// Short forms of the services of CurrentEnv().
+std::string NativePath(std::string_view path);
+std::vector<DirEntry> List(std::string_view pattern, ListKind kind);
+bool Listed(std::string_view pattern, ListKind kind);
+FileAttributes Attributes(std::string_view path);
+void CopyFile(std::string_view from, std::string_view to);
+void DeleteFile(std::string_view path);
+void Rename(std::string_view from, std::string_view to);
+void MakeDirectory(std::string_view path);
+void RemoveDirectory(std::string_view path);
+std::string ReadFile(std::string_view path);
+void WriteFile(std::string_view path, std::string_view bytes);
+
+// --- Code page 932 ---------------------------------------------------------------------------
+// Conversions at the boundary of ANSI files (INI files, shortcut lists). Characters code page
+// 932 cannot hold become "?" on the way out; invalid bytes become U+FFFD on the way in.
+std::string Cp932ToUtf8(std::string_view bytes);
+std::string Utf8ToCp932(std::string_view text);
+
+// --- Profile functions (INI files in code page 932) -----------------------------------------
+// Stand-ins for the kernel's private-profile functions, with their observable behaviour:
+// section and key names match case-insensitively; blanks around keys and values are dropped;
+// a value enclosed in matching quotes loses them; lines beginning with ";" are comments; a
+// missing file, section or key gives the default (or an empty list). Nothing is cached: every
+// call reads the file, every write rewrites it.
+namespace profile {
+
+constexpr int kBufferSize = 32767;  // characters the updater's buffers hold, NUL included
+
+// The value of key, or default_value when the key is missing. The result is cut to fit
+// kBufferSize - 1 bytes of its code page 932 form, never inside a double-byte character.
+std::string GetString(std::string_view file, std::string_view section, std::string_view key,
+                      std::string_view default_value);
+// The key's value read as an integer (leading sign and decimal digits; parsing stops at the
+// first other character); default_value when the key is missing.
+int32_t GetInt(std::string_view file, std::string_view section, std::string_view key,
+               int32_t default_value);
+// The lines of a section ("key=value" as written, in file order, duplicates kept), as the
+// NUL-separated list the kernel returns (each entry ends in NUL, the list in a second NUL),
+// cut at kBufferSize.
+std::string GetSection(std::string_view file, std::string_view section);
+// The section names in file order, as a NUL-separated list like GetSection's.
+std::string GetSectionNames(std::string_view file);
+// Writes key=value in section, creating the file and the section when missing. key empty
+// (std::nullopt): removes the section. value std::nullopt: removes the key. Returns false when
+// the file cannot be written.
+bool WriteString(std::string_view file, std::string_view section,
+                 std::optional<std::string_view> key, std::optional<std::string_view> value);
+
+}  // namespace profile
+
+// --- Single-instance guard -------------------------------------------------------------------
+// Held for the life of the process by the first copy of the updater. Acquire returns nothing
+// when another running copy holds it. The lock lives in $XDG_RUNTIME_DIR (else /tmp).
+class InstanceGuard {
+ public:
+  static std::unique_ptr<InstanceGuard> Acquire(std::string_view name);
+  virtual ~InstanceGuard() = default;
+};
+
+}  // namespace kr::platform

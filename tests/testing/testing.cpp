@@ -1,0 +1,142 @@
+#include "tests/testing/testing.h"
+
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+
+#include "platform/platform.h"
+
+extern char** environ;
+
+namespace kr::testing {
+namespace fs = std::filesystem;
+
+TempDir::TempDir() {
+  std::string templ = (fs::temp_directory_path() / "kr-test-XXXXXX").string();
+  if (mkdtemp(templ.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
+  path_ = templ;
+}
+
+TempDir::~TempDir() {
+  std::error_code ignored;
+  // Tests may leave read-only files behind; make everything writable first.
+  for (auto it = fs::recursive_directory_iterator(path_, ignored);
+       it != fs::recursive_directory_iterator(); it.increment(ignored)) {
+    fs::permissions(it->path(), fs::perms::owner_all, fs::perm_options::add, ignored);
+  }
+  fs::remove_all(path_, ignored);
+}
+
+std::string TempDir::Native(std::string_view relative) const {
+  return (fs::path(path_) / fs::path(std::string(relative))).string();
+}
+
+void TempDir::Write(std::string_view relative, std::string_view bytes) const {
+  fs::path p = Native(relative);
+  fs::create_directories(p.parent_path());
+  std::ofstream out(p, std::ios::binary | std::ios::trunc);
+  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+}
+
+std::string TempDir::Read(std::string_view relative) const {
+  std::ifstream in(Native(relative), std::ios::binary);
+  std::ostringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+bool TempDir::Exists(std::string_view relative) const { return fs::exists(Native(relative)); }
+
+void TempDir::MakeDirs(std::string_view relative) const { fs::create_directories(Native(relative)); }
+
+namespace {
+const char* const kUnset = "\x01";
+}
+
+SandboxedFolders::SandboxedFolders() {
+  const std::pair<const char*, std::string> vars[] = {
+      {"KR_WINDOWS_DIR", windows()},        {"KR_SYSTEM_DIR", system()},
+      {"KR_COMMON_APPDATA_DIR", common_appdata()}, {"KR_PROGRAMS_DIR", programs()},
+      {"KR_DESKTOP_DIR", desktop()},        {"XDG_RUNTIME_DIR", root_.Native("run")},
+      {"HOME", root_.Native("home")},
+  };
+  for (const auto& [name, value] : vars) {
+    const char* old = std::getenv(name);
+    saved_.emplace_back(name, old ? old : kUnset);
+    root_.MakeDirs(fs::relative(value, root_.path()).string());
+    setenv(name, value.c_str(), 1);
+  }
+}
+
+SandboxedFolders::~SandboxedFolders() {
+  for (const auto& [name, value] : saved_) {
+    if (value == kUnset) {
+      unsetenv(name.c_str());
+    } else {
+      setenv(name.c_str(), value.c_str(), 1);
+    }
+  }
+}
+
+std::string ToCp932(std::string_view utf8) { return platform::Utf8ToCp932(utf8); }
+
+std::string BuiltProgram(std::string_view relative) {
+  const char* dir = std::getenv("KR_BUILD_DIR");
+  return std::string(dir ? dir : ".") + "/" + std::string(relative);
+}
+
+std::string SourceFile(std::string_view relative) {
+  const char* dir = std::getenv("KR_SOURCE_DIR");
+  return std::string(dir ? dir : ".") + "/" + std::string(relative);
+}
+
+ProcessResult RunProgram(const std::vector<std::string>& argv,
+                         const std::vector<std::string>& extra_env) {
+  std::vector<std::string> env_strings;
+  for (char** e = environ; *e != nullptr; ++e) env_strings.emplace_back(*e);
+  for (const auto& entry : extra_env) {
+    std::string name = entry.substr(0, entry.find('='));
+    std::erase_if(env_strings, [&](const std::string& s) { return s.rfind(name + "=", 0) == 0; });
+    env_strings.push_back(entry);
+  }
+  std::vector<char*> envp, args;
+  for (auto& s : env_strings) envp.push_back(s.data());
+  envp.push_back(nullptr);
+  std::vector<std::string> argv_copy = argv;
+  for (auto& s : argv_copy) args.push_back(s.data());
+  args.push_back(nullptr);
+
+  // Output goes to temporary files so that a chatty child can never block on a full pipe.
+  TempDir capture;
+  std::string out_path = capture.Native("out"), err_path = capture.Native("err");
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+  posix_spawn_file_actions_addopen(&actions, 1, out_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                   0600);
+  posix_spawn_file_actions_addopen(&actions, 2, err_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                   0600);
+  pid_t pid;
+  ProcessResult result;
+  if (posix_spawn(&pid, args[0], &actions, nullptr, args.data(), envp.data()) != 0) {
+    posix_spawn_file_actions_destroy(&actions);
+    result.err = "cannot start " + argv[0];
+    return result;
+  }
+  posix_spawn_file_actions_destroy(&actions);
+  int status = 0;
+  waitpid(pid, &status, 0);
+  result.exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+  result.out = capture.Read("out");
+  result.err = capture.Read("err");
+  return result;
+}
+
+}  // namespace kr::testing

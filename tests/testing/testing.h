@@ -1,0 +1,72 @@
+// Shared test fixtures: temporary folders and a sandboxed set of well-known folders, so that no
+// test touches the home folder or another test's files.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace kr::testing {
+
+// A fresh folder below the system's temporary folder, removed with everything in it.
+class TempDir {
+ public:
+  TempDir();
+  ~TempDir();
+  TempDir(const TempDir&) = delete;
+  TempDir& operator=(const TempDir&) = delete;
+
+  // Native path of the folder, without trailing separator.
+  const std::string& path() const { return path_; }
+  // The folder as an updater path, ending in "\".
+  std::string folder() const { return path_ + "\\"; }
+  // Native path of a file or folder inside ("a/b.txt").
+  std::string Native(std::string_view relative) const;
+  // Writes bytes to a file inside, creating its folders.
+  void Write(std::string_view relative, std::string_view bytes) const;
+  std::string Read(std::string_view relative) const;
+  bool Exists(std::string_view relative) const;
+  void MakeDirs(std::string_view relative) const;
+
+ private:
+  std::string path_;
+};
+
+// Points every well-known folder (KR_WINDOWS_DIR, KR_SYSTEM_DIR, KR_COMMON_APPDATA_DIR,
+// KR_PROGRAMS_DIR, KR_DESKTOP_DIR, XDG_RUNTIME_DIR, HOME) into a TempDir for its lifetime, and
+// restores the previous environment afterwards.
+class SandboxedFolders {
+ public:
+  SandboxedFolders();
+  ~SandboxedFolders();
+
+  const TempDir& root() const { return root_; }
+  std::string windows() const { return root_.Native("Windows"); }
+  std::string system() const { return root_.Native("Windows/System32"); }
+  std::string common_appdata() const { return root_.Native("ProgramData"); }
+  std::string programs() const { return root_.Native("Programs"); }
+  std::string desktop() const { return root_.Native("Desktop"); }
+
+ private:
+  TempDir root_;
+  std::vector<std::pair<std::string, std::string>> saved_;  // name, value ("\x01" when unset)
+};
+
+// Text in code page 932, for writing INI fixtures.
+std::string ToCp932(std::string_view utf8);
+
+// Path of a built program (KR_BUILD_DIR/<relative>), e.g. "app/kr-updater-cli".
+std::string BuiltProgram(std::string_view relative);
+// Path of a source file (KR_SOURCE_DIR/<relative>).
+std::string SourceFile(std::string_view relative);
+
+struct ProcessResult {
+  int exit_code = -1;
+  std::string out;
+  std::string err;
+};
+// Runs argv (no shell) with extra "NAME=value" environment entries, waits, captures output.
+ProcessResult RunProgram(const std::vector<std::string>& argv,
+                         const std::vector<std::string>& extra_env = {});
+
+}  // namespace kr::testing
