@@ -1,0 +1,458 @@
+// The database engine: a DAO-like object model over SQLite that speaks the Jet SQL dialect.
+//
+// One SQLite file stands for one Access database file (whatever its extension). The engine keeps
+// the DAO properties SQLite cannot hold (field types, sizes, Required, AllowZeroLength, default
+// values, validation rules, index names, attached tables, the password verifier) in catalog
+// tables of its own, listed by TableDefs as system tables whose names begin with "MSys".
+//
+// Handles. Database, TableDef, Field and Recordset are cheap handles onto shared objects; copies
+// refer to the same object. A default-constructed handle, or one whose object was closed, fails
+// every operation with kr::Failure 91 (object variable not set), so that in step-and-continue
+// code a step that depends on a failed open fails in turn. A database stays open until Close()
+// or until its last handle (recordsets and table definitions included) is released; closing
+// twice is harmless.
+//
+// Failures. Every operation raises kr::Failure with the DAO error number and the Japanese
+// description Jet shows (3024 file not found, 3031 not a valid password, 3078 table not found,
+// 3061 too few parameters, 3022 duplicate value, 3021 no current record, 3265 item not found,
+// ...). Nothing is logged or shown here; callers choose the regime.
+//
+// Threads: one thread at a time. The engine object is process-wide and created on first use.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/failure.h"
+
+namespace kr::db::engine {
+
+// --- DAO constants ------------------------------------------------------------------------------
+
+// Field.Type codes.
+enum FieldType : int {
+  kBoolean = 1,
+  kByte = 2,
+  kInteger = 3,
+  kLong = 4,
+  kCurrency = 5,
+  kSingle = 6,
+  kDouble = 7,
+  kDate = 8,
+  kBinary = 9,
+  kText = 10,
+  kLongBinary = 11,
+  kMemo = 12,
+};
+
+// OpenRecordset types (0 lets the engine choose as DAO does: a local table name opens the table
+// itself, a linked table or a statement opens a dynaset).
+enum RecordsetType : int {
+  kOpenDefault = 0,
+  kOpenTable = 1,
+  kOpenDynaset = 2,
+  kOpenSnapshot = 4,
+  kOpenForwardOnly = 8,
+};
+
+// Options of Execute and OpenRecordset (bit flags, DAO values).
+enum Option : int {
+  kDenyWrite = 1,
+  kReadOnly = 4,
+  kAppendOnly = 8,
+  kFailOnError = 128,  // Execute: raise on the first row that cannot change, undo the statement
+  kSeeChanges = 512,
+};
+
+// TableDef.Attributes bits.
+constexpr int32_t kSystemObject = static_cast<int32_t>(0x80000002u);
+constexpr int32_t kAttachedTable = 0x40000000;
+// Field.Attributes bits.
+constexpr int32_t kFixedField = 1;
+constexpr int32_t kVariableField = 2;
+constexpr int32_t kAutoIncrField = 16;
+constexpr int32_t kUpdatableField = 32;
+
+// --- Values -------------------------------------------------------------------------------------
+
+// A variant as DAO hands it out: Null or one typed value.
+class Value {
+ public:
+  enum class Kind : uint8_t {
+    kNull,
+    kBoolean,
+    kByte,
+    kInteger,   // 16-bit
+    kLong,      // 32-bit
+    kCurrency,  // 64-bit integer scaled by 10,000
+    kSingle,
+    kDouble,
+    kDate,  // OLE automation date: days since 1899-12-30, time as the fraction
+    kText,
+    kBinary,
+  };
+
+  Value() = default;  // Null
+  Value(bool b) : kind_(Kind::kBoolean), int_(b ? -1 : 0) {}
+  Value(int number) : kind_(Kind::kLong), int_(number) {}
+  Value(double number) : kind_(Kind::kDouble), real_(number) {}
+  Value(const char* text) : kind_(Kind::kText), text_(text) {}
+  Value(std::string text) : kind_(Kind::kText), text_(std::move(text)) {}
+  Value(std::string_view text) : kind_(Kind::kText), text_(text) {}
+
+  static Value Null() { return Value(); }
+  static Value Boolean(bool b) { return Value(b); }
+  static Value Byte(uint8_t number);
+  static Value Integer(int16_t number);
+  static Value Long(int32_t number);
+  static Value Currency(int64_t scaled);   // scaled by 10,000
+  static Value CurrencyOf(double number);  // rounded half-even to four decimals
+  static Value Single(float number);
+  static Value Double(double number);
+  static Value Date(double ole_days);
+  static Value DateOf(int year, int month, int day, int hour = 0, int minute = 0, int second = 0);
+  static Value Text(std::string text);
+  static Value Binary(std::string bytes);
+
+  Kind kind() const { return kind_; }
+  bool IsNull() const { return kind_ == Kind::kNull; }
+  // The DAO type code a field of this value's kind has (kText for Null).
+  int FieldTypeCode() const;
+  // True for numbers, Booleans, dates and texts that read as a number ("12.5", " 2009 ").
+  bool IsNumeric() const;
+
+  // Conversions as the language run-time makes them (CBool, CLng, CCur, CDbl, CDate, CStr).
+  // Null raises 94 (invalid use of Null); a text that is not a number or date raises 13
+  // (type mismatch); out of range raises 6 (overflow). Texts read "." as the decimal point.
+  bool ToBoolean() const;
+  int32_t ToLong() const;      // rounds half to even
+  int64_t ToCurrency() const;  // scaled by 10,000, rounded half to even
+  double ToDouble() const;
+  double ToDate() const;       // OLE days
+  std::string ToText() const;  // CStr: "True"/"False", 15 significant digits, yyyy/mm/dd
+
+  // Raw parts, for formatting: the integer of Boolean/Byte/Integer/Long/Currency (scaled), the
+  // number of Single/Double/Date, the bytes of Text/Binary.
+  int64_t integer() const { return int_; }
+  double real() const { return real_; }
+  const std::string& text() const { return text_; }
+
+  // Same kind and same content.
+  bool operator==(const Value& other) const;
+
+ private:
+  Kind kind_ = Kind::kNull;
+  int64_t int_ = 0;
+  double real_ = 0;
+  std::string text_;
+};
+
+// Calendar parts of an OLE date (seconds rounded), and back.
+struct DateParts {
+  int year = 1899, month = 12, day = 30, hour = 0, minute = 0, second = 0;
+};
+DateParts SplitDate(double ole_days);
+double MakeDate(const DateParts& parts);
+
+namespace internal {
+class DatabaseImpl;
+class TableDefImpl;
+class FieldImpl;
+class RecordsetImpl;
+}  // namespace internal
+
+// --- Fields -------------------------------------------------------------------------------------
+
+// A field of a table definition (its properties), of a recordset (its properties and the value
+// in the current row), or a new one from CreateField (not yet appended). Properties of a field
+// that belongs to a table can be read; changing them after the append raises 3219, except on a
+// new field of a new table definition.
+class Field {
+ public:
+  Field() = default;
+
+  std::string Name() const;
+  int Type() const;
+  int32_t Size() const;  // characters for text, bytes for numbers
+  int32_t Attributes() const;
+  bool Required() const;
+  bool AllowZeroLength() const;
+  std::string DefaultValue() const;    // a Jet expression text, "" when none
+  std::string ValidationRule() const;  // a Jet expression text, "" when none
+  // For a recordset field: the name of the table and column it comes from ("" for an
+  // expression). Others give their table's name and their own.
+  std::string SourceTable() const;
+  std::string SourceField() const;
+
+  void SetName(std::string_view name);
+  void SetType(int type);
+  void SetSize(int32_t size);
+  void SetAttributes(int32_t attributes);
+  void SetRequired(bool required);
+  void SetAllowZeroLength(bool allow);
+  void SetDefaultValue(std::string_view expression);
+  void SetValidationRule(std::string_view expression);
+
+  // Recordset fields only: the value in the current row (3021 without one); writing needs
+  // Edit or AddNew first (3020) and converts to the field's type (3421 when it cannot).
+  Value GetValue() const;
+  void SetValue(const Value& value);
+
+  explicit Field(std::shared_ptr<internal::FieldImpl> impl) : impl_(std::move(impl)) {}
+  const std::shared_ptr<internal::FieldImpl>& impl() const { return impl_; }
+
+ private:
+  std::shared_ptr<internal::FieldImpl> impl_;
+};
+
+// The Fields collection of a table definition or recordset, in column order.
+class FieldCollection {
+ public:
+  FieldCollection() = default;
+  int Count() const;
+  Field Item(int index) const;              // 3265 when out of range
+  Field Item(std::string_view name) const;  // case-insensitive; 3265 when missing
+  Field operator[](int index) const { return Item(index); }
+  Field operator[](std::string_view name) const { return Item(name); }
+  Field operator[](const char* name) const { return Item(std::string_view(name)); }
+  // Adds a field made by CreateField. On a table already in the database this adds the column
+  // (3191 when a field of that name exists). Recordset fields cannot be appended (3219).
+  void Append(const Field& field);
+  void Refresh();
+
+  class Iterator {
+   public:
+    Iterator(const FieldCollection* owner, int index) : owner_(owner), index_(index) {}
+    Field operator*() const { return owner_->Item(index_); }
+    Iterator& operator++() {
+      ++index_;
+      return *this;
+    }
+    bool operator!=(const Iterator& other) const { return index_ != other.index_; }
+
+   private:
+    const FieldCollection* owner_;
+    int index_;
+  };
+  Iterator begin() const { return Iterator(this, 0); }
+  Iterator end() const { return Iterator(this, Count()); }
+
+  // Internal: the owner is a table definition or a recordset.
+  explicit FieldCollection(std::shared_ptr<internal::TableDefImpl> table);
+  explicit FieldCollection(std::shared_ptr<internal::RecordsetImpl> recordset);
+
+ private:
+  std::shared_ptr<internal::TableDefImpl> table_;
+  std::shared_ptr<internal::RecordsetImpl> recordset_;
+};
+
+// --- Table definitions --------------------------------------------------------------------------
+
+// A table of the database (local, attached or system), or a new definition from CreateTableDef.
+// An attached table is a definition with Connect ";DataBase=<path>;PWD=<password>;" and
+// SourceTableName; it is checked and opened when a statement or recordset uses it, so a link
+// whose source has gone is listed but fails with 3024 when used.
+class TableDef {
+ public:
+  TableDef() = default;
+
+  std::string Name() const;
+  std::string Connect() const;
+  std::string SourceTableName() const;
+  int32_t Attributes() const;  // kSystemObject, kAttachedTable
+  // Rows of a local table (-1 for an attached one, as DAO gives).
+  int64_t RecordCount() const;
+  FieldCollection Fields() const;
+  // A new field, to be appended to Fields(). type 0 leaves it to SetType; size 0 takes the
+  // type's default (text 50 characters, as DAO gives; Jet DDL's bare TEXT is 255).
+  Field CreateField(std::string_view name = {}, int type = 0, int32_t size = 0) const;
+
+  void SetName(std::string_view name);  // only before the append (3219 afterwards)
+  void SetConnect(std::string_view connect);
+  void SetSourceTableName(std::string_view name);
+
+  explicit TableDef(std::shared_ptr<internal::TableDefImpl> impl) : impl_(std::move(impl)) {}
+  const std::shared_ptr<internal::TableDefImpl>& impl() const { return impl_; }
+
+ private:
+  std::shared_ptr<internal::TableDefImpl> impl_;
+};
+
+// The TableDefs collection: local, attached and system tables, ordered by name.
+class TableDefCollection {
+ public:
+  TableDefCollection() = default;
+  void Refresh();
+  int Count() const;
+  TableDef Item(int index) const;              // 3265 when out of range
+  TableDef Item(std::string_view name) const;  // case-insensitive; 3265 when missing
+  TableDef operator[](int index) const { return Item(index); }
+  TableDef operator[](std::string_view name) const { return Item(name); }
+  TableDef operator[](const char* name) const { return Item(std::string_view(name)); }
+  // Creates the table (or the link) of a definition from CreateTableDef. 3010 when a table of
+  // that name exists; 3264 when a local definition has no field.
+  void Append(const TableDef& table);
+  // Drops a table; for an attached table only the link goes.
+  void Delete(std::string_view name);
+
+  class Iterator {
+   public:
+    Iterator(const TableDefCollection* owner, int index) : owner_(owner), index_(index) {}
+    TableDef operator*() const { return owner_->Item(index_); }
+    Iterator& operator++() {
+      ++index_;
+      return *this;
+    }
+    bool operator!=(const Iterator& other) const { return index_ != other.index_; }
+
+   private:
+    const TableDefCollection* owner_;
+    int index_;
+  };
+  Iterator begin() const { return Iterator(this, 0); }
+  Iterator end() const { return Iterator(this, Count()); }
+
+  explicit TableDefCollection(std::shared_ptr<internal::DatabaseImpl> database);
+
+ private:
+  std::shared_ptr<internal::DatabaseImpl> database_;
+};
+
+// --- Recordsets ---------------------------------------------------------------------------------
+
+// Rows of a table or a statement. Table and dynaset recordsets hold the row ids of their rows
+// (a keyset) and read each row when it becomes current; snapshots of joins or aggregates stream
+// through a forward cursor. RecordCount has DAO's meaning: a table recordset knows its rows at
+// once, the others count the rows reached so far (1 right after opening when not empty; all of
+// them after MoveLast).
+class Recordset {
+ public:
+  Recordset() = default;
+
+  int Type() const;  // kOpenTable, kOpenDynaset, kOpenSnapshot, kOpenForwardOnly
+  bool Eof() const;
+  bool Bof() const;
+  void MoveFirst();  // 3021 on an empty recordset
+  void MoveLast();
+  void MoveNext();  // 3021 when already at the end
+  void MovePrevious();
+  int64_t RecordCount() const;
+  FieldCollection Fields() const;
+  // Field of the current row by name (rs!Name): same as Fields()[name].
+  Field operator[](std::string_view name) const;
+  Field operator[](const char* name) const { return (*this)[std::string_view(name)]; }
+  Field operator[](int index) const;
+
+  // Editing: Edit puts the current row in edit mode, AddNew a new row; Update saves it with the
+  // conversions and constraints of the table (3022 duplicate key, 3314 required, 3315 zero-length,
+  // 3163 too long, 3317 validation rule), CancelUpdate drops it. Delete removes the current row.
+  // Recordsets on joins, aggregates and snapshots are read-only (3027).
+  void Edit();
+  void AddNew();
+  void Update();
+  void CancelUpdate();
+  void Delete();
+  int EditMode() const;  // 0 none, 1 editing, 2 adding
+
+  // FindFirst/FindNext/FindLast/FindPrevious with a Jet condition on the recordset's fields.
+  // The current row moves to the match; without one NoMatch() is true and the current row is
+  // unchanged (DAO leaves it undefined).
+  void FindFirst(std::string_view criteria);
+  void FindNext(std::string_view criteria);
+  void FindLast(std::string_view criteria);
+  void FindPrevious(std::string_view criteria);
+  bool NoMatch() const;
+
+  // Table recordsets: the current index ("PrimaryKey" or another index name, case-insensitive;
+  // 3800 when missing) and Seek with "=", ">=", ">", "<=", "<" on its key columns.
+  std::string Index() const;
+  void SetIndex(std::string_view name);
+  void Seek(std::string_view comparison, const std::vector<Value>& keys);
+
+  void Close();
+
+  explicit Recordset(std::shared_ptr<internal::RecordsetImpl> impl) : impl_(std::move(impl)) {}
+  const std::shared_ptr<internal::RecordsetImpl>& impl() const { return impl_; }
+
+ private:
+  std::shared_ptr<internal::RecordsetImpl> impl_;
+};
+
+// --- Databases ----------------------------------------------------------------------------------
+
+class Database {
+ public:
+  Database() = default;
+
+  // The path the database was opened with, exactly as given.
+  std::string Name() const;
+  bool Exclusive() const;
+  bool ReadOnly() const;
+
+  // Runs one Jet SQL action statement (INSERT, UPDATE, DELETE, SELECT ... INTO, CREATE TABLE,
+  // CREATE INDEX, ALTER TABLE, DROP TABLE, DROP INDEX). Without kFailOnError a row that breaks
+  // a key, a required field, a zero-length rule, a field size, a validation rule or a type
+  // conversion is skipped and the statement goes on; with it the statement raises and changes
+  // nothing. Syntax errors (3075, 3134, 3144, ...), missing tables (3078) and unknown names
+  // (3061) raise in both cases.
+  void Execute(std::string_view sql, int options = 0);
+  // Rows changed by the last Execute.
+  int64_t RecordsAffected() const;
+
+  // A table name or a SELECT statement. type kOpenDefault chooses as DAO does.
+  Recordset OpenRecordset(std::string_view source, int type = kOpenDefault, int options = 0);
+
+  TableDefCollection TableDefs() const;
+  // A new table definition, not yet appended.
+  TableDef CreateTableDef(std::string_view name = {}, int32_t attributes = 0,
+                          std::string_view source_table = {}, std::string_view connect = {});
+
+  // Changes the database password (needs an exclusive open; 3031 when old is wrong, 3621 on a
+  // shared open). An empty new password removes it.
+  void NewPassword(std::string_view old_password, std::string_view new_password);
+
+  // Closes the database and every recordset on it. Harmless when already closed.
+  void Close();
+  bool IsOpen() const;
+
+  explicit Database(std::shared_ptr<internal::DatabaseImpl> impl) : impl_(std::move(impl)) {}
+  const std::shared_ptr<internal::DatabaseImpl>& impl() const { return impl_; }
+
+ private:
+  std::shared_ptr<internal::DatabaseImpl> impl_;
+};
+
+// --- The engine ---------------------------------------------------------------------------------
+
+// Opens a database. path is an updater path ("\" separators). connect: "" or ";PWD=secret;"
+// (keys case-insensitive, the closing ";" optional). A database without a password accepts any
+// PWD. Errors: 3024 no such file, 3031 wrong or missing password, 3343 not a database of ours or
+// damaged, 3045 in use (opened exclusively here, or an exclusive open of a file open here),
+// 3051 a read-only file opened for writing.
+Database OpenDatabase(std::string_view path, bool exclusive = false, bool read_only = false,
+                      std::string_view connect = {});
+
+// Creates an empty database file (3204 when the file exists). password "" means none.
+Database CreateDatabase(std::string_view path, std::string_view password = {});
+
+// The process-wide engine object; OpenDatabase and CreateDatabase above go through it.
+class DBEngine {
+ public:
+  static DBEngine& Instance();  // created on first use
+  Database OpenDatabase(std::string_view path, bool exclusive = false, bool read_only = false,
+                        std::string_view connect = {});
+  Database CreateDatabase(std::string_view path, std::string_view password = {});
+  // Number of databases this process has open (for tests and diagnostics).
+  int OpenCount() const;
+
+  DBEngine(const DBEngine&) = delete;
+  DBEngine& operator=(const DBEngine&) = delete;
+
+ private:
+  DBEngine() = default;
+};
+
+}  // namespace kr::db::engine
