@@ -1,0 +1,133 @@
+// The DAO/Jet error numbers the engine raises, with the descriptions a Japanese Access user
+// sees. Every engine failure is a kr::Failure made here, so number, Japanese description and
+// English log text stay consistent. Internal to db/engine (callers above it see kr::Failure).
+//
+// Descriptions may hold the placeholders "|1" and "|2" (Jet's own notation), replaced by the
+// arguments of DaoFailure.
+//
+// Errors raised inside SQLite by the engine's SQL functions travel as the SQLite error message
+// "jet:<number>:<Japanese description>" (JetSqlErrorText builds it, sqlite3_result_error
+// carries it); FailureFromSqliteMessage turns such a message back into the Failure.
+#pragma once
+
+#include <cstddef>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "platform/failure.h"
+
+namespace kr::db::engine {
+
+enum DaoError : int {
+  // Numbers below 3000 are the run-time's own, raised by expression functions.
+  kJetInvalidCall = 5,  // Mid(x, 0), Left(x, -1)
+  kJetOverflow = 6,     // CInt(40000)
+  kJetDivisionByZero = 11,
+  kJetInvalidPattern = 93,  // Like pattern with an unclosed "["
+  kJetInvalidUseOfNull = 94,
+
+  kDaoInvalidArgument = 3001,
+  kDaoTableExists = 3010,
+  kDaoObjectNotFound = 3011,
+  kDaoUpdateWithoutEdit = 3020,
+  kDaoNoCurrentRecord = 3021,
+  kDaoDuplicateValue = 3022,
+  kDaoFileNotFound = 3024,
+  kDaoDiskFull = 3026,
+  kDaoReadOnly = 3027,
+  kDaoNotValidPassword = 3031,
+  kDaoDiskOrNetworkError = 3043,
+  kDaoNotValidPath = 3044,
+  kDaoFileInUse = 3045,
+  kDaoCannotOpenFile = 3051,
+  kDaoTooFewParameters = 3061,
+  kDaoQueryExpressionSyntax = 3075,
+  kDaoInputTableNotFound = 3078,
+  kDaoAmbiguousField = 3079,
+  kDaoUndefinedFunction = 3085,
+  kDaoNotInAggregate = 3122,
+  kDaoInvalidName = 3125,
+  kDaoInvalidBracketing = 3126,
+  kDaoInvalidStatement = 3129,
+  kDaoFromClauseSyntax = 3131,
+  kDaoInsertSyntax = 3134,
+  kDaoJoinSyntax = 3135,
+  kDaoMissingSemicolon = 3137,
+  kDaoOrderBySyntax = 3138,
+  kDaoSelectSyntax = 3141,
+  kDaoCharactersAfterEnd = 3142,
+  kDaoUnionSyntax = 3143,
+  kDaoUpdateSyntax = 3144,
+  kDaoWhereSyntax = 3145,
+  kDaoFieldTooSmall = 3163,
+  kDaoIsamNotFound = 3170,
+  kDaoFieldDefinedTwice = 3191,
+  kDaoDatabaseExists = 3204,
+  kDaoTableLocked = 3211,
+  kDaoInvalidOperation = 3219,
+  kDaoOperationNotSupported = 3251,
+  kDaoInvalidFieldType = 3259,
+  kDaoItemNotFound = 3265,
+  kDaoPropertyNotFound = 3270,
+  kDaoPrimaryKeyExists = 3283,
+  kDaoConstraintSyntax = 3289,
+  kDaoCreateTableSyntax = 3290,
+  kDaoCreateIndexSyntax = 3291,
+  kDaoFieldDefinitionSyntax = 3292,
+  kDaoAlterTableSyntax = 3293,
+  kDaoDropSyntax = 3295,
+  kDaoFieldRequired = 3314,
+  kDaoZeroLengthNotAllowed = 3315,
+  kDaoValidationRule = 3316,
+  kDaoUnrecognizedFormat = 3343,
+  kDaoQueryTooComplex = 3360,
+  kDaoCannotAppendExisting = 3367,
+  kDaoNoTableOrConstraint = 3371,
+  kDaoIndexExists = 3375,
+  kDaoTableDoesNotExist = 3376,
+  kDaoFieldExists = 3380,
+  kDaoObjectInvalid = 3420,
+  kDaoTypeMismatch = 3464,
+};
+
+// The Japanese description template of a number ("" when the catalogue lacks it).
+std::string_view DaoDescriptionTemplate(int number);
+// The English template, for the log ("" when unknown).
+std::string_view DaoEnglishTemplate(int number);
+
+// The description with "|1" and "|2" (a lone "|" counts as "|1") replaced by the arguments.
+std::string DaoDescription(int number, std::string_view arg1 = {}, std::string_view arg2 = {});
+
+// A failure with the catalogue's description. detail, when given, is appended to the English
+// log text (for example the statement or a position).
+Failure DaoFailure(int number, std::string_view arg1 = {}, std::string_view arg2 = {},
+                   std::string_view detail = {});
+
+// The variants of error 3075 ("... in query expression '|'"), all under the one number.
+enum class ExpressionSyntax {
+  kMissingOperator,   // a = = 1, a b, a =
+  kString,            // unterminated '...' or "..."
+  kDate,              // #2020/13/45#, unterminated #...
+  kExtraParenthesis,  // a)
+  kMissingBracket,    // (a, [a, f(a
+  kComma,             // a, b where one expression is expected
+  kArgumentCount,     // Left(a)
+  kInvalidDot,        // a.b.c, a.(b)
+  kPattern,           // Like '[a'
+};
+
+// Error 3075 for expression (the text of the query expression, as Jet quotes it); position is
+// the 1-based character position in the statement where parsing stopped, for the log.
+Failure ExpressionFailure(ExpressionSyntax kind, std::string_view expression, size_t position);
+
+// "jet:<number>:<description>" for sqlite3_result_error inside an SQL function.
+std::string JetSqlErrorText(int number, std::string_view arg1 = {});
+// The failure carried by an SQLite error message made by JetSqlErrorText; nothing for any
+// other message.
+std::optional<Failure> FailureFromSqliteMessage(std::string_view message);
+
+// 1-based character position (UTF-8 code points) of a byte offset in text.
+size_t CharacterPosition(std::string_view text, size_t byte_offset);
+
+}  // namespace kr::db::engine
