@@ -1,0 +1,231 @@
+// ApplyFileAction as a table of keyword rows, tested in order; the first row whose keyword
+// matches applies the line. Every file operation is a Step (its failure stays pending and may
+// reach the error block); every operation of the updater is a Call (it handles its own failures
+// and clears the pending one), which is what decides which failures a row reports.
+#include <array>
+#include <string>
+
+#include "manifest/manifest.h"
+#include "platform/failure.h"
+#include "platform/platform.h"
+
+namespace kr::manifest {
+namespace {
+
+using platform::ListKind;
+
+constexpr std::string_view kInstalling = "をインストール中...";
+constexpr std::string_view kDeleting = "を削除中...";
+constexpr std::string_view kCopyingFiles = "ファイルコピー中...";
+constexpr std::string_view kCrLf = "\r\n";
+
+// One line being applied, with the values every row derives from it.
+struct FileAction {
+  FileAction(RunContext& run, ui::Ui& ui, StepAndContinue& steps, std::string_view file,
+             std::string_view destination, std::string_view keyword,
+             std::string_view keyword_as_written)
+      : run(run),
+        ui(ui),
+        steps(steps),
+        file(file),
+        destination(destination),
+        keyword(keyword),
+        keyword_as_written(keyword_as_written) {}
+
+  RunContext& run;
+  ui::Ui& ui;
+  StepAndContinue& steps;
+  std::string file;
+  std::string destination;
+  std::string keyword;  // upper-cased, cut to its first ";" part
+  std::string keyword_as_written;
+  std::array<std::string, 4> args;  // the upper-cased field's ";" parts 0 to 3
+  std::string name;                 // file without its package sub-folders
+  std::string source;               // PackageFolder & file
+  std::string target;               // destination & name
+};
+
+bool Exists(const std::string& path) { return platform::Listed(path, ListKind::kPlainFiles); }
+
+void DeleteIfExists(FileAction& a, const std::string& path) {
+  if (Exists(path)) a.steps.Step([&] { platform::DeleteFile(path); });
+}
+
+// Every copy first removes an existing file at the path it copies to.
+void CopyReplacing(FileAction& a, const std::string& from, const std::string& to) {
+  DeleteIfExists(a, to);
+  a.steps.Step([&] { platform::CopyFile(from, to); });
+}
+
+// --- Rows ---------------------------------------------------------------------------------------
+
+void InstallAndRegister(FileAction& a) {
+  a.ui.SetWaitLabel(1, a.destination + a.name + std::string(kInstalling));
+  CopyReplacing(a, a.source, a.target);
+  std::string command;
+  if (a.keyword == "AEXE") {
+    command = a.destination + a.name + " /RegServer";
+  } else {
+    command = a.steps.Call([&] { return support::GetSystemFolder(a.run); }) +
+              "Regsvr32 /sOptions " + a.destination + a.name;
+  }
+  a.steps.Call([&] { return RunAndWait(a.ui, command, 0); });
+}
+
+// The database toolkit supplies the TABLE family ("TABLE(OPENCHK)", "TABLE", "TABLECOPY",
+// "TABLECOPYVERSION"). Until then their lines do nothing, and never reach the plain copy.
+void TableRowPlaceholder(FileAction& a) {
+  LogLine("ApplyFileAction: " + a.keyword + " needs the database toolkit; line not applied");
+}
+
+void BackupOld(FileAction& a) {
+  a.ui.SetWaitLabel(1, kCopyingFiles);
+  std::string backup = a.destination + BackupName(a.name, a.run.run_stamp);
+  DeleteIfExists(a, backup);
+  if (Exists(a.target)) a.steps.Step([&] { platform::CopyFile(a.target, backup); });
+}
+
+void ReplaceOldSystemComponent(FileAction& a) {
+  if (!Exists(a.target)) return;
+  if (a.steps.Call([] { return support::GetPlatformId(); }) != 1) return;
+  if (a.steps.Call([&] { return support::GetFileVersion(a.target, true); }) != "5.1.2600.0") return;
+  CopyReplacing(a, a.source, a.target);
+}
+
+void Delete(FileAction& a) {
+  if (!Exists(a.target)) return;
+  a.ui.SetWaitLabel(1, a.name + std::string(kDeleting));
+  a.steps.Step([&] { platform::DeleteFile(a.target); });
+}
+
+void RemoveFolder(FileAction& a) {
+  a.ui.SetWaitLabel(1, a.destination + std::string(kDeleting));
+  a.steps.Call([&] { DeleteFolderTree(a.ui, a.destination); });
+}
+
+void RepairShortcuts(FileAction& a) {
+  a.steps.Call([&] { RepairShortcut(a.run, a.ui, a.destination + a.name); });
+}
+
+// The field is split again as written, so that section, key and value keep their letter case.
+// A missing part means the write cannot be called: that is the failure reported.
+void PutXml(FileAction& a) {
+  std::vector<std::string> parts = support::Split(a.keyword_as_written, ";");
+  std::string section, key, value;
+  bool have_parts = a.steps.Step([&] {
+    if (parts.size() < 4) {
+      throw Failure::Runtime(kErrSubscript, "PUTXMLSETTING needs section;key;value");
+    }
+    section = parts[1];
+    key = parts[2];
+    value = parts[3];
+  });
+  if (!have_parts) return;
+  a.steps.Call([&] {
+    support::PutXmlSetting(a.run.install_folder + "KelmoraSetting.xml", section, key, value);
+  });
+}
+
+void CopyPattern(FileAction& a) {
+  bool recursive = a.keyword == "FILECOPYSUBDIR";
+  a.steps.Call([&] { CopyFolderTree(a.ui, a.source, a.destination, recursive, true); });
+}
+
+// The plain copy; SAVEOLD, NOTOVERWRITE and EXECHECKVERSION modify it.
+void CopySingleFile(FileAction& a) {
+  a.ui.SetWaitLabel(1, a.name + std::string(kInstalling));
+  bool copy = true;
+  if (a.keyword == "SAVEOLD") {
+    std::string backup = a.destination + BackupName(a.name, a.run.run_stamp);
+    DeleteIfExists(a, backup);
+    if (Exists(a.target)) a.steps.Step([&] { platform::Rename(a.target, backup); });
+  } else if (a.keyword == "NOTOVERWRITE") {
+    if (Exists(a.target)) copy = false;
+  } else if (a.keyword == "EXECHECKVERSION") {
+    if (Exists(a.target)) {
+      std::string installed =
+          a.steps.Call([&] { return support::GetFileVersion(a.target, false); });
+      int32_t have = a.steps.Call([&] { return support::VersionToNumber(installed); });
+      int32_t want = a.steps.Call([&] { return support::VersionToNumber(a.args[1]); });
+      if (have >= want) copy = false;
+    }
+  }
+  if (copy) CopyReplacing(a, a.source, a.target);
+}
+
+// --- The table ----------------------------------------------------------------------------------
+
+struct Row {
+  bool (*matches)(const FileAction&);
+  void (*apply)(FileAction&);
+};
+
+constexpr std::array<Row, 14> kRows = {{
+    {[](const FileAction& a) { return a.keyword == "DLL" || a.keyword == "OCX"; },
+     InstallAndRegister},
+    {[](const FileAction& a) { return a.keyword == "AEXE"; }, InstallAndRegister},
+    {[](const FileAction& a) { return a.keyword == "TABLE(OPENCHK)"; }, TableRowPlaceholder},
+    {[](const FileAction& a) { return a.keyword == "TABLE"; }, TableRowPlaceholder},
+    {[](const FileAction& a) { return a.keyword == "TABLECOPY"; }, TableRowPlaceholder},
+    {[](const FileAction& a) { return a.keyword == "TABLECOPYVERSION"; }, TableRowPlaceholder},
+    {[](const FileAction& a) { return a.keyword == "BACKUPOLD"; }, BackupOld},
+    {[](const FileAction& a) { return a.keyword == "REGSVR32"; }, ReplaceOldSystemComponent},
+    {[](const FileAction& a) { return a.keyword == "DELETE"; }, Delete},
+    {[](const FileAction& a) { return a.keyword == "RMDIR"; }, RemoveFolder},
+    {[](const FileAction& a) { return a.keyword == "REPAIRSHORTCUT"; }, RepairShortcuts},
+    {[](const FileAction& a) { return a.keyword == "PUTXMLSETTING"; }, PutXml},
+    {[](const FileAction& a) { return a.file.find('*') != std::string::npos; }, CopyPattern},
+    {[](const FileAction&) { return true; }, CopySingleFile},
+}};
+
+// A line without a file creates its destination folder (one level).
+void MakeDestination(FileAction& a) {
+  if (a.destination.empty()) return;
+  if (platform::Listed(a.destination, ListKind::kWithDirectories)) return;
+  a.steps.Step([&] { platform::MakeDirectory(a.destination); });
+}
+
+std::string ErrorBlock(const FileAction& a, const Failure& failure) {
+  return a.destination + a.name + std::string(kCrLf) +
+         "エラー番号=" + std::to_string(failure.number()) + std::string(kCrLf) +
+         "エラー内容=" + failure.description() + std::string(kCrLf) + std::string(kCrLf);
+}
+
+}  // namespace
+
+std::string BackupName(std::string_view name, std::string_view run_stamp) {
+  return std::string(name.substr(0, name.find('.'))) + std::string(run_stamp) + ".old";
+}
+
+std::string ApplyFileAction(RunContext& run, ui::Ui& ui, std::string_view file,
+                            std::string_view destination, std::string_view keyword_upper,
+                            std::string_view keyword_as_written) {
+  StepAndContinue steps("ApplyFileAction");
+  FileAction a(run, ui, steps, file, destination, keyword_upper, keyword_as_written);
+  a.name = support::GetFileNamePart(a.file);
+
+  if (a.file.empty()) {
+    MakeDestination(a);
+  } else {
+    if (a.keyword.find(';') != std::string::npos) {
+      std::vector<std::string> parts = support::Split(a.keyword, ";");
+      for (size_t i = 0; i < a.args.size() && i < parts.size(); ++i) a.args[i] = parts[i];
+      a.keyword = a.args[0];
+    }
+    a.source = run.package_folder + a.file;
+    a.target = a.destination + a.name;
+    for (const Row& row : kRows) {
+      if (row.matches(a)) {
+        row.apply(a);
+        break;
+      }
+    }
+  }
+
+  if (!steps.failed()) return {};
+  std::string block = ErrorBlock(a, *steps.pending());
+  steps.Clear();
+  return block;
+}
+
+}  // namespace kr::manifest

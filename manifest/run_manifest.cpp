@@ -1,0 +1,136 @@
+#include <string>
+#include <vector>
+
+#include "manifest/manifest.h"
+#include "platform/failure.h"
+#include "platform/platform.h"
+
+namespace kr::manifest {
+namespace {
+
+using platform::ListKind;
+
+constexpr std::string_view kUpdatingVersion = "バージョン情報を更新中...";
+constexpr std::string_view kCreatingShortcut = "ショートカットを作成中...";
+constexpr std::string_view kDefaultEndMessage = "アップデートが完了しました。";
+constexpr std::string_view kDefaultErrorEndMessage = "アップデート時にエラーが発生しました。";
+
+std::vector<std::string> SectionLines(support::clsIniFile& ini, const std::string& section) {
+  ini.Section(section);
+  std::vector<std::string> lines;
+  int32_t count = ini.EnumSectionString(lines);
+  lines.resize(count > 0 ? static_cast<size_t>(count) : 0);
+  return lines;
+}
+
+// Values 2, 3, ... joined again, so that commas inside the keyword field survive.
+std::string KeywordField(const std::vector<std::string>& values) {
+  std::string field = values[2];
+  for (size_t i = 3; i < values.size(); ++i) field += "," + values[i];
+  return field;
+}
+
+void FilesPass(RunContext& run, ui::Ui& ui, support::clsIniFile& ini, StepAndContinue& steps,
+               std::string& error_log) {
+  for (const std::string& line : SectionLines(ini, "Bootstrap Files")) {
+    std::vector<std::string> values = ParseManifestValues(line);
+    if (values.size() >= 2) values[1] = ExpandPathMacros(run, values[1]);
+    if (values.size() < 3) {
+      LogLine("RunManifest: manifest line with fewer than three values skipped: " + line);
+      continue;
+    }
+    std::string keyword = KeywordField(values);
+    error_log += steps.Call([&] {
+      return ApplyFileAction(run, ui, values[0], values[1], support::UpperCase(keyword), keyword);
+    });
+  }
+}
+
+void RoutinePass(RunContext& run, ui::Ui& ui, support::clsIniFile& ini, StepAndContinue& steps,
+                 RoutineRegistry& routines) {
+  for (const std::string& line : SectionLines(ini, "Function")) {
+    std::vector<std::string> values = ParseManifestValues(line);
+    // A line must name its phase; a line without one is not an AFTER line.
+    if (values.size() < 2 || support::UpperCase(values[1]) != "AFTER") continue;
+    if (values.size() > 2) ui.SetWaitLabel(1, values[2]);
+    std::string_view argument = values.size() > 3 ? std::string_view(values[3]) : "";
+    bool known = steps.Call([&] { return routines.Run(values[0], argument, run, ui); });
+    if (!known && !steps.failed()) LogLine("RunManifest: no update routine named " + values[0]);
+  }
+}
+
+void FinishingSteps(RunContext& run, ui::Ui& ui, support::clsIniFile& ini, StepAndContinue& steps) {
+  ui.SetWaitLabel(1, kUpdatingVersion);
+  ini.Section("Bootstrap");
+
+  std::string settings_database = run.install_folder + "File\\KrSet.mdb";
+  if (CarriesVersionText(run.inst_model) &&
+      platform::Listed(settings_database, ListKind::kPlainFiles)) {
+    std::string statement = VersionTextStatement(run.exe_year, ini.GetString("ExeVersion", ""));
+    steps.Call([&] { WriteVersionText(settings_database, statement); });
+  }
+
+  std::string cab_file = ini.GetString("CabFile", "");
+  if (!cab_file.empty()) {
+    std::string cab_path = support::GetWindowsFolder(run) + cab_file;
+    if (platform::Listed(cab_path, ListKind::kPlainFiles)) {
+      steps.Step([&] { platform::DeleteFile(cab_path); });
+    }
+  }
+
+  std::string shortcut = ini.GetString("ShortCut", "");
+  if (!shortcut.empty()) {
+    ui.SetWaitLabel(1, kCreatingShortcut);
+    std::string exe_name = ini.GetString("ExeName", "");
+    std::string exe_title = ini.GetString("ExeTitle", "");
+    steps.Call([&] { CreateDesktopShortcut(run.install_folder + exe_name, shortcut, exe_title); });
+  }
+}
+
+}  // namespace
+
+std::vector<std::string> ParseManifestValues(std::string_view line) {
+  size_t equals = line.find('=');
+  std::string_view values = equals == std::string_view::npos ? line : line.substr(equals + 1);
+  return support::Split(values, ",");
+}
+
+bool CarriesVersionText(int32_t inst_model) {
+  return (inst_model >= 10 && inst_model <= 99) || (inst_model >= 320 && inst_model <= 399);
+}
+
+std::string VersionTextStatement(int16_t exe_year, std::string_view exe_version) {
+  return "UPDATE Environ SET SetName='" + std::to_string(exe_year) + "," +
+         std::string(exe_version) + "' WHERE ID=61;";
+}
+
+ManifestOutcome RunManifest(RunContext& run, ui::Ui& ui, RoutineRegistry& routines, bool unload) {
+  ManifestOutcome outcome;
+  if (run.install_folder.empty()) return outcome;
+  outcome.ran = true;
+
+  ui.ShowWait(run.title);
+  ui.SetBusy(true);
+  StepAndContinue steps("RunManifest");
+  support::clsIniFile ini;
+  ini.FileName(run.package_folder + "KrInst.ini");
+  ui.SetWaitLabel(1, "");
+
+  FilesPass(run, ui, ini, steps, outcome.error_log);
+  RoutinePass(run, ui, ini, steps, routines);
+  FinishingSteps(run, ui, ini, steps);
+
+  if (outcome.error_log.empty()) {
+    ui.SetWaitLabel(0, ini.GetString("DispEndMsg", kDefaultEndMessage));
+    ui.SetWaitLabel(1, "");
+  } else {
+    ui.SetWaitLabel(0, ini.GetString("DispEndErrMsg", kDefaultErrorEndMessage));
+    ui.SetWaitLabel(1, outcome.error_log);
+  }
+  ui.EnableWaitOk();
+  ui.SetBusy(false);
+  if (unload) ui.UnloadWait();
+  return outcome;
+}
+
+}  // namespace kr::manifest

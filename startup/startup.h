@@ -1,0 +1,144 @@
+// Start-up and run control: Main's start-up sequence, the run-wide values, the edition settings
+// lookup and the install-folder dialog frmMlDir, which drives the run when start-up does not
+// update unattended.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "manifest/manifest.h"
+#include "platform/platform.h"
+#include "support/support.h"
+#include "ui/ui.h"
+
+namespace kr::startup {
+
+// --- Run-wide values ----------------------------------------------------------------------------
+
+// The two-letter edition code of a model: 0-99 "TN", 100-199 "TR", 300-399 "TW", 400-499 "TS",
+// anything else "".
+std::string EditionCode(int32_t inst_model);
+
+// RunStamp: a local time written yyyyMMddhhnn (12 digits).
+std::string FormatRunStamp(const platform::LocalTime& time);
+// RunStamp of the run clock's current time.
+std::string RunStamp();
+
+struct CalendarDate {
+  int year = 0, month = 0, day = 0;
+  bool operator==(const CalendarDate&) const = default;
+};
+// UpdateDay read as a date: year/month/day or year-month-day (four-digit year, one- or two-digit
+// month and day), optionally followed by a time h:mm or h:mm:ss. Anything else gives nothing.
+std::optional<CalendarDate> ParseUpdateDay(std::string_view text);
+// Whether update_day falls on now's calendar date; a text that is not a date never does.
+bool IsToday(std::string_view update_day, const platform::LocalTime& now);
+
+// Steps 7 to 10 of start-up: looks up the install folder in the edition XML file, the edition
+// INI file of the common data folder and that of the Windows folder, in this order, setting
+// run.install_folder; returns UpdateDay (finally from the install folder's Update\UpdateDate.ini
+// when still empty). Needs run.exe_year, inst_model and common_data_folder.
+// Regime: step-and-continue; failures are dropped.
+std::string LookUpInstallFolder(RunContext& run);
+
+// Whether start-up updates at once: an install folder, an UpdateDay of today and the program
+// ExeName present in the install folder.
+bool ShouldRunUnattended(const RunContext& run, std::string_view exe_name,
+                         std::string_view update_day, const platform::LocalTime& now);
+
+// --- frmMlDir -----------------------------------------------------------------------------------
+
+// The install-folder dialog's behaviour: it proposes a folder, lets the user browse, and on OK
+// validates the folder and starts the run. The view shows controls and reports their clicks.
+// Lives until the end of the run (the run starts inside OnOk).
+class frmMlDir : public ui::InstallFolderHandler {
+ public:
+  frmMlDir(RunContext& run, ui::Ui& ui, manifest::RoutineRegistry& routines);
+  ~frmMlDir() override;
+
+  // Loads the dialog (title, captions, proposed folder) and shows it without waiting.
+  // Regime: step-and-continue; loading failures are dropped and the dialog shows what it has.
+  void Show();
+
+  // MlDir: the install folder.
+  const std::string& MlDir() const { return run_.install_folder; }
+  void MlDir(std::string sDir) { run_.install_folder = std::move(sDir); }
+
+  // The installed folder found in the application's old settings files (the legacy
+  // Kelmora.Ini, then the edition INI file of the Windows folder), with a trailing "\"; "" when
+  // none. Regime: step-and-continue; failures are dropped and what was found is returned.
+  std::string FindInstallFolder();
+
+  void OnBrowse() override;  // cmdDir
+  void OnOk() override;      // cmdOk
+  void OnCancel() override;  // cmdCancel, Esc, close button
+
+  // Whether the dialog has been closed (by a passed OK or by Cancel).
+  bool closed() const { return closed_; }
+  // The run started by OK, once it has ended.
+  const std::optional<manifest::ManifestOutcome>& manifest_outcome() const { return outcome_; }
+
+ protected:
+  // CheckInstallFolder: true when the folder in txtDir must not be updated (a message has been
+  // shown). The target validation comes with a later release; until then every folder passes.
+  virtual bool CheckInstallFolder();
+  ui::InstallFolderView& view() { return *view_; }
+  RunContext& run() { return run_; }
+  ui::Ui& user_interface() { return ui_; }
+
+ private:
+  void Load();
+
+  RunContext& run_;
+  ui::Ui& ui_;
+  manifest::RoutineRegistry& routines_;
+  ui::InstallFolderView* view_ = nullptr;
+  bool closed_ = false;
+  std::optional<manifest::ManifestOutcome> outcome_;
+};
+
+// --- Main ---------------------------------------------------------------------------------------
+
+enum class Outcome {
+  kPending,             // Main has not run, or the install-folder dialog is still open
+  kAlreadyRunning,      // another copy holds the guard; nothing was done
+  kNotRun,              // cancelled, or no install folder: nothing was changed
+  kFinished,            // the manifest ran and no file action reported an error
+  kFinishedWithErrors,  // the manifest ran and the end message is the error message
+};
+
+// One run of the updater. Owns the run-wide values, the single-instance guard (held until the
+// Updater is destroyed) and, on the dialog path, frmMlDir.
+class Updater {
+ public:
+  Updater(ui::Ui& ui, manifest::RoutineRegistry& routines);
+  ~Updater();
+  Updater(const Updater&) = delete;
+  Updater& operator=(const Updater&) = delete;
+
+  // Main: start-up steps 1 to 12. command_line: the program's arguments as one line, the
+  // package folder its first token ("" when there are none: the executable's folder is the
+  // package). Returns after the unattended run, or with frmMlDir shown (which may already have
+  // finished the run when the view acts at once, as the console's does).
+  // Regime: step-and-continue; the only message is the single-instance one.
+  void Main(std::string_view command_line);
+
+  Outcome outcome() const;
+  RunContext& run() { return run_; }
+
+ private:
+  ui::Ui& ui_;
+  manifest::RoutineRegistry& routines_;
+  RunContext run_;
+  std::unique_ptr<platform::InstanceGuard> guard_;
+  std::unique_ptr<frmMlDir> dialog_;
+  std::optional<Outcome> outcome_;
+};
+
+// The name of the single-instance guard every copy of the updater takes.
+inline constexpr std::string_view kInstanceGuardName = "kr-updater";
+
+}  // namespace kr::startup

@@ -1,0 +1,84 @@
+#include <limits>
+#include <string>
+
+#include "platform/failure.h"
+#include "startup/startup.h"
+
+namespace kr::startup {
+namespace {
+
+constexpr std::string_view kAlreadyRunning = "既に起動されています。";
+constexpr std::string_view kMessageTitle = "メッセージ";
+
+Outcome FromManifest(const manifest::ManifestOutcome& outcome) {
+  if (!outcome.ran) return Outcome::kNotRun;
+  return outcome.errors() ? Outcome::kFinishedWithErrors : Outcome::kFinished;
+}
+
+}  // namespace
+
+Updater::Updater(ui::Ui& ui, manifest::RoutineRegistry& routines) : ui_(ui), routines_(routines) {}
+
+Updater::~Updater() = default;
+
+void Updater::Main(std::string_view command_line) {
+  guard_ = platform::InstanceGuard::Acquire(kInstanceGuardName);
+  if (!guard_) {
+    ui_.MessageBox(kAlreadyRunning, kMessageTitle, ui::Icon::kCritical);
+    outcome_ = Outcome::kAlreadyRunning;
+    return;
+  }
+  StepAndContinue steps("Main");
+
+  if (!command_line.empty()) {
+    std::vector<std::string> tokens = support::SplitCommandLine(command_line);
+    if (!tokens.empty()) run_.package_folder = tokens[0];
+  } else {
+    run_.package_folder =
+        steps.Value(std::string(), [] { return platform::CurrentEnv().ExecutableFolder(); });
+  }
+  run_.package_folder = support::AddTrailingSeparator(run_.package_folder);
+  if (platform::Listed(run_.package_folder + "_Test", platform::ListKind::kPlainFiles)) {
+    run_.package_folder += "TEST\\";
+  }
+
+  std::string exe_name;
+  {
+    support::clsIniFile ini;
+    ini.FileName(run_.package_folder + "KrInst.ini");
+    ini.Section("Bootstrap");
+    exe_name = ini.GetString("ExeName", "");
+    int32_t year = ini.GetInteger("ExeYear", 0);
+    // ExeYear is a 16-bit value: a year that does not fit overflows and leaves it at 0.
+    steps.Step([&] {
+      if (year < std::numeric_limits<int16_t>::min() ||
+          year > std::numeric_limits<int16_t>::max()) {
+        throw Failure::Runtime(kErrOverflow, "ExeYear out of range: " + std::to_string(year));
+      }
+      run_.exe_year = static_cast<int16_t>(year);
+    });
+    run_.inst_model = ini.GetInteger("InstModel", 0);
+    run_.title = ini.GetString("DispDlgCaption", "");
+  }
+
+  run_.common_data_folder = steps.Call([&] { return support::GetCommonDataFolder(run_); });
+  std::string update_day = steps.Call([&] { return LookUpInstallFolder(run_); });
+  platform::LocalTime now = platform::CurrentEnv().Now();
+  run_.run_stamp = FormatRunStamp(now);
+
+  if (ShouldRunUnattended(run_, exe_name, update_day, now)) {
+    outcome_ = FromManifest(manifest::RunManifest(run_, ui_, routines_, true));
+    return;
+  }
+  dialog_ = std::make_unique<frmMlDir>(run_, ui_, routines_);
+  dialog_->Show();
+}
+
+Outcome Updater::outcome() const {
+  if (outcome_) return *outcome_;
+  if (!dialog_) return Outcome::kPending;
+  if (dialog_->manifest_outcome()) return FromManifest(*dialog_->manifest_outcome());
+  return dialog_->closed() ? Outcome::kNotRun : Outcome::kPending;
+}
+
+}  // namespace kr::startup
