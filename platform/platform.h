@@ -189,6 +189,10 @@ bool WriteString(std::string_view file, std::string_view section,
 
 }  // namespace profile
 
+// --- Terminal --------------------------------------------------------------------------------
+// True when the process's standard error is a terminal (a status line can be rewritten there).
+bool StandardErrorIsTerminal();
+
 // --- Single-instance guard -------------------------------------------------------------------
 // Held for the life of the process by the first copy of the updater. Acquire returns nothing
 // when another running copy holds it. The lock lives in $XDG_RUNTIME_DIR (else /tmp).
