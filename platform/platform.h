@@ -72,7 +72,8 @@ class Env {
   // Entries matching pattern. The last component may hold the wildcards "*" and "?", matched
   // case-insensitively ("*.*" matches every name); a pattern ending in a separator lists the
   // whole folder. "." and ".." never appear. Order: names sorted as the file system would
-  // list them (byte order of the native names). A missing folder gives an empty list.
+  // list them (byte order of the native names). A missing folder or an empty pattern gives an
+  // empty list.
   virtual std::vector<DirEntry> List(std::string_view pattern, ListKind kind);
   // Whether a listing of pattern returns any name, as the run-time's listing would. Under
   // kWithDirectories a folder counts with or without its trailing separator, even when empty.
@@ -80,11 +81,16 @@ class Env {
   virtual FileAttributes Attributes(std::string_view path);
 
   // --- File operations (all throw) --------------------------------------------------------
-  // Copies a file; an existing destination is replaced unless it is read-only (70).
+  // Copies a file with its attributes and modification time; an existing destination is
+  // replaced unless it is read-only (75). 53/76 when the source or its folder is missing, 76
+  // when the destination folder is missing, 70 when the destination is busy (a running program).
   virtual void CopyFile(std::string_view from, std::string_view to);
-  virtual void DeleteFile(std::string_view path);  // 53 when missing, 75 when read-only
+  // 53 when missing, 75 when read-only. A wildcard name deletes every matching plain file (53
+  // when none matches), as the run-time's Kill does.
+  virtual void DeleteFile(std::string_view path);
   virtual void Rename(std::string_view from, std::string_view to);  // 58 when `to` exists
-  virtual void MakeDirectory(std::string_view path);    // one level; 76 when the parent is missing
+  // One level; 76 when the parent is missing, 75 when it exists.
+  virtual void MakeDirectory(std::string_view path);
   virtual void RemoveDirectory(std::string_view path);  // 75 when not empty
   virtual void SetReadOnly(std::string_view path, bool read_only);
   virtual std::string ReadFile(std::string_view path);  // whole file, bytes
@@ -95,6 +101,13 @@ class Env {
   virtual bool FileInUse(std::string_view path);
 
   // --- Well-known folders: updater paths with a trailing "\", "" when unknown --------------
+  // Each comes from its environment variable; when that is unset (DATA = $XDG_DATA_HOME, else
+  // ~/.local/share):
+  //   KR_WINDOWS_DIR         DATA/kr-updater/Windows
+  //   KR_SYSTEM_DIR          the Windows folder's System32
+  //   KR_COMMON_APPDATA_DIR  DATA/kr-updater/ProgramData
+  //   KR_PROGRAMS_DIR        DATA/applications
+  //   KR_DESKTOP_DIR         XDG_DESKTOP_DIR of user-dirs.dirs, else ~/Desktop
   virtual std::string WindowsFolder();        // KR_WINDOWS_DIR
   virtual std::string SystemFolder();         // KR_SYSTEM_DIR
   virtual std::string CommonAppDataFolder();  // KR_COMMON_APPDATA_DIR (without "Kelmora\")
@@ -108,8 +121,7 @@ class Env {
   // shortest space-separated prefix that names an existing program (also tried with ".exe"
   // appended); the rest is split into arguments by the Windows rules. hidden: no window, no
   // terminal input. Throws when the program cannot be found or started.
-  virtual std::unique_ptr<ChildProcess> StartProcess(std::string_view command_line,
-                                                     bool hidden);
+  virtual std::unique_ptr<ChildProcess> StartProcess(std::string_view command_line, bool hidden);
 
   // --- Shortcuts (freedesktop desktop entries stand in for .lnk files) ---------------------
   // The file name a link gets on this platform: link_name + ".desktop".
@@ -177,13 +189,14 @@ int32_t GetInt(std::string_view file, std::string_view section, std::string_view
                int32_t default_value);
 // The lines of a section ("key=value" as written, in file order, duplicates kept), as the
 // NUL-separated list the kernel returns (each entry ends in NUL, the list in a second NUL),
-// cut at kBufferSize.
+// cut at kBufferSize. An empty list is the empty string.
 std::string GetSection(std::string_view file, std::string_view section);
 // The section names in file order, as a NUL-separated list like GetSection's.
 std::string GetSectionNames(std::string_view file);
-// Writes key=value in section, creating the file and the section when missing. key empty
-// (std::nullopt): removes the section. value std::nullopt: removes the key. Returns false when
-// the file cannot be written.
+// Writes key=value in section, creating the file (CRLF line ends) and the section when missing;
+// a new key goes to the end of its section, a new section to the end of the file, and every
+// other line stays byte for byte. key std::nullopt: removes the section (every section of that
+// name). value std::nullopt: removes the key. Returns false when the file cannot be written.
 bool WriteString(std::string_view file, std::string_view section,
                  std::optional<std::string_view> key, std::optional<std::string_view> value);
 

@@ -1,0 +1,265 @@
+// File and folder operations with the run-time's failure numbers.
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
+#include "platform/platform.h"
+#include "platform/platform_internal.h"
+
+namespace kr::platform {
+namespace internal {
+
+int RuntimeNumberFor(int error, bool missing_is_path) {
+  switch (error) {
+    case ENOENT:
+      return missing_is_path ? kErrPathNotFound : kErrFileNotFound;
+    case ENOTDIR:
+      return kErrPathNotFound;
+    case EEXIST:
+      return kErrFileExists;
+    case ETXTBSY:
+    case EBUSY:
+    case EROFS:
+      return kErrPermissionDenied;
+    case ENOSPC:
+    case EDQUOT:
+      return kErrDiskFull;
+    case EIO:
+      return kErrDeviceIo;
+    case ENAMETOOLONG:
+    case EINVAL:
+      return kErrBadFileName;
+    case ENOMEM:
+      return kErrOutOfMemory;
+    default:
+      return kErrPathFileAccess;  // EACCES, EPERM, EISDIR, ENOTEMPTY, ...
+  }
+}
+
+Failure SystemFailure(int error, std::string_view action, std::string_view path,
+                      bool missing_is_path) {
+  return Failure::Runtime(
+      RuntimeNumberFor(error, missing_is_path),
+      std::string(action) + " " + std::string(path) + ": " + std::strerror(error));
+}
+
+Failure RuntimeFailure(int number, std::string_view action, std::string_view path) {
+  return Failure::Runtime(
+      number, std::string(action) + " " + std::string(path) + ": error " + std::to_string(number));
+}
+
+}  // namespace internal
+
+namespace {
+
+using internal::RuntimeFailure;
+using internal::SystemFailure;
+
+struct Stat {
+  bool exists = false;
+  struct stat info {};
+  bool IsDirectory() const { return exists && S_ISDIR(info.st_mode); }
+  bool IsFile() const { return exists && S_ISREG(info.st_mode); }
+  bool ReadOnly() const { return exists && (info.st_mode & S_IWUSR) == 0; }
+};
+
+Stat StatOf(const std::string& native) {
+  Stat result;
+  result.exists = !native.empty() && stat(native.c_str(), &result.info) == 0;
+  return result;
+}
+
+std::string NativeParent(const std::string& native) {
+  std::string trimmed = native;
+  while (trimmed.size() > 1 && trimmed.back() == '/') trimmed.pop_back();
+  size_t cut = trimmed.find_last_of('/');
+  if (cut == std::string::npos) return ".";
+  return cut == 0 ? "/" : trimmed.substr(0, cut);
+}
+
+class Fd {
+ public:
+  explicit Fd(int fd) : fd_(fd) {}
+  ~Fd() {
+    if (fd_ >= 0) close(fd_);
+  }
+  Fd(const Fd&) = delete;
+  Fd& operator=(const Fd&) = delete;
+  int get() const { return fd_; }
+  // Closes now, reporting a failed close (a write that did not reach the disk).
+  int Close() {
+    int result = close(fd_);
+    fd_ = -1;
+    return result;
+  }
+
+ private:
+  int fd_;
+};
+
+void WriteAll(int fd, std::string_view bytes, std::string_view path) {
+  while (!bytes.empty()) {
+    ssize_t written = write(fd, bytes.data(), bytes.size());
+    if (written < 0) {
+      if (errno == EINTR) continue;
+      throw SystemFailure(errno, "write", path);
+    }
+    bytes.remove_prefix(static_cast<size_t>(written));
+  }
+}
+
+// A destination that may be replaced: not a folder, not read-only, its folder present.
+void CheckWritableTarget(const std::string& native, std::string_view path) {
+  Stat target = StatOf(native);
+  if (target.IsDirectory()) throw RuntimeFailure(kErrPathFileAccess, "write onto folder", path);
+  if (target.ReadOnly()) throw RuntimeFailure(kErrPathFileAccess, "write read-only", path);
+  if (!target.exists && !StatOf(NativeParent(native)).IsDirectory()) {
+    throw RuntimeFailure(kErrPathNotFound, "write into missing folder", path);
+  }
+}
+
+}  // namespace
+
+void Env::CopyFile(std::string_view from, std::string_view to) {
+  std::string source = NativePath(from), target = NativePath(to);
+  Stat source_stat = StatOf(source);
+  if (!source_stat.exists) {
+    bool folder_missing = !StatOf(NativeParent(source)).IsDirectory();
+    throw RuntimeFailure(folder_missing ? kErrPathNotFound : kErrFileNotFound, "copy from", from);
+  }
+  if (!source_stat.IsFile()) throw RuntimeFailure(kErrPathFileAccess, "copy from", from);
+  CheckWritableTarget(target, to);
+  Stat target_stat = StatOf(target);
+  if (target_stat.exists && target_stat.info.st_dev == source_stat.info.st_dev &&
+      target_stat.info.st_ino == source_stat.info.st_ino) {
+    throw RuntimeFailure(kErrPermissionDenied, "copy onto itself", to);
+  }
+
+  Fd in(open(source.c_str(), O_RDONLY | O_CLOEXEC));
+  if (in.get() < 0) throw SystemFailure(errno, "open", from);
+  const mode_t mode = source_stat.info.st_mode & 07777;
+  Fd out(open(target.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, mode | S_IWUSR));
+  if (out.get() < 0) throw SystemFailure(errno, "create", to, true);
+  char buffer[1 << 16];
+  for (;;) {
+    ssize_t got = read(in.get(), buffer, sizeof buffer);
+    if (got < 0) {
+      if (errno == EINTR) continue;
+      throw SystemFailure(errno, "read", from);
+    }
+    if (got == 0) break;
+    WriteAll(out.get(), std::string_view(buffer, static_cast<size_t>(got)), to);
+  }
+  // A copy keeps the source's attributes and modification time, as Windows copies do.
+  fchmod(out.get(), mode);
+  const timespec times[2] = {source_stat.info.st_atim, source_stat.info.st_mtim};
+  futimens(out.get(), times);
+  if (out.Close() != 0) throw SystemFailure(errno, "close", to);
+}
+
+void Env::DeleteFile(std::string_view path) {
+  internal::SplitPath split = internal::SplitLast(path);
+  if (internal::HasWildcards(split.last)) {
+    // Kill accepts a pattern: every matching plain file goes; none matching is "not found".
+    std::vector<DirEntry> matches = List(path, ListKind::kPlainFiles);
+    if (matches.empty()) throw RuntimeFailure(kErrFileNotFound, "delete", path);
+    for (const DirEntry& entry : matches) DeleteFile(split.folder + entry.name);
+    return;
+  }
+  std::string native = NativePath(path);
+  Stat target = StatOf(native);
+  if (!target.exists) {
+    bool folder_missing = !StatOf(NativeParent(native)).IsDirectory();
+    throw RuntimeFailure(folder_missing ? kErrPathNotFound : kErrFileNotFound, "delete", path);
+  }
+  if (!target.IsFile()) throw RuntimeFailure(kErrFileNotFound, "delete non-file", path);
+  if (target.ReadOnly()) throw RuntimeFailure(kErrPathFileAccess, "delete read-only", path);
+  if (unlink(native.c_str()) != 0) throw SystemFailure(errno, "delete", path);
+}
+
+void Env::Rename(std::string_view from, std::string_view to) {
+  std::string source = NativePath(from), target = NativePath(to);
+  Stat source_stat = StatOf(source);
+  if (!source_stat.exists) throw RuntimeFailure(kErrFileNotFound, "rename", from);
+  Stat target_stat = StatOf(target);
+  const bool same_entry = target_stat.exists &&
+                          target_stat.info.st_ino == source_stat.info.st_ino &&
+                          target_stat.info.st_dev == source_stat.info.st_dev;
+  if (target_stat.exists && !same_entry) throw RuntimeFailure(kErrFileExists, "rename onto", to);
+  if (same_entry) {
+    // Only the case of the name changes: write the new name as given.
+    std::string wanted(to);
+    std::replace(wanted.begin(), wanted.end(), '\\', '/');
+    target = NativeParent(target) + "/" + internal::SplitLast(wanted).last;
+  }
+  if (std::rename(source.c_str(), target.c_str()) == 0) return;
+  if (errno == ENOENT) throw RuntimeFailure(kErrPathNotFound, "rename into", to);
+  if (errno != EXDEV || !source_stat.IsFile()) throw SystemFailure(errno, "rename", from);
+  // Another file system: move the file by copy and delete, as Windows moves across volumes.
+  CopyFile(from, to);
+  if (unlink(source.c_str()) != 0) throw SystemFailure(errno, "remove moved", from);
+}
+
+void Env::MakeDirectory(std::string_view path) {
+  std::string native = NativePath(path);
+  if (mkdir(native.c_str(), 0777) == 0) return;
+  int error = errno;
+  if (error == EEXIST) throw RuntimeFailure(kErrPathFileAccess, "make existing folder", path);
+  throw SystemFailure(error, "make folder", path, true);
+}
+
+void Env::RemoveDirectory(std::string_view path) {
+  std::string native = NativePath(path);
+  Stat target = StatOf(native);
+  if (!target.exists) throw RuntimeFailure(kErrPathNotFound, "remove folder", path);
+  if (!target.IsDirectory()) throw RuntimeFailure(kErrPathNotFound, "remove non-folder", path);
+  if (rmdir(native.c_str()) != 0) throw SystemFailure(errno, "remove folder", path, true);
+}
+
+void Env::SetReadOnly(std::string_view path, bool read_only) {
+  std::string native = NativePath(path);
+  Stat target = StatOf(native);
+  if (!target.exists) throw RuntimeFailure(kErrFileNotFound, "set attributes", path);
+  mode_t mode = target.info.st_mode & 07777;
+  mode = read_only ? (mode & ~mode_t{S_IWUSR | S_IWGRP | S_IWOTH}) : (mode | S_IWUSR);
+  if (chmod(native.c_str(), mode) != 0) throw SystemFailure(errno, "set attributes", path);
+}
+
+std::string Env::ReadFile(std::string_view path) {
+  std::string native = NativePath(path);
+  Stat target = StatOf(native);
+  if (!target.exists) throw RuntimeFailure(kErrFileNotFound, "read", path);
+  if (!target.IsFile()) throw RuntimeFailure(kErrPathFileAccess, "read non-file", path);
+  Fd in(open(native.c_str(), O_RDONLY | O_CLOEXEC));
+  if (in.get() < 0) throw SystemFailure(errno, "open", path);
+  std::string bytes;
+  bytes.reserve(static_cast<size_t>(target.info.st_size));
+  char buffer[1 << 16];
+  for (;;) {
+    ssize_t got = read(in.get(), buffer, sizeof buffer);
+    if (got < 0) {
+      if (errno == EINTR) continue;
+      throw SystemFailure(errno, "read", path);
+    }
+    if (got == 0) break;
+    bytes.append(buffer, static_cast<size_t>(got));
+  }
+  return bytes;
+}
+
+void Env::WriteFile(std::string_view path, std::string_view bytes) {
+  std::string native = NativePath(path);
+  CheckWritableTarget(native, path);
+  Fd out(open(native.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666));
+  if (out.get() < 0) throw SystemFailure(errno, "create", path, true);
+  WriteAll(out.get(), bytes, path);
+  if (out.Close() != 0) throw SystemFailure(errno, "close", path);
+}
+
+}  // namespace kr::platform

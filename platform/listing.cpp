@@ -1,0 +1,90 @@
+// The run-time's pattern listing and file attributes.
+#include <sys/stat.h>
+
+#include "platform/platform.h"
+#include "platform/platform_internal.h"
+
+namespace kr::platform {
+namespace {
+
+enum class Kind { kMissing, kFile, kDirectory, kOther };
+
+Kind KindOf(const std::string& native) {
+  struct stat info;
+  if (native.empty() || stat(native.c_str(), &info) != 0) return Kind::kMissing;
+  if (S_ISREG(info.st_mode)) return Kind::kFile;
+  if (S_ISDIR(info.st_mode)) return Kind::kDirectory;
+  return Kind::kOther;
+}
+
+bool IsHidden(std::string_view name) { return !name.empty() && name.front() == '.'; }
+
+std::string Join(const std::string& native_folder, std::string_view name) {
+  if (native_folder.empty()) return std::string(name);
+  if (native_folder.back() == '/') return native_folder + std::string(name);
+  return native_folder + "/" + std::string(name);
+}
+
+// Adds name when its kind fits the listing.
+void AddIfListed(std::vector<DirEntry>& entries, std::string name, Kind kind, ListKind wanted) {
+  if (IsHidden(name)) return;
+  if (kind == Kind::kFile) {
+    entries.push_back({std::move(name), false});
+  } else if (kind == Kind::kDirectory && wanted == ListKind::kWithDirectories) {
+    entries.push_back({std::move(name), true});
+  }
+}
+
+}  // namespace
+
+std::vector<DirEntry> Env::List(std::string_view pattern, ListKind kind) {
+  std::vector<DirEntry> entries;
+  // An empty pattern would list the current folder; nothing the updater asks for means that.
+  if (pattern.empty()) return entries;
+  internal::SplitPath split = internal::SplitLast(pattern);
+  if (split.last == "." || split.last == "..") return entries;
+
+  if (!split.last.empty() && !internal::HasWildcards(split.last)) {
+    std::string native = NativePath(pattern);
+    std::string name = internal::SplitLast(native).last;
+    AddIfListed(entries, std::move(name), KindOf(native), kind);
+    return entries;
+  }
+
+  std::string folder = split.folder.empty() ? std::string() : NativePath(split.folder);
+  if (!split.folder.empty() && KindOf(folder) != Kind::kDirectory) return entries;
+  for (std::string& name : internal::ReadFolderNames(folder)) {
+    if (IsHidden(name)) continue;
+    if (!split.last.empty() && !internal::WildcardMatch(split.last, name)) continue;
+    Kind entry_kind = KindOf(Join(folder, name));
+    AddIfListed(entries, std::move(name), entry_kind, kind);
+  }
+  return entries;
+}
+
+bool Env::Listed(std::string_view pattern, ListKind kind) {
+  if (pattern.empty()) return false;
+  if (kind == ListKind::kWithDirectories) {
+    // The run-time lists "." for a folder path, so an empty folder still counts.
+    internal::SplitPath split = internal::SplitLast(pattern);
+    if (!internal::HasWildcards(split.last) && KindOf(NativePath(pattern)) == Kind::kDirectory) {
+      return true;
+    }
+  }
+  return !List(pattern, kind).empty();
+}
+
+FileAttributes Env::Attributes(std::string_view path) {
+  FileAttributes attributes;
+  std::string native = NativePath(path);
+  struct stat info;
+  if (native.empty() || stat(native.c_str(), &info) != 0) return attributes;
+  attributes.exists = true;
+  attributes.is_directory = S_ISDIR(info.st_mode);
+  attributes.read_only = (info.st_mode & S_IWUSR) == 0;
+  while (native.size() > 1 && native.back() == '/') native.pop_back();
+  attributes.hidden = IsHidden(internal::SplitLast(native).last);
+  return attributes;
+}
+
+}  // namespace kr::platform

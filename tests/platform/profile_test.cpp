@@ -1,0 +1,142 @@
+#include <gtest/gtest.h>
+
+#include "platform/platform.h"
+#include "tests/testing/testing.h"
+
+namespace kr::platform {
+namespace {
+
+using kr::testing::TempDir;
+using kr::testing::ToCp932;
+
+std::vector<std::string> SplitList(const std::string& list) {
+  std::vector<std::string> entries;
+  size_t pos = 0;
+  while (pos < list.size() && list[pos] != '\0') {
+    size_t end = list.find('\0', pos);
+    entries.push_back(list.substr(pos, end - pos));
+    pos = end + 1;
+  }
+  return entries;
+}
+
+class ProfileTest : public ::testing::Test {
+ protected:
+  void SetUp() override { file_ = dir_.folder() + "KrInst.ini"; }
+  void WriteIni(std::string_view utf8) { dir_.Write("KrInst.ini", ToCp932(utf8)); }
+  std::string Bytes() const { return dir_.Read("KrInst.ini"); }
+  TempDir dir_;
+  std::string file_;
+};
+
+TEST_F(ProfileTest, ReadsJapaneseKeysAndValuesOfACp932File) {
+  WriteIni(
+      "; 設定\r\n[Bootstrap]\r\nExeName = KrMain.exe \r\nDispDlgCaption=積算ソフト 表計算\r\n"
+      "[ファイル]\r\n表示=ソ\\表\r\n");
+  EXPECT_EQ(profile::GetString(file_, "Bootstrap", "ExeName", ""), "KrMain.exe");
+  EXPECT_EQ(profile::GetString(file_, "BOOTSTRAP", "dispdlgcaption", ""), "積算ソフト 表計算");
+  // ソ and 表 end in the byte 0x5C; the value keeps them and the real backslash between.
+  EXPECT_EQ(profile::GetString(file_, "ファイル", "表示", ""), "ソ\\表");
+}
+
+TEST_F(ProfileTest, MissingFileSectionOrKeyGiveTheDefault) {
+  EXPECT_EQ(profile::GetString(file_, "Bootstrap", "ExeName", "def"), "def");
+  WriteIni("[Bootstrap]\nExeYear=2019\nEmpty=\nQuoted=\"  a b \"\n");
+  EXPECT_EQ(profile::GetString(file_, "Other", "ExeYear", "def"), "def");
+  EXPECT_EQ(profile::GetString(file_, "Bootstrap", "Nope", "def  "), "def");
+  EXPECT_EQ(profile::GetString(file_, "Bootstrap", "Empty", "def"), "");
+  EXPECT_EQ(profile::GetString(file_, "Bootstrap", "Quoted", ""), "  a b ");
+  EXPECT_EQ(profile::GetInt(file_, "Bootstrap", "ExeYear", 0), 2019);
+  EXPECT_EQ(profile::GetInt(file_, "Bootstrap", "Empty", 7), 7);
+  EXPECT_EQ(profile::GetInt(file_, "Bootstrap", "Missing", -3), -3);
+}
+
+TEST_F(ProfileTest, IntegersParseLeadingDigitsOnly) {
+  WriteIni("[S]\na=12abc\nb=-40\nc=abc\nd= 300 \n");
+  EXPECT_EQ(profile::GetInt(file_, "S", "a", 0), 12);
+  EXPECT_EQ(profile::GetInt(file_, "S", "b", 0), -40);
+  EXPECT_EQ(profile::GetInt(file_, "S", "c", 5), 0);
+  EXPECT_EQ(profile::GetInt(file_, "S", "d", 0), 300);
+}
+
+TEST_F(ProfileTest, FirstOfDuplicateKeysAndSectionsCounts) {
+  WriteIni("[S]\nk=1\nk=2\n[s]\nk=3\nj=4\n");
+  EXPECT_EQ(profile::GetString(file_, "S", "k", ""), "1");
+  EXPECT_EQ(profile::GetString(file_, "S", "j", "none"), "none");
+  EXPECT_EQ(SplitList(profile::GetSectionNames(file_)), (std::vector<std::string>{"S", "s"}));
+}
+
+TEST_F(ProfileTest, SectionListsAreNulSeparatedWithAFinalNul) {
+  WriteIni("[Bootstrap Files]\n; comment\nKrMain.exe = $(AppPath)\\,SAVEOLD\n\nNoEquals\n[F]\n");
+  std::string list = profile::GetSection(file_, "bootstrap files");
+  EXPECT_EQ(list, std::string("KrMain.exe=$(AppPath)\\,SAVEOLD\0NoEquals\0\0", 41));
+  EXPECT_EQ(profile::GetSection(file_, "F"), "");
+  EXPECT_EQ(profile::GetSection(file_, "None"), "");
+  EXPECT_EQ(profile::GetSectionNames(dir_.folder() + "none.ini"), "");
+}
+
+TEST_F(ProfileTest, LongValuesAreCutWithoutSplittingADoubleByteCharacter) {
+  // 32765 ASCII bytes, then a double-byte character that would end at byte 32767.
+  std::string value = std::string(32765, 'a') + "表";
+  WriteIni("[S]\nk=" + value + "\n");
+  EXPECT_EQ(profile::GetString(file_, "S", "k", ""), std::string(32765, 'a'));
+  WriteIni("[S]\nk=" + std::string(40000, 'b') + "\n");
+  EXPECT_EQ(profile::GetString(file_, "S", "k", "").size(), 32766u);
+}
+
+TEST_F(ProfileTest, WritesCreateTheFileAndSectionWithCrLf) {
+  EXPECT_TRUE(profile::WriteString(file_, "Bootstrap", "ExeName", "積算.exe"));
+  EXPECT_TRUE(profile::WriteString(file_, "Bootstrap", "ExeYear", "2019"));
+  EXPECT_TRUE(profile::WriteString(file_, "新規", "キー", ""));
+  EXPECT_EQ(Bytes(),
+            ToCp932("[Bootstrap]\r\nExeName=積算.exe\r\nExeYear=2019\r\n[新規]\r\nキー=\r\n"));
+  EXPECT_EQ(profile::GetString(file_, "新規", "キー", "d"), "");
+  EXPECT_FALSE(profile::WriteString(dir_.folder() + "no\\x.ini", "S", "k", "v"));
+}
+
+TEST_F(ProfileTest, WritesTouchOnlyTheirLineAndKeepTheFileStyle) {
+  std::string original = "; head\n[A]\nx = 1\n\n; about B\n[B]\ny=2\n[C]\nz=3";
+  WriteIni(original);
+  EXPECT_TRUE(profile::WriteString(file_, "a", "X", "10"));
+  EXPECT_TRUE(profile::WriteString(file_, "B", "new", "ソ"));
+  EXPECT_TRUE(profile::WriteString(file_, "C", "w", "4"));
+  EXPECT_EQ(Bytes(), ToCp932("; head\n[A]\nx=10\n\n; about B\n[B]\ny=2\nnew=ソ\n[C]\nz=3\nw=4\n"));
+}
+
+TEST_F(ProfileTest, DeletesRemoveAKeyOrAWholeSection) {
+  WriteIni("[A]\r\nx=1\r\ny=2\r\n[B]\r\nz=3\r\n; B's note\r\n[C]\r\nw=4\r\n");
+  EXPECT_TRUE(profile::WriteString(file_, "A", "x", std::nullopt));
+  EXPECT_TRUE(profile::WriteString(file_, "b", std::nullopt, std::nullopt));
+  EXPECT_EQ(Bytes(), "[A]\r\ny=2\r\n[C]\r\nw=4\r\n");
+  EXPECT_TRUE(profile::WriteString(file_, "Z", std::nullopt, std::nullopt));
+  EXPECT_TRUE(profile::WriteString(dir_.folder() + "none.ini", "Z", "k", std::nullopt));
+  EXPECT_FALSE(dir_.Exists("none.ini"));
+}
+
+TEST_F(ProfileTest, UnencodableCharactersAreWrittenAsQuestionMarks) {
+  EXPECT_TRUE(profile::WriteString(file_, "S", "k", "a〜b€"));
+  EXPECT_EQ(profile::GetString(file_, "S", "k", ""), "a?b?");
+}
+
+TEST_F(ProfileTest, MalformedFilesNeverBreakReads) {
+  std::string garbage = "\x81\n[\x82\x83]\n=\n==x\n[S\nk=\xFF\xFE\x81\nbin\0ary=1\n";
+  garbage += std::string(100000, '\x9F');
+  garbage += "\n[T]\nv=ok";
+  dir_.Write("KrInst.ini", garbage);
+  EXPECT_EQ(profile::GetString(file_, "T", "v", ""), "ok");
+  EXPECT_EQ(profile::GetString(file_, "S", "k", "").substr(0, 3), "\uFFFD");
+  EXPECT_EQ(profile::GetString(file_, "S", "bin", "d"), "d");
+  EXPECT_TRUE(profile::WriteString(file_, "T", "w", "1"));
+  EXPECT_EQ(dir_.Read("KrInst.ini"), garbage + "\nw=1\n");
+}
+
+TEST(Cp932Test, RoundTripsJapaneseAndReplacesInvalidBytes) {
+  EXPECT_EQ(Utf8ToCp932("ソ表"), "\x83\x5C\x95\x5C");
+  EXPECT_EQ(Cp932ToUtf8("\x83\x5C\x5C"), "ソ\\");
+  EXPECT_EQ(Cp932ToUtf8("a\xFF"), "a\uFFFD");
+  EXPECT_EQ(Utf8ToCp932("¥\xF0\x9F\x98\x80"), "??");
+  EXPECT_EQ(Utf8ToCp932("bad\xC3"), "bad?");
+}
+
+}  // namespace
+}  // namespace kr::platform
