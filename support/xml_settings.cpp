@@ -168,6 +168,8 @@ std::string Serialize(xmlDoc* doc, std::string_view original) {
   if (original.starts_with("\xEF\xBB\xBF") && !bytes.starts_with("\xEF\xBB\xBF")) {
     bytes.insert(0, "\xEF\xBB\xBF");
   }
+  // The writer ends the document with a line end; a file that had none keeps having none.
+  if (!utf16 && !original.ends_with('\n') && bytes.ends_with('\n')) bytes.pop_back();
   // The parser turns CRLF into LF; give a CRLF file its line ends back. LF never occurs inside
   // a multi-byte character of the single- and double-byte encodings.
   if (!utf16 && original.find("\r\n") != std::string_view::npos) {
