@@ -1,4 +1,6 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include "platform/platform.h"
 #include "tests/testing/testing.h"
@@ -56,6 +58,16 @@ TEST_F(FileOpsTest, CopyOfAReadOnlySourceIsReadOnlyToo) {
   dir_.MakeDirs("app");
   CopyFile(At("pkg\\r.txt"), At("app\\r.txt"));
   EXPECT_TRUE(Attributes(At("app\\r.txt")).read_only);
+}
+
+TEST_F(FileOpsTest, CopyOntoARunningProgramIsDenied) {
+  dir_.Write("app/sleeper", ReadFile("/bin/sleep"));
+  CurrentEnv().SetReadOnly(At("app\\sleeper"), false);
+  chmod(dir_.Native("app/sleeper").c_str(), 0755);
+  std::unique_ptr<ChildProcess> child = CurrentEnv().StartProcess(At("app\\sleeper 0.5"), true);
+  EXPECT_EQ(FailureNumber([&] { CopyFile("/bin/true", At("app\\sleeper")); }),
+            kErrPermissionDenied);
+  while (!child->Ended()) usleep(10000);
 }
 
 TEST_F(FileOpsTest, DeleteFailsOnMissingAndReadOnlyFiles) {

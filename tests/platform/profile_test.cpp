@@ -130,6 +130,13 @@ TEST_F(ProfileTest, MalformedFilesNeverBreakReads) {
   EXPECT_EQ(dir_.Read("KrInst.ini"), garbage + "\nw=1\n");
 }
 
+TEST_F(ProfileTest, AFileWithAUtf8ByteOrderMarkIsReadAndWrittenAsUtf8) {
+  dir_.Write("KrInst.ini", "\xEF\xBB\xBF[Bootstrap]\r\nExeName=積算.exe\r\n");
+  EXPECT_EQ(profile::GetString(file_, "Bootstrap", "ExeName", ""), "積算.exe");
+  EXPECT_TRUE(profile::WriteString(file_, "Bootstrap", "Title", "表"));
+  EXPECT_EQ(Bytes(), "\xEF\xBB\xBF[Bootstrap]\r\nExeName=積算.exe\r\nTitle=表\r\n");
+}
+
 TEST(Cp932Test, RoundTripsJapaneseAndReplacesInvalidBytes) {
   EXPECT_EQ(Utf8ToCp932("ソ表"), "\x83\x5C\x95\x5C");
   EXPECT_EQ(Cp932ToUtf8("\x83\x5C\x5C"), "ソ\\");

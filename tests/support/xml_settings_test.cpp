@@ -72,6 +72,15 @@ TEST_F(XmlSettingsTest, Windows31jAndUtf16FilesWork) {
   EXPECT_EQ(Read().substr(0, 2), "\xFF\xFE");
 }
 
+TEST_F(XmlSettingsTest, AUtf8ByteOrderMarkStays) {
+  Write(
+      "\xEF\xBB\xBF<?xml version=\"1.0\" encoding=\"utf-8\"?>\r\n<Root><S><k>1</k></S></Root>\r\n");
+  PutXmlSetting(Path(), "S", "k", "表");
+  EXPECT_EQ(Read(),
+            "\xEF\xBB\xBF<?xml version=\"1.0\" "
+            "encoding=\"utf-8\"?>\r\n<Root><S><k>表</k></S></Root>\r\n");
+}
+
 TEST_F(XmlSettingsTest, NewSectionGoesToTheEndOfRootAndLeavesTheRestAlone) {
   Write(
       "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<!-- settings -->\n<Root>\n  <A>\n"
