@@ -151,11 +151,11 @@ class Value {
 };
 
 // Calendar parts of an OLE date (seconds rounded), and back.
-struct DateParts {
+struct DateTime {
   int year = 1899, month = 12, day = 30, hour = 0, minute = 0, second = 0;
 };
-DateParts SplitDate(double ole_days);
-double MakeDate(const DateParts& parts);
+DateTime SplitDate(double ole_days);
+double MakeDate(const DateTime& parts);
 
 namespace internal {
 class DatabaseImpl;

@@ -1,0 +1,114 @@
+// The catalog: what the engine knows of a database's tables beyond SQLite's schema, kept in
+// tables of its own ("MSysKr..." system tables) and loaded whole into memory. Also the SQLite
+// DDL that gives each Jet field type its storage, collation and CHECK constraints.
+//
+// Storage of Jet types: Boolean (-1/0), Byte, Integer, Long as INTEGER; Currency (rounded to
+// four decimals), Single (held at single precision), Double and Date (OLE days) as REAL; Text
+// and Memo as TEXT COLLATE NOCASE; binaries as BLOB. Each column carries CHECKs named
+// "kr_<rule>:<column>" (type, size, req, zls, rule, pk) so that OR IGNORE skips a row that breaks
+// one and a plain statement reports which one failed.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "db/engine/sqlite_db.h"
+
+namespace kr::db::engine::internal {
+
+// The catalog tables. Their names begin with "MSys", so TableDefs lists them as system tables.
+inline constexpr std::string_view kInfoTable = "MSysKrInfo";
+inline constexpr std::string_view kTablesTable = "MSysKrTables";
+inline constexpr std::string_view kFieldsTable = "MSysKrFields";
+inline constexpr std::string_view kIndexesTable = "MSysKrIndexes";
+inline constexpr std::string_view kFormatName = "KrJet 1";
+
+struct FieldDef {
+  std::string name;
+  int type = kText;
+  int32_t size = 0;
+  int32_t attributes = 0;  // kAutoIncrField for COUNTER
+  bool required = false;
+  bool allow_zero_length = false;
+  std::string default_value;    // Jet expression text
+  std::string validation_rule;  // Jet expression text
+
+  bool counter() const { return (attributes & kAutoIncrField) != 0; }
+};
+
+struct IndexDef {
+  std::string name;
+  std::vector<std::pair<std::string, bool>> columns;  // name, descending
+  bool primary = false;
+  bool unique = false;
+  bool ignore_nulls = false;
+  bool required = false;
+};
+
+struct TableInfo {
+  std::string name;
+  bool system = false;
+  bool linked = false;
+  std::string connect;       // links
+  std::string source_table;  // links
+  std::vector<FieldDef> fields;
+  std::vector<IndexDef> indexes;
+  // The counter column that is the table's rowid ("" when none).
+  std::string rowid_counter;
+
+  const FieldDef* FindField(std::string_view name) const;
+  int FieldIndex(std::string_view name) const;  // -1 when missing
+  const IndexDef* FindIndex(std::string_view name) const;
+  const IndexDef* PrimaryKey() const;
+  int32_t Attributes() const;
+};
+
+// ASCII case-insensitive equality, as Jet and SQLite compare names.
+bool SameName(std::string_view a, std::string_view b);
+std::string FoldName(std::string_view name);
+
+class Catalog {
+ public:
+  // Reads the catalog of schema ("main" or an attached alias).
+  void Load(Connection& connection, std::string_view schema);
+  const TableInfo* Find(std::string_view name) const;
+  const std::vector<TableInfo>& tables() const { return tables_; }
+
+ private:
+  std::vector<TableInfo> tables_;  // ordered by folded name
+};
+
+// True when schema holds our catalog of the current format.
+bool HasCatalog(Connection& connection, std::string_view schema);
+// Creates the catalog tables in a new, empty database.
+void CreateCatalog(Connection& connection);
+
+// Schema changes (all in main). Each keeps SQLite's schema and the catalog in step and runs in
+// the caller's transaction.
+void CreateTable(Connection& connection, const TableInfo& table);
+void AddColumn(Connection& connection, const TableInfo& table, const FieldDef& field);
+void DropColumn(Connection& connection, const TableInfo& table, std::string_view column);
+void CreateIndex(Connection& connection, const TableInfo& table, const IndexDef& index);
+void DropIndex(Connection& connection, const TableInfo& table, std::string_view index);
+void DropTable(Connection& connection, const TableInfo& table);
+void AddLink(Connection& connection, const TableInfo& link);
+
+// The SQLite name of an index of a table (index names are per table in Jet).
+std::string SqliteIndexName(std::string_view table, std::string_view index);
+// The default size of a type (bytes; text 255).
+int32_t DefaultSize(int type);
+// True for the numeric types whose storage is INTEGER.
+bool IsIntegerType(int type);
+
+}  // namespace kr::db::engine::internal
+
+namespace kr::db::engine::internal {
+// SQLite condition for a field's Jet validation rule ("" when it cannot be translated; the
+// rule is then kept but not enforced). Implemented by the statement generator.
+std::string ValidationRuleSql(std::string_view column, std::string_view rule);
+// SQLite DEFAULT text for a Jet default value ("" when none or not a constant).
+std::string DefaultValueSql(std::string_view jet_default, int type);
+}  // namespace kr::db::engine::internal

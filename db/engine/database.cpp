@@ -1,0 +1,340 @@
+// The engine object, opening and creating database files, and the database object with its
+// attached sources.
+#include <filesystem>
+#include <map>
+
+#include "db/engine/engine_errors.h"
+#include "db/engine/engine_internal.h"
+#include "db/engine/functions_hook.h"
+#include "platform/platform.h"
+
+namespace kr::db::engine {
+
+namespace internal {
+
+namespace {
+
+struct OpenFileState {
+  int shared = 0;
+  bool exclusive = false;
+};
+
+// Databases this process holds open, by file: Jet refuses a second open of a file opened
+// exclusively and an exclusive open of a file already open.
+std::map<std::string, OpenFileState>& OpenFiles() {
+  static std::map<std::string, OpenFileState> files;
+  return files;
+}
+
+std::string FileKey(const std::string& native) {
+  std::error_code error;
+  auto canonical = std::filesystem::weakly_canonical(native, error);
+  return error ? native : canonical.string();
+}
+
+void Configure(Connection& connection) {
+  sqlite3_busy_timeout(connection.handle(), 1000);
+  // A larger page cache keeps the keyed merges of big price tables in memory; the journal
+  // stays the default rollback journal with full syncs.
+  connection.Exec("PRAGMA cache_size=-32768");
+  RegisterEngineFunctions(connection.handle());
+}
+
+}  // namespace
+
+void RaiseNotSet() { throw Failure::Runtime(kErrObjectNotSet); }
+
+DatabaseImpl::DatabaseImpl(std::string name, std::string native, std::string file_key,
+                           bool exclusive, bool read_only, std::unique_ptr<Connection> connection)
+    : name_(std::move(name)),
+      native_(std::move(native)),
+      file_key_(std::move(file_key)),
+      exclusive_(exclusive),
+      read_only_(read_only),
+      connection_(std::move(connection)) {
+  OpenFileState& state = OpenFiles()[file_key_];
+  if (exclusive_) state.exclusive = true;
+  ++state.shared;
+}
+
+DatabaseImpl::~DatabaseImpl() { Close(); }
+
+Connection& DatabaseImpl::connection() {
+  if (connection_ == nullptr) RaiseNotSet();
+  return *connection_;
+}
+
+const Catalog& DatabaseImpl::catalog() {
+  Connection& c = connection();
+  int64_t version = c.DataVersion();
+  if (!catalog_valid_ || version != data_version_) {
+    catalog_.Load(c, "main");
+    catalog_valid_ = true;
+    data_version_ = version;
+  }
+  return catalog_;
+}
+
+const TableInfo& DatabaseImpl::Table(std::string_view name) {
+  const TableInfo* info = catalog().Find(name);
+  if (info == nullptr) Raise(kDaoInputTableNotFound, name);
+  return *info;
+}
+
+DatabaseImpl::Attachment& DatabaseImpl::Attach(const std::string& native,
+                                               const std::string& shown_path) {
+  for (Attachment& a : attachments_) {
+    if (a.native == native) {
+      a.last_use = ++use_clock_;
+      return a;
+    }
+  }
+  auto state = OpenFiles().find(FileKey(native));
+  if (state != OpenFiles().end() && state->second.exclusive) Raise(kDaoFileInUse, shown_path);
+  Connection& c = connection();
+  int limit = sqlite3_limit(c.handle(), SQLITE_LIMIT_ATTACHED, -1);
+  while (static_cast<int>(attachments_.size()) >= limit && !attachments_.empty()) {
+    size_t oldest = 0;
+    for (size_t i = 1; i < attachments_.size(); ++i)
+      if (attachments_[i].last_use < attachments_[oldest].last_use) oldest = i;
+    Detach(oldest);
+  }
+  Attachment a;
+  a.alias = "kr_link" + std::to_string(next_alias_++);
+  a.native = native;
+  c.ClearCache();
+  c.Exec("ATTACH DATABASE " + QuoteText(native) + " AS " + Quote(a.alias));
+  try {
+    if (!HasCatalog(c, a.alias)) Raise(kDaoUnrecognizedFormat, shown_path);
+  } catch (const Failure& failure) {
+    c.Exec("DETACH DATABASE " + Quote(a.alias));
+    if (failure.number() == kDaoTableLocked) Raise(kDaoFileInUse, shown_path);
+    if (failure.number() == kDaoUnrecognizedFormat) Raise(kDaoUnrecognizedFormat, shown_path);
+    throw;
+  }
+  a.last_use = ++use_clock_;
+  attachments_.push_back(std::move(a));
+  return attachments_.back();
+}
+
+void DatabaseImpl::Detach(size_t index) {
+  Connection& c = connection();
+  c.ClearCache();
+  std::string alias = attachments_[index].alias;
+  attachments_.erase(attachments_.begin() + static_cast<std::ptrdiff_t>(index));
+  try {
+    c.Exec("DETACH DATABASE " + Quote(alias));
+  } catch (const Failure&) {
+    // Still in use by an open cursor; SQLite keeps it until the connection closes.
+  }
+}
+
+DatabaseImpl::LinkTarget DatabaseImpl::ResolveLink(const TableInfo& link) {
+  std::string path = ConnectValue(link.connect, "DATABASE").value_or("");
+  std::string password = ConnectValue(link.connect, "PWD").value_or("");
+  platform::FileAttributes attributes = platform::Attributes(path);
+  if (path.empty() || !attributes.exists || attributes.is_directory) Raise(kDaoFileNotFound, path);
+  std::string native = platform::NativePath(path);
+  LinkTarget target;
+  if (FileKey(native) == file_key_) {
+    target.schema = "main";
+    target.table = catalog().Find(link.source_table);
+  } else {
+    Attachment& a = Attach(native, path);
+    Connection& c = connection();
+    bool known = false;
+    for (const std::string& ok : a.passwords_ok) known = known || ok == password;
+    if (!known) {
+      if (!PasswordMatches(c, a.alias, password)) Raise(kDaoNotValidPassword);
+      a.passwords_ok.push_back(password);
+    }
+    Statement& v = c.Prepare("PRAGMA " + Quote(a.alias) + ".data_version");
+    v.Step();
+    int64_t version = v.Int(0);
+    v.Reset();
+    if (version != a.data_version) {
+      a.catalog.Load(c, a.alias);
+      a.data_version = version;
+    }
+    target.schema = a.alias;
+    target.table = a.catalog.Find(link.source_table);
+  }
+  if (target.table == nullptr || target.table->linked) Raise(kDaoObjectNotFound, link.source_table);
+  return target;
+}
+
+void DatabaseImpl::ReleaseLink(const TableInfo& link) {
+  std::string path = ConnectValue(link.connect, "DATABASE").value_or("");
+  std::string native = platform::NativePath(path);
+  for (const TableInfo& other : catalog().tables()) {
+    if (!other.linked || SameName(other.name, link.name)) continue;
+    std::string other_path = ConnectValue(other.connect, "DATABASE").value_or("");
+    if (platform::NativePath(other_path) == native) return;
+  }
+  for (size_t i = 0; i < attachments_.size(); ++i) {
+    if (attachments_[i].native == native) {
+      Detach(i);
+      return;
+    }
+  }
+}
+
+void DatabaseImpl::Close() {
+  if (connection_ == nullptr) return;
+  for (auto& weak : recordsets_)
+    if (auto recordset = weak.lock()) CloseRecordset(*recordset);
+  recordsets_.clear();
+  attachments_.clear();
+  connection_.reset();
+  auto state = OpenFiles().find(file_key_);
+  if (state != OpenFiles().end()) {
+    if (exclusive_) state->second.exclusive = false;
+    if (--state->second.shared <= 0) OpenFiles().erase(state);
+  }
+}
+
+void DatabaseImpl::RegisterRecordset(const std::shared_ptr<RecordsetImpl>& recordset) {
+  std::erase_if(recordsets_, [](const std::weak_ptr<RecordsetImpl>& w) { return w.expired(); });
+  recordsets_.push_back(recordset);
+}
+
+}  // namespace internal
+
+using internal::DatabaseImpl;
+using internal::RaiseNotSet;
+
+// --- The engine ---------------------------------------------------------------------------------
+
+DBEngine& DBEngine::Instance() {
+  static DBEngine engine;
+  return engine;
+}
+
+int DBEngine::OpenCount() const {
+  int count = 0;
+  for (const auto& [key, state] : internal::OpenFiles()) count += state.shared;
+  return count;
+}
+
+Database DBEngine::OpenDatabase(std::string_view path, bool exclusive, bool read_only,
+                                std::string_view connect) {
+  std::string shown(path);
+  platform::FileAttributes attributes = platform::Attributes(path);
+  if (!attributes.exists) Raise(kDaoFileNotFound, shown);
+  if (attributes.is_directory) Raise(kDaoNotValidPath, shown);
+  if (attributes.read_only && !read_only) Raise(kDaoCannotOpenFile, shown);
+  std::string native = platform::NativePath(path);
+  std::string key = internal::FileKey(native);
+  auto state = internal::OpenFiles().find(key);
+  if (state != internal::OpenFiles().end()) {
+    if (state->second.exclusive) Raise(kEngOpenedExclusively, shown);
+    if (exclusive && state->second.shared > 0) Raise(kDaoFileInUse, shown);
+  }
+  std::string password = internal::ConnectValue(connect, "PWD").value_or("");
+  std::unique_ptr<internal::Connection> connection;
+  try {
+    connection = std::make_unique<internal::Connection>(native, read_only, false);
+    internal::Configure(*connection);
+    if (exclusive) {
+      connection->Exec("PRAGMA locking_mode=EXCLUSIVE");
+      if (!read_only) connection->Exec("BEGIN EXCLUSIVE; COMMIT");
+    }
+    if (!internal::HasCatalog(*connection, "main")) Raise(kDaoUnrecognizedFormat, shown);
+  } catch (const Failure& failure) {
+    if (failure.number() == kDaoTableLocked)
+      Raise(exclusive ? int{kDaoFileInUse} : int{kEngOpenedExclusively}, shown);
+    if (failure.number() == kDaoUnrecognizedFormat || failure.number() == kEngReservedError)
+      Raise(kDaoUnrecognizedFormat, shown);
+    if (failure.number() == kDaoCannotOpenFile) Raise(kDaoCannotOpenFile, shown);
+    throw;
+  }
+  if (!internal::PasswordMatches(*connection, "main", password)) Raise(kDaoNotValidPassword);
+  return Database(std::make_shared<DatabaseImpl>(shown, native, key, exclusive, read_only,
+                                                 std::move(connection)));
+}
+
+Database DBEngine::CreateDatabase(std::string_view path, std::string_view password) {
+  std::string shown(path);
+  platform::FileAttributes attributes = platform::Attributes(path);
+  if (attributes.exists) Raise(kDaoDatabaseExists, shown);
+  std::string native = platform::NativePath(path);
+  std::unique_ptr<internal::Connection> connection;
+  try {
+    connection = std::make_unique<internal::Connection>(native, false, true);
+  } catch (const Failure&) {
+    Raise(kDaoNotValidPath, shown);
+  }
+  internal::Configure(*connection);
+  connection->Exec("BEGIN");
+  internal::CreateCatalog(*connection);
+  internal::StorePassword(*connection, password);
+  connection->Exec("COMMIT");
+  std::string key = internal::FileKey(native);
+  return Database(
+      std::make_shared<DatabaseImpl>(shown, native, key, false, false, std::move(connection)));
+}
+
+Database OpenDatabase(std::string_view path, bool exclusive, bool read_only,
+                      std::string_view connect) {
+  return DBEngine::Instance().OpenDatabase(path, exclusive, read_only, connect);
+}
+
+Database CreateDatabase(std::string_view path, std::string_view password) {
+  return DBEngine::Instance().CreateDatabase(path, password);
+}
+
+// --- Database -----------------------------------------------------------------------------------
+
+namespace {
+DatabaseImpl& Open(const std::shared_ptr<DatabaseImpl>& impl) {
+  if (impl == nullptr || !impl->is_open()) RaiseNotSet();
+  return *impl;
+}
+}  // namespace
+
+std::string Database::Name() const { return Open(impl_).name(); }
+bool Database::Exclusive() const { return Open(impl_).exclusive(); }
+bool Database::ReadOnly() const { return Open(impl_).read_only(); }
+bool Database::IsOpen() const { return impl_ != nullptr && impl_->is_open(); }
+int64_t Database::RecordsAffected() const { return Open(impl_).records_affected; }
+
+void Database::Close() {
+  if (impl_ != nullptr) impl_->Close();
+}
+
+TableDefCollection Database::TableDefs() const {
+  Open(impl_);
+  return TableDefCollection(impl_);
+}
+
+TableDef Database::CreateTableDef(std::string_view name, int32_t attributes,
+                                  std::string_view source_table, std::string_view connect) {
+  Open(impl_);
+  auto table = std::make_shared<internal::TableDefImpl>();
+  table->database = impl_;
+  table->info.name = name;
+  table->info.source_table = source_table;
+  table->info.connect = connect;
+  (void)attributes;
+  return TableDef(table);
+}
+
+void Database::NewPassword(std::string_view old_password, std::string_view new_password) {
+  DatabaseImpl& db = Open(impl_);
+  if (db.read_only()) Raise(kDaoReadOnly);
+  if (!db.exclusive()) Raise(kEngSharedPasswordChange);
+  internal::Connection& c = db.connection();
+  if (!internal::HasPassword(c, "main") ? !old_password.empty()
+                                        : !internal::PasswordMatches(c, "main", old_password))
+    Raise(kDaoNotValidPassword);
+  c.Exec("BEGIN");
+  try {
+    internal::StorePassword(c, new_password);
+    c.Exec("COMMIT");
+  } catch (...) {
+    c.Exec("ROLLBACK");
+    throw;
+  }
+}
+
+}  // namespace kr::db::engine

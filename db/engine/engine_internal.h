@@ -1,0 +1,123 @@
+// The objects behind the handles of engine.h. Internal to db/engine.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "db/engine/catalog.h"
+#include "db/engine/engine.h"
+#include "db/engine/sqlite_db.h"
+
+namespace kr::db::engine::internal {
+
+class RecordsetImpl;
+
+// The value of key in a connect string ";PWD=x;DataBase=y;" (keys case-insensitive).
+std::optional<std::string> ConnectValue(std::string_view connect, std::string_view key);
+
+// Password verifiers (salted PBKDF2) in the MSysKrInfo table of a schema.
+bool HasPassword(Connection& connection, std::string_view schema);
+bool PasswordMatches(Connection& connection, std::string_view schema, std::string_view password);
+// Stores the verifier of password in main ("" removes the password).
+void StorePassword(Connection& connection, std::string_view password);
+
+class DatabaseImpl : public std::enable_shared_from_this<DatabaseImpl> {
+ public:
+  DatabaseImpl(std::string name, std::string native, std::string file_key, bool exclusive,
+               bool read_only, std::unique_ptr<Connection> connection);
+  ~DatabaseImpl();
+
+  const std::string& name() const { return name_; }
+  const std::string& native() const { return native_; }
+  const std::string& file_key() const { return file_key_; }
+  bool exclusive() const { return exclusive_; }
+  bool read_only() const { return read_only_; }
+  bool is_open() const { return connection_ != nullptr; }
+
+  // The connection; raises 91 once closed.
+  Connection& connection();
+  // The catalog of main, reloaded when another connection changed the file or after our own
+  // schema changes (InvalidateCatalog).
+  const Catalog& catalog();
+  void InvalidateCatalog() { catalog_valid_ = false; }
+  // The table of that name; 3078 when missing.
+  const TableInfo& Table(std::string_view name);
+
+  // Where a linked table's rows live: the schema alias it is attached under ("main" for a link
+  // into this same file) and the source table's definition there. Attaches on first use and
+  // checks the source's password: 3024 when the source file has gone, 3031 for a wrong
+  // password, 3078 when the source has no such table.
+  struct LinkTarget {
+    std::string schema;
+    const TableInfo* table = nullptr;
+  };
+  LinkTarget ResolveLink(const TableInfo& link);
+  // Detaches the source of a link when no other link uses it.
+  void ReleaseLink(const TableInfo& link);
+
+  void RegisterRecordset(const std::shared_ptr<RecordsetImpl>& recordset);
+  void Close();
+
+  int64_t records_affected = 0;
+
+ private:
+  struct Attachment {
+    std::string alias;
+    std::string native;
+    std::vector<std::string> passwords_ok;
+    Catalog catalog;
+    int64_t data_version = -1;
+    uint64_t last_use = 0;
+  };
+  Attachment& Attach(const std::string& native, const std::string& shown_path);
+  void Detach(size_t index);
+
+  std::string name_, native_, file_key_;
+  bool exclusive_, read_only_;
+  std::unique_ptr<Connection> connection_;
+  Catalog catalog_;
+  bool catalog_valid_ = false;
+  int64_t data_version_ = -1;
+  std::vector<Attachment> attachments_;
+  uint64_t use_clock_ = 0;
+  int next_alias_ = 1;
+  std::vector<std::weak_ptr<RecordsetImpl>> recordsets_;
+};
+
+// A table definition: either appended (then it reads the database's catalog by name) or new
+// (then it holds its own definition until Append).
+class TableDefImpl : public std::enable_shared_from_this<TableDefImpl> {
+ public:
+  std::shared_ptr<DatabaseImpl> database;
+  bool appended = false;
+  TableInfo info;  // the definition of a new table; the name of an appended one
+
+  DatabaseImpl& db() const;
+  // The current definition (from the catalog when appended; 3265 when the table has gone).
+  const TableInfo& Info() const;
+  // Fields as seen by users: for a link, the source table's fields.
+  const std::vector<FieldDef>& Fields() const;
+};
+
+// A field of a table definition, of a recordset, or a new one.
+class FieldImpl {
+ public:
+  enum class Owner { kNew, kTable, kRecordset };
+  Owner owner = Owner::kNew;
+  FieldDef def;                              // kNew; for kTable the name
+  std::shared_ptr<TableDefImpl> table;       // kTable
+  std::shared_ptr<RecordsetImpl> recordset;  // kRecordset
+  int index = 0;                             // kRecordset
+
+  const FieldDef& Def() const;
+  FieldDef& MutableDef();  // 3219 when the field belongs to a table in the database
+};
+
+// Adds the object model's own checks: 91 for a handle without an object.
+[[noreturn]] void RaiseNotSet();
+
+}  // namespace kr::db::engine::internal

@@ -1,0 +1,58 @@
+// Database::Execute: parse, generate, run.
+#include <variant>
+
+#include "db/engine/engine_errors.h"
+#include "db/engine/generator_internal.h"
+#include "db/engine/jet_parser.h"
+#include "db/engine/write_statements.h"
+
+namespace kr::db::engine {
+
+namespace internal {
+
+int64_t ExecuteStatement(DatabaseImpl& db, std::string_view sql, int options) {
+  engine::Statement statement = ParseStatement(sql);
+  bool fail_on_error = (options & kFailOnError) != 0;
+  Connection& c = db.connection();
+  std::string generated;
+  std::visit(
+      [&](auto& body) {
+        using T = std::decay_t<decltype(body)>;
+        if constexpr (std::is_same_v<T, Select>) {
+          Raise(kEngCannotExecuteSelect);
+        } else if constexpr (std::is_same_v<T, Insert>) {
+          generated = GenerateInsert(db, body, fail_on_error);
+        } else if constexpr (std::is_same_v<T, Update>) {
+          generated = GenerateUpdate(db, body, fail_on_error);
+        } else if constexpr (std::is_same_v<T, Delete>) {
+          generated = GenerateDelete(db, body);
+        } else if constexpr (std::is_same_v<T, engine::CreateTable>) {
+          RunCreateTable(db, body);
+        } else if constexpr (std::is_same_v<T, engine::CreateIndex>) {
+          RunCreateIndex(db, body);
+        } else if constexpr (std::is_same_v<T, engine::DropTable>) {
+          DropTableNamed(db, body.table, kDaoTableDoesNotExist);
+        } else if constexpr (std::is_same_v<T, engine::DropIndex>) {
+          RunDropIndex(db, body);
+        } else if constexpr (std::is_same_v<T, AlterTable>) {
+          RunAlterTable(db, body);
+        }
+      },
+      statement.body);
+  if (generated.empty()) return 0;
+  if (db.read_only()) Raise(kDaoReadOnly);
+  internal::Statement& run = c.Prepare(generated);
+  run.Step();
+  run.Reset();
+  return c.Changes();
+}
+
+}  // namespace internal
+
+void Database::Execute(std::string_view sql, int options) {
+  if (impl_ == nullptr || !impl_->is_open()) internal::RaiseNotSet();
+  impl_->records_affected = 0;
+  impl_->records_affected = internal::ExecuteStatement(*impl_, sql, options);
+}
+
+}  // namespace kr::db::engine

@@ -1,0 +1,196 @@
+// Jet DDL: CREATE TABLE, CREATE INDEX, ALTER TABLE, DROP INDEX, through the catalog. Unnamed
+// primary keys are named "PrimaryKey", as Access names them, so Seek finds them by that name.
+// Text fields created by DDL allow zero-length strings.
+#include "db/engine/engine_errors.h"
+#include "db/engine/generator_internal.h"
+#include "db/engine/jet_parser.h"
+#include "db/engine/write_statements.h"
+
+namespace kr::db::engine::internal {
+
+namespace {
+
+FieldDef FieldFromColumn(const ColumnDef& column) {
+  FieldDef f;
+  f.name = column.name;
+  f.type = static_cast<int>(column.type);
+  f.size = (column.type == DataType::kText || column.type == DataType::kBinary)
+               ? (column.size > 0 ? column.size : 255)
+               : DefaultSize(f.type);
+  f.attributes = column.type == DataType::kText ? kVariableField : kFixedField;
+  if (column.counter) f.attributes |= kAutoIncrField;
+  f.required = column.not_null;
+  f.allow_zero_length = true;
+  return f;
+}
+
+IndexDef IndexFromConstraint(const TableConstraint& c) {
+  IndexDef index;
+  index.primary = c.kind == TableConstraint::Kind::kPrimaryKey;
+  index.unique = true;
+  index.required = index.primary;
+  index.name = !c.name.empty() ? c.name : index.primary ? "PrimaryKey" : "Index_";
+  if (c.name.empty() && !index.primary)
+    for (const std::string& column : c.columns) index.name += column;
+  for (const std::string& column : c.columns) index.columns.emplace_back(column, false);
+  return index;
+}
+
+const TableInfo& LocalTable(DatabaseImpl& db, std::string_view name) {
+  const TableInfo* info = db.catalog().Find(name);
+  if (info == nullptr || info->system) Raise(kDaoNoTableOrConstraint, name);
+  if (info->linked) Raise(kDaoInvalidOperation);
+  return *info;
+}
+
+void AddIndex(DatabaseImpl& db, const TableInfo& table, IndexDef index) {
+  if (table.FindIndex(index.name) != nullptr) Raise(kDaoIndexExists, index.name);
+  if (index.primary && table.PrimaryKey() != nullptr) Raise(kDaoPrimaryKeyExists);
+  for (const auto& column : index.columns)
+    if (table.FindField(column.first) == nullptr) Raise(kDaoTooFewParameters, "1");
+  Connection& c = db.connection();
+  TableInfo copy = table;
+  c.ClearCache();
+  InTransaction(c, [&] { CreateIndex(c, copy, index); });
+  db.InvalidateCatalog();
+}
+
+}  // namespace
+
+void RunCreateTable(DatabaseImpl& db, const engine::CreateTable& create) {
+  if (db.catalog().Find(create.table) != nullptr) Raise(kDaoTableExists, create.table);
+  TableInfo table;
+  table.name = create.table;
+  for (const ColumnDef& column : create.columns) {
+    if (table.FindField(column.name) != nullptr) Raise(kDaoFieldDefinedTwice, column.name);
+    table.fields.push_back(FieldFromColumn(column));
+    if (column.primary_key || column.unique) {
+      TableConstraint c;
+      c.kind =
+          column.primary_key ? TableConstraint::Kind::kPrimaryKey : TableConstraint::Kind::kUnique;
+      c.name = column.constraint_name;
+      c.columns.push_back(column.name);
+      table.indexes.push_back(IndexFromConstraint(c));
+    }
+  }
+  for (const TableConstraint& c : create.constraints)
+    table.indexes.push_back(IndexFromConstraint(c));
+  int primaries = 0;
+  for (const IndexDef& index : table.indexes) {
+    primaries += index.primary;
+    for (const auto& column : index.columns)
+      if (table.FindField(column.first) == nullptr) Raise(kDaoFieldDefinitionSyntax);
+  }
+  if (primaries > 1) Raise(kDaoPrimaryKeyExists);
+  Connection& c = db.connection();
+  c.ClearCache();
+  InTransaction(c, [&] { internal::CreateTable(c, table); });
+  db.InvalidateCatalog();
+}
+
+void RunCreateIndex(DatabaseImpl& db, const engine::CreateIndex& create) {
+  const TableInfo& table = LocalTable(db, create.table);
+  IndexDef index;
+  index.name = create.name;
+  index.primary = create.primary;
+  index.unique = create.unique || create.primary;
+  index.required = create.primary || create.disallow_null;
+  index.ignore_nulls = create.ignore_null;
+  for (const IndexColumn& column : create.columns)
+    index.columns.emplace_back(column.name, column.descending);
+  AddIndex(db, table, std::move(index));
+}
+
+void RunAlterTable(DatabaseImpl& db, const AlterTable& alter) {
+  const TableInfo& table = LocalTable(db, alter.table);
+  Connection& c = db.connection();
+  switch (alter.action) {
+    case AlterTable::Action::kAddColumn: {
+      if (table.FindField(alter.column.name) != nullptr)
+        Raise(kDaoFieldExists, alter.column.name, table.name);
+      FieldDef field = FieldFromColumn(alter.column);
+      TableInfo copy = table;
+      c.ClearCache();
+      InTransaction(c, [&] { AddColumn(c, copy, field); });
+      db.InvalidateCatalog();
+      if (alter.column.primary_key || alter.column.unique) {
+        TableConstraint constraint;
+        constraint.kind = alter.column.primary_key ? TableConstraint::Kind::kPrimaryKey
+                                                   : TableConstraint::Kind::kUnique;
+        constraint.name = alter.column.constraint_name;
+        constraint.columns.push_back(alter.column.name);
+        AddIndex(db, db.Table(alter.table), IndexFromConstraint(constraint));
+      }
+      return;
+    }
+    case AlterTable::Action::kDropColumn: {
+      if (table.FindField(alter.name) == nullptr) Raise(kDaoTooFewParameters, "1");
+      TableInfo copy = table;
+      c.ClearCache();
+      InTransaction(c, [&] { DropColumn(c, copy, alter.name); });
+      db.InvalidateCatalog();
+      return;
+    }
+    case AlterTable::Action::kAddConstraint:
+      AddIndex(db, table, IndexFromConstraint(alter.constraint));
+      return;
+    case AlterTable::Action::kDropConstraint: {
+      TableInfo copy = table;
+      c.ClearCache();
+      InTransaction(c, [&] { DropIndex(c, copy, alter.name); });
+      db.InvalidateCatalog();
+      return;
+    }
+    case AlterTable::Action::kAlterColumn:
+      Raise(kDaoInvalidOperation);
+  }
+}
+
+void RunDropIndex(DatabaseImpl& db, const engine::DropIndex& drop) {
+  const TableInfo& table = LocalTable(db, drop.table);
+  TableInfo copy = table;
+  Connection& c = db.connection();
+  c.ClearCache();
+  InTransaction(c, [&] { DropIndex(c, copy, drop.index); });
+  db.InvalidateCatalog();
+}
+
+namespace {
+
+// The field of a validation rule: the rule's only column.
+class RuleResolver : public ExpressionResolver {
+ public:
+  explicit RuleResolver(std::string column) : column_(std::move(column)) {}
+  ColumnInfo ResolveColumn(const Expr& expr) override {
+    if (!SameName(expr.column, column_)) Raise(kDaoTooFewParameters, "1");
+    return ColumnInfo{Quote(column_), DataType::kUnknown, true};
+  }
+  std::string RenderSubquery(const Select&) override { Raise(kDaoInvalidOperation); }
+
+ private:
+  std::string column_;
+};
+
+}  // namespace
+
+std::string ValidationRuleSql(std::string_view column, std::string_view rule) {
+  std::string text(rule);
+  size_t start = text.find_first_not_of(' ');
+  if (start == std::string::npos) return {};
+  std::string head = FoldName(text.substr(start, 8));
+  bool implicit = text[start] == '<' || text[start] == '>' || text[start] == '=' ||
+                  head.rfind("between", 0) == 0 || head.rfind("in ", 0) == 0 ||
+                  head.rfind("in(", 0) == 0 || head.rfind("like", 0) == 0 ||
+                  head.rfind("is ", 0) == 0 || head.rfind("not ", 0) == 0;
+  if (implicit) text = "[" + std::string(column) + "] " + text;
+  try {
+    ExprPtr expr = ParseExpression(text);
+    RuleResolver resolver{std::string(column)};
+    // A Null value passes a rule, as in Jet.
+    return Quote(column) + " IS NULL OR (" + RenderCondition(*expr, resolver) + ")";
+  } catch (const Failure&) {
+    return {};
+  }
+}
+
+}  // namespace kr::db::engine::internal

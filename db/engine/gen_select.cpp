@@ -1,0 +1,219 @@
+// SELECT: FROM and joins, Jet's result field names (the column's own name, "T.col" when two
+// tables give the same name, Expr1000... for unnamed expressions) and types, TOP, UNION.
+#include <cmath>
+
+#include "db/engine/engine_errors.h"
+#include "db/engine/generator_internal.h"
+
+namespace kr::db::engine::internal {
+
+namespace {
+
+struct Item {
+  std::string sql;
+  DataType type = DataType::kUnknown;
+  OutputColumn column;
+  bool plain_column = false;  // a column reference without alias
+  std::string qualifier;      // the alias of its table
+  const Expr* expr = nullptr;
+  std::string alias;
+};
+
+Item ColumnItem(const ScopeTable& table, const FieldDef& field) {
+  Item item;
+  item.sql = Quote(table.alias) + "." + Quote(field.name);
+  item.type = static_cast<DataType>(field.type);
+  item.column.def = field;
+  item.column.source_table = table.jet_name;
+  item.column.source_field = table.jet_name.empty() ? "" : field.name;
+  item.plain_column = true;
+  item.qualifier = table.alias;
+  return item;
+}
+
+std::vector<Item> ExpandItems(const Select& select, Scope& scope) {
+  std::vector<Item> items;
+  for (const SelectItem& si : select.items) {
+    switch (si.kind) {
+      case SelectItem::Kind::kAllColumns:
+        for (const ScopeTable& t : scope.tables())
+          for (const FieldDef& f : t.fields) items.push_back(ColumnItem(t, f));
+        break;
+      case SelectItem::Kind::kTableColumns: {
+        const ScopeTable* table = nullptr;
+        for (const ScopeTable& t : scope.tables())
+          if (SameName(t.alias, si.table)) table = &t;
+        if (table == nullptr) Raise(kDaoInputTableNotFound, si.table);
+        for (const FieldDef& f : table->fields) items.push_back(ColumnItem(*table, f));
+        break;
+      }
+      case SelectItem::Kind::kExpression: {
+        Item item;
+        if (si.expr->kind == ExprKind::kColumn) {
+          Scope::Found found = scope.Find(*si.expr);
+          if (found.field == nullptr) Raise(kDaoTooFewParameters, "1");
+          item = ColumnItem(*found.table, *found.field);
+        } else {
+          item.sql = RenderValue(*si.expr, scope);
+          item.type = StaticType(*si.expr, scope);
+          item.column.def.type = static_cast<int>(item.type);
+          item.column.def.size = DefaultSize(item.column.def.type);
+          item.column.def.allow_zero_length = true;
+        }
+        item.expr = si.expr.get();
+        item.alias = si.alias;
+        if (!si.alias.empty()) item.plain_column = false;
+        items.push_back(std::move(item));
+        break;
+      }
+    }
+  }
+  // Names as Jet gives them.
+  int expression_number = 1000;
+  for (Item& item : items) {
+    if (!item.alias.empty()) {
+      item.column.def.name = item.alias;
+    } else if (item.plain_column) {
+      int same = 0;
+      for (const Item& other : items)
+        if (other.plain_column && SameName(other.column.def.name, item.column.def.name)) ++same;
+      if (same > 1) item.column.def.name = item.qualifier + "." + item.column.def.name;
+    } else {
+      item.column.def.name = "Expr" + std::to_string(expression_number++);
+    }
+  }
+  return items;
+}
+
+std::string OrderKey(const OrderItem& order, Scope& scope, const std::vector<Item>& items) {
+  std::string key;
+  try {
+    key = RenderSortKey(*order.expr, scope);
+  } catch (const Failure& failure) {
+    // An alias of the select list.
+    if (failure.number() != kDaoTooFewParameters || order.expr->kind != ExprKind::kColumn ||
+        !order.expr->table.empty())
+      throw;
+    const Item* match = nullptr;
+    for (const Item& item : items)
+      if (SameName(item.column.def.name, order.expr->column)) match = &item;
+    if (match == nullptr) throw;
+    key = match->sql;
+  }
+  return key + (order.descending ? " DESC" : "");
+}
+
+bool HasAggregate(const Select& select) {
+  for (const SelectItem& item : select.items)
+    if (item.expr && ContainsAggregate(*item.expr)) return true;
+  return false;
+}
+
+std::string TopLimit(const Top& top, const std::string& count_source) {
+  if (!top.percent) return " LIMIT " + std::to_string(static_cast<int64_t>(top.count));
+  return " LIMIT (SELECT CAST((count(*)*" + std::to_string(top.count) +
+         "+99.999999)/100 AS INTEGER) FROM (" + count_source + "))";
+}
+
+}  // namespace
+
+GeneratedSelect GenerateSelect(DatabaseImpl& db, const Select& select, Scope* outer) {
+  GeneratedSelect out;
+  Scope scope(db, outer);
+  std::vector<std::string> from_parts;
+  for (const TableRef& ref : select.from) from_parts.push_back(scope.AddTableRef(ref));
+  std::vector<Item> items = ExpandItems(select, scope);
+  out.head = select.quantifier == SelectQuantifier::kDistinct ? "SELECT DISTINCT" : "SELECT";
+  for (Item& item : items) {
+    out.items.push_back(item.sql);
+    out.item_types.push_back(item.type);
+    out.columns.push_back(item.column);
+  }
+  std::string from;
+  for (size_t i = 0; i < from_parts.size(); ++i) from += (i == 0 ? " FROM " : ", ") + from_parts[i];
+  std::string where = select.where ? RenderCondition(*select.where, scope) : "";
+  std::string group;
+  for (size_t i = 0; i < select.group_by.size(); ++i)
+    group += (i == 0 ? " GROUP BY " : ", ") + RenderSortKey(*select.group_by[i], scope);
+  std::string having = select.having ? " HAVING " + RenderCondition(*select.having, scope) : "";
+  std::string order;
+  if (select.unions.empty())
+    for (size_t i = 0; i < select.order_by.size(); ++i)
+      order += (i == 0 ? "" : ", ") + OrderKey(select.order_by[i], scope, items);
+  std::string body = from + (where.empty() ? "" : " WHERE " + where) + group + having;
+  std::string list;
+  for (size_t i = 0; i < items.size(); ++i)
+    list += (i == 0 ? " " : ", ") + items[i].sql + " AS " + Quote(out.columns[i].def.name);
+  if (select.top) {
+    std::string base = out.head + list + body;
+    out.limit = select.top->percent ? -1 : static_cast<int64_t>(select.top->count);
+    body += (order.empty() ? "" : " ORDER BY " + order) + TopLimit(*select.top, base);
+  } else {
+    body += order.empty() ? "" : " ORDER BY " + order;
+  }
+  out.tail = body;
+  out.sql = out.head + list + body;
+  if (!select.unions.empty()) {
+    out.is_union = true;
+    for (const Select::UnionPart& part : select.unions) {
+      GeneratedSelect next = GenerateSelect(db, *part.select, outer);
+      if (next.items.size() != out.items.size()) Raise(kDaoUnionSyntax);
+      out.sql += (part.all ? " UNION ALL " : " UNION ") + next.sql;
+    }
+    std::string union_order;
+    for (size_t i = 0; i < select.order_by.size(); ++i) {
+      const Expr& e = *select.order_by[i].expr;
+      std::string key;
+      if (e.kind == ExprKind::kColumn) {
+        for (const OutputColumn& c : out.columns)
+          if (SameName(c.def.name, e.column) ||
+              (c.source_field.size() && SameName(c.source_field, e.column)))
+            key = Quote(c.def.name);
+      }
+      if (key.empty()) Raise(kDaoOrderBySyntax);
+      union_order +=
+          (i == 0 ? " ORDER BY " : ", ") + key + (select.order_by[i].descending ? " DESC" : "");
+    }
+    out.sql += union_order;
+  }
+  out.single_table =
+      !out.is_union && select.from.size() == 1 && select.from[0].kind == TableRef::Kind::kTable &&
+      select.quantifier != SelectQuantifier::kDistinct && select.group_by.empty() &&
+      !select.having && !HasAggregate(select) && !(select.top && select.top->percent);
+  if (out.single_table) {
+    out.base = scope.tables()[0];
+    out.where_sql = where;
+    out.order_sql = order;
+    for (size_t i = 0; i < out.columns.size(); ++i) {
+      if (!items[i].plain_column && !(items[i].expr && items[i].expr->kind == ExprKind::kColumn))
+        continue;
+      if (out.columns[i].source_table.empty()) continue;
+      for (size_t f = 0; f < out.base.fields.size(); ++f)
+        if (SameName(out.base.fields[f].name, out.columns[i].source_field))
+          out.columns[i].base_index = static_cast<int>(f);
+    }
+  }
+  return out;
+}
+
+std::string StoreAs(const std::string& value_sql, DataType from, const FieldDef& target) {
+  int to = target.type;
+  int source = static_cast<int>(from);
+  bool same = source == to;
+  if (!same) {
+    if (IsIntegerType(to) && to != kBoolean)
+      same = source == kByte || source == kInteger || source == kLong ||
+             (to == kLong && source == kBoolean) || (to == kInteger && source == kBoolean);
+    else if (to == kDouble)
+      same = source == kSingle || source == kCurrency || source == kByte || source == kInteger ||
+             source == kLong;
+    else if (to == kMemo || to == kText)
+      same = source == kText || source == kMemo;
+    else if (to == kLongBinary || to == kBinary)
+      same = source == kBinary || source == kLongBinary;
+  }
+  if (same) return value_sql;
+  return "kr_store(" + value_sql + "," + std::to_string(to) + "," + std::to_string(source) + ")";
+}
+
+}  // namespace kr::db::engine::internal

@@ -1,0 +1,137 @@
+// INSERT, UPDATE and DELETE. Without the fail-on-error option a row that breaks a constraint is
+// skipped (OR IGNORE); values written into a field take its type (StoreAs).
+//   INSERT INTO t SELECT ... without a column list pairs columns by name, as Access does; with
+//   VALUES it pairs them by position.
+//   UPDATE a INNER JOIN b ON ... SET ... becomes UPDATE a ... FROM b WHERE <on> AND <where>.
+//   DELETE t.* FROM t INNER JOIN ... deletes the rows of t whose rowid the join selects.
+#include "db/engine/engine_errors.h"
+#include "db/engine/generator_internal.h"
+#include "db/engine/write_statements.h"
+
+namespace kr::db::engine::internal {
+
+namespace {
+
+std::string TargetSql(const ScopeTable& t) { return Quote(t.schema) + "." + Quote(t.table); }
+
+const FieldDef& TargetField(const ScopeTable& t, std::string_view name) {
+  for (const FieldDef& f : t.fields)
+    if (SameName(f.name, name)) return f;
+  Raise(kEngUnknownInsertField, name);
+}
+
+void CollectOnConditions(const TableRef& ref, Scope& scope, std::vector<std::string>& out) {
+  if (ref.kind != TableRef::Kind::kJoin) return;
+  CollectOnConditions(*ref.left, scope, out);
+  CollectOnConditions(*ref.right, scope, out);
+  if (ref.on) out.push_back("(" + RenderCondition(*ref.on, scope) + ")");
+}
+
+}  // namespace
+
+std::string GenerateInsert(DatabaseImpl& db, const Insert& insert, bool fail_on_error) {
+  Scope target_scope(db, nullptr);
+  const TableInfo* info = db.catalog().Find(insert.table);
+  if (info == nullptr) Raise(kEngOutputTableNotFound, insert.table);
+  ScopeTable target = target_scope.AddTable(insert.table, "");
+  std::string head = std::string(fail_on_error ? "INSERT INTO " : "INSERT OR IGNORE INTO ") +
+                     TargetSql(target) + " (";
+  std::vector<const FieldDef*> fields;
+  for (const std::string& column : insert.columns) {
+    const FieldDef& f = TargetField(target, column);
+    for (const FieldDef* other : fields)
+      if (other == &f) Raise(kDaoFieldDefinedTwice, column);
+    fields.push_back(&f);
+  }
+  if (!insert.select) {
+    if (fields.empty())
+      for (const FieldDef& f : target.fields) fields.push_back(&f);
+    if (insert.values.size() != fields.size()) Raise(kDaoValueCountMismatch);
+    Scope empty(db, nullptr);
+    std::string columns, values;
+    for (size_t i = 0; i < fields.size(); ++i) {
+      columns += (i ? "," : "") + Quote(fields[i]->name);
+      values += (i ? "," : "") + StoreAs(RenderValue(*insert.values[i], empty),
+                                         StaticType(*insert.values[i], empty), *fields[i]);
+    }
+    return head + columns + ") VALUES (" + values + ")";
+  }
+  GeneratedSelect select = GenerateSelect(db, *insert.select, nullptr);
+  if (fields.empty()) {
+    // By name: every result column must name a field of the target.
+    for (const OutputColumn& c : select.columns) {
+      std::string name = c.def.name;
+      const FieldDef* f = nullptr;
+      for (const FieldDef& candidate : target.fields)
+        if (SameName(candidate.name, name)) f = &candidate;
+      if (f == nullptr && name.find('.') != std::string::npos) {
+        std::string bare = name.substr(name.rfind('.') + 1);
+        for (const FieldDef& candidate : target.fields)
+          if (SameName(candidate.name, bare)) f = &candidate;
+      }
+      if (f == nullptr) Raise(kEngUnknownInsertField, name);
+      for (const FieldDef* other : fields)
+        if (other == f) Raise(kDaoFieldDefinedTwice, name);
+      fields.push_back(f);
+    }
+  } else if (fields.size() != select.columns.size()) {
+    Raise(kDaoValueCountMismatch);
+  }
+  std::string columns, values;
+  for (size_t i = 0; i < fields.size(); ++i) {
+    columns += (i ? "," : "") + Quote(fields[i]->name);
+    std::string value = select.is_union ? Quote(select.columns[i].def.name) : select.items[i];
+    values += (i ? ", " : " ") + StoreAs(value, select.item_types[i], *fields[i]);
+  }
+  if (select.is_union) return head + columns + ") SELECT" + values + " FROM (" + select.sql + ")";
+  return head + columns + ") " + select.head + values + select.tail;
+}
+
+std::string GenerateUpdate(DatabaseImpl& db, const Update& update, bool fail_on_error) {
+  Scope scope(db, nullptr);
+  scope.AddTableRef(update.target);
+  const ScopeTable* target = nullptr;
+  std::string sets;
+  for (size_t i = 0; i < update.assignments.size(); ++i) {
+    const Assignment& a = update.assignments[i];
+    Scope::Found found = scope.Find(*a.column);
+    if (found.field == nullptr) Raise(kDaoTooFewParameters, "1");
+    if (target == nullptr) target = found.table;
+    if (target != found.table) Raise(kDaoReadOnly);
+    std::string value = RenderValue(*a.value, scope);
+    sets += (i ? ", " : "") + Quote(found.field->name) + "=" +
+            StoreAs(value, StaticType(*a.value, scope), *found.field);
+  }
+  if (target == nullptr) Raise(kDaoUpdateSyntax);
+  std::vector<std::string> conditions;
+  CollectOnConditions(update.target, scope, conditions);
+  if (update.where) conditions.push_back("(" + RenderCondition(*update.where, scope) + ")");
+  std::string from;
+  for (const ScopeTable& t : scope.tables())
+    if (&t != target) from += (from.empty() ? " FROM " : ", ") + t.from_sql;
+  std::string sql = std::string(fail_on_error ? "UPDATE " : "UPDATE OR IGNORE ") +
+                    TargetSql(*target) + " AS " + Quote(target->alias) + " SET " + sets + from;
+  for (size_t i = 0; i < conditions.size(); ++i)
+    sql += (i == 0 ? " WHERE " : " AND ") + conditions[i];
+  return sql;
+}
+
+std::string GenerateDelete(DatabaseImpl& db, const Delete& del) {
+  Scope scope(db, nullptr);
+  std::string from = scope.AddTableRef(del.from);
+  const ScopeTable* target = &scope.tables().front();
+  if (del.target == Delete::Target::kTable) {
+    target = nullptr;
+    for (const ScopeTable& t : scope.tables())
+      if (SameName(t.alias, del.target_table)) target = &t;
+    if (target == nullptr) Raise(kDaoInputTableNotFound, del.target_table);
+  }
+  std::string where = del.where ? RenderCondition(*del.where, scope) : "";
+  if (del.from.kind == TableRef::Kind::kTable)
+    return "DELETE FROM " + TargetSql(*target) + " AS " + Quote(target->alias) +
+           (where.empty() ? "" : " WHERE " + where);
+  return "DELETE FROM " + TargetSql(*target) + " WHERE rowid IN (SELECT " + Quote(target->alias) +
+         ".rowid FROM " + from + (where.empty() ? "" : " WHERE " + where) + ")";
+}
+
+}  // namespace kr::db::engine::internal

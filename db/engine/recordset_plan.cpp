@@ -1,0 +1,89 @@
+// Where a recordset's rows come from: a keyset of rowids for the rows of one table (table
+// recordsets, and dynasets and snapshots over a single table), a streaming cursor otherwise.
+#include "db/engine/engine_errors.h"
+#include "db/engine/generator_internal.h"
+#include "db/engine/jet_parser.h"
+
+namespace kr::db::engine::internal {
+
+namespace {
+
+void KeyedStatements(RowSource& s, const std::string& items) {
+  std::string rowid = Quote(s.alias) + ".rowid";
+  s.keyset_sql = "SELECT " + rowid + " FROM " + s.from_sql +
+                 (s.where_sql.empty() ? "" : " WHERE " + s.where_sql) +
+                 (s.order_sql.empty() ? "" : " ORDER BY " + s.order_sql) +
+                 (s.limit >= 0 ? " LIMIT " + std::to_string(s.limit) : "");
+  s.row_sql = "SELECT " + items + " FROM " + s.from_sql + " WHERE " + rowid + "=?1";
+  s.count_sql = "SELECT count(*) FROM " + s.from_sql;
+}
+
+}  // namespace
+
+RowSource PlanTable(DatabaseImpl& db, std::string_view table, std::string_view index) {
+  const TableInfo& t = db.Table(table);
+  if (t.linked) Raise(kDaoInvalidOperation);
+  RowSource s;
+  s.keyed = true;
+  s.updatable = !t.system;
+  s.base_schema = "main";
+  s.base_table = t.name;
+  s.base_name = t.name;
+  s.alias = t.name;
+  s.from_sql = "\"main\"." + Quote(t.name) + " AS " + Quote(t.name);
+  std::string items;
+  for (size_t i = 0; i < t.fields.size(); ++i) {
+    OutputColumn c;
+    c.def = t.fields[i];
+    c.source_table = t.name;
+    c.source_field = t.fields[i].name;
+    c.base_index = static_cast<int>(i);
+    s.columns.push_back(std::move(c));
+    items += (i ? ", " : "") + Quote(t.name) + "." + Quote(t.fields[i].name);
+  }
+  if (!index.empty()) {
+    const IndexDef* def = t.FindIndex(index);
+    if (def == nullptr) Raise(kEngNotAnIndex, index);
+    for (size_t i = 0; i < def->columns.size(); ++i)
+      s.order_sql += (i ? ", " : "") + Quote(t.name) + "." + Quote(def->columns[i].first) +
+                     (def->columns[i].second ? " DESC" : "");
+  }
+  KeyedStatements(s, items);
+  return s;
+}
+
+RowSource PlanQuery(DatabaseImpl& db, std::string_view source) {
+  engine::Statement statement = ParseStatement(source);
+  auto* select = std::get_if<Select>(&statement.body);
+  if (select == nullptr) Raise(kDaoInvalidOperation);
+  GeneratedSelect g = GenerateSelect(db, *select, nullptr);
+  RowSource s;
+  s.columns = g.columns;
+  if (!g.single_table) {
+    s.stream_sql = g.sql;
+    return s;
+  }
+  s.keyed = true;
+  s.updatable = true;
+  s.base_schema = g.base.schema;
+  s.base_table = g.base.table;
+  s.base_name = g.base.jet_name;
+  s.alias = g.base.alias;
+  s.from_sql = g.base.from_sql;
+  s.where_sql = g.where_sql;
+  s.order_sql = g.order_sql;
+  s.limit = g.limit;
+  std::string items;
+  for (size_t i = 0; i < g.items.size(); ++i) items += (i ? ", " : "") + g.items[i];
+  KeyedStatements(s, items);
+  return s;
+}
+
+std::string CriteriaSql(DatabaseImpl& db, const RowSource& source, std::string_view criteria) {
+  ExprPtr expr = ParseExpression(criteria);
+  Scope scope(db, nullptr);
+  scope.AddTable(source.base_name, source.alias);
+  return RenderCondition(*expr, scope);
+}
+
+}  // namespace kr::db::engine::internal

@@ -1,0 +1,276 @@
+#include "db/engine/sqlite_db.h"
+
+#include "db/engine/engine_errors.h"
+
+namespace kr::db::engine::internal {
+
+namespace {
+
+constexpr size_t kCacheSize = 48;
+
+// Our CHECK constraints are named "kr_<rule>:<column>".
+Failure ConstraintFailure(std::string_view message) {
+  size_t at = message.find("kr_");
+  if (at == std::string_view::npos) return EngineFailure(kDaoValidationRule, "", message);
+  std::string_view rest = message.substr(at + 3);
+  size_t colon = rest.find(':');
+  std::string_view rule = rest.substr(0, colon);
+  std::string column(colon == std::string_view::npos ? "" : rest.substr(colon + 1));
+  if (rule == "req") return EngineFailure(kDaoFieldRequired, column);
+  if (rule == "pk") return EngineFailure(kEngNullInIndex);
+  if (rule == "zls") return EngineFailure(kDaoZeroLengthNotAllowed, column);
+  if (rule == "size") return EngineFailure(kDaoFieldTooSmall);
+  if (rule == "rule") return EngineFailure(kEngValidationRuleField, "", column);
+  return EngineFailure(kEngConversionError, column);
+}
+
+}  // namespace
+
+Failure SqliteFailure(sqlite3* db, int rc, std::string_view context) {
+  std::string message = db != nullptr ? sqlite3_errmsg(db) : sqlite3_errstr(rc);
+  std::string detail = message;
+  if (!context.empty()) detail += " in: " + std::string(context);
+  if (auto jet = FailureFromSqliteMessage(message)) return *jet;
+  switch (rc & 0xff) {
+    case SQLITE_CONSTRAINT:
+      if (rc == SQLITE_CONSTRAINT_UNIQUE || rc == SQLITE_CONSTRAINT_PRIMARYKEY)
+        return EngineFailure(kDaoDuplicateValue, {}, {}, detail);
+      if (rc == SQLITE_CONSTRAINT_NOTNULL) return EngineFailure(kDaoFieldRequired, "", {}, detail);
+      if (rc == SQLITE_CONSTRAINT_CHECK) return ConstraintFailure(message);
+      return EngineFailure(kDaoDuplicateValue, {}, {}, detail);
+    case SQLITE_BUSY:
+    case SQLITE_LOCKED:
+      return EngineFailure(kDaoTableLocked, "", {}, detail);
+    case SQLITE_FULL:
+      return EngineFailure(kDaoDiskFull, {}, {}, detail);
+    case SQLITE_IOERR:
+      return EngineFailure(kDaoDiskOrNetworkError, {}, {}, detail);
+    case SQLITE_CORRUPT:
+    case SQLITE_NOTADB:
+      return EngineFailure(kDaoUnrecognizedFormat, "", {}, detail);
+    case SQLITE_READONLY:
+      return EngineFailure(kDaoReadOnly, {}, {}, detail);
+    case SQLITE_CANTOPEN:
+      return EngineFailure(kDaoCannotOpenFile, "", {}, detail);
+    case SQLITE_NOMEM:
+      return Failure::Runtime(kErrOutOfMemory, detail);
+    case SQLITE_TOOBIG:
+      return EngineFailure(kDaoFieldTooSmall, {}, {}, detail);
+    case SQLITE_MISMATCH:
+      return EngineFailure(kEngConversionError, {}, {}, detail);
+    default:
+      break;
+  }
+  if (message.find("no such table") != std::string::npos)
+    return EngineFailure(kDaoInputTableNotFound, message.substr(message.rfind(' ') + 1), {},
+                         detail);
+  return EngineFailure(kEngReservedError, std::to_string(rc), {}, detail);
+}
+
+Statement::~Statement() { sqlite3_finalize(stmt_); }
+
+void Statement::Reset() {
+  sqlite3_reset(stmt_);
+  sqlite3_clear_bindings(stmt_);
+}
+
+void Statement::Bind(int index, const Value& value) {
+  using K = Value::Kind;
+  switch (value.kind()) {
+    case K::kNull:
+      sqlite3_bind_null(stmt_, index);
+      break;
+    case K::kBoolean:
+    case K::kByte:
+    case K::kInteger:
+    case K::kLong:
+      sqlite3_bind_int64(stmt_, index, value.integer());
+      break;
+    case K::kCurrency:
+      sqlite3_bind_double(stmt_, index, static_cast<double>(value.integer()) / 10000.0);
+      break;
+    case K::kSingle:
+    case K::kDouble:
+    case K::kDate:
+      sqlite3_bind_double(stmt_, index, value.real());
+      break;
+    case K::kText:
+      sqlite3_bind_text(stmt_, index, value.text().data(), static_cast<int>(value.text().size()),
+                        SQLITE_TRANSIENT);
+      break;
+    case K::kBinary:
+      sqlite3_bind_blob(stmt_, index, value.text().data(), static_cast<int>(value.text().size()),
+                        SQLITE_TRANSIENT);
+      break;
+  }
+}
+
+void Statement::BindInt(int index, int64_t value) { sqlite3_bind_int64(stmt_, index, value); }
+
+void Statement::BindText(int index, std::string_view text) {
+  sqlite3_bind_text(stmt_, index, text.data(), static_cast<int>(text.size()), SQLITE_TRANSIENT);
+}
+
+bool Statement::Step() {
+  int rc = sqlite3_step(stmt_);
+  if (rc == SQLITE_ROW) return true;
+  if (rc == SQLITE_DONE) return false;
+  Failure failure = SqliteFailure(db_, sqlite3_extended_errcode(db_), sqlite3_sql(stmt_));
+  sqlite3_reset(stmt_);
+  throw failure;
+}
+
+std::string Statement::Text(int column) const {
+  const unsigned char* p = sqlite3_column_text(stmt_, column);
+  if (p == nullptr) return {};
+  return std::string(reinterpret_cast<const char*>(p),
+                     static_cast<size_t>(sqlite3_column_bytes(stmt_, column)));
+}
+
+Value Statement::Get(int column, int field_type) const {
+  int storage = sqlite3_column_type(stmt_, column);
+  if (storage == SQLITE_NULL) return Value();
+  switch (field_type) {
+    case kBoolean:
+      return Value::Boolean(sqlite3_column_int64(stmt_, column) != 0);
+    case kByte:
+      return Value::Byte(static_cast<uint8_t>(sqlite3_column_int64(stmt_, column)));
+    case kInteger:
+      return Value::Integer(static_cast<int16_t>(sqlite3_column_int64(stmt_, column)));
+    case kLong:
+      return Value::Long(static_cast<int32_t>(sqlite3_column_int64(stmt_, column)));
+    case kCurrency:
+      return Value::CurrencyOf(sqlite3_column_double(stmt_, column));
+    case kSingle:
+      return Value::Single(static_cast<float>(sqlite3_column_double(stmt_, column)));
+    case kDouble:
+      return Value::Double(sqlite3_column_double(stmt_, column));
+    case kDate:
+      return Value::Date(sqlite3_column_double(stmt_, column));
+    case kText:
+    case kMemo:
+      if (storage == SQLITE_TEXT || storage == SQLITE_BLOB) return Value::Text(Text(column));
+      break;
+    case kBinary:
+    case kLongBinary: {
+      const void* p = sqlite3_column_blob(stmt_, column);
+      int n = sqlite3_column_bytes(stmt_, column);
+      return Value::Binary(p ? std::string(static_cast<const char*>(p), static_cast<size_t>(n))
+                             : std::string());
+    }
+    default:
+      break;
+  }
+  switch (storage) {
+    case SQLITE_INTEGER: {
+      int64_t v = sqlite3_column_int64(stmt_, column);
+      if (v >= INT32_MIN && v <= INT32_MAX) return Value::Long(static_cast<int32_t>(v));
+      return Value::Double(static_cast<double>(v));
+    }
+    case SQLITE_FLOAT:
+      return Value::Double(sqlite3_column_double(stmt_, column));
+    case SQLITE_BLOB: {
+      const void* p = sqlite3_column_blob(stmt_, column);
+      int n = sqlite3_column_bytes(stmt_, column);
+      return Value::Binary(std::string(static_cast<const char*>(p), static_cast<size_t>(n)));
+    }
+    default:
+      return Value::Text(Text(column));
+  }
+}
+
+Connection::Connection(const std::string& native_path, bool read_only, bool create) {
+  int flags = read_only ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE;
+  if (create) flags |= SQLITE_OPEN_CREATE;
+  flags |= SQLITE_OPEN_NOMUTEX;
+  int rc = sqlite3_open_v2(native_path.c_str(), &db_, flags, nullptr);
+  if (rc != SQLITE_OK) {
+    Failure failure = SqliteFailure(db_, rc, native_path);
+    sqlite3_close(db_);
+    db_ = nullptr;
+    throw failure;
+  }
+  sqlite3_extended_result_codes(db_, 1);
+}
+
+Connection::~Connection() {
+  lru_.clear();
+  cache_.clear();
+  if (db_ != nullptr) sqlite3_close_v2(db_);
+}
+
+void Connection::Exec(std::string_view sql) {
+  std::string text(sql);
+  char* error = nullptr;
+  int rc = sqlite3_exec(db_, text.c_str(), nullptr, nullptr, &error);
+  sqlite3_free(error);
+  if (rc != SQLITE_OK) throw SqliteFailure(db_, sqlite3_extended_errcode(db_), text);
+}
+
+Statement& Connection::Prepare(std::string_view sql) {
+  std::string key(sql);
+  auto found = cache_.find(key);
+  if (found != cache_.end()) {
+    lru_.splice(lru_.begin(), lru_, found->second);
+    Statement& statement = *found->second->second;
+    statement.Reset();
+    return statement;
+  }
+  auto owned = PrepareOwned(sql);
+  lru_.emplace_front(key, std::move(owned));
+  cache_[key] = lru_.begin();
+  if (lru_.size() > kCacheSize) {
+    // Never evict a statement that is still running: it may belong to a caller's loop.
+    for (auto it = std::prev(lru_.end()); it != lru_.begin(); --it) {
+      if (!sqlite3_stmt_busy(it->second->get())) {
+        cache_.erase(it->first);
+        lru_.erase(it);
+        break;
+      }
+    }
+  }
+  return *lru_.front().second;
+}
+
+std::unique_ptr<Statement> Connection::PrepareOwned(std::string_view sql) {
+  sqlite3_stmt* stmt = nullptr;
+  int rc = sqlite3_prepare_v3(db_, sql.data(), static_cast<int>(sql.size()),
+                              SQLITE_PREPARE_PERSISTENT, &stmt, nullptr);
+  if (rc != SQLITE_OK) throw SqliteFailure(db_, sqlite3_extended_errcode(db_), sql);
+  return std::make_unique<Statement>(db_, stmt);
+}
+
+void Connection::ClearCache() {
+  lru_.clear();
+  cache_.clear();
+}
+
+int64_t Connection::DataVersion() {
+  Statement& s = Prepare("PRAGMA data_version");
+  s.Step();
+  int64_t v = s.Int(0);
+  s.Reset();
+  return v;
+}
+
+std::string Quote(std::string_view identifier) {
+  std::string out = "\"";
+  for (char c : identifier) {
+    if (c == '"') out.push_back('"');
+    out.push_back(c);
+  }
+  out.push_back('"');
+  return out;
+}
+
+std::string QuoteText(std::string_view text) {
+  std::string out = "'";
+  for (char c : text) {
+    if (c == '\'') out.push_back('\'');
+    out.push_back(c);
+  }
+  out.push_back('\'');
+  return out;
+}
+
+}  // namespace kr::db::engine::internal

@@ -1,0 +1,99 @@
+// A thin layer over one SQLite connection: prepared statements (cached by text), binding of
+// engine values, and the mapping of SQLite errors to DAO numbers. Internal to db/engine.
+#pragma once
+
+#include <sqlite3.h>
+
+#include <cstdint>
+#include <list>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+
+#include "db/engine/engine.h"
+
+namespace kr::db::engine::internal {
+
+// The failure for an SQLite result code on db (constraint names of our CHECKs become 3314,
+// 3315, 3163, 3421, 3317, 3058; unique violations 3022; "jet:" messages of the SQL functions
+// their own number).
+Failure SqliteFailure(sqlite3* db, int rc, std::string_view context = {});
+
+class Statement {
+ public:
+  Statement(sqlite3* db, sqlite3_stmt* stmt) : db_(db), stmt_(stmt) {}
+  ~Statement();
+  Statement(const Statement&) = delete;
+  Statement& operator=(const Statement&) = delete;
+
+  sqlite3_stmt* get() const { return stmt_; }
+  void Reset();
+  void Bind(int index, const Value& value);  // 1-based
+  void BindInt(int index, int64_t value);
+  void BindText(int index, std::string_view text);
+  // Steps once: true with a row, false when done. Raises on error (and resets).
+  bool Step();
+  int ColumnCount() const { return sqlite3_column_count(stmt_); }
+  int64_t Int(int column) const { return sqlite3_column_int64(stmt_, column); }
+  double Real(int column) const { return sqlite3_column_double(stmt_, column); }
+  std::string Text(int column) const;
+  bool IsNull(int column) const { return sqlite3_column_type(stmt_, column) == SQLITE_NULL; }
+  // The column as a value of a DAO field type (0: by its storage class).
+  Value Get(int column, int field_type) const;
+
+ private:
+  sqlite3* db_;
+  sqlite3_stmt* stmt_;
+};
+
+class Connection {
+ public:
+  // Opens an existing file (never creates unless create is set). Raises 3343 when SQLite
+  // refuses the file.
+  Connection(const std::string& native_path, bool read_only, bool create);
+  ~Connection();
+  Connection(const Connection&) = delete;
+  Connection& operator=(const Connection&) = delete;
+
+  sqlite3* handle() const { return db_; }
+  // Runs one or more statements without results.
+  void Exec(std::string_view sql);
+  // A prepared statement from the cache (reset, bindings cleared). The reference stays valid
+  // until ClearCache() or the statement is evicted by later Prepare calls: hold it briefly.
+  Statement& Prepare(std::string_view sql);
+  // A statement owned by the caller (for cursors that stay open).
+  std::unique_ptr<Statement> PrepareOwned(std::string_view sql);
+  // Drops every cached statement (after ATTACH/DETACH and schema changes).
+  void ClearCache();
+  int64_t Changes() const { return sqlite3_changes64(db_); }
+  int64_t DataVersion();
+
+ private:
+  sqlite3* db_ = nullptr;
+  std::list<std::pair<std::string, std::unique_ptr<Statement>>> lru_;
+  std::unordered_map<std::string, decltype(lru_)::iterator> cache_;
+};
+
+// Runs body inside a transaction, undone when body raises.
+template <class F>
+void InTransaction(Connection& c, F&& body) {
+  c.Exec("BEGIN");
+  try {
+    body();
+    c.Exec("COMMIT");
+  } catch (...) {
+    try {
+      c.Exec("ROLLBACK");
+    } catch (...) {
+    }
+    throw;
+  }
+}
+
+// "name" with embedded quotes doubled: an SQLite identifier.
+std::string Quote(std::string_view identifier);
+// 'text' with embedded quotes doubled: an SQLite string literal.
+std::string QuoteText(std::string_view text);
+
+}  // namespace kr::db::engine::internal

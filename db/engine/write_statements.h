@@ -1,0 +1,21 @@
+// The generators of the statements Execute runs. Internal to db/engine.
+#pragma once
+
+#include <string>
+
+#include "db/engine/jet_ast.h"
+
+namespace kr::db::engine::internal {
+
+class DatabaseImpl;
+
+std::string GenerateInsert(DatabaseImpl& db, const Insert& insert, bool fail_on_error);
+std::string GenerateUpdate(DatabaseImpl& db, const Update& update, bool fail_on_error);
+std::string GenerateDelete(DatabaseImpl& db, const Delete& del);
+// Definition statements run directly (they change the catalog too).
+void RunCreateTable(DatabaseImpl& db, const engine::CreateTable& create);
+void RunCreateIndex(DatabaseImpl& db, const engine::CreateIndex& create);
+void RunAlterTable(DatabaseImpl& db, const AlterTable& alter);
+void RunDropIndex(DatabaseImpl& db, const engine::DropIndex& drop);
+
+}  // namespace kr::db::engine::internal
