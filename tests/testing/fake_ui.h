@@ -1,0 +1,62 @@
+// A user interface for tests: records every message box, every caption of the wait dialog's
+// labels and what the install-folder dialog was shown; answers the folder browser with a
+// prepared result.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "ui/ui.h"
+
+namespace kr::testing {
+
+struct MessageBoxCall {
+  std::string text;
+  std::string title;
+  ui::Icon icon = ui::Icon::kNone;
+};
+
+class FakeInstallFolderView : public ui::InstallFolderView {
+ public:
+  explicit FakeInstallFolderView(ui::InstallFolderHandler& handler) : handler(handler) {}
+  void SetTitle(std::string_view text) override { title = text; }
+  void SetCaptions(std::string_view path, std::string_view comment,
+                   std::string_view comment2) override;
+  void SetFolderText(std::string_view text) override { folder_text = text; }
+  std::string FolderText() const override { return folder_text; }
+  void FocusBrowseButton() override { browse_focused = true; }
+  void Show() override { shown = true; }
+  void Close() override { closed = true; }
+
+  ui::InstallFolderHandler& handler;
+  std::string title, path_caption, comment, comment2, folder_text;
+  bool browse_focused = false, shown = false, closed = false;
+};
+
+class FakeUi : public ui::Ui {
+ public:
+  void MessageBox(std::string_view text, std::string_view title, ui::Icon icon) override;
+  void ShowWait(std::string_view title) override;
+  void SetWaitLabel(int index, std::string_view text) override;
+  std::string WaitLabel(int index) const override;
+  void EnableWaitOk() override { wait_ok_enabled = true; }
+  void UnloadWait() override { wait_unloaded = true; }
+  void SetBusy(bool busy) override { this->busy = busy; }
+  void PumpEvents() override { ++pumped; }
+  std::string BrowseForFolder(std::string_view title, std::string_view initial_folder) override;
+  ui::InstallFolderView& LoadInstallFolderDialog(ui::InstallFolderHandler& handler) override;
+
+  std::vector<MessageBoxCall> boxes;
+  std::vector<std::string> progress;  // every caption given to label 1, in order
+  std::string labels[2];
+  std::string wait_title;
+  bool wait_shown = false, wait_ok_enabled = false, wait_unloaded = false, busy = false;
+  int pumped = 0;
+  std::string browse_answer;                                      // what BrowseForFolder returns
+  std::vector<std::pair<std::string, std::string>> browse_calls;  // title, initial folder
+  std::unique_ptr<FakeInstallFolderView> dialog;
+};
+
+}  // namespace kr::testing

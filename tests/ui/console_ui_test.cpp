@@ -1,0 +1,108 @@
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+#include "ui/console_ui.h"
+
+namespace kr::ui {
+namespace {
+
+class RecordingHandler : public InstallFolderHandler {
+ public:
+  explicit RecordingHandler(InstallFolderView** view) : view_(view) {}
+  void OnBrowse() override { events.push_back("browse"); }
+  void OnOk() override {
+    events.push_back("ok:" + (*view_)->FolderText());
+    (*view_)->Close();
+  }
+  void OnCancel() override {
+    events.push_back("cancel");
+    (*view_)->Close();
+  }
+  std::vector<std::string> events;
+
+ private:
+  InstallFolderView** view_;
+};
+
+class ConsoleUiTest : public ::testing::Test {
+ protected:
+  std::ostringstream out_, err_;
+};
+
+TEST_F(ConsoleUiTest, ProgressCaptionsArePlainLinesWhenNotOnATerminal) {
+  ConsoleUi ui(std::nullopt, out_, err_, false);
+  ui.ShowWait("更新");
+  ui.SetWaitLabel(1, "");
+  ui.SetWaitLabel(1, "a.dllをインストール中...");
+  ui.SetWaitLabel(1, "b.dllをインストール中...");
+  EXPECT_EQ(err_.str(), "a.dllをインストール中...\nb.dllをインストール中...\n");
+  EXPECT_EQ(out_.str(), "");
+  EXPECT_EQ(ui.WaitLabel(1), "b.dllをインストール中...");
+  EXPECT_EQ(ui.WaitLabel(0), "しばらくお待ちください...");
+}
+
+TEST_F(ConsoleUiTest, OnATerminalOneStatusLineIsRewrittenInPlace) {
+  ConsoleUi ui(std::nullopt, out_, err_, true);
+  ui.ShowWait("更新");
+  ui.SetWaitLabel(1, "one");
+  ui.SetWaitLabel(1, "two\r\nlines");
+  ui.MessageBox("boom", "エラーメッセージ", Icon::kCritical);
+  EXPECT_EQ(err_.str(), "\r\x1b[Kone\r\x1b[Ktwo lines\r\x1b[K[エラーメッセージ] boom\n");
+}
+
+TEST_F(ConsoleUiTest, MessageBoxesGoToTheErrorStreamWithTheirTitle) {
+  ConsoleUi ui(std::nullopt, out_, err_, false);
+  ui.MessageBox("ショートカットの作成に失敗しました\r\n\r\nx", "確認メッセージ", Icon::kNone);
+  EXPECT_EQ(err_.str(), "[確認メッセージ] ショートカットの作成に失敗しました\n\nx\n");
+}
+
+TEST_F(ConsoleUiTest, EndMessageGoesToTheOutputStreamWhenTheRunIsOver) {
+  ConsoleUi ui(std::nullopt, out_, err_, false);
+  ui.ShowWait("更新");
+  ui.SetWaitLabel(1, "working");
+  ui.SetWaitLabel(0, "アップデート時にエラーが発生しました。");
+  ui.SetWaitLabel(1, "C:\\x.dll\r\nエラー番号=53\r\nエラー内容=ファイルが見つかりません。\r\n\r\n");
+  EXPECT_EQ(out_.str(), "");
+  ui.EnableWaitOk();
+  EXPECT_EQ(out_.str(),
+            "アップデート時にエラーが発生しました。\n"
+            "C:\\x.dll\nエラー番号=53\nエラー内容=ファイルが見つかりません。\n");
+  EXPECT_EQ(err_.str(), "working\n");  // the detail is not a progress caption
+}
+
+TEST_F(ConsoleUiTest, CleanEndMessageIsOneLine) {
+  ConsoleUi ui(std::nullopt, out_, err_, false);
+  ui.ShowWait("更新");
+  ui.SetWaitLabel(0, "アップデートが完了しました。");
+  ui.SetWaitLabel(1, "");
+  ui.EnableWaitOk();
+  ui.UnloadWait();
+  EXPECT_EQ(out_.str(), "アップデートが完了しました。\n");
+}
+
+TEST_F(ConsoleUiTest, DialogWithAFolderTypesItAndPressesOk) {
+  ConsoleUi ui(std::string("/srv/app"), out_, err_, false);
+  InstallFolderView* view = nullptr;
+  RecordingHandler handler(&view);
+  view = &ui.LoadInstallFolderDialog(handler);
+  view->SetFolderText("/proposed/");
+  view->Show();
+  EXPECT_EQ(handler.events, std::vector<std::string>{"ok:/srv/app"});
+  EXPECT_EQ(out_.str(), "");
+  EXPECT_EQ(ui.BrowseForFolder("探す場所", "/srv"), "");
+}
+
+TEST_F(ConsoleUiTest, DialogWithoutAFolderPrintsTheProposalAndCancels) {
+  ConsoleUi ui(std::nullopt, out_, err_, false);
+  InstallFolderView* view = nullptr;
+  RecordingHandler handler(&view);
+  view = &ui.LoadInstallFolderDialog(handler);
+  view->SetFolderText("/proposed/");
+  view->Show();
+  EXPECT_EQ(handler.events, std::vector<std::string>{"cancel"});
+  EXPECT_NE(out_.str().find("\n/proposed/\n"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace kr::ui
