@@ -1,0 +1,128 @@
+// Opening, re-keying and backing up databases; Null-safe values; table and field tests.
+#include <cmath>
+#include <limits>
+
+#include "db/db.h"
+#include "platform/failure.h"
+#include "platform/platform.h"
+
+namespace kr::db {
+
+namespace {
+
+// Rounds a scaled currency to whole units, half to even, as CInt and CLng do.
+int64_t RoundScaled(int64_t scaled) {
+  int64_t whole = scaled / Currency::kScale;
+  int64_t rest = scaled % Currency::kScale;
+  int64_t half = Currency::kScale / 2;
+  if (rest > half || (rest == half && whole % 2 != 0)) ++whole;
+  if (rest < -half || (rest == -half && whole % 2 != 0)) --whole;
+  return whole;
+}
+
+template <class T>
+T Narrow(const Currency& value) {
+  int64_t whole = RoundScaled(value.scaled());
+  if (whole < std::numeric_limits<T>::min() || whole > std::numeric_limits<T>::max()) {
+    throw Failure::Runtime(kErrOverflow, "currency " + std::to_string(whole) + " out of range");
+  }
+  return static_cast<T>(whole);
+}
+
+}  // namespace
+
+int16_t Currency::ToInt16() const { return Narrow<int16_t>(*this); }
+int32_t Currency::ToInt32() const { return Narrow<int32_t>(*this); }
+
+std::string ConnectString() { return ";PWD=" + DatabasePassword(); }
+
+Database OpenAppDatabase(std::string_view path) {
+  return engine::OpenDatabase(path, false, false, ConnectString());
+}
+
+std::string LinkConnectString(const Database& source) {
+  return ";DataBase=" + source.Name() + ";PWD=" + DatabasePassword() + ";";
+}
+
+std::string NzString(const Value& value) {
+  StepAndContinue steps("NzString");
+  return steps.Value(std::string(),
+                     [&] { return value.IsNull() ? std::string() : value.ToText(); });
+}
+
+Currency NzNumber(const Value& value) {
+  StepAndContinue steps("NzNumber");
+  return steps.Value(Currency(), [&] {
+    if (value.IsNull() || !value.IsNumeric()) return Currency();
+    return Currency::FromScaled(value.ToCurrency());
+  });
+}
+
+bool TableExists(Database& db, std::string_view name) {
+  engine::TableDefCollection tables = db.TableDefs();
+  tables.Refresh();
+  std::string wanted = support::UpperCase(name);
+  for (int i = 0; i < tables.Count(); ++i) {
+    if (support::UpperCase(tables[i].Name()) == wanted) return true;
+  }
+  return false;
+}
+
+namespace {
+
+// The table definition HasTable would find, or a default handle.
+TableDef FindTable(Database& db, std::string_view name) {
+  engine::TableDefCollection tables = db.TableDefs();
+  tables.Refresh();
+  std::string wanted = support::LowerCase(name);
+  for (TableDef table : tables) {
+    if (support::NarrowLowerCase(table.Name()) == wanted) return table;
+  }
+  return TableDef();
+}
+
+}  // namespace
+
+bool HasTable(Database& db, std::string_view name) {
+  return LeaveOnError("HasTable", false, [&] { return FindTable(db, name).impl() != nullptr; });
+}
+
+bool HasField(Database& db, std::string_view table, std::string_view field) {
+  return LeaveOnError("HasField", false, [&] {
+    TableDef found = FindTable(db, table);
+    if (!found.impl()) return false;
+    std::string wanted = support::LowerCase(field);
+    for (engine::Field f : found.Fields()) {
+      if (support::NarrowLowerCase(f.Name()) == wanted) return true;
+    }
+    return false;
+  });
+}
+
+std::string BackupFileName(std::string_view file_name, std::string_view run_stamp) {
+  return std::string(file_name.substr(0, file_name.find('.'))) + std::string(run_stamp) + ".old";
+}
+
+void BackupDatabase(const RunContext& run, std::string_view path) {
+  StepAndContinue steps("BackupDatabase");
+  size_t slash = path.rfind('\\');
+  if (slash == std::string_view::npos) return;
+  std::string folder(path.substr(0, slash + 1));
+  std::string backup = folder + BackupFileName(path.substr(slash + 1), run.run_stamp);
+  if (platform::Listed(backup, platform::ListKind::kPlainFiles)) return;
+  if (!platform::Listed(path, platform::ListKind::kPlainFiles)) return;
+  steps.Step([&] { platform::CopyFile(path, backup); });
+}
+
+void ChangeDatabasePassword(std::string_view path) {
+  StepAndContinue steps("ChangeDatabasePassword");
+  if (!platform::Listed(path, platform::ListKind::kPlainFiles)) return;
+  Database db;
+  steps.Step([&] {
+    db = engine::OpenDatabase(path, true, false, ";PWD=" + FormerDatabasePassword() + ";");
+  });
+  steps.Step([&] { db.NewPassword(FormerDatabasePassword(), DatabasePassword()); });
+  // Releasing the handle closes the database.
+}
+
+}  // namespace kr::db

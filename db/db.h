@@ -1,0 +1,244 @@
+// The database toolkit: how the updater opens, backs up, reads and merges the application's
+// password-protected databases. Every table action of the manifest and every update routine
+// touches the databases only through these operations and the engine handles they take.
+//
+// Handles. Operations receive open handles and never close them; whoever opens a database
+// closes it. Operations that take a path open and release the database themselves.
+//
+// Regimes (platform/failure.h). Each operation names its own:
+//   step-and-continue  never throws; a failing step is skipped, results keep their defaults;
+//   leave-on-error     never throws; the first failure ends it and its fallback is returned;
+//   pass-through       throws the engine's kr::Failure to the caller, whose regime applies.
+// Engine errors are never shown to the user; they are logged (KR_LOG) in English.
+//
+// Statements are Jet SQL, built from the names given (table names, key columns, where texts are
+// inserted as they are, not quoted) and run without the fail-on-error option, so rows a table's
+// keys or rules reject are skipped silently.
+#pragma once
+
+#include <array>
+#include <compare>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "db/engine/engine.h"
+#include "db/passwords.h"
+#include "support/support.h"
+#include "ui/ui.h"
+
+namespace kr::db {
+
+using engine::Database;
+using engine::Recordset;
+using engine::TableDef;
+using engine::Value;
+
+// --- Access conventions -------------------------------------------------------------------------
+
+// The connect string every open uses: ";PWD=" and the database password.
+std::string ConnectString();
+// Opens an application database shared and read-write with the database password.
+// Regime: pass-through (3024 missing file, 3031 wrong password, 3343 not a database, ...).
+Database OpenAppDatabase(std::string_view path);
+// The connect string of a table attached from source: ";DataBase=" + the path source was opened
+// with + ";PWD=" + the database password + ";".
+std::string LinkConnectString(const Database& source);
+
+// The engine's currency type: a signed 64-bit integer scaled by 10,000 (four decimals).
+class Currency {
+ public:
+  constexpr Currency() = default;
+  static constexpr Currency FromScaled(int64_t scaled) { return Currency(scaled); }
+  static constexpr Currency FromInteger(int64_t whole) { return Currency(whole * kScale); }
+
+  constexpr int64_t scaled() const { return scaled_; }
+  double ToDouble() const { return static_cast<double>(scaled_) / kScale; }
+  // CInt and CLng: rounded half to even; Failure 6 (overflow) when out of range.
+  int16_t ToInt16() const;
+  int32_t ToInt32() const;
+
+  constexpr auto operator<=>(const Currency&) const = default;
+
+  static constexpr int64_t kScale = 10000;
+
+ private:
+  constexpr explicit Currency(int64_t scaled) : scaled_(scaled) {}
+  int64_t scaled_ = 0;
+};
+
+// The value as text; Null gives "". Regime: step-and-continue (fallback "").
+std::string NzString(const Value& value);
+// The value as currency; Null, or anything that is neither a number nor numeric text, gives 0.
+// Regime: step-and-continue (fallback 0, also on overflow).
+Currency NzNumber(const Value& value);
+
+// Whether db has a table (local, attached or system) of that name, compared upper-cased.
+// Regime: pass-through.
+bool TableExists(Database& db, std::string_view name);
+// Whether db has a table whose name, folded to narrow lower case, equals name lower-cased (so a
+// stored full-width name is found by its half-width form). Regime: leave-on-error (false).
+bool HasTable(Database& db, std::string_view name);
+// Whether the table (found as HasTable finds it) has the field, compared the same way.
+// Regime: leave-on-error (false).
+bool HasField(Database& db, std::string_view table, std::string_view field);
+
+// The dated backup copy of a database file, made before its first change: beside it, named by
+// the file name up to its first ".", RunStamp and ".old". Nothing happens when the file is
+// missing, the path has no "\" or that backup already exists (the first backup of a run is
+// kept). The file must not be open. Regime: step-and-continue, reports nothing.
+void BackupDatabase(const RunContext& run, std::string_view path);
+// The backup file name of file_name (no folder): stem before the first ".", stamp, ".old".
+std::string BackupFileName(std::string_view file_name, std::string_view run_stamp);
+
+// Re-keys a database of an older release from FormerDatabasePassword to DatabasePassword
+// (opened exclusively). A missing file, or one already keyed with the current password, is left
+// unchanged. Regime: step-and-continue, reports nothing.
+void ChangeDatabasePassword(std::string_view path);
+
+// --- Whole-table copy ---------------------------------------------------------------------------
+
+// A table spec split at ",": source table and target table (both the whole spec without ",").
+struct TableSpec {
+  std::string source;
+  std::string target;
+};
+TableSpec SplitTableSpec(std::string_view spec);
+
+// Column lists for an insert: "*" or names separated by ",", target first.
+struct ColumnLists {
+  std::string target;
+  std::string source;
+  bool operator==(const ColumnLists&) const = default;
+};
+
+// CopyTable: the source table, attached to the target as "ごみ", replaces the target rows it
+// supersedes: with a key list those whose key occurs among the selected source rows (replace by
+// key), without one every target row the where text selects (replace the slice). A missing
+// table, or no source row selected, changes nothing. where_text: "" or a Jet condition, with or
+// without "WHERE ". Regime: leave-on-error; statements already run stay done and "ごみ" stays
+// behind (the next copy drops it).
+void CopyTable(Database& source, Database& target, std::string_view table_spec,
+               std::string_view where_text, std::string_view key_list);
+// Pairs the fields of target with those of source by name (ignoring case), in target's order.
+// "*" stands for a target list covering every field in place, and for a source list when both
+// layouts are the same. Regime: leave-on-error (fallback "*", "*").
+ColumnLists MatchColumns(const Recordset& target, const Recordset& source);
+// where_text with every occurrence of a key column not preceded by "." or "!" prefixed by
+// prefix + "." (a plain substring search). Regime: leave-on-error (fallback where_text).
+std::string QualifyKeyColumns(std::string_view where_text, std::string_view prefix,
+                              std::string_view key_list);
+// The where text as the copies use it: "WHERE " put in front of a non-blank text that does not
+// begin with it (checked upper-cased, the text itself not trimmed).
+std::string NormaliseWhere(std::string_view where_text);
+
+// The manifest's TABLECOPYVERSION: fields 0 to 3 of the line's action field; field 3 packs
+// "keys|source file|year|major|minor|stamp flag". When the target's Version is below the tuple:
+// backup, CopyTable from PackageFolder + source file, and with the flag "TRUE" the tuple
+// stamped. A missing source file name or year shows "引数を確認してください" (OK only, titled
+// with the updater title) and changes nothing; a missing or unopenable source database changes
+// nothing, silently. Regime: step-and-continue.
+void CopyTableIfOlder(const RunContext& run, ui::Ui& ui, std::string_view target_path,
+                      const std::array<std::string, 4>& fields);
+
+// --- Linked-table row transfer ------------------------------------------------------------------
+
+// TransferRows: as CopyTable, through the attached table "LinkHikitugi", every name bracketed,
+// and a Single source column feeding a Double target column converted through CCur (so 0.1
+// arrives as 0.1). Regime: leave-on-error; on that path "LinkHikitugi" stays behind.
+void TransferRows(Database& source, Database& target, std::string_view table_spec,
+                  std::string_view where_text, std::string_view key_list);
+// The delete half of TransferRows alone. Regime: leave-on-error.
+void DeleteMatchingRows(Database& source, Database& target, std::string_view table_spec,
+                        std::string_view where_text, std::string_view key_list);
+// Attaches the source table as "LinkHikitugi" and runs the caller's statements (empty ones
+// skipped) in the target, in order. Regime: leave-on-error.
+void ExecuteWithLink(Database& source, Database& target, std::string_view table_spec,
+                     const std::vector<std::string>& statements);
+// MatchColumns with bracketed names, each prefixed by its non-empty prefix and ".", and a
+// Double-from-Single pair selected as "CCur(" + prefix + "[name])"; any such pair keeps both
+// lists explicit. Regime: leave-on-error (fallback "*", "*").
+ColumnLists MatchColumnsTyped(std::string_view target_prefix, std::string_view source_prefix,
+                              const Recordset& target, const Recordset& source);
+
+// --- Version table ------------------------------------------------------------------------------
+// Every database has a one-row table Version: Ver ("year,major,minor") and Comment (tags, each
+// led by ","). A missing, empty or malformed Version counts as older than every tuple and is
+// never stamped. All operations here: regime step-and-continue, reporting nothing.
+
+// True when the stored tuple is valid (three parts) and not below (year, major, minor).
+bool VersionAtLeast(Database& db, int32_t year, int32_t major, int32_t minor);
+// The stored tuple, when valid; otherwise the arguments keep their values.
+void ReadVersion(Database& db, int32_t& year, int32_t& major, int32_t& minor);
+// Stamps version_text ("y,m,d" of integers) and, when not empty, comment; never lowers the
+// stored version nor rewrites an equal one. A text that is not three integers writes nothing.
+void WriteVersion(Database& db, std::string_view version_text, std::string_view comment);
+// The source's Ver into the target when it is a valid tuple above the target's (no Comment).
+void CopyVersion(Database& source, Database& target);
+// Comment set to text, or with append its old value (Null as "") followed by text.
+void SetVersionComment(Database& db, std::string_view text, bool append);
+// Whether comment + "," contains tag + "," (a tag written with its leading "," matches whole).
+bool CommentHasTag(Database& db, std::string_view tag);
+// The stored comment, "" without one.
+std::string ReadVersionComment(Database& db);
+
+// --- Old tables and user prices -----------------------------------------------------------------
+// A price table refresh: KeepOldTable, TransferRows (keyed), CarryOverUserPrices.
+
+// Creates table + "Old" in target with the field definitions of source's table and copies the
+// target table's rows into it. Regime: pass-through (a left-over old table makes the append
+// fail, so the rows it holds are the ones carried over).
+void KeepOldTable(Database& source, Database& target, std::string_view table);
+// Returns the user's values from table + "Old" into the refreshed table (Val###: ValPrice1,
+// ValPrice2, UserCode, JPer by Code, Search1 and Search2 where MakeDay is set, rows with codes of
+// 18 or more characters; Val###s: Quantity2 by Code and ValCode, rows with long ValCode), then
+// drops the old table. source is not consulted. Regime: pass-through.
+void CarryOverUserPrices(Database& source, Database& target, std::string_view table);
+// Adds source's field of that name to target (type and the properties its type carries) unless
+// target has a field of that name. Regime: step-and-continue.
+void CopyFieldDef(const TableDef& source, TableDef& target, std::string_view field_name);
+// Whether the target table has every field of the source table; with add, missing fields are
+// added (and the result is still false). Regime: pass-through.
+bool SyncFields(Database& source_db, std::string_view source_table, Database& target_db,
+                std::string_view target_table, bool add);
+// Creates the table in target from source's definition when missing, then replaces its rows by
+// all of source's. Regime: step-and-continue.
+void TransferTable(Database& source, Database& target, std::string_view table);
+void TransferTableAs(Database& source, Database& target, std::string_view source_table,
+                     std::string_view target_table);
+
+// --- Region and index helpers -------------------------------------------------------------------
+// Operations taking a path open the database only when the file exists and release it before
+// returning. All: regime step-and-continue (false, or data unchanged, on any failure).
+
+// The full prefecture name of a short one (北海 → 北海道, 東京 → 東京都, 沖縄 → 沖縄県);
+// any other text unchanged.
+std::string FullPrefectureName(std::string_view text);
+// Environ row 60 of InstallFolder's File\KrSet.mdb has SetName 1.
+bool EnvironFlag60(const RunContext& run);
+// Val_Ind has a row with Code '200'.
+bool HasValIndex200(std::string_view path);
+// Val120_Ind has the green-bank index entry. Queries db when it is open, else the file at path.
+bool HasGreenBankIndex(std::string_view path, const Database& db = {});
+// A comment of 地区名 names 岩手, 宮城 or 福島 / 熊本 / 広島.
+bool HasTohokuDistricts(std::string_view path);
+bool HasKumamotoDistrict(std::string_view path);
+bool HasHiroshimaDistrict(std::string_view path);
+// A comment of 地区名 of db contains text.
+bool DistrictCommentContains(Database& db, std::string_view text);
+// Cri_KB has at least one row.
+bool HasCriKbRows(std::string_view path);
+bool HasCriKbRows(Database& db);
+// Price1 to Price10 of Cri: Null becomes 0 (a missing column skips its statement).
+void ZeroNullPrices(Database& db);
+// For each row of rs from the current one on: DELETE FROM table WHERE field='value' in db.
+void DeleteRowsByField(Database& db, std::string_view table, std::string_view field, Recordset& rs);
+
+// --- Numbering file -----------------------------------------------------------------------------
+
+// MergeNumberIni: backs up InstallFolder's KrNumber.ini (BackupDatabase) and merges the package's
+// KrNumber.ini into it. Regime: step-and-continue, reports nothing.
+void MergeNumberIni(const RunContext& run);
+
+}  // namespace kr::db
