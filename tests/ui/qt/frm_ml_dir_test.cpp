@@ -195,13 +195,5 @@ TEST_F(InstallFolderDialogTest, LoadingAgainReturnsTheSameFormForTheNewHandler) 
   EXPECT_EQ(other.calls, std::vector<std::string>{"ok"});
 }
 
-TEST_F(InstallFolderDialogTest, LoadingAfterCloseMakesAFreshForm) {
-  view_->Close();
-  RecordingHandler other;
-  InstallFolderView& fresh = ui_.LoadInstallFolderDialog(other);
-  EXPECT_NE(&fresh, view_);
-  EXPECT_EQ(fresh.FolderText(), "");
-}
-
 }  // namespace
 }  // namespace kr::ui

@@ -20,7 +20,6 @@ namespace {
 using testing::Control;
 using testing::DeleteClosedForms;
 using testing::FindForm;
-using testing::FormExists;
 
 QString Q(const char* utf8) { return QString::fromUtf8(utf8); }
 
@@ -180,16 +179,6 @@ TEST_F(WaitDialogTest, ShowingItAgainKeepsTheOneFormAndItsTexts) {
   EXPECT_EQ(FindForm("frmWait"), form_.data());
   EXPECT_EQ(form_->windowTitle(), "renamed");
   EXPECT_EQ(ui_.WaitLabel(1), "step");
-}
-
-TEST(WaitDialogLifetime, DestroyingTheUiRemovesTheForm) {
-  {
-    QtUi ui;
-    ui.ShowWait("t");
-    EXPECT_NE(FindForm("frmWait"), nullptr);
-  }
-  DeleteClosedForms();
-  EXPECT_FALSE(FormExists("frmWait"));
 }
 
 }  // namespace

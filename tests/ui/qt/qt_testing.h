@@ -18,14 +18,6 @@ inline QWidget* FindForm(const char* name) {
   return nullptr;
 }
 
-// Whether any top-level form of that name still exists, shown or not.
-inline bool FormExists(const char* name) {
-  for (QWidget* widget : QApplication::topLevelWidgets()) {
-    if (widget->objectName() == QLatin1String(name)) return true;
-  }
-  return false;
-}
-
 template <class T>
 T* Control(QWidget* form, const char* name) {
   return form == nullptr ? nullptr : form->findChild<T*>(QLatin1String(name));

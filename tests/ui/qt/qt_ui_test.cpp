@@ -5,7 +5,6 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QMessageBox>
-#include <QTimer>
 #include <string>
 
 #include "tests/testing/testing.h"
@@ -93,14 +92,6 @@ TEST(BusyPointerTest, IsAStateNotACounter) {
     ui.SetBusy(true);
   }
   EXPECT_EQ(QApplication::overrideCursor(), nullptr);  // the UI gives the pointer back
-}
-
-TEST(PumpEventsTest, DeliversWhatIsWaitingSoWindowsStayResponsive) {
-  QtUi ui;
-  bool delivered = false;
-  QTimer::singleShot(0, [&] { delivered = true; });
-  ui.PumpEvents();
-  EXPECT_TRUE(delivered);
 }
 
 struct ChooserCall {
