@@ -1,0 +1,151 @@
+// kr-make-demo: builds a sample installation and update package from the text fixtures in
+// demo/fixtures.
+//
+//   kr-make-demo OUTPUT [--fixtures DIR] [--pe DIR] [--update-day DATE]
+//
+// OUTPUT (which must not exist yet, or be empty) receives the fixture tree: App (the installed
+// application), Package (the update package), Windows, Windows/System32, ProgramData, Programs,
+// Desktop and run (the folders the KR_* variables and XDG_RUNTIME_DIR point at). INI files are
+// written in code page 932; "@DEMO@" in INI and XML files becomes OUTPUT and "@UPDATEDAY@" the
+// given update day (default 2000/01/01, so that the install-folder dialog opens). The program
+// files come from the PE test programs, which carry version resources.
+#include <iostream>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/failure.h"
+#include "platform/platform.h"
+#include "support/support.h"
+
+namespace {
+
+using kr::platform::ListKind;
+
+#ifndef KR_DEMO_FIXTURES
+#define KR_DEMO_FIXTURES "demo/fixtures"
+#endif
+#ifndef KR_PE_FIXTURES
+#define KR_PE_FIXTURES "build/tests/fixtures/pe"
+#endif
+
+constexpr std::string_view kUsage =
+    "使い方: kr-make-demo 出力フォルダ [--fixtures フォルダ] [--pe フォルダ] [--update-day 日付]\n";
+
+// Program files of the demo and the versions they carry.
+struct ProgramFile {
+  const char* path;     // below OUTPUT
+  const char* fixture;  // PE test program
+};
+constexpr ProgramFile kPrograms[] = {
+    {"App/KrMain.exe", "app-2.0.0.83.exe"},     {"App/KrCalc.exe", "app-1.9.0.9.exe"},
+    {"App/KrView.exe", "app-2.0.1.0.exe"},      {"Package/KrMain.exe", "app-2.0.0.84.exe"},
+    {"Package/KrCalc.exe", "app-2.0.0.84.exe"}, {"Package/KrView.exe", "app-2.0.0.84.exe"},
+};
+
+// Folders the fixtures cannot carry because they start empty.
+constexpr const char* kEmptyFolders[] = {"Programs", "Desktop", "run"};
+
+struct Options {
+  std::string output;
+  std::string fixtures = KR_DEMO_FIXTURES;
+  std::string pe = KR_PE_FIXTURES;
+  std::string update_day = "2000/01/01";
+};
+
+std::optional<Options> ParseOptions(int argc, char** argv) {
+  Options options;
+  for (int i = 1; i < argc; ++i) {
+    std::string_view arg = argv[i];
+    std::string* value = nullptr;
+    if (arg == "--fixtures") value = &options.fixtures;
+    if (arg == "--pe") value = &options.pe;
+    if (arg == "--update-day") value = &options.update_day;
+    if (value != nullptr) {
+      if (++i >= argc) return std::nullopt;
+      *value = argv[i];
+    } else if (!arg.starts_with("-") && options.output.empty()) {
+      options.output = arg;
+    } else {
+      return std::nullopt;
+    }
+  }
+  if (options.output.empty()) return std::nullopt;
+  return options;
+}
+
+bool EndsWithCaseBlind(std::string_view name, std::string_view suffix) {
+  return name.size() >= suffix.size() &&
+         kr::support::LowerCase(name.substr(name.size() - suffix.size())) == suffix;
+}
+
+class DemoWriter {
+ public:
+  explicit DemoWriter(const Options& options) : options_(options) {}
+
+  void Build() {
+    MakeFolder(options_.output);
+    CopyTree(options_.fixtures, options_.output);
+    for (const ProgramFile& program : kPrograms) {
+      kr::platform::CopyFile(options_.pe + "/" + program.fixture,
+                             options_.output + "/" + program.path);
+    }
+    for (const char* folder : kEmptyFolders) MakeFolder(options_.output + "/" + folder);
+  }
+
+ private:
+  void MakeFolder(const std::string& folder) {
+    if (!kr::platform::Attributes(folder).is_directory) kr::platform::MakeDirectory(folder);
+  }
+
+  void CopyTree(const std::string& from, const std::string& to) {
+    MakeFolder(to);
+    for (const auto& entry : kr::platform::List(from + "/", ListKind::kWithDirectories)) {
+      std::string source = from + "/" + entry.name;
+      std::string target = to + "/" + entry.name;
+      if (entry.is_directory) {
+        CopyTree(source, target);
+      } else if (EndsWithCaseBlind(entry.name, ".ini")) {
+        kr::platform::WriteFile(target, kr::platform::Utf8ToCp932(Filled(source)));
+      } else if (EndsWithCaseBlind(entry.name, ".xml")) {
+        kr::platform::WriteFile(target, Filled(source));
+      } else {
+        kr::platform::CopyFile(source, target);  // keeps the stand-in programs executable
+      }
+    }
+  }
+
+  std::string Filled(const std::string& fixture) {
+    std::string text = kr::platform::ReadFile(fixture);
+    text = kr::support::ReplaceAll(text, "@DEMO@", options_.output);
+    return kr::support::ReplaceAll(text, "@UPDATEDAY@", options_.update_day);
+  }
+
+  const Options& options_;
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  std::optional<Options> options = ParseOptions(argc, argv);
+  if (!options) {
+    std::cerr << kUsage;
+    return 2;
+  }
+  while (options->output.size() > 1 && options->output.back() == '/') options->output.pop_back();
+  if (!kr::platform::List(options->output + "/", ListKind::kWithDirectories).empty()) {
+    std::cerr << "出力フォルダが空ではありません: " << options->output << "\n";
+    kr::LogLine("kr-make-demo: output folder is not empty: " + options->output);
+    return 2;
+  }
+  kr::StepAndContinue steps("kr-make-demo");
+  steps.Step([&] { DemoWriter(*options).Build(); });
+  if (steps.failed()) {
+    std::cerr << "デモを作成できませんでした: " << steps.pending()->description() << "\n("
+              << steps.pending()->what() << ")\n";
+    return 1;
+  }
+  std::cout << options->output << "\n";
+  return 0;
+}

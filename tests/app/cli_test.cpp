@@ -1,0 +1,207 @@
+// kr-updater-cli end to end, over the demo installation and package that kr-make-demo builds.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "platform/platform.h"
+#include "tests/testing/testing.h"
+
+namespace kr::app::test {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::BuiltProgram;
+using testing::ProcessResult;
+using testing::RunProgram;
+
+constexpr const char* kNow = "KR_NOW=2020-04-07 15:30";
+constexpr const char* kStamp = "202004071530";
+
+std::string ReadNative(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+std::string Pe(std::string_view name) {
+  return ReadNative(BuiltProgram("tests/fixtures/pe/" + std::string(name)));
+}
+
+class CliTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (!fs::exists(BuiltProgram("tests/fixtures/pe/app-2.0.0.84.exe"))) {
+      GTEST_SKIP() << "PE fixtures not built (MinGW-w64 missing)";
+    }
+    Generate("2000/01/01");
+  }
+
+  void Generate(std::string_view update_day) {
+    fs::remove_all(demo_);
+    ProcessResult made =
+        RunProgram({BuiltProgram("demo/kr-make-demo"), demo_, "--fixtures",
+                    testing::SourceFile("demo/fixtures"), "--pe", BuiltProgram("tests/fixtures/pe"),
+                    "--update-day", std::string(update_day)});
+    ASSERT_EQ(made.exit_code, 0) << made.err;
+  }
+
+  std::vector<std::string> Environment() const {
+    return {"KR_WINDOWS_DIR=" + demo_ + "/Windows",
+            "KR_SYSTEM_DIR=" + demo_ + "/Windows/System32",
+            "KR_COMMON_APPDATA_DIR=" + demo_ + "/ProgramData",
+            "KR_PROGRAMS_DIR=" + demo_ + "/Programs",
+            "KR_DESKTOP_DIR=" + demo_ + "/Desktop",
+            "XDG_RUNTIME_DIR=" + demo_ + "/run",
+            kNow};
+  }
+
+  ProcessResult Cli(std::vector<std::string> args) {
+    args.insert(args.begin(), BuiltProgram("app/kr-updater-cli"));
+    return RunProgram(args, Environment());
+  }
+  ProcessResult RunDialogPath() {
+    return Cli({demo_ + "/Package", "--install-folder", demo_ + "/App"});
+  }
+
+  std::string Read(std::string_view relative) const {
+    return ReadNative(demo_ + "/" + std::string(relative));
+  }
+  bool Exists(std::string_view relative) const {
+    return fs::exists(demo_ + "/" + std::string(relative));
+  }
+  // Whether a file is a copy of a PE test program (compared without printing bytes).
+  ::testing::AssertionResult HoldsProgram(const std::string& relative,
+                                          std::string_view fixture) const {
+    if (Read(relative) == Pe(fixture)) return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << relative << " is not " << fixture;
+  }
+  // The install folder as the updater names it once OK has normalised it.
+  std::string App() const { return demo_ + "/App\\"; }
+
+  testing::SandboxedFolders sandbox_;
+  std::string demo_ = sandbox_.root().Native("demo");
+};
+
+TEST_F(CliTest, DialogPathWithAnInstallFolderAppliesEveryFileAction) {
+  ProcessResult result = RunDialogPath();
+  ASSERT_EQ(result.exit_code, 0) << result.err;
+  EXPECT_EQ(result.out, "アップデートが完了しました。\n");
+
+  // Plain copy, and a folder for a line without a file.
+  EXPECT_EQ(Read("App/Readme.txt"), Read("Package/Readme.txt"));
+  EXPECT_TRUE(fs::is_directory(demo_ + "/App/Logs"));
+  // SAVEOLD: the old program under stem + RunStamp + ".old".
+  EXPECT_TRUE(HoldsProgram("App/KrMain.exe", "app-2.0.0.84.exe"));
+  EXPECT_TRUE(HoldsProgram(std::string("App/KrMain") + kStamp + ".old", "app-2.0.0.83.exe"));
+  // EXECHECKVERSION;2.0.0: 1.9.0.9 is replaced; 2.0.1.0 (three-part 2.0.0) is not older.
+  EXPECT_TRUE(HoldsProgram("App/KrCalc.exe", "app-2.0.0.84.exe"));
+  EXPECT_TRUE(HoldsProgram("App/KrView.exe", "app-2.0.1.0.exe"));
+  // NOTOVERWRITE keeps the user's file.
+  EXPECT_EQ(Read("App/UserSettings.ini"),
+            testing::ToCp932("[表示]\n文字サイズ=16\n色=ユーザー設定\n"));
+  // BACKUPOLD copies the installed file and installs nothing.
+  EXPECT_EQ(Read(std::string("App/File/KrSet") + kStamp + ".old"), Read("App/File/KrSet.mdb"));
+  // DELETE and RMDIR.
+  EXPECT_FALSE(Exists("App/KrOldTool.exe"));
+  EXPECT_FALSE(Exists("App/OldHelp"));
+  // The wildcard copy clears the folder's files and does not descend; FILECOPYSUBDIR does.
+  EXPECT_EQ(Read("App/Help/index.htm"), Read("Package/Help/index.htm"));
+  EXPECT_TRUE(Exists("App/Help/calc.htm"));
+  EXPECT_FALSE(Exists("App/Help/old.htm"));
+  EXPECT_FALSE(Exists("App/Help/Images"));
+  EXPECT_TRUE(Exists("App/Templates/Reports/Monthly/summary.txt"));
+  EXPECT_TRUE(Exists("App/Templates/見積/標準.txt"));
+  // DLL and OCX registration through the system folder's tool, AEXE by the program itself.
+  EXPECT_EQ(Read("Windows/System32/Regsvr32.log"),
+            "/sOptions " + App() + "KrComp.dll\n/sOptions " + App() + "KrCtl.ocx\n");
+  EXPECT_EQ(Read("App/KrServer.log"), "/RegServer\n");
+  // REPAIRSHORTCUT: the Start-menu entries, the desktop copy and the uninstall entry.
+  EXPECT_TRUE(Exists("Programs/ケルモラ積算 2019/ケルモラ積算.desktop"));
+  EXPECT_TRUE(Exists("Programs/ケルモラ積算 2019/単価計算.desktop"));
+  EXPECT_FALSE(Exists("Programs/ケルモラ積算 2019/旧ツール.desktop"));
+  EXPECT_TRUE(Exists("Desktop/ケルモラ積算.desktop"));
+  EXPECT_TRUE(Exists("Programs/Kelm2019/ユーティリティ/アンインストール.desktop"));
+  // PUTXMLSETTING keeps the rest of the file.
+  std::string xml = Read("App/KelmoraSetting.xml");
+  EXPECT_NE(xml.find("<消費税表示>税込</消費税表示>"), std::string::npos) << xml;
+  EXPECT_NE(xml.find("<会社名>ケルモラ建設</会社名>"), std::string::npos) << xml;
+  // Finishing steps: cabinet removed, desktop shortcut named after ExeTitle.
+  EXPECT_FALSE(Exists("Windows/kr-demo.cab"));
+  EXPECT_NE(Read("Desktop/ケルモラ積算 2019.desktop").find(demo_ + "/App/KrMain.exe"),
+            std::string::npos);
+  // Progress captions on the error stream, one per line.
+  EXPECT_NE(result.err.find("KrMain.exeをインストール中...\n"), std::string::npos);
+  EXPECT_NE(result.err.find("KrOldTool.exeを削除中...\n"), std::string::npos);
+}
+
+TEST_F(CliTest, FailingLineGivesTheErrorMessageWhileLaterLinesStillApply) {
+  fs::remove(demo_ + "/Package/KrCalc.exe");
+  ProcessResult result = RunDialogPath();
+  EXPECT_EQ(result.exit_code, 1) << result.err;
+  EXPECT_EQ(result.out, "アップデート時にエラーが発生しました。\n" + App() +
+                            "KrCalc.exe\nエラー番号=53\nエラー内容=ファイルが見つかりません。\n");
+  // The old program was deleted before the copy that failed.
+  EXPECT_FALSE(Exists("App/KrCalc.exe"));
+  EXPECT_EQ(Read("App/Readme.txt"), Read("Package/Readme.txt"));
+  EXPECT_FALSE(Exists("App/KrOldTool.exe"));
+}
+
+TEST_F(CliTest, UpdateDayTodayWithTheProgramInPlaceRunsWithoutTheDialog) {
+  Generate("2020/04/07");
+  ProcessResult result = Cli({demo_ + "/Package"});
+  ASSERT_EQ(result.exit_code, 0) << result.err;
+  EXPECT_EQ(result.out, "アップデートが完了しました。\n");
+  EXPECT_TRUE(HoldsProgram("App/KrMain.exe", "app-2.0.0.84.exe"));
+}
+
+TEST_F(CliTest, DialogWithoutAnInstallFolderPrintsTheProposalAndChangesNothing) {
+  ProcessResult result = Cli({demo_ + "/Package"});
+  EXPECT_EQ(result.exit_code, 2);
+  EXPECT_NE(result.out.find("\n" + demo_ + "/App/\n"), std::string::npos) << result.out;
+  EXPECT_FALSE(Exists("App/Readme.txt"));
+  EXPECT_TRUE(Exists("App/KrOldTool.exe"));
+}
+
+TEST_F(CliTest, PackageFolderWithASpaceIsTakenWhole) {
+  fs::rename(demo_ + "/Package", demo_ + "/Update Package");
+  ProcessResult result = Cli({demo_ + "/Update Package", "--install-folder", demo_ + "/App"});
+  EXPECT_EQ(result.exit_code, 0) << result.err;
+  EXPECT_EQ(Read("App/Readme.txt"), Read("Update Package/Readme.txt"));
+}
+
+TEST_F(CliTest, SecondCopyEndsWithStatus3AndChangesNothing) {
+  const char* old = std::getenv("XDG_RUNTIME_DIR");
+  std::string saved = old ? old : "";
+  setenv("XDG_RUNTIME_DIR", (demo_ + "/run").c_str(), 1);
+  auto held = platform::InstanceGuard::Acquire("kr-updater");
+  setenv("XDG_RUNTIME_DIR", saved.c_str(), 1);
+  ASSERT_TRUE(held);
+
+  ProcessResult result = RunDialogPath();
+  EXPECT_EQ(result.exit_code, 3);
+  EXPECT_EQ(result.err, "[メッセージ] 既に起動されています。\n");
+  EXPECT_FALSE(Exists("App/Readme.txt"));
+}
+
+TEST_F(CliTest, BadOptionsShowTheUsageAndChangeNothing) {
+  for (std::vector<std::string> args :
+       {std::vector<std::string>{"--bogus"},
+        {demo_ + "/Package", "--install-folder"},
+        {demo_ + "/Package", demo_ + "/Other", "--install-folder", demo_ + "/App"}}) {
+    ProcessResult result = Cli(args);
+    EXPECT_EQ(result.exit_code, 2);
+    EXPECT_NE(result.err.find("使い方: kr-updater-cli"), std::string::npos) << result.err;
+  }
+  EXPECT_FALSE(Exists("App/Readme.txt"));
+
+  ProcessResult help = Cli({"--help"});
+  EXPECT_EQ(help.exit_code, 0);
+  EXPECT_NE(help.out.find("--install-folder"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace kr::app::test
