@@ -1,6 +1,6 @@
 // Jet DDL: CREATE TABLE, CREATE INDEX, ALTER TABLE, DROP INDEX, through the catalog. Unnamed
 // primary keys are named "PrimaryKey", as Access names them, so Seek finds them by that name.
-// Text fields created by DDL allow zero-length strings.
+// Text fields created by DDL allow zero-length strings (the application's own data holds them).
 #include "db/engine/engine_errors.h"
 #include "db/engine/generator_internal.h"
 #include "db/engine/jet_parser.h"
@@ -20,7 +20,7 @@ FieldDef FieldFromColumn(const ColumnDef& column) {
   f.attributes = column.type == DataType::kText ? kVariableField : kFixedField;
   if (column.counter) f.attributes |= kAutoIncrField;
   f.required = column.not_null;
-  f.allow_zero_length = true;
+  f.allow_zero_length = column.type == DataType::kText || column.type == DataType::kMemo;
   return f;
 }
 

@@ -1,0 +1,57 @@
+// A temporary folder with a fresh database in it, and small helpers to read results.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "db/engine/engine.h"
+#include "tests/testing/testing.h"
+
+namespace kr::db::engine::test {
+
+class EngineTest : public ::testing::Test {
+ protected:
+  // A new database file in the temporary folder (password "" means none).
+  Database Create(const std::string& name, const std::string& password = "") {
+    return CreateDatabase(Path(name), password);
+  }
+  std::string Path(const std::string& name) const { return dir_.path() + "/" + name; }
+
+  // Every row of a query, each value in its text form ("Null" for Null).
+  static std::vector<std::string> Rows(Database& db, const std::string& sql) {
+    std::vector<std::string> rows;
+    Recordset rs = db.OpenRecordset(sql, kOpenSnapshot);
+    while (!rs.Eof()) {
+      std::string line;
+      for (int i = 0; i < rs.Fields().Count(); ++i) {
+        Value v = rs[i].GetValue();
+        line += (i ? "|" : "") + (v.IsNull() ? std::string("Null") : v.ToText());
+      }
+      rows.push_back(line);
+      rs.MoveNext();
+    }
+    return rows;
+  }
+
+  static Value Scalar(Database& db, const std::string& sql) {
+    Recordset rs = db.OpenRecordset(sql, kOpenSnapshot);
+    return rs[0].GetValue();
+  }
+
+  // The DAO number a call fails with (0 when it succeeds).
+  template <class F>
+  static int ErrorOf(F&& f) {
+    try {
+      f();
+    } catch (const Failure& failure) {
+      return failure.number();
+    }
+    return 0;
+  }
+
+  kr::testing::TempDir dir_;
+};
+
+}  // namespace kr::db::engine::test

@@ -1,0 +1,193 @@
+// Jet statements through Execute and OpenRecordset, checked by the data they leave.
+#include "tests/db/engine/engine_fixture.h"
+
+namespace kr::db::engine::test {
+namespace {
+
+using V = std::vector<std::string>;
+
+class StatementTest : public EngineTest {
+ protected:
+  void SetUp() override {
+    db_ = Create("t.mdb");
+    db_.Execute(
+        "CREATE TABLE Val120 (Code TEXT(20), Name TEXT(10), ValPrice1 CURRENCY, Price SINGLE, "
+        "Qty LONG, Flag YESNO, MakeDay DATETIME, CONSTRAINT PrimaryKey PRIMARY KEY (Code))");
+    db_.Execute("INSERT INTO Val120 VALUES ('A1', 'one', 1.5, 0.1, 1, True, #2019/04/01#)");
+    db_.Execute("INSERT INTO Val120 VALUES ('B2', 'two', 2, 0.2, 2, False, Null)");
+    db_.Execute("INSERT INTO Val120 VALUES ('C3', 'three', 3, 0.3, 3, False, Null)");
+  }
+  Database db_;
+};
+
+TEST_F(StatementTest, SelectFormsReturnJetResults) {
+  EXPECT_EQ(Rows(db_, "SELECT Code FROM Val120 WHERE Name Like 'T*' ORDER BY Code DESC"),
+            V({"C3", "B2"}));
+  EXPECT_EQ(Rows(db_, "SELECT TOP 2 Code FROM Val120 ORDER BY Qty DESC"), V({"C3", "B2"}));
+  EXPECT_EQ(Rows(db_, "SELECT DISTINCT Flag FROM Val120 ORDER BY Flag"), V({"True", "False"}));
+  EXPECT_EQ(Rows(db_, "SELECT Count(*), Sum(Qty), Max(Code), Min(Code) FROM Val120"),
+            V({"3|6|C3|A1"}));
+  EXPECT_EQ(Rows(db_, "SELECT Flag, Count(Code) FROM Val120 GROUP BY Flag HAVING Count(*)>1"),
+            V({"False|2"}));
+  EXPECT_EQ(Rows(db_, "SELECT Code FROM Val120 WHERE Qty Between 2 And 3 AND MakeDay Is Null"),
+            V({"B2", "C3"}));
+  EXPECT_EQ(Rows(db_, "SELECT Code & '-' & Qty FROM Val120 WHERE Code IN ('a1','c3')"),
+            V({"A1-1", "C3-3"}));
+  EXPECT_EQ(Rows(db_,
+                 "SELECT Code FROM Val120 WHERE Code IN (SELECT Code FROM Val120 WHERE "
+                 "Qty>=2) AND EXISTS (SELECT * FROM Val120 WHERE Flag=True)"),
+            V({"B2", "C3"}));
+  EXPECT_EQ(Rows(db_, "SELECT Code FROM Val120 WHERE MakeDay=#2019/04/01#"), V({"A1"}));
+}
+
+TEST_F(StatementTest, TextComparisonsAndKeysIgnoreCase) {
+  EXPECT_EQ(Rows(db_, "SELECT Name FROM Val120 WHERE Code='b2'"), V({"two"}));
+  db_.Execute("INSERT INTO Val120 (Code, Name) VALUES ('a1', 'dup')");  // skipped: key
+  EXPECT_EQ(db_.RecordsAffected(), 0);
+  EXPECT_EQ(Scalar(db_, "SELECT Count(*) FROM Val120").ToLong(), 3);
+  EXPECT_EQ(ErrorOf([&] {
+              db_.Execute("INSERT INTO Val120 (Code, Name) VALUES ('a1', 'dup')", kFailOnError);
+            }),
+            3022);
+}
+
+TEST_F(StatementTest, RowsThatBreakRulesAreSkippedAndTheRestGoOn) {
+  db_.Execute("CREATE TABLE Src (Code TEXT(50), Name TEXT(50), Qty TEXT(10))");
+  db_.Execute("INSERT INTO Src VALUES ('D4', 'ok', '4')");
+  db_.Execute("INSERT INTO Src VALUES ('A1', 'duplicate key', '5')");
+  db_.Execute("INSERT INTO Src VALUES ('E5', 'a name far too long', '6')");
+  db_.Execute("INSERT INTO Src VALUES ('F6', 'bad number', 'abc')");
+  db_.Execute("INSERT INTO Src VALUES (Null, 'no key', '7')");
+  db_.Execute("INSERT INTO Val120 (Code, Name, Qty) SELECT Code, Name, Qty FROM Src");
+  EXPECT_EQ(db_.RecordsAffected(), 1);
+  EXPECT_EQ(Rows(db_, "SELECT Code, Qty FROM Val120 ORDER BY Code"),
+            V({"A1|1", "B2|2", "C3|3", "D4|4"}));
+}
+
+TEST_F(StatementTest, FailOnErrorRaisesAndUndoesTheWholeStatement) {
+  db_.Execute("CREATE TABLE Src (Code TEXT(50), Name TEXT(50))");
+  db_.Execute("INSERT INTO Src VALUES ('D4', 'ok')");
+  db_.Execute("INSERT INTO Src VALUES ('E5', 'a name far too long')");
+  EXPECT_EQ(ErrorOf([&] {
+              db_.Execute("INSERT INTO Val120 (Code, Name) SELECT Code, Name FROM Src",
+                          kFailOnError);
+            }),
+            3163);
+  EXPECT_EQ(Scalar(db_, "SELECT Count(*) FROM Val120").ToLong(), 3);
+}
+
+TEST_F(StatementTest, RequiredAndZeroLengthRulesSkipRows) {
+  TableDef t = db_.CreateTableDef("R");
+  Field a = t.CreateField("A", kText, 10);
+  a.SetRequired(true);
+  t.Fields().Append(a);
+  t.Fields().Append(t.CreateField("B", kText, 10));  // DAO default: no zero-length strings
+  db_.TableDefs().Append(t);
+  db_.Execute("INSERT INTO R VALUES (Null, 'x')");
+  db_.Execute("INSERT INTO R VALUES ('y', '')");
+  db_.Execute("INSERT INTO R VALUES ('z', 'ok')");
+  EXPECT_EQ(Rows(db_, "SELECT A FROM R"), V({"z"}));
+  EXPECT_EQ(ErrorOf([&] { db_.Execute("INSERT INTO R VALUES (Null, 'x')", kFailOnError); }), 3314);
+  EXPECT_EQ(ErrorOf([&] { db_.Execute("INSERT INTO R VALUES ('y', '')", kFailOnError); }), 3315);
+}
+
+TEST_F(StatementTest, InsertSelectWithoutColumnListPairsColumnsByName) {
+  db_.Execute("CREATE TABLE Src (Qty LONG, Code TEXT(20))");
+  db_.Execute("INSERT INTO Src VALUES (9, 'D4')");
+  db_.Execute("INSERT INTO Val120 SELECT * FROM Src");
+  EXPECT_EQ(Rows(db_, "SELECT Code, Qty, Name FROM Val120 WHERE Code='D4'"), V({"D4|9|Null"}));
+  db_.Execute("CREATE TABLE Other (Code TEXT(20), Extra LONG)");
+  db_.Execute("INSERT INTO Other VALUES ('E5', 1)");
+  EXPECT_EQ(ErrorOf([&] { db_.Execute("INSERT INTO Val120 SELECT * FROM Other"); }), 3127);
+  EXPECT_EQ(ErrorOf([&] { db_.Execute("INSERT INTO Val120 SELECT Code, Qty+1 FROM Src"); }), 3127);
+  EXPECT_EQ(ErrorOf([&] { db_.Execute("INSERT INTO Val120 VALUES ('X9')"); }), 3346);
+}
+
+TEST_F(StatementTest, SingleColumnsHoldSinglePrecisionAndCCurRoundsItBack) {
+  db_.Execute("CREATE TABLE D (Code TEXT(20), Price DOUBLE)");
+  db_.Execute("INSERT INTO D (Code, Price) SELECT Code, Price FROM Val120 WHERE Code='A1'");
+  db_.Execute("INSERT INTO D (Code, Price) SELECT Code, CCur(Price) FROM Val120 WHERE Code='B2'");
+  Recordset rs = db_.OpenRecordset("SELECT Price FROM D ORDER BY Code");
+  EXPECT_EQ(rs[0].GetValue().ToDouble(), static_cast<double>(0.1f));
+  rs.MoveNext();
+  EXPECT_EQ(rs[0].GetValue().ToDouble(), 0.2);
+  // Whichever way the value arrives, a Single column keeps single precision.
+  db_.Execute("UPDATE Val120 SET Price=0.7 WHERE Code='C3'");
+  EXPECT_EQ(Scalar(db_, "SELECT Price FROM Val120 WHERE Code='C3'").ToDouble(),
+            static_cast<double>(0.7f));
+  EXPECT_EQ(Scalar(db_, "SELECT CCur(Price) FROM Val120 WHERE Code='C3'").ToText(), "0.7");
+}
+
+TEST_F(StatementTest, ConversionsOnWriteFollowTheFieldType) {
+  db_.Execute("UPDATE Val120 SET Qty=2.5, ValPrice1=1.23456, Flag=5, Name=12.5 WHERE Code='A1'");
+  EXPECT_EQ(Rows(db_, "SELECT Qty, ValPrice1, Flag, Name FROM Val120 WHERE Code='A1'"),
+            V({"2|1.2346|True|12.5"}));
+  db_.Execute("UPDATE Val120 SET MakeDay='2020/02/29 13:45:00' WHERE Code='B2'");
+  Value day = Scalar(db_, "SELECT MakeDay FROM Val120 WHERE Code='B2'");
+  EXPECT_EQ(day.kind(), Value::Kind::kDate);
+  EXPECT_EQ(day.ToText(), "2020/02/29 13:45:00");
+}
+
+TEST_F(StatementTest, UpdateWithInnerJoinAndDeleteWithJoinChangeOnlyMatchingRows) {
+  db_.Execute("CREATE TABLE Old (Code TEXT(20), ValPrice1 CURRENCY, MakeDay TEXT(10))");
+  db_.Execute("INSERT INTO Old VALUES ('a1', 100, '2019')");
+  db_.Execute("INSERT INTO Old VALUES ('C3', 300, '')");
+  db_.Execute("INSERT INTO Old VALUES ('Z9', 900, '2019')");
+  db_.Execute(
+      "UPDATE Val120 INNER JOIN Old ON (Val120.Code=Old.Code) SET Val120.ValPrice1=Old.ValPrice1 "
+      "WHERE NOT ISNULL(Old.MakeDay) AND Old.MakeDay<>''");
+  EXPECT_EQ(db_.RecordsAffected(), 1);
+  EXPECT_EQ(Rows(db_, "SELECT ValPrice1 FROM Val120 ORDER BY Code"), V({"100", "2", "3"}));
+  db_.Execute("DELETE Val120.* FROM Val120 INNER JOIN Old ON Val120.Code=Old.Code");
+  EXPECT_EQ(Rows(db_, "SELECT Code FROM Val120"), V({"B2"}));
+  EXPECT_EQ(Rows(db_, "SELECT Count(*) FROM Old"), V({"3"}));
+  db_.Execute("DELETE * FROM Old WHERE LEN(Code)>=2 AND Code<>'Z9'");
+  EXPECT_EQ(Rows(db_, "SELECT Code FROM Old"), V({"Z9"}));
+  db_.Execute("DELETE FROM Old");
+  EXPECT_EQ(db_.RecordsAffected(), 1);
+}
+
+TEST_F(StatementTest, DefinitionStatementsShapeTheCatalog) {
+  db_.Execute(
+      "CREATE TABLE [Cri 地区] ([ID] COUNTER, [コメント] TEXT(255), Big SHORT, Mdl BYTE, "
+      "Note MEMO, Rate DOUBLE, CONSTRAINT PrimaryKey PRIMARY KEY ([ID]))");
+  db_.Execute("INSERT INTO [Cri 地区] ([コメント], Big) VALUES ('単価2,×,105', 1)");
+  db_.Execute("INSERT INTO [Cri 地区] ([コメント], Big) VALUES ('福島', 2)");
+  EXPECT_EQ(Rows(db_, "SELECT [ID], [コメント] FROM [Cri 地区] ORDER BY [ID]"),
+            V({"1|単価2,×,105", "2|福島"}));
+  db_.Execute("ALTER TABLE [Cri 地区] ADD COLUMN Extra TEXT(5)");
+  db_.Execute("CREATE UNIQUE INDEX BigIndex ON [Cri 地区] (Big)");
+  db_.Execute("INSERT INTO [Cri 地区] ([コメント], Big) VALUES ('dup', 2)");
+  EXPECT_EQ(Scalar(db_, "SELECT Count(*) FROM [Cri 地区]").ToLong(), 2);
+  TableDef t = db_.TableDefs()["cri 地区"];
+  EXPECT_EQ(t.Fields().Count(), 7);
+  EXPECT_EQ(t.Fields()["id"].Type(), kLong);
+  EXPECT_EQ(t.Fields()["id"].Attributes() & kAutoIncrField, kAutoIncrField);
+  EXPECT_EQ(t.Fields()["Big"].Type(), kInteger);
+  EXPECT_EQ(t.Fields()["Mdl"].Type(), kByte);
+  EXPECT_EQ(t.Fields()["Note"].Type(), kMemo);
+  EXPECT_EQ(t.Fields()["Extra"].Size(), 5);
+  EXPECT_EQ(ErrorOf([&] { db_.Execute("CREATE TABLE val120 (A LONG)"); }), 3010);
+  db_.Execute("DROP INDEX BigIndex ON [Cri 地区]");
+  db_.Execute("DROP TABLE [Cri 地区]");
+  EXPECT_EQ(ErrorOf([&] { db_.Execute("DROP TABLE [Cri 地区]"); }), 3376);
+}
+
+TEST_F(StatementTest, BadStatementsRaiseTheirNumbers) {
+  EXPECT_EQ(ErrorOf([&] { db_.Execute("SELECT * FROM Nowhere"); }), 3065);
+  EXPECT_EQ(ErrorOf([&] { db_.OpenRecordset("SELECT * FROM Nowhere"); }), 3078);
+  EXPECT_EQ(ErrorOf([&] { db_.Execute("DELETE FROM Val120 WHERE NoSuchColumn=1"); }), 3061);
+  EXPECT_EQ(ErrorOf([&] { db_.Execute("UPDATE Val120 SET Qty=Qty+ WHERE 1"); }), 3075);
+  EXPECT_EQ(ErrorOf([&] { db_.Execute("DELETE FROM Val120 WHERE Frobnicate(Code)=1"); }), 3085);
+  EXPECT_EQ(ErrorOf([&] { db_.Execute("INSERT Val120 VALUES (1)"); }), 3134);
+  EXPECT_EQ(ErrorOf([&] { db_.Execute(""); }), 3129);
+  db_.Execute("CREATE TABLE J (Code TEXT(20), Qty LONG)");
+  EXPECT_EQ(ErrorOf([&] {
+              db_.OpenRecordset("SELECT Qty FROM Val120 INNER JOIN J ON Val120.Code=J.Code");
+            }),
+            3079);
+  EXPECT_EQ(Scalar(db_, "SELECT Count(*) FROM Val120").ToLong(), 3);
+}
+
+}  // namespace
+}  // namespace kr::db::engine::test
