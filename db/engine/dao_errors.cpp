@@ -147,6 +147,8 @@ constexpr Entry kCatalogue[] = {
      "'|1' is not a valid value: the table's validation rule is violated."},
     {kDaoUnrecognizedFormat, "データベース形式 '|1' を認識できません。",
      "Unrecognized database format '|1'."},
+    {kDaoValueCountMismatch, "クエリの値の数と出力先のフィールドの数が一致しません。",
+     "Number of query values and destination fields are not the same."},
     {kDaoQueryTooComplex, "クエリが複雑すぎます。", "Query is too complex."},
     {kDaoCannotAppendExisting,
      "オブジェクトを追加できません。この名前のオブジェクトは既にコレクションにあります。",

@@ -81,6 +81,7 @@ enum DaoError : int {
   kDaoZeroLengthNotAllowed = 3315,
   kDaoValidationRule = 3316,
   kDaoUnrecognizedFormat = 3343,
+  kDaoValueCountMismatch = 3346,
   kDaoQueryTooComplex = 3360,
   kDaoCannotAppendExisting = 3367,
   kDaoNoTableOrConstraint = 3371,

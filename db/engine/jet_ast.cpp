@@ -1,5 +1,7 @@
 #include "db/engine/jet_ast.h"
 
+#include <charconv>
+
 namespace kr::db::engine {
 
 // Out of line so that unique_ptr<Select> inside Expr sees a complete Select.
@@ -80,6 +82,84 @@ SelectPtr Clone(const Select& select) {
         Select::UnionPart{part.all, part.select ? Clone(*part.select) : nullptr});
   }
   return copy;
+}
+
+namespace {
+
+std::string_view OperatorName(BinaryOp op) {
+  static constexpr std::string_view kNames[] = {
+      "^", "*",  "/", "\\", "Mod", "+",  "-",   "&",   "=",   "<>",
+      "<", "<=", ">", ">=", "And", "Or", "Xor", "Eqv", "Imp",
+  };
+  return kNames[static_cast<size_t>(op)];
+}
+
+std::string Number(double value) {
+  char buffer[32];
+  auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
+  return std::string(buffer, result.ptr);
+}
+
+std::string Children(const Expr& expr, size_t from) {
+  std::string out;
+  for (size_t i = from; i < expr.args.size(); ++i) {
+    out += ' ';
+    out += expr.args[i] ? DebugString(*expr.args[i]) : "?";
+  }
+  return out;
+}
+
+}  // namespace
+
+std::string DebugString(const Expr& e) {
+  switch (e.kind) {
+    case ExprKind::kNull:
+      return "Null";
+    case ExprKind::kBoolean:
+      return e.boolean ? "True" : "False";
+    case ExprKind::kInteger:
+      return std::to_string(e.integer);
+    case ExprKind::kDouble:
+      return Number(e.number);
+    case ExprKind::kText:
+      return "'" + e.text + "'";
+    case ExprKind::kDate:
+      return "#" + Number(e.number) + "#";
+    case ExprKind::kColumn:
+      return e.table.empty() ? e.column : e.table + "." + e.column;
+    case ExprKind::kUnary: {
+      std::string_view op = e.unary_op == UnaryOp::kNot      ? "Not"
+                            : e.unary_op == UnaryOp::kNegate ? "-"
+                                                             : "+";
+      return "(" + std::string(op) + Children(e, 0) + ")";
+    }
+    case ExprKind::kBinary:
+      return "(" + std::string(OperatorName(e.binary_op)) + Children(e, 0) + ")";
+    case ExprKind::kLike:
+      return std::string(e.negated ? "(NotLike" : "(Like") + Children(e, 0) + ")";
+    case ExprKind::kIsNull:
+      return std::string(e.negated ? "(IsNotNull" : "(IsNull") + Children(e, 0) + ")";
+    case ExprKind::kBetween:
+      return std::string(e.negated ? "(NotBetween" : "(Between") + Children(e, 0) + ")";
+    case ExprKind::kInList:
+      return std::string(e.negated ? "(NotIn" : "(In") + Children(e, 0) + ")";
+    case ExprKind::kInSelect:
+      return std::string(e.negated ? "(NotIn" : "(In") + Children(e, 0) + " <select>)";
+    case ExprKind::kExists:
+      return "(Exists <select>)";
+    case ExprKind::kSubquery:
+      return "<select>";
+    case ExprKind::kFunction: {
+      std::string out = e.name + "(";
+      if (e.star) out += "*";
+      for (size_t i = 0; i < e.args.size(); ++i) {
+        if (i > 0) out += ", ";
+        out += e.args[i] ? DebugString(*e.args[i]) : "?";
+      }
+      return out + ")";
+    }
+  }
+  return "?";
 }
 
 bool IsAggregateName(const std::string& upper_name) {

@@ -328,6 +328,10 @@ ExprPtr Clone(const Expr& expr);
 SelectPtr Clone(const Select& select);
 TableRef Clone(const TableRef& ref);
 
+// A compact prefix form of an expression, for tests and logs: "(= Code '200')",
+// "(And (> a 1) (IsNull b))", "LEFT(Special, 3)", "COUNT(*)", "(In x <select>)".
+std::string DebugString(const Expr& expr);
+
 // True for COUNT, SUM, AVG, MIN, MAX, FIRST, LAST (by name, upper-cased).
 bool IsAggregateName(const std::string& upper_name);
 // Whether expr contains an aggregate call outside any subquery.

@@ -1,0 +1,404 @@
+#include "db/engine/jet_expressions.h"
+
+#include <unicode/uchar.h>
+
+#include <charconv>
+#include <cmath>
+
+#include "db/engine/dao_errors.h"
+#include "db/engine/jet_functions.h"
+#include "db/engine/jet_values.h"
+
+namespace kr::db::engine {
+namespace {
+
+using Collation = Rendered::Collation;
+
+bool IsIntegerType(DataType t) {
+  return t == DataType::kBoolean || t == DataType::kByte || t == DataType::kInteger ||
+         t == DataType::kLong;
+}
+
+DataType ArithmeticType(DataType a, DataType b, BinaryOp op) {
+  if (!IsNumericType(a) || !IsNumericType(b)) return DataType::kUnknown;
+  if ((op == BinaryOp::kAdd || op == BinaryOp::kSubtract) &&
+      (a == DataType::kDate || b == DataType::kDate)) {
+    return (op == BinaryOp::kSubtract && a == b) ? DataType::kDouble : DataType::kDate;
+  }
+  if (op != BinaryOp::kDivide && IsIntegerType(a) && IsIntegerType(b)) return DataType::kLong;
+  return DataType::kDouble;
+}
+
+// The SQLite LIKE pattern that matches exactly what a Jet pattern matches, or nothing when
+// LIKE cannot say it ("#", real character classes, cased letters beyond ASCII, which LIKE
+// compares case-sensitively). *escaped tells whether ESCAPE '\' is needed.
+std::optional<std::string> LikePattern(std::string_view jet, bool* escaped) {
+  std::string out;
+  *escaped = false;
+  auto literal = [&](uint32_t c) {
+    if (c == '%' || c == '_' || c == '\\') {
+      out += '\\';
+      *escaped = true;
+    }
+    AppendUtf8(c, &out);
+  };
+  size_t i = 0;
+  while (i < jet.size()) {
+    uint32_t c = DecodeUtf8(jet, &i);
+    if (c >= 0x80 && u_hasBinaryProperty(static_cast<UChar32>(c), UCHAR_CASED)) {
+      return std::nullopt;
+    }
+    if (c == '*') {
+      out += '%';
+    } else if (c == '?') {
+      out += '_';
+    } else if (c == '#') {
+      return std::nullopt;
+    } else if (c == '[') {
+      size_t close = jet.find(']', i);
+      if (close == std::string_view::npos) return std::nullopt;
+      std::string_view inside = jet.substr(i, close - i);
+      i = close + 1;
+      if (inside.empty()) continue;  // "[]" matches nothing, zero-width
+      size_t k = 0;
+      uint32_t only = DecodeUtf8(inside, &k);
+      if (k != inside.size() || only == '!') return std::nullopt;
+      if (only >= 0x80 && u_hasBinaryProperty(static_cast<UChar32>(only), UCHAR_CASED)) {
+        return std::nullopt;
+      }
+      literal(only);
+    } else {
+      literal(c);
+    }
+  }
+  return out;
+}
+
+class Renderer;
+
+class Arguments : public FunctionArguments {
+ public:
+  Arguments(Renderer& renderer, const Expr& call) : renderer_(renderer), call_(call) {}
+  size_t count() const override { return call_.args.size(); }
+  Rendered Value(size_t index) override;
+  Rendered Condition(size_t index) override;
+
+ private:
+  Renderer& renderer_;
+  const Expr& call_;
+};
+
+class Renderer {
+ public:
+  explicit Renderer(ExpressionResolver& resolver) : resolver_(resolver) {}
+
+  Rendered Value(const Expr& e) {
+    Rendered r = Render(e);
+    if (r.truth) {
+      r.sql = "(-" + r.sql + ")";
+      r.truth = false;
+      r.collation = Collation::kNone;
+    }
+    return r;
+  }
+
+  // SQLite reads either form as a condition.
+  Rendered Condition(const Expr& e) { return Render(e); }
+
+  Rendered Render(const Expr& e) {
+    switch (e.kind) {
+      case ExprKind::kNull: {
+        Rendered r = Make("NULL", DataType::kUnknown);
+        r.null_literal = true;
+        return r;
+      }
+      case ExprKind::kBoolean:
+        return Make(e.boolean ? "-1" : "0", DataType::kBoolean);
+      case ExprKind::kInteger: {
+        Rendered r = Make(FormatInteger(e.integer), DataType::kLong);
+        r.integer_literal = e.integer;
+        return r;
+      }
+      case ExprKind::kDouble:
+        return Make(SqlRealLiteral(e.number), DataType::kDouble);
+      case ExprKind::kText:
+        return Make(SqlTextLiteral(e.text), DataType::kText);
+      case ExprKind::kDate:
+        return Make(SqlRealLiteral(e.number), DataType::kDate);
+      case ExprKind::kColumn: {
+        ColumnInfo info = resolver_.ResolveColumn(e);
+        Rendered r = Make(std::move(info.sql), info.type);
+        r.collation = info.nocase ? Collation::kNocase : Collation::kBinary;
+        return r;
+      }
+      case ExprKind::kUnary:
+        return Unary(e);
+      case ExprKind::kBinary:
+        return Binary(e);
+      case ExprKind::kLike:
+        return Like(e);
+      case ExprKind::kIsNull:
+        return Truth("(" + Value(*e.args[0]).sql + (e.negated ? " IS NOT NULL)" : " IS NULL)"));
+      case ExprKind::kBetween: {
+        Rendered x = Value(*e.args[0]), low = Value(*e.args[1]), high = Value(*e.args[2]);
+        return Truth("(" + x.sql + CollateFor(x, {&low, &high}) +
+                     (e.negated ? " NOT BETWEEN " : " BETWEEN ") + low.sql + " AND " + high.sql +
+                     ")");
+      }
+      case ExprKind::kInList: {
+        Rendered x = Value(*e.args[0]);
+        std::vector<Rendered> items;
+        std::vector<const Rendered*> pointers;
+        items.reserve(e.args.size());
+        for (size_t i = 1; i < e.args.size(); ++i) items.push_back(Value(*e.args[i]));
+        std::string list;
+        for (const Rendered& item : items) {
+          if (!list.empty()) list += ',';
+          list += item.sql;
+          pointers.push_back(&item);
+        }
+        return Truth("(" + x.sql + CollateFor(x, pointers) + (e.negated ? " NOT IN (" : " IN (") +
+                     list + "))");
+      }
+      case ExprKind::kInSelect: {
+        Rendered x = Value(*e.args[0]);
+        Rendered unknown;
+        return Truth("(" + x.sql + CollateFor(x, {&unknown}) + (e.negated ? " NOT IN (" : " IN (") +
+                     resolver_.RenderSubquery(*e.select) + "))");
+      }
+      case ExprKind::kExists:
+        return Truth("(EXISTS (" + resolver_.RenderSubquery(*e.select) + "))");
+      case ExprKind::kSubquery:
+        return Make("(" + resolver_.RenderSubquery(*e.select) + ")", DataType::kUnknown);
+      case ExprKind::kFunction: {
+        const FunctionInfo* info = FindFunction(e.name);
+        if (info == nullptr) throw DaoFailure(kDaoUndefinedFunction, e.name);
+        Arguments args(*this, e);
+        return info->render(args);
+      }
+    }
+    throw DaoFailure(kDaoQueryExpressionSyntax, "?");
+  }
+
+ private:
+  static Rendered Make(std::string sql, DataType type) {
+    Rendered r;
+    r.sql = std::move(sql);
+    r.type = type;
+    return r;
+  }
+
+  static Rendered Truth(std::string sql) {
+    Rendered r = Make(std::move(sql), DataType::kBoolean);
+    r.truth = true;
+    return r;
+  }
+
+  static std::string Truth01(const Rendered& r) { return r.truth ? r.sql : "(" + r.sql + "<>0)"; }
+
+  // " COLLATE NOCASE" when comparing left with the others could compare text
+  // case-sensitively: not when all are numbers, nor when a column's NOCASE decides (the left
+  // operand's collation wins; an expression without one takes a column's from the right).
+  static std::string CollateFor(const Rendered& left, std::vector<const Rendered*> others,
+                                bool right_may_decide = false) {
+    bool numeric = IsNumericType(left.type);
+    for (const Rendered* o : others) numeric = numeric && IsNumericType(o->type);
+    if (numeric || left.collation == Collation::kNocase) return "";
+    if (right_may_decide && left.collation == Collation::kNone && others.size() == 1 &&
+        others[0]->collation == Collation::kNocase) {
+      return "";
+    }
+    return " COLLATE NOCASE";
+  }
+
+  // Operands of "&": jet_concat writes numbers itself; only REALs of Single, Date and Boolean
+  // fields need their type named.
+  static std::string ConcatOperand(const Rendered& r) {
+    if (r.type == DataType::kSingle || r.type == DataType::kDate || r.type == DataType::kBoolean) {
+      return JetTextOf(r);
+    }
+    return r.sql;
+  }
+
+  Rendered Unary(const Expr& e) {
+    switch (e.unary_op) {
+      case UnaryOp::kNot:
+        return Truth("(NOT " + Render(*e.args[0]).sql + ")");
+      case UnaryOp::kPlus: {
+        Rendered r = Value(*e.args[0]);
+        r.integer_literal.reset();
+        return r;
+      }
+      case UnaryOp::kNegate: {
+        Rendered r = Value(*e.args[0]);
+        DataType type =
+            IsNumericType(r.type) && r.type != DataType::kBoolean
+                ? r.type
+                : (r.type == DataType::kBoolean ? DataType::kInteger : DataType::kUnknown);
+        return Make("(-" + r.sql + ")", type);
+      }
+    }
+    return Value(*e.args[0]);
+  }
+
+  Rendered Binary(const Expr& e) {
+    const BinaryOp op = e.binary_op;
+    switch (op) {
+      case BinaryOp::kAnd:
+      case BinaryOp::kOr: {
+        Rendered a = Render(*e.args[0]), b = Render(*e.args[1]);
+        return Truth("(" + a.sql + (op == BinaryOp::kAnd ? " AND " : " OR ") + b.sql + ")");
+      }
+      case BinaryOp::kXor:
+      case BinaryOp::kEqv: {
+        Rendered a = Render(*e.args[0]), b = Render(*e.args[1]);
+        return Truth("(" + Truth01(a) + (op == BinaryOp::kXor ? "<>" : "=") + Truth01(b) + ")");
+      }
+      case BinaryOp::kImp: {
+        Rendered a = Render(*e.args[0]), b = Render(*e.args[1]);
+        return Truth("((NOT " + a.sql + ") OR " + b.sql + ")");
+      }
+      case BinaryOp::kEqual:
+      case BinaryOp::kNotEqual:
+      case BinaryOp::kLess:
+      case BinaryOp::kLessEqual:
+      case BinaryOp::kGreater:
+      case BinaryOp::kGreaterEqual: {
+        static constexpr std::string_view kSql[] = {"=", "<>", "<", "<=", ">", ">="};
+        Rendered a = Value(*e.args[0]), b = Value(*e.args[1]);
+        const auto index = static_cast<size_t>(op) - static_cast<size_t>(BinaryOp::kEqual);
+        return Truth("(" + a.sql + CollateFor(a, {&b}, true) + " " + std::string(kSql[index]) +
+                     " " + b.sql + ")");
+      }
+      default:
+        break;
+    }
+    Rendered a = Value(*e.args[0]), b = Value(*e.args[1]);
+    const DataType type = ArithmeticType(a.type, b.type, op);
+    switch (op) {
+      case BinaryOp::kAdd:
+        if (IsNumericType(a.type) && IsNumericType(b.type)) {
+          return Make("(" + a.sql + " + " + b.sql + ")", type);
+        }
+        if (IsTextType(a.type) && IsTextType(b.type)) {
+          return Make("(" + a.sql + " || " + b.sql + ")", DataType::kText);
+        }
+        return Make("jet_add(" + a.sql + "," + b.sql + ")", DataType::kUnknown);
+      case BinaryOp::kSubtract:
+        return Make("(" + a.sql + " - " + b.sql + ")", type);
+      case BinaryOp::kMultiply:
+        return Make("(" + a.sql + " * " + b.sql + ")", type);
+      case BinaryOp::kDivide: {
+        const Expr& divisor = *e.args[1];
+        const bool nonzero_literal = (divisor.kind == ExprKind::kInteger && divisor.integer != 0) ||
+                                     (divisor.kind == ExprKind::kDouble && divisor.number != 0);
+        if (nonzero_literal)
+          return Make("(CAST(" + a.sql + " AS REAL) / " + b.sql + ")", DataType::kDouble);
+        return Make("jet_div(" + a.sql + "," + b.sql + ")", DataType::kDouble);
+      }
+      case BinaryOp::kIntDivide:
+        return Make("jet_idiv(" + a.sql + "," + b.sql + ")", DataType::kLong);
+      case BinaryOp::kMod:
+        return Make("jet_mod(" + a.sql + "," + b.sql + ")", DataType::kLong);
+      case BinaryOp::kPower:
+        return Make("jet_pow(" + a.sql + "," + b.sql + ")", DataType::kDouble);
+      case BinaryOp::kConcat:
+        return Make("jet_concat(" + ConcatOperand(a) + "," + ConcatOperand(b) + ")",
+                    DataType::kText);
+      default:
+        break;
+    }
+    throw DaoFailure(kDaoQueryExpressionSyntax, "?");
+  }
+
+  Rendered Like(const Expr& e) {
+    Rendered value = Value(*e.args[0]);
+    std::string subject =
+        IsTextType(value.type) || value.type == DataType::kUnknown || IsIntegerType(value.type)
+            ? value.sql
+            : JetTextOf(value);
+    const Expr& pattern = *e.args[1];
+    if (pattern.kind == ExprKind::kText) {
+      bool escaped = false;
+      if (auto like = LikePattern(pattern.text, &escaped)) {
+        return Truth("(" + subject + (e.negated ? " NOT LIKE " : " LIKE ") + SqlTextLiteral(*like) +
+                     (escaped ? " ESCAPE '\\')" : ")"));
+      }
+    }
+    Rendered p = Value(pattern);
+    std::string call = "jet_like(" + subject + "," + JetTextOf(p) + ")";
+    return Truth(e.negated ? "(NOT " + call + ")" : call);
+  }
+
+  ExpressionResolver& resolver_;
+};
+
+Rendered Arguments::Value(size_t index) { return renderer_.Value(*call_.args[index]); }
+Rendered Arguments::Condition(size_t index) { return renderer_.Condition(*call_.args[index]); }
+
+}  // namespace
+
+bool IsTextType(DataType type) { return type == DataType::kText || type == DataType::kMemo; }
+
+bool IsNumericType(DataType type) {
+  const int code = static_cast<int>(type);
+  return code >= static_cast<int>(DataType::kBoolean) && code <= static_cast<int>(DataType::kDate);
+}
+
+std::string RenderValue(const Expr& expr, ExpressionResolver& resolver) {
+  return Renderer(resolver).Value(expr).sql;
+}
+
+std::string RenderCondition(const Expr& expr, ExpressionResolver& resolver) {
+  return Renderer(resolver).Condition(expr).sql;
+}
+
+std::string RenderSortKey(const Expr& expr, ExpressionResolver& resolver) {
+  Rendered r = Renderer(resolver).Value(expr);
+  if (IsNumericType(r.type) || r.collation == Collation::kNocase) return r.sql;
+  return r.sql + " COLLATE NOCASE";
+}
+
+DataType StaticType(const Expr& expr, ExpressionResolver& resolver) {
+  if (expr.kind == ExprKind::kSubquery) return DataType::kUnknown;
+  return Renderer(resolver).Render(expr).type;
+}
+
+std::string SqlTextLiteral(std::string_view text) {
+  if (text.find('\0') != std::string_view::npos) {
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    std::string out = "CAST(X'";
+    for (unsigned char c : text) {
+      out += kHex[c >> 4];
+      out += kHex[c & 15];
+    }
+    return out + "' AS TEXT)";
+  }
+  std::string out = "'";
+  for (char c : text) {
+    if (c == '\'') out += '\'';
+    out += c;
+  }
+  return out + "'";
+}
+
+std::string SqlRealLiteral(double value) {
+  if (std::isnan(value)) return "NULL";
+  if (std::isinf(value)) return value > 0 ? "9e999" : "-9e999";
+  char buffer[32];
+  auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
+  std::string text(buffer, result.ptr);
+  if (text.find_first_of(".e") == std::string::npos) text += ".0";
+  return text;
+}
+
+std::string SqlIdentifier(std::string_view name) {
+  std::string out = "\"";
+  for (char c : name) {
+    if (c == '"') out += '"';
+    out += c;
+  }
+  return out + "\"";
+}
+
+}  // namespace kr::db::engine

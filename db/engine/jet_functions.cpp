@@ -1,0 +1,288 @@
+// The function table: each Jet function's arity and the SQLite text that computes it. Where
+// the argument types allow it the text uses SQLite's own functions (substr, length, trim,
+// abs, coalesce, CASE); otherwise the jet_* SQL functions of jet_sqlite_functions.cpp.
+#include "db/engine/jet_functions.h"
+
+#include <algorithm>
+
+#include "db/engine/jet_expressions.h"
+
+namespace kr::db::engine {
+namespace {
+
+Rendered Result(std::string sql, DataType type) {
+  Rendered r;
+  r.sql = std::move(sql);
+  r.type = type;
+  return r;
+}
+
+std::string TextOf(const Rendered& r) { return JetTextOf(r); }
+
+bool KnownText(const Rendered& r) { return IsTextType(r.type); }
+bool LiteralAtLeast(const Rendered& r, int64_t min) {
+  return r.integer_literal && *r.integer_literal >= min;
+}
+
+std::string Call(std::string_view name, std::initializer_list<std::string> args) {
+  std::string sql(name);
+  sql += '(';
+  bool first = true;
+  for (const std::string& a : args) {
+    if (!first) sql += ',';
+    sql += a;
+    first = false;
+  }
+  sql += ')';
+  return sql;
+}
+
+DataType NumericOr(DataType type, DataType fallback) {
+  return IsNumericType(type) ? type : fallback;
+}
+
+Rendered Len(FunctionArguments& a) {
+  return Result(Call("length", {TextOf(a.Value(0))}), DataType::kLong);
+}
+
+Rendered Left(FunctionArguments& a) {
+  Rendered x = a.Value(0), n = a.Value(1);
+  if (KnownText(x) && LiteralAtLeast(n, 0)) {
+    return Result(Call("substr", {x.sql, "1", n.sql}), DataType::kText);
+  }
+  return Result(Call("jet_left", {TextOf(x), n.sql}), DataType::kText);
+}
+
+Rendered Right(FunctionArguments& a) {
+  Rendered x = a.Value(0), n = a.Value(1);
+  if (KnownText(x) && LiteralAtLeast(n, 1)) {
+    return Result(Call("substr", {x.sql, "-" + n.sql}), DataType::kText);
+  }
+  return Result(Call("jet_right", {TextOf(x), n.sql}), DataType::kText);
+}
+
+Rendered Mid(FunctionArguments& a) {
+  Rendered x = a.Value(0), start = a.Value(1);
+  if (a.count() == 2) {
+    if (KnownText(x) && LiteralAtLeast(start, 1)) {
+      return Result(Call("substr", {x.sql, start.sql}), DataType::kText);
+    }
+    return Result(Call("jet_mid", {TextOf(x), start.sql}), DataType::kText);
+  }
+  Rendered length = a.Value(2);
+  if (KnownText(x) && LiteralAtLeast(start, 1) && LiteralAtLeast(length, 0)) {
+    return Result(Call("substr", {x.sql, start.sql, length.sql}), DataType::kText);
+  }
+  return Result(Call("jet_mid", {TextOf(x), start.sql, length.sql}), DataType::kText);
+}
+
+Rendered InStr(FunctionArguments& a) {
+  if (a.count() == 2) {
+    return Result(Call("jet_instr", {TextOf(a.Value(0)), TextOf(a.Value(1))}), DataType::kLong);
+  }
+  return Result(Call("jet_instr", {a.Value(0).sql, TextOf(a.Value(1)), TextOf(a.Value(2))}),
+                DataType::kLong);
+}
+
+template <const char* kSqlName, DataType kType>
+Rendered Convert(FunctionArguments& a) {
+  return Result(Call(kSqlName, {a.Value(0).sql}), kType);
+}
+
+constexpr char kCcur[] = "jet_ccur";
+constexpr char kCdbl[] = "jet_cdbl";
+constexpr char kClng[] = "jet_clng";
+constexpr char kCint[] = "jet_cint";
+constexpr char kCsng[] = "jet_single";
+constexpr char kCbyte[] = "jet_cbyte";
+constexpr char kCbool[] = "jet_bool";
+constexpr char kCdate[] = "jet_date";
+constexpr char kSpace[] = "jet_space";
+
+Rendered Val(FunctionArguments& a) {
+  return Result(Call("jet_val", {TextOf(a.Value(0))}), DataType::kDouble);
+}
+
+Rendered CStr(FunctionArguments& a) { return Result(TextOf(a.Value(0)), DataType::kText); }
+
+Rendered Int(FunctionArguments& a) {
+  Rendered x = a.Value(0);
+  return Result(Call("jet_int", {x.sql}), NumericOr(x.type, DataType::kDouble));
+}
+
+Rendered Fix(FunctionArguments& a) {
+  Rendered x = a.Value(0);
+  return Result(Call("jet_fix", {x.sql}), NumericOr(x.type, DataType::kDouble));
+}
+
+Rendered Abs(FunctionArguments& a) {
+  Rendered x = a.Value(0);
+  if (IsNumericType(x.type) && x.type != DataType::kBoolean) {
+    return Result(Call("abs", {x.sql}), x.type);
+  }
+  return Result(Call("jet_abs", {x.sql}), NumericOr(x.type, DataType::kDouble));
+}
+
+Rendered Sgn(FunctionArguments& a) {
+  return Result(Call("jet_sgn", {a.Value(0).sql}), DataType::kInteger);
+}
+
+Rendered Round(FunctionArguments& a) {
+  Rendered x = a.Value(0);
+  if (a.count() == 1)
+    return Result(Call("jet_round", {x.sql}), NumericOr(x.type, DataType::kDouble));
+  return Result(Call("jet_round", {x.sql, a.Value(1).sql}), NumericOr(x.type, DataType::kDouble));
+}
+
+Rendered IsNull(FunctionArguments& a) {
+  Rendered r = Result("(" + a.Value(0).sql + " IS NULL)", DataType::kBoolean);
+  r.truth = true;
+  return r;
+}
+
+Rendered Nz(FunctionArguments& a) {
+  Rendered x = a.Value(0);
+  if (a.count() == 1) {
+    return Result(Call("coalesce", {x.sql, "''"}),
+                  KnownText(x) ? DataType::kText : DataType::kUnknown);
+  }
+  Rendered y = a.Value(1);
+  return Result(Call("coalesce", {x.sql, y.sql}), x.type == y.type ? x.type : DataType::kUnknown);
+}
+
+Rendered IIf(FunctionArguments& a) {
+  Rendered c = a.Condition(0), x = a.Value(1), y = a.Value(2);
+  return Result("CASE WHEN " + c.sql + " THEN " + x.sql + " ELSE " + y.sql + " END",
+                x.type == y.type ? x.type : DataType::kUnknown);
+}
+
+template <const char* kSqlName>
+Rendered TextFunction(FunctionArguments& a) {
+  return Result(Call(kSqlName, {TextOf(a.Value(0))}), DataType::kText);
+}
+
+constexpr char kUcase[] = "jet_ucase";
+constexpr char kLcase[] = "jet_lcase";
+
+template <const char* kSqlName>
+Rendered TrimFunction(FunctionArguments& a) {
+  return Result(Call(kSqlName, {TextOf(a.Value(0)), "' '"}), DataType::kText);
+}
+
+constexpr char kTrim[] = "trim";
+constexpr char kLtrim[] = "ltrim";
+constexpr char kRtrim[] = "rtrim";
+
+template <const char* kSqlName>
+Rendered Clock(FunctionArguments&) {
+  return Result(std::string(kSqlName) + "()", DataType::kDate);
+}
+
+constexpr char kNow[] = "jet_now";
+constexpr char kToday[] = "jet_today";
+constexpr char kTime[] = "jet_time";
+
+template <char kPart>
+Rendered DatePart(FunctionArguments& a) {
+  return Result(Call("jet_datepart", {std::string("'") + kPart + "'", a.Value(0).sql}),
+                DataType::kInteger);
+}
+
+Rendered Count(FunctionArguments& a) {
+  if (a.count() == 0) return Result("count(*)", DataType::kLong);
+  return Result(Call("count", {a.Value(0).sql}), DataType::kLong);
+}
+
+template <const char* kSqlName, bool kKeepType>
+Rendered Aggregate(FunctionArguments& a) {
+  Rendered x = a.Value(0);
+  DataType type = kKeepType ? x.type : NumericOr(x.type, DataType::kDouble);
+  if (!kKeepType && x.type == DataType::kBoolean) type = DataType::kLong;
+  return Result(Call(kSqlName, {x.sql}), type);
+}
+
+constexpr char kSum[] = "sum";
+constexpr char kAvg[] = "avg";
+constexpr char kMin[] = "min";
+constexpr char kMax[] = "max";
+constexpr char kFirst[] = "jet_first";
+constexpr char kLast[] = "jet_last";
+
+constexpr FunctionInfo kFunctions[] = {
+    {"ABS", 1, 1, false, Abs},
+    {"AVG", 1, 1, true, Aggregate<kAvg, false>},
+    {"CBOOL", 1, 1, false, Convert<kCbool, DataType::kBoolean>},
+    {"CBYTE", 1, 1, false, Convert<kCbyte, DataType::kByte>},
+    {"CCUR", 1, 1, false, Convert<kCcur, DataType::kCurrency>},
+    {"CDATE", 1, 1, false, Convert<kCdate, DataType::kDate>},
+    {"CDBL", 1, 1, false, Convert<kCdbl, DataType::kDouble>},
+    {"CINT", 1, 1, false, Convert<kCint, DataType::kInteger>},
+    {"CLNG", 1, 1, false, Convert<kClng, DataType::kLong>},
+    {"COUNT", 1, 1, true, Count},
+    {"CSNG", 1, 1, false, Convert<kCsng, DataType::kSingle>},
+    {"CSTR", 1, 1, false, CStr},
+    {"DATE", 0, 0, false, Clock<kToday>},
+    {"DAY", 1, 1, false, DatePart<'d'>},
+    {"FIRST", 1, 1, true, Aggregate<kFirst, true>},
+    {"FIX", 1, 1, false, Fix},
+    {"HOUR", 1, 1, false, DatePart<'h'>},
+    {"IIF", 3, 3, false, IIf},
+    {"INSTR", 2, 3, false, InStr},
+    {"INT", 1, 1, false, Int},
+    {"ISNULL", 1, 1, false, IsNull},
+    {"LAST", 1, 1, true, Aggregate<kLast, true>},
+    {"LCASE", 1, 1, false, TextFunction<kLcase>},
+    {"LEFT", 2, 2, false, Left},
+    {"LEN", 1, 1, false, Len},
+    {"LTRIM", 1, 1, false, TrimFunction<kLtrim>},
+    {"MAX", 1, 1, true, Aggregate<kMax, true>},
+    {"MID", 2, 3, false, Mid},
+    {"MIN", 1, 1, true, Aggregate<kMin, true>},
+    {"MINUTE", 1, 1, false, DatePart<'n'>},
+    {"MONTH", 1, 1, false, DatePart<'m'>},
+    {"NOW", 0, 0, false, Clock<kNow>},
+    {"NZ", 1, 2, false, Nz},
+    {"RIGHT", 2, 2, false, Right},
+    {"ROUND", 1, 2, false, Round},
+    {"RTRIM", 1, 1, false, TrimFunction<kRtrim>},
+    {"SECOND", 1, 1, false, DatePart<'s'>},
+    {"SGN", 1, 1, false, Sgn},
+    {"SPACE", 1, 1, false, Convert<kSpace, DataType::kText>},
+    {"SUM", 1, 1, true, Aggregate<kSum, false>},
+    {"TIME", 0, 0, false, Clock<kTime>},
+    {"TRIM", 1, 1, false, TrimFunction<kTrim>},
+    {"UCASE", 1, 1, false, TextFunction<kUcase>},
+    {"VAL", 1, 1, false, Val},
+    {"YEAR", 1, 1, false, DatePart<'y'>},
+};
+
+bool SameAscii(std::string_view upper, std::string_view name) {
+  return std::equal(upper.begin(), upper.end(), name.begin(), name.end(), [](char u, char c) {
+    return u == ((c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c);
+  });
+}
+
+}  // namespace
+
+std::string JetTextOf(const Rendered& r) {
+  if (IsTextType(r.type)) return r.sql;
+  switch (r.type) {
+    case DataType::kSingle:
+      return "jet_text(" + r.sql + ",6)";
+    case DataType::kDate:
+      return "jet_text(" + r.sql + ",8)";
+    case DataType::kBoolean:
+      return "jet_text(" + r.sql + ",1)";
+    default:
+      return "jet_text(" + r.sql + ")";
+  }
+}
+
+const FunctionInfo* FindFunction(std::string_view name) {
+  for (const FunctionInfo& f : kFunctions) {
+    if (SameAscii(f.name, name)) return &f;
+  }
+  return nullptr;
+}
+
+}  // namespace kr::db::engine

@@ -1,0 +1,84 @@
+// The Jet functions the translator knows: a table from name to arity and to the SQLite text
+// that computes the function, and the SQL functions (jet_*) that text relies on.
+// Internal to db/engine.
+//
+// Functions: Len Left Right Mid InStr Val CCur CDbl CLng CInt CSng CStr CBool CByte CDate Int
+// Fix Abs Sgn Round IsNull Nz IIf Trim LTrim RTrim UCase LCase Space Now Date Time Year Month
+// Day Hour Minute Second, and the aggregates Count Sum Avg Min Max First Last. Any other name
+// is error 3085 (raised by the parser).
+//
+// SQL functions registered by RegisterJetFunctions (all deterministic except the clock ones):
+//   conversions on write, for the statement generators:
+//     jet_single(x)  Single precision: rounds through float; Null stays Null; numeric text is
+//                    converted; other text raises 3464; beyond Single's range raises 6
+//     jet_bool(x)    -1/0 (Null stays Null; "True"/"False"/"Yes"/"No" and numeric text too)
+//     jet_ccur(x)    four decimals, banker's rounding; overflow raises 6
+//     jet_date(x)    numbers as they are, text dates ("2020/04/07 15:30") to OLE dates
+//     jet_text(x[, type])  Jet's text form (type: a DAO type code telling how a REAL is
+//                    written: 6 Single, 8 Date, 1 Boolean; otherwise as Double)
+//     jet_cdbl, jet_clng, jet_cint, jet_cbyte  (CLng/CInt/CByte round half to even and raise
+//                    6 outside their range)
+//   expression helpers: jet_concat jet_add jet_div jet_idiv jet_mod jet_pow jet_like jet_left
+//     jet_right jet_mid jet_instr jet_val jet_int jet_fix jet_abs jet_round jet_ucase
+//     jet_lcase jet_space jet_datepart jet_now jet_today jet_time
+//   aggregates: jet_first(x), jet_last(x)
+// Errors inside them reach SQLite as "jet:<number>:<description>" (dao_errors.h).
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "db/engine/jet_ast.h"
+
+struct sqlite3;
+
+namespace kr::db::engine {
+
+// A rendered piece of an expression, as the renderer hands it around.
+struct Rendered {
+  enum class Collation {
+    kNone,    // an expression: compares with BINARY unless told otherwise
+    kNocase,  // a column declared COLLATE NOCASE, or an explicit COLLATE NOCASE
+    kBinary,  // a column whose text compares case-sensitively
+  };
+  std::string sql;
+  DataType type = DataType::kUnknown;
+  Collation collation = Collation::kNone;
+  bool truth = false;                      // sql is an SQLite truth value 1/0/Null
+  std::optional<int64_t> integer_literal;  // set when the argument is an integer literal
+  bool null_literal = false;
+};
+
+// Gives a function's renderer its arguments, rendered on demand.
+class FunctionArguments {
+ public:
+  virtual ~FunctionArguments() = default;
+  virtual size_t count() const = 0;
+  virtual Rendered Value(size_t index) = 0;      // as a Jet value (booleans -1/0)
+  virtual Rendered Condition(size_t index) = 0;  // as an SQLite condition
+};
+
+struct FunctionInfo {
+  std::string_view name;  // upper-case
+  int min_args;
+  int max_args;
+  bool aggregate;
+  Rendered (*render)(FunctionArguments& args);
+};
+
+// The argument as text in Jet's form: text as it is, anything else through jet_text (a REAL
+// says nothing about its field, so a Single, Date or Boolean type tells jet_text how to write
+// it).
+std::string JetTextOf(const Rendered& value);
+
+// The function of that name (ASCII case-insensitive), or null.
+const FunctionInfo* FindFunction(std::string_view name);
+
+// Registers the jet_* SQL functions on a connection. Returns SQLITE_OK or the SQLite error code
+// of the first registration that failed.
+int RegisterJetFunctions(sqlite3* db);
+
+}  // namespace kr::db::engine

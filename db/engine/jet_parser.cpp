@@ -1,0 +1,486 @@
+// Entry points, token handling, and the query and data statements (SELECT, INSERT, UPDATE,
+// DELETE). Expressions are in jet_parse_expression.cpp, definitions in jet_parse_ddl.cpp.
+#include "db/engine/jet_parser.h"
+
+#include <algorithm>
+
+#include "db/engine/jet_parser_internal.h"
+
+namespace kr::db::engine {
+namespace parse {
+
+Parser::Parser(std::string_view text) : text_(text), tokens_(Tokenize(text)) {}
+
+// --- Tokens ------------------------------------------------------------------------------------
+
+const Token& Parser::Peek(size_t ahead) const {
+  return tokens_[std::min(pos_ + ahead, tokens_.size() - 1)];
+}
+
+const Token& Parser::Advance() {
+  const Token& t = tokens_[pos_];
+  if (pos_ + 1 < tokens_.size()) ++pos_;
+  return t;
+}
+
+bool Parser::AtWord(std::string_view keyword, size_t ahead) const {
+  return IsWord(Peek(ahead), keyword);
+}
+
+bool Parser::AtSymbol(std::string_view symbol, size_t ahead) const {
+  return IsSymbol(Peek(ahead), symbol);
+}
+
+bool Parser::AcceptWord(std::string_view keyword) {
+  if (!AtWord(keyword)) return false;
+  Advance();
+  return true;
+}
+
+bool Parser::AcceptSymbol(std::string_view symbol) {
+  if (!AtSymbol(symbol)) return false;
+  Advance();
+  return true;
+}
+
+void Parser::ExpectWord(std::string_view keyword, int error) {
+  if (!AcceptWord(keyword)) Fail(error);
+}
+
+void Parser::ExpectSymbol(std::string_view symbol, int error) {
+  if (!AcceptSymbol(symbol)) Fail(error);
+}
+
+bool Parser::AtEnd() const {
+  return Peek().kind == TokenKind::kEnd || (AtSymbol(";") && Peek(1).kind == TokenKind::kEnd);
+}
+
+bool Parser::AtStatementEnd() const { return Peek().kind == TokenKind::kEnd || AtSymbol(";"); }
+
+bool Parser::IsReserved(const Token& t) {
+  static constexpr std::string_view kReserved[] = {
+      "ALTER",  "AND",      "AS",          "ASC",    "BETWEEN", "BY",     "CREATE", "DELETE",
+      "DESC",   "DISTINCT", "DISTINCTROW", "DROP",   "EQV",     "EXISTS", "FALSE",  "FROM",
+      "GROUP",  "HAVING",   "IMP",         "IN",     "INNER",   "INSERT", "INTO",   "IS",
+      "JOIN",   "LEFT",     "LIKE",        "MOD",    "NOT",     "NULL",   "ON",     "OR",
+      "ORDER",  "OUTER",    "RIGHT",       "SELECT", "SET",     "TOP",    "TRUE",   "UNION",
+      "UPDATE", "VALUES",   "WHERE",       "XOR",
+  };
+  if (t.kind != TokenKind::kWord) return false;
+  return std::any_of(std::begin(kReserved), std::end(kReserved),
+                     [&](std::string_view w) { return IsWord(t, w); });
+}
+
+bool Parser::AtName(size_t ahead) const {
+  const Token& t = Peek(ahead);
+  return t.kind == TokenKind::kName || (t.kind == TokenKind::kWord && !IsReserved(t));
+}
+
+std::string Parser::ExpectName(int error) {
+  if (!AtName()) {
+    CheckTokenError(error);
+    Fail(error);
+  }
+  return Advance().text;
+}
+
+// --- Failures ----------------------------------------------------------------------------------
+
+void Parser::Fail(int number) const {
+  const Token& t = Peek();
+  std::string detail = "at character " + std::to_string(CharacterPosition(text_, t.span.begin));
+  if (t.kind == TokenKind::kEnd) {
+    detail += ", at the end of the statement";
+  } else {
+    detail += ", near '";
+    detail += text_.substr(t.span.begin, std::min<size_t>(t.span.end - t.span.begin, 40));
+    detail += "'";
+  }
+  throw DaoFailure(number, {}, {}, detail);
+}
+
+void Parser::CheckTokenError(int number) const {
+  const Token& t = Peek();
+  if (t.kind != TokenKind::kError) return;
+  if (t.error == TokenError::kBracket) {
+    std::string_view rest = text_.substr(t.span.begin, 64);
+    throw DaoFailure(kDaoInvalidBracketing, rest, {},
+                     "at character " + std::to_string(CharacterPosition(text_, t.span.begin)));
+  }
+  Fail(number);
+}
+
+void Parser::TooComplex() const { Fail(kDaoQueryTooComplex); }
+
+// --- Entry points ------------------------------------------------------------------------------
+
+StatementBody Parser::Statement() {
+  CheckTokenError(kDaoInvalidStatement);
+  StatementBody body;
+  bool values_insert = false;
+  if (AtWord("SELECT")) {
+    body = SelectStatement();
+  } else if (AtWord("INSERT")) {
+    Insert insert = InsertStatement();
+    values_insert = !insert.select;
+    body = std::move(insert);
+  } else if (AtWord("UPDATE")) {
+    body = UpdateStatement();
+  } else if (AtWord("DELETE")) {
+    body = DeleteStatement();
+  } else if (AtWord("CREATE")) {
+    body = CreateStatement();
+  } else if (AtWord("DROP")) {
+    body = DropStatement();
+  } else if (AtWord("ALTER")) {
+    body = AlterStatement();
+  } else {
+    Fail(kDaoInvalidStatement);
+  }
+  AcceptSymbol(";");
+  if (Peek().kind != TokenKind::kEnd) {
+    Fail(values_insert ? kDaoMissingSemicolon : kDaoCharactersAfterEnd);
+  }
+  return body;
+}
+
+ExprPtr Parser::WholeExpression() {
+  expression_start_ = pos_;
+  in_expression_ = true;
+  ExprPtr expr = Operand(1);
+  if (Peek().kind != TokenKind::kEnd) {
+    const Token& t = Peek();
+    if (IsSymbol(t, ",")) FailExpression(ExpressionSyntax::kComma);
+    if (IsSymbol(t, ")")) FailExpression(ExpressionSyntax::kExtraParenthesis);
+    ExpectExpressionEnd(false);
+    FailExpression(ExpressionSyntax::kMissingOperator);
+  }
+  return expr;
+}
+
+ExprPtr Parser::WhereText() {
+  if (Peek().kind == TokenKind::kEnd) return nullptr;
+  if (AcceptWord("WHERE") && AtEnd()) Fail(kDaoWhereSyntax);
+  expression_start_ = pos_;
+  in_expression_ = true;
+  ExprPtr expr = Operand(1);
+  AcceptSymbol(";");
+  if (Peek().kind != TokenKind::kEnd) {
+    const Token& t = Peek();
+    if (IsSymbol(t, ",")) FailExpression(ExpressionSyntax::kComma);
+    if (IsSymbol(t, ")")) FailExpression(ExpressionSyntax::kExtraParenthesis);
+    ExpectExpressionEnd(false);
+    FailExpression(ExpressionSyntax::kMissingOperator);
+  }
+  return expr;
+}
+
+// --- SELECT ------------------------------------------------------------------------------------
+
+Select Parser::SelectStatement() {
+  Select select = SelectCore();
+  while (AcceptWord("UNION")) {
+    Select::UnionPart part;
+    part.all = AcceptWord("ALL");
+    if (!AtWord("SELECT")) Fail(kDaoUnionSyntax);
+    part.select = std::make_unique<Select>(SelectCore());
+    select.unions.push_back(std::move(part));
+  }
+  if (AtWord("ORDER")) OrderBy(&select);
+  return select;
+}
+
+SelectPtr Parser::Subquery() {
+  Nest nest(*this);
+  ++open_parens_;
+  auto select = std::make_unique<Select>(SelectStatement());
+  --open_parens_;
+  return select;
+}
+
+Select Parser::SelectCore() {
+  const size_t first = pos_;
+  Select select;
+  ExpectWord("SELECT", kDaoSelectSyntax);
+  if (AcceptWord("DISTINCTROW")) {
+    select.quantifier = SelectQuantifier::kDistinctRow;
+  } else if (AcceptWord("DISTINCT")) {
+    select.quantifier = SelectQuantifier::kDistinct;
+  } else {
+    AcceptWord("ALL");
+  }
+  if (AcceptWord("TOP")) {
+    const Token& n = Peek();
+    if (n.kind != TokenKind::kInteger && n.kind != TokenKind::kDouble) Fail(kDaoSelectSyntax);
+    Top top;
+    top.count = n.kind == TokenKind::kInteger ? static_cast<double>(n.integer) : n.number;
+    Advance();
+    top.percent = AcceptWord("PERCENT");
+    if (!top.percent && n.kind != TokenKind::kInteger) Fail(kDaoSelectSyntax);
+    select.top = top;
+  }
+  SelectItems(&select);
+  if (AcceptWord("FROM")) FromClause(&select.from);
+  if (AcceptWord("WHERE")) select.where = Expression();
+  if (AcceptWord("GROUP")) {
+    ExpectWord("BY", kDaoSelectSyntax);
+    do {
+      select.group_by.push_back(Expression(true));
+    } while (AcceptSymbol(","));
+  }
+  if (AcceptWord("HAVING")) select.having = Expression();
+  const bool can_end =
+      AtStatementEnd() || AtWord("UNION") || AtWord("ORDER") || (AtSymbol(")") && open_parens_ > 0);
+  if (!can_end) {
+    CheckTokenError(kDaoSelectSyntax);
+    Fail(AtWord("FROM") || AtWord("WHERE") || AtWord("GROUP") || AtWord("HAVING")
+             ? kDaoSelectSyntax
+             : kDaoCharactersAfterEnd);
+  }
+  select.span = SpanFrom(first);
+  return select;
+}
+
+void Parser::SelectItems(Select* select) {
+  if (AtEnd() || IsClauseWord(Peek()) || AtSymbol(",") || AtSymbol(")")) Fail(kDaoSelectSyntax);
+  do {
+    const size_t first = pos_;
+    SelectItem item;
+    if (AcceptSymbol("*")) {
+      item.kind = SelectItem::Kind::kAllColumns;
+    } else if (AtName() && (AtSymbol(".", 1) || AtSymbol("!", 1)) && AtSymbol("*", 2)) {
+      item.kind = SelectItem::Kind::kTableColumns;
+      item.table = Advance().text;
+      Advance();
+      Advance();
+    } else {
+      item.expr = Expression(true);
+      if (AcceptWord("AS")) item.alias = ExpectName(kDaoSelectSyntax);
+    }
+    item.span = SpanFrom(first);
+    select->items.push_back(std::move(item));
+  } while (AcceptSymbol(","));
+  const bool fits = AtStatementEnd() || AtWord("FROM") || AtWord("WHERE") || AtWord("GROUP") ||
+                    AtWord("HAVING") || AtWord("ORDER") || AtWord("UNION") ||
+                    (AtSymbol(")") && open_parens_ > 0);
+  if (!fits) {
+    CheckTokenError(kDaoSelectSyntax);
+    Fail(kDaoSelectSyntax);
+  }
+}
+
+void Parser::FromClause(std::vector<TableRef>* from) {
+  do {
+    from->push_back(TableExpression(kDaoFromClauseSyntax));
+  } while (AcceptSymbol(","));
+  const bool fits = AtStatementEnd() || AtWord("WHERE") || AtWord("GROUP") || AtWord("HAVING") ||
+                    AtWord("ORDER") || AtWord("UNION") || (AtSymbol(")") && open_parens_ > 0);
+  if (!fits) {
+    CheckTokenError(kDaoFromClauseSyntax);
+    Fail(AtWord("JOIN") || AtWord("ON") ? kDaoJoinSyntax : kDaoFromClauseSyntax);
+  }
+}
+
+TableRef Parser::TableExpression(int error) {
+  Nest nest(*this);
+  const size_t first = pos_;
+  TableRef left = TablePrimary(error);
+  while (AtWord("INNER") || AtWord("LEFT") || AtWord("RIGHT")) {
+    TableRef join;
+    join.kind = TableRef::Kind::kJoin;
+    join.join = AtWord("INNER")  ? JoinKind::kInner
+                : AtWord("LEFT") ? JoinKind::kLeft
+                                 : JoinKind::kRight;
+    Advance();
+    if (join.join != JoinKind::kInner) AcceptWord("OUTER");
+    ExpectWord("JOIN", kDaoJoinSyntax);
+    TableRef right = TablePrimary(error);
+    ExpectWord("ON", kDaoJoinSyntax);
+    join.on = Expression(true);
+    join.height = 1 + std::max(left.height, right.height);
+    if (join.height > kMaxTreeHeight) TooComplex();
+    join.left = std::make_unique<TableRef>(std::move(left));
+    join.right = std::make_unique<TableRef>(std::move(right));
+    join.span = SpanFrom(first);
+    left = std::move(join);
+  }
+  return left;
+}
+
+TableRef Parser::TablePrimary(int error) {
+  const size_t first = pos_;
+  if (AcceptSymbol("(")) {
+    Nest nest(*this);
+    ++open_parens_;
+    if (AtWord("SELECT")) {
+      TableRef ref;
+      ref.kind = TableRef::Kind::kSubquery;
+      ref.select = std::make_unique<Select>(SelectStatement());
+      ExpectSymbol(")", error);
+      --open_parens_;
+      ref.alias = OptionalAlias(error);
+      ref.span = SpanFrom(first);
+      return ref;
+    }
+    TableRef inner = TableExpression(error);
+    ExpectSymbol(")", error);
+    --open_parens_;
+    inner.span = SpanFrom(first);
+    return inner;
+  }
+  TableRef ref;
+  ref.name = ExpectName(error);
+  if (AtSymbol(".") || AtSymbol("!")) Fail(error);
+  ref.alias = OptionalAlias(error);
+  ref.span = SpanFrom(first);
+  return ref;
+}
+
+std::string Parser::OptionalAlias(int error) {
+  if (AcceptWord("AS")) return ExpectName(error);
+  if (AtName()) return Advance().text;
+  return {};
+}
+
+void Parser::OrderBy(Select* select) {
+  ExpectWord("ORDER", kDaoOrderBySyntax);
+  ExpectWord("BY", kDaoOrderBySyntax);
+  do {
+    OrderItem item;
+    item.expr = Expression(true);
+    if (AcceptWord("DESC")) {
+      item.descending = true;
+    } else {
+      AcceptWord("ASC");
+    }
+    select->order_by.push_back(std::move(item));
+  } while (AcceptSymbol(","));
+  if (!AtStatementEnd() && !(AtSymbol(")") && open_parens_ > 0)) {
+    CheckTokenError(kDaoOrderBySyntax);
+    Fail(kDaoOrderBySyntax);
+  }
+}
+
+// --- INSERT, UPDATE, DELETE --------------------------------------------------------------------
+
+Insert Parser::InsertStatement() {
+  const size_t first = pos_;
+  Insert insert;
+  ExpectWord("INSERT", kDaoInsertSyntax);
+  ExpectWord("INTO", kDaoInsertSyntax);
+  const size_t table_token = pos_;
+  insert.table = ExpectName(kDaoInsertSyntax);
+  insert.table_span = tokens_[table_token].span;
+  if (AcceptSymbol("(")) {
+    do {
+      std::string name = ExpectName(kDaoInsertSyntax);
+      if (AcceptSymbol(".") || AcceptSymbol("!")) name = ExpectName(kDaoInsertSyntax);
+      insert.columns.push_back(std::move(name));
+    } while (AcceptSymbol(","));
+    ExpectSymbol(")", kDaoInsertSyntax);
+  }
+  if (AcceptWord("VALUES")) {
+    ExpectSymbol("(", kDaoInsertSyntax);
+    Nest nest(*this);
+    ++open_parens_;
+    do {
+      insert.values.push_back(Expression(true));
+    } while (AcceptSymbol(","));
+    ExpectSymbol(")", kDaoInsertSyntax);
+    --open_parens_;
+    if (!insert.columns.empty() && insert.columns.size() != insert.values.size()) {
+      Fail(kDaoValueCountMismatch);
+    }
+  } else if (AtWord("SELECT")) {
+    insert.select = std::make_unique<Select>(SelectStatement());
+  } else {
+    CheckTokenError(kDaoInsertSyntax);
+    Fail(kDaoInsertSyntax);
+  }
+  insert.span = SpanFrom(first);
+  return insert;
+}
+
+ExprPtr Parser::ColumnReference(int error) {
+  const size_t first = pos_;
+  auto node = std::make_unique<Expr>();
+  node->kind = ExprKind::kColumn;
+  node->column = ExpectName(error);
+  if (AcceptSymbol(".") || AcceptSymbol("!")) {
+    node->table = std::move(node->column);
+    const Token& part = Peek();
+    if (part.kind != TokenKind::kWord && part.kind != TokenKind::kName) {
+      CheckTokenError(error);
+      Fail(error);
+    }
+    node->column = Advance().text;
+  }
+  node->span = SpanFrom(first);
+  return node;
+}
+
+Update Parser::UpdateStatement() {
+  const size_t first = pos_;
+  Update update;
+  ExpectWord("UPDATE", kDaoUpdateSyntax);
+  update.target = TableExpression(kDaoUpdateSyntax);
+  ExpectWord("SET", kDaoUpdateSyntax);
+  do {
+    Assignment assignment;
+    assignment.column = ColumnReference(kDaoUpdateSyntax);
+    ExpectSymbol("=", kDaoUpdateSyntax);
+    assignment.value = Expression(true);
+    update.assignments.push_back(std::move(assignment));
+  } while (AcceptSymbol(","));
+  if (AcceptWord("WHERE")) update.where = Expression();
+  update.span = SpanFrom(first);
+  return update;
+}
+
+Delete Parser::DeleteStatement() {
+  const size_t first = pos_;
+  Delete del;
+  ExpectWord("DELETE", kDaoFromClauseSyntax);
+  if (AcceptSymbol("*")) {
+    del.target = Delete::Target::kAll;
+  } else if (AtName() && (AtSymbol(".", 1) || AtSymbol("!", 1)) && AtSymbol("*", 2)) {
+    del.target = Delete::Target::kTable;
+    del.target_table = Advance().text;
+    Advance();
+    Advance();
+  }
+  ExpectWord("FROM", kDaoFromClauseSyntax);
+  del.from = TableExpression(kDaoFromClauseSyntax);
+  if (AcceptWord("WHERE")) del.where = Expression();
+  if (!AtStatementEnd()) {
+    CheckTokenError(kDaoFromClauseSyntax);
+    if (!del.where) Fail(kDaoFromClauseSyntax);
+  }
+  del.span = SpanFrom(first);
+  return del;
+}
+
+}  // namespace parse
+
+Statement ParseStatement(std::string_view sql) {
+  Statement statement;
+  statement.text.assign(sql);
+  parse::Parser parser(statement.text);
+  statement.body = parser.Statement();
+  return statement;
+}
+
+ExprPtr ParseExpression(std::string_view text) {
+  parse::Parser parser(text);
+  if (parser.Peek().kind == TokenKind::kEnd) {
+    parser.FailExpression(ExpressionSyntax::kMissingOperator);
+  }
+  return parser.WholeExpression();
+}
+
+ExprPtr ParseWhereText(std::string_view text) {
+  parse::Parser parser(text);
+  return parser.WhereText();
+}
+
+}  // namespace kr::db::engine

@@ -1,0 +1,633 @@
+// The jet_* SQL functions behind the function table and the renderer, and
+// RegisterJetFunctions. Each callback works on SQLite's own buffers and a small stack buffer
+// where it can, and reports Jet errors as "jet:<number>:<description>".
+#include <sqlite3.h>
+#include <unicode/uchar.h>
+
+#include <cfloat>
+#include <cmath>
+#include <cstring>
+#include <limits>
+#include <new>
+#include <string>
+#include <string_view>
+
+#include "db/engine/dao_errors.h"
+#include "db/engine/jet_functions.h"
+#include "db/engine/jet_values.h"
+#include "platform/platform.h"
+
+namespace kr::db::engine {
+namespace {
+
+void Error(sqlite3_context* ctx, int number) {
+  const std::string text = JetSqlErrorText(number);
+  sqlite3_result_error(ctx, text.data(), static_cast<int>(text.size()));
+}
+
+bool IsNull(sqlite3_value* v) { return sqlite3_value_type(v) == SQLITE_NULL; }
+
+std::string_view RawText(sqlite3_value* v) {
+  const auto* p = reinterpret_cast<const char*>(sqlite3_value_text(v));
+  return p ? std::string_view(p, static_cast<size_t>(sqlite3_value_bytes(v))) : std::string_view();
+}
+
+struct Number {
+  bool integer = false;
+  int64_t i = 0;
+  double d = 0;
+  double value() const { return integer ? static_cast<double>(i) : d; }
+};
+
+// The number a value holds. Numeric text is converted; any other text (or a blob) is Jet's
+// type mismatch, reported on ctx. The value must not be Null.
+bool ToNumber(sqlite3_context* ctx, sqlite3_value* v, Number* out) {
+  switch (sqlite3_value_type(v)) {
+    case SQLITE_INTEGER:
+      out->integer = true;
+      out->i = sqlite3_value_int64(v);
+      return true;
+    case SQLITE_FLOAT:
+      out->d = sqlite3_value_double(v);
+      return true;
+    case SQLITE_TEXT:
+      if (auto parsed = ParseNumberText(RawText(v))) {
+        out->d = *parsed;
+        return true;
+      }
+      break;
+    default:
+      break;
+  }
+  Error(ctx, kDaoTypeMismatch);
+  return false;
+}
+
+// A whole-number argument (count, start, position). Null is "invalid use of Null".
+bool ToCount(sqlite3_context* ctx, sqlite3_value* v, int64_t* out) {
+  if (IsNull(v)) {
+    Error(ctx, kJetInvalidUseOfNull);
+    return false;
+  }
+  Number n;
+  if (!ToNumber(ctx, v, &n)) return false;
+  double rounded = n.integer ? static_cast<double>(n.i) : BankersRound(n.d);
+  if (!(rounded >= -2147483648.0 && rounded <= 2147483647.0)) {
+    Error(ctx, kJetOverflow);
+    return false;
+  }
+  *out = static_cast<int64_t>(rounded);
+  return true;
+}
+
+// Jet's text form of a value; storage receives formatted numbers. type: DAO code of the field
+// the value came from (6 Single, 8 Date, 1 Boolean), 0 when unknown.
+std::string_view JetText(sqlite3_value* v, int type, std::string* storage) {
+  switch (sqlite3_value_type(v)) {
+    case SQLITE_INTEGER: {
+      const int64_t i = sqlite3_value_int64(v);
+      if (type == 1) return i != 0 ? "True" : "False";
+      *storage = type == 8 ? FormatDate(static_cast<double>(i)) : FormatInteger(i);
+      return *storage;
+    }
+    case SQLITE_FLOAT: {
+      const double d = sqlite3_value_double(v);
+      if (type == 1) return d != 0 ? "True" : "False";
+      *storage = type == 6 ? FormatSingle(d) : type == 8 ? FormatDate(d) : FormatDouble(d);
+      return *storage;
+    }
+    case SQLITE_NULL:
+      return {};
+    default:
+      return RawText(v);
+  }
+}
+
+void ResultText(sqlite3_context* ctx, std::string_view text) {
+  sqlite3_result_text(ctx, text.data(), static_cast<int>(text.size()), SQLITE_TRANSIENT);
+}
+
+// Byte offset of the character at index chars (0-based), or text.size() past the end.
+size_t ByteOfChar(std::string_view text, int64_t chars) {
+  size_t i = 0;
+  for (; i < text.size(); ++i) {
+    if ((static_cast<unsigned char>(text[i]) & 0xC0) != 0x80) {
+      if (chars == 0) return i;
+      --chars;
+    }
+  }
+  return text.size();
+}
+
+int64_t CharCount(std::string_view text) {
+  int64_t n = 0;
+  for (char c : text) n += (static_cast<unsigned char>(c) & 0xC0) != 0x80;
+  return n;
+}
+
+// --- Conversions ---------------------------------------------------------------------------
+
+void Text(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
+  if (IsNull(argv[0])) return sqlite3_result_null(ctx);
+  if (sqlite3_value_type(argv[0]) == SQLITE_TEXT) return sqlite3_result_value(ctx, argv[0]);
+  const int type = argc > 1 ? sqlite3_value_int(argv[1]) : 0;
+  std::string storage;
+  ResultText(ctx, JetText(argv[0], type, &storage));
+}
+
+void Single(sqlite3_context* ctx, int, sqlite3_value** argv) {
+  if (IsNull(argv[0])) return sqlite3_result_null(ctx);
+  Number n;
+  if (!ToNumber(ctx, argv[0], &n)) return;
+  const double d = n.value();
+  if (std::fabs(d) > FLT_MAX) return Error(ctx, kJetOverflow);
+  sqlite3_result_double(ctx, static_cast<double>(static_cast<float>(d)));
+}
+
+void Double(sqlite3_context* ctx, int, sqlite3_value** argv) {
+  if (IsNull(argv[0])) return sqlite3_result_null(ctx);
+  Number n;
+  if (!ToNumber(ctx, argv[0], &n)) return;
+  sqlite3_result_double(ctx, n.value());
+}
+
+void Currency(sqlite3_context* ctx, int, sqlite3_value** argv) {
+  if (IsNull(argv[0])) return sqlite3_result_null(ctx);
+  Number n;
+  if (!ToNumber(ctx, argv[0], &n)) return;
+  if (n.integer && n.i > -922337203685477LL && n.i < 922337203685477LL) {
+    return sqlite3_result_double(ctx, static_cast<double>(n.i));
+  }
+  const double scaled = BankersRound(n.value() * 10000.0);
+  if (!(std::fabs(scaled) <= 9223372036854775807.0)) return Error(ctx, kJetOverflow);
+  sqlite3_result_double(ctx, scaled / 10000.0);
+}
+
+template <int64_t kMin, int64_t kMax>
+void Whole(sqlite3_context* ctx, int, sqlite3_value** argv) {
+  if (IsNull(argv[0])) return sqlite3_result_null(ctx);
+  Number n;
+  if (!ToNumber(ctx, argv[0], &n)) return;
+  const double rounded = n.integer ? static_cast<double>(n.i) : BankersRound(n.d);
+  if (!(rounded >= static_cast<double>(kMin) && rounded <= static_cast<double>(kMax))) {
+    return Error(ctx, kJetOverflow);
+  }
+  sqlite3_result_int64(ctx, n.integer ? n.i : static_cast<int64_t>(rounded));
+}
+
+bool SameAscii(std::string_view text, std::string_view upper) {
+  if (text.size() != upper.size()) return false;
+  for (size_t i = 0; i < text.size(); ++i) {
+    char c = text[i];
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 32);
+    if (c != upper[i]) return false;
+  }
+  return true;
+}
+
+void Bool(sqlite3_context* ctx, int, sqlite3_value** argv) {
+  if (IsNull(argv[0])) return sqlite3_result_null(ctx);
+  if (sqlite3_value_type(argv[0]) == SQLITE_TEXT) {
+    std::string_view t = RawText(argv[0]);
+    while (!t.empty() && t.front() == ' ') t.remove_prefix(1);
+    while (!t.empty() && t.back() == ' ') t.remove_suffix(1);
+    if (SameAscii(t, "TRUE") || SameAscii(t, "YES") || SameAscii(t, "ON")) {
+      return sqlite3_result_int(ctx, -1);
+    }
+    if (SameAscii(t, "FALSE") || SameAscii(t, "NO") || SameAscii(t, "OFF")) {
+      return sqlite3_result_int(ctx, 0);
+    }
+  }
+  Number n;
+  if (!ToNumber(ctx, argv[0], &n)) return;
+  sqlite3_result_int(ctx, n.value() != 0 ? -1 : 0);
+}
+
+void Date(sqlite3_context* ctx, int, sqlite3_value** argv) {
+  switch (sqlite3_value_type(argv[0])) {
+    case SQLITE_NULL:
+      return sqlite3_result_null(ctx);
+    case SQLITE_INTEGER:
+    case SQLITE_FLOAT:
+      return sqlite3_result_double(ctx, sqlite3_value_double(argv[0]));
+    case SQLITE_TEXT:
+      if (auto ole = ParseDateText(RawText(argv[0]))) return sqlite3_result_double(ctx, *ole);
+      if (auto number = ParseNumberText(RawText(argv[0]))) {
+        return sqlite3_result_double(ctx, *number);
+      }
+      break;
+    default:
+      break;
+  }
+  Error(ctx, kDaoTypeMismatch);
+}
+
+// --- Operators -----------------------------------------------------------------------------
+
+void Concat(sqlite3_context* ctx, int, sqlite3_value** argv) {
+  if (IsNull(argv[0]) && IsNull(argv[1])) return sqlite3_result_null(ctx);
+  std::string left_storage, right_storage;
+  std::string_view left = JetText(argv[0], 0, &left_storage);
+  std::string_view right = JetText(argv[1], 0, &right_storage);
+  if (left.empty()) return ResultText(ctx, right);
+  if (right.empty()) return ResultText(ctx, left);
+  std::string joined;
+  joined.reserve(left.size() + right.size());
+  joined.append(left).append(right);
+  ResultText(ctx, joined);
+}
+
+void Add(sqlite3_context* ctx, int, sqlite3_value** argv) {
+  if (IsNull(argv[0]) || IsNull(argv[1])) return sqlite3_result_null(ctx);
+  if (sqlite3_value_type(argv[0]) == SQLITE_TEXT && sqlite3_value_type(argv[1]) == SQLITE_TEXT) {
+    std::string joined(RawText(argv[0]));
+    joined += RawText(argv[1]);
+    return ResultText(ctx, joined);
+  }
+  Number a, b;
+  if (!ToNumber(ctx, argv[0], &a) || !ToNumber(ctx, argv[1], &b)) return;
+  if (a.integer && b.integer) {
+    int64_t sum;
+    if (!__builtin_add_overflow(a.i, b.i, &sum)) return sqlite3_result_int64(ctx, sum);
+  }
+  sqlite3_result_double(ctx, a.value() + b.value());
+}
+
+bool TwoNumbers(sqlite3_context* ctx, sqlite3_value** argv, Number* a, Number* b) {
+  if (IsNull(argv[0]) || IsNull(argv[1])) {
+    sqlite3_result_null(ctx);
+    return false;
+  }
+  return ToNumber(ctx, argv[0], a) && ToNumber(ctx, argv[1], b);
+}
+
+void Divide(sqlite3_context* ctx, int, sqlite3_value** argv) {
+  Number a, b;
+  if (!TwoNumbers(ctx, argv, &a, &b)) return;
+  if (b.value() == 0) return Error(ctx, kJetDivisionByZero);
+  sqlite3_result_double(ctx, a.value() / b.value());
+}
+
+// Operands of \ and Mod: rounded half to even, and within a Long as Jet computes them.
+bool WholeOperands(sqlite3_context* ctx, sqlite3_value** argv, int64_t* a, int64_t* b) {
+  Number x, y;
+  if (!TwoNumbers(ctx, argv, &x, &y)) return false;
+  const double rx = x.integer ? static_cast<double>(x.i) : BankersRound(x.d);
+  const double ry = y.integer ? static_cast<double>(y.i) : BankersRound(y.d);
+  constexpr double kLimit = 9.2e18;
+  if (!(std::fabs(rx) < kLimit && std::fabs(ry) < kLimit)) {
+    Error(ctx, kJetOverflow);
+    return false;
+  }
+  *a = x.integer ? x.i : static_cast<int64_t>(rx);
+  *b = y.integer ? y.i : static_cast<int64_t>(ry);
+  if (*b == 0) {
+    Error(ctx, kJetDivisionByZero);
+    return false;
+  }
+  return true;
+}
+
+void IntDivide(sqlite3_context* ctx, int, sqlite3_value** argv) {
+  int64_t a, b;
+  if (!WholeOperands(ctx, argv, &a, &b)) return;
+  if (b == -1 && a == std::numeric_limits<int64_t>::min()) {
+    return sqlite3_result_double(ctx, -static_cast<double>(a));
+  }
+  sqlite3_result_int64(ctx, a / b);
+}
+
+void Modulo(sqlite3_context* ctx, int, sqlite3_value** argv) {
+  int64_t a, b;
+  if (!WholeOperands(ctx, argv, &a, &b)) return;
+  if (b == -1) return sqlite3_result_int64(ctx, 0);
+  sqlite3_result_int64(ctx, a % b);
+}
+
+void Power(sqlite3_context* ctx, int, sqlite3_value** argv) {
+  Number a, b;
+  if (!TwoNumbers(ctx, argv, &a, &b)) return;
+  const double r = std::pow(a.value(), b.value());
+  if (std::isnan(r)) return Error(ctx, kJetInvalidCall);
+  if (std::isinf(r)) return Error(ctx, kJetOverflow);
+  sqlite3_result_double(ctx, r);
+}
+
+void Like(sqlite3_context* ctx, int, sqlite3_value** argv) {
+  if (IsNull(argv[0]) || IsNull(argv[1])) return sqlite3_result_null(ctx);
+  std::string value_storage, pattern_storage;
+  auto match =
+      LikeMatch(JetText(argv[0], 0, &value_storage), JetText(argv[1], 0, &pattern_storage));
+  if (!match) return Error(ctx, kJetInvalidPattern);
+  sqlite3_result_int(ctx, *match ? 1 : 0);
+}
+
+// --- Text ----------------------------------------------------------------------------------
+
+void Left(sqlite3_context* ctx, int, sqlite3_value** argv) {
+  int64_t n;
+  if (!ToCount(ctx, argv[1], &n)) return;
+  if (n < 0) return Error(ctx, kJetInvalidCall);
+  if (IsNull(argv[0])) return sqlite3_result_null(ctx);
+  std::string storage;
+  std::string_view text = JetText(argv[0], 0, &storage);
+  ResultText(ctx, text.substr(0, ByteOfChar(text, n)));
+}
+
+void Right(sqlite3_context* ctx, int, sqlite3_value** argv) {
+  int64_t n;
+  if (!ToCount(ctx, argv[1], &n)) return;
+  if (n < 0) return Error(ctx, kJetInvalidCall);
+  if (IsNull(argv[0])) return sqlite3_result_null(ctx);
+  std::string storage;
+  std::string_view text = JetText(argv[0], 0, &storage);
+  const int64_t length = CharCount(text);
+  ResultText(ctx, n >= length ? text : text.substr(ByteOfChar(text, length - n)));
+}
+
+void Mid(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
+  int64_t start, count = std::numeric_limits<int64_t>::max();
+  if (!ToCount(ctx, argv[1], &start)) return;
+  if (argc > 2 && !ToCount(ctx, argv[2], &count)) return;
+  if (start < 1 || count < 0) return Error(ctx, kJetInvalidCall);
+  if (IsNull(argv[0])) return sqlite3_result_null(ctx);
+  std::string storage;
+  std::string_view text = JetText(argv[0], 0, &storage);
+  const size_t begin = ByteOfChar(text, start - 1);
+  std::string_view rest = text.substr(begin);
+  ResultText(ctx, count == std::numeric_limits<int64_t>::max()
+                      ? rest
+                      : rest.substr(0, ByteOfChar(rest, count)));
+}
+
+// 1-based character position of needle in haystack from character start, case-insensitive;
+// 0 when absent.
+int64_t Find(std::string_view haystack, std::string_view needle, int64_t start) {
+  size_t pos = ByteOfChar(haystack, start - 1);
+  if (needle.empty()) return pos <= haystack.size() && start <= CharCount(haystack) + 1 ? start : 0;
+  for (int64_t index = start; pos < haystack.size(); ++index) {
+    size_t h = pos, n = 0;
+    bool matched = true;
+    while (n < needle.size()) {
+      if (h >= haystack.size() ||
+          FoldCase(DecodeUtf8(haystack, &h)) != FoldCase(DecodeUtf8(needle, &n))) {
+        matched = false;
+        break;
+      }
+    }
+    if (matched) return index;
+    DecodeUtf8(haystack, &pos);
+  }
+  return 0;
+}
+
+void InStr(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
+  int64_t start = 1;
+  if (argc == 3) {
+    if (!ToCount(ctx, argv[0], &start)) return;
+    if (start < 1) return Error(ctx, kJetInvalidCall);
+    ++argv;
+  }
+  if (IsNull(argv[0]) || IsNull(argv[1])) return sqlite3_result_null(ctx);
+  std::string hay_storage, needle_storage;
+  sqlite3_result_int64(
+      ctx, Find(JetText(argv[0], 0, &hay_storage), JetText(argv[1], 0, &needle_storage), start));
+}
+
+template <bool kUpper>
+void ChangeCase(sqlite3_context* ctx, int, sqlite3_value** argv) {
+  if (IsNull(argv[0])) return sqlite3_result_null(ctx);
+  std::string storage;
+  std::string_view text = JetText(argv[0], 0, &storage);
+  std::string out;
+  out.reserve(text.size());
+  for (size_t i = 0; i < text.size();) {
+    const unsigned char b = static_cast<unsigned char>(text[i]);
+    if (b < 0x80) {
+      char c = static_cast<char>(b);
+      if (kUpper && c >= 'a' && c <= 'z') c = static_cast<char>(c - 32);
+      if (!kUpper && c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
+      out += c;
+      ++i;
+      continue;
+    }
+    const UChar32 c = static_cast<UChar32>(DecodeUtf8(text, &i));
+    AppendUtf8(static_cast<uint32_t>(kUpper ? u_toupper(c) : u_tolower(c)), &out);
+  }
+  ResultText(ctx, out);
+}
+
+void Space(sqlite3_context* ctx, int, sqlite3_value** argv) {
+  int64_t n;
+  if (!ToCount(ctx, argv[0], &n)) return;
+  constexpr int64_t kMaxSpaces = 1 << 24;
+  if (n < 0 || n > kMaxSpaces) return Error(ctx, kJetInvalidCall);
+  ResultText(ctx, std::string(static_cast<size_t>(n), ' '));
+}
+
+void Val(sqlite3_context* ctx, int, sqlite3_value** argv) {
+  switch (sqlite3_value_type(argv[0])) {
+    case SQLITE_NULL:
+      return sqlite3_result_null(ctx);
+    case SQLITE_INTEGER:
+    case SQLITE_FLOAT:
+      return sqlite3_result_double(ctx, sqlite3_value_double(argv[0]));
+    default:
+      sqlite3_result_double(ctx, engine::Val(RawText(argv[0])));
+  }
+}
+
+// --- Numbers -------------------------------------------------------------------------------
+
+template <double (*kRound)(double)>
+void WholePart(sqlite3_context* ctx, int, sqlite3_value** argv) {
+  if (IsNull(argv[0])) return sqlite3_result_null(ctx);
+  Number n;
+  if (!ToNumber(ctx, argv[0], &n)) return;
+  if (n.integer) return sqlite3_result_int64(ctx, n.i);
+  sqlite3_result_double(ctx, kRound(n.d));
+}
+
+double Floor(double d) { return std::floor(d); }
+double Trunc(double d) { return std::trunc(d); }
+
+void Abs(sqlite3_context* ctx, int, sqlite3_value** argv) {
+  if (IsNull(argv[0])) return sqlite3_result_null(ctx);
+  Number n;
+  if (!ToNumber(ctx, argv[0], &n)) return;
+  if (n.integer && n.i != std::numeric_limits<int64_t>::min()) {
+    return sqlite3_result_int64(ctx, n.i < 0 ? -n.i : n.i);
+  }
+  sqlite3_result_double(ctx, std::fabs(n.value()));
+}
+
+void Sgn(sqlite3_context* ctx, int, sqlite3_value** argv) {
+  if (IsNull(argv[0])) return sqlite3_result_null(ctx);
+  Number n;
+  if (!ToNumber(ctx, argv[0], &n)) return;
+  const double d = n.value();
+  sqlite3_result_int(ctx, d > 0 ? 1 : d < 0 ? -1 : 0);
+}
+
+void Round(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
+  int64_t places = 0;
+  if (argc > 1 && !ToCount(ctx, argv[1], &places)) return;
+  if (places < 0 || places > 22) return Error(ctx, kJetInvalidCall);
+  if (IsNull(argv[0])) return sqlite3_result_null(ctx);
+  Number n;
+  if (!ToNumber(ctx, argv[0], &n)) return;
+  if (n.integer) return sqlite3_result_int64(ctx, n.i);
+  const double scale = std::pow(10.0, static_cast<double>(places));
+  const double scaled = n.d * scale;
+  if (!std::isfinite(scaled)) return sqlite3_result_double(ctx, n.d);
+  sqlite3_result_double(ctx, BankersRound(scaled) / scale);
+}
+
+// --- Dates ---------------------------------------------------------------------------------
+
+double OleNow() {
+  const platform::LocalTime now = platform::CurrentEnv().Now();
+  DateParts parts{now.year, now.month, now.day, now.hour, now.minute, now.second};
+  return OleFromParts(parts).value_or(0.0);
+}
+
+void Now(sqlite3_context* ctx, int, sqlite3_value**) { sqlite3_result_double(ctx, OleNow()); }
+void Today(sqlite3_context* ctx, int, sqlite3_value**) {
+  sqlite3_result_double(ctx, std::trunc(OleNow()));
+}
+void Time(sqlite3_context* ctx, int, sqlite3_value**) {
+  const double now = OleNow();
+  sqlite3_result_double(ctx, now - std::trunc(now));
+}
+
+void DatePartOf(sqlite3_context* ctx, int, sqlite3_value** argv) {
+  if (IsNull(argv[1])) return sqlite3_result_null(ctx);
+  double ole;
+  if (sqlite3_value_type(argv[1]) == SQLITE_TEXT) {
+    auto parsed = ParseDateText(RawText(argv[1]));
+    if (!parsed) return Error(ctx, kDaoTypeMismatch);
+    ole = *parsed;
+  } else {
+    Number n;
+    if (!ToNumber(ctx, argv[1], &n)) return;
+    ole = n.value();
+  }
+  const DateParts p = PartsFromOle(ole);
+  const std::string_view part = RawText(argv[0]);
+  const char which = part.empty() ? 'y' : part[0];
+  const int value = which == 'y'   ? p.year
+                    : which == 'm' ? p.month
+                    : which == 'd' ? p.day
+                    : which == 'h' ? p.hour
+                    : which == 'n' ? p.minute
+                                   : p.second;
+  sqlite3_result_int(ctx, value);
+}
+
+// --- Aggregates ----------------------------------------------------------------------------
+
+struct Kept {
+  sqlite3_value* value;
+};
+
+template <bool kLast>
+void KeepStep(sqlite3_context* ctx, int, sqlite3_value** argv) {
+  auto* kept = static_cast<Kept*>(sqlite3_aggregate_context(ctx, sizeof(Kept)));
+  if (kept == nullptr) return sqlite3_result_error_nomem(ctx);
+  if (kept->value != nullptr && !kLast) return;
+  sqlite3_value* copy = sqlite3_value_dup(argv[0]);
+  if (copy == nullptr) return sqlite3_result_error_nomem(ctx);
+  sqlite3_value_free(kept->value);
+  kept->value = copy;
+}
+
+void KeepFinal(sqlite3_context* ctx) {
+  auto* kept = static_cast<Kept*>(sqlite3_aggregate_context(ctx, 0));
+  if (kept == nullptr || kept->value == nullptr) return sqlite3_result_null(ctx);
+  sqlite3_result_value(ctx, kept->value);
+  sqlite3_value_free(kept->value);
+  kept->value = nullptr;
+}
+
+// --- Registration --------------------------------------------------------------------------
+
+using Callback = void (*)(sqlite3_context*, int, sqlite3_value**);
+
+// No C++ exception may cross into SQLite.
+template <Callback kCallback>
+void Guarded(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
+  try {
+    kCallback(ctx, argc, argv);
+  } catch (const std::bad_alloc&) {
+    sqlite3_result_error_nomem(ctx);
+  } catch (...) {
+    sqlite3_result_error(ctx, "jet function failed", -1);
+  }
+}
+
+struct Scalar {
+  const char* name;
+  int args;
+  Callback callback;
+  bool deterministic;
+};
+
+constexpr Scalar kScalars[] = {
+    {"jet_text", 1, Guarded<Text>, true},
+    {"jet_text", 2, Guarded<Text>, true},
+    {"jet_single", 1, Guarded<Single>, true},
+    {"jet_cdbl", 1, Guarded<Double>, true},
+    {"jet_ccur", 1, Guarded<Currency>, true},
+    {"jet_clng", 1, Guarded<Whole<-2147483648LL, 2147483647LL>>, true},
+    {"jet_cint", 1, Guarded<Whole<-32768, 32767>>, true},
+    {"jet_cbyte", 1, Guarded<Whole<0, 255>>, true},
+    {"jet_bool", 1, Guarded<Bool>, true},
+    {"jet_date", 1, Guarded<Date>, true},
+    {"jet_concat", 2, Guarded<Concat>, true},
+    {"jet_add", 2, Guarded<Add>, true},
+    {"jet_div", 2, Guarded<Divide>, true},
+    {"jet_idiv", 2, Guarded<IntDivide>, true},
+    {"jet_mod", 2, Guarded<Modulo>, true},
+    {"jet_pow", 2, Guarded<Power>, true},
+    {"jet_like", 2, Guarded<Like>, true},
+    {"jet_left", 2, Guarded<Left>, true},
+    {"jet_right", 2, Guarded<Right>, true},
+    {"jet_mid", 2, Guarded<Mid>, true},
+    {"jet_mid", 3, Guarded<Mid>, true},
+    {"jet_instr", 2, Guarded<InStr>, true},
+    {"jet_instr", 3, Guarded<InStr>, true},
+    {"jet_ucase", 1, Guarded<ChangeCase<true>>, true},
+    {"jet_lcase", 1, Guarded<ChangeCase<false>>, true},
+    {"jet_space", 1, Guarded<Space>, true},
+    {"jet_val", 1, Guarded<Val>, true},
+    {"jet_int", 1, Guarded<WholePart<Floor>>, true},
+    {"jet_fix", 1, Guarded<WholePart<Trunc>>, true},
+    {"jet_abs", 1, Guarded<Abs>, true},
+    {"jet_sgn", 1, Guarded<Sgn>, true},
+    {"jet_round", 1, Guarded<Round>, true},
+    {"jet_round", 2, Guarded<Round>, true},
+    {"jet_datepart", 2, Guarded<DatePartOf>, true},
+    {"jet_now", 0, Guarded<Now>, false},
+    {"jet_today", 0, Guarded<Today>, false},
+    {"jet_time", 0, Guarded<Time>, false},
+};
+
+}  // namespace
+
+int RegisterJetFunctions(sqlite3* db) {
+  for (const Scalar& f : kScalars) {
+    int flags = SQLITE_UTF8 | SQLITE_INNOCUOUS;
+    if (f.deterministic) flags |= SQLITE_DETERMINISTIC;
+    int rc = sqlite3_create_function_v2(db, f.name, f.args, flags, nullptr, f.callback, nullptr,
+                                        nullptr, nullptr);
+    if (rc != SQLITE_OK) return rc;
+  }
+  // First and Last depend on row order, so they are not marked deterministic.
+  int rc = sqlite3_create_function_v2(db, "jet_first", 1, SQLITE_UTF8 | SQLITE_INNOCUOUS, nullptr,
+                                      nullptr, Guarded<KeepStep<false>>, KeepFinal, nullptr);
+  if (rc != SQLITE_OK) return rc;
+  return sqlite3_create_function_v2(db, "jet_last", 1, SQLITE_UTF8 | SQLITE_INNOCUOUS, nullptr,
+                                    nullptr, Guarded<KeepStep<true>>, KeepFinal, nullptr);
+}
+
+}  // namespace kr::db::engine
