@@ -67,8 +67,11 @@ bool Env::Listed(std::string_view pattern, ListKind kind) {
   if (kind == ListKind::kWithDirectories) {
     // The run-time lists "." for a folder path, so an empty folder still counts.
     internal::SplitPath split = internal::SplitLast(pattern);
-    if (!internal::HasWildcards(split.last) && KindOf(NativePath(pattern)) == Kind::kDirectory) {
-      return true;
+    if (!internal::HasWildcards(split.last)) {
+      if (KindOf(NativePath(pattern)) == Kind::kDirectory) return true;
+    } else if (internal::WildcardMatch(split.last, ".") && !split.folder.empty() &&
+               KindOf(NativePath(split.folder)) == Kind::kDirectory) {
+      return true;  // "*.*" and "*" match the "." entry
     }
   }
   return !List(pattern, kind).empty();

@@ -76,7 +76,8 @@ class Env {
   // empty list.
   virtual std::vector<DirEntry> List(std::string_view pattern, ListKind kind);
   // Whether a listing of pattern returns any name, as the run-time's listing would. Under
-  // kWithDirectories a folder counts with or without its trailing separator, even when empty.
+  // kWithDirectories a folder counts with or without its trailing separator, even when empty,
+  // and so does a pattern matching the "." entry of an existing folder ("*.*", "*").
   virtual bool Listed(std::string_view pattern, ListKind kind);
   virtual FileAttributes Attributes(std::string_view path);
 

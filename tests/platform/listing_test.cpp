@@ -80,6 +80,9 @@ TEST_F(ListingTest, ListedCountsFoldersWithOrWithoutSeparatorEvenWhenEmpty) {
   EXPECT_TRUE(Listed(At("Empty\\"), ListKind::kWithDirectories));
   EXPECT_TRUE(Listed(At("empty/"), ListKind::kWithDirectories));
   EXPECT_FALSE(Listed(At("Missing\\"), ListKind::kWithDirectories));
+  EXPECT_TRUE(Listed(At("Empty\\*.*"), ListKind::kWithDirectories));
+  EXPECT_FALSE(Listed(At("Empty\\*.*"), ListKind::kPlainFiles));
+  EXPECT_FALSE(Listed(At("Empty\\*.mdb"), ListKind::kWithDirectories));
 }
 
 TEST_F(ListingTest, PlainFileListingOfAFolderNeedsAPlainFileInIt) {
