@@ -164,9 +164,21 @@ std::unique_ptr<ChildProcess> Env::StartProcess(std::string_view command_line, b
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
   if (hidden) {
+    // No terminal: input is empty, and output goes to the updater's log file when there is
+    // one (a registration tool's complaints are worth keeping), else nowhere.
+    std::string log = internal::GetEnv("KR_LOG");
+    std::string output = "/dev/null";
+    if (!log.empty() && log != "-") {
+      int probe = open(log.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
+      if (probe >= 0) {
+        close(probe);
+        output = log;
+      }
+    }
     posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 1, output.c_str(), O_WRONLY | O_APPEND | O_CREAT,
+                                     0644);
+    posix_spawn_file_actions_adddup2(&actions, 1, 2);
   }
   pid_t pid = 0;
   int error = posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), environ);

@@ -73,6 +73,16 @@ TEST_F(ProcessTest, HiddenChildrenReadNoTerminalInput) {
   EXPECT_EQ(dir_.Read("bin/out"), "");
 }
 
+TEST_F(ProcessTest, HiddenChildrenWriteToTheLogFile) {
+  Script("bin/talker", "echo out; echo err >&2");
+  const std::string log = dir_.Native("run.log");
+  setenv("KR_LOG", log.c_str(), 1);
+  auto child = CurrentEnv().StartProcess(At("bin\\talker"), true);
+  unsetenv("KR_LOG");
+  ASSERT_TRUE(WaitFor(*child));
+  EXPECT_EQ(dir_.Read("run.log"), "out\nerr\n");
+}
+
 TEST_F(ProcessTest, MissingOrNonExecutableProgramsFailWithFileNotFound) {
   dir_.Write("bin/plain", "not a program");
   for (const std::string& line : {At("bin\\none /s x"), At("bin\\plain"), std::string("")}) {
