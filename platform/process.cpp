@@ -98,8 +98,8 @@ bool IsProgram(const std::string& native) {
 }
 
 bool HasExtension(std::string_view name) {
-  std::string_view last = internal::SplitLast(name).last;
-  return last.find('.') != std::string_view::npos;
+  std::string last = internal::SplitLast(name).last;
+  return last.find('.') != std::string::npos;
 }
 
 // The native program a command-line prefix names, or "".
