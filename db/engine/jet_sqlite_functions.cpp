@@ -103,8 +103,10 @@ std::string_view JetText(sqlite3_value* v, int type, std::string* storage) {
   }
 }
 
+// A null pointer would make the result Null, so an empty text needs a real pointer.
 void ResultText(sqlite3_context* ctx, std::string_view text) {
-  sqlite3_result_text(ctx, text.data(), static_cast<int>(text.size()), SQLITE_TRANSIENT);
+  sqlite3_result_text(ctx, text.empty() ? "" : text.data(), static_cast<int>(text.size()),
+                      SQLITE_TRANSIENT);
 }
 
 // Byte offset of the character at index chars (0-based), or text.size() past the end.

@@ -1,0 +1,58 @@
+// The catalogue of DAO error numbers and the error channel out of SQL functions.
+#include <gtest/gtest.h>
+
+#include "db/engine/dao_errors.h"
+
+namespace kr::db::engine {
+namespace {
+
+TEST(DaoErrors, EveryNumberTheEngineRaisesHasAJapaneseAndAnEnglishText) {
+  const int numbers[] = {5,    6,    11,   93,   94,   3010, 3021, 3022, 3024,
+                         3031, 3061, 3075, 3078, 3085, 3129, 3131, 3134, 3141,
+                         3144, 3265, 3290, 3293, 3295, 3346, 3360, 3464};
+  for (int n : numbers) {
+    EXPECT_FALSE(DaoDescriptionTemplate(n).empty()) << n;
+    EXPECT_FALSE(DaoEnglishTemplate(n).empty()) << n;
+  }
+  EXPECT_TRUE(DaoDescriptionTemplate(4242).empty());
+}
+
+TEST(DaoErrors, ArgumentsFillThePlaceholders) {
+  EXPECT_EQ(DaoDescription(kDaoInputTableNotFound, "Val120")
+                .rfind("入力テーブルまたはクエリ 'Val120'", 0),
+            0u);
+  EXPECT_EQ(DaoDescription(kDaoIndexExists, "T", "PrimaryKey"),
+            "テーブル 'T' には既にインデックス 'PrimaryKey' があります。");
+  Failure f = DaoFailure(kDaoFileNotFound, "C:\\a.mdb", {}, "opening");
+  EXPECT_EQ(f.number(), 3024);
+  EXPECT_EQ(f.description(), "ファイル 'C:\\a.mdb' が見つかりませんでした。");
+  EXPECT_STREQ(f.what(), "error 3024: Could not find file 'C:\\a.mdb'. (opening)");
+}
+
+TEST(DaoErrors, ExpressionVariantsShareNumber3075) {
+  Failure f = ExpressionFailure(ExpressionSyntax::kString, "a = 'x", 5);
+  EXPECT_EQ(f.number(), 3075);
+  EXPECT_EQ(f.description(), "クエリ式 'a = 'x' の文字列の構文エラーです。");
+  EXPECT_NE(std::string(f.what()).find("character 5"), std::string::npos);
+}
+
+TEST(DaoErrors, FailuresRaisedInsideSqlFunctionsComeBack) {
+  std::string message = JetSqlErrorText(kDaoTypeMismatch);
+  EXPECT_EQ(message, "jet:3464:抽出条件でデータ型が一致しません。");
+  auto f = FailureFromSqliteMessage(message);
+  ASSERT_TRUE(f);
+  EXPECT_EQ(f->number(), 3464);
+  EXPECT_EQ(f->description(), "抽出条件でデータ型が一致しません。");
+  EXPECT_FALSE(FailureFromSqliteMessage("no such table: x"));
+  EXPECT_FALSE(FailureFromSqliteMessage("jet:x:y"));
+  EXPECT_FALSE(FailureFromSqliteMessage("jet:12"));
+}
+
+TEST(DaoErrors, PositionsCountCharacters) {
+  EXPECT_EQ(CharacterPosition("SELECT", 0), 1u);
+  EXPECT_EQ(CharacterPosition("日本 x", 7), 4u);
+  EXPECT_EQ(CharacterPosition("ab", 99), 3u);
+}
+
+}  // namespace
+}  // namespace kr::db::engine
