@@ -29,12 +29,22 @@ bool FileExists(std::string_view path) {
   return attributes.exists && !attributes.is_directory;
 }
 
+// libxml2 reports some errors (bad bytes for the declared encoding) past the parser options;
+// they belong in the log, not on the console.
+void LogXmlError(void*, xmlError* error) {
+  if (error == nullptr || error->message == nullptr) return;
+  std::string message = error->message;
+  while (!message.empty() && (message.back() == '\n' || message.back() == ' ')) message.pop_back();
+  LogLine("libxml2: " + message);
+}
+
 Doc Parse(const std::string& bytes) {
   static const bool initialised = [] {
     xmlInitParser();
     return true;
   }();
   (void)initialised;
+  xmlSetStructuredErrorFunc(nullptr, LogXmlError);  // per thread in libxml2
   if (bytes.size() > static_cast<size_t>(INT_MAX)) return nullptr;
   // No network, no external entities, no messages on stderr; blanks are kept.
   const int options = XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING;
