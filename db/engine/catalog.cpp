@@ -342,6 +342,25 @@ const TableInfo* Catalog::Find(std::string_view name) const {
   return nullptr;
 }
 
+void Catalog::Add(TableInfo table) {
+  Remove(table.name);
+  std::string key = FoldName(table.name);
+  auto at = std::find_if(tables_.begin(), tables_.end(),
+                         [&](const TableInfo& t) { return FoldName(t.name) > key; });
+  tables_.insert(at, std::move(table));
+}
+
+void Catalog::Remove(std::string_view name) {
+  std::erase_if(tables_, [&](const TableInfo& t) { return SameName(t.name, name); });
+}
+
+void RemoveLink(Connection& connection, std::string_view name) {
+  Statement& s = connection.Prepare("DELETE FROM MSysKrTables WHERE Name=?");
+  s.BindText(1, name);
+  s.Step();
+  s.Reset();
+}
+
 void CreateTable(Connection& connection, const TableInfo& table) {
   const IndexDef* primary = table.PrimaryKey();
   std::string rowid_counter;

@@ -76,6 +76,9 @@ class Catalog {
   void Load(Connection& connection, std::string_view schema);
   const TableInfo* Find(std::string_view name) const;
   const std::vector<TableInfo>& tables() const { return tables_; }
+  // Changes to the loaded view (for catalog rows not yet written).
+  void Add(TableInfo table);
+  void Remove(std::string_view name);
 
  private:
   std::vector<TableInfo> tables_;  // ordered by folded name
@@ -95,6 +98,8 @@ void CreateIndex(Connection& connection, const TableInfo& table, const IndexDef&
 void DropIndex(Connection& connection, const TableInfo& table, std::string_view index);
 void DropTable(Connection& connection, const TableInfo& table);
 void AddLink(Connection& connection, const TableInfo& link);
+// Removes the catalog row of a link (the source is untouched).
+void RemoveLink(Connection& connection, std::string_view name);
 
 // The SQLite name of an index of a table (index names are per table in Jet).
 std::string SqliteIndexName(std::string_view table, std::string_view index);

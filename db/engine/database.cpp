@@ -69,10 +69,44 @@ const Catalog& DatabaseImpl::catalog() {
   int64_t version = c.DataVersion();
   if (!catalog_valid_ || version != data_version_) {
     catalog_.Load(c, "main");
+    for (const std::string& name : pending_dropped_) catalog_.Remove(name);
+    for (const TableInfo& link : pending_added_) catalog_.Add(link);
     catalog_valid_ = true;
     data_version_ = version;
   }
   return catalog_;
+}
+
+void DatabaseImpl::AddLink(const TableInfo& link) {
+  pending_added_.push_back(link);
+  catalog_valid_ = false;
+}
+
+void DatabaseImpl::DropLink(const TableInfo& link) {
+  bool was_pending = false;
+  std::erase_if(pending_added_, [&](const TableInfo& t) {
+    bool same = SameName(t.name, link.name);
+    was_pending = was_pending || same;
+    return same;
+  });
+  if (!was_pending) pending_dropped_.push_back(link.name);
+  catalog_valid_ = false;
+}
+
+void DatabaseImpl::Write(const std::function<void()>& body, bool transaction) {
+  Connection& c = connection();
+  if (pending_added_.empty() && pending_dropped_.empty() && !transaction) {
+    body();
+    return;
+  }
+  InTransaction(c, [&] {
+    for (const std::string& name : pending_dropped_) RemoveLink(c, name);
+    for (const TableInfo& link : pending_added_) internal::AddLink(c, link);
+    body();
+  });
+  pending_dropped_.clear();
+  pending_added_.clear();
+  catalog_valid_ = false;
 }
 
 const TableInfo& DatabaseImpl::Table(std::string_view name) {
@@ -181,6 +215,13 @@ void DatabaseImpl::ReleaseLink(const TableInfo& link) {
 
 void DatabaseImpl::Close() {
   if (connection_ == nullptr) return;
+  if (!pending_added_.empty() || !pending_dropped_.empty()) {
+    try {
+      Write([] {}, true);
+    } catch (const Failure&) {
+      // The file cannot take the links any more (read-only now, disk full): they are lost.
+    }
+  }
   for (auto& weak : recordsets_)
     if (auto recordset = weak.lock()) CloseRecordset(*recordset);
   recordsets_.clear();

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -62,6 +63,15 @@ class DatabaseImpl : public std::enable_shared_from_this<DatabaseImpl> {
   void RegisterRecordset(const std::shared_ptr<RecordsetImpl>& recordset);
   void Close();
 
+  // Links are written to the catalog together with the next change of the database (or when
+  // it closes), so that the attach-merge-drop cycles of the toolkit cost no commits of their
+  // own. Until then they are part of catalog() of this database object only.
+  void AddLink(const TableInfo& link);
+  void DropLink(const TableInfo& link);
+  // Runs a change of the database: inside one transaction with the pending catalog rows when
+  // there are any (or when transaction is set), else as it is.
+  void Write(const std::function<void()>& body, bool transaction);
+
   int64_t records_affected = 0;
 
  private:
@@ -86,6 +96,8 @@ class DatabaseImpl : public std::enable_shared_from_this<DatabaseImpl> {
   uint64_t use_clock_ = 0;
   int next_alias_ = 1;
   std::vector<std::weak_ptr<RecordsetImpl>> recordsets_;
+  std::vector<TableInfo> pending_added_;
+  std::vector<std::string> pending_dropped_;
 };
 
 // A table definition: either appended (then it reads the database's catalog by name) or new

@@ -1,4 +1,5 @@
 // Database::Execute: parse, generate, run.
+#include <cstdlib>
 #include <variant>
 
 #include "db/engine/engine_errors.h"
@@ -40,11 +41,19 @@ int64_t ExecuteStatement(DatabaseImpl& db, std::string_view sql, int options) {
       },
       statement.body);
   if (generated.empty()) return 0;
+  static const bool trace = std::getenv("KR_SQL_TRACE") != nullptr;
+  if (trace) LogLine("sqlite: " + generated);
   if (db.read_only()) Raise(kDaoReadOnly);
-  internal::Statement& run = c.Prepare(generated);
-  run.Step();
-  run.Reset();
-  return c.Changes();
+  int64_t changes = 0;
+  db.Write(
+      [&] {
+        internal::Statement& run = c.Prepare(generated);
+        run.Step();
+        run.Reset();
+        changes = c.Changes();
+      },
+      false);
+  return changes;
 }
 
 }  // namespace internal

@@ -51,7 +51,7 @@ void AddIndex(DatabaseImpl& db, const TableInfo& table, IndexDef index) {
   Connection& c = db.connection();
   TableInfo copy = table;
   c.ClearCache();
-  InTransaction(c, [&] { CreateIndex(c, copy, index); });
+  db.Write([&] { CreateIndex(c, copy, index); }, true);
   db.InvalidateCatalog();
 }
 
@@ -84,7 +84,7 @@ void RunCreateTable(DatabaseImpl& db, const engine::CreateTable& create) {
   if (primaries > 1) Raise(kDaoPrimaryKeyExists);
   Connection& c = db.connection();
   c.ClearCache();
-  InTransaction(c, [&] { internal::CreateTable(c, table); });
+  db.Write([&] { internal::CreateTable(c, table); }, true);
   db.InvalidateCatalog();
 }
 
@@ -111,7 +111,7 @@ void RunAlterTable(DatabaseImpl& db, const AlterTable& alter) {
       FieldDef field = FieldFromColumn(alter.column);
       TableInfo copy = table;
       c.ClearCache();
-      InTransaction(c, [&] { AddColumn(c, copy, field); });
+      db.Write([&] { AddColumn(c, copy, field); }, true);
       db.InvalidateCatalog();
       if (alter.column.primary_key || alter.column.unique) {
         TableConstraint constraint;
@@ -127,7 +127,7 @@ void RunAlterTable(DatabaseImpl& db, const AlterTable& alter) {
       if (table.FindField(alter.name) == nullptr) Raise(kDaoTooFewParameters, "1");
       TableInfo copy = table;
       c.ClearCache();
-      InTransaction(c, [&] { DropColumn(c, copy, alter.name); });
+      db.Write([&] { DropColumn(c, copy, alter.name); }, true);
       db.InvalidateCatalog();
       return;
     }
@@ -137,7 +137,7 @@ void RunAlterTable(DatabaseImpl& db, const AlterTable& alter) {
     case AlterTable::Action::kDropConstraint: {
       TableInfo copy = table;
       c.ClearCache();
-      InTransaction(c, [&] { DropIndex(c, copy, alter.name); });
+      db.Write([&] { DropIndex(c, copy, alter.name); }, true);
       db.InvalidateCatalog();
       return;
     }
@@ -151,7 +151,7 @@ void RunDropIndex(DatabaseImpl& db, const engine::DropIndex& drop) {
   TableInfo copy = table;
   Connection& c = db.connection();
   c.ClearCache();
-  InTransaction(c, [&] { DropIndex(c, copy, drop.index); });
+  db.Write([&] { DropIndex(c, copy, drop.index); }, true);
   db.InvalidateCatalog();
 }
 

@@ -27,6 +27,35 @@ void CollectOnConditions(const TableRef& ref, Scope& scope, std::vector<std::str
   if (ref.on) out.push_back("(" + RenderCondition(*ref.on, scope) + ")");
 }
 
+// Every column of expr belongs to table (no subqueries).
+bool OnlyColumnsOf(const Expr& expr, Scope& scope, const ScopeTable* table) {
+  if (expr.select) return false;
+  if (expr.kind == ExprKind::kColumn) return scope.Find(expr).table == table;
+  for (const ExprPtr& arg : expr.args)
+    if (arg && !OnlyColumnsOf(*arg, scope, table)) return false;
+  return true;
+}
+
+// The key pairs of an ON condition made of "target.a = other.b" terms joined by AND.
+bool KeyPairs(const Expr& on, Scope& scope, const ScopeTable* target, const ScopeTable* other,
+              std::vector<std::pair<std::string, std::string>>& pairs) {
+  if (on.kind == ExprKind::kBinary && on.binary_op == BinaryOp::kAnd)
+    return KeyPairs(*on.args[0], scope, target, other, pairs) &&
+           KeyPairs(*on.args[1], scope, target, other, pairs);
+  if (on.kind != ExprKind::kBinary || on.binary_op != BinaryOp::kEqual) return false;
+  const Expr& a = *on.args[0];
+  const Expr& b = *on.args[1];
+  if (a.kind != ExprKind::kColumn || b.kind != ExprKind::kColumn) return false;
+  Scope::Found fa = scope.Find(a), fb = scope.Find(b);
+  if (fa.table == target && fb.table == other)
+    pairs.emplace_back(scope.ResolveColumn(a).sql, scope.ResolveColumn(b).sql);
+  else if (fa.table == other && fb.table == target)
+    pairs.emplace_back(scope.ResolveColumn(b).sql, scope.ResolveColumn(a).sql);
+  else
+    return false;
+  return true;
+}
+
 }  // namespace
 
 std::string GenerateInsert(DatabaseImpl& db, const Insert& insert, bool fail_on_error) {
@@ -130,6 +159,27 @@ std::string GenerateDelete(DatabaseImpl& db, const Delete& del) {
   if (del.from.kind == TableRef::Kind::kTable)
     return "DELETE FROM " + TargetSql(*target) + " AS " + Quote(target->alias) +
            (where.empty() ? "" : " WHERE " + where);
+  // The keyed delete of the toolkit (t INNER JOIN link ON key equalities, a condition on the
+  // link only) as the key IN (SELECT key FROM link ...) that SQLite runs best.
+  if (scope.tables().size() == 2 && del.from.join == JoinKind::kInner && del.from.on &&
+      del.from.left->kind == TableRef::Kind::kTable &&
+      del.from.right->kind == TableRef::Kind::kTable) {
+    const ScopeTable* other =
+        target == &scope.tables()[0] ? &scope.tables()[1] : &scope.tables()[0];
+    std::vector<std::pair<std::string, std::string>> pairs;
+    if (KeyPairs(*del.from.on, scope, target, other, pairs) &&
+        (!del.where || OnlyColumnsOf(*del.where, scope, other))) {
+      std::string left, right;
+      for (size_t i = 0; i < pairs.size(); ++i) {
+        left += (i ? "," : "") + pairs[i].first;
+        right += (i ? "," : "") + pairs[i].second;
+      }
+      if (pairs.size() > 1) left = "(" + left + ")";
+      return "DELETE FROM " + TargetSql(*target) + " AS " + Quote(target->alias) + " WHERE " +
+             left + " IN (SELECT " + right + " FROM " + other->from_sql +
+             (where.empty() ? "" : " WHERE " + where) + ")";
+    }
+  }
   return "DELETE FROM " + TargetSql(*target) + " WHERE rowid IN (SELECT " + Quote(target->alias) +
          ".rowid FROM " + from + (where.empty() ? "" : " WHERE " + where) + ")";
 }

@@ -31,6 +31,8 @@ struct RowSource {
   bool updatable = false;
   std::string keyset_sql;  // keyed: "SELECT rowid FROM ... ORDER BY ..."
   std::string row_sql;     // keyed: the columns of one row, rowid bound as ?1
+  std::string window_sql;  // keyed: rowid and columns of the rows whose rowids are bound
+                           // as ?1 to ?64 (unused ones Null)
   std::string stream_sql;  // streaming: the whole SELECT
   std::string count_sql;   // table recordsets: the row count
   // Keyed: the base table, for edits and Find.

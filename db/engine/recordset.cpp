@@ -18,13 +18,10 @@ RecordsetImpl::RecordsetImpl(std::shared_ptr<DatabaseImpl> database, int type, i
     : database_(std::move(database)), type_(type), options_(options), source_(std::move(source)) {
   if (type_ == kOpenSnapshot || type_ == kOpenForwardOnly || (options_ & kReadOnly))
     source_.updatable = false;
-  if (keyed()) {
-    LoadKeyset();
-  } else {
+  if (!keyed()) {
     cursor_ = db().connection().PrepareOwned(source_.stream_sql);
     StreamTo(0);
   }
-  reached_ = Eof() ? 0 : 1;
 }
 
 DatabaseImpl& RecordsetImpl::db() const {
@@ -37,6 +34,7 @@ void RecordsetImpl::Close() {
   cursor_.reset();
   keys_.clear();
   keys_.shrink_to_fit();
+  window_.clear();
   position_of_.clear();
 }
 
@@ -61,15 +59,21 @@ int RecordsetImpl::FieldIndex(std::string_view name) const {
   return found;
 }
 
-void RecordsetImpl::LoadKeyset() {
+void RecordsetImpl::LoadKeyset() const {
   keys_.clear();
   position_map_valid_ = false;
   Statement& s = db().connection().Prepare(source_.keyset_sql);
   while (s.Step()) keys_.push_back(s.Int(0));
   s.Reset();
+  keys_loaded_ = true;
   position_ = 0;
   row_valid_ = false;
   current_deleted_ = false;
+}
+
+std::vector<int64_t>& RecordsetImpl::Keys() const {
+  if (!keys_loaded_) LoadKeyset();
+  return keys_;
 }
 
 // Streaming: moves the cursor so that the current row is the row at position (re-running the
@@ -102,13 +106,13 @@ void RecordsetImpl::StreamTo(int64_t position) {
 
 bool RecordsetImpl::Eof() const {
   if (!open_) RaiseNotSet();
-  if (keyed()) return keys_.empty() || position_ >= static_cast<int64_t>(keys_.size());
+  if (keyed()) return Keys().empty() || position_ >= static_cast<int64_t>(Keys().size());
   return stream_done_ && position_ >= stream_total_;
 }
 
 bool RecordsetImpl::Bof() const {
   if (!open_) RaiseNotSet();
-  if (keyed()) return keys_.empty() || position_ < 0;
+  if (keyed()) return Keys().empty() || position_ < 0;
   return position_ < 0 || (stream_done_ && stream_total_ == 0);
 }
 
@@ -117,7 +121,7 @@ void RecordsetImpl::MoveFirst() {
   edit_mode_ = 0;
   current_deleted_ = false;
   if (keyed()) {
-    if (keys_.empty()) Raise(kDaoNoCurrentRecord);
+    if (Keys().empty()) Raise(kDaoNoCurrentRecord);
     position_ = 0;
     row_valid_ = false;
     return;
@@ -132,9 +136,9 @@ void RecordsetImpl::MoveLast() {
   edit_mode_ = 0;
   current_deleted_ = false;
   if (keyed()) {
-    if (keys_.empty()) Raise(kDaoNoCurrentRecord);
-    position_ = static_cast<int64_t>(keys_.size()) - 1;
-    reached_ = static_cast<int64_t>(keys_.size());
+    if (Keys().empty()) Raise(kDaoNoCurrentRecord);
+    position_ = static_cast<int64_t>(Keys().size()) - 1;
+    reached_ = static_cast<int64_t>(Keys().size());
     row_valid_ = false;
     return;
   }
@@ -159,6 +163,7 @@ void RecordsetImpl::MoveLast() {
 
 void RecordsetImpl::MoveNext() {
   db();
+  moving_back_ = false;
   if (Eof()) Raise(kDaoNoCurrentRecord);
   edit_mode_ = 0;
   if (keyed()) {
@@ -173,13 +178,15 @@ void RecordsetImpl::MoveNext() {
     if (!stream_done_ || position_ < stream_total_) position_ = streamed_ - 1;
     if (stream_done_ && position_ >= stream_total_ - 1 && !row_valid_) position_ = stream_total_;
   }
-  int64_t total =
-      keyed() ? static_cast<int64_t>(keys_.size()) : (stream_done_ ? stream_total_ : position_ + 1);
+  int64_t total = keyed() ? static_cast<int64_t>(Keys().size())
+                          : (stream_done_ ? stream_total_ : position_ + 1);
+  if (reached_ < 0) reached_ = 1;
   reached_ = std::max(reached_, std::min(position_ + 1, total));
 }
 
 void RecordsetImpl::MovePrevious() {
   db();
+  moving_back_ = true;
   if (Bof()) Raise(kDaoNoCurrentRecord);
   edit_mode_ = 0;
   current_deleted_ = false;
@@ -197,7 +204,8 @@ void RecordsetImpl::MovePrevious() {
 
 int64_t RecordsetImpl::RecordCount() {
   db();
-  if (type_ == kOpenTable) return static_cast<int64_t>(keys_.size());
+  if (type_ == kOpenTable) return static_cast<int64_t>(Keys().size());
+  if (reached_ < 0) reached_ = Eof() ? 0 : 1;
   return reached_;
 }
 
@@ -217,16 +225,30 @@ void RecordsetImpl::Fetch() {
     StreamTo(position_);
     return;
   }
-  Statement& s = db().connection().Prepare(source_.row_sql);
-  s.BindInt(1, keys_[static_cast<size_t>(position_)]);
-  if (!s.Step()) {
+  std::vector<int64_t>& keys = Keys();
+  int64_t rowid = keys[static_cast<size_t>(position_)];
+  auto cached = window_.find(rowid);
+  if (cached == window_.end()) {
+    // One statement per window of rows keeps a walk from paying a read transaction per row.
+    window_.clear();
+    int64_t size = static_cast<int64_t>(keys.size());
+    int64_t first = moving_back_ ? std::max<int64_t>(0, position_ - kWindow + 1) : position_;
+    int64_t last = std::min(size, first + kWindow);
+    Statement& s = db().connection().Prepare(source_.window_sql);
+    for (int64_t p = first; p < last; ++p)
+      s.BindInt(static_cast<int>(p - first + 1), keys[static_cast<size_t>(p)]);
+    while (s.Step()) {
+      std::vector<Value> row;
+      row.reserve(static_cast<size_t>(FieldCount()));
+      for (int i = 0; i < FieldCount(); ++i)
+        row.push_back(s.Get(i + 1, source_.columns[static_cast<size_t>(i)].def.type));
+      window_.emplace(s.Int(0), std::move(row));
+    }
     s.Reset();
-    Raise(kEngRecordDeleted);
+    cached = window_.find(rowid);
+    if (cached == window_.end()) Raise(kEngRecordDeleted);
   }
-  row_.clear();
-  for (int i = 0; i < FieldCount(); ++i)
-    row_.push_back(s.Get(i, source_.columns[static_cast<size_t>(i)].def.type));
-  s.Reset();
+  row_ = cached->second;
   row_valid_ = true;
 }
 
@@ -332,12 +354,16 @@ void RecordsetImpl::Update() {
       for (size_t k = 0; k < changed.size(); ++k)
         sql += (k ? ", " : "") + column_name(changed[k]) + "=?" + std::to_string(k + 1);
       sql += " WHERE rowid=?" + std::to_string(changed.size() + 1);
-      Statement& s = c.Prepare(sql);
-      for (size_t k = 0; k < changed.size(); ++k)
-        s.Bind(static_cast<int>(k + 1), buffer_[static_cast<size_t>(changed[k])]);
-      s.BindInt(static_cast<int>(changed.size() + 1), keys_[static_cast<size_t>(position_)]);
-      s.Step();
-      s.Reset();
+      db().Write(
+          [&] {
+            Statement& s = c.Prepare(sql);
+            for (size_t k = 0; k < changed.size(); ++k)
+              s.Bind(static_cast<int>(k + 1), buffer_[static_cast<size_t>(changed[k])]);
+            s.BindInt(static_cast<int>(changed.size() + 1), Keys()[static_cast<size_t>(position_)]);
+            s.Step();
+            s.Reset();
+          },
+          false);
     }
   } else {
     std::string sql = "INSERT INTO " + table;
@@ -351,17 +377,22 @@ void RecordsetImpl::Update() {
       }
       sql += " (" + columns + ") VALUES (" + marks + ")";
     }
-    Statement& s = c.Prepare(sql);
-    for (size_t k = 0; k < changed.size(); ++k)
-      s.Bind(static_cast<int>(k + 1), buffer_[static_cast<size_t>(changed[k])]);
-    s.Step();
-    s.Reset();
-    keys_.push_back(sqlite3_last_insert_rowid(c.handle()));
+    db().Write(
+        [&] {
+          Statement& s = c.Prepare(sql);
+          for (size_t k = 0; k < changed.size(); ++k)
+            s.Bind(static_cast<int>(k + 1), buffer_[static_cast<size_t>(changed[k])]);
+          s.Step();
+          s.Reset();
+        },
+        false);
+    Keys().push_back(sqlite3_last_insert_rowid(c.handle()));
     position_map_valid_ = false;
-    if (type_ != kOpenTable) ++reached_;
+    if (type_ != kOpenTable) reached_ = std::max<int64_t>(reached_, 0) + 1;
   }
   edit_mode_ = 0;
   row_valid_ = false;
+  window_.clear();
 }
 
 void RecordsetImpl::Delete() {
@@ -369,12 +400,17 @@ void RecordsetImpl::Delete() {
   RequireCurrent();
   edit_mode_ = 0;
   Connection& c = db().connection();
-  Statement& s = c.Prepare("DELETE FROM " + Quote(source_.base_schema) + "." +
-                           Quote(source_.base_table) + " WHERE rowid=?1");
-  s.BindInt(1, keys_[static_cast<size_t>(position_)]);
-  s.Step();
-  s.Reset();
-  keys_.erase(keys_.begin() + position_);
+  db().Write(
+      [&] {
+        Statement& s = c.Prepare("DELETE FROM " + Quote(source_.base_schema) + "." +
+                                 Quote(source_.base_table) + " WHERE rowid=?1");
+        s.BindInt(1, Keys()[static_cast<size_t>(position_)]);
+        s.Step();
+        s.Reset();
+      },
+      false);
+  Keys().erase(Keys().begin() + position_);
+  window_.clear();
   position_map_valid_ = false;
   current_deleted_ = true;
   row_valid_ = false;
@@ -384,8 +420,8 @@ void RecordsetImpl::Delete() {
 void RecordsetImpl::RefreshPositionMap() {
   if (position_map_valid_) return;
   position_of_.clear();
-  position_of_.reserve(keys_.size());
-  for (size_t i = 0; i < keys_.size(); ++i) position_of_[keys_[i]] = static_cast<int64_t>(i);
+  position_of_.reserve(Keys().size());
+  for (size_t i = 0; i < Keys().size(); ++i) position_of_[Keys()[i]] = static_cast<int64_t>(i);
   position_map_valid_ = true;
 }
 
@@ -425,6 +461,7 @@ void RecordsetImpl::SetIndex(std::string_view name) {
   if (index == nullptr) Raise(kEngNotAnIndex, name);
   source_ = PlanTable(db(), source_.base_table, index->name);
   index_ = index->name;
+  window_.clear();
   LoadKeyset();
 }
 

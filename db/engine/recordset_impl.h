@@ -51,7 +51,9 @@ class RecordsetImpl : public std::enable_shared_from_this<RecordsetImpl> {
 
  private:
   bool keyed() const { return source_.keyed; }
-  void LoadKeyset();
+  // The keyset, read on first use (a table recordset used only for its Fields reads nothing).
+  std::vector<int64_t>& Keys() const;
+  void LoadKeyset() const;
   void Fetch();  // reads the current row into row_
   void StreamTo(int64_t position);
   void RequireCurrent();
@@ -67,19 +69,25 @@ class RecordsetImpl : public std::enable_shared_from_this<RecordsetImpl> {
   bool open_ = true;
 
   // Keyed recordsets: the row ids in order. Streaming ones: the cursor and how far it got.
-  std::vector<int64_t> keys_;
+  mutable std::vector<int64_t> keys_;
+  mutable bool keys_loaded_ = false;
+  // Rows are read in windows of up to kWindow rows around the current one.
+  static constexpr int kWindow = 64;
+  std::unordered_map<int64_t, std::vector<Value>> window_;
+  bool moving_back_ = false;
   std::unordered_map<int64_t, int64_t> position_of_;
-  bool position_map_valid_ = false;
+  mutable bool position_map_valid_ = false;
   std::unique_ptr<Statement> cursor_;
   int64_t streamed_ = 0;  // rows the cursor has delivered
   bool stream_done_ = false;
   int64_t stream_total_ = -1;
 
-  int64_t position_ = 0;  // 0-based; -1 before the first, size at the end
-  int64_t reached_ = 0;   // rows reached so far (RecordCount of dynasets and snapshots)
-  bool current_deleted_ = false;
+  mutable int64_t position_ = 0;  // 0-based; -1 before the first, size at the end
+  int64_t reached_ = -1;          // rows reached so far (RecordCount of dynasets and snapshots);
+                                  // -1 right after opening: 1 unless empty
+  mutable bool current_deleted_ = false;
   std::vector<Value> row_;
-  bool row_valid_ = false;
+  mutable bool row_valid_ = false;
 
   int edit_mode_ = 0;
   std::vector<Value> buffer_;

@@ -15,6 +15,10 @@ void KeyedStatements(RowSource& s, const std::string& items) {
                  (s.order_sql.empty() ? "" : " ORDER BY " + s.order_sql) +
                  (s.limit >= 0 ? " LIMIT " + std::to_string(s.limit) : "");
   s.row_sql = "SELECT " + items + " FROM " + s.from_sql + " WHERE " + rowid + "=?1";
+  std::string marks;
+  for (int i = 1; i <= 64; ++i) marks += (i > 1 ? ",?" : "?") + std::to_string(i);
+  s.window_sql = "SELECT " + rowid + ", " + items + " FROM " + s.from_sql + " WHERE " + rowid +
+                 " IN (" + marks + ")";
   s.count_sql = "SELECT count(*) FROM " + s.from_sql;
 }
 

@@ -62,9 +62,13 @@ void DropTableNamed(DatabaseImpl& db, std::string_view name, int missing_error) 
   if (found == nullptr || found->system) Raise(missing_error, name);
   TableInfo table = *found;
   Connection& c = db.connection();
-  if (table.linked) db.ReleaseLink(table);
+  if (table.linked) {
+    db.ReleaseLink(table);
+    db.DropLink(table);
+    return;
+  }
   c.ClearCache();
-  InTransaction(c, [&] { DropTable(c, table); });
+  db.Write([&] { DropTable(c, table); }, true);
   db.InvalidateCatalog();
 }
 
@@ -135,12 +139,12 @@ void TableDefCollection::Append(const TableDef& table) {
   if (!info.connect.empty()) {
     if (info.source_table.empty()) Raise(kDaoObjectNotFound, "");
     info.linked = true;
-    internal::InTransaction(c, [&] { internal::AddLink(c, info); });
+    db.AddLink(info);
   } else {
     if (info.fields.empty()) Raise(kEngNoFieldsDefined);
     for (FieldDef& f : info.fields)
       if (f.size == 0) f.size = f.type == kText ? 50 : internal::DefaultSize(f.type);
-    internal::InTransaction(c, [&] { internal::CreateTable(c, info); });
+    db.Write([&] { internal::CreateTable(c, info); }, true);
   }
   db.InvalidateCatalog();
   def.appended = true;
@@ -272,7 +276,7 @@ void FieldCollection::Append(const Field& field) {
     TableInfo copy = info;
     internal::Connection& c = db.connection();
     c.ClearCache();
-    internal::InTransaction(c, [&] { internal::AddColumn(c, copy, def); });
+    db.Write([&] { internal::AddColumn(c, copy, def); }, true);
     db.InvalidateCatalog();
   }
   f.owner = FieldImpl::Owner::kTable;
