@@ -14,6 +14,9 @@ namespace {
 
 using Collation = Rendered::Collation;
 
+// SQLite allows 127 arguments to a function.
+constexpr int kMaxConcatArguments = 100;
+
 bool IsIntegerType(DataType t) {
   return t == DataType::kBoolean || t == DataType::kByte || t == DataType::kInteger ||
          t == DataType::kLong;
@@ -98,6 +101,7 @@ class Renderer {
       r.sql = "(-" + r.sql + ")";
       r.truth = false;
       r.collation = Collation::kNone;
+      r.chain = {};
     }
     return r;
   }
@@ -188,6 +192,15 @@ class Renderer {
     return r;
   }
 
+  // "(a OP b)" where a, when it is a chain of the same group, loses its parentheses.
+  static Rendered Chain(const Rendered& a, std::string_view op, const Rendered& b,
+                        std::string_view group, DataType type) {
+    std::string left = a.chain == group ? a.sql.substr(1, a.sql.size() - 2) : a.sql;
+    Rendered r = Make("(" + left + std::string(op) + b.sql + ")", type);
+    r.chain = group;
+    return r;
+  }
+
   static Rendered Truth(std::string sql) {
     Rendered r = Make(std::move(sql), DataType::kBoolean);
     r.truth = true;
@@ -247,7 +260,10 @@ class Renderer {
       case BinaryOp::kAnd:
       case BinaryOp::kOr: {
         Rendered a = Render(*e.args[0]), b = Render(*e.args[1]);
-        return Truth("(" + a.sql + (op == BinaryOp::kAnd ? " AND " : " OR ") + b.sql + ")");
+        Rendered r = op == BinaryOp::kAnd ? Chain(a, " AND ", b, "AND", DataType::kBoolean)
+                                          : Chain(a, " OR ", b, "OR", DataType::kBoolean);
+        r.truth = true;
+        return r;
       }
       case BinaryOp::kXor:
       case BinaryOp::kEqv: {
@@ -277,17 +293,15 @@ class Renderer {
     const DataType type = ArithmeticType(a.type, b.type, op);
     switch (op) {
       case BinaryOp::kAdd:
-        if (IsNumericType(a.type) && IsNumericType(b.type)) {
-          return Make("(" + a.sql + " + " + b.sql + ")", type);
-        }
+        if (IsNumericType(a.type) && IsNumericType(b.type)) return Chain(a, " + ", b, "ADD", type);
         if (IsTextType(a.type) && IsTextType(b.type)) {
-          return Make("(" + a.sql + " || " + b.sql + ")", DataType::kText);
+          return Chain(a, " || ", b, "CAT", DataType::kText);
         }
         return Make("jet_add(" + a.sql + "," + b.sql + ")", DataType::kUnknown);
       case BinaryOp::kSubtract:
-        return Make("(" + a.sql + " - " + b.sql + ")", type);
+        return Chain(a, " - ", b, "ADD", type);
       case BinaryOp::kMultiply:
-        return Make("(" + a.sql + " * " + b.sql + ")", type);
+        return Chain(a, " * ", b, "MUL", type);
       case BinaryOp::kDivide: {
         const Expr& divisor = *e.args[1];
         const bool nonzero_literal = (divisor.kind == ExprKind::kInteger && divisor.integer != 0) ||
@@ -302,9 +316,20 @@ class Renderer {
         return Make("jet_mod(" + a.sql + "," + b.sql + ")", DataType::kLong);
       case BinaryOp::kPower:
         return Make("jet_pow(" + a.sql + "," + b.sql + ")", DataType::kDouble);
-      case BinaryOp::kConcat:
-        return Make("jet_concat(" + ConcatOperand(a) + "," + ConcatOperand(b) + ")",
-                    DataType::kText);
+      case BinaryOp::kConcat: {
+        // Null & Null is Null, so a chain is Null only when every part is: one call takes it.
+        Rendered r;
+        if (a.concat_arity > 0 && a.concat_arity < kMaxConcatArguments) {
+          r = Make(a.sql.substr(0, a.sql.size() - 1) + "," + ConcatOperand(b) + ")",
+                   DataType::kText);
+          r.concat_arity = a.concat_arity + 1;
+        } else {
+          r = Make("jet_concat(" + ConcatOperand(a) + "," + ConcatOperand(b) + ")",
+                   DataType::kText);
+          r.concat_arity = 2;
+        }
+        return r;
+      }
       default:
         break;
     }

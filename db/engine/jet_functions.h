@@ -18,7 +18,8 @@
 //                    written: 6 Single, 8 Date, 1 Boolean; otherwise as Double)
 //     jet_cdbl, jet_clng, jet_cint, jet_cbyte  (CLng/CInt/CByte round half to even and raise
 //                    6 outside their range)
-//   expression helpers: jet_concat jet_add jet_div jet_idiv jet_mod jet_pow jet_like jet_left
+//   expression helpers: jet_concat (any number of parts) jet_add jet_div jet_idiv jet_mod jet_pow
+//   jet_like jet_left
 //     jet_right jet_mid jet_instr jet_val jet_int jet_fix jet_abs jet_round jet_ucase
 //     jet_lcase jet_space jet_datepart jet_now jet_today jet_time
 //   aggregates: jet_first(x), jet_last(x)
@@ -50,6 +51,11 @@ struct Rendered {
   bool truth = false;                      // sql is an SQLite truth value 1/0/Null
   std::optional<int64_t> integer_literal;  // set when the argument is an integer literal
   bool null_literal = false;
+  // Set when sql is "(x OP y OP ...)", a flat chain of one left-associative group ("AND",
+  // "OR", "ADD" for + and -, "MUL", "CAT" for ||): a parent of the same group drops these
+  // parentheses, so that long chains do not nest (SQLite's parser allows ~90 levels).
+  std::string_view chain;
+  int concat_arity = 0;  // sql is "jet_concat(...)" with this many arguments
 };
 
 // Gives a function's renderer its arguments, rendered on demand.

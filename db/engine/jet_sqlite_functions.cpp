@@ -226,16 +226,21 @@ void Date(sqlite3_context* ctx, int, sqlite3_value** argv) {
 
 // --- Operators -----------------------------------------------------------------------------
 
-void Concat(sqlite3_context* ctx, int, sqlite3_value** argv) {
-  if (IsNull(argv[0]) && IsNull(argv[1])) return sqlite3_result_null(ctx);
-  std::string left_storage, right_storage;
-  std::string_view left = JetText(argv[0], 0, &left_storage);
-  std::string_view right = JetText(argv[1], 0, &right_storage);
-  if (left.empty()) return ResultText(ctx, right);
-  if (right.empty()) return ResultText(ctx, left);
+// Any number of parts: Null only when every part is Null; otherwise the parts' text forms,
+// Null counting as "".
+void Concat(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
+  int non_null = -1, count = 0;
+  for (int i = 0; i < argc; ++i) {
+    if (!IsNull(argv[i])) {
+      non_null = i;
+      ++count;
+    }
+  }
+  if (count == 0) return sqlite3_result_null(ctx);
+  std::string storage;
+  if (count == 1) return ResultText(ctx, JetText(argv[non_null], 0, &storage));
   std::string joined;
-  joined.reserve(left.size() + right.size());
-  joined.append(left).append(right);
+  for (int i = 0; i < argc; ++i) joined += JetText(argv[i], 0, &storage);
   ResultText(ctx, joined);
 }
 
@@ -585,7 +590,7 @@ constexpr Scalar kScalars[] = {
     {"jet_cbyte", 1, Guarded<Whole<0, 255>>, true},
     {"jet_bool", 1, Guarded<Bool>, true},
     {"jet_date", 1, Guarded<Date>, true},
-    {"jet_concat", 2, Guarded<Concat>, true},
+    {"jet_concat", -1, Guarded<Concat>, true},
     {"jet_add", 2, Guarded<Add>, true},
     {"jet_div", 2, Guarded<Divide>, true},
     {"jet_idiv", 2, Guarded<IntDivide>, true},

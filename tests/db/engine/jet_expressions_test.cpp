@@ -170,6 +170,24 @@ TEST_F(JetExpressions, LiteralsReachSqliteUnchanged) {
   EXPECT_EQ(SqlIdentifier("a\"b"), "\"a\"\"b\"");
 }
 
+TEST_F(JetExpressions, LongChainsStayWithinSqliteNestingLimits) {
+  std::string ands = "n = 5", ors = "n = 0", sum = "n", text = "s";
+  for (int i = 0; i < 150; ++i) {
+    ands += " And n <> " + std::to_string(i + 10);
+    ors += " Or n = " + std::to_string(i + 10);
+  }
+  for (int i = 0; i < 90; ++i) {
+    sum += " + 1 - 1";
+    text += " & nul & 'x'";
+  }
+  EXPECT_EQ(db_.Eval(ands), "int:-1");
+  EXPECT_EQ(db_.Eval(ors), "int:0");
+  EXPECT_EQ(db_.Eval(sum), "int:5");
+  EXPECT_EQ(db_.Eval("Len(" + text + ")"), "int:93");
+  EXPECT_EQ(db_.Eval("nul & nul & nul"), "null");
+  EXPECT_EQ(db_.Eval("nul & nul & 1"), "text:1");
+}
+
 TEST_F(JetExpressions, ResolverFailuresPassThrough) {
   try {
     db_.Eval("nosuchcolumn = 1");

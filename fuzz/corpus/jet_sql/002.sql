@@ -1,0 +1,1 @@
+SELECT * FROM ごみ WHERE Code='200';

@@ -1,0 +1,1 @@
+DELETE ごみT.* FROM ごみT INNER JOIN ごみ ON ([ごみT].[Code]=[ごみ].[Code]) WHERE ごみ.Code='1';

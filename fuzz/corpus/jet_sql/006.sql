@@ -1,0 +1,1 @@
+INSERT INTO Val120 (Code,Name) SELECT Code,Name FROM ごみ ;

@@ -1,0 +1,1 @@
+DELETE [Val120].* FROM [Val120] INNER JOIN [LinkHikitugi] ON ([Val120].[Code]=[LinkHikitugi].[Code]) AND ([Val120].[ValCode]=[LinkHikitugi].[ValCode]) WHERE LinkHikitugi.Code>='1';

@@ -1,0 +1,1 @@
+INSERT INTO [Val120] ([Code],[Price]) SELECT LinkHikitugi.[Code],CCur(LinkHikitugi.[Price]) FROM [LinkHikitugi] WHERE LEN(Code)>=18;

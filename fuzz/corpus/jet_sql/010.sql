@@ -1,0 +1,1 @@
+UPDATE Val120 INNER JOIN Val120Old ON (Val120.Code=Val120Old.Code) SET Val120.ValPrice1=Val120Old.ValPrice1,Val120.ValPrice2=Val120Old.ValPrice2,Val120.UserCode=Val120Old.UserCode,Val120.JPer=Val120Old.JPer;

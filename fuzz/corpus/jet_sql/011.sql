@@ -1,0 +1,1 @@
+UPDATE Val120 INNER JOIN Val120Old ON (Val120.Code=Val120Old.Code) SET Val120.Search1=Val120Old.Search1,Val120.Search2=Val120Old.Search2 WHERE NOT ISNULL(Val120Old.MakeDay) AND Val120Old.MakeDay<>'';

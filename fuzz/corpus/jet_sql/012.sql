@@ -1,0 +1,1 @@
+UPDATE Val120s INNER JOIN Val120sOld ON (Val120s.Code=Val120sOld.Code) AND (Val120s.ValCode=Val120sOld.ValCode) SET Val120s.Quantity2=Val120sOld.Quantity2;

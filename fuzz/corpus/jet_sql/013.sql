@@ -1,0 +1,1 @@
+DELETE * FROM Val120s WHERE ValCode IN (SELECT ValCode FROM Val120sOld WHERE LEN(ValCode)>=18);

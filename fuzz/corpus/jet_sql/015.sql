@@ -1,0 +1,1 @@
+SELECT SetName FROM Environ WHERE [ID]=60;

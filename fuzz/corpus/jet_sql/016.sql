@@ -1,0 +1,1 @@
+SELECT COUNT(Code) FROM Val_Ind WHERE Code='200'

@@ -1,0 +1,1 @@
+SELECT COUNT(StrtCode) FROM Val120_Ind WHERE MdlIndex LIKE '*ｸﾞﾘｰﾝﾊﾞﾝｸ*'

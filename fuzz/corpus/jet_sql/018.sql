@@ -1,0 +1,1 @@
+UPDATE Cri SET Price10=0 WHERE IsNull(Price10);

@@ -1,0 +1,1 @@
+DELETE FROM SpeExe WHERE Special='82001';

@@ -1,0 +1,1 @@
+DELETE FROM SpeExe WHERE LEFT(Special,3)='710' OR LEFT(Special,3)='720' OR LEFT(Special,3)='850'

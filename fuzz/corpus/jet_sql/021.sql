@@ -1,0 +1,1 @@
+UPDATE Val_Ind SET [Index]='市場単価･土木工事標準単価' WHERE Code='190';

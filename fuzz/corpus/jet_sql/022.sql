@@ -1,0 +1,1 @@
+UPDATE Environ SET SetName='平成26年度(H27年2月労務更新)' WHERE [ID]=110;

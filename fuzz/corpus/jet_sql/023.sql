@@ -1,0 +1,1 @@
+SELECT MAX(SortOrder) FROM MinPrice WHERE SortOrder<1000;

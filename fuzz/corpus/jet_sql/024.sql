@@ -1,0 +1,1 @@
+UPDATE MinPrice SET SortOrder=12 WHERE Big=7 And Mdl=0;

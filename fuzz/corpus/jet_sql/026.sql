@@ -1,0 +1,1 @@
+SELECT Count(Big) FROM MinPrice WHERE Big=7;

@@ -1,0 +1,1 @@
+SELECT Field1 FROM Expenses WHERE Big=5 AND Mdl=4 AND Sml=-1

@@ -1,0 +1,1 @@
+SELECT COUNT([ID]) FROM Cri_IndKB

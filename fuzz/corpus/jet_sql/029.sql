@@ -1,0 +1,1 @@
+SELECT 県ID FROM Cri_Base GROUP BY Cri_Base.県ID;

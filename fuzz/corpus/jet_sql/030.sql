@@ -1,0 +1,1 @@
+SELECT COUNT([ID]) FROM 地区名 WHERE INSTR(コメント,'福岡') OR INSTR(コメント,'宮崎') OR INSTR(コメント,'長崎');

@@ -1,0 +1,1 @@
+UPDATE Environ SET SetName='' WHERE [ID]=1;

@@ -1,0 +1,1 @@
+UPDATE 印刷 SET [Data]='緑　　研' WHERE [種別]=99 AND [Protect]=1 AND [Data]='熊本vu'

@@ -1,0 +1,1 @@
+INSERT INTO [Cri] ([Code],[cName],[cStand],[cUnit]) SELECT LinkHikitugi.[Code],LinkHikitugi.[cName],LinkHikitugi.[cStand],LinkHikitugi.[cUnit] FROM [LinkHikitugi];

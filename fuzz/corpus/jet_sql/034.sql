@@ -1,0 +1,1 @@
+UPDATE Cri INNER JOIN LinkHikitugi ON Cri.Code=LinkHikitugi.Code SET Cri.[Code]=LinkHikitugi.[Code],Cri.[cName]=LinkHikitugi.[cName];

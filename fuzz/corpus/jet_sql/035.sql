@@ -1,0 +1,1 @@
+UPDATE Cri INNER JOIN LinkHikitugi ON Cri.Code=LinkHikitugi.Code SET Cri.Price3=0 WHERE ISNULL(Cri.Price3)

@@ -1,0 +1,1 @@
+SELECT * FROM UserList WHERE UserCode>=-1 AND UserKind=205;

@@ -1,0 +1,1 @@
+INSERT INTO [UserList] (UserCode, UserKind, UserConfigWord, UserConfig1, UserConfig2, UserConfig3) VALUES (12,206,'ab''c',1,2,3)

@@ -1,0 +1,1 @@
+UPDATE UserListExplain SET UserConfigOrder=UserConfigOrder+1 WHERE UserConfigOrder>=5 AND UserConfigOrder<1000 AND UserKind<>206

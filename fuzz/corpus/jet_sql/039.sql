@@ -1,0 +1,1 @@
+SELECT * FROM SetOption WHERE [ID]=7;

@@ -1,0 +1,1 @@
+SELECT * FROM Holidays WHERE HolidayString='山の日;08/11;;No;Yes;Yes'

@@ -1,0 +1,1 @@
+SELECT UkeCode FROM Uke WHERE (((Val([UkeCode])) In (SELECT Ukes.UkeCode From Ukes WHERE (((Ukes.[NowCode])<>'') AND ((Ukes.[Recode])<>'')) GROUP BY Ukes.UkeCode)) AND ((Uke.KelmoraFile)=False));

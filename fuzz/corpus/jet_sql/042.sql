@@ -1,0 +1,1 @@
+SELECT * FROM Ukes WHERE NowCode<>'' AND Recode<>'' AND UkeCode=12;

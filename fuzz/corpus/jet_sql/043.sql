@@ -1,0 +1,1 @@
+SELECT * FROM Nou_s WHERE NowCode<>'' AND Recode<>'' AND NouCode IN (SELECT NouCode From Nou WHERE UkeCode='12');

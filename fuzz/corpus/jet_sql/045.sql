@@ -1,0 +1,1 @@
+SELECT * FROM Val120 WHERE [Index]=0 ORDER BY Code;

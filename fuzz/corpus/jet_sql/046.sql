@@ -1,0 +1,1 @@
+SELECT * FROM Val120_Ind WHERE [StrtCode]<='12' AND [EndCode]>'12';

@@ -1,0 +1,1 @@
+SELECT MAX([Index]) FROM Val120 WHERE Code>='1' AND Code<'2';

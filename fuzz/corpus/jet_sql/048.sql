@@ -1,0 +1,1 @@
+SELECT [ID] FROM Cri_Ind WHERE BigIndex='x'

@@ -1,0 +1,1 @@
+UPDATE Exp_Ind SET [ID]=[ID]+1 WHERE [ID]>=11

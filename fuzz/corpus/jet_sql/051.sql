@@ -1,0 +1,1 @@
+UPDATE Val_Ind SET [ID]=[ID]-1 WHERE [ID]>5;

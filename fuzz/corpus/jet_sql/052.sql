@@ -1,0 +1,1 @@
+SELECT * FROM 地区Code_120 ORDER by Code

@@ -1,0 +1,1 @@
+SELECT * FROM Cri_Ind WHERE StrtCode='1001990000'

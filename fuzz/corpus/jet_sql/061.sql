@@ -1,0 +1,1 @@
+DROP INDEX i ON t;

@@ -1,0 +1,1 @@
+SELECT DISTINCTROW TOP 10 PERCENT a.*, b.x AS y FROM (A AS a INNER JOIN B b ON a.k = b.k) LEFT JOIN C ON b.j = C.j WHERE a.s Like '[!a-c]#*' ORDER BY a.k DESC

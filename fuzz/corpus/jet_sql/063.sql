@@ -1,0 +1,1 @@
+SELECT k, Count(*), First(s), Last(s) FROM T GROUP BY k HAVING Count(*) > 1 UNION ALL SELECT 1, 2, 3, 4 FROM U

@@ -1,0 +1,1 @@
+SELECT IIf(IsNull(a), Nz(b, 0), CCur(CSng(c))) & Format FROM T WHERE Val(x) Between 1 And 5 Xor Not Exists (SELECT * FROM U WHERE U.k = T.k)

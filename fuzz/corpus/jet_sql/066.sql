@@ -1,0 +1,1 @@
+WHERE LEN(Code)>=18

@@ -1,0 +1,1 @@
+Big=1 OR Big=5 OR Big=6 OR Big=34

@@ -1,0 +1,1 @@
+UPDATE T SET a = Mid(b, 2, 3) & UCase(LCase(Trim(c))), d = Now() WHERE InStr(1, e, 'x') > 0 Eqv Date() Imp True
