@@ -34,9 +34,9 @@ std::string FileKey(const std::string& native) {
 
 void Configure(Connection& connection) {
   sqlite3_busy_timeout(connection.handle(), 1000);
-  // A larger page cache keeps the keyed merges of big price tables in memory; the journal
-  // stays the default rollback journal with full syncs.
-  connection.Exec("PRAGMA cache_size=-32768");
+  // The journal stays the default rollback journal with full syncs. The page cache is modest
+  // while recordsets are walked and grows while statements change rows (see Execute).
+  connection.SetLargeCache(false);
   RegisterEngineFunctions(connection.handle());
 }
 

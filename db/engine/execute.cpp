@@ -45,6 +45,9 @@ int64_t ExecuteStatement(DatabaseImpl& db, std::string_view sql, int options) {
   if (trace) LogLine("sqlite: " + generated);
   if (db.read_only()) Raise(kDaoReadOnly);
   int64_t changes = 0;
+  // Keyed merges of big tables touch index pages all over the file: a large page cache while
+  // statements change rows keeps that linear (a recordset shrinks it again).
+  c.SetLargeCache(true);
   db.Write(
       [&] {
         internal::Statement& run = c.Prepare(generated);

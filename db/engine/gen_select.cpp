@@ -70,14 +70,18 @@ std::vector<Item> ExpandItems(const Select& select, Scope& scope) {
   }
   // Names as Jet gives them.
   int expression_number = 1000;
-  for (Item& item : items) {
+  std::vector<std::string> own_names;
+  for (const Item& item : items) own_names.push_back(item.column.def.name);
+  for (size_t i = 0; i < items.size(); ++i) {
+    Item& item = items[i];
     if (!item.alias.empty()) {
       item.column.def.name = item.alias;
     } else if (item.plain_column) {
       int same = 0;
-      for (const Item& other : items)
-        if (other.plain_column && SameName(other.column.def.name, item.column.def.name)) ++same;
-      if (same > 1) item.column.def.name = item.qualifier + "." + item.column.def.name;
+      for (size_t j = 0; j < items.size(); ++j)
+        if (items[j].plain_column && items[j].alias.empty() && SameName(own_names[j], own_names[i]))
+          ++same;
+      if (same > 1) item.column.def.name = item.qualifier + "." + own_names[i];
     } else {
       item.column.def.name = "Expr" + std::to_string(expression_number++);
     }

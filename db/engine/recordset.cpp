@@ -326,6 +326,7 @@ void RecordsetImpl::Edit() {
 
 void RecordsetImpl::AddNew() {
   RequireUpdatable();
+  Keys();  // read before the new row exists, which Update then appends
   buffer_.assign(static_cast<size_t>(FieldCount()), Value());
   dirty_.assign(static_cast<size_t>(FieldCount()), false);
   edit_mode_ = 2;
@@ -527,6 +528,7 @@ Recordset Database::OpenRecordset(std::string_view source, int type, int options
     first.push_back(static_cast<char>(toupper(static_cast<unsigned char>(c))));
   bool statement =
       first.rfind("SELECT", 0) == 0 || first.rfind("(", 0) == 0 || first.rfind("TRANSFORM", 0) == 0;
+  db.connection().SetLargeCache(false);
   internal::RowSource plan;
   if (!statement) {
     std::string name(text);

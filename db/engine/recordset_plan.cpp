@@ -45,7 +45,9 @@ RowSource PlanTable(DatabaseImpl& db, std::string_view table, std::string_view i
     s.columns.push_back(std::move(c));
     items += (i ? ", " : "") + Quote(t.name) + "." + Quote(t.fields[i].name);
   }
-  if (!index.empty()) {
+  if (index.empty()) {
+    s.order_sql = Quote(t.name) + ".rowid";  // the order rows were added in, as Jet keeps them
+  } else {
     const IndexDef* def = t.FindIndex(index);
     if (def == nullptr) Raise(kEngNotAnIndex, index);
     for (size_t i = 0; i < def->columns.size(); ++i)

@@ -245,6 +245,12 @@ void Connection::ClearCache() {
   cache_.clear();
 }
 
+void Connection::SetLargeCache(bool large) {
+  if (large_cache_ == static_cast<int>(large)) return;
+  Exec(large ? "PRAGMA cache_size=-262144" : "PRAGMA cache_size=-16384");
+  large_cache_ = large;
+}
+
 int64_t Connection::DataVersion() {
   Statement& s = Prepare("PRAGMA data_version");
   s.Step();

@@ -67,10 +67,13 @@ class Connection {
   // Drops every cached statement (after ATTACH/DETACH and schema changes).
   void ClearCache();
   int64_t Changes() const { return sqlite3_changes64(db_); }
+  // The page cache: large while statements change many rows, modest while recordsets read.
+  void SetLargeCache(bool large);
   int64_t DataVersion();
 
  private:
   sqlite3* db_ = nullptr;
+  int large_cache_ = -1;  // unknown
   std::list<std::pair<std::string, std::unique_ptr<Statement>>> lru_;
   std::unordered_map<std::string, decltype(lru_)::iterator> cache_;
 };

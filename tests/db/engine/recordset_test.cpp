@@ -1,0 +1,179 @@
+// Recordsets: kinds, navigation, RecordCount, field names and types, edits, Find and Seek.
+#include "tests/db/engine/engine_fixture.h"
+
+namespace kr::db::engine::test {
+namespace {
+
+using V = std::vector<std::string>;
+
+class RecordsetTest : public EngineTest {
+ protected:
+  void SetUp() override {
+    db_ = Create("r.mdb");
+    db_.Execute(
+        "CREATE TABLE Cri_Ind ([ID] LONG, StrtCode TEXT(10), EndCode TEXT(10), BigIndex "
+        "TEXT(20), Price CURRENCY, Rate SINGLE, Day DATETIME, Flag YESNO, CONSTRAINT PrimaryKey "
+        "PRIMARY KEY (StrtCode))");
+    db_.Execute("INSERT INTO Cri_Ind VALUES (3, 'C', 'D', '道路', 30, 0.3, #2020/01/02#, True)");
+    db_.Execute("INSERT INTO Cri_Ind VALUES (1, 'A', 'B', '労務単価', 10, 0.1, Null, False)");
+    db_.Execute("INSERT INTO Cri_Ind VALUES (2, 'B', 'C', 'その他', 20, 0.2, Null, False)");
+  }
+  Database db_;
+};
+
+TEST_F(RecordsetTest, DefaultTypesFollowDao) {
+  EXPECT_EQ(db_.OpenRecordset("Cri_Ind").Type(), kOpenTable);
+  EXPECT_EQ(db_.OpenRecordset("SELECT * FROM Cri_Ind").Type(), kOpenDynaset);
+  EXPECT_EQ(db_.OpenRecordset("Cri_Ind", kOpenSnapshot).Type(), kOpenSnapshot);
+  EXPECT_EQ(ErrorOf([&] { db_.OpenRecordset("SELECT * FROM Cri_Ind", kOpenTable); }), 3219);
+  EXPECT_EQ(ErrorOf([&] { db_.OpenRecordset("Nowhere"); }), 3078);
+}
+
+TEST_F(RecordsetTest, RecordCountHasDaoMeaning) {
+  Recordset table = db_.OpenRecordset("Cri_Ind");
+  EXPECT_EQ(table.RecordCount(), 3);
+  Recordset dynaset = db_.OpenRecordset("SELECT * FROM Cri_Ind WHERE [ID]>=1");
+  EXPECT_EQ(dynaset.RecordCount(), 1);
+  dynaset.MoveLast();
+  EXPECT_EQ(dynaset.RecordCount(), 3);
+  Recordset grouped = db_.OpenRecordset("SELECT Flag, Count(*) FROM Cri_Ind GROUP BY Flag");
+  EXPECT_EQ(grouped.RecordCount(), 1);
+  grouped.MoveLast();
+  EXPECT_EQ(grouped.RecordCount(), 2);
+  Recordset empty = db_.OpenRecordset("SELECT * FROM Cri_Ind WHERE [ID]>9");
+  EXPECT_TRUE(empty.Eof());
+  EXPECT_TRUE(empty.Bof());
+  EXPECT_EQ(empty.RecordCount(), 0);
+  EXPECT_EQ(ErrorOf([&] { empty.MoveLast(); }), 3021);
+  EXPECT_EQ(ErrorOf([&] { empty["ID"].GetValue(); }), 3021);
+}
+
+TEST_F(RecordsetTest, NavigationWalksForwardAndBack) {
+  for (const char* source : {"SELECT [ID] FROM Cri_Ind ORDER BY [ID]",
+                             "SELECT DISTINCT [ID] FROM Cri_Ind ORDER BY [ID]"}) {
+    Recordset rs = db_.OpenRecordset(source);
+    std::vector<int32_t> seen;
+    while (!rs.Eof()) {
+      seen.push_back(rs["ID"].GetValue().ToLong());
+      rs.MoveNext();
+    }
+    EXPECT_EQ(seen, (std::vector<int32_t>{1, 2, 3})) << source;
+    EXPECT_EQ(ErrorOf([&] { rs.MoveNext(); }), 3021);
+    rs.MovePrevious();
+    EXPECT_EQ(rs["ID"].GetValue().ToLong(), 3);
+    rs.MoveFirst();
+    EXPECT_EQ(rs["ID"].GetValue().ToLong(), 1);
+    rs.MovePrevious();
+    EXPECT_TRUE(rs.Bof());
+  }
+}
+
+TEST_F(RecordsetTest, FieldsCarryJetNamesAndCatalogTypes) {
+  Recordset rs = db_.OpenRecordset(
+      "SELECT C.[ID], C.StrtCode AS S, Count(*), C.Price*2, D.[ID] FROM Cri_Ind AS C INNER JOIN "
+      "Cri_Ind AS D ON C.EndCode=D.StrtCode GROUP BY C.[ID], C.StrtCode, C.Price, D.[ID]");
+  FieldCollection fields = rs.Fields();
+  ASSERT_EQ(fields.Count(), 5);
+  EXPECT_EQ(fields[0].Name(), "C.ID");
+  EXPECT_EQ(fields[1].Name(), "S");
+  EXPECT_EQ(fields[2].Name(), "Expr1000");
+  EXPECT_EQ(fields[3].Name(), "Expr1001");
+  EXPECT_EQ(fields[4].Name(), "D.ID");
+  Recordset table = db_.OpenRecordset("Cri_Ind");
+  EXPECT_EQ(table["ID"].Type(), kLong);
+  EXPECT_EQ(table["Price"].Type(), kCurrency);
+  EXPECT_EQ(table["Rate"].Type(), kSingle);
+  EXPECT_EQ(table["Day"].Type(), kDate);
+  EXPECT_EQ(table["Flag"].Type(), kBoolean);
+  EXPECT_EQ(table["BigIndex"].Size(), 20);
+  table.MoveFirst();
+  EXPECT_EQ(table["Price"].GetValue().kind(), Value::Kind::kCurrency);
+  EXPECT_EQ(table["Rate"].GetValue().kind(), Value::Kind::kSingle);
+  EXPECT_EQ(table["Flag"].GetValue(), Value(true));
+  EXPECT_EQ(table["Day"].GetValue().ToText(), "2020/01/02");
+  EXPECT_EQ(ErrorOf([&] { table["Nope"]; }), 3265);
+}
+
+TEST_F(RecordsetTest, EditAddNewDeleteChangeTheTableWithItsRules) {
+  Recordset rs = db_.OpenRecordset("SELECT * FROM Cri_Ind WHERE StrtCode='B'");
+  rs.Edit();
+  rs["Price"].SetValue(Value(12.34567));
+  rs["Rate"].SetValue(Value("0.7"));
+  rs.Update();
+  EXPECT_EQ(Rows(db_, "SELECT Price, Rate FROM Cri_Ind WHERE StrtCode='B'"), V({"12.3457|0.7"}));
+  EXPECT_EQ(Scalar(db_, "SELECT Rate FROM Cri_Ind WHERE StrtCode='B'").ToDouble(),
+            static_cast<double>(0.7f));
+  EXPECT_EQ(ErrorOf([&] { rs["Price"].SetValue(Value(1)); }), 3020);
+  rs.Edit();
+  EXPECT_EQ(ErrorOf([&] { rs["Price"].SetValue(Value("abc")); }), 3421);
+  rs["StrtCode"].SetValue(Value("a"));  // the key of another row, in another case
+  EXPECT_EQ(ErrorOf([&] { rs.Update(); }), 3022);
+  rs.CancelUpdate();
+
+  Recordset table = db_.OpenRecordset("Cri_Ind");
+  table.AddNew();
+  table["ID"].SetValue(Value(4));
+  table["StrtCode"].SetValue(Value("D"));
+  table["BigIndex"].SetValue(Value("その他"));
+  table.Update();
+  EXPECT_EQ(table.RecordCount(), 4);
+  table.AddNew();
+  table["ID"].SetValue(Value(5));
+  EXPECT_EQ(ErrorOf([&] { table.Update(); }), 3058);  // no key value
+  table.CancelUpdate();
+  table.MoveFirst();
+  table.Delete();
+  EXPECT_EQ(ErrorOf([&] { table["ID"].GetValue(); }), 3167);
+  table.MoveNext();
+  EXPECT_FALSE(table.Eof());
+  EXPECT_EQ(Scalar(db_, "SELECT Count(*) FROM Cri_Ind").ToLong(), 3);
+  Recordset joined = db_.OpenRecordset("SELECT Flag, Count(*) FROM Cri_Ind GROUP BY Flag");
+  EXPECT_EQ(ErrorOf([&] { joined.Edit(); }), 3027);
+  Recordset snapshot = db_.OpenRecordset("Cri_Ind", kOpenSnapshot);
+  EXPECT_EQ(ErrorOf([&] { snapshot.AddNew(); }), 3027);
+}
+
+TEST_F(RecordsetTest, FindFirstAndFindNextMoveToMatchesOrSetNoMatch) {
+  Recordset rs = db_.OpenRecordset("SELECT * FROM Cri_Ind ORDER BY [ID]");
+  rs.FindFirst("BigIndex='その他' OR BigIndex='道路'");
+  ASSERT_FALSE(rs.NoMatch());
+  EXPECT_EQ(rs["ID"].GetValue().ToLong(), 2);
+  rs.FindNext("BigIndex='その他' OR BigIndex='道路'");
+  EXPECT_EQ(rs["ID"].GetValue().ToLong(), 3);
+  rs.FindNext("BigIndex='その他' OR BigIndex='道路'");
+  EXPECT_TRUE(rs.NoMatch());
+  EXPECT_EQ(rs["ID"].GetValue().ToLong(), 3);
+  rs.FindFirst("StrtCode='a'");
+  EXPECT_EQ(rs["ID"].GetValue().ToLong(), 1);
+  rs.FindLast("[ID]<3");
+  EXPECT_EQ(rs["ID"].GetValue().ToLong(), 2);
+  EXPECT_EQ(ErrorOf([&] { rs.FindFirst("Nope=1"); }), 3061);
+  EXPECT_EQ(ErrorOf([&] { rs.FindFirst("StrtCode='"); }), 3075);
+}
+
+TEST_F(RecordsetTest, SeekFindsKeysThroughThePrimaryKeyIndex) {
+  Recordset rs = db_.OpenRecordset("Cri_Ind");
+  rs.SetIndex("primarykey");
+  EXPECT_EQ(rs.Index(), "PrimaryKey");
+  rs.Seek("=", {Value("b")});
+  ASSERT_FALSE(rs.NoMatch());
+  EXPECT_EQ(rs["ID"].GetValue().ToLong(), 2);
+  rs.Seek(">", {Value("B")});
+  EXPECT_EQ(rs["StrtCode"].GetValue().ToText(), "C");
+  rs.Seek("=", {Value("Z")});
+  EXPECT_TRUE(rs.NoMatch());
+  rs.MoveFirst();  // ordered by the index now
+  EXPECT_EQ(rs["StrtCode"].GetValue().ToText(), "A");
+  EXPECT_EQ(ErrorOf([&] { rs.SetIndex("NoSuchIndex"); }), 3800);
+}
+
+TEST_F(RecordsetTest, ClosingTheDatabaseClosesItsRecordsets) {
+  Recordset rs = db_.OpenRecordset("Cri_Ind");
+  Field f = rs["ID"];
+  db_.Close();
+  EXPECT_EQ(ErrorOf([&] { rs.MoveFirst(); }), 91);
+  EXPECT_EQ(ErrorOf([&] { f.GetValue(); }), 91);
+}
+
+}  // namespace
+}  // namespace kr::db::engine::test
