@@ -33,8 +33,9 @@ TEST_F(KrdbTest, ScriptBuildsAFixtureAndSelectPrintsTabSeparatedRows) {
              "INSERT INTO Val120 (Code, Ratio) VALUES ('B2', 3);\n");
   ProcessResult script = Krdb({"--app", Db("KrVal.mdb"), "script", dir_.Native("fixture.sql")});
   ASSERT_EQ(script.exit_code, 0) << script.err;
-  ProcessResult select = Krdb({"--app", Db("KrVal.mdb"), "exec",
-                               "SELECT * FROM Val120 ORDER BY Code", "SELECT Count(*) FROM Val120"});
+  ProcessResult select =
+      Krdb({"--app", Db("KrVal.mdb"), "exec", "SELECT * FROM Val120 ORDER BY Code",
+            "SELECT Count(*) FROM Val120"});
   ASSERT_EQ(select.exit_code, 0) << select.err;
   EXPECT_EQ(select.out,
             "Code\tName\tPrice\tRate\tRatio\tFlag\tMakeDay\n"
@@ -51,9 +52,9 @@ TEST_F(KrdbTest, TablesFieldsLinkAndRekey) {
                 .exit_code,
             0);
   ASSERT_EQ(Krdb({"--password", "pw", Db("t.mdb"), "create"}).exit_code, 0);
-  ASSERT_EQ(Krdb({"--password", "pw", Db("t.mdb"), "link", "LinkHikitugi", Db("s.mdb"), "Cri"})
-                .exit_code,
-            0);
+  ASSERT_EQ(
+      Krdb({"--password", "pw", Db("t.mdb"), "link", "LinkHikitugi", Db("s.mdb"), "Cri"}).exit_code,
+      0);
   ProcessResult tables = Krdb({"--password", "pw", Db("t.mdb"), "tables"});
   EXPECT_EQ(tables.out, "Name\tSourceTableName\tConnect\nLinkHikitugi\tCri\t;DataBase=" +
                             Db("s.mdb") + ";PWD=pw;\n");
@@ -84,7 +85,8 @@ TEST_F(KrdbTest, AppAndFormerPasswordsAreTwoDifferentPasswords) {
 TEST_F(KrdbTest, ErrorsGoToStandardErrorWithTheirNumber) {
   ProcessResult missing = Krdb({Db("none.mdb"), "tables"});
   EXPECT_EQ(missing.exit_code, 1);
-  EXPECT_EQ(missing.err, "error 3024: ファイル '" + Db("none.mdb") + "' が見つかりませんでした。\n");
+  EXPECT_EQ(missing.err,
+            "error 3024: ファイル '" + Db("none.mdb") + "' が見つかりませんでした。\n");
   ASSERT_EQ(Krdb({Db("e.mdb"), "create"}).exit_code, 0);
   ProcessResult syntax = Krdb({Db("e.mdb"), "exec", "SELECT * FROM WHERE"});
   EXPECT_EQ(syntax.exit_code, 1);
