@@ -195,22 +195,6 @@ TEST_F(RegistrationTest, CopyFailureBeforeRegistrationIsNotReported) {
   EXPECT_EQ(Apply("x.ocx", "OCX"), "");
 }
 
-TEST_F(RegistrationTest, MissingRegistrationToolIsSilent) {
-  std::filesystem::remove(sandbox_.system() + "/Regsvr32");
-  package().Write("x.dll", "dll");
-  EXPECT_EQ(Apply("x.dll", "DLL"), "");
-  EXPECT_EQ(install().Read("x.dll"), "dll");
-  EXPECT_TRUE(ui_.boxes.empty());
-}
-
-TEST_F(FileActionTest, AexeRunsTheInstalledProgramWithRegServer) {
-  package().Write("server.exe", "#!/bin/sh\necho \"$@\" > \"$(dirname \"$0\")/args.txt\"\n");
-  EXPECT_EQ(Apply("server.exe", "AEXE"), "");
-  // The copy is not executable here, so the start fails; that is silent as well.
-  EXPECT_EQ(install().Read("server.exe").substr(0, 9), "#!/bin/sh");
-  EXPECT_TRUE(ui_.boxes.empty());
-}
-
 // EXECHECKVERSION against program files carrying a version resource.
 class ExeCheckVersionTest : public FileActionTest {
  protected:

@@ -93,13 +93,6 @@ TEST_F(DialogTest, OkNormalisesTheFolderThenRunsTheManifest) {
   EXPECT_FALSE(ui_.wait_unloaded);  // the wait dialog stays with the end message
 }
 
-TEST_F(DialogTest, PathEndingInASlashGetsNoBackslash) {
-  dialog_.Show();
-  View().folder_text = "/srv/app/";
-  View().handler.OnOk();
-  EXPECT_EQ(dialog_.MlDir(), "/srv/app/");
-}
-
 TEST_F(DialogTest, RefusedValidationKeepsTheDialogOpenWithTheNormalisedText) {
   dialog_.refuse = true;
   dialog_.Show();

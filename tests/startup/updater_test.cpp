@@ -55,28 +55,12 @@ TEST_F(UpdaterTest, AnotherDayOpensTheDialogWithTheFoundFolder) {
   EXPECT_FALSE(sandbox_.root().Exists("App/note.txt"));
 }
 
-TEST_F(UpdaterTest, DialogOkRunsTheManifest) {
-  Package("Pkg", "");
-  updater_.Main(Quoted("Pkg"));
-  ASSERT_TRUE(ui_.dialog);
-  ui_.dialog->handler.OnOk();
-  EXPECT_EQ(updater_.outcome(), Outcome::kFinished);
-  EXPECT_EQ(sandbox_.root().Read("App/note.txt"), "note");
-}
-
 TEST_F(UpdaterTest, MissingProgramOpensTheDialogEvenOnTheUpdateDay) {
   Package();
   std::filesystem::remove(sandbox_.root().Native("App/Kr.exe"));
   sandbox_.root().Write("App/other.txt", "x");
   updater_.Main(Quoted("Pkg"));
   EXPECT_TRUE(ui_.dialog);
-}
-
-TEST_F(UpdaterTest, QuotedPackageFolderWithASpaceIsOneToken) {
-  Package("My Package");
-  updater_.Main(Quoted("My Package") + " " + Quoted("Other"));
-  EXPECT_EQ(updater_.run().package_folder, Folder("My Package"));
-  EXPECT_EQ(updater_.outcome(), Outcome::kFinished);
 }
 
 TEST_F(UpdaterTest, UnquotedCommandLineUsesOnlyItsFirstPiece) {
