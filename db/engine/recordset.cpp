@@ -66,9 +66,17 @@ void RecordsetImpl::LoadKeyset() const {
   while (s.Step()) keys_.push_back(s.Int(0));
   s.Reset();
   keys_loaded_ = true;
-  position_ = 0;
-  row_valid_ = false;
-  current_deleted_ = false;
+}
+
+int64_t RecordsetImpl::Size() const {
+  if (keys_loaded_) return static_cast<int64_t>(keys_.size());
+  if (count_ < 0) {
+    // Counting needs no keyset: MoveLast and RecordCount read none.
+    Statement& s = db().connection().Prepare(source_.count_sql);
+    count_ = s.Step() ? s.Int(0) : 0;
+    s.Reset();
+  }
+  return count_;
 }
 
 std::vector<int64_t>& RecordsetImpl::Keys() const {
@@ -106,13 +114,13 @@ void RecordsetImpl::StreamTo(int64_t position) {
 
 bool RecordsetImpl::Eof() const {
   if (!open_) RaiseNotSet();
-  if (keyed()) return Keys().empty() || position_ >= static_cast<int64_t>(Keys().size());
+  if (keyed()) return Size() == 0 || position_ >= Size();
   return stream_done_ && position_ >= stream_total_;
 }
 
 bool RecordsetImpl::Bof() const {
   if (!open_) RaiseNotSet();
-  if (keyed()) return Keys().empty() || position_ < 0;
+  if (keyed()) return Size() == 0 || position_ < 0;
   return position_ < 0 || (stream_done_ && stream_total_ == 0);
 }
 
@@ -121,7 +129,7 @@ void RecordsetImpl::MoveFirst() {
   edit_mode_ = 0;
   current_deleted_ = false;
   if (keyed()) {
-    if (Keys().empty()) Raise(kDaoNoCurrentRecord);
+    if (Size() == 0) Raise(kDaoNoCurrentRecord);
     position_ = 0;
     row_valid_ = false;
     return;
@@ -136,9 +144,9 @@ void RecordsetImpl::MoveLast() {
   edit_mode_ = 0;
   current_deleted_ = false;
   if (keyed()) {
-    if (Keys().empty()) Raise(kDaoNoCurrentRecord);
-    position_ = static_cast<int64_t>(Keys().size()) - 1;
-    reached_ = static_cast<int64_t>(Keys().size());
+    if (Size() == 0) Raise(kDaoNoCurrentRecord);
+    position_ = Size() - 1;
+    reached_ = Size();
     row_valid_ = false;
     return;
   }
@@ -178,8 +186,7 @@ void RecordsetImpl::MoveNext() {
     if (!stream_done_ || position_ < stream_total_) position_ = streamed_ - 1;
     if (stream_done_ && position_ >= stream_total_ - 1 && !row_valid_) position_ = stream_total_;
   }
-  int64_t total = keyed() ? static_cast<int64_t>(Keys().size())
-                          : (stream_done_ ? stream_total_ : position_ + 1);
+  int64_t total = keyed() ? Size() : (stream_done_ ? stream_total_ : position_ + 1);
   if (reached_ < 0) reached_ = 1;
   reached_ = std::max(reached_, std::min(position_ + 1, total));
 }
@@ -204,7 +211,7 @@ void RecordsetImpl::MovePrevious() {
 
 int64_t RecordsetImpl::RecordCount() {
   db();
-  if (type_ == kOpenTable) return static_cast<int64_t>(Keys().size());
+  if (type_ == kOpenTable) return Size();
   if (reached_ < 0) reached_ = Eof() ? 0 : 1;
   return reached_;
 }
@@ -464,6 +471,9 @@ void RecordsetImpl::SetIndex(std::string_view name) {
   index_ = index->name;
   window_.clear();
   LoadKeyset();
+  position_ = 0;
+  row_valid_ = false;
+  current_deleted_ = false;
 }
 
 void RecordsetImpl::Seek(std::string_view comparison, const std::vector<Value>& keys) {

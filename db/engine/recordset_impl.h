@@ -54,6 +54,8 @@ class RecordsetImpl : public std::enable_shared_from_this<RecordsetImpl> {
   // The keyset, read on first use (a table recordset used only for its Fields reads nothing).
   std::vector<int64_t>& Keys() const;
   void LoadKeyset() const;
+  // Rows in the recordset (counted without reading the keyset when it is not read yet).
+  int64_t Size() const;
   void Fetch();  // reads the current row into row_
   void StreamTo(int64_t position);
   void RequireCurrent();
@@ -71,6 +73,7 @@ class RecordsetImpl : public std::enable_shared_from_this<RecordsetImpl> {
   // Keyed recordsets: the row ids in order. Streaming ones: the cursor and how far it got.
   mutable std::vector<int64_t> keys_;
   mutable bool keys_loaded_ = false;
+  mutable int64_t count_ = -1;
   // Rows are read in windows of up to kWindow rows around the current one.
   static constexpr int kWindow = 64;
   std::unordered_map<int64_t, std::vector<Value>> window_;

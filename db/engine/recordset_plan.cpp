@@ -19,7 +19,12 @@ void KeyedStatements(RowSource& s, const std::string& items) {
   for (int i = 1; i <= 64; ++i) marks += (i > 1 ? ",?" : "?") + std::to_string(i);
   s.window_sql = "SELECT " + rowid + ", " + items + " FROM " + s.from_sql + " WHERE " + rowid +
                  " IN (" + marks + ")";
-  s.count_sql = "SELECT count(*) FROM " + s.from_sql;
+  if (s.where_sql.empty() && s.limit < 0)
+    s.count_sql = "SELECT count(*) FROM " + s.from_sql;
+  else
+    s.count_sql = "SELECT count(*) FROM (SELECT 1 FROM " + s.from_sql +
+                  (s.where_sql.empty() ? "" : " WHERE " + s.where_sql) +
+                  (s.limit >= 0 ? " LIMIT " + std::to_string(s.limit) : "") + ")";
 }
 
 }  // namespace
