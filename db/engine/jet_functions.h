@@ -86,5 +86,7 @@ const FunctionInfo* FindFunction(std::string_view name);
 // Registers the jet_* SQL functions on a connection. Returns SQLITE_OK or the SQLite error code
 // of the first registration that failed.
 int RegisterJetFunctions(sqlite3* db);
+// The clock functions alone (jet_now, jet_today, jet_time; RegisterJetFunctions includes them).
+int RegisterJetClockFunctions(sqlite3* db);
 
 }  // namespace kr::db::engine

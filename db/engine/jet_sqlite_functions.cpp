@@ -1,6 +1,6 @@
-// The jet_* SQL functions behind the function table and the renderer, and
-// RegisterJetFunctions. Each callback works on SQLite's own buffers and a small stack buffer
-// where it can, and reports Jet errors as "jet:<number>:<description>".
+// The jet_* SQL functions behind the function table and the renderer (the clock ones are in
+// jet_clock_functions.cpp), and RegisterJetFunctions. Each callback works on SQLite's own buffers
+// and a small stack buffer where it can, and reports Jet errors as "jet:<number>:<description>".
 #include <sqlite3.h>
 #include <unicode/uchar.h>
 
@@ -15,7 +15,6 @@
 #include "db/engine/dao_errors.h"
 #include "db/engine/jet_functions.h"
 #include "db/engine/jet_values.h"
-#include "platform/platform.h"
 
 namespace kr::db::engine {
 namespace {
@@ -492,21 +491,6 @@ void Round(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
 
 // --- Dates ---------------------------------------------------------------------------------
 
-double OleNow() {
-  const platform::LocalTime now = platform::CurrentEnv().Now();
-  DateParts parts{now.year, now.month, now.day, now.hour, now.minute, now.second};
-  return OleFromParts(parts).value_or(0.0);
-}
-
-void Now(sqlite3_context* ctx, int, sqlite3_value**) { sqlite3_result_double(ctx, OleNow()); }
-void Today(sqlite3_context* ctx, int, sqlite3_value**) {
-  sqlite3_result_double(ctx, std::trunc(OleNow()));
-}
-void Time(sqlite3_context* ctx, int, sqlite3_value**) {
-  const double now = OleNow();
-  sqlite3_result_double(ctx, now - std::trunc(now));
-}
-
 void DatePartOf(sqlite3_context* ctx, int, sqlite3_value** argv) {
   if (IsNull(argv[1])) return sqlite3_result_null(ctx);
   double ole;
@@ -614,9 +598,6 @@ constexpr Scalar kScalars[] = {
     {"jet_round", 1, Guarded<Round>, true},
     {"jet_round", 2, Guarded<Round>, true},
     {"jet_datepart", 2, Guarded<DatePartOf>, true},
-    {"jet_now", 0, Guarded<Now>, false},
-    {"jet_today", 0, Guarded<Today>, false},
-    {"jet_time", 0, Guarded<Time>, false},
 };
 
 }  // namespace
@@ -630,8 +611,10 @@ int RegisterJetFunctions(sqlite3* db) {
     if (rc != SQLITE_OK) return rc;
   }
   // First and Last depend on row order, so they are not marked deterministic.
-  int rc = sqlite3_create_function_v2(db, "jet_first", 1, SQLITE_UTF8 | SQLITE_INNOCUOUS, nullptr,
-                                      nullptr, Guarded<KeepStep<false>>, KeepFinal, nullptr);
+  int rc = RegisterJetClockFunctions(db);
+  if (rc != SQLITE_OK) return rc;
+  rc = sqlite3_create_function_v2(db, "jet_first", 1, SQLITE_UTF8 | SQLITE_INNOCUOUS, nullptr,
+                                  nullptr, Guarded<KeepStep<false>>, KeepFinal, nullptr);
   if (rc != SQLITE_OK) return rc;
   return sqlite3_create_function_v2(db, "jet_last", 1, SQLITE_UTF8 | SQLITE_INNOCUOUS, nullptr,
                                     nullptr, Guarded<KeepStep<true>>, KeepFinal, nullptr);
