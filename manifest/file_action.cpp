@@ -5,11 +5,12 @@
 #include <array>
 #include <string>
 
-#include "manifest/manifest.h"
+#include "manifest/file_action_rows.h"
 #include "platform/failure.h"
 #include "platform/platform.h"
 
 namespace kr::manifest {
+namespace internal {
 namespace {
 
 using platform::ListKind;
@@ -19,31 +20,7 @@ constexpr std::string_view kDeleting = "を削除中...";
 constexpr std::string_view kCopyingFiles = "ファイルコピー中...";
 constexpr std::string_view kCrLf = "\r\n";
 
-// One line being applied, with the values every row derives from it.
-struct FileAction {
-  FileAction(RunContext& run, ui::Ui& ui, StepAndContinue& steps, std::string_view file,
-             std::string_view destination, std::string_view keyword,
-             std::string_view keyword_as_written)
-      : run(run),
-        ui(ui),
-        steps(steps),
-        file(file),
-        destination(destination),
-        keyword(keyword),
-        keyword_as_written(keyword_as_written) {}
-
-  RunContext& run;
-  ui::Ui& ui;
-  StepAndContinue& steps;
-  std::string file;
-  std::string destination;
-  std::string keyword;  // upper-cased, cut to its first ";" part
-  std::string keyword_as_written;
-  std::array<std::string, 4> args;  // the upper-cased field's ";" parts 0 to 3
-  std::string name;                 // file without its package sub-folders
-  std::string source;               // PackageFolder & file
-  std::string target;               // destination & name
-};
+}  // namespace
 
 bool Exists(const std::string& path) { return platform::Listed(path, ListKind::kPlainFiles); }
 
@@ -51,11 +28,12 @@ void DeleteIfExists(FileAction& a, const std::string& path) {
   if (Exists(path)) a.steps.Step([&] { platform::DeleteFile(path); });
 }
 
-// Every copy first removes an existing file at the path it copies to.
 void CopyReplacing(FileAction& a, const std::string& from, const std::string& to) {
   DeleteIfExists(a, to);
   a.steps.Step([&] { platform::CopyFile(from, to); });
 }
+
+namespace {
 
 // --- Rows ---------------------------------------------------------------------------------------
 
@@ -73,7 +51,9 @@ void InstallAndRegister(FileAction& a) {
 }
 
 // The database toolkit supplies the TABLE family ("TABLE(OPENCHK)", "TABLE", "TABLECOPY",
-// "TABLECOPYVERSION"). Until then their lines do nothing, and never reach the plain copy.
+// "TABLECOPYVERSION"): its row functions over FileAction (file_action_rows.h) take this
+// placeholder's places 3 to 6 in kRows. Until then those lines do nothing, and never reach the
+// wildcard or plain copy.
 void TableRowPlaceholder(FileAction& a) {
   LogLine("ApplyFileAction: " + a.keyword + " needs the database toolkit; line not applied");
 }
@@ -192,6 +172,7 @@ std::string ErrorBlock(const FileAction& a, const Failure& failure) {
 }
 
 }  // namespace
+}  // namespace internal
 
 std::string BackupName(std::string_view name, std::string_view run_stamp) {
   return std::string(name.substr(0, name.find('.'))) + std::string(run_stamp) + ".old";
@@ -200,6 +181,7 @@ std::string BackupName(std::string_view name, std::string_view run_stamp) {
 std::string ApplyFileAction(RunContext& run, ui::Ui& ui, std::string_view file,
                             std::string_view destination, std::string_view keyword_upper,
                             std::string_view keyword_as_written) {
+  using namespace internal;
   StepAndContinue steps("ApplyFileAction");
   FileAction a(run, ui, steps, file, destination, keyword_upper, keyword_as_written);
   a.name = support::GetFileNamePart(a.file);
