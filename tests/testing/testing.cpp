@@ -89,12 +89,12 @@ std::string ToCp932(std::string_view utf8) { return platform::Utf8ToCp932(utf8);
 
 std::string BuiltProgram(std::string_view relative) {
   const char* dir = std::getenv("KR_BUILD_DIR");
-  return std::string(dir ? dir : ".") + "/" + std::string(relative);
+  return std::string(dir ? dir : KR_DEFAULT_BUILD_DIR) + "/" + std::string(relative);
 }
 
 std::string SourceFile(std::string_view relative) {
   const char* dir = std::getenv("KR_SOURCE_DIR");
-  return std::string(dir ? dir : ".") + "/" + std::string(relative);
+  return std::string(dir ? dir : KR_DEFAULT_SOURCE_DIR) + "/" + std::string(relative);
 }
 
 ProcessResult RunProgram(const std::vector<std::string>& argv,
