@@ -76,8 +76,9 @@ std::string ColumnSql(const FieldDef& f, bool rowid_counter, bool primary_key_co
   sql += Constraint("type", f.name, TypeCheck(c, f.type));
   if ((f.type == kText || f.type == kBinary) && f.size > 0)
     sql += Constraint("size", f.name, "length(" + c + ")<=" + std::to_string(f.size));
-  if (f.required) sql += Constraint("req", f.name, c + " IS NOT NULL");
-  if (primary_key_column) sql += Constraint("pk", f.name, c + " IS NOT NULL");
+  // A counter is filled after the row is in (by its trigger): no Null check on it.
+  if (f.required && !f.counter()) sql += Constraint("req", f.name, c + " IS NOT NULL");
+  if (primary_key_column && !f.counter()) sql += Constraint("pk", f.name, c + " IS NOT NULL");
   if ((f.type == kText || f.type == kMemo) && !f.allow_zero_length)
     sql += Constraint("zls", f.name, c + "<>''");
   if (!f.validation_rule.empty()) {
@@ -366,7 +367,7 @@ void CreateTable(Connection& connection, const TableInfo& table) {
   std::string rowid_counter;
   if (primary != nullptr && primary->columns.size() == 1) {
     const FieldDef* f = table.FindField(primary->columns[0].first);
-    if (f != nullptr && f->counter() && f->type == kLong) rowid_counter = f->name;
+    (void)f;  // counters stay ordinary columns (filled by a trigger) so keys can be renumbered
   }
   std::string sql = "CREATE TABLE " + Quote(table.name) + " (";
   for (size_t i = 0; i < table.fields.size(); ++i) {
@@ -427,20 +428,22 @@ void DropColumn(Connection& connection, const TableInfo& table, std::string_view
   renumber.Reset();
 }
 
+std::string IndexSql(std::string_view table, const IndexDef& index) {
+  std::string sql = std::string("CREATE ") + (index.unique || index.primary ? "UNIQUE " : "") +
+                    "INDEX " + Quote(SqliteIndexName(table, index.name)) + " ON " + Quote(table) +
+                    " (";
+  for (size_t i = 0; i < index.columns.size(); ++i) {
+    if (i > 0) sql += ", ";
+    sql += Quote(index.columns[i].first);
+    if (index.columns[i].second) sql += " DESC";
+  }
+  return sql + ")";
+}
+
 void CreateIndex(Connection& connection, const TableInfo& table, const IndexDef& index) {
   bool rowid = index.primary && index.columns.size() == 1 && !table.rowid_counter.empty() &&
                SameName(index.columns[0].first, table.rowid_counter);
-  if (!rowid) {
-    std::string sql = std::string("CREATE ") + (index.unique || index.primary ? "UNIQUE " : "") +
-                      "INDEX " + Quote(SqliteIndexName(table.name, index.name)) + " ON " +
-                      Quote(table.name) + " (";
-    for (size_t i = 0; i < index.columns.size(); ++i) {
-      if (i > 0) sql += ", ";
-      sql += Quote(index.columns[i].first);
-      if (index.columns[i].second) sql += " DESC";
-    }
-    connection.Exec(sql + ")");
-  }
+  if (!rowid) connection.Exec(IndexSql(table.name, index));
   Statement& row = connection.Prepare(
       "INSERT OR REPLACE INTO MSysKrIndexes (TableName, Name, Columns, Flags) VALUES (?,?,?,?)");
   row.BindText(1, table.name);

@@ -101,6 +101,8 @@ void AddLink(Connection& connection, const TableInfo& link);
 // Removes the catalog row of a link (the source is untouched).
 void RemoveLink(Connection& connection, std::string_view name);
 
+// The SQLite statement that builds an index.
+std::string IndexSql(std::string_view table, const IndexDef& index);
 // The SQLite name of an index of a table (index names are per table in Jet).
 std::string SqliteIndexName(std::string_view table, std::string_view index);
 // The default size of a type (bytes; text 255).

@@ -16,6 +16,7 @@ int64_t ExecuteStatement(DatabaseImpl& db, std::string_view sql, int options) {
   bool fail_on_error = (options & kFailOnError) != 0;
   Connection& c = db.connection();
   std::string generated;
+  GeneratedUpdate update;
   std::visit(
       [&](auto& body) {
         using T = std::decay_t<decltype(body)>;
@@ -24,7 +25,8 @@ int64_t ExecuteStatement(DatabaseImpl& db, std::string_view sql, int options) {
         } else if constexpr (std::is_same_v<T, Insert>) {
           generated = GenerateInsert(db, body, fail_on_error);
         } else if constexpr (std::is_same_v<T, Update>) {
-          generated = GenerateUpdate(db, body, fail_on_error);
+          update = GenerateUpdate(db, body, fail_on_error);
+          generated = update.sql;
         } else if constexpr (std::is_same_v<T, Delete>) {
           generated = GenerateDelete(db, body);
         } else if constexpr (std::is_same_v<T, engine::CreateTable>) {
@@ -45,6 +47,32 @@ int64_t ExecuteStatement(DatabaseImpl& db, std::string_view sql, int options) {
   if (trace) LogLine("sqlite: " + generated);
   if (db.read_only()) Raise(kDaoReadOnly);
   int64_t changes = 0;
+  if (!update.shifted_indexes.empty()) {
+    // Jet checks unique keys once the statement is through: renumbering (SET k=k+1) works.
+    c.SetLargeCache(true);
+    bool rebuilt = true;
+    try {
+      db.Write(
+          [&] {
+            for (const IndexDef& index : update.shifted_indexes)
+              c.Exec("DROP INDEX " + Quote(SqliteIndexName(update.table, index.name)));
+            internal::Statement& run = c.Prepare(generated);
+            run.Step();
+            run.Reset();
+            changes = c.Changes();
+            for (const IndexDef& index : update.shifted_indexes)
+              c.Exec(IndexSql(update.table, index));
+          },
+          true);
+    } catch (const Failure& failure) {
+      // Keys collide when the statement is through: undone; rows are then taken one by one.
+      if (failure.number() != kDaoDuplicateValue) throw;
+      if (fail_on_error) throw;
+      rebuilt = false;
+    }
+    c.ClearCache();
+    if (rebuilt) return changes;
+  }
   // Keyed merges of big tables touch index pages all over the file: a large page cache while
   // statements change rows keeps that linear (a recordset shrinks it again).
   c.SetLargeCache(true);

@@ -116,11 +116,12 @@ std::string GenerateInsert(DatabaseImpl& db, const Insert& insert, bool fail_on_
   return head + columns + ") " + select.head + values + select.tail;
 }
 
-std::string GenerateUpdate(DatabaseImpl& db, const Update& update, bool fail_on_error) {
+GeneratedUpdate GenerateUpdate(DatabaseImpl& db, const Update& update, bool fail_on_error) {
   Scope scope(db, nullptr);
   scope.AddTableRef(update.target);
   const ScopeTable* target = nullptr;
   std::string sets;
+  std::vector<std::string> shifted_columns;
   for (size_t i = 0; i < update.assignments.size(); ++i) {
     const Assignment& a = update.assignments[i];
     Scope::Found found = scope.Find(*a.column);
@@ -130,6 +131,10 @@ std::string GenerateUpdate(DatabaseImpl& db, const Update& update, bool fail_on_
     std::string value = RenderValue(*a.value, scope);
     sets += (i ? ", " : "") + Quote(found.field->name) + "=" +
             StoreAs(value, StaticType(*a.value, scope), *found.field);
+    // A key taken over from another table's row (the joins of the toolkit) cannot collide
+    // row by row; anything computed can.
+    bool copied = a.value->kind == ExprKind::kColumn && scope.Find(*a.value).table != target;
+    if (!copied) shifted_columns.push_back(found.field->name);
   }
   if (target == nullptr) Raise(kDaoUpdateSyntax);
   std::vector<std::string> conditions;
@@ -138,11 +143,25 @@ std::string GenerateUpdate(DatabaseImpl& db, const Update& update, bool fail_on_
   std::string from;
   for (const ScopeTable& t : scope.tables())
     if (&t != target) from += (from.empty() ? " FROM " : ", ") + t.from_sql;
-  std::string sql = std::string(fail_on_error ? "UPDATE " : "UPDATE OR IGNORE ") +
-                    TargetSql(*target) + " AS " + Quote(target->alias) + " SET " + sets + from;
+  GeneratedUpdate out;
+  out.sql = std::string(fail_on_error ? "UPDATE " : "UPDATE OR IGNORE ") + TargetSql(*target) +
+            " AS " + Quote(target->alias) + " SET " + sets + from;
   for (size_t i = 0; i < conditions.size(); ++i)
-    sql += (i == 0 ? " WHERE " : " AND ") + conditions[i];
-  return sql;
+    out.sql += (i == 0 ? " WHERE " : " AND ") + conditions[i];
+  out.table = target->table;
+  if (target->schema == "main" && !shifted_columns.empty()) {
+    const TableInfo* info = db.catalog().Find(target->table);
+    if (info != nullptr)
+      for (const IndexDef& index : info->indexes) {
+        if (!index.unique && !index.primary) continue;
+        bool touched = false;
+        for (const auto& column : index.columns)
+          for (const std::string& shifted : shifted_columns)
+            touched = touched || SameName(column.first, shifted);
+        if (touched) out.shifted_indexes.push_back(index);
+      }
+  }
+  return out;
 }
 
 std::string GenerateDelete(DatabaseImpl& db, const Delete& del) {

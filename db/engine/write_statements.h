@@ -3,6 +3,9 @@
 
 #include <string>
 
+#include <vector>
+
+#include "db/engine/catalog.h"
 #include "db/engine/jet_ast.h"
 
 namespace kr::db::engine::internal {
@@ -10,7 +13,15 @@ namespace kr::db::engine::internal {
 class DatabaseImpl;
 
 std::string GenerateInsert(DatabaseImpl& db, const Insert& insert, bool fail_on_error);
-std::string GenerateUpdate(DatabaseImpl& db, const Update& update, bool fail_on_error);
+// An UPDATE, and the unique indexes of its table that it may shift keys within (SET k=k+1):
+// SQLite checks uniqueness row by row, Jet once the statement is through, so the statement runs
+// with those indexes dropped and rebuilt afterwards.
+struct GeneratedUpdate {
+  std::string sql;
+  std::string table;  // SQLite name, in main
+  std::vector<IndexDef> shifted_indexes;
+};
+GeneratedUpdate GenerateUpdate(DatabaseImpl& db, const Update& update, bool fail_on_error);
 std::string GenerateDelete(DatabaseImpl& db, const Delete& del);
 // Definition statements run directly (they change the catalog too).
 void RunCreateTable(DatabaseImpl& db, const engine::CreateTable& create);

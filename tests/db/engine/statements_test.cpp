@@ -173,6 +173,55 @@ TEST_F(StatementTest, DefinitionStatementsShapeTheCatalog) {
   EXPECT_EQ(ErrorOf([&] { db_.Execute("DROP TABLE [Cri 地区]"); }), 3376);
 }
 
+TEST_F(StatementTest, KeysCanBeRenumberedAndCountersFillThemselves) {
+  db_.Execute(
+      "CREATE TABLE Exp_Ind ([ID] COUNTER, Big LONG, CONSTRAINT PrimaryKey PRIMARY KEY ([ID]))");
+  for (int big : {10, 11, 12})
+    db_.Execute("INSERT INTO Exp_Ind (Big) VALUES (" + std::to_string(big) + ")");
+  db_.Execute("UPDATE Exp_Ind SET [ID]=[ID]+1 WHERE [ID]>=2");
+  EXPECT_EQ(db_.RecordsAffected(), 2);
+  db_.Execute("INSERT INTO Exp_Ind ([ID], Big) VALUES (2, 34)");
+  db_.Execute("INSERT INTO Exp_Ind (Big) VALUES (13)");
+  EXPECT_EQ(Rows(db_, "SELECT [ID], Big FROM Exp_Ind ORDER BY [ID]"),
+            V({"1|10", "2|34", "3|11", "4|12", "5|13"}));
+  // A renumbering that ends in a collision keeps what it can, row by row.
+  db_.Execute("UPDATE Exp_Ind SET [ID]=1 WHERE [ID]>=4");
+  EXPECT_EQ(Scalar(db_, "SELECT Count(*) FROM Exp_Ind WHERE [ID]=1").ToLong(), 1);
+  EXPECT_EQ(ErrorOf([&] { db_.Execute("UPDATE Exp_Ind SET [ID]=1 WHERE [ID]=2", kFailOnError); }),
+            3022);
+  EXPECT_EQ(Scalar(db_, "SELECT Big FROM Exp_Ind WHERE [ID]=2").ToLong(), 34);
+}
+
+TEST_F(StatementTest, StatementsOfTheUpdateRoutinesRun) {
+  db_.Execute("CREATE TABLE Val120Old (Code TEXT(20), Name TEXT(10), Qty LONG)");
+  db_.Execute("INSERT INTO Val120Old SELECT Code, Name, Qty FROM Val120 WHERE 1;");
+  db_.Execute("DELETE FROM Val120Old WHERE Qty>=2AND Qty<3");
+  EXPECT_EQ(Rows(db_, "SELECT Code FROM Val120Old ORDER BY Code"), V({"A1", "C3"}));
+  db_.Execute(
+      "DELETE * FROM Val120 WHERE Code IN (SELECT Code FROM Val120Old WHERE LEN(Code)>=2);");
+  EXPECT_EQ(Rows(db_, "SELECT Code FROM Val120"), V({"B2"}));
+  db_.Execute("CREATE TABLE Uke (UkeCode TEXT(10), KelmoraFile YESNO)");
+  db_.Execute("CREATE TABLE Ukes (UkeCode LONG, NowCode TEXT(10), Recode TEXT(10))");
+  db_.Execute("INSERT INTO Uke VALUES ('0012', False)");
+  db_.Execute("INSERT INTO Uke VALUES ('13', True)");
+  db_.Execute("INSERT INTO Ukes VALUES (12, 'x', '1001')");
+  db_.Execute("INSERT INTO Ukes VALUES (13, 'y', '1002')");
+  EXPECT_EQ(Rows(db_,
+                 "SELECT UkeCode FROM Uke WHERE (((Val([UkeCode])) In (SELECT Ukes.UkeCode From "
+                 "Ukes WHERE (((Ukes.[NowCode])<>'') AND ((Ukes.[Recode])<>'')) GROUP BY "
+                 "Ukes.UkeCode)) AND ((Uke.KelmoraFile)=False));"),
+            V({"0012"}));
+  db_.Execute("CREATE TABLE 地区名 ([ID] LONG, コメント TEXT(50))");
+  db_.Execute("INSERT INTO 地区名 VALUES (1, '単価2,宮崎,105')");
+  EXPECT_EQ(Scalar(db_,
+                   "SELECT COUNT([ID]) FROM 地区名 WHERE INSTR(コメント,'福岡') OR "
+                   "INSTR(コメント,'宮崎') OR INSTR(コメント,'長崎');")
+                .ToLong(),
+            1);
+  db_.Execute("UPDATE Val120 SET ValPrice1=0 WHERE IsNull(MakeDay);");
+  EXPECT_EQ(Scalar(db_, "SELECT ValPrice1 FROM Val120").ToText(), "0");
+}
+
 TEST_F(StatementTest, BadStatementsRaiseTheirNumbers) {
   EXPECT_EQ(ErrorOf([&] { db_.Execute("SELECT * FROM Nowhere"); }), 3065);
   EXPECT_EQ(ErrorOf([&] { db_.OpenRecordset("SELECT * FROM Nowhere"); }), 3078);
