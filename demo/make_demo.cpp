@@ -1,18 +1,24 @@
 // kr-make-demo: builds a sample installation and update package from the text fixtures in
 // demo/fixtures.
 //
-//   kr-make-demo OUTPUT [--fixtures DIR] [--pe DIR] [--update-day DATE]
+//   kr-make-demo OUTPUT [--fixtures DIR] [--pe DIR] [--update-day DATE] [--databases DIR]
+//                [--krdb PROGRAM]
 //
 // OUTPUT (which must not exist yet, or be empty) receives the fixture tree: App (the installed
 // application), Package (the update package), Windows, Windows/System32, ProgramData, Programs,
 // Desktop and run (the folders the KR_* variables and XDG_RUNTIME_DIR point at). INI files are
 // written in code page 932; "@DEMO@" in INI and XML files becomes OUTPUT and "@UPDATEDAY@" the
 // given update day (default 2000/01/01, so that the install-folder dialog opens). The program
-// files come from the PE test programs, which carry version resources.
+// files come from the PE test programs, which carry version resources. The databases of the
+// installation (File\KrSet.mdb and the year folders' KrVal, KrCri and KrExp) and the package's
+// source databases are made by krdb from the Jet SQL scripts and layout.txt of the database
+// fixtures (tests/fixtures/db), the same ones the tests use.
+#include <chrono>
 #include <iostream>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <thread>
 #include <vector>
 
 #include "platform/failure.h"
@@ -29,9 +35,16 @@ using kr::platform::ListKind;
 #ifndef KR_PE_FIXTURES
 #define KR_PE_FIXTURES "build/tests/fixtures/pe"
 #endif
+#ifndef KR_DB_FIXTURES
+#define KR_DB_FIXTURES "tests/fixtures/db"
+#endif
+#ifndef KR_KRDB
+#define KR_KRDB "build/app/krdb"
+#endif
 
 constexpr std::string_view kUsage =
-    "使い方: kr-make-demo 出力フォルダ [--fixtures フォルダ] [--pe フォルダ] [--update-day 日付]\n";
+    "使い方: kr-make-demo 出力フォルダ [--fixtures フォルダ] [--pe フォルダ] [--update-day 日付]\n"
+    "                     [--databases フォルダ] [--krdb プログラム]\n";
 
 // Program files of the demo and the versions they carry.
 struct ProgramFile {
@@ -52,6 +65,8 @@ struct Options {
   std::string fixtures = KR_DEMO_FIXTURES;
   std::string pe = KR_PE_FIXTURES;
   std::string update_day = "2000/01/01";
+  std::string databases = KR_DB_FIXTURES;
+  std::string krdb = KR_KRDB;
 };
 
 std::optional<Options> ParseOptions(int argc, char** argv) {
@@ -62,6 +77,8 @@ std::optional<Options> ParseOptions(int argc, char** argv) {
     if (arg == "--fixtures") value = &options.fixtures;
     if (arg == "--pe") value = &options.pe;
     if (arg == "--update-day") value = &options.update_day;
+    if (arg == "--databases") value = &options.databases;
+    if (arg == "--krdb") value = &options.krdb;
     if (value != nullptr) {
       if (++i >= argc) return std::nullopt;
       *value = argv[i];
@@ -92,11 +109,47 @@ class DemoWriter {
                              options_.output + "/" + program.path);
     }
     for (const char* folder : kEmptyFolders) MakeFolder(options_.output + "/" + folder);
+    BuildDatabases();
   }
 
  private:
   void MakeFolder(const std::string& folder) {
     if (!kr::platform::Attributes(folder).is_directory) kr::platform::MakeDirectory(folder);
+  }
+
+  // Each line of layout.txt: "install" or "package", the database's path in that folder, "="
+  // and the scripts that make it.
+  void BuildDatabases() {
+    std::string layout = kr::platform::ReadFile(options_.databases + "/layout.txt");
+    for (std::string line : kr::support::Split(layout, "\n")) {
+      if (!line.empty() && line.back() == '\r') line.pop_back();
+      std::vector<std::string> words;
+      for (const std::string& word : kr::support::Split(line, " ")) {
+        if (!word.empty()) words.push_back(word);
+      }
+      if (words.size() < 3 || words[0][0] == '#' || words[2] != "=") continue;
+      std::string folder = words[0] == "install" ? "App" : "Package";
+      std::string database = options_.output + "/" + folder;
+      for (const std::string& part : kr::support::Split(words[1], "\\")) {
+        MakeFolder(database);
+        database += "/" + part;
+      }
+      Krdb({"--app", database, "create"});
+      for (size_t i = 3; i < words.size(); ++i) {
+        Krdb({"--app", database, "script", options_.databases + "/" + words[i]});
+      }
+    }
+  }
+
+  void Krdb(const std::vector<std::string>& args) {
+    std::string command = "\"" + options_.krdb + "\"";
+    for (const std::string& arg : args) command += " \"" + arg + "\"";
+    auto child = kr::platform::CurrentEnv().StartProcess(command, true);
+    while (!child->Ended()) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    if (child->ExitCode() != 0) {
+      throw kr::Failure(kr::kErrPathFileAccess, "データベースを作成できません: " + command,
+                        "krdb failed: " + command);
+    }
   }
 
   void CopyTree(const std::string& from, const std::string& to) {
