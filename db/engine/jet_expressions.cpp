@@ -98,7 +98,7 @@ class Renderer {
   Rendered Value(const Expr& e) {
     Rendered r = Render(e);
     if (r.truth) {
-      r.sql = "(-" + r.sql + ")";
+      r.sql = "(- " + r.sql + ")";
       r.truth = false;
       r.collation = Collation::kNone;
       r.chain = {};
@@ -248,7 +248,7 @@ class Renderer {
             IsNumericType(r.type) && r.type != DataType::kBoolean
                 ? r.type
                 : (r.type == DataType::kBoolean ? DataType::kInteger : DataType::kUnknown);
-        return Make("(-" + r.sql + ")", type);
+        return Make("(- " + r.sql + ")", type);
       }
     }
     return Value(*e.args[0]);

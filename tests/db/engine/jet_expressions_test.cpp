@@ -56,6 +56,9 @@ TEST_F(JetExpressions, ArithmeticFollowsJet) {
   EXPECT_EQ(db_.Eval("n + 1"), "int:6");
   EXPECT_EQ(db_.Eval("n - nul"), "null");
   EXPECT_EQ(db_.Eval("d + 1"), "real:43929.75");
+  EXPECT_EQ(db_.Eval("-True"), "int:1");  // "--" would start an SQL comment
+  EXPECT_EQ(db_.Eval("- -n"), "int:5");
+  EXPECT_EQ(db_.Eval("n - -1"), "int:6");
 }
 
 TEST_F(JetExpressions, DivisionByZeroIsAnError) {

@@ -1,0 +1,1 @@
+UPDATE718888880=InStr(e, 0 ,'suse of aggrDate(x') Imp -True
