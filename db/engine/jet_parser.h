@@ -12,7 +12,9 @@
 // wrong argument count), 3085 unknown function, 3141 SELECT, 3131 FROM, 3135 JOIN, 3138
 // ORDER BY, 3143 UNION, 3134 INSERT INTO, 3144 UPDATE, 3290 CREATE TABLE, 3291 CREATE INDEX,
 // 3292 field definition, 3259 unknown field type, 3289 constraint, 3293 ALTER TABLE, 3295 DROP,
-// 3126 bracketed name, 3142 text after the statement, 3360 nesting beyond the limits below.
+// 3191 a field defined twice, 3346 VALUES not matching the column list, 3137 text after
+// VALUES (...), 3126 bracketed name, 3142 text after the statement, 3360 nesting beyond the
+// limits below.
 // Parsing never loops without consuming input and its recursion is bounded.
 #pragma once
 
