@@ -268,6 +268,14 @@ std::string JetSqlErrorText(int number, std::string_view arg1) {
 }
 
 std::optional<Failure> FailureFromSqliteMessage(std::string_view message) {
+  // SQLite's own limits on a statement's shape are Jet's "query is too complex".
+  for (std::string_view limit : {"parser stack overflow", "Expression tree is too large",
+                                 "too many terms in compound SELECT", "too many FROM clause terms",
+                                 "at most 64 tables in a join"}) {
+    if (message.find(limit) != std::string_view::npos) {
+      return DaoFailure(kDaoQueryTooComplex, {}, {}, message);
+    }
+  }
   constexpr std::string_view kPrefix = "jet:";
   if (message.substr(0, kPrefix.size()) != kPrefix) return std::nullopt;
   std::string_view rest = message.substr(kPrefix.size());

@@ -124,8 +124,10 @@ Failure ExpressionFailure(ExpressionSyntax kind, std::string_view expression, si
 
 // "jet:<number>:<description>" for sqlite3_result_error inside an SQL function.
 std::string JetSqlErrorText(int number, std::string_view arg1 = {});
-// The failure carried by an SQLite error message made by JetSqlErrorText; nothing for any
-// other message.
+// The failure carried by an SQLite error message made by JetSqlErrorText, or 3360 (query too
+// complex) for SQLite's limits on a statement's shape (its parser's stack, expression depth,
+// compound and join sizes), which deeply nested Jet SQL can reach; nothing for any other
+// message.
 std::optional<Failure> FailureFromSqliteMessage(std::string_view message);
 
 // 1-based character position (UTF-8 code points) of a byte offset in text.

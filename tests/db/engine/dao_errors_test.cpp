@@ -44,6 +44,9 @@ TEST(DaoErrors, FailuresRaisedInsideSqlFunctionsComeBack) {
   EXPECT_EQ(f->number(), 3464);
   EXPECT_EQ(f->description(), "抽出条件でデータ型が一致しません。");
   EXPECT_FALSE(FailureFromSqliteMessage("no such table: x"));
+  EXPECT_EQ(FailureFromSqliteMessage("parser stack overflow")->number(), 3360);
+  EXPECT_EQ(FailureFromSqliteMessage("Expression tree is too large (maximum depth 1000)")->number(),
+            3360);
   EXPECT_FALSE(FailureFromSqliteMessage("jet:x:y"));
   EXPECT_FALSE(FailureFromSqliteMessage("jet:12"));
 }
