@@ -4,6 +4,7 @@
 #include <sqlite3.h>
 #include <unicode/uchar.h>
 
+#include <algorithm>
 #include <cfloat>
 #include <cmath>
 #include <cstring>
@@ -366,23 +367,39 @@ void Mid(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
                       : rest.substr(0, ByteOfChar(rest, count)));
 }
 
+char AsciiLower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c; }
+
 // 1-based character position of needle in haystack from character start, case-insensitive;
 // 0 when absent.
 int64_t Find(std::string_view haystack, std::string_view needle, int64_t start) {
   size_t pos = ByteOfChar(haystack, start - 1);
   if (needle.empty()) return pos <= haystack.size() && start <= CharCount(haystack) + 1 ? start : 0;
+  const bool ascii_needle = std::all_of(
+      needle.begin(), needle.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
   for (int64_t index = start; pos < haystack.size(); ++index) {
-    size_t h = pos, n = 0;
     bool matched = true;
-    while (n < needle.size()) {
-      if (h >= haystack.size() ||
-          FoldCase(DecodeUtf8(haystack, &h)) != FoldCase(DecodeUtf8(needle, &n))) {
-        matched = false;
-        break;
+    if (ascii_needle) {
+      // An ASCII needle can only match ASCII bytes: no decoding needed.
+      matched = haystack.size() - pos >= needle.size();
+      for (size_t k = 0; matched && k < needle.size(); ++k) {
+        matched = AsciiLower(haystack[pos + k]) == AsciiLower(needle[k]);
+      }
+    } else {
+      size_t h = pos, n = 0;
+      while (n < needle.size()) {
+        if (h >= haystack.size() ||
+            FoldCase(DecodeUtf8(haystack, &h)) != FoldCase(DecodeUtf8(needle, &n))) {
+          matched = false;
+          break;
+        }
       }
     }
     if (matched) return index;
-    DecodeUtf8(haystack, &pos);
+    if (static_cast<unsigned char>(haystack[pos]) < 0x80) {
+      ++pos;
+    } else {
+      DecodeUtf8(haystack, &pos);
+    }
   }
   return 0;
 }

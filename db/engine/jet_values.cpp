@@ -234,9 +234,15 @@ std::string FormatSignificant(double value, int digits) {
   if (std::isnan(value)) return "NaN";
   if (std::isinf(value)) return value < 0 ? "-Infinity" : "Infinity";
   if (value == 0) return "0";
+  // As printf's %.*G, several times faster; VBA writes the exponent with a capital E.
   char buffer[40];
-  std::snprintf(buffer, sizeof buffer, "%.*G", digits, value);
-  return buffer;
+  auto result =
+      std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::general, digits);
+  std::string text(buffer, result.ptr);
+  for (char& c : text) {
+    if (c == 'e') c = 'E';
+  }
+  return text;
 }
 }  // namespace
 
