@@ -1,5 +1,6 @@
 // The engine object, opening and creating database files, and the database object with its
 // attached sources.
+#include <chrono>
 #include <filesystem>
 #include <map>
 
@@ -95,6 +96,7 @@ void DatabaseImpl::DropLink(const TableInfo& link) {
 
 void DatabaseImpl::Write(const std::function<void()>& body, bool transaction) {
   Connection& c = connection();
+  EndImplicitTransaction();
   if (pending_added_.empty() && pending_dropped_.empty() && !transaction) {
     body();
     return;
@@ -107,6 +109,36 @@ void DatabaseImpl::Write(const std::function<void()>& body, bool transaction) {
   pending_dropped_.clear();
   pending_added_.clear();
   catalog_valid_ = false;
+}
+
+void DatabaseImpl::WriteRow(const std::function<void()>& body) {
+  Connection& c = connection();
+  if (!implicit_open_) {
+    c.Exec("BEGIN");
+    implicit_open_ = true;
+    implicit_rows_ = 0;
+    implicit_start_ = std::chrono::steady_clock::now();
+    try {
+      for (const std::string& name : pending_dropped_) RemoveLink(c, name);
+      for (const TableInfo& link : pending_added_) internal::AddLink(c, link);
+    } catch (...) {
+      c.Exec("ROLLBACK");
+      implicit_open_ = false;
+      throw;
+    }
+    pending_dropped_.clear();
+    pending_added_.clear();
+  }
+  body();  // a failing row is undone alone; the rows before it stay in the transaction
+  if (++implicit_rows_ >= kImplicitRows ||
+      std::chrono::steady_clock::now() - implicit_start_ > kImplicitTime)
+    EndImplicitTransaction();
+}
+
+void DatabaseImpl::EndImplicitTransaction() {
+  if (!implicit_open_ || connection_ == nullptr) return;
+  implicit_open_ = false;
+  connection_->Exec("COMMIT");
 }
 
 const TableInfo& DatabaseImpl::Table(std::string_view name) {
@@ -126,6 +158,7 @@ DatabaseImpl::Attachment& DatabaseImpl::Attach(const std::string& native,
   auto state = OpenFiles().find(FileKey(native));
   if (state != OpenFiles().end() && state->second.exclusive) Raise(kDaoFileInUse, shown_path);
   Connection& c = connection();
+  EndImplicitTransaction();  // SQLite attaches only outside a transaction
   int limit = sqlite3_limit(c.handle(), SQLITE_LIMIT_ATTACHED, -1);
   while (static_cast<int>(attachments_.size()) >= limit && !attachments_.empty()) {
     size_t oldest = 0;
@@ -153,6 +186,7 @@ DatabaseImpl::Attachment& DatabaseImpl::Attach(const std::string& native,
 
 void DatabaseImpl::Detach(size_t index) {
   Connection& c = connection();
+  EndImplicitTransaction();
   c.ClearCache();
   std::string alias = attachments_[index].alias;
   attachments_.erase(attachments_.begin() + static_cast<std::ptrdiff_t>(index));
@@ -215,6 +249,11 @@ void DatabaseImpl::ReleaseLink(const TableInfo& link) {
 
 void DatabaseImpl::Close() {
   if (connection_ == nullptr) return;
+  try {
+    EndImplicitTransaction();
+  } catch (const Failure&) {
+    // Disk full or gone: the recordset edits of the last moments are lost, as with Jet.
+  }
   if (!pending_added_.empty() || !pending_dropped_.empty()) {
     try {
       Write([] {}, true);
@@ -365,6 +404,7 @@ void Database::NewPassword(std::string_view old_password, std::string_view new_p
   if (db.read_only()) Raise(kDaoReadOnly);
   if (!db.exclusive()) Raise(kEngSharedPasswordChange);
   internal::Connection& c = db.connection();
+  db.EndImplicitTransaction();
   if (!internal::HasPassword(c, "main") ? !old_password.empty()
                                         : !internal::PasswordMatches(c, "main", old_password))
     Raise(kDaoNotValidPassword);

@@ -1,6 +1,7 @@
 // The objects behind the handles of engine.h. Internal to db/engine.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -71,6 +72,11 @@ class DatabaseImpl : public std::enable_shared_from_this<DatabaseImpl> {
   // Runs a change of the database: inside one transaction with the pending catalog rows when
   // there are any (or when transaction is set), else as it is.
   void Write(const std::function<void()>& body, bool transaction);
+  // A row change of a recordset. As Jet's implicit transactions do, row changes are committed
+  // together (every kImplicitRows rows or kImplicitTime, and before any other change, attach,
+  // or close) rather than one disk sync per row.
+  void WriteRow(const std::function<void()>& body);
+  void EndImplicitTransaction();
 
   int64_t records_affected = 0;
 
@@ -98,6 +104,11 @@ class DatabaseImpl : public std::enable_shared_from_this<DatabaseImpl> {
   std::vector<std::weak_ptr<RecordsetImpl>> recordsets_;
   std::vector<TableInfo> pending_added_;
   std::vector<std::string> pending_dropped_;
+  static constexpr int kImplicitRows = 1000;
+  static constexpr std::chrono::milliseconds kImplicitTime{2000};
+  bool implicit_open_ = false;
+  int implicit_rows_ = 0;
+  std::chrono::steady_clock::time_point implicit_start_;
 };
 
 // A table definition: either appended (then it reads the database's catalog by name) or new

@@ -362,16 +362,15 @@ void RecordsetImpl::Update() {
       for (size_t k = 0; k < changed.size(); ++k)
         sql += (k ? ", " : "") + column_name(changed[k]) + "=?" + std::to_string(k + 1);
       sql += " WHERE rowid=?" + std::to_string(changed.size() + 1);
-      db().Write(
-          [&] {
-            Statement& s = c.Prepare(sql);
-            for (size_t k = 0; k < changed.size(); ++k)
-              s.Bind(static_cast<int>(k + 1), buffer_[static_cast<size_t>(changed[k])]);
-            s.BindInt(static_cast<int>(changed.size() + 1), Keys()[static_cast<size_t>(position_)]);
-            s.Step();
-            s.Reset();
-          },
-          false);
+      int64_t rowid = Keys()[static_cast<size_t>(position_)];
+      db().WriteRow([&] {
+        Statement& s = c.Prepare(sql);
+        for (size_t k = 0; k < changed.size(); ++k)
+          s.Bind(static_cast<int>(k + 1), buffer_[static_cast<size_t>(changed[k])]);
+        s.BindInt(static_cast<int>(changed.size() + 1), rowid);
+        s.Step();
+        s.Reset();
+      });
     }
   } else {
     std::string sql = "INSERT INTO " + table;
@@ -385,15 +384,13 @@ void RecordsetImpl::Update() {
       }
       sql += " (" + columns + ") VALUES (" + marks + ")";
     }
-    db().Write(
-        [&] {
-          Statement& s = c.Prepare(sql);
-          for (size_t k = 0; k < changed.size(); ++k)
-            s.Bind(static_cast<int>(k + 1), buffer_[static_cast<size_t>(changed[k])]);
-          s.Step();
-          s.Reset();
-        },
-        false);
+    db().WriteRow([&] {
+      Statement& s = c.Prepare(sql);
+      for (size_t k = 0; k < changed.size(); ++k)
+        s.Bind(static_cast<int>(k + 1), buffer_[static_cast<size_t>(changed[k])]);
+      s.Step();
+      s.Reset();
+    });
     Keys().push_back(sqlite3_last_insert_rowid(c.handle()));
     position_map_valid_ = false;
     if (type_ != kOpenTable) reached_ = std::max<int64_t>(reached_, 0) + 1;
@@ -407,16 +404,15 @@ void RecordsetImpl::Delete() {
   RequireUpdatable();
   RequireCurrent();
   edit_mode_ = 0;
+  int64_t rowid = Keys()[static_cast<size_t>(position_)];
   Connection& c = db().connection();
-  db().Write(
-      [&] {
-        Statement& s = c.Prepare("DELETE FROM " + Quote(source_.base_schema) + "." +
-                                 Quote(source_.base_table) + " WHERE rowid=?1");
-        s.BindInt(1, Keys()[static_cast<size_t>(position_)]);
-        s.Step();
-        s.Reset();
-      },
-      false);
+  db().WriteRow([&] {
+    Statement& s = c.Prepare("DELETE FROM " + Quote(source_.base_schema) + "." +
+                             Quote(source_.base_table) + " WHERE rowid=?1");
+    s.BindInt(1, rowid);
+    s.Step();
+    s.Reset();
+  });
   Keys().erase(Keys().begin() + position_);
   window_.clear();
   position_map_valid_ = false;
@@ -440,8 +436,8 @@ void RecordsetImpl::Find(std::string_view criteria, bool forward, bool from_curr
   std::string sql = "SELECT " + Quote(source_.alias) + ".rowid FROM " + source_.from_sql +
                     " WHERE (" + condition + ")" +
                     (source_.where_sql.empty() ? "" : " AND (" + source_.where_sql + ")");
+  RefreshPositionMap();  // before Prepare: reading the keyset prepares statements of its own
   Statement& s = db().connection().Prepare(sql);
-  RefreshPositionMap();
   int64_t best = -1;
   int64_t current = current_deleted_ ? position_ - (forward ? 1 : 0) : position_;
   while (s.Step()) {
