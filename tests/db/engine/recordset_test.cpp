@@ -167,6 +167,28 @@ TEST_F(RecordsetTest, SeekFindsKeysThroughThePrimaryKeyIndex) {
   EXPECT_EQ(ErrorOf([&] { rs.SetIndex("NoSuchIndex"); }), 3800);
 }
 
+TEST_F(RecordsetTest, ManyRowEditsAreAllKeptOnceTheDatabaseCloses) {
+  db_.Execute("CREATE TABLE N (K LONG, V LONG)");
+  Recordset rs = db_.OpenRecordset("N");
+  for (int i = 0; i < 2500; ++i) {
+    rs.AddNew();
+    rs["K"].SetValue(Value(i));
+    rs.Update();
+  }
+  EXPECT_EQ(rs.RecordCount(), 2500);
+  rs.MoveFirst();
+  while (!rs.Eof()) {
+    rs.Edit();
+    rs["V"].SetValue(Value(rs["K"].GetValue().ToLong() * 2));
+    rs.Update();
+    rs.MoveNext();
+  }
+  db_.Execute("DELETE FROM N WHERE K>=2000");  // a statement commits the edits before it
+  db_.Close();
+  Database again = OpenDatabase(Path("r.mdb"));
+  EXPECT_EQ(Scalar(again, "SELECT Sum(V) FROM N").ToDouble(), 1999.0 * 2000.0);
+}
+
 TEST_F(RecordsetTest, ClosingTheDatabaseClosesItsRecordsets) {
   Recordset rs = db_.OpenRecordset("Cri_Ind");
   Field f = rs["ID"];
