@@ -20,6 +20,7 @@
 // Threads: one thread at a time. The engine object is process-wide and created on first use.
 #pragma once
 
+#include <climits>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -98,6 +99,12 @@ class Value {
   Value() = default;  // Null
   Value(bool b) : kind_(Kind::kBoolean), int_(b ? -1 : 0) {}
   Value(int number) : kind_(Kind::kLong), int_(number) {}
+  // Wider integers: a Long when they fit, else a Double (Jet has no 64-bit integer type).
+  Value(long number) { SetWide(number); }
+  Value(long long number) { SetWide(number); }
+  Value(unsigned number) { SetWide(number); }
+  Value(unsigned long number) { SetWide(static_cast<long long>(number)); }
+  Value(unsigned long long number) { SetWide(static_cast<long long>(number)); }
   Value(double number) : kind_(Kind::kDouble), real_(number) {}
   Value(const char* text) : kind_(Kind::kText), text_(text) {}
   Value(std::string text) : kind_(Kind::kText), text_(std::move(text)) {}
@@ -144,6 +151,16 @@ class Value {
   bool operator==(const Value& other) const;
 
  private:
+  void SetWide(long long number) {
+    if (number >= INT32_MIN && number <= INT32_MAX) {
+      kind_ = Kind::kLong;
+      int_ = number;
+    } else {
+      kind_ = Kind::kDouble;
+      real_ = static_cast<double>(number);
+    }
+  }
+
   Kind kind_ = Kind::kNull;
   int64_t int_ = 0;
   double real_ = 0;
