@@ -44,7 +44,7 @@ const TableInfo& LocalTable(DatabaseImpl& db, std::string_view name) {
 }
 
 void AddIndex(DatabaseImpl& db, const TableInfo& table, IndexDef index) {
-  if (table.FindIndex(index.name) != nullptr) Raise(kDaoIndexExists, index.name);
+  if (table.FindIndex(index.name) != nullptr) Raise(kDaoIndexExists, table.name, index.name);
   if (index.primary && table.PrimaryKey() != nullptr) Raise(kDaoPrimaryKeyExists);
   for (const auto& column : index.columns)
     if (table.FindField(column.first) == nullptr) Raise(kDaoTooFewParameters, "1");
