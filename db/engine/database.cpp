@@ -27,6 +27,24 @@ std::map<std::string, OpenFileState>& OpenFiles() {
   return files;
 }
 
+// The open database objects, so that opening or attaching a file first commits the row changes
+// another object holds uncommitted on it (they would lock the newcomer out).
+std::vector<DatabaseImpl*>& LiveDatabases() {
+  static std::vector<DatabaseImpl*> live;
+  return live;
+}
+
+void CommitOthers(const std::string& file_key, const DatabaseImpl* except) {
+  for (DatabaseImpl* other : LiveDatabases()) {
+    if (other == except || other->file_key() != file_key) continue;
+    try {
+      other->EndImplicitTransaction();
+    } catch (const Failure&) {
+      // It keeps its changes pending; the newcomer may then wait for it.
+    }
+  }
+}
+
 std::string FileKey(const std::string& native) {
   std::error_code error;
   auto canonical = std::filesystem::weakly_canonical(native, error);
@@ -56,6 +74,7 @@ DatabaseImpl::DatabaseImpl(std::string name, std::string native, std::string fil
   OpenFileState& state = OpenFiles()[file_key_];
   if (exclusive_) state.exclusive = true;
   ++state.shared;
+  LiveDatabases().push_back(this);
 }
 
 DatabaseImpl::~DatabaseImpl() { Close(); }
@@ -266,6 +285,7 @@ void DatabaseImpl::Close() {
   recordsets_.clear();
   attachments_.clear();
   connection_.reset();
+  std::erase(LiveDatabases(), this);
   auto state = OpenFiles().find(file_key_);
   if (state != OpenFiles().end()) {
     if (exclusive_) state->second.exclusive = false;
@@ -311,6 +331,7 @@ Database DBEngine::OpenDatabase(std::string_view path, bool exclusive, bool read
     if (exclusive && state->second.shared > 0) Raise(kDaoFileInUse, shown);
   }
   std::string password = internal::ConnectValue(connect, "PWD").value_or("");
+  internal::CommitOthers(key, nullptr);
   std::unique_ptr<internal::Connection> connection;
   try {
     connection = std::make_unique<internal::Connection>(native, read_only, false);

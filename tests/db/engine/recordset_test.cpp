@@ -189,6 +189,17 @@ TEST_F(RecordsetTest, ManyRowEditsAreAllKeptOnceTheDatabaseCloses) {
   EXPECT_EQ(Scalar(again, "SELECT Sum(V) FROM N").ToDouble(), 1999.0 * 2000.0);
 }
 
+TEST_F(RecordsetTest, AnotherHandleOnTheFileCanChangeItAfterRowEdits) {
+  Recordset rs = db_.OpenRecordset("Cri_Ind");
+  rs.MoveFirst();
+  rs.Edit();
+  rs["BigIndex"].SetValue(Value("edited"));
+  rs.Update();
+  Database second = OpenDatabase(Path("r.mdb"));
+  second.Execute("UPDATE Cri_Ind SET Price=Price+1", kFailOnError);
+  EXPECT_EQ(Rows(second, "SELECT BigIndex, Price FROM Cri_Ind WHERE [ID]=3"), V({"edited|31"}));
+}
+
 TEST_F(RecordsetTest, ClosingTheDatabaseClosesItsRecordsets) {
   Recordset rs = db_.OpenRecordset("Cri_Ind");
   Field f = rs["ID"];
