@@ -50,14 +50,6 @@ void InstallAndRegister(FileAction& a) {
   a.steps.Call([&] { return RunAndWait(a.ui, command, 0); });
 }
 
-// The database toolkit supplies the TABLE family ("TABLE(OPENCHK)", "TABLE", "TABLECOPY",
-// "TABLECOPYVERSION"): its row functions over FileAction (file_action_rows.h) take this
-// placeholder's places 3 to 6 in kRows. Until then those lines do nothing, and never reach the
-// wildcard or plain copy.
-void TableRowPlaceholder(FileAction& a) {
-  LogLine("ApplyFileAction: " + a.keyword + " needs the database toolkit; line not applied");
-}
-
 void BackupOld(FileAction& a) {
   a.ui.SetWaitLabel(1, kCopyingFiles);
   std::string backup = a.destination + BackupName(a.name, a.run.run_stamp);
@@ -144,10 +136,10 @@ constexpr std::array<Row, 14> kRows = {{
     {[](const FileAction& a) { return a.keyword == "DLL" || a.keyword == "OCX"; },
      InstallAndRegister},
     {[](const FileAction& a) { return a.keyword == "AEXE"; }, InstallAndRegister},
-    {[](const FileAction& a) { return a.keyword == "TABLE(OPENCHK)"; }, TableRowPlaceholder},
-    {[](const FileAction& a) { return a.keyword == "TABLE"; }, TableRowPlaceholder},
-    {[](const FileAction& a) { return a.keyword == "TABLECOPY"; }, TableRowPlaceholder},
-    {[](const FileAction& a) { return a.keyword == "TABLECOPYVERSION"; }, TableRowPlaceholder},
+    {[](const FileAction& a) { return a.keyword == "TABLE(OPENCHK)"; }, UpdateOpenChkTable},
+    {[](const FileAction& a) { return a.keyword == "TABLE"; }, UpdateTable},
+    {[](const FileAction& a) { return a.keyword == "TABLECOPY"; }, CopySourceTable},
+    {[](const FileAction& a) { return a.keyword == "TABLECOPYVERSION"; }, CopyTableIfVersionOlder},
     {[](const FileAction& a) { return a.keyword == "BACKUPOLD"; }, BackupOld},
     {[](const FileAction& a) { return a.keyword == "REGSVR32"; }, ReplaceOldSystemComponent},
     {[](const FileAction& a) { return a.keyword == "DELETE"; }, Delete},

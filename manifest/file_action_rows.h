@@ -45,4 +45,11 @@ void DeleteIfExists(FileAction& a, const std::string& path);
 // Copies from to to, first deleting an existing file at to (steps).
 void CopyReplacing(FileAction& a, const std::string& from, const std::string& to);
 
+// The TABLE family (table_actions.cpp): "TABLE(OPENCHK)", "TABLE", "TABLECOPY",
+// "TABLECOPYVERSION".
+void UpdateOpenChkTable(FileAction& a);
+void UpdateTable(FileAction& a);
+void CopySourceTable(FileAction& a);
+void CopyTableIfVersionOlder(FileAction& a);
+
 }  // namespace kr::manifest::internal

@@ -52,9 +52,8 @@ bool CarriesVersionText(int32_t inst_model);
 // The statement finishing step 2 runs on File\KrSet.mdb: the year, a comma and ExeVersion as
 // written (apostrophes are not doubled).
 std::string VersionTextStatement(int16_t exe_year, std::string_view exe_version);
-// Seam for finishing step 2: runs statement on the settings database (shared, read-write, with
-// the database password). The database toolkit supplies it; until then it does nothing.
-// Regime: pass-through (the driver drops what escapes).
+// Finishing step 2: runs statement on the settings database (shared, read-write, with the
+// database password). Regime: pass-through (the driver drops what escapes).
 void WriteVersionText(std::string_view settings_database, std::string_view statement);
 
 // --- File actions -------------------------------------------------------------------------------

@@ -1,9 +1,13 @@
+#include "db/db.h"
 #include "manifest/manifest.h"
 
 namespace kr::manifest {
 
-// The database toolkit supplies this write (open the settings database with the database
-// password, execute, close). Until it is built, finishing step 2 has nothing to do.
-void WriteVersionText(std::string_view /*settings_database*/, std::string_view /*statement*/) {}
+void WriteVersionText(std::string_view settings_database, std::string_view statement) {
+  db::Database db =
+      db::engine::OpenDatabase(settings_database, false, false, db::ConnectString() + ";");
+  db.Execute(statement);
+  db.Close();
+}
 
 }  // namespace kr::manifest

@@ -87,6 +87,7 @@ class CliTest : public ::testing::Test {
 };
 
 TEST_F(CliTest, DialogPathWithAnInstallFolderAppliesEveryFileAction) {
+  std::string settings_before = Read("App/File/KrSet.mdb");
   ProcessResult result = RunDialogPath();
   ASSERT_EQ(result.exit_code, 0) << result.err;
   EXPECT_EQ(result.out, "アップデートが完了しました。\n");
@@ -103,8 +104,9 @@ TEST_F(CliTest, DialogPathWithAnInstallFolderAppliesEveryFileAction) {
   // NOTOVERWRITE keeps the user's file.
   EXPECT_EQ(Read("App/UserSettings.ini"),
             testing::ToCp932("[表示]\n文字サイズ=16\n色=ユーザー設定\n"));
-  // BACKUPOLD copies the installed file and installs nothing.
-  EXPECT_EQ(Read(std::string("App/File/KrSet") + kStamp + ".old"), Read("App/File/KrSet.mdb"));
+  // BACKUPOLD copies the installed file and installs nothing (later table lines and the
+  // finishing step then change the settings database itself).
+  EXPECT_TRUE(Read(std::string("App/File/KrSet") + kStamp + ".old") == settings_before);
   // DELETE and RMDIR.
   EXPECT_FALSE(Exists("App/KrOldTool.exe"));
   EXPECT_FALSE(Exists("App/OldHelp"));
