@@ -38,17 +38,21 @@ class TableActionsTest : public ::testing::Test {
                                            "\r\nUpdateDay=2020/04/07\r\n"));
   }
 
-  void Manifest(std::string_view lines) {
+  void Manifest(std::string_view lines, std::string_view model = "50") {
     package_.Write("KrInst.ini",
                    testing::ToCp932("[Bootstrap]\r\nExeName=KrMain.exe\r\nExeYear=2019\r\n"
-                                    "ExeVersion=3.2.0\r\nInstModel=50\r\n"
+                                    "ExeVersion=3.2.0\r\nInstModel=" +
+                                    std::string(model) +
+                                    "\r\n"
                                     "DispDlgCaption=ケルモラ積算 2019 アップデート\r\n"
                                     "[Bootstrap Files]\r\n" +
                                     std::string(lines)));
   }
-  ProcessResult Run() {
-    return testing::RunProgram({testing::BuiltProgram("app/kr-updater-cli"), package_.path()},
-                               {"KR_NOW=2020-04-07 15:30"});
+  // Unattended (the update day is today), or through the dialog with the install folder given.
+  ProcessResult Run(bool through_dialog = false) {
+    std::vector<std::string> argv{testing::BuiltProgram("app/kr-updater-cli"), package_.path()};
+    if (through_dialog) argv.insert(argv.end(), {"--install-folder", install_.path()});
+    return testing::RunProgram(argv, {"KR_NOW=2020-04-07 15:30"});
   }
 
   std::string Db(std::string_view relative) const { return install_.Native(relative); }
@@ -98,6 +102,18 @@ TEST_F(TableActionsTest, EveryTableKeywordChangesItsDatabase) {
   EXPECT_NE(result.err.find("SPEEXEテーブルを更新中..."), std::string::npos);
   EXPECT_NE(result.err.find("PRINTSETテーブルを更新中..."), std::string::npos);
   EXPECT_NE(result.err.find("CRIテーブルを更新中..."), std::string::npos);
+}
+
+TEST_F(TableActionsTest, VersionTextIsWrittenOnlyForModelsWhoseSettingsCarryIt) {
+  for (std::string_view model : {"10", "99", "320", "399", "9", "100", "319", "400"}) {
+    testing::RunScriptText(Db("File/KrSet.mdb"), "UPDATE Environ SET SetName='old' WHERE ID=61;\n");
+    Manifest("", model);
+    ASSERT_EQ(Run(true).exit_code, 0) << model;
+    bool carries = model == "10" || model == "99" || model == "320" || model == "399";
+    EXPECT_EQ(QueryValue(Db("File/KrSet.mdb"), "SELECT SetName FROM Environ WHERE ID=61"),
+              carries ? "2019,3.2.0" : "old")
+        << model;
+  }
 }
 
 TEST_F(TableActionsTest, SecondRunLeavesAVersionedTableAlone) {
