@@ -39,6 +39,9 @@ struct FieldDef {
   bool counter() const { return (attributes & kAutoIncrField) != 0; }
 };
 
+// MSysKrIndexes.Flags bits.
+inline constexpr int kIndexPrimary = 1, kIndexUnique = 2, kIndexIgnoreNulls = 4, kIndexRequired = 8;
+
 struct IndexDef {
   std::string name;
   std::vector<std::pair<std::string, bool>> columns;  // name, descending

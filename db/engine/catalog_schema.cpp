@@ -1,0 +1,328 @@
+// The SQLite side of the catalog: the column definitions that give each Jet type its storage,
+// collation and CHECKs, counters, indexes, and the schema changes that keep SQLite and the
+// catalog rows in step.
+#include <cstdio>
+
+#include "db/engine/catalog.h"
+#include "db/engine/engine_errors.h"
+
+namespace kr::db::engine::internal {
+
+namespace {
+
+std::string Affinity(int type) {
+  switch (type) {
+    case kBoolean:
+    case kByte:
+    case kInteger:
+    case kLong:
+      return "INTEGER";
+    case kCurrency:
+    case kSingle:
+    case kDouble:
+    case kDate:
+      return "REAL";
+    case kText:
+    case kMemo:
+      return "TEXT COLLATE NOCASE";
+    default:
+      return "BLOB";
+  }
+}
+
+std::string TypeCheck(const std::string& c, int type) {
+  auto integer_range = [&](const char* low, const char* high) {
+    return c + " IS NULL OR (typeof(" + c + ")='integer' AND " + c + " BETWEEN " + low + " AND " +
+           high + ")";
+  };
+  switch (type) {
+    case kBoolean:
+      return c + " IN (-1,0)";
+    case kByte:
+      return integer_range("0", "255");
+    case kInteger:
+      return integer_range("-32768", "32767");
+    case kLong:
+      return integer_range("-2147483648", "2147483647");
+    case kCurrency:
+      return c + " IS NULL OR (typeof(" + c + ")='real' AND abs(" + c + ")<=922337203685477.5807)";
+    case kSingle:
+      return c + " IS NULL OR (typeof(" + c + ")='real' AND abs(" + c + ")<=3.4028234663852886e38)";
+    case kDouble:
+      return c + " IS NULL OR typeof(" + c + ")='real'";
+    case kDate:
+      return c + " IS NULL OR (typeof(" + c + ")='real' AND " + c + " BETWEEN -657434 AND 2958466)";
+    case kText:
+    case kMemo:
+      return c + " IS NULL OR typeof(" + c + ")='text'";
+    default:
+      return c + " IS NULL OR typeof(" + c + ")='blob'";
+  }
+}
+
+std::string Constraint(std::string_view rule, std::string_view column, const std::string& check) {
+  return " CONSTRAINT " + Quote("kr_" + std::string(rule) + ":" + std::string(column)) +
+         " CHECK (" + check + ")";
+}
+
+// The column definition of a field. primary_key_column: the field belongs to the primary key.
+std::string ColumnSql(const FieldDef& f, bool rowid_counter, bool primary_key_column) {
+  std::string c = Quote(f.name);
+  if (rowid_counter) return c + " INTEGER PRIMARY KEY AUTOINCREMENT";
+  std::string sql = c + " " + Affinity(f.type);
+  std::string default_sql = DefaultValueSql(f.default_value, f.type);
+  if (!default_sql.empty()) sql += " DEFAULT " + default_sql;
+  sql += Constraint("type", f.name, TypeCheck(c, f.type));
+  if ((f.type == kText || f.type == kBinary) && f.size > 0)
+    sql += Constraint("size", f.name, "length(" + c + ")<=" + std::to_string(f.size));
+  // A counter is filled after the row is in (by its trigger): no Null check on it.
+  if (f.required && !f.counter()) sql += Constraint("req", f.name, c + " IS NOT NULL");
+  if (primary_key_column && !f.counter()) sql += Constraint("pk", f.name, c + " IS NOT NULL");
+  if ((f.type == kText || f.type == kMemo) && !f.allow_zero_length)
+    sql += Constraint("zls", f.name, c + "<>''");
+  if (!f.validation_rule.empty()) {
+    std::string rule = ValidationRuleSql(f.name, f.validation_rule);
+    if (!rule.empty()) sql += Constraint("rule", f.name, rule);
+  }
+  return sql;
+}
+
+std::string CounterTrigger(std::string_view table, std::string_view column) {
+  std::string t = Quote(table), c = Quote(column);
+  return "CREATE TRIGGER " + Quote("kr_counter:" + std::string(table) + ":" + std::string(column)) +
+         " AFTER INSERT ON " + t + " FOR EACH ROW WHEN NEW." + c + " IS NULL BEGIN UPDATE " + t +
+         " SET " + c + "=(SELECT ifnull(max(" + c + "),0)+1 FROM " + t +
+         ") WHERE rowid=NEW.rowid; END";
+}
+
+void InsertFieldRow(Connection& connection, std::string_view table, int ordinal,
+                    const FieldDef& f) {
+  Statement& s = connection.Prepare(
+      "INSERT INTO MSysKrFields (TableName, Ordinal, Name, Type, Size, Attributes, Required, "
+      "AllowZeroLength, DefaultValue, ValidationRule) VALUES (?,?,?,?,?,?,?,?,?,?)");
+  s.BindText(1, table);
+  s.BindInt(2, ordinal);
+  s.BindText(3, f.name);
+  s.BindInt(4, f.type);
+  s.BindInt(5, f.size);
+  s.BindInt(6, f.attributes);
+  s.BindInt(7, f.required ? 1 : 0);
+  s.BindInt(8, f.allow_zero_length ? 1 : 0);
+  s.BindText(9, f.default_value);
+  s.BindText(10, f.validation_rule);
+  s.Step();
+  s.Reset();
+}
+
+std::string IndexColumnsText(const IndexDef& index) {
+  std::string text;
+  for (const auto& [name, descending] : index.columns) {
+    if (!text.empty()) text.push_back('\n');
+    if (descending) text.push_back('\x01');
+    text += name;
+  }
+  return text;
+}
+
+}  // namespace
+
+void RemoveLink(Connection& connection, std::string_view name) {
+  Statement& s = connection.Prepare("DELETE FROM MSysKrTables WHERE Name=?");
+  s.BindText(1, name);
+  s.Step();
+  s.Reset();
+}
+
+void CreateTable(Connection& connection, const TableInfo& table) {
+  const IndexDef* primary = table.PrimaryKey();
+  std::string rowid_counter;
+  if (primary != nullptr && primary->columns.size() == 1) {
+    const FieldDef* f = table.FindField(primary->columns[0].first);
+    (void)f;  // counters stay ordinary columns (filled by a trigger) so keys can be renumbered
+  }
+  std::string sql = "CREATE TABLE " + Quote(table.name) + " (";
+  for (size_t i = 0; i < table.fields.size(); ++i) {
+    const FieldDef& f = table.fields[i];
+    bool in_primary = false;
+    if (primary != nullptr)
+      for (const auto& column : primary->columns)
+        if (SameName(column.first, f.name)) in_primary = true;
+    if (i > 0) sql += ", ";
+    sql += ColumnSql(f, SameName(f.name, rowid_counter) && !rowid_counter.empty(), in_primary);
+  }
+  sql += ")";
+  connection.Exec(sql);
+  for (const FieldDef& f : table.fields)
+    if (f.counter() && !SameName(f.name, rowid_counter))
+      connection.Exec(CounterTrigger(table.name, f.name));
+  Statement& row = connection.Prepare(
+      "INSERT INTO MSysKrTables (Name, Connect, SourceTableName, RowidCounter) VALUES (?,'','',?)");
+  row.BindText(1, table.name);
+  row.BindText(2, rowid_counter);
+  row.Step();
+  row.Reset();
+  for (size_t i = 0; i < table.fields.size(); ++i)
+    InsertFieldRow(connection, table.name, static_cast<int>(i), table.fields[i]);
+  TableInfo created = table;
+  created.rowid_counter = rowid_counter;
+  for (const IndexDef& index : table.indexes) CreateIndex(connection, created, index);
+}
+
+void AddColumn(Connection& connection, const TableInfo& table, const FieldDef& field) {
+  connection.Exec("ALTER TABLE " + Quote(table.name) + " ADD COLUMN " +
+                  ColumnSql(field, false, false));
+  if (field.counter()) connection.Exec(CounterTrigger(table.name, field.name));
+  InsertFieldRow(connection, table.name, static_cast<int>(table.fields.size()), field);
+}
+
+void DropColumn(Connection& connection, const TableInfo& table, std::string_view column) {
+  int at = table.FieldIndex(column);
+  if (at < 0) Raise(kDaoItemNotFound);
+  for (const IndexDef& index : table.indexes)
+    for (const auto& c : index.columns)
+      if (SameName(c.first, column)) DropIndex(connection, table, index.name);
+  const FieldDef& field = table.fields[static_cast<size_t>(at)];
+  if (field.counter())
+    connection.Exec("DROP TRIGGER IF EXISTS " +
+                    Quote("kr_counter:" + table.name + ":" + field.name));
+  connection.Exec("ALTER TABLE " + Quote(table.name) + " DROP COLUMN " + Quote(field.name));
+  Statement& del = connection.Prepare("DELETE FROM MSysKrFields WHERE TableName=? AND Ordinal=?");
+  del.BindText(1, table.name);
+  del.BindInt(2, at);
+  del.Step();
+  del.Reset();
+  Statement& renumber = connection.Prepare(
+      "UPDATE MSysKrFields SET Ordinal=Ordinal-1 WHERE TableName=? AND Ordinal>?");
+  renumber.BindText(1, table.name);
+  renumber.BindInt(2, at);
+  renumber.Step();
+  renumber.Reset();
+}
+
+std::string IndexSql(std::string_view table, const IndexDef& index) {
+  std::string sql = std::string("CREATE ") + (index.unique || index.primary ? "UNIQUE " : "") +
+                    "INDEX " + Quote(SqliteIndexName(table, index.name)) + " ON " + Quote(table) +
+                    " (";
+  for (size_t i = 0; i < index.columns.size(); ++i) {
+    if (i > 0) sql += ", ";
+    sql += Quote(index.columns[i].first);
+    if (index.columns[i].second) sql += " DESC";
+  }
+  return sql + ")";
+}
+
+void CreateIndex(Connection& connection, const TableInfo& table, const IndexDef& index) {
+  bool rowid = index.primary && index.columns.size() == 1 && !table.rowid_counter.empty() &&
+               SameName(index.columns[0].first, table.rowid_counter);
+  if (!rowid) connection.Exec(IndexSql(table.name, index));
+  Statement& row = connection.Prepare(
+      "INSERT OR REPLACE INTO MSysKrIndexes (TableName, Name, Columns, Flags) VALUES (?,?,?,?)");
+  row.BindText(1, table.name);
+  row.BindText(2, index.name);
+  row.BindText(3, IndexColumnsText(index));
+  row.BindInt(4, (index.primary ? kIndexPrimary : 0) | (index.unique ? kIndexUnique : 0) |
+                     (index.ignore_nulls ? kIndexIgnoreNulls : 0) |
+                     (index.required ? kIndexRequired : 0));
+  row.Step();
+  row.Reset();
+}
+
+void DropIndex(Connection& connection, const TableInfo& table, std::string_view index) {
+  const IndexDef* def = table.FindIndex(index);
+  if (def == nullptr) Raise(kDaoNoTableOrConstraint, index);
+  connection.Exec("DROP INDEX IF EXISTS " + Quote(SqliteIndexName(table.name, def->name)));
+  Statement& del = connection.Prepare("DELETE FROM MSysKrIndexes WHERE TableName=? AND Name=?");
+  del.BindText(1, table.name);
+  del.BindText(2, def->name);
+  del.Step();
+  del.Reset();
+}
+
+void DropTable(Connection& connection, const TableInfo& table) {
+  if (!table.linked) connection.Exec("DROP TABLE " + Quote(table.name));
+  for (const char* sql :
+       {"DELETE FROM MSysKrTables WHERE Name=?", "DELETE FROM MSysKrFields WHERE TableName=?",
+        "DELETE FROM MSysKrIndexes WHERE TableName=?"}) {
+    Statement& s = connection.Prepare(sql);
+    s.BindText(1, table.name);
+    s.Step();
+    s.Reset();
+  }
+}
+
+void AddLink(Connection& connection, const TableInfo& link) {
+  Statement& row = connection.Prepare(
+      "INSERT INTO MSysKrTables (Name, Connect, SourceTableName, RowidCounter) VALUES (?,?,?,'')");
+  row.BindText(1, link.name);
+  row.BindText(2, link.connect);
+  row.BindText(3, link.source_table);
+  row.Step();
+  row.Reset();
+}
+
+std::string DefaultValueSql(std::string_view jet_default, int type) {
+  std::string_view text = jet_default;
+  while (!text.empty() && text.front() == ' ') text.remove_prefix(1);
+  while (!text.empty() && text.back() == ' ') text.remove_suffix(1);
+  if (!text.empty() && text.front() == '=') text.remove_prefix(1);
+  while (!text.empty() && text.front() == ' ') text.remove_prefix(1);
+  if (text.empty()) return {};
+  std::string upper = FoldName(text);
+  bool textual = type == kText || type == kMemo;
+  if (upper == "now()" || upper == "date()" || upper == "time()") {
+    if (textual) return {};
+    if (upper == "now()") return "(julianday('now','localtime')-2415018.5)";
+    if (upper == "date()") return "(floor(julianday('now','localtime')-2415018.5))";
+    return "(julianday('now','localtime')-2415018.5-floor(julianday('now','localtime')-2415018.5))";
+  }
+  if (upper == "null") return {};
+  Value value;
+  if ((text.front() == '"' || text.front() == '\'') && text.size() >= 2 &&
+      text.back() == text.front()) {
+    std::string inner;
+    for (size_t i = 1; i + 1 < text.size(); ++i) {
+      inner.push_back(text[i]);
+      if (text[i] == text.front() && i + 2 < text.size() && text[i + 1] == text.front()) ++i;
+    }
+    value = Value(inner);
+  } else if (text.front() == '#' && text.size() >= 2 && text.back() == '#') {
+    value = Value(std::string(text.substr(1, text.size() - 2)));
+    try {
+      value = Value::Date(value.ToDate());
+    } catch (const Failure&) {
+      return {};
+    }
+  } else if (upper == "true" || upper == "yes" || upper == "on") {
+    value = Value(true);
+  } else if (upper == "false" || upper == "no" || upper == "off") {
+    value = Value(false);
+  } else {
+    value = Value(std::string(text));
+    if (!value.IsNumeric()) return {};
+    value = Value(value.ToDouble());
+  }
+  try {
+    if (textual) return QuoteText(value.ToText());
+    if (type == kBoolean) return value.ToBoolean() ? "-1" : "0";
+    if (IsIntegerType(type)) return std::to_string(value.ToLong());
+    if (type == kDate) {
+      char buffer[40];
+      std::snprintf(buffer, sizeof buffer, "%.17g", value.ToDate());
+      return buffer;
+    }
+    if (type == kCurrency || type == kSingle || type == kDouble) {
+      double d = type == kCurrency ? static_cast<double>(value.ToCurrency()) / 10000.0
+                 : type == kSingle ? static_cast<double>(static_cast<float>(value.ToDouble()))
+                                   : value.ToDouble();
+      char buffer[40];
+      std::snprintf(buffer, sizeof buffer, "%.17g", d);
+      std::string s = buffer;
+      if (s.find_first_of(".eEn") == std::string::npos) s += ".0";
+      return s;
+    }
+  } catch (const Failure&) {
+  }
+  return {};
+}
+
+}  // namespace kr::db::engine::internal
