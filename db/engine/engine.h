@@ -17,6 +17,18 @@
 // 3061 too few parameters, 3022 duplicate value, 3021 no current record, 3265 item not found,
 // ...). Nothing is logged or shown here; callers choose the regime.
 //
+// Durability. Every Execute commits on its own (SQLite's rollback journal, full syncs). Row
+// changes made through recordsets are committed together, as Jet's implicit transactions are:
+// every 1000 rows or 2 seconds, and before any Execute, schema change, attach or close of the
+// database, and before another handle opens the same file. An attached table's catalog row is
+// written with the next change of the database or when it closes (a link appended and dropped
+// in between costs no disk sync at all).
+//
+// Jet semantics chosen here: a database without a password opens with any PWD; text fields made
+// by DDL allow zero-length strings (CreateField's default does not); an unnamed PRIMARY KEY is the
+// index "PrimaryKey"; a unique key shifted by an UPDATE (SET k=k+1) is checked once the statement
+// is through.
+//
 // Threads: one thread at a time. The engine object is process-wide and created on first use.
 #pragma once
 
