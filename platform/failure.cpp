@@ -10,24 +10,40 @@ namespace kr {
 
 std::string_view RuntimeErrorDescription(int number) {
   switch (number) {
-    case kErrInvalidCall: return "プロシージャの呼び出し、または引数が不正です。";
-    case kErrOverflow: return "オーバーフローしました。";
-    case kErrOutOfMemory: return "メモリが不足しています。";
-    case kErrSubscript: return "インデックスが有効範囲にありません。";
-    case kErrTypeMismatch: return "型が一致しません。";
-    case kErrInternal: return "内部エラーです。";
-    case kErrBadFileName: return "ファイル名または番号が不正です。";
-    case kErrFileNotFound: return "ファイルが見つかりません。";
-    case kErrFileAlreadyOpen: return "ファイルは既に開かれています。";
-    case kErrDeviceIo: return "デバイス I/O エラーです。";
-    case kErrFileExists: return "既に同名のファイルが存在しています。";
-    case kErrDiskFull: return "ディスクの空き容量が不足しています。";
-    case kErrPermissionDenied: return "書き込みできません。";
-    case kErrPathFileAccess: return "パス名が無効です。";
-    case kErrPathNotFound: return "パスが見つかりません。";
+    case kErrInvalidCall:
+      return "プロシージャの呼び出し、または引数が不正です。";
+    case kErrOverflow:
+      return "オーバーフローしました。";
+    case kErrOutOfMemory:
+      return "メモリが不足しています。";
+    case kErrSubscript:
+      return "インデックスが有効範囲にありません。";
+    case kErrTypeMismatch:
+      return "型が一致しません。";
+    case kErrInternal:
+      return "内部エラーです。";
+    case kErrBadFileName:
+      return "ファイル名または番号が不正です。";
+    case kErrFileNotFound:
+      return "ファイルが見つかりません。";
+    case kErrFileAlreadyOpen:
+      return "ファイルは既に開かれています。";
+    case kErrDeviceIo:
+      return "デバイス I/O エラーです。";
+    case kErrFileExists:
+      return "既に同名のファイルが存在しています。";
+    case kErrDiskFull:
+      return "ディスクの空き容量が不足しています。";
+    case kErrPermissionDenied:
+      return "書き込みできません。";
+    case kErrPathFileAccess:
+      return "パス名が無効です。";
+    case kErrPathNotFound:
+      return "パスが見つかりません。";
     case kErrObjectNotSet:
       return "オブジェクト変数または With ブロック変数が設定されていません。";
-    default: return "";
+    default:
+      return "";
   }
 }
 

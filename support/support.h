@@ -43,9 +43,9 @@ struct RunContext {
 namespace support {
 
 // --- Characters -------------------------------------------------------------------------------
-size_t CharLength(std::string_view text);                     // Len
-std::string CharLeft(std::string_view text, size_t count);    // Left
-std::string CharRight(std::string_view text, size_t count);   // Right
+size_t CharLength(std::string_view text);                    // Len
+std::string CharLeft(std::string_view text, size_t count);   // Left
+std::string CharRight(std::string_view text, size_t count);  // Right
 std::string CharMid(std::string_view text, size_t start1, size_t count = std::string::npos);
 std::string UpperCase(std::string_view text);  // UCase: every cased letter, full-width included
 std::string LowerCase(std::string_view text);  // LCase

@@ -54,7 +54,9 @@ std::string TempDir::Read(std::string_view relative) const {
 
 bool TempDir::Exists(std::string_view relative) const { return fs::exists(Native(relative)); }
 
-void TempDir::MakeDirs(std::string_view relative) const { fs::create_directories(Native(relative)); }
+void TempDir::MakeDirs(std::string_view relative) const {
+  fs::create_directories(Native(relative));
+}
 
 namespace {
 const char* const kUnset = "\x01";
@@ -62,9 +64,12 @@ const char* const kUnset = "\x01";
 
 SandboxedFolders::SandboxedFolders() {
   const std::pair<const char*, std::string> vars[] = {
-      {"KR_WINDOWS_DIR", windows()},        {"KR_SYSTEM_DIR", system()},
-      {"KR_COMMON_APPDATA_DIR", common_appdata()}, {"KR_PROGRAMS_DIR", programs()},
-      {"KR_DESKTOP_DIR", desktop()},        {"XDG_RUNTIME_DIR", root_.Native("run")},
+      {"KR_WINDOWS_DIR", windows()},
+      {"KR_SYSTEM_DIR", system()},
+      {"KR_COMMON_APPDATA_DIR", common_appdata()},
+      {"KR_PROGRAMS_DIR", programs()},
+      {"KR_DESKTOP_DIR", desktop()},
+      {"XDG_RUNTIME_DIR", root_.Native("run")},
       {"HOME", root_.Native("home")},
   };
   for (const auto& [name, value] : vars) {
