@@ -82,8 +82,11 @@ class frmMlDir : public ui::InstallFolderHandler {
   const std::optional<manifest::ManifestOutcome>& manifest_outcome() const { return outcome_; }
 
  protected:
-  // CheckInstallFolder: true when the folder in txtDir must not be updated (a message has been
-  // shown). The target validation comes with a later release; until then every folder passes.
+  // CheckInstallFolder: true when the folder in txtDir must not be updated (its message box,
+  // titled with the updater title, has been shown); false when every check of the package's
+  // KrInst.ini passed. Reads the disk only. Virtual so that tests of the dialog can stand in.
+  // Regime: step-and-continue (a check that fails to run is skipped, except the settings
+  // database's year check, which refuses a database it cannot read).
   virtual bool CheckInstallFolder();
   ui::InstallFolderView& view() { return *view_; }
   RunContext& run() { return run_; }
