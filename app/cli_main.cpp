@@ -2,8 +2,12 @@
 //
 //   kr-updater-cli [PACKAGE_FOLDER] [--install-folder DIR]
 //
-// Exit status: 0 finished without file-action errors, 1 finished with errors, 2 refused or
-// cancelled (nothing changed), 3 already running.
+// When start-up opens the install-folder dialog, DIR is typed into it and OK pressed: the folder
+// is normalised and validated, and the update runs only when every check passes. The message
+// boxes (a refusal among them) go to standard error as "[title] text".
+//
+// Exit status: 0 finished without file-action errors, 1 finished with errors, 2 refused by the
+// validation or cancelled (nothing changed), 3 already running.
 #include <iostream>
 #include <optional>
 #include <string>
@@ -27,7 +31,8 @@ constexpr std::string_view kUsage =
     "  更新パッケージのフォルダを省略すると、このプログラムのフォルダを使います。\n"
     "  --install-folder  インストール先の確認画面で、このフォルダを指定して実行します。\n"
     "  --help            この説明を表示します。\n"
-    "終了コード: 0 完了, 1 エラーあり, 2 中止（変更なし）, 3 既に起動中\n";
+    "終了コード: 0 完了, 1 エラーあり, 2 中止またはインストール先の確認で拒否（変更なし）,\n"
+    "            3 既に起動中\n";
 
 struct Options {
   std::optional<std::string> package_folder;
@@ -101,7 +106,7 @@ int main(int argc, char** argv) {
     case kr::startup::Outcome::kAlreadyRunning:
       return kExitAlreadyRunning;
     case kr::startup::Outcome::kNotRun:
-    case kr::startup::Outcome::kPending:
+    case kr::startup::Outcome::kPending:  // the validation refused: the dialog is still open
       return kExitNotRun;
   }
   return kExitNotRun;
