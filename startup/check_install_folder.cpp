@@ -34,6 +34,7 @@ std::optional<Refusal> CheckProgramPresent(const std::string& folder, std::strin
   return Refusal{"指定したフォルダには " + std::string(exe_title) +
                      " がインストールされていません。" + std::string(kCrLf) +
                      "再度インストール先を設定してください。",
+                 "the program " + std::string(exe_name) + " is not in the folder",
                  /*focus_browse=*/true};
 }
 
@@ -48,8 +49,10 @@ std::optional<Refusal> CheckProgramVersion(const std::string& program_path,
   }
   std::string crlf(kCrLf);
   return Refusal{"指定したフォルダには既に新しいプログラムがインストールされています。" + crlf +
-                 "アップデートする必要がありません。" + crlf + crlf + "既存のバージョン： " +
-                 std::string(exe_name) + "  Ver." + installed};
+                     "アップデートする必要がありません。" + crlf + crlf + "既存のバージョン： " +
+                     std::string(exe_name) + "  Ver." + installed,
+                 program_path + " (version \"" + installed + "\") is not older than " +
+                     std::string(wanted_version)};
 }
 
 std::optional<Refusal> ValidateInstallFolder(RunContext& run, const std::string& folder) {
@@ -97,7 +100,7 @@ bool frmMlDir::CheckInstallFolder() {
   const std::string folder = view_ != nullptr ? view_->FolderText() : run_.install_folder;
   std::optional<Refusal> refusal = ValidateInstallFolder(run_, folder);
   if (!refusal) return false;
-  LogLine("CheckInstallFolder: " + folder + " refused");
+  LogLine("CheckInstallFolder: " + folder + " refused: " + refusal->reason);
   ui_.MessageBox(refusal->message, run_.title, ui::Icon::kCritical);
   if (refusal->focus_browse && view_ != nullptr) view_->FocusBrowseButton();
   return true;

@@ -16,7 +16,8 @@
 namespace kr::startup {
 
 struct Refusal {
-  std::string message;
+  std::string message;        // Japanese, for the message box
+  std::string reason;         // English, for the log
   bool focus_browse = false;  // move the focus to cmdDir once the message is closed
 };
 

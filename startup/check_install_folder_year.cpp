@@ -28,11 +28,12 @@ Refusal Unreadable(const std::string& path, const Failure& failure) {
           " cannot be opened or queried, so its year is unknown and the folder is refused: " +
           failure.what());
   std::string crlf(kCrLf);
-  return Refusal{"指定したフォルダの設定データベースを読み込めないため、年度を確認できません。" +
-                 crlf +
-                 "アプリケーションを終了してから再度実行するか、インストール先を確認して下さい。" +
-                 crlf + crlf + path + crlf + "エラー番号=" + std::to_string(failure.number()) +
-                 crlf + "エラー内容=" + failure.description()};
+  return Refusal{
+      "指定したフォルダの設定データベースを読み込めないため、年度を確認できません。" + crlf +
+          "アプリケーションを終了してから再度実行するか、インストール先を確認して下さい。" + crlf +
+          crlf + path + crlf + "エラー番号=" + std::to_string(failure.number()) + crlf +
+          "エラー内容=" + failure.description(),
+      "the settings database cannot be read"};
 }
 
 }  // namespace
@@ -68,7 +69,8 @@ std::optional<Refusal> CheckSettingsYear(const std::string& folder, int16_t exe_
   if (!set_name || NamesYear(*set_name, exe_year)) return std::nullopt;
   std::string crlf(kCrLf);
   return Refusal{"指定したフォルダの " + std::string(exe_title) + " はバージョンが違います。" +
-                 crlf + "再度インストール先を設定して下さい。" + crlf + crlf + *set_name};
+                     crlf + "再度インストール先を設定して下さい。" + crlf + crlf + *set_name,
+                 path + " records another year: " + *set_name};
 }
 
 }  // namespace kr::startup
