@@ -98,7 +98,8 @@ TEST_F(CliTest, DialogPathWithAnInstallFolderAppliesEveryFileAction) {
   // SAVEOLD: the old program under stem + RunStamp + ".old".
   EXPECT_TRUE(HoldsProgram("App/KrMain.exe", "app-2.0.0.84.exe"));
   EXPECT_TRUE(HoldsProgram(std::string("App/KrMain") + kStamp + ".old", "app-2.0.0.83.exe"));
-  // EXECHECKVERSION;2.0.0: 1.9.0.9 is replaced; 2.0.1.0 (three-part 2.0.0) is not older.
+  // EXECHECKVERSION;2.0.0: 1.9.0.9 is replaced; 2.0.1.0 (2.0.0 in its three-part form) is not
+  // older.
   EXPECT_TRUE(HoldsProgram("App/KrCalc.exe", "app-2.0.0.84.exe"));
   EXPECT_TRUE(HoldsProgram("App/KrView.exe", "app-2.0.1.0.exe"));
   // NOTOVERWRITE keeps the user's file.

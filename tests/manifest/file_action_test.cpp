@@ -215,7 +215,7 @@ class ExeCheckVersionTest : public FileActionTest {
 };
 
 TEST_F(ExeCheckVersionTest, NewerOrEqualInstalledProgramIsKept) {
-  InstallFixture("app-2.0.1.0.exe");  // three-part 2.0.0
+  InstallFixture("app-2.0.1.0.exe");  // 2.0.0 in its three-part form
   EXPECT_EQ(Apply("app.exe", "EXECHECKVERSION;2.0.0"), "");
   EXPECT_NE(install().Read("app.exe"), "package");
 }
