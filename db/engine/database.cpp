@@ -400,7 +400,9 @@ bool Database::IsOpen() const { return impl_ != nullptr && impl_->is_open(); }
 int64_t Database::RecordsAffected() const { return Open(impl_).records_affected; }
 
 void Database::Close() {
-  if (impl_ != nullptr) impl_->Close();
+  // A handle that never held a database (its open failed) reports that failure here.
+  if (impl_ == nullptr) RaiseNotSet();
+  impl_->Close();
 }
 
 TableDefCollection Database::TableDefs() const {

@@ -8,9 +8,10 @@
 // Handles. Database, TableDef, Field and Recordset are cheap handles onto shared objects; copies
 // refer to the same object. A default-constructed handle, or one whose object was closed, fails
 // every operation with kr::Failure 91 (object variable not set), so that in step-and-continue
-// code a step that depends on a failed open fails in turn. A database stays open until Close()
-// or until its last handle (recordsets and table definitions included) is released; closing
-// twice is harmless.
+// code a step that depends on a failed open fails in turn (Database::Close() included: a failed
+// open is reported through the close that follows it). A database stays open until Close() or
+// until its last handle (recordsets and table definitions included) is released; closing an
+// object that was open twice is harmless.
 //
 // Failures. Every operation raises kr::Failure with the DAO error number and the Japanese
 // description Jet shows (3024 file not found, 3031 not a valid password, 3078 table not found,
@@ -443,7 +444,8 @@ class Database {
   // shared open). An empty new password removes it.
   void NewPassword(std::string_view old_password, std::string_view new_password);
 
-  // Closes the database and every recordset on it. Harmless when already closed.
+  // Closes the database and every recordset on it. Harmless when already closed; 91 on a
+  // handle that never held a database (its open failed).
   void Close();
   bool IsOpen() const;
 

@@ -115,5 +115,20 @@ TEST_F(OpenTest, ClosedAndEmptyHandlesFailWithObjectNotSet) {
   EXPECT_EQ(ErrorOf([&] { open.Eof(); }), 91);
 }
 
+TEST_F(OpenTest, CloseReportsAFailedOpenButClosingTwiceIsHarmless) {
+  Database failed;
+  try {
+    failed = OpenDatabase(Path("missing.mdb"));
+  } catch (const Failure&) {
+  }
+  EXPECT_EQ(ErrorOf([&] { failed.Close(); }), 91);
+  EXPECT_EQ(ErrorOf([&] { Database().Close(); }), 91);
+  Database db = Create("c.mdb");
+  Database copy = db;
+  db.Close();
+  EXPECT_EQ(ErrorOf([&] { db.Close(); }), 0);
+  EXPECT_EQ(ErrorOf([&] { copy.Close(); }), 0);
+}
+
 }  // namespace
 }  // namespace kr::db::engine::test
