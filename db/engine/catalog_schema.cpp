@@ -124,6 +124,47 @@ std::string IndexColumnsText(const IndexDef& index) {
   return text;
 }
 
+// A default computed on insert (Now(), Date()) cannot be given to a table with rows by ADD
+// COLUMN: the column goes in without one, and the default is then written into the table's
+// definition, which SQLite allows for defaults. The rows already there keep Null, as SQLite
+// computes no such default for rows written before the column existed.
+void AddColumnWithComputedDefault(Connection& connection, const TableInfo& table,
+                                  const FieldDef& field) {
+  FieldDef bare = field;
+  bare.default_value.clear();
+  std::string bare_sql = ColumnSql(bare, false, false);
+  connection.Exec("ALTER TABLE " + Quote(table.name) + " ADD COLUMN " + bare_sql);
+  Statement& read = connection.Prepare(
+      "SELECT sql, (SELECT schema_version FROM pragma_schema_version) FROM sqlite_schema "
+      "WHERE type='table' AND name=?");
+  read.BindText(1, table.name);
+  if (!read.Step()) Raise(kDaoInputTableNotFound, table.name);
+  std::string sql = read.Text(0);
+  int64_t version = read.Int(1);
+  read.Reset();
+  std::string tail = bare_sql + ")";
+  if (sql.size() < tail.size() || sql.compare(sql.size() - tail.size(), tail.size(), tail) != 0)
+    Raise(kEngReservedError, "ADD COLUMN");
+  sql.replace(sql.size() - tail.size(), tail.size(), ColumnSql(field, false, false) + ")");
+  connection.ClearCache();
+  connection.Exec("PRAGMA writable_schema=ON");
+  try {
+    Statement& write =
+        connection.Prepare("UPDATE sqlite_schema SET sql=? WHERE type='table' AND name=?");
+    write.BindText(1, sql);
+    write.BindText(2, table.name);
+    write.Step();
+    write.Reset();
+    connection.Exec("PRAGMA schema_version=" + std::to_string(version + 1));
+  } catch (...) {
+    connection.ClearCache();
+    connection.Exec("PRAGMA writable_schema=RESET");
+    throw;
+  }
+  connection.ClearCache();
+  connection.Exec("PRAGMA writable_schema=RESET");  // also reloads the schema
+}
+
 }  // namespace
 
 void RemoveLink(Connection& connection, std::string_view name) {
@@ -169,8 +210,24 @@ void CreateTable(Connection& connection, const TableInfo& table) {
 }
 
 void AddColumn(Connection& connection, const TableInfo& table, const FieldDef& field) {
-  connection.Exec("ALTER TABLE " + Quote(table.name) + " ADD COLUMN " +
-                  ColumnSql(field, false, false));
+  std::string t = Quote(table.name);
+  std::string default_sql = DefaultValueSql(field.default_value, field.type);
+  bool has_rows = false;
+  if (!default_sql.empty()) {
+    Statement& any = connection.Prepare("SELECT EXISTS (SELECT 1 FROM " + t + ")");
+    any.Step();
+    has_rows = any.Int(0) != 0;
+    any.Reset();
+  }
+  // Jet leaves the rows already there Null; SQLite's ADD COLUMN gives them the default. A
+  // Required field keeps it, as its rule needs a value.
+  bool rows_stay_null = has_rows && !field.required;
+  if (rows_stay_null && default_sql.front() == '(') {
+    AddColumnWithComputedDefault(connection, table, field);
+  } else {
+    connection.Exec("ALTER TABLE " + t + " ADD COLUMN " + ColumnSql(field, false, false));
+    if (rows_stay_null) connection.Exec("UPDATE " + t + " SET " + Quote(field.name) + "=NULL");
+  }
   if (field.counter()) connection.Exec(CounterTrigger(table.name, field.name));
   InsertFieldRow(connection, table.name, static_cast<int>(table.fields.size()), field);
 }

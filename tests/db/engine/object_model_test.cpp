@@ -155,6 +155,33 @@ TEST_F(ObjectModelTest, CreateTableDefWithFieldsMakesATableWithThoseProperties) 
   EXPECT_EQ(stored.RecordCount(), 1);
 }
 
+TEST_F(ObjectModelTest, FieldWithDefaultAddedToATableWithRowsLeavesThoseRowsNull) {
+  TableDef cri = target_.TableDefs()["Cri"];
+  Field rate = cri.CreateField("Rate", kLong);
+  rate.SetDefaultValue("5");
+  cri.Fields().Append(rate);
+  Field note = cri.CreateField("Note", kText, 10);
+  note.SetDefaultValue("\"なし\"");
+  cri.Fields().Append(note);
+  Field stamp = cri.CreateField("Stamp", kDate);
+  stamp.SetDefaultValue("Now()");
+  cri.Fields().Append(stamp);
+  Field level = cri.CreateField("Level", kInteger);
+  level.SetDefaultValue("3");
+  level.SetRequired(true);  // a required field cannot stay Null: it takes the default
+  cri.Fields().Append(level);
+  target_.Execute("INSERT INTO Cri (Code) VALUES ('2000')");
+  EXPECT_EQ(Rows(target_, "SELECT Code, Rate, Note, Stamp Is Null, Level FROM Cri ORDER BY Code"),
+            V({"0999|Null|Null|True|3", "1001|Null|Null|True|3", "2000|5|なし|False|3"}));
+  target_.Close();
+  Database again = OpenDatabase(Path("target.mdb"), false, false, ";PWD=pw;");
+  again.Execute("INSERT INTO Cri (Code) VALUES ('3000')");
+  EXPECT_EQ(Rows(again, "SELECT Code, Rate, Stamp Is Null FROM Cri WHERE Code >= '2000'"),
+            V({"2000|5|False", "3000|5|False"}));
+  EXPECT_EQ(again.TableDefs()["Cri"].Fields()["Stamp"].DefaultValue(), "Now()");
+  EXPECT_EQ(Rows(again, "SELECT Count(*) FROM Cri WHERE Rate Is Null"), V({"2"}));
+}
+
 TEST_F(ObjectModelTest, AppendRefusesNamesInUseAndTablesWithoutFields) {
   TableDef dup = target_.CreateTableDef("cri");
   dup.Fields().Append(dup.CreateField("A", kLong));
