@@ -2,11 +2,11 @@
 // tables of its own ("MSysKr..." system tables) and loaded whole into memory. Also the SQLite
 // DDL that gives each Jet field type its storage, collation and CHECK constraints.
 //
-// Storage of Jet types: Boolean (-1/0), Byte, Integer, Long as INTEGER; Currency (rounded to
-// four decimals), Single (held at single precision), Double and Date (OLE days) as REAL; Text
-// and Memo as TEXT COLLATE NOCASE; binaries as BLOB. Each column carries CHECKs named
-// "kr_<rule>:<column>" (type, size, req, zls, rule, pk) so that OR IGNORE skips a row that breaks
-// one and a plain statement reports which one failed.
+// Storage of Jet types: Boolean (-1/0, never Null: DEFAULT 0), Byte, Integer, Long as INTEGER;
+// Currency (rounded to four decimals), Single (held at single precision), Double and Date (OLE
+// days) as REAL; Text and Memo as TEXT COLLATE NOCASE; binaries as BLOB. Each column carries CHECKs
+// named "kr_<rule>:<column>" (type, size, req, zls, rule, pk) so that OR IGNORE skips a row that
+// breaks one and a plain statement reports which one failed.
 #pragma once
 
 #include <cstdint>

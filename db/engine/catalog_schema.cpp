@@ -65,12 +65,19 @@ std::string Constraint(std::string_view rule, std::string_view column, const std
          " CHECK (" + check + ")";
 }
 
+// The SQLite DEFAULT of a field ("" when none). A Yes/No field is never Null in Jet: left out
+// of a new row it is No.
+std::string ColumnDefaultSql(const FieldDef& f) {
+  std::string sql = DefaultValueSql(f.default_value, f.type);
+  return sql.empty() && f.type == kBoolean ? "0" : sql;
+}
+
 // The column definition of a field. primary_key_column: the field belongs to the primary key.
 std::string ColumnSql(const FieldDef& f, bool rowid_counter, bool primary_key_column) {
   std::string c = Quote(f.name);
   if (rowid_counter) return c + " INTEGER PRIMARY KEY AUTOINCREMENT";
   std::string sql = c + " " + Affinity(f.type);
-  std::string default_sql = DefaultValueSql(f.default_value, f.type);
+  std::string default_sql = ColumnDefaultSql(f);
   if (!default_sql.empty()) sql += " DEFAULT " + default_sql;
   sql += Constraint("type", f.name, TypeCheck(c, f.type));
   if ((f.type == kText || f.type == kBinary) && f.size > 0)
@@ -211,7 +218,7 @@ void CreateTable(Connection& connection, const TableInfo& table) {
 
 void AddColumn(Connection& connection, const TableInfo& table, const FieldDef& field) {
   std::string t = Quote(table.name);
-  std::string default_sql = DefaultValueSql(field.default_value, field.type);
+  std::string default_sql = ColumnDefaultSql(field);
   bool has_rows = false;
   if (!default_sql.empty()) {
     Statement& any = connection.Prepare("SELECT EXISTS (SELECT 1 FROM " + t + ")");
@@ -219,14 +226,15 @@ void AddColumn(Connection& connection, const TableInfo& table, const FieldDef& f
     has_rows = any.Int(0) != 0;
     any.Reset();
   }
-  // Jet leaves the rows already there Null; SQLite's ADD COLUMN gives them the default. A
-  // Required field keeps it, as its rule needs a value.
-  bool rows_stay_null = has_rows && !field.required;
-  if (rows_stay_null && default_sql.front() == '(') {
+  // Jet leaves the rows already there Null (a Yes/No field No); SQLite's ADD COLUMN gives them
+  // the default. A Required field keeps it, as its rule needs a value.
+  std::string existing = field.type == kBoolean ? "0" : field.required ? "" : "NULL";
+  bool rows_differ = has_rows && !existing.empty() && existing != default_sql;
+  if (rows_differ && default_sql.front() == '(') {
     AddColumnWithComputedDefault(connection, table, field);
   } else {
     connection.Exec("ALTER TABLE " + t + " ADD COLUMN " + ColumnSql(field, false, false));
-    if (rows_stay_null) connection.Exec("UPDATE " + t + " SET " + Quote(field.name) + "=NULL");
+    if (rows_differ) connection.Exec("UPDATE " + t + " SET " + Quote(field.name) + "=" + existing);
   }
   if (field.counter()) connection.Exec(CounterTrigger(table.name, field.name));
   InsertFieldRow(connection, table.name, static_cast<int>(table.fields.size()), field);

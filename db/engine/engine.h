@@ -28,7 +28,8 @@
 // Jet semantics chosen here: a database without a password opens with any PWD; text fields made
 // by DDL allow zero-length strings (CreateField's default does not); an unnamed PRIMARY KEY is the
 // index "PrimaryKey"; a unique key shifted by an UPDATE (SET k=k+1) is checked once the statement
-// is through.
+// is through; a Yes/No field is never Null (left out of a new row, or given Null, it is False);
+// a field with a default added to a table with rows leaves those rows Null (a Yes/No one False).
 //
 // Threads: one thread at a time. The engine object is process-wide and created on first use.
 #pragma once

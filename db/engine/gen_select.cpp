@@ -216,6 +216,8 @@ std::string StoreAs(const std::string& value_sql, DataType from, const FieldDef&
     else if (to == kLongBinary || to == kBinary)
       same = source == kBinary || source == kLongBinary;
   }
+  // A Yes/No field is never Null: Null written into it is No.
+  if (same && to == kBoolean) return "ifnull(" + value_sql + ",0)";
   if (same) return value_sql;
   return "kr_store(" + value_sql + "," + std::to_string(to) + "," + std::to_string(source) + ")";
 }

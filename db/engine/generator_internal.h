@@ -70,7 +70,7 @@ struct GeneratedSelect {
 GeneratedSelect GenerateSelect(DatabaseImpl& db, const Select& select, Scope* outer);
 
 // The SQLite expression that stores value_sql (of type from) into a field: as it is when the
-// types agree, through kr_store otherwise.
+// types agree, through kr_store otherwise; Null into a Yes/No field is No.
 std::string StoreAs(const std::string& value_sql, DataType from, const FieldDef& target);
 
 void DropTableNamed(DatabaseImpl& db, std::string_view name, int missing_error);

@@ -10,7 +10,7 @@ namespace kr::db::engine::internal {
 
 Value RecordsetImpl::ConvertForColumn(int index, const Value& value) {
   const FieldDef& f = Column(index).def;
-  if (value.IsNull()) return value;
+  if (value.IsNull()) return f.type == kBoolean ? Value::Boolean(false) : value;  // never Null
   try {
     switch (f.type) {
       case kBoolean:

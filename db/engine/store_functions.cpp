@@ -1,7 +1,7 @@
 // kr_store(value, field type, source type): a value converted for storage in a field of the
-// type, as Jet converts on write. It never raises: a value that cannot be converted comes back
-// unchanged, so the field's CHECK refuses it and the row is skipped (or, with fail-on-error,
-// the statement fails with the field's error).
+// type, as Jet converts on write (Null into a Yes/No field is No). It never raises: a value that
+// cannot be converted comes back unchanged, so the field's CHECK refuses it and the row is skipped
+// (or, with fail-on-error, the statement fails with the field's error).
 #include <sqlite3.h>
 
 #include <cfloat>
@@ -39,7 +39,11 @@ void Store(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
   int type = argc > 1 ? sqlite3_value_int(argv[1]) : 0;
   int source = argc > 2 ? sqlite3_value_int(argv[2]) : 0;
   int storage = sqlite3_value_type(v);
-  if (storage == SQLITE_NULL) return sqlite3_result_null(ctx);
+  if (storage == SQLITE_NULL) {
+    // A Yes/No field is never Null: Null written into it is No.
+    if (type == kBoolean) return sqlite3_result_int(ctx, 0);
+    return sqlite3_result_null(ctx);
+  }
   auto unchanged = [&] { sqlite3_result_value(ctx, v); };
   switch (type) {
     case kBoolean: {

@@ -40,7 +40,7 @@ TEST_F(KrdbTest, ScriptBuildsAFixtureAndSelectPrintsTabSeparatedRows) {
   EXPECT_EQ(select.out,
             "Code\tName\tPrice\tRate\tRatio\tFlag\tMakeDay\n"
             "A1\tセメント;袋\t12.5\t0.1\t1.25\tTrue\t2019/04/01 13:05:09\n"
-            "B2\t\\N\t\\N\t\\N\t3\t\\N\t\\N\n"
+            "B2\t\\N\t\\N\t\\N\t3\tFalse\t\\N\n"
             "Expr1000\n"
             "2\n");
 }

@@ -189,6 +189,20 @@ TEST_F(RecordsetTest, ManyRowEditsAreAllKeptOnceTheDatabaseCloses) {
   EXPECT_EQ(Scalar(again, "SELECT Sum(V) FROM N").ToDouble(), 1999.0 * 2000.0);
 }
 
+TEST_F(RecordsetTest, YesNoFieldLeftOutOfAddNewOrSetToNullIsFalse) {
+  Recordset rs = db_.OpenRecordset("Cri_Ind");
+  rs.AddNew();
+  rs["StrtCode"].SetValue(Value("E"));
+  rs.Update();
+  rs.MoveFirst();
+  rs.Edit();
+  rs["Flag"].SetValue(Value());
+  rs.Update();
+  rs.Close();
+  EXPECT_EQ(Rows(db_, "SELECT StrtCode, Flag FROM Cri_Ind ORDER BY StrtCode"),
+            V({"A|False", "B|False", "C|False", "E|False"}));
+}
+
 TEST_F(RecordsetTest, AnotherHandleOnTheFileCanChangeItAfterRowEdits) {
   Recordset rs = db_.OpenRecordset("Cri_Ind");
   rs.MoveFirst();

@@ -128,6 +128,32 @@ TEST_F(StatementTest, ConversionsOnWriteFollowTheFieldType) {
   EXPECT_EQ(day.ToText(), "2020/02/29 13:45:00");
 }
 
+TEST_F(StatementTest, YesNoFieldsAreNeverNull) {
+  db_.Execute("INSERT INTO Val120 (Code) VALUES ('D4')");
+  db_.Execute("INSERT INTO Val120 (Code, Flag) VALUES ('E5', Null)");
+  db_.Execute("UPDATE Val120 SET Flag=Null WHERE Code='A1'");
+  db_.Execute("CREATE TABLE Src (Code TEXT(20), Flag YESNO, Price LONG)");
+  db_.Execute("INSERT INTO Src (Code, Price) VALUES ('F6', 1)");
+  db_.Execute(
+      "INSERT INTO Val120 (Code, Flag) SELECT 'G' & Val120.Code, Src.Flag FROM Val120 LEFT JOIN "
+      "Src ON Val120.Code=Src.Code WHERE Val120.Code='B2'");  // Null from the outer join
+  db_.Execute("UPDATE Val120 SET Flag=(Qty>1) WHERE Code='B2'");
+  db_.Execute("UPDATE Val120 SET Flag=(MakeDay>#2000/01/01#) WHERE Code='C3'");  // Null
+  EXPECT_EQ(Rows(db_, "SELECT Code, Flag FROM Val120 WHERE Flag Is Null"), V());
+  EXPECT_EQ(Rows(db_, "SELECT Code, Flag FROM Val120 ORDER BY Code"),
+            V({"A1|False", "B2|True", "C3|False", "D4|False", "E5|False", "GB2|False"}));
+  EXPECT_EQ(Rows(db_, "SELECT Code, Flag FROM Src"), V({"F6|False"}));
+  // Added to a table with rows, a Yes/No field is No in them, whatever its default.
+  TableDef src = db_.TableDefs()["Src"];
+  Field done = src.CreateField("Done", kBoolean);
+  done.SetDefaultValue("True");
+  src.Fields().Append(done);
+  db_.Execute("ALTER TABLE Src ADD COLUMN Checked YESNO");
+  db_.Execute("INSERT INTO Src (Code) VALUES ('H7')");
+  EXPECT_EQ(Rows(db_, "SELECT Code, Done, Checked FROM Src ORDER BY Code"),
+            V({"F6|False|False", "H7|True|False"}));
+}
+
 TEST_F(StatementTest, UpdateWithInnerJoinAndDeleteWithJoinChangeOnlyMatchingRows) {
   db_.Execute("CREATE TABLE Old (Code TEXT(20), ValPrice1 CURRENCY, MakeDay TEXT(10))");
   db_.Execute("INSERT INTO Old VALUES ('a1', 100, '2019')");
