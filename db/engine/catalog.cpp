@@ -3,7 +3,7 @@
 
 #include <algorithm>
 
-#include "db/engine/engine_errors.h"
+#include "db/engine/dao_errors.h"
 
 namespace kr::db::engine::internal {
 

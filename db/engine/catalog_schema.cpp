@@ -4,7 +4,7 @@
 #include <cstdio>
 
 #include "db/engine/catalog.h"
-#include "db/engine/engine_errors.h"
+#include "db/engine/dao_errors.h"
 
 namespace kr::db::engine::internal {
 
@@ -151,7 +151,7 @@ void AddColumnWithComputedDefault(Connection& connection, const TableInfo& table
   read.Reset();
   std::string tail = bare_sql + ")";
   if (sql.size() < tail.size() || sql.compare(sql.size() - tail.size(), tail.size(), tail) != 0)
-    Raise(kEngReservedError, "ADD COLUMN");
+    Raise(kDaoReservedError, "ADD COLUMN");
   sql.replace(sql.size() - tail.size(), tail.size(), ColumnSql(field, false, false) + ")");
   connection.ClearCache();
   connection.Exec("PRAGMA writable_schema=ON");

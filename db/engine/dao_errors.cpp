@@ -21,6 +21,8 @@ constexpr Entry kCatalogue[] = {
     {kJetDivisionByZero, "0 で除算しました。", "Division by zero."},
     {kJetInvalidPattern, "パターン文字列が不正です。", "Invalid pattern string."},
     {kJetInvalidUseOfNull, "Null の使い方が不正です。", "Invalid use of Null."},
+    {kDaoReservedError, "予約済みエラー (|1) です。このエラーに関するメッセージはありません。",
+     "Reserved error (|1); there is no message for this error."},
     {kDaoInvalidArgument, "引数が無効です。", "Invalid argument."},
     {kDaoTableExists, "テーブル '|1' は既に存在します。", "Table '|1' already exists."},
     {kDaoObjectNotFound,
@@ -59,8 +61,14 @@ constexpr Entry kCatalogue[] = {
      "を開けません。既にほかのユーザーが排他的に開いているか、データを表示または書き込む権"
      "限がありません。",
      "The Microsoft Jet database engine cannot open the file '|1'."},
+    {kDaoNullInIndex, "インデックスまたは主キーには Null 値を使用できません。",
+     "Index or primary key cannot contain a Null value."},
     {kDaoTooFewParameters, "パラメータが少なすぎます。|1 を指定してください。",
      "Too few parameters. Expected |1."},
+    {kDaoCannotExecuteSelect, "選択クエリは実行できません。", "Cannot execute a select query."},
+    {kDaoUnknownFieldName, "'|1' を有効なフィールド名または式として認識できません。",
+     "The Microsoft Jet database engine does not recognize '|1' as a valid field name or "
+     "expression."},
     {kDaoQueryExpressionSyntax, "クエリ式 '|1' の構文エラー: 演算子がありません。",
      "Syntax error (missing operator) in query expression '|1'."},
     {kDaoInputTableNotFound,
@@ -82,6 +90,11 @@ constexpr Entry kCatalogue[] = {
     {kDaoInvalidName, "'|1' は正しい名前ではありません。", "'|1' is not a valid name."},
     {kDaoInvalidBracketing, "名前 '|1' のかっこの使い方が正しくありません。",
      "Invalid bracketing of name '|1'."},
+    {kDaoUnknownInsertField,
+     "INSERT INTO ステートメントに、次の不明なフィールド名が含まれています: "
+     "'|1'。名前を正しく入力した"
+     "かどうかを確認してから、操作をやり直してください。",
+     "The INSERT INTO statement contains the following unknown field name: '|1'."},
     {kDaoInvalidStatement,
      "SQL ステートメントが正しくありません。'DELETE'、'INSERT'、'PROCEDURE'、'SELECT'、または "
      "'UPDATE' を使用してください。",
@@ -110,10 +123,13 @@ constexpr Entry kCatalogue[] = {
      "けるデ"
      "ータの量を減らしてください。",
      "The field is too small to accept the amount of data you attempted to add."},
+    {kDaoRecordDeleted, "レコードは削除されています。", "Record is deleted."},
     {kDaoIsamNotFound, "インストール可能な ISAM が見つかりませんでした。",
      "Could not find installable ISAM."},
     {kDaoFieldDefinedTwice, "同じフィールド '|1' を複数回定義することはできません。",
      "Can't define field more than once."},
+    {kDaoOutputTableNotFound, "出力テーブル '|1' が見つかりませんでした。",
+     "Could not find output table '|1'."},
     {kDaoDatabaseExists, "データベースは既に存在します。", "Database already exists."},
     {kDaoTableLocked,
      "テーブル '|1' は、他のユーザーまたはプロセスで使用中のため、ロックできませんでした。",
@@ -123,6 +139,10 @@ constexpr Entry kCatalogue[] = {
     {kDaoOperationNotSupported, "この操作は、このタイプのオブジェクトに対しては無効です。",
      "Operation is not supported for this type of object."},
     {kDaoInvalidFieldType, "フィールドのデータ型が正しくありません。", "Invalid field data type."},
+    {kDaoNoFieldsDefined,
+     "フィールドが定義されていません。TableDef または Index オブジェクトを追加"
+     "する前に、フィールドを定義してください。",
+     "No field defined--cannot append TableDef or Index."},
     {kDaoItemNotFound, "コレクションにアイテムが見つかりません。",
      "Item not found in this collection."},
     {kDaoPropertyNotFound, "プロパティが見つかりません。", "Property not found."},
@@ -145,10 +165,16 @@ constexpr Entry kCatalogue[] = {
      "Field '|1' cannot be a zero-length string."},
     {kDaoValidationRule, "テーブルの入力規則 '|1' に違反しています。",
      "'|1' is not a valid value: the table's validation rule is violated."},
+    {kDaoValidationRuleField,
+     "フィールド '|2' に設定されている入力規則 '|1' に違反する値が含まれています。",
+     "One or more values are prohibited by the validation rule '|1' set for '|2'."},
     {kDaoUnrecognizedFormat, "データベース形式 '|1' を認識できません。",
      "Unrecognized database format '|1'."},
     {kDaoValueCountMismatch, "クエリの値の数と出力先のフィールドの数が一致しません。",
      "Number of query values and destination fields are not the same."},
+    {kDaoOpenedExclusively,
+     "データベース '|1' は既に排他的に開かれているため、開くことができません。",
+     "You attempted to open a database that is already opened exclusively: '|1'."},
     {kDaoQueryTooComplex, "クエリが複雑すぎます。", "Query is too complex."},
     {kDaoCannotAppendExisting,
      "オブジェクトを追加できません。この名前のオブジェクトは既にコレクションにあります。",
@@ -162,8 +188,13 @@ constexpr Entry kCatalogue[] = {
      "Field '|1' already exists in table '|2'."},
     {kDaoObjectInvalid, "オブジェクトが無効か、設定されていません。",
      "Object invalid or no longer set."},
+    {kDaoConversionError, "データ型の変換エラーです。", "Data type conversion error."},
     {kDaoTypeMismatch, "抽出条件でデータ型が一致しません。",
      "Data type mismatch in criteria expression."},
+    {kDaoSharedPasswordChange, "共有モードで開いているデータベースのパスワードは変更できません。",
+     "Can't change password on a shared open database."},
+    {kDaoNotAnIndex, "'|1' はこのテーブルのインデックスではありません。",
+     "'|1' is not an index in this table."},
 };
 
 const Entry* Find(int number) {
@@ -246,6 +277,13 @@ std::string DaoDescription(int number, std::string_view arg1, std::string_view a
 
 Failure DaoFailure(int number, std::string_view arg1, std::string_view arg2,
                    std::string_view detail) {
+  if (Find(number) == nullptr) {
+    std::string_view runtime = number < 3000 ? RuntimeErrorDescription(number) : "";
+    if (runtime.empty()) return DaoFailure(kDaoReservedError, std::to_string(number), {}, detail);
+    std::string log = "error " + std::to_string(number);
+    if (!detail.empty()) log += " (" + std::string(detail) + ")";
+    return Failure(number, std::string(runtime), std::move(log));
+  }
   std::string log =
       "error " + std::to_string(number) + ": " + Fill(DaoEnglishTemplate(number), arg1, arg2);
   if (!detail.empty()) {
@@ -254,6 +292,10 @@ Failure DaoFailure(int number, std::string_view arg1, std::string_view arg2,
     log += ")";
   }
   return Failure(number, DaoDescription(number, arg1, arg2), std::move(log));
+}
+
+void Raise(int number, std::string_view arg1, std::string_view arg2, std::string_view detail) {
+  throw DaoFailure(number, arg1, arg2, detail);
 }
 
 Failure ExpressionFailure(ExpressionSyntax kind, std::string_view expression, size_t position) {

@@ -1,6 +1,7 @@
 // The DAO/Jet error numbers the engine raises, with the descriptions a Japanese Access user
-// sees. Every engine failure is a kr::Failure made here, so number, Japanese description and
-// English log text stay consistent. Internal to db/engine (callers above it see kr::Failure).
+// sees: the one catalogue of the engine. Every engine failure is a kr::Failure made here, so
+// number, Japanese description and English log text stay consistent. Internal to db/engine (callers
+// above it see kr::Failure).
 //
 // Descriptions may hold the placeholders "|1" and "|2" (Jet's own notation), replaced by the
 // arguments of DaoFailure.
@@ -27,6 +28,7 @@ enum DaoError : int {
   kJetInvalidPattern = 93,  // Like pattern with an unclosed "["
   kJetInvalidUseOfNull = 94,
 
+  kDaoReservedError = 3000,
   kDaoInvalidArgument = 3001,
   kDaoTableExists = 3010,
   kDaoObjectNotFound = 3011,
@@ -41,7 +43,10 @@ enum DaoError : int {
   kDaoNotValidPath = 3044,
   kDaoFileInUse = 3045,
   kDaoCannotOpenFile = 3051,
+  kDaoNullInIndex = 3058,
   kDaoTooFewParameters = 3061,
+  kDaoCannotExecuteSelect = 3065,
+  kDaoUnknownFieldName = 3070,
   kDaoQueryExpressionSyntax = 3075,
   kDaoInputTableNotFound = 3078,
   kDaoAmbiguousField = 3079,
@@ -49,6 +54,7 @@ enum DaoError : int {
   kDaoNotInAggregate = 3122,
   kDaoInvalidName = 3125,
   kDaoInvalidBracketing = 3126,
+  kDaoUnknownInsertField = 3127,
   kDaoInvalidStatement = 3129,
   kDaoFromClauseSyntax = 3131,
   kDaoInsertSyntax = 3134,
@@ -61,13 +67,16 @@ enum DaoError : int {
   kDaoUpdateSyntax = 3144,
   kDaoWhereSyntax = 3145,
   kDaoFieldTooSmall = 3163,
+  kDaoRecordDeleted = 3167,
   kDaoIsamNotFound = 3170,
   kDaoFieldDefinedTwice = 3191,
+  kDaoOutputTableNotFound = 3192,
   kDaoDatabaseExists = 3204,
   kDaoTableLocked = 3211,
   kDaoInvalidOperation = 3219,
   kDaoOperationNotSupported = 3251,
   kDaoInvalidFieldType = 3259,
+  kDaoNoFieldsDefined = 3264,
   kDaoItemNotFound = 3265,
   kDaoPropertyNotFound = 3270,
   kDaoPrimaryKeyExists = 3283,
@@ -80,8 +89,10 @@ enum DaoError : int {
   kDaoFieldRequired = 3314,
   kDaoZeroLengthNotAllowed = 3315,
   kDaoValidationRule = 3316,
+  kDaoValidationRuleField = 3317,
   kDaoUnrecognizedFormat = 3343,
   kDaoValueCountMismatch = 3346,
+  kDaoOpenedExclusively = 3356,
   kDaoQueryTooComplex = 3360,
   kDaoCannotAppendExisting = 3367,
   kDaoNoTableOrConstraint = 3371,
@@ -89,7 +100,10 @@ enum DaoError : int {
   kDaoTableDoesNotExist = 3376,
   kDaoFieldExists = 3380,
   kDaoObjectInvalid = 3420,
+  kDaoConversionError = 3421,
   kDaoTypeMismatch = 3464,
+  kDaoSharedPasswordChange = 3621,
+  kDaoNotAnIndex = 3800,
 };
 
 // The Japanese description template of a number ("" when the catalogue lacks it).
@@ -101,9 +115,14 @@ std::string_view DaoEnglishTemplate(int number);
 std::string DaoDescription(int number, std::string_view arg1 = {}, std::string_view arg2 = {});
 
 // A failure with the catalogue's description. detail, when given, is appended to the English
-// log text (for example the statement or a position).
+// log text (for example the statement or a position). A number below 3000 the catalogue lacks
+// takes the run-time's own description (91, 13, 7, ...); any other unknown number becomes 3000
+// (reserved error) naming it.
 Failure DaoFailure(int number, std::string_view arg1 = {}, std::string_view arg2 = {},
                    std::string_view detail = {});
+// Throws DaoFailure(number, ...).
+[[noreturn]] void Raise(int number, std::string_view arg1 = {}, std::string_view arg2 = {},
+                        std::string_view detail = {});
 
 // The variants of error 3075 ("... in query expression '|'"), all under the one number.
 enum class ExpressionSyntax {

@@ -4,7 +4,7 @@
 #include <filesystem>
 #include <map>
 
-#include "db/engine/engine_errors.h"
+#include "db/engine/dao_errors.h"
 #include "db/engine/engine_internal.h"
 #include "db/engine/functions_hook.h"
 #include "platform/platform.h"
@@ -327,7 +327,7 @@ Database DBEngine::OpenDatabase(std::string_view path, bool exclusive, bool read
   std::string key = internal::FileKey(native);
   auto state = internal::OpenFiles().find(key);
   if (state != internal::OpenFiles().end()) {
-    if (state->second.exclusive) Raise(kEngOpenedExclusively, shown);
+    if (state->second.exclusive) Raise(kDaoOpenedExclusively, shown);
     if (exclusive && state->second.shared > 0) Raise(kDaoFileInUse, shown);
   }
   std::string password = internal::ConnectValue(connect, "PWD").value_or("");
@@ -343,8 +343,8 @@ Database DBEngine::OpenDatabase(std::string_view path, bool exclusive, bool read
     if (!internal::HasCatalog(*connection, "main")) Raise(kDaoUnrecognizedFormat, shown);
   } catch (const Failure& failure) {
     if (failure.number() == kDaoTableLocked)
-      Raise(exclusive ? int{kDaoFileInUse} : int{kEngOpenedExclusively}, shown);
-    if (failure.number() == kDaoUnrecognizedFormat || failure.number() == kEngReservedError)
+      Raise(exclusive ? int{kDaoFileInUse} : int{kDaoOpenedExclusively}, shown);
+    if (failure.number() == kDaoUnrecognizedFormat || failure.number() == kDaoReservedError)
       Raise(kDaoUnrecognizedFormat, shown);
     if (failure.number() == kDaoCannotOpenFile) Raise(kDaoCannotOpenFile, shown);
     throw;
@@ -425,7 +425,7 @@ TableDef Database::CreateTableDef(std::string_view name, int32_t attributes,
 void Database::NewPassword(std::string_view old_password, std::string_view new_password) {
   DatabaseImpl& db = Open(impl_);
   if (db.read_only()) Raise(kDaoReadOnly);
-  if (!db.exclusive()) Raise(kEngSharedPasswordChange);
+  if (!db.exclusive()) Raise(kDaoSharedPasswordChange);
   internal::Connection& c = db.connection();
   db.EndImplicitTransaction();
   if (!internal::HasPassword(c, "main") ? !old_password.empty()

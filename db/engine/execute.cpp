@@ -2,7 +2,7 @@
 #include <cstdlib>
 #include <variant>
 
-#include "db/engine/engine_errors.h"
+#include "db/engine/dao_errors.h"
 #include "db/engine/generator_internal.h"
 #include "db/engine/jet_parser.h"
 #include "db/engine/write_statements.h"
@@ -21,7 +21,7 @@ int64_t ExecuteStatement(DatabaseImpl& db, std::string_view sql, int options) {
       [&](auto& body) {
         using T = std::decay_t<decltype(body)>;
         if constexpr (std::is_same_v<T, Select>) {
-          Raise(kEngCannotExecuteSelect);
+          Raise(kDaoCannotExecuteSelect);
         } else if constexpr (std::is_same_v<T, Insert>) {
           generated = GenerateInsert(db, body, fail_on_error);
         } else if constexpr (std::is_same_v<T, Update>) {

@@ -1,7 +1,7 @@
 // Jet DDL: CREATE TABLE, CREATE INDEX, ALTER TABLE, DROP INDEX, through the catalog. Unnamed
 // primary keys are named "PrimaryKey", as Access names them, so Seek finds them by that name.
 // Text fields created by DDL allow zero-length strings (the application's own data holds them).
-#include "db/engine/engine_errors.h"
+#include "db/engine/dao_errors.h"
 #include "db/engine/generator_internal.h"
 #include "db/engine/jet_parser.h"
 #include "db/engine/write_statements.h"

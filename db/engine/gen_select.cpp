@@ -2,7 +2,7 @@
 // tables give the same name, Expr1000... for unnamed expressions) and types, TOP, UNION.
 #include <cmath>
 
-#include "db/engine/engine_errors.h"
+#include "db/engine/dao_errors.h"
 #include "db/engine/generator_internal.h"
 
 namespace kr::db::engine::internal {

@@ -4,7 +4,7 @@
 //   VALUES it pairs them by position.
 //   UPDATE a INNER JOIN b ON ... SET ... becomes UPDATE a ... FROM b WHERE <on> AND <where>.
 //   DELETE t.* FROM t INNER JOIN ... deletes the rows of t whose rowid the join selects.
-#include "db/engine/engine_errors.h"
+#include "db/engine/dao_errors.h"
 #include "db/engine/generator_internal.h"
 #include "db/engine/write_statements.h"
 
@@ -17,7 +17,7 @@ std::string TargetSql(const ScopeTable& t) { return Quote(t.schema) + "." + Quot
 const FieldDef& TargetField(const ScopeTable& t, std::string_view name) {
   for (const FieldDef& f : t.fields)
     if (SameName(f.name, name)) return f;
-  Raise(kEngUnknownInsertField, name);
+  Raise(kDaoUnknownInsertField, name);
 }
 
 void CollectOnConditions(const TableRef& ref, Scope& scope, std::vector<std::string>& out) {
@@ -61,7 +61,7 @@ bool KeyPairs(const Expr& on, Scope& scope, const ScopeTable* target, const Scop
 std::string GenerateInsert(DatabaseImpl& db, const Insert& insert, bool fail_on_error) {
   Scope target_scope(db, nullptr);
   const TableInfo* info = db.catalog().Find(insert.table);
-  if (info == nullptr) Raise(kEngOutputTableNotFound, insert.table);
+  if (info == nullptr) Raise(kDaoOutputTableNotFound, insert.table);
   ScopeTable target = target_scope.AddTable(insert.table, "");
   std::string head = std::string(fail_on_error ? "INSERT INTO " : "INSERT OR IGNORE INTO ") +
                      TargetSql(target) + " (";
@@ -98,7 +98,7 @@ std::string GenerateInsert(DatabaseImpl& db, const Insert& insert, bool fail_on_
         for (const FieldDef& candidate : target.fields)
           if (SameName(candidate.name, bare)) f = &candidate;
       }
-      if (f == nullptr) Raise(kEngUnknownInsertField, name);
+      if (f == nullptr) Raise(kDaoUnknownInsertField, name);
       for (const FieldDef* other : fields)
         if (other == f) Raise(kDaoFieldDefinedTwice, name);
       fields.push_back(f);

@@ -4,7 +4,7 @@
 #include <cmath>
 #include <unordered_set>
 
-#include "db/engine/engine_errors.h"
+#include "db/engine/dao_errors.h"
 #include "db/engine/functions_hook.h"
 #include "db/engine/recordset_impl.h"
 
@@ -218,7 +218,7 @@ int64_t RecordsetImpl::RecordCount() {
 }
 
 void RecordsetImpl::RequireCurrent() {
-  if (current_deleted_) Raise(kEngRecordDeleted);
+  if (current_deleted_) Raise(kDaoRecordDeleted);
   if (Eof() || Bof()) Raise(kDaoNoCurrentRecord);
 }
 
@@ -254,7 +254,7 @@ void RecordsetImpl::Fetch() {
     }
     s.Reset();
     cached = window_.find(rowid);
-    if (cached == window_.end()) Raise(kEngRecordDeleted);
+    if (cached == window_.end()) Raise(kDaoRecordDeleted);
   }
   row_ = cached->second;
   row_valid_ = true;

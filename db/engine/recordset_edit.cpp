@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "db/engine/engine_errors.h"
+#include "db/engine/dao_errors.h"
 #include "db/engine/recordset_impl.h"
 
 namespace kr::db::engine::internal {
@@ -48,7 +48,7 @@ Value RecordsetImpl::ConvertForColumn(int index, const Value& value) {
     }
   } catch (const Failure& failure) {
     if (failure.number() == kJetOverflow) throw;
-    Raise(kEngConversionError);
+    Raise(kDaoConversionError);
   }
 }
 
@@ -201,7 +201,7 @@ void RecordsetImpl::SetIndex(std::string_view name) {
   if (type_ != kOpenTable) Raise(kDaoOperationNotSupported);
   const TableInfo& table = db().Table(source_.base_table);
   const IndexDef* index = table.FindIndex(name);
-  if (index == nullptr) Raise(kEngNotAnIndex, name);
+  if (index == nullptr) Raise(kDaoNotAnIndex, name);
   source_ = PlanTable(db(), source_.base_table, index->name);
   index_ = index->name;
   window_.clear();
@@ -216,7 +216,7 @@ void RecordsetImpl::Seek(std::string_view comparison, const std::vector<Value>& 
   if (type_ != kOpenTable || index_.empty()) Raise(kDaoOperationNotSupported);
   const TableInfo& table = db().Table(source_.base_table);
   const IndexDef* index = table.FindIndex(index_);
-  if (index == nullptr) Raise(kEngNotAnIndex, index_);
+  if (index == nullptr) Raise(kDaoNotAnIndex, index_);
   if (keys.empty() || keys.size() > index->columns.size()) Raise(kDaoInvalidArgument);
   std::string op(comparison);
   if (op != "=" && op != ">=" && op != ">" && op != "<=" && op != "<") Raise(kDaoInvalidArgument);

@@ -1,5 +1,5 @@
 // Database::OpenRecordset (DAO's default recordset types) and the Recordset handle.
-#include "db/engine/engine_errors.h"
+#include "db/engine/dao_errors.h"
 #include "db/engine/recordset_impl.h"
 
 namespace kr::db::engine {

@@ -1,6 +1,6 @@
 // Where a recordset's rows come from: a keyset of rowids for the rows of one table (table
 // recordsets, and dynasets and snapshots over a single table), a streaming cursor otherwise.
-#include "db/engine/engine_errors.h"
+#include "db/engine/dao_errors.h"
 #include "db/engine/generator_internal.h"
 #include "db/engine/jet_parser.h"
 
@@ -54,7 +54,7 @@ RowSource PlanTable(DatabaseImpl& db, std::string_view table, std::string_view i
     s.order_sql = Quote(t.name) + ".rowid";  // the order rows were added in, as Jet keeps them
   } else {
     const IndexDef* def = t.FindIndex(index);
-    if (def == nullptr) Raise(kEngNotAnIndex, index);
+    if (def == nullptr) Raise(kDaoNotAnIndex, index);
     for (size_t i = 0; i < def->columns.size(); ++i)
       s.order_sql += (i ? ", " : "") + Quote(t.name) + "." + Quote(def->columns[i].first) +
                      (def->columns[i].second ? " DESC" : "");

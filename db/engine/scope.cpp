@@ -1,6 +1,6 @@
 // Name resolution: tables against the catalog (attached tables through their source), columns
 // against the tables in scope, innermost scope first, as Jet resolves them.
-#include "db/engine/engine_errors.h"
+#include "db/engine/dao_errors.h"
 #include "db/engine/generator_internal.h"
 
 namespace kr::db::engine::internal {

@@ -1,6 +1,6 @@
 #include "db/engine/sqlite_db.h"
 
-#include "db/engine/engine_errors.h"
+#include "db/engine/dao_errors.h"
 
 namespace kr::db::engine::internal {
 
@@ -11,17 +11,17 @@ constexpr size_t kCacheSize = 48;
 // Our CHECK constraints are named "kr_<rule>:<column>".
 Failure ConstraintFailure(std::string_view message) {
   size_t at = message.find("kr_");
-  if (at == std::string_view::npos) return EngineFailure(kDaoValidationRule, "", message);
+  if (at == std::string_view::npos) return DaoFailure(kDaoValidationRule, "", message);
   std::string_view rest = message.substr(at + 3);
   size_t colon = rest.find(':');
   std::string_view rule = rest.substr(0, colon);
   std::string column(colon == std::string_view::npos ? "" : rest.substr(colon + 1));
-  if (rule == "req") return EngineFailure(kDaoFieldRequired, column);
-  if (rule == "pk") return EngineFailure(kEngNullInIndex);
-  if (rule == "zls") return EngineFailure(kDaoZeroLengthNotAllowed, column);
-  if (rule == "size") return EngineFailure(kDaoFieldTooSmall);
-  if (rule == "rule") return EngineFailure(kEngValidationRuleField, "", column);
-  return EngineFailure(kEngConversionError, column);
+  if (rule == "req") return DaoFailure(kDaoFieldRequired, column);
+  if (rule == "pk") return DaoFailure(kDaoNullInIndex);
+  if (rule == "zls") return DaoFailure(kDaoZeroLengthNotAllowed, column);
+  if (rule == "size") return DaoFailure(kDaoFieldTooSmall);
+  if (rule == "rule") return DaoFailure(kDaoValidationRuleField, "", column);
+  return DaoFailure(kDaoConversionError, column);
 }
 
 }  // namespace
@@ -34,37 +34,36 @@ Failure SqliteFailure(sqlite3* db, int rc, std::string_view context) {
   switch (rc & 0xff) {
     case SQLITE_CONSTRAINT:
       if (rc == SQLITE_CONSTRAINT_UNIQUE || rc == SQLITE_CONSTRAINT_PRIMARYKEY)
-        return EngineFailure(kDaoDuplicateValue, {}, {}, detail);
-      if (rc == SQLITE_CONSTRAINT_NOTNULL) return EngineFailure(kDaoFieldRequired, "", {}, detail);
+        return DaoFailure(kDaoDuplicateValue, {}, {}, detail);
+      if (rc == SQLITE_CONSTRAINT_NOTNULL) return DaoFailure(kDaoFieldRequired, "", {}, detail);
       if (rc == SQLITE_CONSTRAINT_CHECK) return ConstraintFailure(message);
-      return EngineFailure(kDaoDuplicateValue, {}, {}, detail);
+      return DaoFailure(kDaoDuplicateValue, {}, {}, detail);
     case SQLITE_BUSY:
     case SQLITE_LOCKED:
-      return EngineFailure(kDaoTableLocked, "", {}, detail);
+      return DaoFailure(kDaoTableLocked, "", {}, detail);
     case SQLITE_FULL:
-      return EngineFailure(kDaoDiskFull, {}, {}, detail);
+      return DaoFailure(kDaoDiskFull, {}, {}, detail);
     case SQLITE_IOERR:
-      return EngineFailure(kDaoDiskOrNetworkError, {}, {}, detail);
+      return DaoFailure(kDaoDiskOrNetworkError, {}, {}, detail);
     case SQLITE_CORRUPT:
     case SQLITE_NOTADB:
-      return EngineFailure(kDaoUnrecognizedFormat, "", {}, detail);
+      return DaoFailure(kDaoUnrecognizedFormat, "", {}, detail);
     case SQLITE_READONLY:
-      return EngineFailure(kDaoReadOnly, {}, {}, detail);
+      return DaoFailure(kDaoReadOnly, {}, {}, detail);
     case SQLITE_CANTOPEN:
-      return EngineFailure(kDaoCannotOpenFile, "", {}, detail);
+      return DaoFailure(kDaoCannotOpenFile, "", {}, detail);
     case SQLITE_NOMEM:
       return Failure::Runtime(kErrOutOfMemory, detail);
     case SQLITE_TOOBIG:
-      return EngineFailure(kDaoFieldTooSmall, {}, {}, detail);
+      return DaoFailure(kDaoFieldTooSmall, {}, {}, detail);
     case SQLITE_MISMATCH:
-      return EngineFailure(kEngConversionError, {}, {}, detail);
+      return DaoFailure(kDaoConversionError, {}, {}, detail);
     default:
       break;
   }
   if (message.find("no such table") != std::string::npos)
-    return EngineFailure(kDaoInputTableNotFound, message.substr(message.rfind(' ') + 1), {},
-                         detail);
-  return EngineFailure(kEngReservedError, std::to_string(rc), {}, detail);
+    return DaoFailure(kDaoInputTableNotFound, message.substr(message.rfind(' ') + 1), {}, detail);
+  return DaoFailure(kDaoReservedError, std::to_string(rc), {}, detail);
 }
 
 Statement::~Statement() { sqlite3_finalize(stmt_); }

@@ -1,5 +1,5 @@
 // Table definitions, fields and their collections.
-#include "db/engine/engine_errors.h"
+#include "db/engine/dao_errors.h"
 #include "db/engine/engine_internal.h"
 #include "db/engine/recordset_impl.h"
 
@@ -141,7 +141,7 @@ void TableDefCollection::Append(const TableDef& table) {
     info.linked = true;
     db.AddLink(info);
   } else {
-    if (info.fields.empty()) Raise(kEngNoFieldsDefined);
+    if (info.fields.empty()) Raise(kDaoNoFieldsDefined);
     for (FieldDef& f : info.fields)
       if (f.size == 0) f.size = f.type == kText ? 50 : internal::DefaultSize(f.type);
     db.Write([&] { internal::CreateTable(c, info); }, true);

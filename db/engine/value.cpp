@@ -4,8 +4,8 @@
 #include <cmath>
 #include <cstdio>
 
+#include "db/engine/dao_errors.h"
 #include "db/engine/engine.h"
-#include "db/engine/engine_errors.h"
 #include "db/engine/jet_values.h"
 
 namespace kr::db::engine {

@@ -7,14 +7,28 @@ namespace kr::db::engine {
 namespace {
 
 TEST(DaoErrors, EveryNumberTheEngineRaisesHasAJapaneseAndAnEnglishText) {
-  const int numbers[] = {5,    6,    11,   93,   94,   3010, 3021, 3022, 3024,
-                         3031, 3061, 3075, 3078, 3085, 3129, 3131, 3134, 3141,
-                         3144, 3265, 3290, 3293, 3295, 3346, 3360, 3464};
+  const int numbers[] = {5,    6,    11,   93,   94,   3000, 3010, 3021, 3022, 3024,
+                         3031, 3058, 3061, 3065, 3070, 3075, 3078, 3085, 3127, 3129,
+                         3131, 3134, 3141, 3144, 3167, 3192, 3264, 3265, 3290, 3293,
+                         3295, 3317, 3346, 3356, 3360, 3421, 3464, 3621, 3800};
   for (int n : numbers) {
     EXPECT_FALSE(DaoDescriptionTemplate(n).empty()) << n;
     EXPECT_FALSE(DaoEnglishTemplate(n).empty()) << n;
+    EXPECT_EQ(DaoFailure(n).number(), n);
   }
   EXPECT_TRUE(DaoDescriptionTemplate(4242).empty());
+}
+
+TEST(DaoErrors, RunTimeNumbersKeepTheirTextAndUnknownOnesAreReserved) {
+  Failure not_set = DaoFailure(kErrObjectNotSet);
+  EXPECT_EQ(not_set.number(), 91);
+  EXPECT_EQ(not_set.description(), RuntimeErrorDescription(kErrObjectNotSet));
+  Failure unknown = DaoFailure(4242, {}, {}, "detail");
+  EXPECT_EQ(unknown.number(), 3000);
+  EXPECT_EQ(unknown.description(),
+            "予約済みエラー (4242) です。このエラーに関するメッセージはありません。");
+  EXPECT_STREQ(unknown.what(),
+               "error 3000: Reserved error (4242); there is no message for this error. (detail)");
 }
 
 TEST(DaoErrors, ArgumentsFillThePlaceholders) {
