@@ -13,7 +13,9 @@
 //                    converted; other text raises 3464; beyond Single's range raises 6
 //     jet_bool(x)    -1/0 (Null stays Null; "True"/"False"/"Yes"/"No" and numeric text too)
 //     jet_ccur(x)    four decimals, banker's rounding; overflow raises 6
-//     jet_date(x)    numbers as they are, text dates ("2020/04/07 15:30") to OLE dates
+//     jet_date(x)    numbers as they are, text dates ("2020/04/07 15:30") to OLE dates;
+//                    beyond years 100 to 9999 raises 6
+//   (the conversion rules are jet_conversions.h's, shared with the conversion on write)
 //     jet_text(x[, type])  Jet's text form (type: a DAO type code telling how a REAL is
 //                    written: 6 Single, 8 Date, 1 Boolean; otherwise as Double)
 //     jet_cdbl, jet_clng, jet_cint, jet_cbyte  (CLng/CInt/CByte round half to even and raise

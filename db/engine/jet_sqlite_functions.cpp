@@ -5,7 +5,6 @@
 #include <unicode/uchar.h>
 
 #include <algorithm>
-#include <cfloat>
 #include <cmath>
 #include <cstring>
 #include <limits>
@@ -14,6 +13,8 @@
 #include <string_view>
 
 #include "db/engine/dao_errors.h"
+#include "db/engine/engine.h"
+#include "db/engine/jet_conversions.h"
 #include "db/engine/jet_functions.h"
 #include "db/engine/jet_values.h"
 
@@ -27,37 +28,12 @@ void Error(sqlite3_context* ctx, int number) {
 
 bool IsNull(sqlite3_value* v) { return sqlite3_value_type(v) == SQLITE_NULL; }
 
-std::string_view RawText(sqlite3_value* v) {
-  const auto* p = reinterpret_cast<const char*>(sqlite3_value_text(v));
-  return p ? std::string_view(p, static_cast<size_t>(sqlite3_value_bytes(v))) : std::string_view();
-}
-
-struct Number {
-  bool integer = false;
-  int64_t i = 0;
-  double d = 0;
-  double value() const { return integer ? static_cast<double>(i) : d; }
-};
-
-// The number a value holds. Numeric text is converted; any other text (or a blob) is Jet's
-// type mismatch, reported on ctx. The value must not be Null.
-bool ToNumber(sqlite3_context* ctx, sqlite3_value* v, Number* out) {
-  switch (sqlite3_value_type(v)) {
-    case SQLITE_INTEGER:
-      out->integer = true;
-      out->i = sqlite3_value_int64(v);
-      return true;
-    case SQLITE_FLOAT:
-      out->d = sqlite3_value_double(v);
-      return true;
-    case SQLITE_TEXT:
-      if (auto parsed = ParseNumberText(RawText(v))) {
-        out->d = *parsed;
-        return true;
-      }
-      break;
-    default:
-      break;
+// The number a value holds; any text that is not a number (or a blob) is Jet's type mismatch,
+// reported on ctx. The value must not be Null.
+bool ToNumber(sqlite3_context* ctx, sqlite3_value* v, JetNumber* out) {
+  if (auto n = NumberOf(v)) {
+    *out = *n;
+    return true;
   }
   Error(ctx, kDaoTypeMismatch);
   return false;
@@ -69,7 +45,7 @@ bool ToCount(sqlite3_context* ctx, sqlite3_value* v, int64_t* out) {
     Error(ctx, kJetInvalidUseOfNull);
     return false;
   }
-  Number n;
+  JetNumber n;
   if (!ToNumber(ctx, v, &n)) return false;
   double rounded = n.integer ? static_cast<double>(n.i) : BankersRound(n.d);
   if (!(rounded >= -2147483648.0 && rounded <= 2147483647.0)) {
@@ -78,29 +54,6 @@ bool ToCount(sqlite3_context* ctx, sqlite3_value* v, int64_t* out) {
   }
   *out = static_cast<int64_t>(rounded);
   return true;
-}
-
-// Jet's text form of a value; storage receives formatted numbers. type: DAO code of the field
-// the value came from (6 Single, 8 Date, 1 Boolean), 0 when unknown.
-std::string_view JetText(sqlite3_value* v, int type, std::string* storage) {
-  switch (sqlite3_value_type(v)) {
-    case SQLITE_INTEGER: {
-      const int64_t i = sqlite3_value_int64(v);
-      if (type == 1) return i != 0 ? "True" : "False";
-      *storage = type == 8 ? FormatDate(static_cast<double>(i)) : FormatInteger(i);
-      return *storage;
-    }
-    case SQLITE_FLOAT: {
-      const double d = sqlite3_value_double(v);
-      if (type == 1) return d != 0 ? "True" : "False";
-      *storage = type == 6 ? FormatSingle(d) : type == 8 ? FormatDate(d) : FormatDouble(d);
-      return *storage;
-    }
-    case SQLITE_NULL:
-      return {};
-    default:
-      return RawText(v);
-  }
 }
 
 // A null pointer would make the result Null, so an empty text needs a real pointer.
@@ -129,99 +82,12 @@ int64_t CharCount(std::string_view text) {
 
 // --- Conversions ---------------------------------------------------------------------------
 
-void Text(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
-  if (IsNull(argv[0])) return sqlite3_result_null(ctx);
-  if (sqlite3_value_type(argv[0]) == SQLITE_TEXT) return sqlite3_result_value(ctx, argv[0]);
-  const int type = argc > 1 ? sqlite3_value_int(argv[1]) : 0;
-  std::string storage;
-  ResultText(ctx, JetText(argv[0], type, &storage));
-}
-
-void Single(sqlite3_context* ctx, int, sqlite3_value** argv) {
-  if (IsNull(argv[0])) return sqlite3_result_null(ctx);
-  Number n;
-  if (!ToNumber(ctx, argv[0], &n)) return;
-  const double d = n.value();
-  if (std::fabs(d) > FLT_MAX) return Error(ctx, kJetOverflow);
-  sqlite3_result_double(ctx, static_cast<double>(static_cast<float>(d)));
-}
-
-void Double(sqlite3_context* ctx, int, sqlite3_value** argv) {
-  if (IsNull(argv[0])) return sqlite3_result_null(ctx);
-  Number n;
-  if (!ToNumber(ctx, argv[0], &n)) return;
-  sqlite3_result_double(ctx, n.value());
-}
-
-void Currency(sqlite3_context* ctx, int, sqlite3_value** argv) {
-  if (IsNull(argv[0])) return sqlite3_result_null(ctx);
-  Number n;
-  if (!ToNumber(ctx, argv[0], &n)) return;
-  if (n.integer && n.i > -922337203685477LL && n.i < 922337203685477LL) {
-    return sqlite3_result_double(ctx, static_cast<double>(n.i));
-  }
-  const double scaled = BankersRound(n.value() * 10000.0);
-  if (!(std::fabs(scaled) <= 9223372036854775807.0)) return Error(ctx, kJetOverflow);
-  sqlite3_result_double(ctx, scaled / 10000.0);
-}
-
-template <int64_t kMin, int64_t kMax>
-void Whole(sqlite3_context* ctx, int, sqlite3_value** argv) {
-  if (IsNull(argv[0])) return sqlite3_result_null(ctx);
-  Number n;
-  if (!ToNumber(ctx, argv[0], &n)) return;
-  const double rounded = n.integer ? static_cast<double>(n.i) : BankersRound(n.d);
-  if (!(rounded >= static_cast<double>(kMin) && rounded <= static_cast<double>(kMax))) {
-    return Error(ctx, kJetOverflow);
-  }
-  sqlite3_result_int64(ctx, n.integer ? n.i : static_cast<int64_t>(rounded));
-}
-
-bool SameAscii(std::string_view text, std::string_view upper) {
-  if (text.size() != upper.size()) return false;
-  for (size_t i = 0; i < text.size(); ++i) {
-    char c = text[i];
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 32);
-    if (c != upper[i]) return false;
-  }
-  return true;
-}
-
-void Bool(sqlite3_context* ctx, int, sqlite3_value** argv) {
-  if (IsNull(argv[0])) return sqlite3_result_null(ctx);
-  if (sqlite3_value_type(argv[0]) == SQLITE_TEXT) {
-    std::string_view t = RawText(argv[0]);
-    while (!t.empty() && t.front() == ' ') t.remove_prefix(1);
-    while (!t.empty() && t.back() == ' ') t.remove_suffix(1);
-    if (SameAscii(t, "TRUE") || SameAscii(t, "YES") || SameAscii(t, "ON")) {
-      return sqlite3_result_int(ctx, -1);
-    }
-    if (SameAscii(t, "FALSE") || SameAscii(t, "NO") || SameAscii(t, "OFF")) {
-      return sqlite3_result_int(ctx, 0);
-    }
-  }
-  Number n;
-  if (!ToNumber(ctx, argv[0], &n)) return;
-  sqlite3_result_int(ctx, n.value() != 0 ? -1 : 0);
-}
-
-void Date(sqlite3_context* ctx, int, sqlite3_value** argv) {
-  switch (sqlite3_value_type(argv[0])) {
-    case SQLITE_NULL:
-      return sqlite3_result_null(ctx);
-    case SQLITE_INTEGER:
-    case SQLITE_FLOAT:
-      return sqlite3_result_double(ctx, sqlite3_value_double(argv[0]));
-    case SQLITE_TEXT:
-      if (auto ole = ParseDateText(RawText(argv[0]))) return sqlite3_result_double(ctx, *ole);
-      if (auto number = ParseNumberText(RawText(argv[0]))) {
-        return sqlite3_result_double(ctx, *number);
-      }
-      break;
-    default:
-      break;
-  }
-  Error(ctx, kDaoTypeMismatch);
+// CStr, CSng, CDbl, CCur, CLng, CInt, CByte, CBool, CDate: the conversion on write, raising
+// where it fails. jet_text takes the DAO type its value comes from as a second argument.
+template <int kType>
+void Convert(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
+  const int source = argc > 1 ? sqlite3_value_int(argv[1]) : 0;
+  if (int error = ConvertToType(ctx, argv[0], kType, source)) Error(ctx, error);
 }
 
 // --- Operators -----------------------------------------------------------------------------
@@ -251,7 +117,7 @@ void Add(sqlite3_context* ctx, int, sqlite3_value** argv) {
     joined += RawText(argv[1]);
     return ResultText(ctx, joined);
   }
-  Number a, b;
+  JetNumber a, b;
   if (!ToNumber(ctx, argv[0], &a) || !ToNumber(ctx, argv[1], &b)) return;
   if (a.integer && b.integer) {
     int64_t sum;
@@ -260,7 +126,7 @@ void Add(sqlite3_context* ctx, int, sqlite3_value** argv) {
   sqlite3_result_double(ctx, a.value() + b.value());
 }
 
-bool TwoNumbers(sqlite3_context* ctx, sqlite3_value** argv, Number* a, Number* b) {
+bool TwoNumbers(sqlite3_context* ctx, sqlite3_value** argv, JetNumber* a, JetNumber* b) {
   if (IsNull(argv[0]) || IsNull(argv[1])) {
     sqlite3_result_null(ctx);
     return false;
@@ -269,7 +135,7 @@ bool TwoNumbers(sqlite3_context* ctx, sqlite3_value** argv, Number* a, Number* b
 }
 
 void Divide(sqlite3_context* ctx, int, sqlite3_value** argv) {
-  Number a, b;
+  JetNumber a, b;
   if (!TwoNumbers(ctx, argv, &a, &b)) return;
   if (b.value() == 0) return Error(ctx, kJetDivisionByZero);
   sqlite3_result_double(ctx, a.value() / b.value());
@@ -277,7 +143,7 @@ void Divide(sqlite3_context* ctx, int, sqlite3_value** argv) {
 
 // Operands of \ and Mod: rounded half to even, and within a Long as Jet computes them.
 bool WholeOperands(sqlite3_context* ctx, sqlite3_value** argv, int64_t* a, int64_t* b) {
-  Number x, y;
+  JetNumber x, y;
   if (!TwoNumbers(ctx, argv, &x, &y)) return false;
   const double rx = x.integer ? static_cast<double>(x.i) : BankersRound(x.d);
   const double ry = y.integer ? static_cast<double>(y.i) : BankersRound(y.d);
@@ -312,7 +178,7 @@ void Modulo(sqlite3_context* ctx, int, sqlite3_value** argv) {
 }
 
 void Power(sqlite3_context* ctx, int, sqlite3_value** argv) {
-  Number a, b;
+  JetNumber a, b;
   if (!TwoNumbers(ctx, argv, &a, &b)) return;
   const double r = std::pow(a.value(), b.value());
   if (std::isnan(r)) return Error(ctx, kJetInvalidCall);
@@ -465,7 +331,7 @@ void Val(sqlite3_context* ctx, int, sqlite3_value** argv) {
 template <double (*kRound)(double)>
 void WholePart(sqlite3_context* ctx, int, sqlite3_value** argv) {
   if (IsNull(argv[0])) return sqlite3_result_null(ctx);
-  Number n;
+  JetNumber n;
   if (!ToNumber(ctx, argv[0], &n)) return;
   if (n.integer) return sqlite3_result_int64(ctx, n.i);
   sqlite3_result_double(ctx, kRound(n.d));
@@ -476,7 +342,7 @@ double Trunc(double d) { return std::trunc(d); }
 
 void Abs(sqlite3_context* ctx, int, sqlite3_value** argv) {
   if (IsNull(argv[0])) return sqlite3_result_null(ctx);
-  Number n;
+  JetNumber n;
   if (!ToNumber(ctx, argv[0], &n)) return;
   if (n.integer && n.i != std::numeric_limits<int64_t>::min()) {
     return sqlite3_result_int64(ctx, n.i < 0 ? -n.i : n.i);
@@ -486,7 +352,7 @@ void Abs(sqlite3_context* ctx, int, sqlite3_value** argv) {
 
 void Sgn(sqlite3_context* ctx, int, sqlite3_value** argv) {
   if (IsNull(argv[0])) return sqlite3_result_null(ctx);
-  Number n;
+  JetNumber n;
   if (!ToNumber(ctx, argv[0], &n)) return;
   const double d = n.value();
   sqlite3_result_int(ctx, d > 0 ? 1 : d < 0 ? -1 : 0);
@@ -497,7 +363,7 @@ void Round(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
   if (argc > 1 && !ToCount(ctx, argv[1], &places)) return;
   if (places < 0 || places > 22) return Error(ctx, kJetInvalidCall);
   if (IsNull(argv[0])) return sqlite3_result_null(ctx);
-  Number n;
+  JetNumber n;
   if (!ToNumber(ctx, argv[0], &n)) return;
   if (n.integer) return sqlite3_result_int64(ctx, n.i);
   const double scale = std::pow(10.0, static_cast<double>(places));
@@ -516,7 +382,7 @@ void DatePartOf(sqlite3_context* ctx, int, sqlite3_value** argv) {
     if (!parsed) return Error(ctx, kDaoTypeMismatch);
     ole = *parsed;
   } else {
-    Number n;
+    JetNumber n;
     if (!ToNumber(ctx, argv[1], &n)) return;
     ole = n.value();
   }
@@ -581,16 +447,16 @@ struct Scalar {
 };
 
 constexpr Scalar kScalars[] = {
-    {"jet_text", 1, Guarded<Text>, true},
-    {"jet_text", 2, Guarded<Text>, true},
-    {"jet_single", 1, Guarded<Single>, true},
-    {"jet_cdbl", 1, Guarded<Double>, true},
-    {"jet_ccur", 1, Guarded<Currency>, true},
-    {"jet_clng", 1, Guarded<Whole<-2147483648LL, 2147483647LL>>, true},
-    {"jet_cint", 1, Guarded<Whole<-32768, 32767>>, true},
-    {"jet_cbyte", 1, Guarded<Whole<0, 255>>, true},
-    {"jet_bool", 1, Guarded<Bool>, true},
-    {"jet_date", 1, Guarded<Date>, true},
+    {"jet_text", 1, Guarded<Convert<kText>>, true},
+    {"jet_text", 2, Guarded<Convert<kText>>, true},
+    {"jet_single", 1, Guarded<Convert<kSingle>>, true},
+    {"jet_cdbl", 1, Guarded<Convert<kDouble>>, true},
+    {"jet_ccur", 1, Guarded<Convert<kCurrency>>, true},
+    {"jet_clng", 1, Guarded<Convert<kLong>>, true},
+    {"jet_cint", 1, Guarded<Convert<kInteger>>, true},
+    {"jet_cbyte", 1, Guarded<Convert<kByte>>, true},
+    {"jet_bool", 1, Guarded<Convert<kBoolean>>, true},
+    {"jet_date", 1, Guarded<Convert<kDate>>, true},
     {"jet_concat", -1, Guarded<Concat>, true},
     {"jet_add", 2, Guarded<Add>, true},
     {"jet_div", 2, Guarded<Divide>, true},

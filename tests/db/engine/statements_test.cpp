@@ -128,6 +128,38 @@ TEST_F(StatementTest, ConversionsOnWriteFollowTheFieldType) {
   EXPECT_EQ(day.ToText(), "2020/02/29 13:45:00");
 }
 
+TEST_F(StatementTest, ConversionFunctionsAndWritesIntoFieldsFollowTheSameRules) {
+  db_.Execute(
+      "CREATE TABLE Conv (Id LONG, S SINGLE, C CURRENCY, L LONG, B YESNO, D DATETIME, T "
+      "TEXT(30))");
+  const std::pair<std::string, std::string> pairs[] = {
+      {"CSng", "S"}, {"CCur", "C"}, {"CLng", "L"}, {"CBool", "B"}, {"CDate", "D"}, {"CStr", "T"}};
+  const std::string inputs[] = {"'12.5'", "2.5",   "3.5",  "' yes '", "'2020/02/29 13:45:00'",
+                                "1E+20",  "'abc'", "0.15", "-7"};
+  int id = 0;
+  for (const auto& [function, column] : pairs) {
+    for (const std::string& x : inputs) {
+      std::string context = function + "(" + x + ") and " + column;
+      std::string computed;
+      int error =
+          ErrorOf([&] { computed = Scalar(db_, "SELECT " + function + "(" + x + ")").ToText(); });
+      std::string insert =
+          "INSERT INTO Conv (Id, " + column + ") VALUES (" + std::to_string(++id) + ", " + x + ")";
+      db_.Execute(insert);
+      if (error != 0) {
+        EXPECT_EQ(db_.RecordsAffected(), 0) << context;  // the row is skipped
+        EXPECT_NE(ErrorOf([&] { db_.Execute(insert, kFailOnError); }), 0) << context;
+        continue;
+      }
+      EXPECT_EQ(db_.RecordsAffected(), 1) << context;
+      EXPECT_EQ(
+          Scalar(db_, "SELECT " + column + " FROM Conv WHERE Id=" + std::to_string(id)).ToText(),
+          computed)
+          << context;
+    }
+  }
+}
+
 TEST_F(StatementTest, YesNoFieldsAreNeverNull) {
   db_.Execute("INSERT INTO Val120 (Code) VALUES ('D4')");
   db_.Execute("INSERT INTO Val120 (Code, Flag) VALUES ('E5', Null)");
