@@ -26,6 +26,7 @@ Item ColumnItem(const ScopeTable& table, const FieldDef& field) {
   item.column.def = field;
   item.column.source_table = table.jet_name;
   item.column.source_field = table.jet_name.empty() ? "" : field.name;
+  item.column.nocase = table.NoCase(field);
   item.plain_column = true;
   item.qualifier = table.alias;
   return item;
@@ -159,6 +160,8 @@ GeneratedSelect GenerateSelect(DatabaseImpl& db, const Select& select, Scope* ou
   out.sql = out.head + list + body;
   if (!select.unions.empty()) {
     out.is_union = true;
+    // A union's column takes the collation of the first part that has one: say it explicitly.
+    for (OutputColumn& c : out.columns) c.nocase = false;
     for (const Select::UnionPart& part : select.unions) {
       GeneratedSelect next = GenerateSelect(db, *part.select, outer);
       if (next.items.size() != out.items.size()) Raise(kDaoUnionSyntax);

@@ -21,6 +21,9 @@ struct OutputColumn {
   std::string source_table;  // the table a plain column comes from ("" for an expression)
   std::string source_field;
   int base_index = -1;  // keyed sources: the base table's field this column is
+  // A plain column whose collation compares text case-insensitively (a column of a table, or
+  // such a column passed on by a subquery); false for anything computed.
+  bool nocase = false;
 };
 
 // Where a recordset's rows come from.

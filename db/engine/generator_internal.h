@@ -21,6 +21,13 @@ struct ScopeTable {
   std::string table;     // its name in that schema
   std::string from_sql;  // "schema"."table" AS "alias", or (SELECT ...) AS "alias"
   std::vector<FieldDef> fields;
+  // Per field: comparing it needs no explicit COLLATE NOCASE (ColumnInfo::nocase).
+  std::vector<bool> nocase;
+
+  bool NoCase(const FieldDef& field) const {
+    size_t index = static_cast<size_t>(&field - fields.data());
+    return index < nocase.size() && nocase[index];
+  }
 };
 
 class Scope : public ExpressionResolver {

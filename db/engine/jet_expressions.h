@@ -30,8 +30,10 @@ namespace kr::db::engine {
 struct ColumnInfo {
   std::string sql;  // SQLite text that reads the column, e.g. "\"t\".\"Code\""
   DataType type = DataType::kUnknown;
-  // True when sql is a plain column whose declared collation makes text compare
-  // case-insensitively (COLLATE NOCASE). False for a column without it or for an expression.
+  // True when comparing sql needs no explicit COLLATE NOCASE: a plain column declared COLLATE
+  // NOCASE (text fields, and such columns passed on by a subquery) or one that never holds
+  // text (the other field types). False for an expression, such as a computed column of a
+  // subquery in FROM.
   bool nocase = true;
 };
 

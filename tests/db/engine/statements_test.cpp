@@ -51,6 +51,25 @@ TEST_F(StatementTest, TextComparisonsAndKeysIgnoreCase) {
             3022);
 }
 
+TEST_F(StatementTest, ComputedTextColumnsOfASubqueryCompareIgnoringCase) {
+  const std::string sub =
+      "(SELECT Code, Name, UCase(Name) AS Upper, Name & '' AS Plain, Qty * 2 AS Twice FROM "
+      "Val120) AS s";
+  EXPECT_EQ(Rows(db_, "SELECT s.Code FROM " + sub + " WHERE s.Upper = 'one'"), V({"A1"}));
+  EXPECT_EQ(Rows(db_, "SELECT s.Code FROM " + sub + " WHERE s.Upper IN ('two', 'x')"), V({"B2"}));
+  EXPECT_EQ(Rows(db_, "SELECT s.Code FROM " + sub + " WHERE s.Plain Between 'THREE' And 'THREE'"),
+            V({"C3"}));
+  EXPECT_EQ(Rows(db_, "SELECT s.Code FROM " + sub + " WHERE s.Name = 'ONE'"), V({"A1"}));
+  EXPECT_EQ(Rows(db_, "SELECT s.Code FROM " + sub + " WHERE s.Twice = 4"), V({"B2"}));
+  EXPECT_EQ(Rows(db_, "SELECT Val120.Code FROM Val120 INNER JOIN " + sub +
+                          " ON Val120.Name = s.Upper WHERE Val120.Code='C3'"),
+            V({"C3"}));
+  db_.Execute("INSERT INTO Val120 (Code, Name) VALUES ('D4', 'ONE')");
+  EXPECT_EQ(
+      Rows(db_, "SELECT s.Plain, Count(*) FROM " + sub + " WHERE s.Plain='one' GROUP BY s.Plain"),
+      V({"one|2"}));
+}
+
 TEST_F(StatementTest, RowsThatBreakRulesAreSkippedAndTheRestGoOn) {
   db_.Execute("CREATE TABLE Src (Code TEXT(50), Name TEXT(50), Qty TEXT(10))");
   db_.Execute("INSERT INTO Src VALUES ('D4', 'ok', '4')");
