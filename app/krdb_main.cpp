@@ -4,7 +4,9 @@
 //     create                          a new, empty database (with the password, if any)
 //     exec SQL...                     Jet SQL statements in order; a SELECT prints its rows
 //     script FILE                     a Jet SQL script: statements end with ";" at a line end,
-//                                     lines starting with "--" are comments
+//                                     lines starting with "--" are comments; it runs in one
+//                                     transaction, so an error (reported with the line of its
+//                                     statement) leaves the file as it was
 //     tables [--all]                  name, source table, connect (--all: system tables too)
 //     fields TABLE                    name, type, size, required, allow zero length, default,
 //                                     validation rule
@@ -140,27 +142,51 @@ void RunStatement(engine::Database& db, const std::string& sql, int options) {
   rs.Close();
 }
 
+struct ScriptStatement {
+  std::string sql;
+  int line = 0;  // where it starts, 1-based
+};
+
 // Statements of a script: each ends with ";" at the end of a line; "--" lines are comments.
-std::vector<std::string> SplitScript(std::string text) {
+std::vector<ScriptStatement> SplitScript(std::string text) {
   if (text.rfind("\xEF\xBB\xBF", 0) == 0) text.erase(0, 3);
-  std::vector<std::string> statements;
-  std::string current;
+  std::vector<ScriptStatement> statements;
+  ScriptStatement current;
   std::istringstream in(text);
   std::string line;
+  int number = 0;
   while (std::getline(in, line)) {
+    ++number;
     if (!line.empty() && line.back() == '\r') line.pop_back();
     size_t first = line.find_first_not_of(" \t");
     if (first != std::string::npos && line.compare(first, 2, "--") == 0) continue;
-    if (first == std::string::npos && current.empty()) continue;
-    current += (current.empty() ? "" : "\n") + line;
+    if (first == std::string::npos && current.sql.empty()) continue;
+    if (current.sql.empty()) current.line = number;
+    current.sql += (current.sql.empty() ? "" : "\n") + line;
     size_t last = line.find_last_not_of(" \t");
     if (last != std::string::npos && line[last] == ';') {
       statements.push_back(current);
-      current.clear();
+      current = {};
     }
   }
-  if (current.find_first_not_of(" \t\r\n") != std::string::npos) statements.push_back(current);
+  if (current.sql.find_first_not_of(" \t\r\n") != std::string::npos) statements.push_back(current);
   return statements;
+}
+
+// A script is all or nothing: one transaction (one disk sync), undone at its first error, which
+// names the line of the statement that failed.
+void RunScript(engine::Database& db, const std::string& text, int options) {
+  db.BeginTrans();
+  for (const ScriptStatement& statement : SplitScript(text)) {
+    try {
+      RunStatement(db, statement.sql, options);
+    } catch (const kr::Failure& failure) {
+      db.Rollback();
+      std::string where = " (line " + std::to_string(statement.line) + ")";
+      throw kr::Failure(failure.number(), failure.description() + where, failure.what() + where);
+    }
+  }
+  db.CommitTrans();
 }
 
 std::string AbsolutePath(const std::string& path) {
@@ -219,7 +245,7 @@ int Run(const std::vector<std::string>& args) {
     if (!in) throw kr::Failure::Runtime(kr::kErrFileNotFound, "cannot read " + rest[0]);
     std::stringstream text;
     text << in.rdbuf();
-    for (const std::string& sql : SplitScript(text.str())) RunStatement(db, sql, options);
+    RunScript(db, text.str(), options);
   } else if (command == "tables") {
     bool all = rest.size() == 1 && rest[0] == "--all";
     if (!rest.empty() && !all) throw UsageError{};

@@ -48,6 +48,9 @@ constexpr Entry kCatalogue[] = {
     {kDaoReadOnly, "データベースまたはオブジェクトは読み取り専用なので、更新できません。",
      "Cannot update. Database or object is read-only."},
     {kDaoNotValidPassword, "パスワードが正しくありません。", "Not a valid password."},
+    {kDaoCommitWithoutBegin,
+     "BeginTrans を使わずに、トランザクションをコミットまたはロールバックしようとしました。",
+     "You tried to commit or roll back a transaction without first beginning a transaction."},
     {kDaoDiskOrNetworkError, "ディスクまたはネットワーク エラーです。", "Disk or network error."},
     {kDaoNotValidPath,
      "'|1' "
@@ -136,6 +139,8 @@ constexpr Entry kCatalogue[] = {
      "The database engine could not lock table '|1' because it is already in use by another "
      "person or process."},
     {kDaoInvalidOperation, "操作が無効です。", "Invalid operation."},
+    {kDaoNotInTransaction, "トランザクション内ではこの操作はサポートされていません。",
+     "Operation not supported in transactions."},
     {kDaoOperationNotSupported, "この操作は、このタイプのオブジェクトに対しては無効です。",
      "Operation is not supported for this type of object."},
     {kDaoInvalidFieldType, "フィールドのデータ型が正しくありません。", "Invalid field data type."},

@@ -116,22 +116,32 @@ void DatabaseImpl::DropLink(const TableInfo& link) {
 void DatabaseImpl::Write(const std::function<void()>& body, bool transaction) {
   Connection& c = connection();
   EndImplicitTransaction();
-  if (pending_added_.empty() && pending_dropped_.empty() && !transaction) {
+  // Links are no part of the user's transaction: they wait until it is over.
+  bool links = transaction_depth_ == 0 && (!pending_added_.empty() || !pending_dropped_.empty());
+  if (!links && !transaction) {
     body();
     return;
   }
   InTransaction(c, [&] {
-    for (const std::string& name : pending_dropped_) RemoveLink(c, name);
-    for (const TableInfo& link : pending_added_) internal::AddLink(c, link);
+    if (links) {
+      for (const std::string& name : pending_dropped_) RemoveLink(c, name);
+      for (const TableInfo& link : pending_added_) internal::AddLink(c, link);
+    }
     body();
   });
-  pending_dropped_.clear();
-  pending_added_.clear();
+  if (links) {
+    pending_dropped_.clear();
+    pending_added_.clear();
+  }
   catalog_valid_ = false;
 }
 
 void DatabaseImpl::WriteRow(const std::function<void()>& body) {
   Connection& c = connection();
+  if (transaction_depth_ > 0) {
+    body();
+    return;
+  }
   if (!implicit_open_) {
     c.Exec("BEGIN");
     implicit_open_ = true;
@@ -160,6 +170,43 @@ void DatabaseImpl::EndImplicitTransaction() {
   connection_->Exec("COMMIT");
 }
 
+void DatabaseImpl::BeginTransaction() {
+  Connection& c = connection();
+  EndImplicitTransaction();
+  c.Exec(transaction_depth_ == 0 ? std::string("BEGIN")
+                                 : "SAVEPOINT kr_trans" + std::to_string(transaction_depth_));
+  ++transaction_depth_;
+}
+
+void DatabaseImpl::CommitTransaction() {
+  Connection& c = connection();
+  if (transaction_depth_ == 0) Raise(kDaoCommitWithoutBegin);
+  int level = transaction_depth_ - 1;
+  try {
+    c.Exec(level == 0 ? std::string("COMMIT") : "RELEASE kr_trans" + std::to_string(level));
+  } catch (const Failure&) {
+    // A commit that SQLite undid (disk full, I/O error) ends the transaction; a busy one not.
+    if (sqlite3_get_autocommit(c.handle())) transaction_depth_ = 0;
+    throw;
+  }
+  --transaction_depth_;
+}
+
+void DatabaseImpl::RollbackTransaction() {
+  Connection& c = connection();
+  if (transaction_depth_ == 0) Raise(kDaoCommitWithoutBegin);
+  int level = transaction_depth_ - 1;
+  transaction_depth_ = level;
+  catalog_valid_ = false;                          // schema changes are undone too
+  if (sqlite3_get_autocommit(c.handle())) return;  // SQLite undid it already
+  if (level == 0) {
+    c.Exec("ROLLBACK");
+  } else {
+    std::string name = "kr_trans" + std::to_string(level);
+    c.Exec("ROLLBACK TO " + name + "; RELEASE " + name);
+  }
+}
+
 const TableInfo& DatabaseImpl::Table(std::string_view name) {
   const TableInfo* info = catalog().Find(name);
   if (info == nullptr) Raise(kDaoInputTableNotFound, name);
@@ -176,8 +223,10 @@ DatabaseImpl::Attachment& DatabaseImpl::Attach(const std::string& native,
   }
   auto state = OpenFiles().find(FileKey(native));
   if (state != OpenFiles().end() && state->second.exclusive) Raise(kDaoFileInUse, shown_path);
+  // SQLite attaches only outside a transaction: a source first used inside the user's cannot be.
+  if (transaction_depth_ > 0) Raise(kDaoNotInTransaction);
   Connection& c = connection();
-  EndImplicitTransaction();  // SQLite attaches only outside a transaction
+  EndImplicitTransaction();
   int limit = sqlite3_limit(c.handle(), SQLITE_LIMIT_ATTACHED, -1);
   while (static_cast<int>(attachments_.size()) >= limit && !attachments_.empty()) {
     size_t oldest = 0;
@@ -204,6 +253,7 @@ DatabaseImpl::Attachment& DatabaseImpl::Attach(const std::string& native,
 }
 
 void DatabaseImpl::Detach(size_t index) {
+  if (transaction_depth_ > 0) return;  // stays attached: SQLite detaches outside transactions
   Connection& c = connection();
   EndImplicitTransaction();
   c.ClearCache();
@@ -268,6 +318,14 @@ void DatabaseImpl::ReleaseLink(const TableInfo& link) {
 
 void DatabaseImpl::Close() {
   if (connection_ == nullptr) return;
+  try {
+    // What the user's transaction has not committed goes, as with DAO.
+    if (transaction_depth_ > 0 && !sqlite3_get_autocommit(connection_->handle()))
+      connection_->Exec("ROLLBACK");
+  } catch (const Failure&) {
+    // Closing the connection undoes it all the same.
+  }
+  transaction_depth_ = 0;
   try {
     EndImplicitTransaction();
   } catch (const Failure&) {
@@ -431,14 +489,11 @@ void Database::NewPassword(std::string_view old_password, std::string_view new_p
   if (!internal::HasPassword(c, "main") ? !old_password.empty()
                                         : !internal::PasswordMatches(c, "main", old_password))
     Raise(kDaoNotValidPassword);
-  c.Exec("BEGIN");
-  try {
-    internal::StorePassword(c, new_password);
-    c.Exec("COMMIT");
-  } catch (...) {
-    c.Exec("ROLLBACK");
-    throw;
-  }
+  internal::InTransaction(c, [&] { internal::StorePassword(c, new_password); });
 }
+
+void Database::BeginTrans() { Open(impl_).BeginTransaction(); }
+void Database::CommitTrans() { Open(impl_).CommitTransaction(); }
+void Database::Rollback() { Open(impl_).RollbackTransaction(); }
 
 }  // namespace kr::db::engine

@@ -18,7 +18,8 @@
 // 3061 too few parameters, 3022 duplicate value, 3021 no current record, 3265 item not found,
 // ...). Nothing is logged or shown here; callers choose the regime.
 //
-// Durability. Every Execute commits on its own (SQLite's rollback journal, full syncs). Row
+// Durability. Every Execute commits on its own (SQLite's rollback journal, full syncs) unless
+// it runs inside BeginTrans ... CommitTrans, which commits its changes together. Row
 // changes made through recordsets are committed together, as Jet's implicit transactions are:
 // every 1000 rows or 2 seconds, and before any Execute, schema change, attach or close of the
 // database, and before another handle opens the same file. An attached table's catalog row is
@@ -444,6 +445,18 @@ class Database {
   // Changes the database password (needs an exclusive open; 3031 when old is wrong, 3621 on a
   // shared open). An empty new password removes it.
   void NewPassword(std::string_view old_password, std::string_view new_password);
+
+  // Transactions, as DAO's BeginTrans, CommitTrans and Rollback (on its Workspace there): the
+  // changes made through this database between BeginTrans and CommitTrans (statements, schema
+  // changes, recordset edits) reach the file together with one disk sync, or not at all after
+  // Rollback. They nest. CommitTrans or Rollback without BeginTrans raises 3034. Inside one,
+  // using an attached table whose source this database has not used since it opened raises
+  // 3246 (SQLite attaches files only outside transactions); links appended or deleted are no
+  // part of it. Close() rolls back what is not committed. Recordsets open across a Rollback
+  // may hold rows that are gone (3167).
+  void BeginTrans();
+  void CommitTrans();
+  void Rollback();
 
   // Closes the database and every recordset on it. Harmless when already closed; 91 on a
   // handle that never held a database (its open failed).

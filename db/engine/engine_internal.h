@@ -78,6 +78,13 @@ class DatabaseImpl : public std::enable_shared_from_this<DatabaseImpl> {
   void WriteRow(const std::function<void()>& body);
   void EndImplicitTransaction();
 
+  // The user's transactions (BeginTrans, CommitTrans, Rollback), nested as savepoints. While
+  // one is open, row changes and statements go into it, and links wait outside it.
+  void BeginTransaction();
+  void CommitTransaction();
+  void RollbackTransaction();
+  bool in_transaction() const { return transaction_depth_ > 0; }
+
   int64_t records_affected = 0;
 
  private:
@@ -106,6 +113,7 @@ class DatabaseImpl : public std::enable_shared_from_this<DatabaseImpl> {
   std::vector<std::string> pending_dropped_;
   static constexpr int kImplicitRows = 1000;
   static constexpr std::chrono::milliseconds kImplicitTime{2000};
+  int transaction_depth_ = 0;
   bool implicit_open_ = false;
   int implicit_rows_ = 0;
   std::chrono::steady_clock::time_point implicit_start_;

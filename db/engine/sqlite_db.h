@@ -78,16 +78,18 @@ class Connection {
   std::unordered_map<std::string, decltype(lru_)::iterator> cache_;
 };
 
-// Runs body inside a transaction, undone when body raises.
+// Runs body inside a transaction, undone when body raises. Inside a transaction already (the
+// user's BeginTrans), body runs in a savepoint of it.
 template <class F>
 void InTransaction(Connection& c, F&& body) {
-  c.Exec("BEGIN");
+  const bool nested = sqlite3_get_autocommit(c.handle()) == 0;
+  c.Exec(nested ? "SAVEPOINT kr_write" : "BEGIN");
   try {
     body();
-    c.Exec("COMMIT");
+    c.Exec(nested ? "RELEASE kr_write" : "COMMIT");
   } catch (...) {
     try {
-      c.Exec("ROLLBACK");
+      c.Exec(nested ? "ROLLBACK TO kr_write; RELEASE kr_write" : "ROLLBACK");
     } catch (...) {
     }
     throw;

@@ -45,6 +45,32 @@ TEST_F(KrdbTest, ScriptBuildsAFixtureAndSelectPrintsTabSeparatedRows) {
             "2\n");
 }
 
+TEST_F(KrdbTest, FailingScriptNamesTheLineAndLeavesTheFileAsItWas) {
+  ASSERT_EQ(Krdb({Db("s.mdb"), "create"}).exit_code, 0);
+  ASSERT_EQ(
+      Krdb({Db("s.mdb"), "exec", "CREATE TABLE T (Code TEXT(10))", "INSERT INTO T VALUES ('kept')"})
+          .exit_code,
+      0);
+  dir_.Write("bad.sql",
+             "-- a fixture with a typing error\n"
+             "DELETE FROM T;\n"
+             "CREATE TABLE U (N LONG);\n"
+             "\n"
+             "INSERT INTO U\n"
+             "  VALUES (1);\n"
+             "INSERT INTO Nowhere\n"
+             "  VALUES (2);\n"
+             "INSERT INTO U VALUES (3);\n");
+  ProcessResult bad = Krdb({Db("s.mdb"), "script", dir_.Native("bad.sql")});
+  EXPECT_EQ(bad.exit_code, 1);
+  EXPECT_EQ(bad.err, "error 3192: 出力テーブル 'Nowhere' が見つかりませんでした。 (line 7)\n");
+  EXPECT_EQ(Krdb({Db("s.mdb"), "exec", "SELECT Code FROM T"}).out, "Code\nkept\n");
+  EXPECT_EQ(Krdb({Db("s.mdb"), "fields", "U"}).err.rfind("error 3265: ", 0), 0u);
+  dir_.Write("good.sql", "DELETE FROM T;\nINSERT INTO T VALUES ('new');\n");
+  ASSERT_EQ(Krdb({Db("s.mdb"), "script", dir_.Native("good.sql")}).exit_code, 0);
+  EXPECT_EQ(Krdb({Db("s.mdb"), "exec", "SELECT Code FROM T"}).out, "Code\nnew\n");
+}
+
 TEST_F(KrdbTest, TablesFieldsLinkAndRekey) {
   ASSERT_EQ(Krdb({"--password", "pw", Db("s.mdb"), "create"}).exit_code, 0);
   ASSERT_EQ(Krdb({"--password", "pw", Db("s.mdb"), "exec",

@@ -1,0 +1,106 @@
+// BeginTrans, CommitTrans and Rollback: changes reach the file together or not at all.
+#include "tests/db/engine/engine_fixture.h"
+
+namespace kr::db::engine::test {
+namespace {
+
+using V = std::vector<std::string>;
+
+class TransactionTest : public EngineTest {
+ protected:
+  void SetUp() override {
+    db_ = Create("t.mdb");
+    db_.Execute(
+        "CREATE TABLE Val (Code TEXT(10), Price CURRENCY, CONSTRAINT PrimaryKey "
+        "PRIMARY KEY (Code))");
+    db_.Execute("INSERT INTO Val VALUES ('A', 1)");
+  }
+  // The rows as another handle on the file sees them.
+  std::vector<std::string> Committed(const std::string& sql) {
+    Database other = OpenDatabase(Path("t.mdb"));
+    return Rows(other, sql);
+  }
+  Database db_;
+};
+
+TEST_F(TransactionTest, CommittedChangesReachTheFileTogether) {
+  db_.BeginTrans();
+  db_.Execute("INSERT INTO Val VALUES ('B', 2)");
+  db_.Execute("UPDATE Val SET Price=Price*10");
+  db_.Execute("CREATE TABLE Log (Line LONG)");
+  Recordset rs = db_.OpenRecordset("Val");
+  rs.AddNew();
+  rs["Code"].SetValue(Value("C"));
+  rs.Update();
+  EXPECT_EQ(Rows(db_, "SELECT Code, Price FROM Val ORDER BY Code"), V({"A|10", "B|20", "C|Null"}));
+  db_.CommitTrans();
+  EXPECT_EQ(Committed("SELECT Code, Price FROM Val ORDER BY Code"), V({"A|10", "B|20", "C|Null"}));
+  EXPECT_EQ(Committed("SELECT Count(*) FROM Log"), V({"0"}));
+}
+
+TEST_F(TransactionTest, RollbackUndoesStatementsSchemaChangesAndRowEdits) {
+  db_.BeginTrans();
+  db_.Execute("DELETE FROM Val");
+  db_.Execute("CREATE TABLE Log (Line LONG)");
+  db_.Execute("ALTER TABLE Val ADD COLUMN Note TEXT(20)");
+  Recordset rs = db_.OpenRecordset("Log");
+  rs.AddNew();
+  rs["Line"].SetValue(Value(1));
+  rs.Update();
+  db_.Rollback();
+  EXPECT_EQ(Rows(db_, "SELECT Code, Price FROM Val"), V({"A|1"}));
+  EXPECT_EQ(ErrorOf([&] { db_.TableDefs()["Log"]; }), 3265);
+  EXPECT_EQ(db_.TableDefs()["Val"].Fields().Count(), 2);
+  EXPECT_EQ(ErrorOf([&] { db_.OpenRecordset("Log"); }), 3078);
+  db_.Execute("INSERT INTO Val VALUES ('B', 2)");  // back to committing on its own
+  EXPECT_EQ(Committed("SELECT Code FROM Val ORDER BY Code"), V({"A", "B"}));
+}
+
+TEST_F(TransactionTest, TransactionsNestAndAFailedStatementUndoesOnlyItself) {
+  db_.BeginTrans();
+  db_.Execute("INSERT INTO Val VALUES ('B', 2)");
+  db_.BeginTrans();
+  db_.Execute("INSERT INTO Val VALUES ('C', 3)");
+  db_.Rollback();
+  EXPECT_EQ(ErrorOf([&] { db_.Execute("INSERT INTO Val VALUES ('a', 9)", kFailOnError); }), 3022);
+  db_.Execute("UPDATE Val SET Code='Z' WHERE Code='A'");
+  db_.Execute("UPDATE Val SET Code=Code & '1'");  // keys shifted: checked once it is through
+  db_.CommitTrans();
+  EXPECT_EQ(Committed("SELECT Code, Price FROM Val ORDER BY Code"), V({"B1|2", "Z1|1"}));
+  EXPECT_EQ(ErrorOf([&] { db_.CommitTrans(); }), 3034);
+  EXPECT_EQ(ErrorOf([&] { db_.Rollback(); }), 3034);
+}
+
+TEST_F(TransactionTest, ClosingWithATransactionOpenRollsItBack) {
+  db_.BeginTrans();
+  db_.Execute("DELETE FROM Val");
+  db_.Close();
+  EXPECT_EQ(Committed("SELECT Code FROM Val"), V({"A"}));
+  EXPECT_EQ(ErrorOf([&] { db_.BeginTrans(); }), 91);
+}
+
+TEST_F(TransactionTest, AnAttachedSourceFirstUsedInsideATransactionIsRefused) {
+  Database source = Create("s.mdb");
+  source.Execute("CREATE TABLE Cri (Code TEXT(10))");
+  source.Execute("INSERT INTO Cri VALUES ('S')");
+  source.Close();
+  TableDef link = db_.CreateTableDef("LinkCri");
+  link.SetConnect(";DataBase=" + Path("s.mdb") + ";PWD=;");
+  link.SetSourceTableName("Cri");
+  db_.TableDefs().Append(link);
+  db_.BeginTrans();
+  EXPECT_EQ(ErrorOf([&] { db_.Execute("INSERT INTO Val SELECT Code FROM LinkCri"); }), 3246);
+  db_.Rollback();
+  // Used once before, the source is at hand inside the next transaction.
+  EXPECT_EQ(Rows(db_, "SELECT Code FROM LinkCri"), V({"S"}));
+  db_.BeginTrans();
+  db_.Execute("INSERT INTO Val (Code) SELECT Code FROM LinkCri");
+  db_.Execute("DELETE FROM LinkCri");
+  db_.CommitTrans();
+  EXPECT_EQ(Committed("SELECT Code FROM Val ORDER BY Code"), V({"A", "S"}));
+  db_.Close();  // writes the link, which stayed out of the transaction
+  EXPECT_EQ(Committed("SELECT Count(*) FROM LinkCri"), V({"0"}));
+}
+
+}  // namespace
+}  // namespace kr::db::engine::test
