@@ -1,0 +1,120 @@
+// How the database object writes: statements and schema changes, the implicit transactions of
+// recordset row changes, and the user's transactions (BeginTrans, CommitTrans, Rollback).
+#include <chrono>
+#include <string>
+
+#include "db/engine/dao_errors.h"
+#include "db/engine/engine_internal.h"
+
+namespace kr::db::engine {
+
+namespace internal {
+
+void DatabaseImpl::Write(const std::function<void()>& body, bool transaction) {
+  Connection& c = connection();
+  EndImplicitTransaction();
+  // Links are no part of the user's transaction: they wait until it is over.
+  bool links = transaction_depth_ == 0 && (!pending_added_.empty() || !pending_dropped_.empty());
+  if (!links && !transaction) {
+    body();
+    return;
+  }
+  InTransaction(c, [&] {
+    if (links) {
+      for (const std::string& name : pending_dropped_) RemoveLink(c, name);
+      for (const TableInfo& link : pending_added_) internal::AddLink(c, link);
+    }
+    body();
+  });
+  if (links) {
+    pending_dropped_.clear();
+    pending_added_.clear();
+  }
+  catalog_valid_ = false;
+}
+
+void DatabaseImpl::WriteRow(const std::function<void()>& body) {
+  Connection& c = connection();
+  if (transaction_depth_ > 0) {
+    body();
+    return;
+  }
+  if (!implicit_open_) {
+    c.Exec("BEGIN");
+    implicit_open_ = true;
+    implicit_rows_ = 0;
+    implicit_start_ = std::chrono::steady_clock::now();
+    try {
+      for (const std::string& name : pending_dropped_) RemoveLink(c, name);
+      for (const TableInfo& link : pending_added_) internal::AddLink(c, link);
+    } catch (...) {
+      c.Exec("ROLLBACK");
+      implicit_open_ = false;
+      throw;
+    }
+    pending_dropped_.clear();
+    pending_added_.clear();
+  }
+  body();  // a failing row is undone alone; the rows before it stay in the transaction
+  if (++implicit_rows_ >= kImplicitRows ||
+      std::chrono::steady_clock::now() - implicit_start_ > kImplicitTime)
+    EndImplicitTransaction();
+}
+
+void DatabaseImpl::EndImplicitTransaction() {
+  if (!implicit_open_ || connection_ == nullptr) return;
+  implicit_open_ = false;
+  connection_->Exec("COMMIT");
+}
+
+void DatabaseImpl::BeginTransaction() {
+  Connection& c = connection();
+  EndImplicitTransaction();
+  c.Exec(transaction_depth_ == 0 ? std::string("BEGIN")
+                                 : "SAVEPOINT kr_trans" + std::to_string(transaction_depth_));
+  ++transaction_depth_;
+}
+
+void DatabaseImpl::CommitTransaction() {
+  Connection& c = connection();
+  if (transaction_depth_ == 0) Raise(kDaoCommitWithoutBegin);
+  int level = transaction_depth_ - 1;
+  try {
+    c.Exec(level == 0 ? std::string("COMMIT") : "RELEASE kr_trans" + std::to_string(level));
+  } catch (const Failure&) {
+    // A commit that SQLite undid (disk full, I/O error) ends the transaction; a busy one not.
+    if (sqlite3_get_autocommit(c.handle())) transaction_depth_ = 0;
+    throw;
+  }
+  --transaction_depth_;
+}
+
+void DatabaseImpl::RollbackTransaction() {
+  Connection& c = connection();
+  if (transaction_depth_ == 0) Raise(kDaoCommitWithoutBegin);
+  int level = transaction_depth_ - 1;
+  transaction_depth_ = level;
+  catalog_valid_ = false;                          // schema changes are undone too
+  if (sqlite3_get_autocommit(c.handle())) return;  // SQLite undid it already
+  if (level == 0) {
+    c.Exec("ROLLBACK");
+  } else {
+    std::string name = "kr_trans" + std::to_string(level);
+    c.Exec("ROLLBACK TO " + name + "; RELEASE " + name);
+  }
+}
+
+}  // namespace internal
+
+namespace {
+internal::DatabaseImpl& Open(const std::shared_ptr<internal::DatabaseImpl>& impl) {
+  if (impl == nullptr || !impl->is_open()) internal::RaiseNotSet();
+  return *impl;
+}
+}  // namespace
+
+void Database::BeginTrans() { Open(impl_).BeginTransaction(); }
+void Database::CommitTrans() { Open(impl_).CommitTransaction(); }
+void Database::Rollback() { Open(impl_).RollbackTransaction(); }
+
+}  // namespace kr::db::engine
