@@ -43,6 +43,10 @@ TEST_F(TransactionTest, RollbackUndoesStatementsSchemaChangesAndRowEdits) {
   db_.Execute("DELETE FROM Val");
   db_.Execute("CREATE TABLE Log (Line LONG)");
   db_.Execute("ALTER TABLE Val ADD COLUMN Note TEXT(20)");
+  TableDef val = db_.TableDefs()["Val"];
+  Field stamp = val.CreateField("Stamp", kDate);
+  stamp.SetDefaultValue("Now()");
+  val.Fields().Append(stamp);
   Recordset rs = db_.OpenRecordset("Log");
   rs.AddNew();
   rs["Line"].SetValue(Value(1));
@@ -54,6 +58,14 @@ TEST_F(TransactionTest, RollbackUndoesStatementsSchemaChangesAndRowEdits) {
   EXPECT_EQ(ErrorOf([&] { db_.OpenRecordset("Log"); }), 3078);
   db_.Execute("INSERT INTO Val VALUES ('B', 2)");  // back to committing on its own
   EXPECT_EQ(Committed("SELECT Code FROM Val ORDER BY Code"), V({"A", "B"}));
+  db_.BeginTrans();
+  Field again = val.CreateField("Stamp", kDate);
+  again.SetDefaultValue("Now()");
+  val.Fields().Append(again);
+  db_.Execute("INSERT INTO Val (Code) VALUES ('C')");
+  db_.CommitTrans();
+  EXPECT_EQ(Committed("SELECT Code, Stamp Is Null FROM Val ORDER BY Code"),
+            V({"A|True", "B|True", "C|False"}));
 }
 
 TEST_F(TransactionTest, TransactionsNestAndAFailedStatementUndoesOnlyItself) {
