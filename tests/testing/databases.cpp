@@ -41,8 +41,8 @@ std::vector<std::string> Lines(const std::string& text) {
   return lines;
 }
 
-// Databases already built in this process, by the scripts that built them: building runs one
-// engine transaction per statement, copying a built file is instant.
+// Databases already built in this process, by the scripts that built them: building starts krdb
+// once per script, copying a built file is instant.
 class BuiltDatabases {
  public:
   // The cached file for key, or "" when it has to be built first.
