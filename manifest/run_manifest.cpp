@@ -15,14 +15,6 @@ constexpr std::string_view kCreatingShortcut = "ショートカットを作成�
 constexpr std::string_view kDefaultEndMessage = "アップデートが完了しました。";
 constexpr std::string_view kDefaultErrorEndMessage = "アップデート時にエラーが発生しました。";
 
-std::vector<std::string> SectionLines(support::clsIniFile& ini, const std::string& section) {
-  ini.Section(section);
-  std::vector<std::string> lines;
-  int32_t count = ini.EnumSectionString(lines);
-  lines.resize(count > 0 ? static_cast<size_t>(count) : 0);
-  return lines;
-}
-
 // Values 2, 3, ... joined again, so that commas inside the keyword field survive.
 std::string KeywordField(const std::vector<std::string>& values) {
   std::string field = values[2];
@@ -32,7 +24,7 @@ std::string KeywordField(const std::vector<std::string>& values) {
 
 void FilesPass(RunContext& run, ui::Ui& ui, support::clsIniFile& ini, StepAndContinue& steps,
                std::string& error_log) {
-  for (const std::string& line : SectionLines(ini, "Bootstrap Files")) {
+  for (const std::string& line : support::SectionLines(ini, "Bootstrap Files")) {
     std::vector<std::string> values = ParseManifestValues(line);
     if (values.size() >= 2) values[1] = ExpandPathMacros(run, values[1]);
     if (values.size() < 3) {
@@ -48,7 +40,7 @@ void FilesPass(RunContext& run, ui::Ui& ui, support::clsIniFile& ini, StepAndCon
 
 void RoutinePass(RunContext& run, ui::Ui& ui, support::clsIniFile& ini, StepAndContinue& steps,
                  RoutineRegistry& routines) {
-  for (const std::string& line : SectionLines(ini, "Function")) {
+  for (const std::string& line : support::SectionLines(ini, "Function")) {
     std::vector<std::string> values = ParseManifestValues(line);
     // A line must name its phase; a line without one is not an AFTER line.
     if (values.size() < 2 || support::UpperCase(values[1]) != "AFTER") continue;

@@ -18,14 +18,6 @@ constexpr std::string_view kCrLf = "\r\n";
 
 bool FileExists(const std::string& path) { return platform::Listed(path, ListKind::kPlainFiles); }
 
-std::vector<std::string> SectionLines(support::clsIniFile& ini, const std::string& section) {
-  ini.Section(section);
-  std::vector<std::string> lines;
-  int32_t count = ini.EnumSectionString(lines);
-  lines.resize(count > 0 ? static_cast<size_t>(count) : 0);
-  return lines;
-}
-
 }  // namespace
 
 std::optional<Refusal> CheckProgramPresent(const std::string& folder, std::string_view exe_name,
@@ -79,7 +71,7 @@ std::optional<Refusal> ValidateInstallFolder(RunContext& run, const std::string&
   });
 
   const bool check_loading = ini.GetInteger("ChkLoading", 0) != 0;
-  const std::vector<std::string> lines = SectionLines(ini, "Bootstrap Files");
+  const std::vector<std::string> lines = support::SectionLines(ini, "Bootstrap Files");
   check(check_loading, [&] { return CheckFilesInUse(run, lines); });
 
   ini.Section("FileChk");

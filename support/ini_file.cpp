@@ -95,4 +95,12 @@ void MergeIniFile(std::string_view source, std::string_view destination) {
   }
 }
 
+std::vector<std::string> SectionLines(clsIniFile& ini, std::string_view section) {
+  ini.Section(std::string(section));
+  std::vector<std::string> lines;
+  int32_t count = ini.EnumSectionString(lines);
+  lines.resize(count > 0 ? static_cast<size_t>(count) : 0);
+  return lines;
+}
+
 }  // namespace kr::support

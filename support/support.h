@@ -106,6 +106,10 @@ class clsIniFile {
   std::string section_;
 };
 
+// The lines of section (key=value as written, in file order), switching ini to that section.
+// Unlike the enumeration, a missing or empty section gives an empty list.
+std::vector<std::string> SectionLines(clsIniFile& ini, std::string_view section);
+
 // Copies every key of every section of source into destination (both must exist).
 void MergeIniFile(std::string_view source, std::string_view destination);
 

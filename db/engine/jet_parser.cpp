@@ -144,27 +144,20 @@ StatementBody Parser::Statement() {
   return body;
 }
 
-ExprPtr Parser::WholeExpression() {
-  expression_start_ = pos_;
-  in_expression_ = true;
-  ExprPtr expr = Operand(1);
-  if (Peek().kind != TokenKind::kEnd) {
-    const Token& t = Peek();
-    if (IsSymbol(t, ",")) FailExpression(ExpressionSyntax::kComma);
-    if (IsSymbol(t, ")")) FailExpression(ExpressionSyntax::kExtraParenthesis);
-    ExpectExpressionEnd(false);
-    FailExpression(ExpressionSyntax::kMissingOperator);
-  }
-  return expr;
-}
+ExprPtr Parser::WholeExpression() { return ExpressionToEnd(false); }
 
 ExprPtr Parser::WhereText() {
   if (Peek().kind == TokenKind::kEnd) return nullptr;
   if (AcceptWord("WHERE") && AtEnd()) Fail(kDaoWhereSyntax);
+  return ExpressionToEnd(true);
+}
+
+// One expression that must take the rest of the text (a closing ";" allowed when asked).
+ExprPtr Parser::ExpressionToEnd(bool allow_semicolon) {
   expression_start_ = pos_;
   in_expression_ = true;
   ExprPtr expr = Operand(1);
-  AcceptSymbol(";");
+  if (allow_semicolon) AcceptSymbol(";");
   if (Peek().kind != TokenKind::kEnd) {
     const Token& t = Peek();
     if (IsSymbol(t, ",")) FailExpression(ExpressionSyntax::kComma);

@@ -21,6 +21,7 @@ class Parser {
   StatementBody Statement();
   ExprPtr WholeExpression();  // the text is one expression
   ExprPtr WhereText();
+  ExprPtr ExpressionToEnd(bool allow_semicolon);
 
   // --- Tokens ---
   const Token& Peek(size_t ahead = 0) const;
