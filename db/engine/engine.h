@@ -166,6 +166,18 @@ class Value {
   bool operator==(const Value& other) const;
 
  private:
+  static Value Of(Kind kind, int64_t number) {
+    Value v;
+    v.kind_ = kind;
+    v.int_ = number;
+    return v;
+  }
+  static Value Of(Kind kind, double number) {
+    Value v;
+    v.kind_ = kind;
+    v.real_ = number;
+    return v;
+  }
   void SetWide(long long number) {
     if (number >= INT32_MIN && number <= INT32_MAX) {
       kind_ = Kind::kLong;

@@ -33,53 +33,18 @@ double MakeDate(const DateTime& t) {
   return *ole;
 }
 
-Value Value::Byte(uint8_t number) {
-  Value v;
-  v.kind_ = Kind::kByte;
-  v.int_ = number;
-  return v;
-}
-Value Value::Integer(int16_t number) {
-  Value v;
-  v.kind_ = Kind::kInteger;
-  v.int_ = number;
-  return v;
-}
-Value Value::Long(int32_t number) {
-  Value v;
-  v.kind_ = Kind::kLong;
-  v.int_ = number;
-  return v;
-}
-Value Value::Currency(int64_t scaled) {
-  Value v;
-  v.kind_ = Kind::kCurrency;
-  v.int_ = scaled;
-  return v;
-}
+Value Value::Byte(uint8_t number) { return Of(Kind::kByte, int64_t{number}); }
+Value Value::Integer(int16_t number) { return Of(Kind::kInteger, int64_t{number}); }
+Value Value::Long(int32_t number) { return Of(Kind::kLong, int64_t{number}); }
+Value Value::Currency(int64_t scaled) { return Of(Kind::kCurrency, int64_t{scaled}); }
 Value Value::CurrencyOf(double number) {
   double scaled = number * 10000.0;
   if (!(std::fabs(scaled) < 9.2233720368547758e18)) Raise(kErrOverflow);
   return Currency(RoundHalfEven(scaled));
 }
-Value Value::Single(float number) {
-  Value v;
-  v.kind_ = Kind::kSingle;
-  v.real_ = number;
-  return v;
-}
-Value Value::Double(double number) {
-  Value v;
-  v.kind_ = Kind::kDouble;
-  v.real_ = number;
-  return v;
-}
-Value Value::Date(double ole_days) {
-  Value v;
-  v.kind_ = Kind::kDate;
-  v.real_ = ole_days;
-  return v;
-}
+Value Value::Single(float number) { return Of(Kind::kSingle, double{number}); }
+Value Value::Double(double number) { return Of(Kind::kDouble, double{number}); }
+Value Value::Date(double ole_days) { return Of(Kind::kDate, double{ole_days}); }
 Value Value::DateOf(int year, int month, int day, int hour, int minute, int second) {
   return Date(MakeDate(DateTime{year, month, day, hour, minute, second}));
 }
