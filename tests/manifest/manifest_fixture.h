@@ -4,9 +4,8 @@
 
 #include <gtest/gtest.h>
 
-#include <set>
 #include <string>
-#include <utility>
+#include <vector>
 
 #include "manifest/manifest.h"
 #include "platform/platform.h"
@@ -15,14 +14,13 @@
 
 namespace kr::manifest::test {
 
-// Fails an operation (CopyFile, DeleteFile, Rename, MakeDirectory, RemoveDirectory, WriteFile)
-// whose path (the destination for copies and renames) ends with a chosen suffix.
+// Fails CopyFile, DeleteFile, Rename or WriteFile when its path (the destination for copies and
+// renames) ends with a chosen suffix.
 class FailingEnv : public platform::Env {
  public:
   void Fail(std::string operation, std::string path_suffix, int number = kErrPermissionDenied) {
-    failures_.insert({std::move(operation), std::move(path_suffix), number});
+    failures_.push_back({std::move(operation), std::move(path_suffix), number});
   }
-
   void CopyFile(std::string_view from, std::string_view to) override {
     Check("CopyFile", to);
     Env::CopyFile(from, to);
@@ -35,14 +33,6 @@ class FailingEnv : public platform::Env {
     Check("Rename", to);
     Env::Rename(from, to);
   }
-  void MakeDirectory(std::string_view path) override {
-    Check("MakeDirectory", path);
-    Env::MakeDirectory(path);
-  }
-  void RemoveDirectory(std::string_view path) override {
-    Check("RemoveDirectory", path);
-    Env::RemoveDirectory(path);
-  }
   void WriteFile(std::string_view path, std::string_view bytes) override {
     Check("WriteFile", path);
     Env::WriteFile(path, bytes);
@@ -52,9 +42,6 @@ class FailingEnv : public platform::Env {
   struct Failing {
     std::string operation, suffix;
     int number;
-    bool operator<(const Failing& o) const {
-      return std::tie(operation, suffix) < std::tie(o.operation, o.suffix);
-    }
   };
   void Check(std::string_view operation, std::string_view path) {
     for (const Failing& f : failures_) {
@@ -63,7 +50,7 @@ class FailingEnv : public platform::Env {
       }
     }
   }
-  std::set<Failing> failures_;
+  std::vector<Failing> failures_;
 };
 
 class ManifestTest : public ::testing::Test {

@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <filesystem>
 
 #include "tests/manifest/manifest_fixture.h"
@@ -24,52 +25,40 @@ class RunManifestTest : public ManifestTest {
  protected:
   void Manifest(std::string_view text) { package().Write("KrInst.ini", testing::ToCp932(text)); }
   ManifestOutcome Run(bool unload = true) { return RunManifest(run_, ui_, routines_, unload); }
+  bool Shown(std::string_view caption) const {
+    return std::find(ui_.progress.begin(), ui_.progress.end(), caption) != ui_.progress.end();
+  }
   RecordingRegistry routines_;
 };
 
-TEST(ParseManifestValuesTest, ValuesRightOfTheFirstEqualsSplitAtEveryComma) {
+TEST(ManifestValuesTest, ValuesSplitAtEveryCommaAndVersionTextGoesToTwoModelRanges) {
+  using Values = std::vector<std::string>;
   EXPECT_EQ(ParseManifestValues("File1=a.dll,$(AppPath)\\,DLL"),
-            (std::vector<std::string>{"a.dll", "$(AppPath)\\", "DLL"}));
-  EXPECT_EQ(ParseManifestValues("k=a=b, c ,,"), (std::vector<std::string>{"a=b", " c ", "", ""}));
-  EXPECT_EQ(ParseManifestValues("no equals,x"), (std::vector<std::string>{"no equals", "x"}));
-  EXPECT_EQ(ParseManifestValues("k="), (std::vector<std::string>{""}));
-}
-
-TEST(VersionTextTest, StatementAndTheEditionsThatCarryIt) {
-  EXPECT_EQ(VersionTextStatement(2019, "2.0.83"),
-            "UPDATE Environ SET SetName='2019,2.0.83' WHERE ID=61;");
+            (Values{"a.dll", "$(AppPath)\\", "DLL"}));
+  EXPECT_EQ(ParseManifestValues("k=a=b, c ,,"), (Values{"a=b", " c ", "", ""}));
+  EXPECT_EQ(ParseManifestValues("no equals,x"), (Values{"no equals", "x"}));
   EXPECT_EQ(VersionTextStatement(2019, "it's"),
             "UPDATE Environ SET SetName='2019,it's' WHERE ID=61;");
-  EXPECT_FALSE(CarriesVersionText(5));
-  EXPECT_TRUE(CarriesVersionText(10));
-  EXPECT_TRUE(CarriesVersionText(99));
-  EXPECT_FALSE(CarriesVersionText(300));
-  EXPECT_TRUE(CarriesVersionText(350));
-  EXPECT_FALSE(CarriesVersionText(400));
+  for (int model : {10, 99, 320, 399}) EXPECT_TRUE(CarriesVersionText(model)) << model;
+  for (int model : {9, 100, 319, 400}) EXPECT_FALSE(CarriesVersionText(model)) << model;
 }
 
 TEST_F(RunManifestTest, EmptyInstallFolderShowsAndChangesNothing) {
   Manifest("[Bootstrap Files]\r\nF=a.txt,$(AppPath)\\,\r\n");
   package().Write("a.txt", "a");
   run_.install_folder.clear();
-  ManifestOutcome outcome = Run();
-  EXPECT_FALSE(outcome.ran);
+  EXPECT_FALSE(Run().ran);
   EXPECT_FALSE(ui_.wait_shown);
 }
 
-TEST_F(RunManifestTest, CleanRunEndsWithTheCompletionMessage) {
-  Manifest("[Bootstrap]\r\nDispDlgCaption=X\r\n[Bootstrap Files]\r\nF=a.txt,$(AppPath)\\Sub,\r\n");
-  package().Write("a.txt", "a");
-  install().MakeDirs("Sub");
+TEST_F(RunManifestTest, MissingManifestRunsNothingAndEndsWithTheCompletionMessage) {
   ManifestOutcome outcome = Run(true);
   EXPECT_TRUE(outcome.ran);
   EXPECT_FALSE(outcome.errors());
-  EXPECT_EQ(install().Read("Sub/a.txt"), "a");
   EXPECT_EQ(ui_.wait_title, "更新テスト");
   EXPECT_EQ(ui_.labels[0], "アップデートが完了しました。");
   EXPECT_EQ(ui_.labels[1], "");
-  EXPECT_TRUE(ui_.wait_ok_enabled);
-  EXPECT_TRUE(ui_.wait_unloaded);
+  EXPECT_TRUE(ui_.wait_ok_enabled && ui_.wait_unloaded);
   EXPECT_FALSE(ui_.busy);
 }
 
@@ -82,108 +71,65 @@ TEST_F(RunManifestTest, AfterTheDialogTheWaitDialogStaysWithItsOwnEndMessage) {
 
 TEST_F(RunManifestTest, FailingLineIsReportedWhileLaterLinesStillApply) {
   Manifest(
-      "[Bootstrap]\r\nDispEndMsg=完了\r\n"
-      "[Bootstrap Files]\r\n"
-      "F1=one.txt,$(AppPath)\\,\r\n"
-      "F2=missing.txt,$(AppPath)\\,\r\n"
-      "F3=three.txt,$(AppPath)\\,\r\n");
+      "[Bootstrap]\r\nDispEndMsg=完了\r\n[Bootstrap Files]\r\nF1=one.txt,$(AppPath)\\,\r\n"
+      "F2=missing.txt,$(AppPath)\\,\r\nF3=three.txt,$(AppPath)\\,\r\n");
   package().Write("one.txt", "1");
   package().Write("three.txt", "3");
   ManifestOutcome outcome = Run();
-  EXPECT_TRUE(outcome.errors());
   EXPECT_EQ(install().Read("three.txt"), "3");
   EXPECT_EQ(ui_.labels[0], "アップデート時にエラーが発生しました。");
-  std::string block = install().folder() + "missing.txt\r\nエラー番号=53\r\nエラー内容=" +
-                      std::string(RuntimeErrorDescription(kErrFileNotFound)) + "\r\n\r\n";
-  EXPECT_EQ(ui_.labels[1], block);
-  EXPECT_EQ(outcome.error_log, block);
+  EXPECT_EQ(outcome.error_log, InstallPath("missing.txt") + "\r\nエラー番号=53\r\nエラー内容=" +
+                                   std::string(RuntimeErrorDescription(kErrFileNotFound)) +
+                                   "\r\n\r\n");
+  EXPECT_EQ(ui_.labels[1], outcome.error_log);
 }
 
 TEST_F(RunManifestTest, KeywordFieldKeepsItsCommasAndShortLinesAreSkipped) {
   install().Write("KelmoraSetting.xml", "<?xml version=\"1.0\"?><Root/>");
   Manifest(
-      "[Bootstrap Files]\r\n"
-      "X=s.xml,$(AppPath)\\,PutXmlSetting;Sec;Key;a,b\r\n"
-      "Short=two.txt,$(AppPath)\\\r\n"
-      "Dup=d.txt,$(AppPath)\\,\r\n"
-      "Dup=e.txt,$(AppPath)\\,\r\n");
-  package().Write("two.txt", "2");
-  package().Write("d.txt", "d");
-  package().Write("e.txt", "e");
+      "[Bootstrap Files]\r\nX=s.xml,$(AppPath)\\,PutXmlSetting;Sec;Key;a,b\r\n"
+      "Short=two.txt,$(AppPath)\\\r\nDup=d.txt,$(AppPath)\\,\r\nDup=e.txt,$(AppPath)\\,\r\n");
+  for (const char* name : {"two.txt", "d.txt", "e.txt"}) package().Write(name, name);
   EXPECT_FALSE(Run().errors());
   EXPECT_EQ(support::GetXmlSetting(InstallPath("KelmoraSetting.xml"), "Sec", "Key"), "a,b");
   EXPECT_FALSE(install().Exists("two.txt"));
-  EXPECT_TRUE(install().Exists("d.txt"));
-  EXPECT_TRUE(install().Exists("e.txt"));
+  EXPECT_TRUE(install().Exists("d.txt") && install().Exists("e.txt"));
 }
 
 TEST_F(RunManifestTest, AfterRoutinesRunInOrderWithTheirCaptionsAndArguments) {
   Manifest(
-      "[Function]\r\n"
-      "A=Update1,after,年度データ更新中...,15\r\n"
-      "B=Update2,BEFORE,skipped\r\n"
-      "C=Update3,AFTER\r\n"
-      "D=Update4\r\n"
-      "E=Unknown,AFTER,Unknown caption\r\n"
-      "F=Broken,AFTER,broken\r\n"
-      "G=Update5,AFTER,,x\r\n");
+      "[Function]\r\nA=Update1,after,年度データ更新中...,15\r\nB=Update2,BEFORE,skipped\r\n"
+      "C=Update3,AFTER\r\nD=Update4\r\nE=Unknown,AFTER,Unknown caption\r\n"
+      "F=Broken,AFTER,broken\r\nG=Update5,AFTER,,x\r\n");
   ManifestOutcome outcome = Run();
   ASSERT_EQ(routines_.calls.size(), 3u);
-  EXPECT_EQ(routines_.calls[0].name, "Update1");
-  EXPECT_EQ(routines_.calls[0].argument, "15");
-  EXPECT_EQ(routines_.calls[0].caption, "年度データ更新中...");
-  EXPECT_EQ(routines_.calls[1].name, "Update3");
-  EXPECT_EQ(routines_.calls[1].argument, "");
-  EXPECT_EQ(routines_.calls[1].caption, "年度データ更新中...");  // no caption: left as it was
-  EXPECT_EQ(routines_.calls[2].name, "Update5");
-  EXPECT_EQ(routines_.calls[2].caption, "");
+  EXPECT_EQ(routines_.calls[0].name + "|" + routines_.calls[0].argument + "|" +
+                routines_.calls[0].caption,
+            "Update1|15|年度データ更新中...");
+  // No caption leaves the last one; an empty one clears it.
+  EXPECT_EQ(routines_.calls[1].name + "|" + routines_.calls[1].argument + "|" +
+                routines_.calls[1].caption,
+            "Update3||年度データ更新中...");
+  EXPECT_EQ(routines_.calls[2].name + "|" + routines_.calls[2].caption, "Update5|");
   // A failing routine never turns the end message into the error message.
   EXPECT_FALSE(outcome.errors());
   EXPECT_EQ(ui_.labels[0], "アップデートが完了しました。");
 }
 
-TEST_F(RunManifestTest, FinishingStepsRemoveTheCabinetAndCreateTheDesktopShortcut) {
-  Manifest(
-      "[Bootstrap]\r\nCabFile=kr.cab\r\nShortCut=1\r\nExeName=Kr.exe\r\nExeTitle=ケルモラ\r\n");
-  sandbox_.root().Write("Windows/kr.cab", "cab");
+TEST_F(RunManifestTest, FinishingStepsShowTheirCaptions) {
+  Manifest("[Bootstrap]\r\nShortCut=1\r\nExeName=Kr.exe\r\nExeTitle=ケルモラ\r\n");
   Run();
-  EXPECT_FALSE(sandbox_.root().Exists("Windows/kr.cab"));
-  std::string entry = sandbox_.root().Read("Desktop/ケルモラ.desktop");
-  EXPECT_NE(entry.find(install().Native("Kr.exe")), std::string::npos);
-  EXPECT_NE(std::find(ui_.progress.begin(), ui_.progress.end(), "ショートカットを作成中..."),
-            ui_.progress.end());
-  EXPECT_NE(std::find(ui_.progress.begin(), ui_.progress.end(), "バージョン情報を更新中..."),
-            ui_.progress.end());
+  EXPECT_TRUE(sandbox_.root().Exists("Desktop/ケルモラ.desktop"));
+  EXPECT_TRUE(Shown("ショートカットを作成中..."));
+  EXPECT_TRUE(Shown("バージョン情報を更新中..."));
 }
 
-TEST_F(RunManifestTest, MissingBootstrapIniRunsNothingAndEndsCleanly) {
-  ManifestOutcome outcome = Run();
-  EXPECT_TRUE(outcome.ran);
-  EXPECT_FALSE(outcome.errors());
-  EXPECT_TRUE(routines_.calls.empty());
-  EXPECT_EQ(ui_.labels[0], "アップデートが完了しました。");
-}
-
-// --- RunAndWait ---------------------------------------------------------------------------------
-
-class RunAndWaitTest : public ManifestTest {
- protected:
-  std::string Script(std::string_view name, std::string_view body) {
-    install().Write(name, "#!/bin/sh\n" + std::string(body));
-    std::filesystem::permissions(install().Native(name), std::filesystem::perms::owner_all);
-    return InstallPath(name);
-  }
-};
-
-TEST_F(RunAndWaitTest, WaitsForTheChildWhatEverItsExitCode) {
-  std::string program =
-      Script("slow", "sleep 0.2\necho done > \"$(dirname \"$0\")/out\"\nexit 7\n");
-  EXPECT_TRUE(RunAndWait(ui_, program, 0));
+TEST_F(RunManifestTest, RunAndWaitWaitsWhateverTheExitCodeAndFailsSilently) {
+  install().Write("slow", "#!/bin/sh\nsleep 0.2\necho done > \"$(dirname \"$0\")/out\"\nexit 7\n");
+  std::filesystem::permissions(install().Native("slow"), std::filesystem::perms::owner_all);
+  EXPECT_TRUE(RunAndWait(ui_, InstallPath("slow"), 0));
   EXPECT_EQ(install().Read("out"), "done\n");
   EXPECT_GT(ui_.pumped, 0);
-}
-
-TEST_F(RunAndWaitTest, ProgramThatDoesNotExistGivesFalseSilently) {
   EXPECT_FALSE(RunAndWait(ui_, InstallPath("none.exe") + " /RegServer", 0));
   EXPECT_TRUE(ui_.boxes.empty());
 }

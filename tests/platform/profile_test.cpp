@@ -9,17 +9,6 @@ namespace {
 using kr::testing::TempDir;
 using kr::testing::ToCp932;
 
-std::vector<std::string> SplitList(const std::string& list) {
-  std::vector<std::string> entries;
-  size_t pos = 0;
-  while (pos < list.size() && list[pos] != '\0') {
-    size_t end = list.find('\0', pos);
-    entries.push_back(list.substr(pos, end - pos));
-    pos = end + 1;
-  }
-  return entries;
-}
-
 class ProfileTest : public ::testing::Test {
  protected:
   void SetUp() override { file_ = dir_.folder() + "KrInst.ini"; }
@@ -39,9 +28,10 @@ TEST_F(ProfileTest, ReadsJapaneseKeysAndValuesOfACp932File) {
   EXPECT_EQ(profile::GetString(file_, "ファイル", "表示", ""), "ソ\\表");
 }
 
-TEST_F(ProfileTest, MissingFileSectionOrKeyGiveTheDefault) {
+TEST_F(ProfileTest, MissingFileSectionOrKeyGiveTheDefaultButAnEmptyValueReadsEmpty) {
   EXPECT_EQ(profile::GetString(file_, "Bootstrap", "ExeName", "def"), "def");
-  WriteIni("[Bootstrap]\nExeYear=2019\nEmpty=\nQuoted=\"  a b \"\n");
+  WriteIni(
+      "[Bootstrap]\nExeYear=2019\nEmpty=\nQuoted=\"  a b \"\na=12abc\nb=-40\nc=abc\nd= 300 \n");
   EXPECT_EQ(profile::GetString(file_, "Other", "ExeYear", "def"), "def");
   EXPECT_EQ(profile::GetString(file_, "Bootstrap", "Nope", "def  "), "def");
   EXPECT_EQ(profile::GetString(file_, "Bootstrap", "Empty", "def"), "");
@@ -49,30 +39,25 @@ TEST_F(ProfileTest, MissingFileSectionOrKeyGiveTheDefault) {
   EXPECT_EQ(profile::GetInt(file_, "Bootstrap", "ExeYear", 0), 2019);
   EXPECT_EQ(profile::GetInt(file_, "Bootstrap", "Empty", 7), 7);
   EXPECT_EQ(profile::GetInt(file_, "Bootstrap", "Missing", -3), -3);
+  // Leading digits only.
+  EXPECT_EQ(profile::GetInt(file_, "Bootstrap", "a", 0), 12);
+  EXPECT_EQ(profile::GetInt(file_, "Bootstrap", "b", 0), -40);
+  EXPECT_EQ(profile::GetInt(file_, "Bootstrap", "c", 5), 0);
+  EXPECT_EQ(profile::GetInt(file_, "Bootstrap", "d", 0), 300);
 }
 
-TEST_F(ProfileTest, IntegersParseLeadingDigitsOnly) {
-  WriteIni("[S]\na=12abc\nb=-40\nc=abc\nd= 300 \n");
-  EXPECT_EQ(profile::GetInt(file_, "S", "a", 0), 12);
-  EXPECT_EQ(profile::GetInt(file_, "S", "b", 0), -40);
-  EXPECT_EQ(profile::GetInt(file_, "S", "c", 5), 0);
-  EXPECT_EQ(profile::GetInt(file_, "S", "d", 0), 300);
-}
-
-TEST_F(ProfileTest, FirstOfDuplicateKeysAndSectionsCounts) {
-  WriteIni("[S]\nk=1\nk=2\n[s]\nk=3\nj=4\n");
-  EXPECT_EQ(profile::GetString(file_, "S", "k", ""), "1");
-  EXPECT_EQ(profile::GetString(file_, "S", "j", "none"), "none");
-  EXPECT_EQ(SplitList(profile::GetSectionNames(file_)), (std::vector<std::string>{"S", "s"}));
-}
-
-TEST_F(ProfileTest, SectionListsAreNulSeparatedWithAFinalNul) {
-  WriteIni("[Bootstrap Files]\n; comment\nKrMain.exe = $(AppPath)\\,SAVEOLD\n\nNoEquals\n[F]\n");
-  std::string list = profile::GetSection(file_, "bootstrap files");
-  EXPECT_EQ(list, std::string("KrMain.exe=$(AppPath)\\,SAVEOLD\0NoEquals\0\0", 41));
+TEST_F(ProfileTest, SectionListsAreNulSeparatedAndTheFirstDuplicateCounts) {
+  WriteIni(
+      "[Bootstrap Files]\n; comment\nKrMain.exe = $(AppPath)\\,SAVEOLD\n\nNoEquals\n[F]\n"
+      "[S]\nk=1\nk=2\n[s]\nk=3\nj=4\n");
+  EXPECT_EQ(profile::GetSection(file_, "bootstrap files"),
+            std::string("KrMain.exe=$(AppPath)\\,SAVEOLD\0NoEquals\0\0", 41));
   EXPECT_EQ(profile::GetSection(file_, "F"), "");
   EXPECT_EQ(profile::GetSection(file_, "None"), "");
+  EXPECT_EQ(profile::GetSectionNames(file_), std::string("Bootstrap Files\0F\0S\0s\0\0", 23));
   EXPECT_EQ(profile::GetSectionNames(dir_.folder() + "none.ini"), "");
+  EXPECT_EQ(profile::GetString(file_, "S", "k", ""), "1");
+  EXPECT_EQ(profile::GetString(file_, "S", "j", "none"), "none");
 }
 
 TEST_F(ProfileTest, LongValuesAreCutWithoutSplittingADoubleByteCharacter) {
@@ -92,6 +77,8 @@ TEST_F(ProfileTest, WritesCreateTheFileAndSectionWithCrLf) {
             ToCp932("[Bootstrap]\r\nExeName=積算.exe\r\nExeYear=2019\r\n[新規]\r\nキー=\r\n"));
   EXPECT_EQ(profile::GetString(file_, "新規", "キー", "d"), "");
   EXPECT_FALSE(profile::WriteString(dir_.folder() + "no\\x.ini", "S", "k", "v"));
+  EXPECT_TRUE(profile::WriteString(file_, "S", "k", "a〜b€"));  // not in code page 932
+  EXPECT_EQ(profile::GetString(file_, "S", "k", ""), "a?b?");
 }
 
 TEST_F(ProfileTest, WritesTouchOnlyTheirLineAndKeepTheFileStyle) {
@@ -111,11 +98,6 @@ TEST_F(ProfileTest, DeletesRemoveAKeyOrAWholeSection) {
   EXPECT_TRUE(profile::WriteString(file_, "Z", std::nullopt, std::nullopt));
   EXPECT_TRUE(profile::WriteString(dir_.folder() + "none.ini", "Z", "k", std::nullopt));
   EXPECT_FALSE(dir_.Exists("none.ini"));
-}
-
-TEST_F(ProfileTest, UnencodableCharactersAreWrittenAsQuestionMarks) {
-  EXPECT_TRUE(profile::WriteString(file_, "S", "k", "a〜b€"));
-  EXPECT_EQ(profile::GetString(file_, "S", "k", ""), "a?b?");
 }
 
 TEST_F(ProfileTest, MalformedFilesNeverBreakReads) {

@@ -18,14 +18,19 @@ class IniFileTest : public ::testing::Test {
                        "DispDlgCaption=積算 アップデート\r\n"
                        "[Bootstrap Files]\r\nKrMain.exe=$(AppPath)\\,SAVEOLD\r\n"
                        "NoEquals\r\na=b=c\r\n=lead\r\n[Empty Section]\r\n"));
-    ini_.FileName(dir_.folder() + "KrInst.ini");
-    ini_.Section("Bootstrap");
+    ini_ = Open("KrInst.ini", "Bootstrap");
+  }
+  clsIniFile Open(std::string_view name, std::string section) const {
+    clsIniFile ini;
+    ini.FileName(dir_.folder() + std::string(name));
+    ini.Section(std::move(section));
+    return ini;
   }
   TempDir dir_;
   clsIniFile ini_;
 };
 
-TEST_F(IniFileTest, GetStringReturnsTheDefaultForMissingAndEmptyValues) {
+TEST_F(IniFileTest, GetStringGivesTheDefaultForMissingAndEmptyValues) {
   EXPECT_EQ(ini_.GetString("ExeName", ""), "KrMain.exe");
   EXPECT_EQ(ini_.GetString("DispDlgCaption", ""), "積算 アップデート");
   EXPECT_EQ(ini_.GetString("Empty", "def"), "def");
@@ -34,37 +39,24 @@ TEST_F(IniFileTest, GetStringReturnsTheDefaultForMissingAndEmptyValues) {
   EXPECT_EQ(ini_.GetInteger("Missing", -1), -1);
 }
 
-TEST_F(IniFileTest, MissingFileReadsAsEmpty) {
-  clsIniFile none;
-  none.FileName(dir_.folder() + "none.ini");
-  none.Section("Bootstrap");
-  std::vector<std::string> kept{"x", "y"};
-  EXPECT_EQ(none.GetString("ExeName", "d"), "d");
-  EXPECT_EQ(none.GetInteger("ExeYear", 0), 0);
-  EXPECT_EQ(none.EmnumSection(kept), 0);
-  EXPECT_EQ(kept, (Strings{"x", "y"}));
-  EXPECT_EQ(none.EnumKeyString(kept), 0);
-  EXPECT_EQ(kept, (Strings{"x", "y"}));
-}
-
-TEST_F(IniFileTest, EnumerationsResizeTheArrayToTheList) {
-  Strings sections(10, "old");
-  EXPECT_EQ(ini_.EmnumSection(sections), 3);
-  EXPECT_EQ(sections, (Strings{"Bootstrap", "Bootstrap Files", "Empty Section"}));
+TEST_F(IniFileTest, EnumerationsResizeTheArrayButKeepItForAnEmptyList) {
+  Strings list(10, "old");
+  EXPECT_EQ(ini_.EmnumSection(list), 3);
+  EXPECT_EQ(list, (Strings{"Bootstrap", "Bootstrap Files", "Empty Section"}));
   ini_.Section("Bootstrap Files");
-  Strings lines(10, "old");
-  EXPECT_EQ(ini_.EnumSectionString(lines), 4);
-  EXPECT_EQ(lines, (Strings{"KrMain.exe=$(AppPath)\\,SAVEOLD", "NoEquals", "a=b=c", "=lead"}));
-}
-
-TEST_F(IniFileTest, EnumKeyStringCutsAtTheFirstEquals) {
-  ini_.Section("Bootstrap Files");
-  Strings keys;
-  EXPECT_EQ(ini_.EnumKeyString(keys), 4);
-  EXPECT_EQ(keys, (Strings{"KrMain.exe", "NoEquals", "a", ""}));
+  EXPECT_EQ(ini_.EnumSectionString(list), 4);
+  EXPECT_EQ(list, (Strings{"KrMain.exe=$(AppPath)\\,SAVEOLD", "NoEquals", "a=b=c", "=lead"}));
+  EXPECT_EQ(ini_.EnumKeyString(list), 4);
+  EXPECT_EQ(list, (Strings{"KrMain.exe", "NoEquals", "a", ""}));
   ini_.Section("Empty Section");
-  EXPECT_EQ(ini_.EnumKeyString(keys), 0);
-  EXPECT_EQ(keys.size(), 4u);  // untouched
+  EXPECT_EQ(ini_.EnumKeyString(list), 0);
+  EXPECT_EQ(list.size(), 4u);
+  EXPECT_TRUE(SectionLines(ini_, "Empty Section").empty());
+  clsIniFile none = Open("none.ini", "Bootstrap");
+  EXPECT_EQ(none.GetString("ExeName", "d"), "d");
+  EXPECT_EQ(none.EmnumSection(list), 0);
+  EXPECT_EQ(none.EnumKeyString(list), 0);
+  EXPECT_EQ(list.size(), 4u);
 }
 
 TEST_F(IniFileTest, SetStringWritesEmptyValuesAndCreatesFiles) {
@@ -73,52 +65,36 @@ TEST_F(IniFileTest, SetStringWritesEmptyValuesAndCreatesFiles) {
   Strings keys;
   ini_.EnumKeyString(keys);
   EXPECT_EQ(keys.front(), "ExeName");  // still there, with an empty value
-
-  clsIniFile fresh;
-  fresh.FileName(dir_.folder() + "new.ini");
-  fresh.Section("表");
-  EXPECT_TRUE(fresh.SetString("ソフト", "値"));
+  EXPECT_TRUE(Open("new.ini", "表").SetString("ソフト", "値"));
   EXPECT_EQ(dir_.Read("new.ini"), ToCp932("[表]\r\nソフト=値\r\n"));
-  clsIniFile nowhere;
-  nowhere.FileName(dir_.folder() + "no\\new.ini");
-  EXPECT_FALSE(nowhere.SetString("k", "v"));
+  EXPECT_FALSE(Open("no\\new.ini", "S").SetString("k", "v"));
 }
 
 TEST_F(IniFileTest, DeleteSectionWithAnEmptyNameRemovesTheCurrentOne) {
   std::string name;
   ini_.DeleteSection(name);
   EXPECT_EQ(name, "Bootstrap");
-  Strings sections;
-  EXPECT_EQ(ini_.EmnumSection(sections), 2);
-  EXPECT_EQ(sections.front(), "Bootstrap Files");
+  Strings list;
+  EXPECT_EQ(ini_.EmnumSection(list), 2);
+  EXPECT_EQ(list.front(), "Bootstrap Files");
   ini_.Section("Bootstrap Files");
   ini_.DeleteKeyName("krmain.EXE");
-  Strings keys;
-  EXPECT_EQ(ini_.EnumKeyString(keys), 3);
+  EXPECT_EQ(ini_.EnumKeyString(list), 3);
 }
 
-class MergeIniFileTest : public ::testing::Test {
- protected:
-  std::string Path(std::string_view name) const { return dir_.folder() + std::string(name); }
-  TempDir dir_;
-};
-
-TEST_F(MergeIniFileTest, CopiesEveryKeyAndKeepsTheDestinationsOwn) {
+TEST_F(IniFileTest, MergeCopiesEveryKeyKeepsTheDestinationsOwnAndNeedsBothFiles) {
   dir_.Write("src.ini", ToCp932("[番号]\r\nA=10\r\nB=\r\n[New]\r\nC=3\r\n[NoKeys]\r\n"));
   dir_.Write("dst.ini", ToCp932("; keep me\r\n[番号]\r\nA=1\r\nZ=9\r\n[Own]\r\nY=8\r\n"));
-  MergeIniFile(Path("src.ini"), Path("dst.ini"));
+  MergeIniFile(dir_.folder() + "src.ini", dir_.folder() + "dst.ini");
   EXPECT_EQ(
       dir_.Read("dst.ini"),
       ToCp932("; keep me\r\n[番号]\r\nA=10\r\nZ=9\r\nB=\r\n[Own]\r\nY=8\r\n[New]\r\nC=3\r\n"));
-}
-
-TEST_F(MergeIniFileTest, MissingFilesChangeNothing) {
-  dir_.Write("src.ini", "[S]\r\nA=1\r\n");
-  MergeIniFile(Path("src.ini"), Path("dst.ini"));
-  EXPECT_FALSE(dir_.Exists("dst.ini"));
-  MergeIniFile(Path("none.ini"), Path("src.ini"));
-  MergeIniFile("", Path("src.ini"));
-  EXPECT_EQ(dir_.Read("src.ini"), "[S]\r\nA=1\r\n");
+  MergeIniFile(dir_.folder() + "src.ini", dir_.folder() + "none.ini");
+  EXPECT_FALSE(dir_.Exists("none.ini"));
+  const std::string src = dir_.Read("src.ini");
+  MergeIniFile(dir_.folder() + "none.ini", dir_.folder() + "src.ini");
+  MergeIniFile("", dir_.folder() + "src.ini");
+  EXPECT_EQ(dir_.Read("src.ini"), src);
 }
 
 }  // namespace

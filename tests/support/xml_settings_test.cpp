@@ -12,12 +12,16 @@ using kr::testing::ToCp932;
 
 class XmlSettingsTest : public ::testing::Test {
  protected:
-  std::string Path(std::string_view name = "KelmoraSetting.xml") const {
-    return dir_.folder() + std::string(name);
-  }
   void Write(std::string_view bytes) const { dir_.Write("KelmoraSetting.xml", bytes); }
   std::string Read() const { return dir_.Read("KelmoraSetting.xml"); }
+  std::string Get(std::string_view section, std::string_view key) const {
+    return GetXmlSetting(path_, section, key);
+  }
+  void Put(std::string_view section, std::string_view key, std::string_view value) const {
+    PutXmlSetting(path_, section, key, value);
+  }
   TempDir dir_;
+  std::string path_ = dir_.folder() + "KelmoraSetting.xml";
 };
 
 TEST_F(XmlSettingsTest, ReadsTheFirstMatchInDocumentOrder) {
@@ -25,19 +29,19 @@ TEST_F(XmlSettingsTest, ReadsTheFirstMatchInDocumentOrder) {
       "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<Root>\n  <TN2019>\n    <Other>x</Other>\n"
       "  </TN2019>\n  <TN2019>\n    <InstPath>/opt/kr/</InstPath>\n    <InstPath>second</InstPath>"
       "\n  </TN2019>\n</Root>\n");
-  EXPECT_EQ(GetXmlSetting(Path(), "TN2019", "InstPath"), "/opt/kr/");
-  EXPECT_EQ(GetXmlSetting(Path(), "TN2018", "InstPath"), "");
-  EXPECT_EQ(GetXmlSetting(Path(), "TN2019", "UpdateDay"), "");
-  EXPECT_EQ(GetXmlSetting(Path("none.xml"), "TN2019", "InstPath"), "");
+  EXPECT_EQ(Get("TN2019", "InstPath"), "/opt/kr/");
+  EXPECT_EQ(Get("TN2018", "InstPath"), "");
+  EXPECT_EQ(Get("TN2019", "UpdateDay"), "");
+  EXPECT_EQ(GetXmlSetting(dir_.folder() + "none.xml", "TN2019", "InstPath"), "");
 }
 
-TEST_F(XmlSettingsTest, NamesThatAreNotElementNamesAreNotFound) {
+TEST_F(XmlSettingsTest, NamesThatAreNotElementNamesAreNeitherFoundNorWritten) {
   Write("<Root><a><b>1</b></a></Root>");
-  EXPECT_EQ(GetXmlSetting(Path(), "a/b", ""), "");
-  EXPECT_EQ(GetXmlSetting(Path(), "*", "b"), "");
-  EXPECT_EQ(GetXmlSetting(Path(), "a", "b c"), "");
-  PutXmlSetting(Path(), "a", "1x y", "v");
-  PutXmlSetting(Path(), "", "b", "v");
+  EXPECT_EQ(Get("a/b", ""), "");
+  EXPECT_EQ(Get("*", "b"), "");
+  EXPECT_EQ(Get("a", "b c"), "");
+  Put("a", "1x y", "v");
+  Put("", "b", "v");
   EXPECT_EQ(Read(), "<Root><a><b>1</b></a></Root>");
 }
 
@@ -46,111 +50,80 @@ TEST_F(XmlSettingsTest, ShiftJisFilesAreReadAndWrittenInTheirOwnEncoding) {
   Write(ToCp932(
       head +
       "<Root>\r\n  <表紙>\r\n    <消費税表示>ソ表</消費税表示>\r\n  </表紙>\r\n</Root>\r\n"));
-  EXPECT_EQ(GetXmlSetting(Path(), "表紙", "消費税表示"), "ソ表");
-  PutXmlSetting(Path(), "表紙", "消費税表示", "内税");
-  PutXmlSetting(Path(), "表紙", "新規", "予定");
+  EXPECT_EQ(Get("表紙", "消費税表示"), "ソ表");
+  Put("表紙", "消費税表示", "内税");
+  Put("表紙", "新規", "予定");
   EXPECT_EQ(Read(), ToCp932(head + "<Root>\r\n  <表紙>\r\n    <消費税表示>内税</消費税表示>\r\n"
                                    "    <新規>予定</新規>\r\n  </表紙>\r\n</Root>\r\n"));
 }
 
-TEST_F(XmlSettingsTest, Windows31jAndUtf16FilesWork) {
+TEST_F(XmlSettingsTest, Windows31jUtf16AndAUtf8ByteOrderMarkAreKept) {
   Write(ToCp932(
       "<?xml version=\"1.0\" encoding=\"windows-31j\"?><Root><表><キー>値</キー></表></Root>"));
-  EXPECT_EQ(GetXmlSetting(Path(), "表", "キー"), "値");
-  // UTF-16 little endian with its byte-order mark.
+  EXPECT_EQ(Get("表", "キー"), "値");
   std::u16string text =
       u"<?xml version=\"1.0\" encoding=\"UTF-16\"?><Root><表><キー>値</キー></表></Root>";
   std::string bytes = "\xFF\xFE";
-  for (char16_t c : text) {
-    bytes += static_cast<char>(c & 0xFF);
-    bytes += static_cast<char>(c >> 8);
-  }
+  for (char16_t c : text)
+    bytes += std::string{static_cast<char>(c & 0xFF), static_cast<char>(c >> 8)};
   Write(bytes);
-  EXPECT_EQ(GetXmlSetting(Path(), "表", "キー"), "値");
-  PutXmlSetting(Path(), "表", "キー", "新");
-  EXPECT_EQ(GetXmlSetting(Path(), "表", "キー"), "新");
+  EXPECT_EQ(Get("表", "キー"), "値");
+  Put("表", "キー", "新");
+  EXPECT_EQ(Get("表", "キー"), "新");
   EXPECT_EQ(Read().substr(0, 2), "\xFF\xFE");
-}
-
-TEST_F(XmlSettingsTest, AUtf8ByteOrderMarkStays) {
-  Write(
-      "\xEF\xBB\xBF<?xml version=\"1.0\" encoding=\"utf-8\"?>\r\n<Root><S><k>1</k></S></Root>\r\n");
-  PutXmlSetting(Path(), "S", "k", "表");
-  EXPECT_EQ(Read(),
-            "\xEF\xBB\xBF<?xml version=\"1.0\" "
-            "encoding=\"utf-8\"?>\r\n<Root><S><k>表</k></S></Root>\r\n");
+  const std::string head = "\xEF\xBB\xBF<?xml version=\"1.0\" encoding=\"utf-8\"?>\r\n";
+  Write(head + "<Root><S><k>1</k></S></Root>\r\n");
+  Put("S", "k", "表");
+  EXPECT_EQ(Read(), head + "<Root><S><k>表</k></S></Root>\r\n");
 }
 
 TEST_F(XmlSettingsTest, NewSectionGoesToTheEndOfRootAndLeavesTheRestAlone) {
-  Write(
+  const std::string head =
       "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<!-- settings -->\n<Root>\n  <A>\n"
-      "    <k>1</k>\n  </A>\n  <B attr=\"x\">&amp; text</B>\n</Root>\n");
-  PutXmlSetting(Path(), "C", "key", "a<b");
-  EXPECT_EQ(Read(),
-            "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<!-- settings -->\n<Root>\n  <A>\n"
-            "    <k>1</k>\n  </A>\n  <B attr=\"x\">&amp; text</B>\n  <C>\n    <key>a&lt;b</key>\n"
-            "  </C>\n</Root>\n");
+      "    <k>1</k>\n  </A>\n  <B attr=\"x\">&amp; text</B>\n";
+  Write(head + "</Root>\n");
+  Put("C", "key", "a<b");
+  EXPECT_EQ(Read(), head + "  <C>\n    <key>a&lt;b</key>\n  </C>\n</Root>\n");
 }
 
-TEST_F(XmlSettingsTest, OnlyTheFirstOfTwoEqualKeysChanges) {
+TEST_F(XmlSettingsTest, OnlyTheFirstOfTwoEqualKeysChangesAndAnEmptyValueHasNoText) {
   Write("<Root><S><k>1</k><k>2</k></S></Root>");
-  PutXmlSetting(Path(), "S", "k", "9");
-  EXPECT_EQ(Read(), "<Root><S><k>9</k><k>2</k></S></Root>");
+  Put("S", "k", "");
+  Put("S", "n", "");
+  EXPECT_EQ(Read(), "<Root><S><k/><k>2</k><n/></S></Root>");
+  EXPECT_EQ(Get("S", "k"), "");
 }
 
-TEST_F(XmlSettingsTest, AnEmptyValueIsAnElementWithoutText) {
-  Write("<Root><S><k>1</k></S></Root>");
-  PutXmlSetting(Path(), "S", "k", "");
-  PutXmlSetting(Path(), "S", "n", "");
-  EXPECT_EQ(Read(), "<Root><S><k/><n/></S></Root>");
-  EXPECT_EQ(GetXmlSetting(Path(), "S", "k"), "");
-}
-
-TEST_F(XmlSettingsTest, NothingIsCreatedOrReplacedWhenTheFileIsMissingOrBroken) {
-  PutXmlSetting(Path(), "S", "k", "v");
+TEST_F(XmlSettingsTest, NothingIsCreatedOrReplacedWhenTheFileIsMissingBrokenOrForeign) {
+  Put("S", "k", "v");
   EXPECT_FALSE(dir_.Exists("KelmoraSetting.xml"));
-  const std::string broken = "<Root><S><k>1</k></S>";  // not closed
-  Write(broken);
-  PutXmlSetting(Path(), "S", "k", "v");
-  EXPECT_EQ(Read(), broken);
-  EXPECT_EQ(GetXmlSetting(Path(), "S", "k"), "");
-  const std::string other = "<Settings><S><k>1</k></S></Settings>";
-  Write(other);
-  PutXmlSetting(Path(), "S", "k", "v");
-  EXPECT_EQ(Read(), other);
-}
-
-TEST_F(XmlSettingsTest, ExternalEntitiesAreNeverLoaded) {
-  dir_.Write("secret.txt", "secret");
+  for (const std::string bad : {"<Root><S><k>1</k></S>", "<Settings><S><k>1</k></S></Settings>"}) {
+    Write(bad);
+    Put("S", "k", "v");
+    EXPECT_EQ(Read(), bad);
+  }
+  Write("<Root><S><k>1</k></S>");
+  EXPECT_EQ(Get("S", "k"), "");
+  dir_.Write("secret.txt", "secret");  // external entities are never loaded
   Write("<?xml version=\"1.0\"?><!DOCTYPE Root [<!ENTITY x SYSTEM \"" + dir_.Native("secret.txt") +
         "\">]><Root><S><k>&x;</k></S></Root>");
-  EXPECT_EQ(GetXmlSetting(Path(), "S", "k"), "");
+  EXPECT_EQ(Get("S", "k"), "");
 }
 
-class CarryXmlSettingTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    run_.package_folder = dir_.folder() + "pkg\\";
-    run_.install_folder = dir_.folder() + "app\\";
-  }
-  TempDir dir_;
-  RunContext run_;
-};
-
-TEST_F(CarryXmlSettingTest, WritesOnlyWhereTheUserKeptTheShippedValue) {
-  dir_.Write("pkg/KelmoraSetting.xml", "<Root><表紙><a>1</a><b>1</b></表紙></Root>");
-  dir_.Write("app/KelmoraSetting.xml", "<Root><表紙><a>1</a><b>2</b></表紙></Root>");
-  CarryXmlSetting(run_, "表紙", "a", "new");
-  CarryXmlSetting(run_, "表紙", "b", "new");
-  CarryXmlSetting(run_, "表紙", "c", "added");
-  EXPECT_EQ(dir_.Read("app/KelmoraSetting.xml"),
+TEST(CarryXmlSettingTest, WritesOnlyWhereTheUserKeptTheShippedValue) {
+  TempDir dir;
+  RunContext run;
+  run.package_folder = dir.folder() + "pkg\\";
+  run.install_folder = dir.folder() + "app\\";
+  dir.Write("app/KelmoraSetting.xml", "<Root><表紙><a>1</a><b>2</b></表紙></Root>");
+  CarryXmlSetting(run, "表紙", "a", "new");  // no package file: nothing changes
+  EXPECT_EQ(dir.Read("app/KelmoraSetting.xml"), "<Root><表紙><a>1</a><b>2</b></表紙></Root>");
+  dir.Write("pkg/KelmoraSetting.xml", "<Root><表紙><a>1</a><b>1</b></表紙></Root>");
+  CarryXmlSetting(run, "表紙", "a", "new");
+  CarryXmlSetting(run, "表紙", "b", "new");
+  CarryXmlSetting(run, "表紙", "c", "added");
+  EXPECT_EQ(dir.Read("app/KelmoraSetting.xml"),
             "<Root><表紙><a>new</a><b>2</b><c>added</c></表紙></Root>");
-}
-
-TEST_F(CarryXmlSettingTest, MissingFilesChangeNothing) {
-  dir_.Write("app/KelmoraSetting.xml", "<Root/>");
-  CarryXmlSetting(run_, "S", "k", "v");
-  EXPECT_EQ(dir_.Read("app/KelmoraSetting.xml"), "<Root/>");
 }
 
 }  // namespace
