@@ -1,11 +1,20 @@
-// CheckInstallFolder: the program, its product year and its version, each switched by KrInst.ini,
-// and what the user sees when a folder is refused.
-#include "tests/startup/validation_fixture.h"
+// CheckInstallFolder through frmMlDir: each check switched on by KrInst.ini and the message the
+// user sees when a folder is refused.
+#include <filesystem>
+#include <fstream>
+
+#include "db/engine/engine.h"
+#include "db/passwords.h"
+#include "tests/startup/startup_fixture.h"
 
 namespace kr::startup::test {
 namespace {
 
-constexpr std::string_view kNotInstalled =
+namespace fs = std::filesystem;
+
+constexpr const char* kTitle = "ケルモラ積算 2015 アップデート";
+constexpr const char* kProgram = "ExeName=KrMain.exe\r\nExeTitle=ケルモラ積算\r\n";
+constexpr const char* kNotInstalled =
     "指定したフォルダには ケルモラ積算 がインストールされていません。\r\n"
     "再度インストール先を設定してください。";
 
@@ -14,67 +23,122 @@ std::string OtherYear(std::string_view set_name) {
          "再度インストール先を設定して下さい。\r\n\r\n" +
          std::string(set_name);
 }
-
 std::string NotNeeded(std::string_view exe_name, std::string_view version) {
   return "指定したフォルダには既に新しいプログラムがインストールされています。\r\n"
          "アップデートする必要がありません。\r\n\r\n既存のバージョン： " +
          std::string(exe_name) + "  Ver." + std::string(version);
 }
 
-using CheckInstallFolderTest = ValidationTest;
+class ValidatingDialog : public frmMlDir {
+ public:
+  using frmMlDir::CheckInstallFolder;
+  using frmMlDir::frmMlDir;
+};
 
-TEST_F(CheckInstallFolderTest, WithEverySwitchOffAnyFolderPassesUntouched) {
+// An update package (Pkg) and an install folder (App) for year 2015, model 50.
+class CheckInstallFolderTest : public StartupTest {
+ protected:
+  CheckInstallFolderTest() : dialog_(run_, ui_, routines_) {
+    run_.package_folder = Folder("Pkg");
+    run_.title = kTitle;
+    run_.exe_year = 2015;
+    run_.inst_model = 50;
+    sandbox_.root().MakeDirs("App");
+    sandbox_.root().MakeDirs("Pkg");
+  }
+
+  // KrInst.ini: the Bootstrap keys given, the manifest lines and any further sections.
+  void Package(std::string_view bootstrap, std::string_view files = "",
+               std::string_view more = "") {
+    Ini("Pkg/KrInst.ini", "[Bootstrap]\r\n" + std::string(bootstrap) + "\r\n[Bootstrap Files]\r\n" +
+                              std::string(files) + "\r\n" + std::string(more));
+  }
+
+  // The message of the one critical box CheckInstallFolder refused folder (default: App) with,
+  // typed into txtDir as the OK handler leaves it; "" when the folder passed.
+  std::string Refusal(std::string folder = {}) {
+    if (folder.empty()) folder = Folder("App");
+    if (!ui_.dialog) dialog_.Show();
+    ui_.dialog->folder_text = run_.install_folder = folder;
+    ui_.boxes.clear();
+    ui_.dialog->browse_focused = false;
+    const bool refused = dialog_.CheckInstallFolder();
+    if (ui_.boxes.size() != (refused ? 1u : 0u)) {
+      ADD_FAILURE() << ui_.boxes.size() << " message boxes, refused: " << refused;
+      return "?";
+    }
+    if (!refused) return "";
+    EXPECT_EQ(ui_.boxes[0].title, kTitle);
+    EXPECT_EQ(ui_.boxes[0].icon, ui::Icon::kCritical);
+    return ui_.boxes[0].text;
+  }
+
+  // A copy of a PE test program; false (the test skips) when the fixtures were not built.
+  bool Program(std::string_view relative, std::string_view fixture) {
+    const std::string source = testing::BuiltProgram("tests/fixtures/pe/" + std::string(fixture));
+    if (!fs::exists(source)) return false;
+    const fs::path target = sandbox_.root().Native(relative);
+    fs::create_directories(target.parent_path());
+    fs::copy_file(source, target, fs::copy_options::overwrite_existing);
+    return true;
+  }
+
+  // App\File\KrSet.mdb; set_name "" means no row 61, "NULL" a Null SetName, nullptr no Environ.
+  void SettingsDatabase(const char* set_name, std::string password = db::DatabasePassword()) {
+    sandbox_.root().MakeDirs("App/File");
+    fs::remove(sandbox_.root().Native("App/File/KrSet.mdb"));
+    db::engine::Database db = db::engine::CreateDatabase(SettingsPath(), password);
+    if (set_name != nullptr) {
+      db.Execute("CREATE TABLE Environ (ID LONG, SetName TEXT(255))");
+      db.Execute("INSERT INTO Environ (ID, SetName) VALUES (60, '1999')");
+    }
+    if (set_name != nullptr && *set_name != '\0') {
+      const std::string value =
+          set_name == std::string("NULL") ? "Null" : "'" + std::string(set_name) + "'";
+      db.Execute("INSERT INTO Environ (ID, SetName) VALUES (61, " + value + ")");
+    }
+    db.Close();
+  }
+  std::string SettingsPath() const { return Folder("App") + "File\\KrSet.mdb"; }
+
+  ValidatingDialog dialog_;
+};
+
+TEST_F(CheckInstallFolderTest, WithEverySwitchOffAnyFolderPasses) {
+  EXPECT_EQ(Refusal(), "");  // no KrInst.ini at all
+  Package(std::string(kProgram) + "ChkExeName=1");
+  EXPECT_EQ(Refusal(), kNotInstalled);
+  // KrInst.ini is read anew by each call; a folder every check would refuse now passes.
   Package(kProgram, "F1=KrMain.exe,$(AppPath)\\,\r\nF2=Data\\*.*,$(AppPath)\\Data\\,");
   sandbox_.root().Write("Pkg/KrMain.exe", "new");
-  // Everything a switched-on check would refuse: no program, an unreadable settings database.
   sandbox_.root().Write("App/File/KrSet.mdb", "not a database");
-  const FolderSnapshot before = Snapshot("App");
-  EXPECT_TRUE(Passes());
-  EXPECT_FALSE(ui_.dialog->browse_focused);
-  EXPECT_EQ(Snapshot("App"), before);
-  EXPECT_FALSE(Check(Folder("NoSuchFolder")));
+  EXPECT_EQ(Refusal(), "");
+  EXPECT_EQ(Refusal(Folder("NoSuchFolder")), "");
 }
 
-// --- ChkExeName ---------------------------------------------------------------------------------
-
-TEST_F(CheckInstallFolderTest, MissingProgramNamesTheApplicationAndFocusesBrowse) {
+TEST_F(CheckInstallFolderTest, ChkExeNameRefusesAFolderWithoutTheProgramAndFocusesBrowse) {
   Package(std::string(kProgram) + "ChkExeName=1");
-  EXPECT_TRUE(RefusedWith(std::string(kNotInstalled)));
+  EXPECT_EQ(Refusal(), kNotInstalled);
   EXPECT_TRUE(ui_.dialog->browse_focused);
-
   sandbox_.root().Write("App/krmain.EXE", "program");  // names are case-blind, as on Windows
-  EXPECT_TRUE(Passes());
+  EXPECT_EQ(Refusal(), "");
 }
 
-// --- ChkExeYear ---------------------------------------------------------------------------------
-
-TEST_F(CheckInstallFolderTest, SettingsDatabaseOfAnotherYearIsRefusedWithItsSetName) {
+TEST_F(CheckInstallFolderTest, ChkExeYearRefusesSettingsOfAnotherYearWithTheirSetName) {
   Package(std::string(kProgram) + "ChkExeYear=1");
-  SettingsDatabase("2014年度版 (2.0.83)");
-  EXPECT_TRUE(RefusedWith(OtherYear("2014年度版 (2.0.83)")));
-  EXPECT_FALSE(ui_.dialog->browse_focused);
-}
-
-TEST_F(CheckInstallFolderTest, SettingsDatabaseOfTheSameYearPasses) {
-  Package(std::string(kProgram) + "ChkExeYear=1");
-  SettingsDatabase("2015,2.0.83");
-  EXPECT_TRUE(Passes());
-}
-
-TEST_F(CheckInstallFolderTest, YearThatIsNotANumberCountsAsAnotherYear) {
-  Package(std::string(kProgram) + "ChkExeYear=1");
-  SettingsDatabase("H27年度");
-  EXPECT_TRUE(RefusedWith(OtherYear("H27年度")));
-}
-
-TEST_F(CheckInstallFolderTest, NoDatabaseNoRowOrNullSetNamePass) {
-  Package(std::string(kProgram) + "ChkExeYear=1");
-  EXPECT_TRUE(Passes());  // no File\KrSet.mdb
-  SettingsDatabase("");
-  EXPECT_TRUE(Passes());
-  std::filesystem::remove(sandbox_.root().Native("App/File/KrSet.mdb"));
-  SettingsDatabase("NULL");
-  EXPECT_TRUE(Passes());
+  EXPECT_EQ(Refusal(), "");  // no settings database
+  const std::pair<const char*, bool> cases[] = {
+      {"2014年度版 (2.0.83)", true},
+      {"H27年度", true},
+      {"2015,2.0.83", false},
+      {"", false},  // no row 61
+      {"NULL", false},
+  };
+  for (const auto& [set_name, refused] : cases) {
+    SettingsDatabase(set_name);
+    EXPECT_EQ(Refusal(), refused ? OtherYear(set_name) : "") << set_name;
+    EXPECT_FALSE(ui_.dialog->browse_focused);
+  }
 }
 
 TEST_F(CheckInstallFolderTest, YearIsCheckedOnlyForEditionsThatRecordIt) {
@@ -87,140 +151,129 @@ TEST_F(CheckInstallFolderTest, YearIsCheckedOnlyForEditionsThatRecordIt) {
   };
   for (const auto& [model, checked] : models) {
     run_.inst_model = model;
-    EXPECT_EQ(Check(), checked) << "InstModel " << model;
+    EXPECT_EQ(Refusal() != "", checked) << "InstModel " << model;
   }
 }
 
-TEST_F(CheckInstallFolderTest, UnreadableSettingsDatabaseIsRefusedNotWavedThrough) {
+TEST_F(CheckInstallFolderTest, UnreadableSettingsDatabaseIsRefusedWithTheEnginesError) {
   Package(std::string(kProgram) + "ChkExeYear=1");
-  const std::string path = Folder("App") + "File\\KrSet.mdb";
-  auto refusal = [&](int number) {
-    return "指定したフォルダの設定データベースを読み込めないため、年度を確認できません。\r\n"
-           "アプリケーションを終了してから再度実行するか、インストール先を確認して下さい。\r\n\r"
-           "\n" +
-           path + "\r\nエラー番号=" + std::to_string(number) + "\r\nエラー内容=";
+  auto expect_refused_with_error = [&](int number) {
+    const std::string head =
+        "指定したフォルダの設定データベースを読み込めないため、年度を確認できません。\r\n"
+        "アプリケーションを終了してから再度実行するか、インストール先を確認して下さい。\r\n\r\n" +
+        SettingsPath() + "\r\nエラー番号=" + std::to_string(number) + "\r\nエラー内容=";
+    const std::string message = Refusal();
+    EXPECT_TRUE(message.starts_with(head)) << message;
+    EXPECT_GT(message.size(), head.size()) << "the engine's description";
   };
-
   SettingsDatabase("2015", "another password");
-  ASSERT_TRUE(Check());
-  ASSERT_EQ(ui_.boxes.size(), 1u);
-  EXPECT_TRUE(ui_.boxes[0].text.starts_with(refusal(3031))) << ui_.boxes[0].text;
-  EXPECT_GT(ui_.boxes[0].text.size(), refusal(3031).size()) << "the engine's description";
-  EXPECT_EQ(ui_.boxes[0].title, kTitle);
-  EXPECT_EQ(ui_.boxes[0].icon, ui::Icon::kCritical);
-
-  sandbox_.root().Write("App/File/KrSet.mdb", "garbage, not a database at all");
-  ASSERT_TRUE(Check());
-  EXPECT_TRUE(ui_.boxes.at(0).text.starts_with(refusal(3343))) << ui_.boxes[0].text;
-  EXPECT_EQ(sandbox_.root().Read("App/File/KrSet.mdb"), "garbage, not a database at all");
+  expect_refused_with_error(3031);
+  SettingsDatabase(nullptr);
+  expect_refused_with_error(3078);
+  sandbox_.root().Write("App/File/KrSet.mdb", "garbage");
+  expect_refused_with_error(3343);
+  EXPECT_EQ(sandbox_.root().Read("App/File/KrSet.mdb"), "garbage");
 }
 
-TEST_F(CheckInstallFolderTest, SettingsDatabaseWithoutEnvironTableIsRefused) {
-  Package(std::string(kProgram) + "ChkExeYear=1");
-  sandbox_.root().MakeDirs("App/File");
-  db::engine::CreateDatabase(Folder("App") + "File\\KrSet.mdb", db::DatabasePassword()).Close();
-  ASSERT_TRUE(Check());
-  EXPECT_NE(ui_.boxes.at(0).text.find("エラー番号=3078"), std::string::npos) << ui_.boxes[0].text;
+TEST_F(CheckInstallFolderTest, ChkExeVersionRefusesAProgramNotOlderThanTheUpdate) {
+  struct Case {
+    const char* program;  // PE fixture; nullptr: no program
+    const char* exe_version;
+    const char* refused_as;  // the installed version in the refusal; nullptr: passes
+  };
+  const Case cases[] = {
+      {"app-2.0.0.83.exe", "2.0.83", "2.0.83"}, {"app-2.0.0.84.exe", "2.0.83", "2.0.84"},
+      {"app-2.0.0.83.exe", "2.0.84", nullptr},  {"app-1.9.0.9.exe", "", "1.9.9"},
+      {"app-1.9.0.9.exe", "2.0.100", "1.9.9"},  // 2015.2.0.100 does not fit 32 bits: 0
+      {"noversion.exe", "2.0.84", nullptr},     {nullptr, "2.0.84", nullptr},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.program ? c.program : "none") + " against " + c.exe_version);
+    fs::remove(sandbox_.root().Native("App/KrMain.exe"));
+    if (c.program && !Program("App/KrMain.exe", c.program)) GTEST_SKIP() << "no PE fixtures";
+    Package(std::string(kProgram) + "ChkExeVersion=1\r\nExeVersion=" + c.exe_version);
+    EXPECT_EQ(Refusal(), c.refused_as ? NotNeeded("KrMain.exe", c.refused_as) : "");
+  }
 }
 
-// --- ChkExeVersion ------------------------------------------------------------------------------
-
-TEST_F(CheckInstallFolderTest, InstalledVersionEqualToTheUpdateIsRefused) {
-  if (!Program("App/KrMain.exe", "app-2.0.0.83.exe")) GTEST_SKIP() << "PE fixtures not built";
-  Package(std::string(kProgram) + "ChkExeVersion=1\r\nExeVersion=2.0.83");
-  EXPECT_TRUE(RefusedWith(NotNeeded("KrMain.exe", "2.0.83")));
-
-  Package(std::string(kProgram) + "ChkExeVersion=1\r\nExeVersion=2.0.84");
-  EXPECT_TRUE(Passes());
+TEST_F(CheckInstallFolderTest, FileChkRefusesASecondProgramNotOlderWithItsOwnNameAndVersion) {
+  auto file_chk = [&](std::string_view version, std::string_view switched) {
+    Package(kProgram, "",
+            "[FileChk]\r\nExeName=KrCalc.exe\r\nExeInitDir=$(AppPath)\\Sub\r\nExeVersion=" +
+                std::string(version) + "\r\nChkExeVersion=" + std::string(switched) + "\r\n");
+  };
+  file_chk("2.0.0", "1");
+  EXPECT_EQ(Refusal(), "");  // not installed
+  if (!Program("App/Sub/KrCalc.exe", "app-2.0.1.0.exe")) GTEST_SKIP() << "no PE fixtures";
+  EXPECT_EQ(Refusal(), NotNeeded("KrCalc.exe", "2.0.0"));
+  file_chk("2.0.0", "0");
+  EXPECT_EQ(Refusal(), "");
+  file_chk("2.0.1", "1");
+  EXPECT_EQ(Refusal(), "");
 }
 
-TEST_F(CheckInstallFolderTest, NewerInstalledVersionIsRefused) {
-  if (!Program("App/KrMain.exe", "app-2.0.0.84.exe")) GTEST_SKIP() << "PE fixtures not built";
-  Package(std::string(kProgram) + "ChkExeVersion=1\r\nExeVersion=2.0.83");
-  EXPECT_TRUE(RefusedWith(NotNeeded("KrMain.exe", "2.0.84")));
+TEST_F(CheckInstallFolderTest, ChkLoadingRefusesAFileARunningProgramHoldsOpen) {
+  sandbox_.root().Write("Pkg/KrMain.exe", "new program");
+  sandbox_.root().Write("Pkg/KrComp.dll", "new library");
+  sandbox_.root().Write("Pkg/Sub/KrComp.dll", "new library");
+  sandbox_.root().Write("App/KrMain.exe", "old program");
+  sandbox_.root().Write("App/Bin/KrComp.dll", "old library");
+  // The destination holds the source by its file name, wherever it sits in the package.
+  const std::string files = "F1=KrMain.exe,$(AppPath)\\,\r\nF2=Sub\\KrComp.dll,$(AppPath)\\Bin,DLL";
+  {
+    std::ifstream holder(sandbox_.root().Native("App/Bin/KrComp.dll"));  // this test program
+    ASSERT_TRUE(holder.is_open());
+    Package("ChkLoading=1", files);
+    EXPECT_EQ(Refusal(),
+              Folder("App") + "Bin\\KrComp.dll は現在使用中です。終了してから再度実行して下さい。");
+    EXPECT_FALSE(ui_.dialog->browse_focused);
+    Package("ChkLoading=0", files);
+    EXPECT_EQ(Refusal(), "");
+    // Wildcard and empty sources are skipped.
+    Package(
+        "ChkLoading=1",
+        "F1=Help\\*.*,$(AppPath)\\,\r\nF2=,$(AppPath)\\Logs,\r\nF3=*.dll,$(AppPath)\\Bin\\,DLL");
+    EXPECT_EQ(Refusal(), "");
+  }
+  Package("ChkLoading=1", files);
+  EXPECT_EQ(Refusal(), "");  // the file is closed
+  EXPECT_EQ(sandbox_.root().Read("App/Bin/KrComp.dll"), "old library");
 }
 
-TEST_F(CheckInstallFolderTest, EmptyOrOversizedExeVersionRefusesAnyVersionedProgram) {
-  if (!Program("App/KrMain.exe", "app-1.9.0.9.exe")) GTEST_SKIP() << "PE fixtures not built";
-  Package(std::string(kProgram) + "ChkExeVersion=1");
-  EXPECT_TRUE(RefusedWith(NotNeeded("KrMain.exe", "1.9.9")));
-  // 2015.2.0.100 does not fit in 32 bits and becomes 0.
-  Package(std::string(kProgram) + "ChkExeVersion=1\r\nExeVersion=2.0.100");
-  EXPECT_TRUE(RefusedWith(NotNeeded("KrMain.exe", "1.9.9")));
+TEST_F(CheckInstallFolderTest, TheSettingsDatabaseReadForItsYearIsNotLeftOpen) {
+  Package("ExeName=KrMain.exe\r\nChkExeYear=1\r\nChkLoading=1",
+          "F1=KrSet.mdb,$(AppPath)\\File\\,BACKUPOLD");
+  SettingsDatabase("2015");
+  EXPECT_EQ(Refusal(), "");
 }
 
-TEST_F(CheckInstallFolderTest, ProgramWithoutVersionOrMissingCountsAsOlder) {
-  if (!Program("App/KrMain.exe", "noversion.exe")) GTEST_SKIP() << "PE fixtures not built";
-  Package(std::string(kProgram) + "ChkExeVersion=1\r\nExeVersion=2.0.84");
-  EXPECT_TRUE(Passes());
-  std::filesystem::remove(sandbox_.root().Native("App/KrMain.exe"));
-  EXPECT_TRUE(Passes());
+TEST_F(CheckInstallFolderTest, MissingSourceIsRefusedUnlessItsActionNeedsNone) {
+  const std::string missing = Folder("Pkg") + "KrOld.exe が存在しません。";
+  for (std::string keyword : {"DELETE", "delete", "Delete;extra", "RMDIR", "TableCopy;PrintSet;;ID",
+                              "TABLECOPYVERSION;Cri;;Code|Src.mdb|2019|1|3|TRUE", "REPAIRSHORTCUT",
+                              "PutXmlSetting;a;b;c", "BACKUPOLD"}) {
+    Package("", "F1=KrOld.exe,$(AppPath)\\," + keyword);
+    EXPECT_EQ(Refusal(), "") << keyword;
+  }
+  for (std::string keyword :
+       {"", "SAVEOLD", "TABLE;SpeExe", "TABLE(OPENCHK)", "DLL", " DELETE", "DELETEX"}) {
+    Package("", "F1=KrOld.exe,$(AppPath)\\," + keyword);
+    EXPECT_EQ(Refusal(), missing) << keyword;
+  }
+  Package("", "F1=KrOld.exe,$(AppPath)\\");  // no keyword field at all
+  EXPECT_EQ(Refusal(), missing);
+  // No "=", no comma, extra commas: values are split as they come, missing ones are empty.
+  Package("", "JustAName.dll\r\nF2=Gone.dll\r\nF3=,,,,\r\nF4=KrMain.exe,,,,DELETE");
+  EXPECT_EQ(Refusal(), Folder("Pkg") + "JustAName.dll が存在しません。");
 }
-
-// --- FileChk ------------------------------------------------------------------------------------
-
-TEST_F(CheckInstallFolderTest, SecondProgramNotOlderIsRefusedWithItsOwnNameAndVersion) {
-  if (!Program("App/Sub/KrCalc.exe", "app-2.0.1.0.exe")) GTEST_SKIP() << "PE fixtures not built";
-  const std::string file_chk =
-      "[FileChk]\r\nExeName=KrCalc.exe\r\nExeInitDir=$(AppPath)\\Sub\r\nExeVersion=2.0.0\r\n";
-  Package(kProgram, "", file_chk + "ChkExeVersion=1\r\n");
-  EXPECT_TRUE(RefusedWith(NotNeeded("KrCalc.exe", "2.0.0")));
-
-  Package(kProgram, "", file_chk + "ChkExeVersion=0\r\n");
-  EXPECT_TRUE(Passes());
-  Package(kProgram, "",
-          "[FileChk]\r\nExeName=KrCalc.exe\r\nExeInitDir=$(AppPath)\\Sub\r\n"
-          "ExeVersion=2.0.1\r\nChkExeVersion=1\r\n");
-  EXPECT_TRUE(Passes());
-}
-
-TEST_F(CheckInstallFolderTest, MissingSecondProgramPassesWhateverTheSwitch) {
-  Package(kProgram, "",
-          "[FileChk]\r\nExeName=KrCalc.exe\r\nExeInitDir=$(AppPath)\\Sub\r\nChkExeVersion=1\r\n");
-  EXPECT_TRUE(Passes());
-}
-
-// --- The sequence -------------------------------------------------------------------------------
 
 TEST_F(CheckInstallFolderTest, OnlyTheFirstFailingCheckSpeaks) {
   Package(std::string(kProgram) + "ChkExeName=1\r\nChkExeYear=1\r\nChkExeVersion=1",
           "F1=Missing.dll,$(AppPath)\\,");
   SettingsDatabase("2014");
-  EXPECT_TRUE(RefusedWith(std::string(kNotInstalled)));
+  EXPECT_EQ(Refusal(), kNotInstalled);
   sandbox_.root().Write("App/KrMain.exe", "no version resource");
-  EXPECT_TRUE(RefusedWith(OtherYear("2014")));
-}
-
-TEST_F(CheckInstallFolderTest, EachCallReadsKrInstIniAnew) {
-  Package(std::string(kProgram) + "ChkExeName=1");
-  EXPECT_TRUE(Check());
-  Package(std::string(kProgram) + "ChkExeName=0");
-  EXPECT_TRUE(Passes());
-}
-
-TEST_F(CheckInstallFolderTest, MissingKrInstIniChecksNothing) { EXPECT_TRUE(Passes()); }
-
-// --- Through the OK button ----------------------------------------------------------------------
-
-TEST_F(CheckInstallFolderTest, RefusedOkKeepsTheDialogOpenAndChangesNothing) {
-  Package(std::string(kProgram) + "ChkExeName=1", "F1=Readme.txt,$(AppPath)\\,");
-  sandbox_.root().Write("Pkg/Readme.txt", "new");
-  dialog_.Show();
-  ui_.dialog->folder_text = Folder("App").substr(0, Folder("App").size() - 1) + "   ";
-  ui_.dialog->handler.OnOk();
-
-  ASSERT_EQ(ui_.boxes.size(), 1u);
-  EXPECT_EQ(ui_.boxes[0].text, kNotInstalled);
-  EXPECT_EQ(ui_.dialog->folder_text, Folder("App"));
-  EXPECT_FALSE(ui_.dialog->closed);
-  EXPECT_TRUE(ui_.dialog->browse_focused);
-  EXPECT_FALSE(ui_.wait_shown);
-  EXPECT_FALSE(sandbox_.root().Exists("App/Readme.txt"));
-
-  sandbox_.root().Write("App/KrMain.exe", "program");  // put right, and try again
-  ui_.dialog->handler.OnOk();
-  EXPECT_TRUE(ui_.dialog->closed);
-  EXPECT_EQ(sandbox_.root().Read("App/Readme.txt"), "new");
+  EXPECT_EQ(Refusal(), OtherYear("2014"));
 }
 
 }  // namespace

@@ -1,10 +1,11 @@
-// A sandbox with an update package, an install folder and the settings folders, a fake user
-// interface, a recording routine registry and a fixed run clock.
+// A sandbox with the settings folders, a fake user interface, no routines and the run clock
+// stopped at 2020-04-07 15:30.
 #pragma once
 
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <optional>
 #include <string>
 
 #include "startup/startup.h"
@@ -13,24 +14,22 @@
 
 namespace kr::startup::test {
 
-// Sets an environment variable for the lifetime of the object.
-class ScopedVariable {
+// Sets the run clock (KR_NOW) for the lifetime of the object.
+class ScopedNow {
  public:
-  ScopedVariable(const char* name, const std::string& value) : name_(name) {
-    const char* old = std::getenv(name);
-    if (old != nullptr) old_ = old;
-    setenv(name, value.c_str(), 1);
+  explicit ScopedNow(const char* now) {
+    if (const char* old = std::getenv("KR_NOW")) old_ = old;
+    setenv("KR_NOW", now, 1);
   }
-  ~ScopedVariable() {
+  ~ScopedNow() {
     if (old_) {
-      setenv(name_, old_->c_str(), 1);
+      setenv("KR_NOW", old_->c_str(), 1);
     } else {
-      unsetenv(name_);
+      unsetenv("KR_NOW");
     }
   }
 
  private:
-  const char* name_;
   std::optional<std::string> old_;
 };
 
@@ -41,21 +40,20 @@ class NoRoutines : public manifest::RoutineRegistry {
 
 class StartupTest : public ::testing::Test {
  protected:
-  StartupTest() : now_("KR_NOW", "2020-04-07 15:30") {}
-
-  // Writes a code page 932 INI file at a sandbox-relative path.
+  // An INI file in code page 932 at a sandbox-relative path.
   void Ini(std::string_view relative, std::string_view text) {
     sandbox_.root().Write(relative, testing::ToCp932(text));
   }
-  // The sandbox folder of a relative path, as an updater folder (trailing "\").
+  // A sandbox folder as an updater folder (trailing "\").
   std::string Folder(std::string_view relative) const {
     return sandbox_.root().Native(relative) + "\\";
   }
 
   testing::SandboxedFolders sandbox_;
-  ScopedVariable now_;
+  ScopedNow now_{"2020-04-07 15:30"};
   testing::FakeUi ui_;
   NoRoutines routines_;
+  RunContext run_;
 };
 
 }  // namespace kr::startup::test

@@ -10,7 +10,7 @@ class UpdaterTest : public StartupTest {
   UpdaterTest() : updater_(ui_, routines_) {}
 
   // A package for edition TN, year 2019, installing note.txt; the application installed in App
-  // with the given update day in the common data folder's edition file.
+  // with this update day in the common data folder's edition file.
   void Package(std::string_view package = "Pkg", std::string_view update_day = "2020/04/07") {
     Ini(std::string(package) + "/KrInst.ini",
         "[Bootstrap]\r\nExeName=Kr.exe\r\nExeYear=2019\r\nInstModel=50\r\n"
@@ -48,7 +48,6 @@ TEST_F(UpdaterTest, AnotherDayOpensTheDialogWithTheFoundFolder) {
   EXPECT_TRUE(ui_.dialog->shown);
   EXPECT_EQ(ui_.dialog->folder_text, Folder("App"));
   EXPECT_EQ(updater_.outcome(), Outcome::kPending);
-  EXPECT_FALSE(sandbox_.root().Exists("App/note.txt"));
 
   ui_.dialog->handler.OnCancel();
   EXPECT_EQ(updater_.outcome(), Outcome::kNotRun);
@@ -63,18 +62,16 @@ TEST_F(UpdaterTest, MissingProgramOpensTheDialogEvenOnTheUpdateDay) {
   EXPECT_TRUE(ui_.dialog);
 }
 
-TEST_F(UpdaterTest, UnquotedCommandLineUsesOnlyItsFirstPiece) {
-  Package();
-  updater_.Main(sandbox_.root().Native("Pkg") + " second third");
-  EXPECT_EQ(updater_.run().package_folder, Folder("Pkg"));
-}
-
-TEST_F(UpdaterTest, TextBeforeTheFirstQuoteGivesNoPackageFolder) {
-  updater_.Main("abc \"def\"");
-  EXPECT_EQ(updater_.run().package_folder, "");
-}
-
-TEST_F(UpdaterTest, TestMarkerRedirectsToTheTestSubFolder) {
+TEST_F(UpdaterTest, PackageFolderIsTheFirstPieceOfTheCommandLineOrItsTestSubFolder) {
+  const std::pair<std::string, std::string> cases[] = {
+      {sandbox_.root().Native("Pkg") + " second third", Folder("Pkg")},
+      {"abc \"def\"", ""},  // text before the first quote
+  };
+  for (const auto& [command_line, package_folder] : cases) {
+    Updater updater(ui_, routines_);
+    updater.Main(command_line);
+    EXPECT_EQ(updater.run().package_folder, package_folder) << command_line;
+  }
   Package("Pkg/TEST");
   sandbox_.root().Write("Pkg/_Test", "");
   updater_.Main(Quoted("Pkg"));
@@ -82,19 +79,18 @@ TEST_F(UpdaterTest, TestMarkerRedirectsToTheTestSubFolder) {
   EXPECT_EQ(sandbox_.root().Read("App/note.txt"), "note");
 }
 
-TEST_F(UpdaterTest, YearThatDoesNotFitSixteenBitsStaysZero) {
+TEST_F(UpdaterTest, BadOrMissingBootstrapValuesFallBackToDefaults) {
+  {
+    Updater without_ini(ui_, routines_);
+    without_ini.Main(Quoted("Empty"));
+    EXPECT_EQ(without_ini.run().title, "");
+    ASSERT_TRUE(ui_.dialog);
+    EXPECT_EQ(ui_.dialog->folder_text, "/");
+  }
   Ini("Pkg/KrInst.ini", "[Bootstrap]\r\nExeYear=70000\r\nInstModel=250\r\n");
   updater_.Main(Quoted("Pkg"));
-  EXPECT_EQ(updater_.run().exe_year, 0);
+  EXPECT_EQ(updater_.run().exe_year, 0);  // does not fit 16 bits
   EXPECT_EQ(updater_.run().inst_model, 250);
-}
-
-TEST_F(UpdaterTest, MissingBootstrapIniGivesDefaultsAndTheDialog) {
-  updater_.Main(Quoted("Empty"));
-  EXPECT_EQ(updater_.run().exe_year, 0);
-  EXPECT_EQ(updater_.run().title, "");
-  ASSERT_TRUE(ui_.dialog);
-  EXPECT_EQ(ui_.dialog->folder_text, "/");
 }
 
 TEST_F(UpdaterTest, SecondCopyShowsTheMessageAndDoesNothing) {

@@ -1,3 +1,4 @@
+// The console user interface kr-updater-cli prints through.
 #include <gtest/gtest.h>
 
 #include <sstream>
@@ -7,26 +8,33 @@
 namespace kr::ui {
 namespace {
 
+// Records the clicks and closes the dialog on OK and Cancel, as the core's handler does.
 class RecordingHandler : public InstallFolderHandler {
  public:
-  explicit RecordingHandler(InstallFolderView** view) : view_(view) {}
   void OnBrowse() override { events.push_back("browse"); }
   void OnOk() override {
-    events.push_back("ok:" + (*view_)->FolderText());
-    (*view_)->Close();
+    events.push_back("ok:" + view->FolderText());
+    view->Close();
   }
   void OnCancel() override {
     events.push_back("cancel");
-    (*view_)->Close();
+    view->Close();
   }
+  InstallFolderView* view = nullptr;
   std::vector<std::string> events;
-
- private:
-  InstallFolderView** view_;
 };
 
 class ConsoleUiTest : public ::testing::Test {
  protected:
+  // The dialog's events when the console answers it with install_folder.
+  std::vector<std::string> AnswerDialog(std::optional<std::string> install_folder) {
+    ConsoleUi ui(install_folder, out_, err_, false);
+    RecordingHandler handler;
+    handler.view = &ui.LoadInstallFolderDialog(handler);
+    handler.view->SetFolderText("/proposed/");
+    handler.view->Show();
+    return handler.events;
+  }
   std::ostringstream out_, err_;
 };
 
@@ -36,10 +44,13 @@ TEST_F(ConsoleUiTest, ProgressCaptionsArePlainLinesWhenNotOnATerminal) {
   ui.SetWaitLabel(1, "");
   ui.SetWaitLabel(1, "a.dllをインストール中...");
   ui.SetWaitLabel(1, "b.dllをインストール中...");
-  EXPECT_EQ(err_.str(), "a.dllをインストール中...\nb.dllをインストール中...\n");
+  ui.MessageBox("ショートカットの作成に失敗しました\r\n\r\nx", "確認メッセージ", Icon::kNone);
+  EXPECT_EQ(err_.str(),
+            "a.dllをインストール中...\nb.dllをインストール中...\n"
+            "[確認メッセージ] ショートカットの作成に失敗しました\n\nx\n");
   EXPECT_EQ(out_.str(), "");
-  EXPECT_EQ(ui.WaitLabel(1), "b.dllをインストール中...");
   EXPECT_EQ(ui.WaitLabel(0), "しばらくお待ちください...");
+  EXPECT_EQ(ui.WaitLabel(1), "b.dllをインストール中...");
 }
 
 TEST_F(ConsoleUiTest, OnATerminalOneStatusLineIsRewrittenInPlace) {
@@ -49,12 +60,6 @@ TEST_F(ConsoleUiTest, OnATerminalOneStatusLineIsRewrittenInPlace) {
   ui.SetWaitLabel(1, "two\r\nlines");
   ui.MessageBox("boom", "エラーメッセージ", Icon::kCritical);
   EXPECT_EQ(err_.str(), "\r\x1b[Kone\r\x1b[Ktwo lines\r\x1b[K[エラーメッセージ] boom\n");
-}
-
-TEST_F(ConsoleUiTest, MessageBoxesGoToTheErrorStreamWithTheirTitle) {
-  ConsoleUi ui(std::nullopt, out_, err_, false);
-  ui.MessageBox("ショートカットの作成に失敗しました\r\n\r\nx", "確認メッセージ", Icon::kNone);
-  EXPECT_EQ(err_.str(), "[確認メッセージ] ショートカットの作成に失敗しました\n\nx\n");
 }
 
 TEST_F(ConsoleUiTest, EndMessageGoesToTheOutputStreamWhenTheRunIsOver) {
@@ -69,38 +74,18 @@ TEST_F(ConsoleUiTest, EndMessageGoesToTheOutputStreamWhenTheRunIsOver) {
             "アップデート時にエラーが発生しました。\n"
             "C:\\x.dll\nエラー番号=53\nエラー内容=ファイルが見つかりません。\n");
   EXPECT_EQ(err_.str(), "working\n");  // the detail is not a progress caption
-}
 
-TEST_F(ConsoleUiTest, CleanEndMessageIsOneLine) {
-  ConsoleUi ui(std::nullopt, out_, err_, false);
+  out_.str("");
   ui.ShowWait("更新");
   ui.SetWaitLabel(0, "アップデートが完了しました。");
-  ui.SetWaitLabel(1, "");
   ui.EnableWaitOk();
-  ui.UnloadWait();
   EXPECT_EQ(out_.str(), "アップデートが完了しました。\n");
 }
 
-TEST_F(ConsoleUiTest, DialogWithAFolderTypesItAndPressesOk) {
-  ConsoleUi ui(std::string("/srv/app"), out_, err_, false);
-  InstallFolderView* view = nullptr;
-  RecordingHandler handler(&view);
-  view = &ui.LoadInstallFolderDialog(handler);
-  view->SetFolderText("/proposed/");
-  view->Show();
-  EXPECT_EQ(handler.events, std::vector<std::string>{"ok:/srv/app"});
+TEST_F(ConsoleUiTest, DialogTypesTheGivenFolderAndPressesOkOrPrintsTheProposalAndCancels) {
+  EXPECT_EQ(AnswerDialog("/srv/app"), std::vector<std::string>{"ok:/srv/app"});
   EXPECT_EQ(out_.str(), "");
-  EXPECT_EQ(ui.BrowseForFolder("探す場所", "/srv"), "");
-}
-
-TEST_F(ConsoleUiTest, DialogWithoutAFolderPrintsTheProposalAndCancels) {
-  ConsoleUi ui(std::nullopt, out_, err_, false);
-  InstallFolderView* view = nullptr;
-  RecordingHandler handler(&view);
-  view = &ui.LoadInstallFolderDialog(handler);
-  view->SetFolderText("/proposed/");
-  view->Show();
-  EXPECT_EQ(handler.events, std::vector<std::string>{"cancel"});
+  EXPECT_EQ(AnswerDialog(std::nullopt), std::vector<std::string>{"cancel"});
   EXPECT_NE(out_.str().find("\n/proposed/\n"), std::string::npos);
 }
 

@@ -20,39 +20,38 @@ namespace {
 using testing::Control;
 using testing::DeleteClosedForms;
 using testing::FindForm;
+using testing::Q;
 
-QString Q(const char* utf8) { return QString::fromUtf8(utf8); }
-
-// Records what a widget shows each time it is painted.
+// What a widget showed each time it was painted.
 class PaintSpy : public QObject {
  public:
   PaintSpy(QWidget* painted, std::function<QString()> shown) : shown_(std::move(shown)) {
     painted->installEventFilter(this);
   }
-  const std::vector<QString>& painted() const { return painted_; }
+  std::vector<QString> painted;
 
  protected:
   bool eventFilter(QObject*, QEvent* event) override {
-    if (event->type() == QEvent::Paint) painted_.push_back(shown_());
+    if (event->type() == QEvent::Paint) painted.push_back(shown_());
     return false;
   }
 
  private:
   std::function<QString()> shown_;
-  std::vector<QString> painted_;
 };
 
 class WaitDialogTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    ui_.ShowWait("ケルモラ2019 アップデート");
-    form_ = FindForm("frmWait");
-    ASSERT_NE(form_, nullptr);
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(form_));
-  }
+  void SetUp() override { ASSERT_TRUE(Show("ケルモラ2019 アップデート")); }
   void TearDown() override { DeleteClosedForms(); }
 
+  bool Show(const char* title) {
+    ui_.ShowWait(title);
+    form_ = FindForm("frmWait");
+    return form_ != nullptr && QTest::qWaitForWindowExposed(form_);
+  }
   QPushButton* Ok() { return Control<QPushButton>(form_, "cmdOk"); }
+  QPlainTextEdit* Lbl1() { return Control<QPlainTextEdit>(form_, "lbl1"); }
   void Press(Qt::Key key) {
     QWidget* target = QApplication::focusWidget() ? QApplication::focusWidget() : form_.data();
     QTest::keyClick(target, key);
@@ -62,29 +61,14 @@ class WaitDialogTest : public ::testing::Test {
   QPointer<QWidget> form_;
 };
 
-TEST_F(WaitDialogTest, OpensWithTitlePleaseWaitAndAnUnusableOkButton) {
+TEST_F(WaitDialogTest, NothingClosesItWhileTheRunIsBusy) {
   EXPECT_EQ(form_->windowTitle(), Q("ケルモラ2019 アップデート"));
   EXPECT_EQ(Control<QLabel>(form_, "lbl0")->text(), Q("しばらくお待ちください..."));
-  EXPECT_EQ(Control<QPlainTextEdit>(form_, "lbl1")->toPlainText(), QString());
-  EXPECT_EQ(ui_.WaitLabel(0), "しばらくお待ちください...");
-  EXPECT_EQ(ui_.WaitLabel(1), "");
-  ASSERT_NE(Ok(), nullptr);
+  EXPECT_EQ(Lbl1()->toPlainText(), QString());
   EXPECT_EQ(Ok()->text(), "OK");
-  EXPECT_FALSE(Ok()->isEnabled());
   EXPECT_TRUE(Ok()->isDefault());
-}
+  EXPECT_FALSE(Ok()->isEnabled());
 
-TEST_F(WaitDialogTest, ControlsSitWhereTheFormWasDesigned) {
-  EXPECT_EQ(form_->size(), QSize(462, 170));  // 6930 x 2550 twips
-  const QRect lbl0 = Control<QLabel>(form_, "lbl0")->geometry();
-  EXPECT_EQ(lbl0.topLeft(), QPoint(16, 16));
-  EXPECT_EQ(lbl0.width(), 429);
-  EXPECT_GE(lbl0.height(), 33);
-  EXPECT_EQ(Control<QWidget>(form_, "lbl1")->geometry(), QRect(16, 56, 429, 65));
-  EXPECT_EQ(Ok()->geometry(), QRect(368, 132, 77, 25));
-}
-
-TEST_F(WaitDialogTest, NothingClosesItWhileTheRunIsBusy) {
   Press(Qt::Key_Return);
   Press(Qt::Key_Escape);
   form_->close();
@@ -95,90 +79,70 @@ TEST_F(WaitDialogTest, NothingClosesItWhileTheRunIsBusy) {
   EXPECT_TRUE(form_->isVisible());
 }
 
-TEST_F(WaitDialogTest, EnterClosesItOnceTheRunIsOver) {
-  ui_.EnableWaitOk();
-  EXPECT_TRUE(Ok()->isEnabled());
-  Press(Qt::Key_Return);
-  EXPECT_FALSE(form_->isVisible());
-  DeleteClosedForms();
-  EXPECT_TRUE(form_.isNull());
-  EXPECT_EQ(ui_.WaitLabel(0), "");
-}
-
-TEST_F(WaitDialogTest, EscClosesItOnceTheRunIsOver) {
-  ui_.EnableWaitOk();
-  Press(Qt::Key_Escape);
-  EXPECT_FALSE(form_->isVisible());
-}
-
-TEST_F(WaitDialogTest, OkAndTheCloseButtonCloseItOnceTheRunIsOver) {
-  ui_.EnableWaitOk();
-  form_->windowHandle()->close();
-  EXPECT_FALSE(form_->isVisible());
-
-  ui_.ShowWait("second");
-  QWidget* second = FindForm("frmWait");
-  ASSERT_NE(second, nullptr);
-  ui_.EnableWaitOk();
-  Control<QPushButton>(second, "cmdOk")->click();
-  EXPECT_EQ(FindForm("frmWait"), nullptr);
+TEST_F(WaitDialogTest, EnterEscOkOrTheCloseButtonCloseItOnceTheRunIsOver) {
+  const std::pair<const char*, std::function<void()>> closers[] = {
+      {"Enter", [&] { Press(Qt::Key_Return); }},
+      {"Esc", [&] { Press(Qt::Key_Escape); }},
+      {"OK", [&] { Ok()->click(); }},
+      {"close button", [&] { form_->windowHandle()->close(); }},
+  };
+  for (const auto& [name, close] : closers) {
+    SCOPED_TRACE(name);
+    ASSERT_TRUE(Show(name));
+    ui_.EnableWaitOk();
+    EXPECT_TRUE(Ok()->isEnabled());
+    close();
+    EXPECT_EQ(FindForm("frmWait"), nullptr);
+    DeleteClosedForms();
+    EXPECT_TRUE(form_.isNull());
+    EXPECT_EQ(ui_.WaitLabel(0), "");
+  }
 }
 
 TEST_F(WaitDialogTest, EachCaptionIsPaintedBeforeSetWaitLabelReturns) {
   auto* lbl0 = Control<QLabel>(form_, "lbl0");
-  auto* lbl1 = Control<QPlainTextEdit>(form_, "lbl1");
   PaintSpy spy0(lbl0, [lbl0] { return lbl0->text(); });
-  PaintSpy spy1(lbl1->viewport(), [lbl1] { return lbl1->toPlainText(); });
-
+  PaintSpy spy1(Lbl1()->viewport(), [this] { return Lbl1()->toPlainText(); });
   ui_.SetWaitLabel(1, "KrVal.mdb をインストール中...");
-  ASSERT_FALSE(spy1.painted().empty());
-  EXPECT_EQ(spy1.painted().back(), Q("KrVal.mdb をインストール中..."));
-
+  ASSERT_FALSE(spy1.painted.empty());
+  EXPECT_EQ(spy1.painted.back(), Q("KrVal.mdb をインストール中..."));
   ui_.SetWaitLabel(0, "アップデートが完了しました。");
-  ASSERT_FALSE(spy0.painted().empty());
-  EXPECT_EQ(spy0.painted().back(), Q("アップデートが完了しました。"));
+  ASSERT_FALSE(spy0.painted.empty());
+  EXPECT_EQ(spy0.painted.back(), Q("アップデートが完了しました。"));
   EXPECT_EQ(ui_.WaitLabel(0), "アップデートが完了しました。");
   EXPECT_EQ(ui_.WaitLabel(1), "KrVal.mdb をインストール中...");
 }
 
-TEST_F(WaitDialogTest, AnErrorReportLongerThanTheLabelScrollsAndKeepsItsText) {
+TEST_F(WaitDialogTest, AnErrorReportLongerThanTheLabelScrollsFromItsFirstBlock) {
   std::string report;
   for (int i = 0; i < 12; ++i) {
-    report += "/opt/Kelmora2019/File\\平成31年度\\KrVal" + std::to_string(i) +
+    report += "/opt/File\\平成31年度\\KrVal" + std::to_string(i) +
               ".mdb\r\nエラー番号=70\r\nエラー内容=書き込みできません。\r\n\r\n";
   }
-  ui_.SetWaitLabel(0, "アップデート時にエラーが発生しました。");
   ui_.SetWaitLabel(1, report);
   QApplication::processEvents();
-
   EXPECT_EQ(ui_.WaitLabel(1), report);  // as the run wrote it, CR LF included
-  auto* lbl1 = Control<QPlainTextEdit>(form_, "lbl1");
-  EXPECT_FALSE(lbl1->toPlainText().contains('\r'));
-  EXPECT_TRUE(lbl1->toPlainText().startsWith(Q("/opt/Kelmora2019/File\\平成31年度\\KrVal0.mdb\n")));
-  EXPECT_GT(lbl1->verticalScrollBar()->maximum(), 0);
-  EXPECT_EQ(lbl1->verticalScrollBar()->value(), 0);  // the first block shows first
+  EXPECT_TRUE(Lbl1()->toPlainText().startsWith(Q("/opt/File\\平成31年度\\KrVal0.mdb\nエラー")));
+  EXPECT_GT(Lbl1()->verticalScrollBar()->maximum(), 0);
+  EXPECT_EQ(Lbl1()->verticalScrollBar()->value(), 0);
 }
 
-TEST_F(WaitDialogTest, UnloadWaitClosesItEvenWhileBusy) {
-  ui_.UnloadWait();
-  EXPECT_FALSE(form_->isVisible());
-  EXPECT_EQ(ui_.WaitLabel(0), "");
-  ui_.SetWaitLabel(1, "ignored");  // no form: nothing happens
-
-  ui_.ShowWait("again");
-  QWidget* fresh = FindForm("frmWait");
-  ASSERT_NE(fresh, nullptr);
-  EXPECT_NE(fresh, form_.data());
-  EXPECT_EQ(ui_.WaitLabel(0), "しばらくお待ちください...");
-  EXPECT_FALSE(Control<QPushButton>(fresh, "cmdOk")->isEnabled());
-}
-
-TEST_F(WaitDialogTest, ShowingItAgainKeepsTheOneFormAndItsTexts) {
+TEST_F(WaitDialogTest, ShowingAgainKeepsTheFormButUnloadWaitClosesItEvenWhileBusy) {
   ui_.SetWaitLabel(1, "step");
-  ui_.ShowWait("renamed");
-  EXPECT_EQ(FindForm("frmWait"), form_.data());
+  QPointer<QWidget> first = form_;
+  ASSERT_TRUE(Show("renamed"));
+  EXPECT_EQ(form_, first);
   EXPECT_EQ(form_->windowTitle(), "renamed");
   EXPECT_EQ(ui_.WaitLabel(1), "step");
+
+  ui_.UnloadWait();
+  EXPECT_FALSE(first->isVisible());
+  EXPECT_EQ(ui_.WaitLabel(0), "");
+  ui_.SetWaitLabel(1, "ignored");  // no form: nothing happens
+  ASSERT_TRUE(Show("again"));
+  EXPECT_NE(form_, first);
+  EXPECT_EQ(ui_.WaitLabel(0), "しばらくお待ちください...");
+  EXPECT_FALSE(Ok()->isEnabled());
 }
 
 }  // namespace

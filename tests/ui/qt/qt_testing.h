@@ -3,12 +3,17 @@
 
 #include <gtest/gtest.h>
 
+#include <QAbstractButton>
 #include <QApplication>
+#include <QMessageBox>
 #include <QTimer>
 #include <QWidget>
 #include <functional>
+#include <optional>
 
 namespace kr::ui::testing {
+
+inline QString Q(const char* utf8) { return QString::fromUtf8(utf8); }
 
 // The visible top-level form with this object name, or nullptr.
 inline QWidget* FindForm(const char* name) {
@@ -18,7 +23,7 @@ inline QWidget* FindForm(const char* name) {
   return nullptr;
 }
 
-template <class T>
+template <class T = QWidget>
 T* Control(QWidget* form, const char* name) {
   return form == nullptr ? nullptr : form->findChild<T*>(QLatin1String(name));
 }
@@ -29,7 +34,7 @@ inline void DeleteClosedForms() {
 }
 
 // Runs act on the next modal window to appear while the blocking call that follows runs; act
-// must close it. Gives up (closing whatever is modal) after a few seconds so a test cannot hang.
+// must close it. Gives up after a few seconds so a test cannot hang.
 class OnModal {
  public:
   explicit OnModal(std::function<void(QWidget*)> act) : act_(std::move(act)) {
@@ -40,18 +45,37 @@ class OnModal {
         return;
       }
       poll_.stop();
-      seen_ = true;
       act_(modal);
     });
     poll_.start(20);
   }
-  bool seen() const { return seen_; }
 
  private:
   std::function<void(QWidget*)> act_;
   QTimer poll_;
   int ticks_ = 0;
-  bool seen_ = false;
 };
+
+// What a message box showed, and whether the busy pointer was up meanwhile.
+struct SeenBox {
+  QString title, text;
+  QMessageBox::Icon icon = QMessageBox::NoIcon;
+  qsizetype buttons = 0;
+  bool busy_pointer = false;
+};
+
+// The message box act brings up, closed with its OK button; nullopt when none comes up.
+inline std::optional<SeenBox> BoxShownBy(const std::function<void()>& act) {
+  std::optional<SeenBox> seen;
+  OnModal press_ok([&](QWidget* modal) {
+    auto* box = qobject_cast<QMessageBox*>(modal);
+    ASSERT_NE(box, nullptr);
+    seen = SeenBox{box->windowTitle(), box->text(), box->icon(), box->buttons().size(),
+                   QApplication::overrideCursor() != nullptr};
+    box->button(QMessageBox::Ok)->click();
+  });
+  act();
+  return seen;
+}
 
 }  // namespace kr::ui::testing
