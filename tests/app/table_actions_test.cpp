@@ -12,11 +12,9 @@ namespace {
 
 namespace fs = std::filesystem;
 using testing::ProcessResult;
-using testing::QueryRows;
-using testing::QueryValue;
 using Rows = std::vector<std::string>;
 
-constexpr const char* kStamp = "202004071530";
+constexpr const char* kCriBackup = "File/2019年度/KrCri202004071530.old";
 
 // Every table keyword. Line 2's where text holds a comma, which the driver joins back.
 constexpr std::string_view kTableLines =
@@ -37,27 +35,19 @@ class TableActionsTest : public ::testing::Test {
                           testing::ToCp932("[TN2019]\r\nInstPath=" + install_.folder() +
                                            "\r\nUpdateDay=2020/04/07\r\n"));
   }
-
-  void Manifest(std::string_view lines, std::string_view model = "50") {
-    package_.Write("KrInst.ini",
-                   testing::ToCp932("[Bootstrap]\r\nExeName=KrMain.exe\r\nExeYear=2019\r\n"
-                                    "ExeVersion=3.2.0\r\nInstModel=" +
-                                    std::string(model) +
-                                    "\r\n"
-                                    "DispDlgCaption=ケルモラ積算 2019 アップデート\r\n"
-                                    "[Bootstrap Files]\r\n" +
-                                    std::string(lines)));
-  }
-  // Unattended (the update day is today), or through the dialog with the install folder given.
-  ProcessResult Run(bool through_dialog = false) {
+  // Model 50 runs unattended (its update day is today); any other through the dialog.
+  ProcessResult Run(std::string_view lines, std::string_view model = "50") {
+    std::string ini =
+        "[Bootstrap]\r\nExeName=KrMain.exe\r\nExeYear=2019\r\nExeVersion=3.2.0\r\n"
+        "DispDlgCaption=ケルモラ積算 2019 アップデート\r\nInstModel=";
+    ini += std::string(model) + "\r\n[Bootstrap Files]\r\n" + std::string(lines);
+    package_.Write("KrInst.ini", testing::ToCp932(ini));
     std::vector<std::string> argv{testing::BuiltProgram("app/kr-updater-cli"), package_.path()};
-    if (through_dialog) argv.insert(argv.end(), {"--install-folder", install_.path()});
+    if (model != "50") argv.insert(argv.end(), {"--install-folder", install_.path()});
     return testing::RunProgram(argv, {"KR_NOW=2020-04-07 15:30"});
   }
-
-  std::string Db(std::string_view relative) const { return install_.Native(relative); }
   Rows Query(std::string_view db, std::string_view select) const {
-    return QueryRows(Db(db), select);
+    return testing::QueryRows(install_.Native(db), select);
   }
 
   testing::SandboxedFolders sandbox_;
@@ -65,12 +55,14 @@ class TableActionsTest : public ::testing::Test {
   testing::TempDir package_;
 };
 
-TEST_F(TableActionsTest, EveryTableKeywordChangesItsDatabase) {
-  Manifest(kTableLines);
-  ProcessResult result = Run();
+TEST_F(TableActionsTest, EveryTableKeywordChangesItsDatabaseAndARerunLeavesVersionedOnesAlone) {
+  ProcessResult result = Run(kTableLines);
   ASSERT_EQ(result.exit_code, 0) << result.out << result.err;
   EXPECT_EQ(result.out, "アップデートが完了しました。\n");
-
+  for (std::string_view table : {"OpenChk", "SPEEXE", "PRINTSET", "CRI"}) {
+    EXPECT_NE(result.err.find(std::string(table) + "テーブルを更新中...\n"), std::string::npos)
+        << result.err;
+  }
   // TABLE(OPENCHK): the package's OpenChk replaces the table whole; no Temp.mdb is left.
   EXPECT_EQ(Query("File/KrSet.mdb", "SELECT FormName, OpenCount FROM OpenChk ORDER BY FormName"),
             (Rows{"frmLabour\t0", "frmMain\t0", "frmPrint\t0"}));
@@ -92,97 +84,64 @@ TEST_F(TableActionsTest, EveryTableKeywordChangesItsDatabase) {
   // TABLECOPYVERSION on an older database: backup, copy by key, stamp.
   EXPECT_EQ(Query("File/2019年度/KrCri.mdb", "SELECT Code, Price1 FROM Cri ORDER BY Code"),
             (Rows{"A0001\t15300", "A0002\t15600", "A0003\t16200", "Z9001\t3200"}));
-  EXPECT_EQ(QueryValue(Db("File/2019年度/KrCri.mdb"), "SELECT Ver FROM Version"), "2019,1,3");
-  EXPECT_TRUE(install_.Exists(std::string("File/2019年度/KrCri") + kStamp + ".old"));
-  // Finishing step 2: the installed version in the settings database.
-  EXPECT_EQ(QueryValue(Db("File/KrSet.mdb"), "SELECT SetName FROM Environ WHERE ID=61"),
-            "2019,3.2.0");
-  // Progress lines.
-  EXPECT_NE(result.err.find("OpenChkテーブルを更新中..."), std::string::npos) << result.err;
-  EXPECT_NE(result.err.find("SPEEXEテーブルを更新中..."), std::string::npos);
-  EXPECT_NE(result.err.find("PRINTSETテーブルを更新中..."), std::string::npos);
-  EXPECT_NE(result.err.find("CRIテーブルを更新中..."), std::string::npos);
-}
+  EXPECT_EQ(Query("File/2019年度/KrCri.mdb", "SELECT Ver FROM Version"), (Rows{"2019,1,3"}));
+  EXPECT_TRUE(install_.Exists(kCriBackup));
+  // Finishing: model 50 carries the installed version in the settings database.
+  EXPECT_EQ(Query("File/KrSet.mdb", "SELECT SetName FROM Environ WHERE ID=61"),
+            (Rows{"2019,3.2.0"}));
 
-TEST_F(TableActionsTest, VersionTextIsWrittenOnlyForModelsWhoseSettingsCarryIt) {
-  for (std::string_view model : {"10", "99", "320", "399", "9", "100", "319", "400"}) {
-    testing::RunScriptText(Db("File/KrSet.mdb"), "UPDATE Environ SET SetName='old' WHERE ID=61;\n");
-    Manifest("", model);
-    ASSERT_EQ(Run(true).exit_code, 0) << model;
-    bool carries = model == "10" || model == "99" || model == "320" || model == "399";
-    EXPECT_EQ(QueryValue(Db("File/KrSet.mdb"), "SELECT SetName FROM Environ WHERE ID=61"),
-              carries ? "2019,3.2.0" : "old")
-        << model;
-  }
-}
-
-TEST_F(TableActionsTest, SecondRunLeavesAVersionedTableAlone) {
-  Manifest(kTableLines);
-  ASSERT_EQ(Run().exit_code, 0);
-  fs::remove(install_.Native(std::string("File/2019年度/KrCri") + kStamp + ".old"));
-  testing::RunScriptText(Db("File/2019年度/KrCri.mdb"),
+  fs::remove(install_.Native(kCriBackup));
+  testing::RunScriptText(install_.Native("File/2019年度/KrCri.mdb"),
                          "UPDATE Cri SET Price1=1 WHERE Code='A0001';\n");
-
-  ProcessResult again = Run();
-  ASSERT_EQ(again.exit_code, 0) << again.out << again.err;
-  EXPECT_EQ(QueryValue(Db("File/2019年度/KrCri.mdb"), "SELECT Price1 FROM Cri WHERE Code='A0001'"),
-            "1");
-  EXPECT_FALSE(install_.Exists(std::string("File/2019年度/KrCri") + kStamp + ".old"));
-  EXPECT_EQ(QueryValue(Db("File/2019年度/KrCri.mdb"), "SELECT Ver FROM Version"), "2019,1,3");
+  result = Run(kTableLines);
+  ASSERT_EQ(result.exit_code, 0) << result.out << result.err;
+  EXPECT_EQ(
+      Query("File/2019年度/KrCri.mdb", "SELECT Price1, Ver FROM Cri, Version WHERE Code='A0001'"),
+      (Rows{"1\t2019,1,3"}));
+  EXPECT_FALSE(install_.Exists(kCriBackup));
 }
 
-TEST_F(TableActionsTest, MissingPackageDatabaseIsReportedAndTheUsersTableKept) {
-  Manifest("File1=Data\\Missing.mdb,$(AppPath)\\File\\平成30年度\\,TABLE;SpeExe;;Special\r\n");
-  ProcessResult result = Run();
-  EXPECT_EQ(result.exit_code, 1);
-  EXPECT_EQ(result.out, "アップデート時にエラーが発生しました。\n" + install_.folder() +
-                            "File\\平成30年度\\Missing.mdb\nエラー番号=53\n"
-                            "エラー内容=ファイルが見つかりません。\n");
-  EXPECT_EQ(Query("File/平成30年度/KrVal.mdb", "SELECT COUNT(*) FROM SpeExe"), (Rows{"4"}));
-}
-
-TEST_F(TableActionsTest, UnreadablePackageDatabaseIsReportedThroughItsClose) {
+TEST_F(TableActionsTest, MissingOrUnreadableDatabasesAreReportedAndTheUsersTablesKept) {
   package_.Write("Data/Broken.mdb", "not a database");
-  Manifest("File1=Data\\Broken.mdb,$(AppPath)\\File\\平成30年度\\,TABLE;SpeExe;;Special\r\n");
-  ProcessResult result = Run();
+  install_.MakeDirs("File/令和2年度");
+  ProcessResult result =
+      Run("File1=Data\\Missing.mdb,$(AppPath)\\File\\平成30年度\\,TABLE;SpeExe;;Special\r\n"
+          "File2=Data\\Broken.mdb,$(AppPath)\\File\\平成30年度\\,TABLE;SpeExe;;Special\r\n"
+          "File3=Data\\KrVal.mdb,$(AppPath)\\File\\令和2年度\\,TABLE;SpeExe;;Special\r\n");
   EXPECT_EQ(result.exit_code, 1);
-  EXPECT_NE(result.out.find("Broken.mdb\nエラー番号=91\n"), std::string::npos) << result.out;
+  const std::string folder = install_.folder() + "File\\";
+  const std::string no_object =
+      "\nエラー番号=91\nエラー内容=オブジェクト変数または With "
+      "ブロック変数が設定されていません。\n";
+  EXPECT_EQ(result.out, "アップデート時にエラーが発生しました。\n" + folder +
+                            "平成30年度\\Missing.mdb\nエラー番号=53\n"
+                            "エラー内容=ファイルが見つかりません。\n\n" +
+                            folder + "平成30年度\\Broken.mdb" + no_object + "\n" + folder +
+                            "令和2年度\\KrVal.mdb" + no_object);
   EXPECT_EQ(Query("File/平成30年度/KrVal.mdb", "SELECT COUNT(*) FROM SpeExe"), (Rows{"4"}));
   EXPECT_FALSE(install_.Exists("File/平成30年度/Temp.mdb"));
-}
-
-TEST_F(TableActionsTest, MissingTargetDatabaseIsReportedThroughItsClose) {
-  Manifest("File1=Data\\KrVal.mdb,$(AppPath)\\File\\令和2年度\\,TABLE;SpeExe;;Special\r\n");
-  install_.MakeDirs("File/令和2年度");
-  ProcessResult result = Run();
-  EXPECT_EQ(result.exit_code, 1);
-  EXPECT_NE(result.out.find("エラー番号=91\n"), std::string::npos) << result.out;
   EXPECT_FALSE(install_.Exists("File/令和2年度/KrVal.mdb"));
-  EXPECT_FALSE(install_.Exists("File/令和2年度/Temp.mdb"));
 }
 
-TEST_F(TableActionsTest, TableCopyVersionWithoutAYearAsksToCheckTheArguments) {
-  Manifest(
-      "File1=File\\2019年度\\KrCri.mdb,$(AppPath)\\,TABLECOPYVERSION;Cri;;Code|KrCri2019Src."
-      "mdb\r\n");
-  ProcessResult result = Run();
-  EXPECT_EQ(result.exit_code, 0);
+TEST_F(TableActionsTest, BadTableSpecsChangeNothingAndOnlyAMissingYearIsReported) {
+  ProcessResult result =
+      Run("File1=Data\\KrVal.mdb,$(AppPath)\\File\\平成30年度\\,TABLE;NoSuchTable;;Code\r\n"
+          "File2=Data\\KrVal.mdb,$(AppPath)\\File\\平成30年度\\,TABLE;SpeExe;Special = = 1;\r\n"
+          "File3=Data\\KrVal.mdb,$(AppPath)\\File\\平成30年度\\,TABLE;SpeExe;;NoSuchKey\r\n"
+          "File4=File\\2019年度\\KrCri.mdb,$(AppPath)\\,TABLECOPYVERSION;Cri;;Code|KrCri2019Src."
+          "mdb\r\n",
+          "100");
+  EXPECT_EQ(result.exit_code, 0) << result.out;
   EXPECT_NE(result.err.find("[ケルモラ積算 2019 アップデート] 引数を確認してください\n"),
             std::string::npos)
       << result.err;
-  EXPECT_EQ(QueryValue(Db("File/2019年度/KrCri.mdb"), "SELECT Price1 FROM Cri WHERE Code='A0001'"),
-            "14900");
-}
-
-TEST_F(TableActionsTest, BadTableSpecsChangeNothingAndReportNothing) {
-  Manifest(
-      "File1=Data\\KrVal.mdb,$(AppPath)\\File\\平成30年度\\,TABLE;NoSuchTable;;Code\r\n"
-      "File2=Data\\KrVal.mdb,$(AppPath)\\File\\平成30年度\\,TABLE;SpeExe;Special = = 1;\r\n"
-      "File3=Data\\KrVal.mdb,$(AppPath)\\File\\平成30年度\\,TABLE;SpeExe;;NoSuchKey\r\n");
-  ProcessResult result = Run();
-  EXPECT_EQ(result.exit_code, 0) << result.out;
   EXPECT_EQ(Query("File/平成30年度/KrVal.mdb", "SELECT Special, Rate FROM SpeExe ORDER BY Special"),
             (Rows{"810010\t1.3", "820010\t1.25", "820020\t1.35", "820900\t1.1"}));
+  EXPECT_EQ(Query("File/2019年度/KrCri.mdb", "SELECT Price1 FROM Cri WHERE Code='A0001'"),
+            (Rows{"14900"}));
+  // Model 100 does not carry the version text.
+  EXPECT_EQ(Query("File/KrSet.mdb", "SELECT SetName FROM Environ WHERE ID=61"),
+            (Rows{"2019,3.1.2"}));
 }
 
 }  // namespace

@@ -15,6 +15,8 @@
 
 namespace kr::db::test {
 
+using Rows = std::vector<std::string>;
+
 class DbTest : public ::testing::Test {
  protected:
   DbTest() {
@@ -38,41 +40,22 @@ class DbTest : public ::testing::Test {
   }
 
   // Rows of a SELECT, each row's values joined by "|", Null written as "null".
-  static std::vector<std::string> Rows(Database& db, std::string_view select) {
-    std::vector<std::string> rows;
+  static Rows Select(Database& db, std::string_view select) {
+    Rows rows;
     Recordset rs = db.OpenRecordset(select, engine::kOpenSnapshot);
-    while (!rs.Eof()) {
+    for (; !rs.Eof(); rs.MoveNext()) {
       std::string row;
       for (int i = 0; i < rs.Fields().Count(); ++i) {
         Value v = rs.Fields()[i].GetValue();
         row += (i ? "|" : "") + (v.IsNull() ? std::string("null") : v.ToText());
       }
       rows.push_back(row);
-      rs.MoveNext();
     }
     rs.Close();
     return rows;
   }
-  static std::string One(Database& db, std::string_view select) {
-    std::vector<std::string> rows = Rows(db, select);
-    return rows.empty() ? std::string("(no row)") : rows.front();
-  }
-  static std::vector<std::string> Tables(Database& db) {
-    std::vector<std::string> names;
-    db.TableDefs().Refresh();
-    for (TableDef t : db.TableDefs()) {
-      if ((t.Attributes() & engine::kSystemObject) != engine::kSystemObject) {
-        names.push_back(t.Name());
-      }
-    }
-    return names;
-  }
-  static bool Listed(Database& db, std::string_view table) {
-    for (const std::string& name : Tables(db)) {
-      if (name == table) return true;
-    }
-    return false;
-  }
+  // The first row of a SELECT (throws when there is none).
+  static std::string One(Database& db, std::string_view select) { return Select(db, select).at(0); }
 
   testing::SandboxedFolders sandbox_;
   testing::TempDir install_;
