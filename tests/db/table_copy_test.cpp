@@ -43,6 +43,8 @@ struct Link {
   void (*copy)(Database&, Database&, std::string_view, std::string_view, std::string_view);
 };
 
+void PrintTo(const Link& link, std::ostream* os) { *os << link.name; }
+
 class LinkedCopyTest : public ItemsTest, public ::testing::WithParamInterface<Link> {};
 
 TEST_P(LinkedCopyTest, RowsAreReplacedByKeyOrBySlice) {
