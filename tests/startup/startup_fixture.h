@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
-#include <optional>
 #include <string>
 
 #include "startup/startup.h"
@@ -14,23 +13,10 @@
 
 namespace kr::startup::test {
 
-// Sets the run clock (KR_NOW) for the lifetime of the object.
-class ScopedNow {
- public:
-  explicit ScopedNow(const char* now) {
-    if (const char* old = std::getenv("KR_NOW")) old_ = old;
-    setenv("KR_NOW", now, 1);
-  }
-  ~ScopedNow() {
-    if (old_) {
-      setenv("KR_NOW", old_->c_str(), 1);
-    } else {
-      unsetenv("KR_NOW");
-    }
-  }
-
- private:
-  std::optional<std::string> old_;
+// Stops the run clock (KR_NOW) at a time for the lifetime of the object.
+struct ScopedNow {
+  explicit ScopedNow(const char* now) { setenv("KR_NOW", now, 1); }
+  ~ScopedNow() { unsetenv("KR_NOW"); }
 };
 
 class NoRoutines : public manifest::RoutineRegistry {

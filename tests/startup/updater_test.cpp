@@ -9,28 +9,25 @@ class UpdaterTest : public StartupTest {
  protected:
   UpdaterTest() : updater_(ui_, routines_) {}
 
-  // A package for edition TN, year 2019, installing note.txt; the application installed in App
-  // with this update day in the common data folder's edition file.
+  // A package (in folder package) for edition TN, year 2019, installing note.txt; the
+  // application installed in App with this update day in the common data folder's settings.
   void Package(std::string_view package = "Pkg", std::string_view update_day = "2020/04/07") {
     Ini(std::string(package) + "/KrInst.ini",
         "[Bootstrap]\r\nExeName=Kr.exe\r\nExeYear=2019\r\nInstModel=50\r\n"
         "DispDlgCaption=ケルモラ更新\r\n[Bootstrap Files]\r\nF=note.txt,$(AppPath)\\,\r\n");
     sandbox_.root().Write(std::string(package) + "/note.txt", "note");
     sandbox_.root().Write("App/Kr.exe", "program");
-    Ini("ProgramData/Kelmora/KrTN2000.ini", "[TN2019]\r\nInstPath=" + Folder("App") +
-                                                "\r\nUpdateDay=" + std::string(update_day) +
-                                                "\r\n");
+    Ini("ProgramData/Kelmora/KrTN2000.ini",
+        "[TN2019]\r\nInstPath=" + Folder("App") + "\r\nUpdateDay=" + std::string(update_day));
   }
-  std::string Quoted(std::string_view relative) {
-    return "\"" + sandbox_.root().Native(relative) + "\"";
-  }
+  void Main() { updater_.Main("\"" + sandbox_.root().Native("Pkg") + "\""); }
 
   Updater updater_;
 };
 
 TEST_F(UpdaterTest, UpdateDayTodayWithTheProgramInPlaceRunsUnattended) {
   Package();
-  updater_.Main(Quoted("Pkg"));
+  Main();
   EXPECT_EQ(updater_.outcome(), Outcome::kFinished);
   EXPECT_EQ(sandbox_.root().Read("App/note.txt"), "note");
   EXPECT_EQ(ui_.wait_title, "ケルモラ更新");
@@ -43,7 +40,7 @@ TEST_F(UpdaterTest, UpdateDayTodayWithTheProgramInPlaceRunsUnattended) {
 
 TEST_F(UpdaterTest, AnotherDayOpensTheDialogWithTheFoundFolder) {
   Package("Pkg", "2020/04/06");
-  updater_.Main(Quoted("Pkg"));
+  Main();
   ASSERT_TRUE(ui_.dialog);
   EXPECT_TRUE(ui_.dialog->shown);
   EXPECT_EQ(ui_.dialog->folder_text, Folder("App"));
@@ -58,50 +55,33 @@ TEST_F(UpdaterTest, MissingProgramOpensTheDialogEvenOnTheUpdateDay) {
   Package();
   std::filesystem::remove(sandbox_.root().Native("App/Kr.exe"));
   sandbox_.root().Write("App/other.txt", "x");
-  updater_.Main(Quoted("Pkg"));
+  Main();
   EXPECT_TRUE(ui_.dialog);
 }
 
-TEST_F(UpdaterTest, PackageFolderIsTheFirstPieceOfTheCommandLineOrItsTestSubFolder) {
-  const std::pair<std::string, std::string> cases[] = {
-      {sandbox_.root().Native("Pkg") + " second third", Folder("Pkg")},
-      {"abc \"def\"", ""},  // text before the first quote
-  };
-  for (const auto& [command_line, package_folder] : cases) {
-    Updater updater(ui_, routines_);
-    updater.Main(command_line);
-    EXPECT_EQ(updater.run().package_folder, package_folder) << command_line;
-  }
+TEST_F(UpdaterTest, TestMarkerRedirectsToTheTestSubFolder) {
   Package("Pkg/TEST");
   sandbox_.root().Write("Pkg/_Test", "");
-  updater_.Main(Quoted("Pkg"));
+  Main();
   EXPECT_EQ(updater_.run().package_folder, Folder("Pkg") + "TEST\\");
   EXPECT_EQ(sandbox_.root().Read("App/note.txt"), "note");
 }
 
-TEST_F(UpdaterTest, BadOrMissingBootstrapValuesFallBackToDefaults) {
-  {
-    Updater without_ini(ui_, routines_);
-    without_ini.Main(Quoted("Empty"));
-    EXPECT_EQ(without_ini.run().title, "");
-    ASSERT_TRUE(ui_.dialog);
-    EXPECT_EQ(ui_.dialog->folder_text, "/");
-  }
+TEST_F(UpdaterTest, YearThatDoesNotFitSixteenBitsStaysZero) {
   Ini("Pkg/KrInst.ini", "[Bootstrap]\r\nExeYear=70000\r\nInstModel=250\r\n");
-  updater_.Main(Quoted("Pkg"));
-  EXPECT_EQ(updater_.run().exe_year, 0);  // does not fit 16 bits
+  Main();
+  EXPECT_EQ(updater_.run().exe_year, 0);
   EXPECT_EQ(updater_.run().inst_model, 250);
 }
 
-TEST_F(UpdaterTest, SecondCopyShowsTheMessageAndDoesNothing) {
+TEST_F(UpdaterTest, SecondCopyShowsACriticalMessageAndDoesNothing) {
   Package();
   auto held = platform::InstanceGuard::Acquire(kInstanceGuardName);
   ASSERT_TRUE(held);
-  updater_.Main(Quoted("Pkg"));
+  Main();
   EXPECT_EQ(updater_.outcome(), Outcome::kAlreadyRunning);
   ASSERT_EQ(ui_.boxes.size(), 1u);
   EXPECT_EQ(ui_.boxes[0].text, "既に起動されています。");
-  EXPECT_EQ(ui_.boxes[0].title, "メッセージ");
   EXPECT_EQ(ui_.boxes[0].icon, ui::Icon::kCritical);
   EXPECT_FALSE(sandbox_.root().Exists("App/note.txt"));
 }

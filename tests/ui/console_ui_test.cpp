@@ -8,16 +8,14 @@
 namespace kr::ui {
 namespace {
 
-// Records the clicks and closes the dialog on OK and Cancel, as the core's handler does.
+// Records OK (with the folder typed) and Cancel, closing the dialog as the core's handler does.
 class RecordingHandler : public InstallFolderHandler {
  public:
-  void OnBrowse() override { events.push_back("browse"); }
-  void OnOk() override {
-    events.push_back("ok:" + view->FolderText());
-    view->Close();
-  }
-  void OnCancel() override {
-    events.push_back("cancel");
+  void OnBrowse() override {}
+  void OnOk() override { Record("ok:" + view->FolderText()); }
+  void OnCancel() override { Record("cancel"); }
+  void Record(std::string event) {
+    events.push_back(std::move(event));
     view->Close();
   }
   InstallFolderView* view = nullptr;
@@ -26,19 +24,10 @@ class RecordingHandler : public InstallFolderHandler {
 
 class ConsoleUiTest : public ::testing::Test {
  protected:
-  // The dialog's events when the console answers it with install_folder.
-  std::vector<std::string> AnswerDialog(std::optional<std::string> install_folder) {
-    ConsoleUi ui(install_folder, out_, err_, false);
-    RecordingHandler handler;
-    handler.view = &ui.LoadInstallFolderDialog(handler);
-    handler.view->SetFolderText("/proposed/");
-    handler.view->Show();
-    return handler.events;
-  }
   std::ostringstream out_, err_;
 };
 
-TEST_F(ConsoleUiTest, ProgressCaptionsArePlainLinesWhenNotOnATerminal) {
+TEST_F(ConsoleUiTest, ProgressCaptionsAndMessageBoxesArePlainLinesWhenNotOnATerminal) {
   ConsoleUi ui(std::nullopt, out_, err_, false);
   ui.ShowWait("更新");
   ui.SetWaitLabel(1, "");
@@ -83,10 +72,16 @@ TEST_F(ConsoleUiTest, EndMessageGoesToTheOutputStreamWhenTheRunIsOver) {
 }
 
 TEST_F(ConsoleUiTest, DialogTypesTheGivenFolderAndPressesOkOrPrintsTheProposalAndCancels) {
-  EXPECT_EQ(AnswerDialog("/srv/app"), std::vector<std::string>{"ok:/srv/app"});
-  EXPECT_EQ(out_.str(), "");
-  EXPECT_EQ(AnswerDialog(std::nullopt), std::vector<std::string>{"cancel"});
-  EXPECT_NE(out_.str().find("\n/proposed/\n"), std::string::npos);
+  for (std::optional<std::string> answer :
+       {std::optional<std::string>("/srv/app"), std::optional<std::string>()}) {
+    ConsoleUi ui(answer, out_, err_, false);
+    RecordingHandler handler;
+    handler.view = &ui.LoadInstallFolderDialog(handler);
+    handler.view->SetFolderText("/proposed/");
+    handler.view->Show();
+    EXPECT_EQ(handler.events, std::vector<std::string>{answer ? "ok:/srv/app" : "cancel"});
+    EXPECT_EQ(out_.str().find("\n/proposed/\n") != std::string::npos, !answer);
+  }
 }
 
 }  // namespace

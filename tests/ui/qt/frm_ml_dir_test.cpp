@@ -1,16 +1,19 @@
-// frmMlDir as a view: what the core sets is shown, and every way a user can press a button
-// reaches the handler, until the form is closed.
+// frmMlDir on the desktop program's dialog path, with the real forms and start-up: what the
+// dialog proposes, every way to press its buttons, OK through the folder validation, and the
+// end message in frmWait.
 #include <gtest/gtest.h>
 
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
-#include <QPointer>
 #include <QPushButton>
 #include <QTest>
+#include <functional>
+#include <optional>
 #include <string>
-#include <vector>
 
+#include "startup/startup.h"
+#include "tests/testing/testing.h"
 #include "tests/ui/qt/qt_testing.h"
 #include "ui/qt/qt_ui.h"
 
@@ -18,72 +21,84 @@ namespace kr::ui {
 namespace {
 
 using testing::Control;
+using testing::FindForm;
 using testing::Q;
-using Calls = std::vector<std::string>;
 
-// Records the clicks; like the real controller, Cancel may close the dialog.
-class RecordingHandler final : public InstallFolderHandler {
+class NoRoutines final : public manifest::RoutineRegistry {
  public:
-  void OnBrowse() override { calls.push_back("browse"); }
-  void OnOk() override { calls.push_back("ok"); }
-  void OnCancel() override {
-    calls.push_back("cancel");
-    if (close_on_cancel) view->Close();
-  }
-  Calls calls;
-  InstallFolderView* view = nullptr;
-  bool close_on_cancel = false;
+  bool Run(std::string_view, std::string_view, RunContext&, Ui&) override { return false; }
 };
 
+// A package that wants KrMain.exe in the install folder Kelmora2019, which the common data
+// folder's settings name; start-up has opened frmMlDir. The folder browser answers Chosen.
 class InstallFolderDialogTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    view_ = handler_.view = &ui_.LoadInstallFolderDialog(handler_);
-    view_->SetTitle("ケルモラ2019 アップデート");
-    view_->SetCaptions("インストール先", "インストール先を指定してください。", "二行目の説明");
-    view_->SetFolderText("/opt/Kelmora2019/");
-    view_->Show();
-    form_ = testing::FindForm("frmMlDir");
-    ASSERT_NE(form_, nullptr);
-    ASSERT_TRUE(QTest::qWaitForWindowActive(form_));
+    const kr::testing::TempDir& root = sandbox_.root();
+    root.Write("Pkg/KrInst.ini",
+               kr::testing::ToCp932(
+                   "[Bootstrap]\r\nExeName=KrMain.exe\r\nExeTitle=ケルモラ積算\r\nExeYear=2019\r\n"
+                   "InstModel=50\r\nChkExeName=1\r\nDispDlgCaption=ケルモラ2019 アップデート\r\n"
+                   "DispPathCaption=インストール先\r\nDispCommentCaption=指定してください。\r\n"
+                   "DispCommentCaption2=二行目\r\n[Bootstrap Files]\r\nF1=Readme.txt,$(AppPath),"));
+    root.Write("Pkg/Readme.txt", "new readme");
+    root.Write("Kelmora2019/Readme.txt", "old readme");
+    root.MakeDirs("Chosen");
+    root.Write("ProgramData/Kelmora/KrTN2000.ini",
+               kr::testing::ToCp932("[TN2019]\r\nInstPath=" + Folder() + "\r\n"));
+    StartUp();
   }
   void TearDown() override { testing::DeleteClosedForms(); }
 
-  QString Focused() {
-    QWidget* focus = QApplication::focusWidget();
-    return focus != nullptr ? focus->objectName() : QString("(none)");
+  // Start-up with a fresh updater, up to the active frmMlDir.
+  void StartUp() {
+    updater_.reset();
+    testing::DeleteClosedForms();
+    updater_.emplace(ui_, routines_);
+    updater_->Main("\"" + sandbox_.root().Native("Pkg") + "\"");
+    dialog_ = FindForm("frmMlDir");
+    ASSERT_TRUE(dialog_ != nullptr && QTest::qWaitForWindowActive(dialog_));
   }
-  void Press(int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+  template <class T = QPushButton>
+  T* In(const char* name) {
+    return Control<T>(dialog_, name);
+  }
+  std::string Folder() const { return sandbox_.root().Native("Kelmora2019") + "\\"; }
+  std::string Readme() const { return sandbox_.root().Read("Kelmora2019/Readme.txt"); }
+  static QString Focused() { return QApplication::focusWidget()->objectName(); }
+  static void Press(int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
     QTest::keyClick(QApplication::focusWidget(), static_cast<Qt::Key>(key), modifiers);
   }
 
-  QtUi ui_;
-  RecordingHandler handler_;
-  InstallFolderView* view_ = nullptr;
-  QPointer<QWidget> form_;
+  kr::testing::SandboxedFolders sandbox_;
+  QWidget* browse_owner_ = nullptr;
+  std::string browsed_from_;
+  QtUi ui_{[this](QWidget* owner, std::string_view, std::string_view initial) {
+    browse_owner_ = owner;
+    browsed_from_ = std::string(initial);
+    return sandbox_.root().Native("Chosen");
+  }};
+  NoRoutines routines_;
+  std::optional<startup::Updater> updater_;
+  QWidget* dialog_ = nullptr;
 };
 
-TEST_F(InstallFolderDialogTest, ShowsTheTitleCaptionsAndProposedFolder) {
-  EXPECT_EQ(form_->windowTitle(), Q("ケルモラ2019 アップデート"));
-  EXPECT_EQ(Control<QGroupBox>(form_, "fraPath")->title(), Q("インストール先"));
-  EXPECT_EQ(Control<QLabel>(form_, "lblComment")->text(), Q("インストール先を指定してください。"));
-  auto* comment2 = Control<QLabel>(form_, "lblComment2");
-  EXPECT_EQ(comment2->text(), Q("二行目の説明"));
-  EXPECT_GE(comment2->height(), comment2->fontMetrics().height());  // not cut off
-  EXPECT_EQ(Control<QLineEdit>(form_, "txtDir")->text(), "/opt/Kelmora2019/");
-  EXPECT_EQ(Control<QPushButton>(form_, "cmdOk")->text(), Q("実行"));
-  EXPECT_EQ(Control<QPushButton>(form_, "cmdCancel")->text(), Q("キャンセル"));
-  EXPECT_EQ(Control<QPushButton>(form_, "cmdDir")->text(), Q("参照(&B)..."));
-}
+TEST_F(InstallFolderDialogTest, ShowsTheCaptionsAndTheFolderStartUpFoundSelectedOnFocus) {
+  EXPECT_EQ(dialog_->windowTitle(), Q("ケルモラ2019 アップデート"));
+  EXPECT_EQ(In<QGroupBox>("fraPath")->title(), Q("インストール先"));
+  EXPECT_EQ(In<QLabel>("lblComment")->text(), Q("指定してください。"));
+  EXPECT_EQ(In<QLabel>("lblComment2")->text(), Q("二行目"));
+  EXPECT_GE(In<QLabel>("lblComment2")->height(), In<QLabel>("lblComment2")->fontMetrics().height());
+  EXPECT_EQ(In("cmdOk")->text(), Q("実行"));
+  EXPECT_EQ(In("cmdCancel")->text(), Q("キャンセル"));
+  EXPECT_EQ(In("cmdDir")->text(), Q("参照(&B)..."));
 
-TEST_F(InstallFolderDialogTest, TheFolderTextIsSelectedOnFocusAndTabWalksRunCancelBrowseFolder) {
   EXPECT_EQ(Focused(), "cmdOk");  // tab index 0 has the focus when the form opens
-  view_->SetFolderText("/srv/other/");
-  auto* box = Control<QLineEdit>(form_, "txtDir");
-  box->setFocus(Qt::MouseFocusReason);
-  EXPECT_EQ(box->selectedText(), "/srv/other/");
-  QTest::keyClicks(box, "/x/");
-  EXPECT_EQ(view_->FolderText(), "/x/");  // typing replaces the proposal
+  auto* folder_box = In<QLineEdit>("txtDir");
+  folder_box->setFocus(Qt::MouseFocusReason);
+  EXPECT_EQ(folder_box->selectedText().toStdString(), Folder());
+  QTest::keyClicks(folder_box, "/x/");
+  EXPECT_EQ(folder_box->text(), "/x/");  // typing replaces the proposal
   for (const char* name : {"cmdOk", "cmdCancel", "cmdDir", "txtDir"}) {
     Press(Qt::Key_Tab);
     EXPECT_EQ(Focused(), name);
@@ -92,41 +107,85 @@ TEST_F(InstallFolderDialogTest, TheFolderTextIsSelectedOnFocusAndTabWalksRunCanc
   EXPECT_EQ(Focused(), "cmdDir");
 }
 
-TEST_F(InstallFolderDialogTest, ButtonsKeysAndTheCloseButtonReachTheHandler) {
-  Control<QPushButton>(form_, "cmdDir")->click();
-  Control<QPushButton>(form_, "cmdOk")->click();
-  Control<QPushButton>(form_, "cmdCancel")->click();
-  Control(form_, "txtDir")->setFocus();
-  Press(Qt::Key_Return);
-  Press(Qt::Key_Escape);
-  form_->windowHandle()->close();
-  EXPECT_TRUE(form_->isVisible());  // the handler decides whether the dialog goes
+TEST_F(InstallFolderDialogTest, RefusedFolderKeepsTheDialogOpenAndAPassingOneRunsTheUpdate) {
+  auto* folder_box = In<QLineEdit>("txtDir");
+  folder_box->setText(QString::fromStdString(sandbox_.root().Native("Kelmora2019") + "   "));
+  auto box = testing::BoxShownBy([&] { In("cmdOk")->click(); });
+  ASSERT_TRUE(box) << "no message box";
+  EXPECT_EQ(box->title, Q("ケルモラ2019 アップデート"));
+  EXPECT_EQ(box->icon, QMessageBox::Critical);
+  EXPECT_EQ(box->text, Q("指定したフォルダには ケルモラ積算 がインストールされていません。\n"
+                         "再度インストール先を設定してください。"));
+  EXPECT_EQ(FindForm("frmMlDir"), dialog_);
+  EXPECT_EQ(folder_box->text().toStdString(), Folder());
+  EXPECT_EQ(dialog_->focusWidget(), In("cmdDir"));
+  EXPECT_EQ(FindForm("frmWait"), nullptr);
+  EXPECT_EQ(Readme(), "old readme");
+  EXPECT_EQ(updater_->outcome(), startup::Outcome::kPending);
+
+  // The program put in place, Enter in the folder box tries again; the run happens inside it.
+  sandbox_.root().Write("Kelmora2019/KrMain.exe", "program");
+  EXPECT_FALSE(testing::BoxShownBy([&] { QTest::keyClick(folder_box, Qt::Key_Return); }));
+  EXPECT_EQ(FindForm("frmMlDir"), nullptr);
+  QWidget* wait = FindForm("frmWait");
+  ASSERT_NE(wait, nullptr);
+  EXPECT_EQ(Control<QLabel>(wait, "lbl0")->text(), Q("アップデートが完了しました。"));
+  EXPECT_EQ(Readme(), "new readme");
+  Control<QPushButton>(wait, "cmdOk")->click();
+  EXPECT_EQ(FindForm("frmWait"), nullptr);
+  EXPECT_EQ(updater_->outcome(), startup::Outcome::kFinished);
+}
+
+TEST_F(InstallFolderDialogTest, CancelEscOrTheCloseButtonCloseEverythingAndChangeNothing) {
+  const std::pair<const char*, std::function<void()>> cancels[] = {
+      {"cmdCancel", [&] { In("cmdCancel")->click(); }},
+      {"Esc", [] { Press(Qt::Key_Escape); }},
+      {"close button", [&] { dialog_->windowHandle()->close(); }},
+  };
+  for (const auto& [name, cancel] : cancels) {
+    SCOPED_TRACE(name);
+    ASSERT_NO_FATAL_FAILURE(StartUp());
+    cancel();
+    EXPECT_EQ(FindForm("frmMlDir"), nullptr);
+    EXPECT_EQ(FindForm("frmWait"), nullptr);
+    EXPECT_EQ(updater_->outcome(), startup::Outcome::kNotRun);
+  }
+  EXPECT_EQ(Readme(), "old readme");
+}
+
+TEST_F(InstallFolderDialogTest, BrowsingPutsTheChosenFolderIntoTheBoxWithASeparator) {
+  In("cmdDir")->click();
+  EXPECT_EQ(browsed_from_, sandbox_.root().Native("Kelmora2019"));
+  EXPECT_EQ(browse_owner_, dialog_);
+  EXPECT_EQ(In<QLineEdit>("txtDir")->text().toStdString(), sandbox_.root().Native("Chosen") + "\\");
+  EXPECT_TRUE(dialog_->isVisible());
+
+  browsed_from_.clear();
   Press(Qt::Key_B, Qt::AltModifier);
   // A mnemonic presses the button visibly, so the click follows a moment later.
-  EXPECT_TRUE(QTest::qWaitFor([this] { return handler_.calls.size() == 7; }, 2000));
-  EXPECT_EQ(handler_.calls, (Calls{"browse", "ok", "cancel", "ok", "cancel", "cancel", "browse"}));
-  view_->FocusBrowseButton();
-  EXPECT_EQ(Focused(), "cmdDir");
+  EXPECT_TRUE(QTest::qWaitFor([this] { return !browsed_from_.empty(); }, 2000));
 }
 
-TEST_F(InstallFolderDialogTest, TheCloseButtonClosesWhenTheHandlerSaysSoAndNothingFollows) {
-  handler_.close_on_cancel = true;
-  QPointer<QPushButton> ok = Control<QPushButton>(form_, "cmdOk");
-  form_->windowHandle()->close();
-  EXPECT_FALSE(form_->isVisible());
-  ok->click();  // still there until the event loop deletes it
-  QTest::keyClick(form_, Qt::Key_Escape);
-  EXPECT_EQ(handler_.calls, Calls{"cancel"});
-  testing::DeleteClosedForms();
-  EXPECT_TRUE(form_.isNull());
-}
+TEST_F(InstallFolderDialogTest, TheProgramEndsWhenTheEndMessageIsClosedNotWhenTheDialogIs) {
+  sandbox_.root().Write("Kelmora2019/KrMain.exe", "program");
+  QApplication::setQuitOnLastWindowClosed(true);
+  bool wait_was_up = false;
+  QTimer::singleShot(0, [this] { In("cmdOk")->click(); });
+  QTimer::singleShot(100, [&] {
+    QWidget* wait = FindForm("frmWait");
+    wait_was_up = wait != nullptr;
+    if (wait != nullptr) Control<QPushButton>(wait, "cmdOk")->click();
+  });
+  QTimer watchdog;
+  watchdog.setSingleShot(true);
+  QObject::connect(&watchdog, &QTimer::timeout, [] { QApplication::quit(); });
+  watchdog.start(10000);
 
-TEST_F(InstallFolderDialogTest, LoadingAgainReturnsTheSameFormForTheNewHandler) {
-  RecordingHandler other;
-  EXPECT_EQ(&ui_.LoadInstallFolderDialog(other), view_);
-  Control<QPushButton>(form_, "cmdOk")->click();
-  EXPECT_TRUE(handler_.calls.empty());
-  EXPECT_EQ(other.calls, Calls{"ok"});
+  QApplication::exec();  // what kr-updater runs after start-up
+
+  EXPECT_TRUE(watchdog.isActive()) << "the last window closed, but the event loop went on";
+  EXPECT_TRUE(wait_was_up) << "closing frmMlDir ended the program before the end message";
+  EXPECT_EQ(updater_->outcome(), startup::Outcome::kFinished);
 }
 
 }  // namespace
