@@ -2,9 +2,11 @@
 // Jet expressions can be run and their results checked (not only their SQL text).
 #pragma once
 
+#include <gtest/gtest.h>
 #include <sqlite3.h>
 
 #include <map>
+#include <span>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -124,5 +126,16 @@ class JetDb : public ExpressionResolver {
   sqlite3* db_ = nullptr;
   std::map<std::string, DataType> types_;
 };
+
+// A Jet expression and what it gives: JetDb::Eval's result, or the keys JetDb::Rows selects.
+struct EvalCase {
+  std::string_view jet, result;
+};
+inline void ExpectEvals(JetDb& db, std::span<const EvalCase> cases) {
+  for (const EvalCase& c : cases) EXPECT_EQ(db.Eval(c.jet), c.result) << c.jet;
+}
+inline void ExpectRows(JetDb& db, std::span<const EvalCase> cases) {
+  for (const EvalCase& c : cases) EXPECT_EQ(db.Rows(c.jet), c.result) << c.jet;
+}
 
 }  // namespace kr::db::engine::testing

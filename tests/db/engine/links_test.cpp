@@ -1,5 +1,7 @@
-// The statement sequences of the toolkit's row transfer and table copy, run on real files:
+// Attached tables, run as the toolkit's row transfer and table copy run them on real files:
 // attach the source, count, delete by key, insert, drop the link, again and again.
+#include <filesystem>
+
 #include "tests/db/engine/engine_fixture.h"
 
 namespace kr::db::engine::test {
@@ -7,16 +9,16 @@ namespace {
 
 using V = std::vector<std::string>;
 
-class TransferFlowTest : public EngineTest {
+class LinkTest : public EngineTest {
  protected:
   void SetUp() override {
-    source_ = Create("KrSource 2019.mdb", "pw");
-    source_.Execute(
+    Database source = Create("KrSource 2019.mdb", "pw");
+    source.Execute(
         "CREATE TABLE Val120 (Code TEXT(20), Sub LONG, Name TEXT(20), Price1 SINGLE, "
         "CONSTRAINT PrimaryKey PRIMARY KEY (Code, Sub))");
     for (const char* row : {"('100', 1, 'new a', 0.1)", "('100', 2, 'new b', 0.2)",
                             "('1234567890123456789', 1, 'long', 0.3)", "('300', 1, 'add', 0.4)"})
-      source_.Execute(std::string("INSERT INTO Val120 VALUES ") + row);
+      source.Execute(std::string("INSERT INTO Val120 VALUES ") + row);
     target_ = Create("KrVal.mdb", "pw");
     target_.Execute(
         "CREATE TABLE Val120 (Code TEXT(20), Sub LONG, Name TEXT(20), Price1 DOUBLE, UserCode "
@@ -26,10 +28,9 @@ class TransferFlowTest : public EngineTest {
       target_.Execute(std::string("INSERT INTO Val120 VALUES ") + row);
   }
 
-  void Attach(const std::string& name) {
-    if (HasLink(name)) target_.Execute("DROP Table " + name + ";");
+  void Attach(const std::string& name, const std::string& password = "pw") {
     TableDef link = target_.CreateTableDef(name);
-    link.SetConnect(";DataBase=" + source_.Name() + ";PWD=pw;");
+    link.SetConnect(";DataBase=" + Path("KrSource 2019.mdb") + ";PWD=" + password + ";");
     link.SetSourceTableName("Val120");
     target_.TableDefs().Append(link);
   }
@@ -42,21 +43,38 @@ class TransferFlowTest : public EngineTest {
     return false;
   }
 
+  // Rows of a recordset as the toolkit counts them: MoveLast, then RecordCount.
   int64_t Count(const std::string& sql) {
     Recordset rs = target_.OpenRecordset(sql);
-    int64_t n = 0;
-    if (!rs.Eof()) {
-      rs.MoveLast();
-      n = rs.RecordCount();
-    }
-    rs.Close();
-    return n;
+    if (rs.Eof()) return 0;
+    rs.MoveLast();
+    return rs.RecordCount();
   }
 
-  Database source_, target_;
+  Database Reopen(const std::string& name) {
+    return OpenDatabase(Path(name), false, false, ";PWD=pw;");
+  }
+
+  Database target_;
 };
 
-TEST_F(TransferFlowTest, KeyedTransferWithTwoKeysReplacesMatchingRowsAndAddsNewOnes) {
+TEST_F(LinkTest, TableDefsListTablesLinksAndSystemTablesByName) {
+  Attach("LinkHikitugi");
+  TableDefCollection defs = target_.TableDefs();
+  std::vector<std::string> names;
+  for (TableDef t : defs) names.push_back(t.Name());
+  EXPECT_EQ(names, V({"LinkHikitugi", "MSysKrFields", "MSysKrIndexes", "MSysKrInfo", "MSysKrTables",
+                      "Val120"}));
+  EXPECT_EQ(defs.Count(), 6);
+  EXPECT_EQ(defs[0].Connect(), ";DataBase=" + Path("KrSource 2019.mdb") + ";PWD=pw;");
+  EXPECT_EQ(defs["linkhikitugi"].SourceTableName(), "Val120");
+  EXPECT_EQ(defs["LinkHikitugi"].Attributes() & kAttachedTable, kAttachedTable);
+  EXPECT_EQ(defs["MSysKrInfo"].Attributes() & kSystemObject, kSystemObject);
+  EXPECT_EQ(ErrorOf([&] { defs["Nowhere"]; }), 3265);
+  EXPECT_EQ(ErrorOf([&] { defs[6]; }), 3265);
+}
+
+TEST_F(LinkTest, KeyedTransferWithTwoKeysReplacesMatchingRowsAndAddsNewOnes) {
   Attach("LinkHikitugi");
   EXPECT_EQ(Count("SELECT * FROM LinkHikitugi ;"), 4);
   target_.Execute(
@@ -73,9 +91,11 @@ TEST_F(TransferFlowTest, KeyedTransferWithTwoKeysReplacesMatchingRowsAndAddsNewO
       V({"100|1|new a|0.1|Null", "100|2|new b|0.2|Null", "100|3|old c|9|u3",
          "1234567890123456789|1|long|0.3|Null", "200|1|keep|9|u2", "300|1|add|0.4|Null"}));
   EXPECT_FALSE(HasLink("LinkHikitugi"));
+  Database source = Reopen("KrSource 2019.mdb");  // dropping the link leaves the source
+  EXPECT_EQ(Scalar(source, "SELECT Count(*) FROM Val120").ToLong(), 4);
 }
 
-TEST_F(TransferFlowTest, WhereTextLimitsCountDeleteAndInsertToTheSelectedRows) {
+TEST_F(LinkTest, WhereTextLimitsCountDeleteAndInsertToTheSelectedRows) {
   Attach("LinkHikitugi");
   const std::string where = "WHERE LEN(Code)>=18";
   EXPECT_EQ(Count("SELECT * FROM LinkHikitugi " + where + ";"), 1);
@@ -93,17 +113,39 @@ TEST_F(TransferFlowTest, WhereTextLimitsCountDeleteAndInsertToTheSelectedRows) {
   EXPECT_EQ(Rows(target_, "SELECT Sub FROM Val120 WHERE Code='100'"), V({"1"}));
 }
 
-TEST_F(TransferFlowTest, UnkeyedCopyReplacesTheSliceThroughGomi) {
+TEST_F(LinkTest, LinksUpdateTheTargetAndWriteThroughToTheSource) {
+  Attach("LinkHikitugi");
+  target_.Execute(
+      "UPDATE Val120 INNER JOIN LinkHikitugi ON Val120.Code=LinkHikitugi.Code AND "
+      "Val120.Sub=LinkHikitugi.Sub SET Val120.[Name]=LinkHikitugi.[Name]");
+  EXPECT_EQ(Rows(target_, "SELECT Name FROM Val120 ORDER BY Code, Sub"),
+            V({"new a", "old c", "keep"}));
+  target_.Execute("UPDATE LinkHikitugi SET Name='changed' WHERE Code='300'");
+  target_.Execute("DELETE FROM LinkHikitugi WHERE Code='100'");
+  Database source = Reopen("KrSource 2019.mdb");
+  EXPECT_EQ(Rows(source, "SELECT Name FROM Val120 ORDER BY Code"), V({"long", "changed"}));
+}
+
+TEST_F(LinkTest, UnkeyedCopyThroughGomiAndALinkKeptAcrossReopenUntilDropped) {
   Attach("ごみ");
   target_.Execute("DELETE * FROM Val120 WHERE Code='100';");
   target_.Execute(
       "INSERT INTO Val120 (Code, Sub, Name) SELECT Code, Sub, Name FROM ごみ WHERE Code='100';");
-  target_.Execute("DROP Table ごみ;");
   EXPECT_EQ(Rows(target_, "SELECT Name FROM Val120 WHERE Code='100' ORDER BY Sub"),
             V({"new a", "new b"}));
+  target_.Close();
+  Database again = Reopen("KrVal.mdb");
+  EXPECT_EQ(again.TableDefs()["ごみ"].SourceTableName(), "Val120");
+  Recordset rs = again.OpenRecordset("ごみ");
+  EXPECT_EQ(rs.Type(), kOpenDynaset);
+  EXPECT_EQ(rs["Price1"].Type(), kSingle);
+  rs.Close();
+  again.Execute("DROP Table ごみ;");
+  again.Close();
+  EXPECT_EQ(ErrorOf([&] { Reopen("KrVal.mdb").TableDefs()["ごみ"]; }), 3265);
 }
 
-TEST_F(TransferFlowTest, RepeatedTransfersOnOneOpenPairLeaveNoLinkBehind) {
+TEST_F(LinkTest, RepeatedTransfersOnOneOpenPairLeaveNoLinkBehind) {
   for (int round = 0; round < 5; ++round) {
     Attach("LinkHikitugi");
     target_.Execute(
@@ -114,16 +156,42 @@ TEST_F(TransferFlowTest, RepeatedTransfersOnOneOpenPairLeaveNoLinkBehind) {
     target_.Execute("DROP Table LinkHikitugi;");
   }
   EXPECT_EQ(Scalar(target_, "SELECT Count(*) FROM Val120").ToLong(), 6);
-  // A link appended and never dropped stays when the database closes without further change.
-  Attach("LinkHikitugi");
-  target_.Close();
-  Database again = OpenDatabase(Path("KrVal.mdb"), false, false, ";PWD=pw;");
-  EXPECT_EQ(again.TableDefs()["LinkHikitugi"].SourceTableName(), "Val120");
-  EXPECT_EQ(Scalar(again, "SELECT Count(*) FROM LinkHikitugi").ToLong(), 4);
+  EXPECT_FALSE(HasLink("LinkHikitugi"));
 }
 
-TEST_F(TransferFlowTest, TablesChangedByAnotherHandleAreSeenAfterRefresh) {
-  Database second = OpenDatabase(Path("KrVal.mdb"), false, false, ";PWD=pw;");
+TEST_F(LinkTest, LinkWhoseSourceIsGoneOrWronglyKeyedFailsWhenUsed) {
+  Attach("Gone");
+  Attach("BadKey", "wrong");
+  std::filesystem::rename(Path("KrSource 2019.mdb"), Path("moved.mdb"));
+  EXPECT_EQ(target_.TableDefs()["Gone"].SourceTableName(), "Val120");  // listing still works
+  EXPECT_EQ(ErrorOf([&] { target_.OpenRecordset("SELECT * FROM Gone"); }), 3024);
+  EXPECT_EQ(ErrorOf([&] { target_.Execute("DELETE FROM Gone"); }), 3024);
+  std::filesystem::rename(Path("moved.mdb"), Path("KrSource 2019.mdb"));
+  EXPECT_EQ(ErrorOf([&] { target_.OpenRecordset("SELECT * FROM BadKey"); }), 3031);
+  EXPECT_EQ(Rows(target_, "SELECT Count(*) FROM Gone"), V({"4"}));
+}
+
+TEST_F(LinkTest, ManyLinksToManySourcesAllWork) {
+  for (int i = 0; i < 14; ++i) {
+    std::string file = "s" + std::to_string(i) + ".mdb";
+    Database s = Create(file);
+    s.Execute("CREATE TABLE T (N LONG)");
+    s.Execute("INSERT INTO T VALUES (" + std::to_string(i) + ")");
+    s.Close();
+    TableDef link = target_.CreateTableDef("L" + std::to_string(i));
+    link.SetConnect(";DataBase=" + Path(file) + ";PWD=;");
+    link.SetSourceTableName("T");
+    target_.TableDefs().Append(link);
+  }
+  int64_t sum = 0;
+  for (int round = 0; round < 2; ++round)
+    for (int i = 0; i < 14; ++i)
+      sum += Scalar(target_, "SELECT N FROM L" + std::to_string(i)).ToLong();
+  EXPECT_EQ(sum, 2 * 91);
+}
+
+TEST_F(LinkTest, TablesChangedByAnotherHandleAreSeenAfterRefresh) {
+  Database second = Reopen("KrVal.mdb");
   second.Execute("CREATE TABLE Extra (A LONG)");
   second.Execute("INSERT INTO Extra VALUES (7)");
   TableDefCollection defs = target_.TableDefs();
@@ -132,16 +200,7 @@ TEST_F(TransferFlowTest, TablesChangedByAnotherHandleAreSeenAfterRefresh) {
   EXPECT_EQ(Scalar(target_, "SELECT A FROM Extra").ToLong(), 7);
 }
 
-TEST_F(TransferFlowTest, ReadOnlyOpenRefusesChanges) {
-  target_.Close();
-  Database ro = OpenDatabase(Path("KrVal.mdb"), false, true, ";PWD=pw;");
-  EXPECT_EQ(ErrorOf([&] { ro.Execute("DELETE FROM Val120"); }), 3027);
-  Recordset rs = ro.OpenRecordset("Val120");
-  EXPECT_EQ(ErrorOf([&] { rs.Edit(); }), 3027);
-  EXPECT_EQ(Scalar(ro, "SELECT Count(*) FROM Val120").ToLong(), 3);
-}
-
-TEST_F(TransferFlowTest, FieldsReportWhereTheirValuesComeFrom) {
+TEST_F(LinkTest, FieldsReportWhereTheirValuesComeFrom) {
   Attach("LinkHikitugi");
   Recordset rs = target_.OpenRecordset(
       "SELECT V.Code, L.Name, V.Sub+1 AS Next FROM Val120 AS V INNER JOIN LinkHikitugi AS L ON "
