@@ -13,7 +13,6 @@ namespace {
 namespace fs = std::filesystem;
 
 constexpr const char* kTitle = "ケルモラ積算 2015 アップデート";
-constexpr const char* kProgram = "ExeName=KrMain.exe\r\nExeTitle=ケルモラ積算\r\n";
 constexpr const char* kNotInstalled =
     "指定したフォルダには ケルモラ積算 がインストールされていません。\r\n"
     "再度インストール先を設定してください。";
@@ -44,13 +43,14 @@ class CheckInstallFolderTest : public StartupTest {
     run_.exe_year = 2015;
     run_.inst_model = 50;
     sandbox_.root().MakeDirs("App");
-    sandbox_.root().MakeDirs("Pkg");
   }
 
-  // KrInst.ini: the Bootstrap keys given, the manifest lines and any further sections.
+  // KrInst.ini naming the program KrMain.exe: the Bootstrap keys given, the manifest lines and
+  // any further sections.
   void Package(std::string_view bootstrap, std::string_view files = "",
                std::string_view more = "") {
-    Ini("Pkg/KrInst.ini", "[Bootstrap]\r\n" + std::string(bootstrap) + "\r\n[Bootstrap Files]\r\n" +
+    Ini("Pkg/KrInst.ini", "[Bootstrap]\r\nExeName=KrMain.exe\r\nExeTitle=ケルモラ積算\r\n" +
+                              std::string(bootstrap) + "\r\n[Bootstrap Files]\r\n" +
                               std::string(files) + "\r\n" + std::string(more));
   }
 
@@ -63,11 +63,8 @@ class CheckInstallFolderTest : public StartupTest {
     ui_.boxes.clear();
     ui_.dialog->browse_focused = false;
     const bool refused = dialog_.CheckInstallFolder();
-    if (ui_.boxes.size() != (refused ? 1u : 0u)) {
-      ADD_FAILURE() << ui_.boxes.size() << " message boxes, refused: " << refused;
-      return "?";
-    }
-    if (!refused) return "";
+    EXPECT_EQ(ui_.boxes.size(), refused ? 1u : 0u);
+    if (!refused || ui_.boxes.empty()) return "";
     EXPECT_EQ(ui_.boxes[0].title, kTitle);
     EXPECT_EQ(ui_.boxes[0].icon, ui::Icon::kCritical);
     return ui_.boxes[0].text;
@@ -106,10 +103,10 @@ class CheckInstallFolderTest : public StartupTest {
 
 TEST_F(CheckInstallFolderTest, WithEverySwitchOffAnyFolderPasses) {
   EXPECT_EQ(Refusal(), "");  // no KrInst.ini at all
-  Package(std::string(kProgram) + "ChkExeName=1");
+  Package("ChkExeName=1");
   EXPECT_EQ(Refusal(), kNotInstalled);
   // KrInst.ini is read anew by each call; a folder every check would refuse now passes.
-  Package(kProgram, "F1=KrMain.exe,$(AppPath)\\,\r\nF2=Data\\*.*,$(AppPath)\\Data\\,");
+  Package("", "F1=KrMain.exe,$(AppPath)\\,\r\nF2=Data\\*.*,$(AppPath)\\Data\\,");
   sandbox_.root().Write("Pkg/KrMain.exe", "new");
   sandbox_.root().Write("App/File/KrSet.mdb", "not a database");
   EXPECT_EQ(Refusal(), "");
@@ -117,7 +114,7 @@ TEST_F(CheckInstallFolderTest, WithEverySwitchOffAnyFolderPasses) {
 }
 
 TEST_F(CheckInstallFolderTest, ChkExeNameRefusesAFolderWithoutTheProgramAndFocusesBrowse) {
-  Package(std::string(kProgram) + "ChkExeName=1");
+  Package("ChkExeName=1");
   EXPECT_EQ(Refusal(), kNotInstalled);
   EXPECT_TRUE(ui_.dialog->browse_focused);
   sandbox_.root().Write("App/krmain.EXE", "program");  // names are case-blind, as on Windows
@@ -125,7 +122,7 @@ TEST_F(CheckInstallFolderTest, ChkExeNameRefusesAFolderWithoutTheProgramAndFocus
 }
 
 TEST_F(CheckInstallFolderTest, ChkExeYearRefusesSettingsOfAnotherYearWithTheirSetName) {
-  Package(std::string(kProgram) + "ChkExeYear=1");
+  Package("ChkExeYear=1");
   EXPECT_EQ(Refusal(), "");  // no settings database
   const std::pair<const char*, bool> cases[] = {
       {"2014年度版 (2.0.83)", true},
@@ -142,7 +139,7 @@ TEST_F(CheckInstallFolderTest, ChkExeYearRefusesSettingsOfAnotherYearWithTheirSe
 }
 
 TEST_F(CheckInstallFolderTest, YearIsCheckedOnlyForEditionsThatRecordIt) {
-  Package(std::string(kProgram) + "ChkExeYear=1");
+  Package("ChkExeYear=1");
   SettingsDatabase("2014");
   const std::pair<int32_t, bool> models[] = {
       {9, false},   {10, true},  {99, true},   {100, false}, {150, false},
@@ -156,7 +153,7 @@ TEST_F(CheckInstallFolderTest, YearIsCheckedOnlyForEditionsThatRecordIt) {
 }
 
 TEST_F(CheckInstallFolderTest, UnreadableSettingsDatabaseIsRefusedWithTheEnginesError) {
-  Package(std::string(kProgram) + "ChkExeYear=1");
+  Package("ChkExeYear=1");
   auto expect_refused_with_error = [&](int number) {
     const std::string head =
         "指定したフォルダの設定データベースを読み込めないため、年度を確認できません。\r\n"
@@ -191,14 +188,14 @@ TEST_F(CheckInstallFolderTest, ChkExeVersionRefusesAProgramNotOlderThanTheUpdate
     SCOPED_TRACE(std::string(c.program ? c.program : "none") + " against " + c.exe_version);
     fs::remove(sandbox_.root().Native("App/KrMain.exe"));
     if (c.program && !Program("App/KrMain.exe", c.program)) GTEST_SKIP() << "no PE fixtures";
-    Package(std::string(kProgram) + "ChkExeVersion=1\r\nExeVersion=" + c.exe_version);
+    Package(std::string("ChkExeVersion=1\r\nExeVersion=") + c.exe_version);
     EXPECT_EQ(Refusal(), c.refused_as ? NotNeeded("KrMain.exe", c.refused_as) : "");
   }
 }
 
 TEST_F(CheckInstallFolderTest, FileChkRefusesASecondProgramNotOlderWithItsOwnNameAndVersion) {
   auto file_chk = [&](std::string_view version, std::string_view switched) {
-    Package(kProgram, "",
+    Package("", "",
             "[FileChk]\r\nExeName=KrCalc.exe\r\nExeInitDir=$(AppPath)\\Sub\r\nExeVersion=" +
                 std::string(version) + "\r\nChkExeVersion=" + std::string(switched) + "\r\n");
   };
@@ -241,8 +238,7 @@ TEST_F(CheckInstallFolderTest, ChkLoadingRefusesAFileARunningProgramHoldsOpen) {
 }
 
 TEST_F(CheckInstallFolderTest, TheSettingsDatabaseReadForItsYearIsNotLeftOpen) {
-  Package("ExeName=KrMain.exe\r\nChkExeYear=1\r\nChkLoading=1",
-          "F1=KrSet.mdb,$(AppPath)\\File\\,BACKUPOLD");
+  Package("ChkExeYear=1\r\nChkLoading=1", "F1=KrSet.mdb,$(AppPath)\\File\\,BACKUPOLD");
   SettingsDatabase("2015");
   EXPECT_EQ(Refusal(), "");
 }
@@ -268,8 +264,7 @@ TEST_F(CheckInstallFolderTest, MissingSourceIsRefusedUnlessItsActionNeedsNone) {
 }
 
 TEST_F(CheckInstallFolderTest, OnlyTheFirstFailingCheckSpeaks) {
-  Package(std::string(kProgram) + "ChkExeName=1\r\nChkExeYear=1\r\nChkExeVersion=1",
-          "F1=Missing.dll,$(AppPath)\\,");
+  Package("ChkExeName=1\r\nChkExeYear=1\r\nChkExeVersion=1", "F1=Missing.dll,$(AppPath)\\,");
   SettingsDatabase("2014");
   EXPECT_EQ(Refusal(), kNotInstalled);
   sandbox_.root().Write("App/KrMain.exe", "no version resource");

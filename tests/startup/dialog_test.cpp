@@ -1,3 +1,4 @@
+// The folder frmMlDir proposes, and the old settings files FindInstallFolder reads.
 #include "tests/startup/startup_fixture.h"
 
 namespace kr::startup::test {
@@ -7,18 +8,14 @@ class DialogTest : public StartupTest {
  protected:
   DialogTest() : dialog_(run_, ui_, routines_) {
     run_.package_folder = Folder("Pkg");
-    run_.title = "ケルモラ更新";
     run_.exe_year = 2015;
-    Ini("Pkg/KrInst.ini",
-        "[Bootstrap]\r\nDispPathCaption=インストール先\r\nDispCommentCaption=説明\r\n"
-        "DispCommentCaption2=説明2\r\nExeInitDir=Kelmora\\TN2015\r\n");
+    Ini("Pkg/KrInst.ini", "[Bootstrap]\r\nExeInitDir=Kelmora\\TN2015\r\n");
   }
-  testing::FakeInstallFolderView& View() { return *ui_.dialog; }
   // The folder the dialog proposes when start-up found this one.
   std::string Proposed(std::string found) {
     run_.install_folder = std::move(found);
     dialog_.Show();
-    return View().folder_text;
+    return ui_.dialog->folder_text;
   }
 
   frmMlDir dialog_;
@@ -28,57 +25,12 @@ TEST_F(DialogTest, ProposesTheFoundFolderThenOldSettingsThenExeInitDirOnTheRoot)
   run_.inst_model = 150;
   Ini("Windows/KrTR2000.ini", "[TR2000]\r\nInstPath=/srv/kr\r\n");
   EXPECT_EQ(Proposed("/opt/kelmora/"), "/opt/kelmora/");
-  EXPECT_TRUE(View().shown);
-  EXPECT_EQ(View().title, "ケルモラ更新");
-  EXPECT_EQ(View().path_caption, "インストール先");
-  EXPECT_EQ(View().comment, "説明");
-  EXPECT_EQ(View().comment2, "説明2");
-
   EXPECT_EQ(Proposed(""), "/srv/kr\\");
   run_.inst_model = 500;  // no settings file for this model
   EXPECT_EQ(Proposed(""), "/Kelmora\\TN2015");
   Ini("Pkg/KrInst.ini", "[Bootstrap]\r\n");
   EXPECT_EQ(Proposed(""), "/");
 }
-
-TEST_F(DialogTest, BrowseStartsAtTheFolderWithoutSeparatorAndAddsOneToTheChoice) {
-  Proposed("/opt/kelmora/");
-  ui_.browse_answer = "/srv/chosen";
-  View().handler.OnBrowse();
-  ASSERT_EQ(ui_.browse_calls.size(), 1u);
-  EXPECT_EQ(ui_.browse_calls[0].first, "探す場所");
-  EXPECT_EQ(ui_.browse_calls[0].second, "/opt/kelmora");
-  EXPECT_EQ(View().folder_text, "/srv/chosen\\");
-
-  ui_.browse_answer = "";  // cancelled
-  View().handler.OnBrowse();
-  EXPECT_EQ(View().folder_text, "/srv/chosen\\");
-}
-
-TEST_F(DialogTest, OkNormalisesTheFolderThenRunsTheManifest) {
-  sandbox_.root().MakeDirs("App");
-  dialog_.Show();
-  View().folder_text = sandbox_.root().Native("App") + "  ";
-  View().handler.OnOk();
-  EXPECT_EQ(dialog_.MlDir(), Folder("App"));
-  EXPECT_EQ(View().folder_text, Folder("App"));
-  EXPECT_TRUE(View().closed);
-  ASSERT_TRUE(dialog_.manifest_outcome());
-  EXPECT_TRUE(dialog_.manifest_outcome()->ran);
-  EXPECT_EQ(ui_.labels[0], "アップデートが完了しました。");
-  EXPECT_FALSE(ui_.wait_unloaded);  // the wait dialog stays with the end message
-}
-
-TEST_F(DialogTest, CancelClearsTheInstallFolderAndRunsNothing) {
-  Proposed("/opt/kelmora/");
-  View().handler.OnCancel();
-  EXPECT_EQ(run_.install_folder, "");
-  EXPECT_TRUE(dialog_.closed());
-  EXPECT_FALSE(dialog_.manifest_outcome());
-  EXPECT_FALSE(ui_.wait_shown);
-}
-
-// --- FindInstallFolder --------------------------------------------------------------------------
 
 TEST_F(DialogTest, LegacyFileOfTheSameYearWinsOverTheEditionFile) {
   run_.inst_model = 50;

@@ -38,6 +38,10 @@ TEST_F(LookupTest, XmlSourceGivesFolderAndDayAndUnattendedNeedsTodayAndTheProgra
   EXPECT_FALSE(ShouldRunUnattended(run_, "Other.exe", "2020/04/07", now_));
   EXPECT_FALSE(ShouldRunUnattended(run_, "Kr.exe", "", now_));
   EXPECT_FALSE(ShouldRunUnattended(run_, "Kr.exe", "soon", now_));
+
+  Xml(folder, "");  // the day falls back to the install folder's update file
+  Ini("App/Update/UpdateDate.ini", "[TN2019]\r\nUpdateDay=2020/04/06\r\n");
+  EXPECT_EQ(LookUpInstallFolder(run_), "2020/04/06");
 }
 
 TEST_F(LookupTest, FolderWithoutFilesLetsTheIniSourcesReplaceIt) {
@@ -79,12 +83,6 @@ TEST_F(LookupTest, ModelWithoutEditionUsesTheBareFileNameAndTheYearAsSection) {
   Ini("ProgramData/Kelmora/Kr2000.ini", "[2019]\r\nInstPath=" + folder + "\r\n");
   LookUpInstallFolder(run_);
   EXPECT_EQ(run_.install_folder, folder);
-}
-
-TEST_F(LookupTest, UpdateDayFallsBackToTheInstallFoldersUpdateFile) {
-  Xml(Installed("App"), "");
-  Ini("App/Update/UpdateDate.ini", "[TN2019]\r\nUpdateDay=2020/04/07\r\n");
-  EXPECT_EQ(LookUpInstallFolder(run_), "2020/04/07");
 }
 
 }  // namespace

@@ -44,6 +44,7 @@ class InstallFolderDialogTest : public ::testing::Test {
     root.Write("Pkg/Readme.txt", "new readme");
     root.Write("Kelmora2019/Readme.txt", "old readme");
     root.MakeDirs("Chosen");
+    browse_answer_ = root.Native("Chosen");
     root.Write("ProgramData/Kelmora/KrTN2000.ini",
                kr::testing::ToCp932("[TN2019]\r\nInstPath=" + Folder() + "\r\n"));
     StartUp();
@@ -72,11 +73,11 @@ class InstallFolderDialogTest : public ::testing::Test {
 
   kr::testing::SandboxedFolders sandbox_;
   QWidget* browse_owner_ = nullptr;
-  std::string browsed_from_;
+  std::string browsed_from_, browse_answer_;
   QtUi ui_{[this](QWidget* owner, std::string_view, std::string_view initial) {
     browse_owner_ = owner;
     browsed_from_ = std::string(initial);
-    return sandbox_.root().Native("Chosen");
+    return browse_answer_;
   }};
   NoRoutines routines_;
   std::optional<startup::Updater> updater_;
@@ -157,13 +158,16 @@ TEST_F(InstallFolderDialogTest, BrowsingPutsTheChosenFolderIntoTheBoxWithASepara
   In("cmdDir")->click();
   EXPECT_EQ(browsed_from_, sandbox_.root().Native("Kelmora2019"));
   EXPECT_EQ(browse_owner_, dialog_);
-  EXPECT_EQ(In<QLineEdit>("txtDir")->text().toStdString(), sandbox_.root().Native("Chosen") + "\\");
+  const std::string chosen = browse_answer_ + "\\";
+  EXPECT_EQ(In<QLineEdit>("txtDir")->text().toStdString(), chosen);
   EXPECT_TRUE(dialog_->isVisible());
 
   browsed_from_.clear();
+  browse_answer_.clear();  // cancelled: the box keeps its text
   Press(Qt::Key_B, Qt::AltModifier);
   // A mnemonic presses the button visibly, so the click follows a moment later.
   EXPECT_TRUE(QTest::qWaitFor([this] { return !browsed_from_.empty(); }, 2000));
+  EXPECT_EQ(In<QLineEdit>("txtDir")->text().toStdString(), chosen);
 }
 
 TEST_F(InstallFolderDialogTest, TheProgramEndsWhenTheEndMessageIsClosedNotWhenTheDialogIs) {
