@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <map>
 
 #include "platform/platform.h"
 #include "tests/testing/testing.h"
@@ -37,9 +38,6 @@ class CliTest : public ::testing::Test {
     args.insert(args.begin(), BuiltProgram("app/kr-updater-cli"));
     return testing::RunProgram(args, {"KR_NOW=2020-04-07 15:30"});
   }
-  ProcessResult RunDialogPath() {
-    return Cli({demo_ + "/Package", "--install-folder", demo_ + "/App"});
-  }
   std::string Read(std::string_view relative) const { return sandbox_.root().Read(relative); }
   bool Exists(std::string_view relative) const { return sandbox_.root().Exists(relative); }
   // Whether a file is a copy of a PE test program (compared without printing bytes).
@@ -50,6 +48,19 @@ class CliTest : public ::testing::Test {
     }
     return ::testing::AssertionFailure() << relative << " is not " << fixture;
   }
+  // Every file and folder below App with its content (folders as "<folder>") and time.
+  std::map<std::string, std::pair<std::string, fs::file_time_type>> AppListing() const {
+    std::map<std::string, std::pair<std::string, fs::file_time_type>> listing;
+    for (const auto& entry : fs::recursive_directory_iterator(demo_ + "/App")) {
+      std::string name = fs::relative(entry.path(), demo_).string();
+      listing[name] = {entry.is_regular_file() ? Read(name) : "<folder>", entry.last_write_time()};
+    }
+    return listing;
+  }
+  void SwitchOn(std::string_view check) {
+    ASSERT_TRUE(
+        platform::profile::WriteString(demo_ + "/Package/KrInst.ini", "Bootstrap", check, "1"));
+  }
   // The install folder as the updater names it once OK has normalised it.
   std::string App() const { return demo_ + "/App\\"; }
 
@@ -57,14 +68,18 @@ class CliTest : public ::testing::Test {
   std::string demo_ = sandbox_.root().path();
 };
 
-TEST_F(CliTest, DialogPathWithAnInstallFolderAppliesEveryFileAction) {
+TEST_F(CliTest, DialogPathWithAnInstallFolderPassingEveryCheckAppliesEveryFileAction) {
+  for (const char* check : {"ChkExeName", "ChkExeYear", "ChkExeVersion", "ChkLoading"}) {
+    SwitchOn(check);
+  }
   std::string settings_before = Read("App/File/KrSet.mdb");
-  ProcessResult result = RunDialogPath();
+  fs::rename(demo_ + "/Package", demo_ + "/Update Package");  // taken whole, space and all
+  ProcessResult result = Cli({demo_ + "/Update Package", "--install-folder", demo_ + "/App  "});
   ASSERT_EQ(result.exit_code, 0) << result.err;
   EXPECT_EQ(result.out, "アップデートが完了しました。\n");
 
   // Plain copy, and a folder for a line without a file.
-  EXPECT_EQ(Read("App/Readme.txt"), Read("Package/Readme.txt"));
+  EXPECT_EQ(Read("App/Readme.txt"), Read("Update Package/Readme.txt"));
   EXPECT_TRUE(fs::is_directory(demo_ + "/App/Logs"));
   // SAVEOLD: the old program under stem + RunStamp + ".old".
   EXPECT_TRUE(HoldsProgram("App/KrMain.exe", "app-2.0.0.84.exe"));
@@ -83,7 +98,7 @@ TEST_F(CliTest, DialogPathWithAnInstallFolderAppliesEveryFileAction) {
   EXPECT_FALSE(Exists("App/KrOldTool.exe"));
   EXPECT_FALSE(Exists("App/OldHelp"));
   // The wildcard copy clears the folder's files and does not descend; FILECOPYSUBDIR does.
-  EXPECT_EQ(Read("App/Help/index.htm"), Read("Package/Help/index.htm"));
+  EXPECT_EQ(Read("App/Help/index.htm"), Read("Update Package/Help/index.htm"));
   EXPECT_TRUE(Exists("App/Help/calc.htm"));
   EXPECT_FALSE(Exists("App/Help/old.htm"));
   EXPECT_FALSE(Exists("App/Help/Images"));
@@ -112,8 +127,28 @@ TEST_F(CliTest, DialogPathWithAnInstallFolderAppliesEveryFileAction) {
   EXPECT_NE(result.err.find("KrOldTool.exeを削除中...\n"), std::string::npos);
 }
 
+// Each check and its message are tested through CheckInstallFolder; here, the way a refusal
+// leaves the program.
+TEST_F(CliTest, RefusedInstallFolderEndsWithStatus2AndTheMessageAndIsLeftAlone) {
+  SwitchOn("ChkExeName");
+  fs::remove(demo_ + "/App/KrMain.exe");
+  const auto before = AppListing();
+  ProcessResult result = Cli({demo_ + "/Package", "--install-folder", demo_ + "/App"});
+  EXPECT_EQ(result.exit_code, 2);
+  EXPECT_EQ(result.err,
+            "[ケルモラ積算 2019 アップデート] 指定したフォルダには ケルモラ積算 2019 "
+            "がインストールされていません。\n再度インストール先を設定してください。\n");
+  EXPECT_EQ(result.out, "");
+  EXPECT_EQ(AppListing(), before);
+  // A missing folder typed with blanks is refused and not created.
+  result = Cli({demo_ + "/Package", "--install-folder", demo_ + "/Nowhere/  "});
+  EXPECT_EQ(result.exit_code, 2);
+  EXPECT_FALSE(Exists("Nowhere"));
+}
+
 TEST_F(CliTest, FailingLineGivesTheErrorMessageWhileLaterLinesStillApply) {
-  // Unattended, because the target check would refuse a package that lacks a source.
+  // UpdateDay today with the program in place: unattended, without the target check that would
+  // refuse a package lacking a source.
   Generate("2020/04/07");
   fs::remove(demo_ + "/Package/KrCalc.exe");
   ProcessResult result = Cli({demo_ + "/Package"});
@@ -125,14 +160,6 @@ TEST_F(CliTest, FailingLineGivesTheErrorMessageWhileLaterLinesStillApply) {
   EXPECT_FALSE(Exists("App/KrOldTool.exe"));
 }
 
-TEST_F(CliTest, UpdateDayTodayWithTheProgramInPlaceRunsWithoutTheDialog) {
-  Generate("2020/04/07");
-  ProcessResult result = Cli({demo_ + "/Package"});
-  ASSERT_EQ(result.exit_code, 0) << result.err;
-  EXPECT_EQ(result.out, "アップデートが完了しました。\n");
-  EXPECT_TRUE(HoldsProgram("App/KrMain.exe", "app-2.0.0.84.exe"));
-}
-
 TEST_F(CliTest, DialogWithoutAnInstallFolderPrintsTheProposalAndChangesNothing) {
   ProcessResult result = Cli({demo_ + "/Package"});
   EXPECT_EQ(result.exit_code, 2);
@@ -140,17 +167,10 @@ TEST_F(CliTest, DialogWithoutAnInstallFolderPrintsTheProposalAndChangesNothing) 
   EXPECT_TRUE(Exists("App/KrOldTool.exe"));
 }
 
-TEST_F(CliTest, PackageFolderWithASpaceIsTakenWhole) {
-  fs::rename(demo_ + "/Package", demo_ + "/Update Package");
-  ProcessResult result = Cli({demo_ + "/Update Package", "--install-folder", demo_ + "/App"});
-  EXPECT_EQ(result.exit_code, 0) << result.err;
-  EXPECT_EQ(Read("App/Readme.txt"), Read("Update Package/Readme.txt"));
-}
-
 TEST_F(CliTest, SecondCopyEndsWithStatus3AndChangesNothing) {
   auto held = platform::InstanceGuard::Acquire("kr-updater");
   ASSERT_TRUE(held);
-  ProcessResult result = RunDialogPath();
+  ProcessResult result = Cli({demo_ + "/Package", "--install-folder", demo_ + "/App"});
   EXPECT_EQ(result.exit_code, 3);
   EXPECT_EQ(result.err, "[メッセージ] 既に起動されています。\n");
   EXPECT_FALSE(Exists("App/Readme.txt"));

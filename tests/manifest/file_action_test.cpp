@@ -1,3 +1,5 @@
+// File actions of "Bootstrap Files" lines and the folder trees they copy and remove.
+#include <algorithm>
 #include <filesystem>
 
 #include "tests/manifest/manifest_fixture.h"
@@ -21,100 +23,169 @@ class FileActionTest : public ManifestTest {
 };
 
 TEST_F(FileActionTest, AFailingStepGivesOneErrorBlockWhileTheRestOfTheLineStillApplies) {
-  package().Write("a.exe", "new");
-  install().Write("a.exe", "old");
-  install().Write("KrSet.mdb", "installed");
-  install().Write("locked.dll", "x");
-  env_.Fail("Rename", "a202004071530.old", kErrPathFileAccess);
-  env_.Fail("CopyFile", "KrSet202004071530.old", kErrDiskFull);
-  env_.Fail("DeleteFile", "locked.dll");
+  package_.Write("a.exe", "new");
+  install_.Write("a.exe", "old");
+  install_.Write("KrSet.mdb", "installed");
+  install_.Write("locked.dll", "x");
+  platform::CurrentEnv().SetReadOnly(InstallPath("locked.dll"), true);
+  install_.MakeDirs("a202004071530.old");  // the backup name is taken
+  env_.FailCopy("KrSet202004071530.old", kErrDiskFull);
   EXPECT_EQ(Apply("missing.dll", ""), Block("missing.dll", kErrFileNotFound));
-  EXPECT_EQ(Apply("a.exe", "SAVEOLD"), Block("a.exe", kErrPathFileAccess));
-  EXPECT_EQ(install().Read("a.exe"), "new");
+  EXPECT_EQ(Apply("a.exe", "SAVEOLD"), Block("a.exe", kErrFileExists));
+  EXPECT_EQ(install_.Read("a.exe"), "new");
   EXPECT_EQ(Apply("KrSet.mdb", "BACKUPOLD"), Block("KrSet.mdb", kErrDiskFull));
-  EXPECT_EQ(Apply("locked.dll", "DELETE"), Block("locked.dll", kErrPermissionDenied));
+  EXPECT_EQ(Apply("locked.dll", "DELETE"), Block("locked.dll", kErrPathFileAccess));
   EXPECT_EQ(Apply("x", "PUTXMLSETTING"), Block("x", kErrSubscript));
   EXPECT_EQ(Apply("x", "PUTXMLSETTING;Section;Key"), Block("x", kErrSubscript));
   EXPECT_EQ(Apply("", "", "A\\B\\"), Block("A\\B\\", kErrPathNotFound));  // one level only
   EXPECT_EQ(Apply("", "", "New\\"), "");
-  EXPECT_TRUE(std::filesystem::is_directory(install().Native("New")));
+  EXPECT_TRUE(std::filesystem::is_directory(install_.Native("New")));
 }
 
 TEST_F(FileActionTest, FailuresInsideCalledOperationsNeverReachTheErrorText) {
-  install().Write("Old/a.txt", "a");
-  package().Write("x.ocx", "ocx");
-  env_.Fail("DeleteFile", "a.txt");
-  env_.Fail("CopyFile", "x.ocx");
+  install_.Write("Old/a.txt", "a");
+  package_.Write("x.ocx", "ocx");
+  platform::CurrentEnv().SetReadOnly(InstallPath("Old\\a.txt"), true);
+  env_.FailCopy("x.ocx");
   EXPECT_EQ(Apply("x", "RMDIR", "Old\\"), "");
   EXPECT_EQ(ui_.boxes.size(), 1u);       // RMDIR shows its own box
   EXPECT_EQ(Apply("x.ocx", "OCX"), "");  // the registration that follows clears the failure
 }
 
 TEST_F(FileActionTest, SaveOldInTheSameMinuteReplacesTheFirstBackup) {
-  package().Write("KrVal.mdb", "new");
-  install().Write("KrVal.mdb", "old");
+  package_.Write("KrVal.mdb", "new");
+  install_.Write("KrVal.mdb", "old");
   EXPECT_EQ(Apply("KrVal.mdb", "SAVEOLD"), "");
-  package().Write("KrVal.mdb", "newer");
+  package_.Write("KrVal.mdb", "newer");
   EXPECT_EQ(Apply("KrVal.mdb", "saveold"), "");
-  EXPECT_EQ(install().Read("KrVal202004071530.old"), "new");
-  EXPECT_EQ(install().Read("KrVal.mdb"), "newer");
+  EXPECT_EQ(install_.Read("KrVal202004071530.old"), "new");
+  EXPECT_EQ(install_.Read("KrVal.mdb"), "newer");
 }
 
-TEST_F(FileActionTest, NotOverwriteAndBackupOldInstallOnlyWhereNothingIsInstalled) {
-  package().Write("fresh.ini", "package");
-  package().Write("KrSet.mdb", "package");
-  install().Write("KrSet.mdb", "installed");
+TEST_F(FileActionTest, NotOverwriteInstallsAMissingFileBackupOldNothingAndDeleteOnlyWhatIsThere) {
+  package_.Write("fresh.ini", "package");
+  package_.Write("KrSet.mdb", "package");
+  install_.Write("KrSet.mdb", "installed");
+  EXPECT_EQ(Apply("old.dll", "DELETE"), "");
+  EXPECT_TRUE(ui_.progress.empty());  // a file already gone is not even announced
   EXPECT_EQ(Apply("fresh.ini", "NOTOVERWRITE"), "");
-  EXPECT_EQ(install().Read("fresh.ini"), "package");
+  EXPECT_EQ(install_.Read("fresh.ini"), "package");
   EXPECT_EQ(Apply("KrSet.mdb", "BACKUPOLD"), "");
-  EXPECT_EQ(install().Read("KrSet.mdb"), "installed");
+  EXPECT_EQ(install_.Read("KrSet.mdb"), "installed");
   EXPECT_EQ(ui_.progress.back(), "ファイルコピー中...");
 }
 
-TEST_F(FileActionTest, DeletingAFileAlreadyGoneShowsAndReportsNothing) {
-  EXPECT_EQ(Apply("old.dll", "DELETE"), "");
-  EXPECT_TRUE(ui_.progress.empty());
-}
-
 TEST_F(FileActionTest, KeywordsAreComparedExactlyAndTableRowsNeverCopyFiles) {
-  package().Write("Data/x.mdb", "x");
-  package().Write("x.dll", "x");
+  package_.Write("Data/x.mdb", "x");
+  package_.Write("x.dll", "x");
   for (std::string keyword :
        {"TABLE;T1", "TABLE(OPENCHK)", "TABLECOPY;T1", "TABLECOPYVERSION;T1;2018,1,1"}) {
     Apply("Data\\*.*", keyword);  // may report database steps, never copies
     Apply("Data\\x.mdb", keyword);
   }
-  EXPECT_FALSE(install().Exists("x.mdb"));
+  EXPECT_FALSE(install_.Exists("x.mdb"));
   EXPECT_EQ(Apply("x.dll", "DELETE "), "");  // a trailing blank falls through to the plain copy
-  EXPECT_TRUE(install().Exists("x.dll"));
+  EXPECT_TRUE(install_.Exists("x.dll"));
 }
 
-TEST_F(FileActionTest, ExeCheckVersionReplacesOnlyAnOlderOrUnversionedProgram) {
-  const std::string fixtures = testing::BuiltProgram("tests/fixtures/pe/");
-  if (!std::filesystem::exists(fixtures)) GTEST_SKIP() << "PE fixtures not built";
-  package().Write("app.exe", "package");
-  const struct {
-    const char* installed;  // a PE fixture, text, or nothing
-    const char* keyword;
-    bool replaced;
-  } cases[] = {
-      {"app-2.0.1.0.exe", "EXECHECKVERSION;2.0.0", false},  // 2.0.0 in its three-part form
-      {"app-1.9.0.9.exe", "EXECHECKVERSION;2.0.0", true},
-      {"app-1.9.0.9.exe", "EXECHECKVERSION", false},
-      {"not a program", "EXECHECKVERSION;1.0.0", true},
-      {nullptr, "EXECHECKVERSION;2.0.0", true},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.installed ? c.installed : "missing");
-    std::filesystem::remove(install().Native("app.exe"));
-    if (c.installed && std::string_view(c.installed).ends_with(".exe")) {
-      std::filesystem::copy_file(fixtures + c.installed, install().Native("app.exe"));
-    } else if (c.installed) {
-      install().Write("app.exe", c.installed);
-    }
-    EXPECT_EQ(Apply("app.exe", c.keyword), "");
-    EXPECT_EQ(install().Read("app.exe") == "package", c.replaced);
-  }
+// The CLI run covers an older and a newer program; these are the remaining cases.
+TEST_F(FileActionTest,
+       ExeCheckVersionKeepsAProgramWithoutRequiredVersionAndReplacesAnUnversionedOne) {
+  const std::string fixture = testing::BuiltProgram("tests/fixtures/pe/app-1.9.0.9.exe");
+  if (!std::filesystem::exists(fixture)) GTEST_SKIP() << "PE fixtures not built";
+  package_.Write("app.exe", "package");
+  std::filesystem::copy_file(fixture, install_.Native("app.exe"));
+  EXPECT_EQ(Apply("app.exe", "EXECHECKVERSION"), "");
+  EXPECT_NE(install_.Read("app.exe"), "package");
+  install_.Write("app.exe", "not a program");
+  EXPECT_EQ(Apply("app.exe", "EXECHECKVERSION;1.0.0"), "");
+  EXPECT_EQ(install_.Read("app.exe"), "package");
+}
+
+using FolderTreeTest = ManifestTest;
+using Names = std::vector<std::string>;
+
+TEST_F(FolderTreeTest, PathMacrosAreReplacedExactlyAndAFolderSeparatorAdded) {
+  run_.install_folder = "C:\\App\\  ";
+  EXPECT_EQ(ExpandPathMacros(run_, "$(AppPath)\\File\\"), "C:\\App\\File\\");
+  EXPECT_EQ(run_.install_folder, "C:\\App\\");  // computing AppPath trims the install folder
+  EXPECT_EQ(ExpandPathMacros(run_, "$(AppPath)File\\"), "C:\\AppFile\\");
+  EXPECT_EQ(ExpandPathMacros(run_, "$(AppPath)\\Help"), "C:\\App\\Help\\");
+  EXPECT_EQ(ExpandPathMacros(run_, "$(WinSysPath)"), support::GetSystemFolder(run_));
+  EXPECT_EQ(ExpandPathMacros(run_, "$(WinPath)\\Fonts"),
+            support::GetWindowsFolder(run_) + "Fonts\\");
+  EXPECT_EQ(ExpandPathMacros(run_, "$(apppath)\\x"), "$(apppath)\\x\\");
+  EXPECT_EQ(ExpandPathMacros(run_, ""), "");
+  EXPECT_EQ(ExpandPathMacros(run_, "D:/Data/"), "D:/Data/");
+}
+
+TEST_F(FolderTreeTest, CopyClearsTheDestinationsFilesButKeepsItsFolders) {
+  package_.Write("Help/a.htm", "a");
+  install_.Write("Help/extra.htm", "x");
+  install_.Write("Help/Keep/k.txt", "k");
+  CopyFolderTree(ui_, package_.folder() + "Help\\*.*", InstallPath("Help\\"), false, true);
+  EXPECT_EQ(install_.Read("Help/a.htm"), "a");
+  EXPECT_FALSE(install_.Exists("Help/extra.htm"));
+  EXPECT_TRUE(install_.Exists("Help/Keep/k.txt"));
+  EXPECT_EQ(ui_.progress, Names{"a.htmをインストール中..."});
+}
+
+TEST_F(FolderTreeTest, RecursiveCopyWithAPatternEntersOnlyMatchingFolders) {
+  package_.Write("Data/a.mdb", "a");
+  package_.Write("Data/b.txt", "b");
+  package_.Write("Data/Old.mdb/c.mdb", "c");
+  package_.Write("Data/Sub/d.mdb", "d");
+  CopyFolderTree(ui_, package_.folder() + "Data\\*.mdb", InstallPath("Data\\"), true, false);
+  EXPECT_TRUE(install_.Exists("Data/a.mdb"));
+  EXPECT_FALSE(install_.Exists("Data/b.txt"));
+  EXPECT_TRUE(install_.Exists("Data/Old.mdb/c.mdb"));
+  EXPECT_FALSE(install_.Exists("Data/Sub"));
+  EXPECT_TRUE(ui_.progress.empty());
+}
+
+TEST_F(FolderTreeTest, EachLevelShowsItsOwnFailureButARecursingLevelLosesItsFileFailures) {
+  package_.Write("Top/a.txt", "a");
+  package_.Write("Top/Sub/b.txt", "b");
+  package_.Write("Top/Sub/c.txt", "c");
+  env_.FailCopy("a.txt", kErrDiskFull);
+  env_.FailCopy("b.txt", kErrPermissionDenied);
+  CopyFolderTree(ui_, package_.folder() + "Top\\*.*", InstallPath("Top\\"), true, false);
+  ASSERT_EQ(ui_.boxes.size(), 1u);  // the top level recursed, which cleared its failure
+  EXPECT_EQ(ui_.boxes[0].text, RuntimeErrorDescription(kErrPermissionDenied));
+  EXPECT_EQ(ui_.boxes[0].title, "エラーメッセージ");
+  EXPECT_EQ(ui_.boxes[0].icon, ui::Icon::kCritical);
+  EXPECT_TRUE(install_.Exists("Top/Sub/c.txt"));
+  CopyFolderTree(ui_, package_.folder() + "Top\\*.*", InstallPath("No\\Such\\"), false, false);
+  EXPECT_EQ(ui_.boxes.size(), 2u);
+}
+
+TEST_F(FolderTreeTest, DeleteLeavesAMissingFolderAloneAndShowsEachLevelItCannotRemove) {
+  DeleteFolderTree(ui_, InstallPath("Missing\\"));
+  EXPECT_TRUE(ui_.boxes.empty());
+  install_.Write("Old/Sub/.hidden", "h");
+  install_.Write("Old/Sub/x.txt", "x");
+  install_.Write("Old/y.txt", "y");
+  DeleteFolderTree(ui_, InstallPath("Old\\"));
+  EXPECT_EQ(ui_.boxes.size(), 2u);  // Sub cannot be removed, so Old cannot either
+  EXPECT_FALSE(install_.Exists("Old/Sub/x.txt"));
+  EXPECT_FALSE(install_.Exists("Old/y.txt"));
+  EXPECT_TRUE(install_.Exists("Old/Sub/.hidden"));
+}
+
+TEST_F(FolderTreeTest, SubfolderListsStartWithAnEmptyEntryOrHoldOnlyOne) {
+  install_.MakeDirs("File/平成22年度");
+  install_.MakeDirs("File/2019年度");
+  install_.Write("File/KrSet.mdb", "x");
+  Names folders = ListSubfolders(InstallPath("File"));
+  ASSERT_EQ(folders.size(), 3u);
+  std::sort(folders.begin() + 1, folders.end());  // entry 0 must stay the empty one
+  EXPECT_EQ(folders, (Names{"", "2019年度\\", "平成22年度\\"}));
+  Names names = ListSubfolderNames(InstallPath("File\\"));
+  std::sort(names.begin(), names.end());
+  EXPECT_EQ(names, (Names{"2019年度", "平成22年度"}));
+  EXPECT_EQ(ListSubfolders(InstallPath("File\\平成22年度")), Names{""});
+  EXPECT_EQ(ListSubfolderNames(InstallPath("File\\平成22年度")), Names{""});
+  EXPECT_EQ(ListSubfolderNames(InstallPath("Missing")), Names{""});
 }
 
 }  // namespace

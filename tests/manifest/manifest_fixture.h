@@ -14,43 +14,21 @@
 
 namespace kr::manifest::test {
 
-// Fails CopyFile, DeleteFile, Rename or WriteFile when its path (the destination for copies and
-// renames) ends with a chosen suffix.
+// Fails copies whose destination ends with a chosen suffix, as a full disk or a busy file would.
 class FailingEnv : public platform::Env {
  public:
-  void Fail(std::string operation, std::string path_suffix, int number = kErrPermissionDenied) {
-    failures_.push_back({std::move(operation), std::move(path_suffix), number});
+  void FailCopy(std::string to_suffix, int number = kErrPermissionDenied) {
+    failures_.emplace_back(std::move(to_suffix), number);
   }
   void CopyFile(std::string_view from, std::string_view to) override {
-    Check("CopyFile", to);
+    for (const auto& [suffix, number] : failures_) {
+      if (to.ends_with(suffix)) throw Failure::Runtime(number, "injected copy failure");
+    }
     Env::CopyFile(from, to);
-  }
-  void DeleteFile(std::string_view path) override {
-    Check("DeleteFile", path);
-    Env::DeleteFile(path);
-  }
-  void Rename(std::string_view from, std::string_view to) override {
-    Check("Rename", to);
-    Env::Rename(from, to);
-  }
-  void WriteFile(std::string_view path, std::string_view bytes) override {
-    Check("WriteFile", path);
-    Env::WriteFile(path, bytes);
   }
 
  private:
-  struct Failing {
-    std::string operation, suffix;
-    int number;
-  };
-  void Check(std::string_view operation, std::string_view path) {
-    for (const Failing& f : failures_) {
-      if (f.operation == operation && path.ends_with(f.suffix)) {
-        throw Failure::Runtime(f.number, "injected failure of " + std::string(operation));
-      }
-    }
-  }
-  std::vector<Failing> failures_;
+  std::vector<std::pair<std::string, int>> failures_;
 };
 
 class ManifestTest : public ::testing::Test {
@@ -62,8 +40,6 @@ class ManifestTest : public ::testing::Test {
     run_.title = "更新テスト";
   }
 
-  const testing::TempDir& package() const { return package_; }
-  const testing::TempDir& install() const { return install_; }
   std::string InstallPath(std::string_view relative) const {
     return install_.folder() + std::string(relative);
   }

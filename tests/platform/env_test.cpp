@@ -1,6 +1,13 @@
+// The machine around the files: well-known folders, the clock, shortcuts, child processes and
+// the single-instance guard.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
+#include <chrono>
 #include <cstdlib>
+#include <fstream>
+#include <thread>
 
 #include "platform/platform.h"
 #include "tests/testing/testing.h"
@@ -52,17 +59,6 @@ TEST(ClockTest, KrNowFixesTheTimeUnlessMalformed) {
   EXPECT_GE(CurrentEnv().Now().year, 2024);
 }
 
-TEST(FoldersTest, EnvironmentVariablesNameTheFolders) {
-  SandboxedFolders sandbox;
-  Env& env = CurrentEnv();
-  EXPECT_EQ(env.WindowsFolder(), sandbox.windows() + "\\");
-  EXPECT_EQ(env.SystemFolder(), sandbox.system() + "\\");
-  EXPECT_EQ(env.CommonAppDataFolder(), sandbox.common_appdata() + "\\");
-  EXPECT_EQ(env.ProgramsFolder(), sandbox.programs() + "\\");
-  ScopedVariable slash("KR_DESKTOP_DIR", (sandbox.desktop() + "/").c_str());
-  EXPECT_EQ(env.DesktopFolder(), sandbox.desktop() + "\\");
-}
-
 TEST(FoldersTest, PerUserDefaultsWhenTheVariablesAreUnset) {
   SandboxedFolders sandbox;
   const std::string home = sandbox.root().Native("home");
@@ -81,6 +77,84 @@ TEST(FoldersTest, PerUserDefaultsWhenTheVariablesAreUnset) {
 
 TEST(FoldersTest, ExecutableFolderHoldsTheRunningProgram) {
   EXPECT_TRUE(Listed(CurrentEnv().ExecutableFolder() + "platform_tests", ListKind::kPlainFiles));
+}
+
+// Waits (at most ten seconds) for the child to end.
+bool WaitFor(ChildProcess& child) {
+  for (int i = 0; i < 1000 && !child.Ended(); ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  return child.Ended();
+}
+
+class ProcessTest : public ::testing::Test {
+ protected:
+  // A stand-in program: an executable shell script.
+  void Script(std::string_view relative, std::string_view body) {
+    dir_.Write(relative, "#!/bin/sh\n" + std::string(body) + "\n");
+    chmod(dir_.Native(relative).c_str(), 0755);
+  }
+  // Starts the command line hidden and waits for its end.
+  void Run(const std::string& command_line) {
+    std::unique_ptr<ChildProcess> child = CurrentEnv().StartProcess(command_line, true);
+    ASSERT_TRUE(WaitFor(*child));
+    exit_code_ = child->ExitCode();
+  }
+  std::string At(std::string_view relative) const { return dir_.folder() + std::string(relative); }
+  TempDir dir_;
+  int exit_code_ = -1;
+};
+
+TEST_F(ProcessTest, HiddenChildrenReadNoInputWriteToTheLogAndGiveTheirExitCode) {
+  Script("bin/talker", "cat > \"$(dirname \"$0\")/in\"; echo out; echo err >&2; exit 3");
+  setenv("KR_LOG", dir_.Native("run.log").c_str(), 1);
+  Run(At("bin\\talker"));
+  unsetenv("KR_LOG");
+  EXPECT_EQ(exit_code_, 3);
+  EXPECT_EQ(dir_.Read("bin/in"), "");
+  EXPECT_EQ(dir_.Read("run.log"), "out\nerr\n");
+}
+
+TEST_F(ProcessTest, ProgramPathsWithSpacesAndArgumentsFollowTheWindowsRules) {
+  Script("My Tools/Regsvr32.exe",
+         "for a in \"$@\"; do printf '[%s]' \"$a\"; done > \"$(dirname \"$0\")/out\"");
+  Run("\"" + At("My Tools\\Regsvr32.exe") +
+      "\" /s  \"C:\\My Dir\\x.dll\" a\\\"b c\\\\\\\\\"d e\" \"\"");
+  EXPECT_EQ(dir_.Read("My Tools/out"), "[/s][C:\\My Dir\\x.dll][a\"b][c\\\\d e][]");
+  // Unquoted: the shortest prefix naming a program (".exe" added, case-blind) is the program.
+  Run(At("my tools\\Regsvr32 /sOptions ") + At("App X\\c.dll"));
+  EXPECT_EQ(dir_.Read("My Tools/out"), "[/sOptions][" + dir_.folder() + "App][X\\c.dll]");
+}
+
+TEST_F(ProcessTest, MissingOrNonExecutableProgramsCannotStart) {
+  dir_.Write("bin/plain", "not a program");
+  for (const std::string& line : {At("bin\\none /s x"), At("bin\\plain"), std::string("")}) {
+    EXPECT_THROW(CurrentEnv().StartProcess(line, true), Failure) << line;
+  }
+}
+
+TEST_F(ProcessTest, AFileHeldOpenByARunningProcessIsInUse) {
+  dir_.Write("app/KrMain.exe", "program");
+  dir_.Write("app/free.dll", "library");
+  {
+    std::ifstream held(dir_.Native("app/KrMain.exe"));
+    EXPECT_TRUE(CurrentEnv().FileInUse(At("APP\\krmain.exe")));
+    EXPECT_FALSE(CurrentEnv().FileInUse(At("app\\free.dll")));
+    EXPECT_FALSE(CurrentEnv().FileInUse(At("app\\missing.dll")));
+  }
+  EXPECT_FALSE(CurrentEnv().FileInUse(At("app\\KrMain.exe")));
+  EXPECT_EQ(dir_.Read("app/KrMain.exe"), "program");
+}
+
+// Another process being refused is seen end to end (kr-updater-cli's second copy).
+TEST(InstanceGuardTest, ASecondGuardOfTheSameNameIsRefusedUntilTheFirstEnds) {
+  kr::testing::SandboxedFolders sandbox;
+  auto first = InstanceGuard::Acquire("kr-updater-test");
+  ASSERT_NE(first, nullptr);
+  EXPECT_EQ(InstanceGuard::Acquire("kr-updater-test"), nullptr);
+  EXPECT_NE(InstanceGuard::Acquire("kr-updater-other"), nullptr);
+  first.reset();
+  EXPECT_NE(InstanceGuard::Acquire("kr-updater-test"), nullptr);
 }
 
 }  // namespace

@@ -77,24 +77,18 @@ TEST_F(ProfileTest, WritesCreateTheFileAndSectionWithCrLf) {
             ToCp932("[Bootstrap]\r\nExeName=積算.exe\r\nExeYear=2019\r\n[新規]\r\nキー=\r\n"));
   EXPECT_EQ(profile::GetString(file_, "新規", "キー", "d"), "");
   EXPECT_FALSE(profile::WriteString(dir_.folder() + "no\\x.ini", "S", "k", "v"));
-  EXPECT_TRUE(profile::WriteString(file_, "S", "k", "a〜b€"));  // not in code page 932
-  EXPECT_EQ(profile::GetString(file_, "S", "k", ""), "a?b?");
+  EXPECT_TRUE(profile::WriteString(file_, "S", "k", "a〜b€¥"));  // not in windows-31j
+  EXPECT_EQ(profile::GetString(file_, "S", "k", ""), "a?b??");
 }
 
-TEST_F(ProfileTest, WritesTouchOnlyTheirLineAndKeepTheFileStyle) {
-  std::string original = "; head\n[A]\nx = 1\n\n; about B\n[B]\ny=2\n[C]\nz=3";
-  WriteIni(original);
+TEST_F(ProfileTest, WritesAndDeletesTouchOnlyTheirLinesAndKeepTheFileStyle) {
+  WriteIni("; head\n[A]\nx = 1\n\n; about B\n[B]\ny=2\nz=3\n[C]\nc=1\n; C's note\n[D]\nw=4");
   EXPECT_TRUE(profile::WriteString(file_, "a", "X", "10"));
   EXPECT_TRUE(profile::WriteString(file_, "B", "new", "ソ"));
-  EXPECT_TRUE(profile::WriteString(file_, "C", "w", "4"));
-  EXPECT_EQ(Bytes(), ToCp932("; head\n[A]\nx=10\n\n; about B\n[B]\ny=2\nnew=ソ\n[C]\nz=3\nw=4\n"));
-}
-
-TEST_F(ProfileTest, DeletesRemoveAKeyOrAWholeSection) {
-  WriteIni("[A]\r\nx=1\r\ny=2\r\n[B]\r\nz=3\r\n; B's note\r\n[C]\r\nw=4\r\n");
-  EXPECT_TRUE(profile::WriteString(file_, "A", "x", std::nullopt));
-  EXPECT_TRUE(profile::WriteString(file_, "b", std::nullopt, std::nullopt));
-  EXPECT_EQ(Bytes(), "[A]\r\ny=2\r\n[C]\r\nw=4\r\n");
+  EXPECT_TRUE(profile::WriteString(file_, "D", "v", "5"));
+  EXPECT_TRUE(profile::WriteString(file_, "B", "y", std::nullopt));
+  EXPECT_TRUE(profile::WriteString(file_, "c", std::nullopt, std::nullopt));
+  EXPECT_EQ(Bytes(), ToCp932("; head\n[A]\nx=10\n\n; about B\n[B]\nz=3\nnew=ソ\n[D]\nw=4\nv=5\n"));
   EXPECT_TRUE(profile::WriteString(file_, "Z", std::nullopt, std::nullopt));
   EXPECT_TRUE(profile::WriteString(dir_.folder() + "none.ini", "Z", "k", std::nullopt));
   EXPECT_FALSE(dir_.Exists("none.ini"));
@@ -117,14 +111,6 @@ TEST_F(ProfileTest, AFileWithAUtf8ByteOrderMarkIsReadAndWrittenAsUtf8) {
   EXPECT_EQ(profile::GetString(file_, "Bootstrap", "ExeName", ""), "積算.exe");
   EXPECT_TRUE(profile::WriteString(file_, "Bootstrap", "Title", "表"));
   EXPECT_EQ(Bytes(), "\xEF\xBB\xBF[Bootstrap]\r\nExeName=積算.exe\r\nTitle=表\r\n");
-}
-
-TEST(Cp932Test, RoundTripsJapaneseAndReplacesInvalidBytes) {
-  EXPECT_EQ(Utf8ToCp932("ソ表"), "\x83\x5C\x95\x5C");
-  EXPECT_EQ(Cp932ToUtf8("\x83\x5C\x5C"), "ソ\\");
-  EXPECT_EQ(Cp932ToUtf8("a\xFF"), "a\uFFFD");
-  EXPECT_EQ(Utf8ToCp932("¥\xF0\x9F\x98\x80"), "??");
-  EXPECT_EQ(Utf8ToCp932("bad\xC3"), "bad?");
 }
 
 }  // namespace

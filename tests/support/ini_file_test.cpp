@@ -59,27 +59,22 @@ TEST_F(IniFileTest, EnumerationsResizeTheArrayButKeepItForAnEmptyList) {
   EXPECT_EQ(list.size(), 4u);
 }
 
-TEST_F(IniFileTest, SetStringWritesEmptyValuesAndCreatesFiles) {
+TEST_F(IniFileTest, WritesKeepEmptyValuesCreateFilesAndDeleteTheCurrentSection) {
   EXPECT_TRUE(ini_.SetString("ExeName", ""));
   EXPECT_EQ(ini_.GetString("ExeName", "gone?"), "gone?");
-  Strings keys;
-  ini_.EnumKeyString(keys);
-  EXPECT_EQ(keys.front(), "ExeName");  // still there, with an empty value
-  EXPECT_TRUE(Open("new.ini", "表").SetString("ソフト", "値"));
-  EXPECT_EQ(dir_.Read("new.ini"), ToCp932("[表]\r\nソフト=値\r\n"));
-  EXPECT_FALSE(Open("no\\new.ini", "S").SetString("k", "v"));
-}
-
-TEST_F(IniFileTest, DeleteSectionWithAnEmptyNameRemovesTheCurrentOne) {
+  Strings list;
+  ini_.EnumKeyString(list);
+  EXPECT_EQ(list.front(), "ExeName");  // still there, with an empty value
   std::string name;
   ini_.DeleteSection(name);
   EXPECT_EQ(name, "Bootstrap");
-  Strings list;
-  EXPECT_EQ(ini_.EmnumSection(list), 2);
-  EXPECT_EQ(list.front(), "Bootstrap Files");
   ini_.Section("Bootstrap Files");
   ini_.DeleteKeyName("krmain.EXE");
+  EXPECT_EQ(ini_.EmnumSection(list), 2);
   EXPECT_EQ(ini_.EnumKeyString(list), 3);
+  EXPECT_TRUE(Open("new.ini", "表").SetString("ソフト", "値"));
+  EXPECT_EQ(dir_.Read("new.ini"), ToCp932("[表]\r\nソフト=値\r\n"));
+  EXPECT_FALSE(Open("no\\new.ini", "S").SetString("k", "v"));
 }
 
 TEST_F(IniFileTest, MergeCopiesEveryKeyKeepsTheDestinationsOwnAndNeedsBothFiles) {

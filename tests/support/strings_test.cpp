@@ -1,6 +1,9 @@
+// Characters, strings, paths and the run's folders.
 #include <gtest/gtest.h>
 
+#include "platform/platform.h"
 #include "support/support.h"
+#include "tests/testing/testing.h"
 
 namespace kr::support {
 namespace {
@@ -31,7 +34,7 @@ TEST(CharsTest, CaseMappingCoversFullWidthLettersAndTrimsTouchOnlySpaces) {
   EXPECT_EQ(Trim("  a  "), "a");
 }
 
-TEST(PathTest, TrailingSeparatorsAreAddedAndRemovedAfterTrimmingTheCallersVariable) {
+TEST(PathTest, SeparatorsParentsAndFileNames) {
   std::string path = "C:\\App  ";
   EXPECT_EQ(AddTrailingSeparator(path), "C:\\App\\");
   EXPECT_EQ(path, "C:\\App");
@@ -42,9 +45,6 @@ TEST(PathTest, TrailingSeparatorsAreAddedAndRemovedAfterTrimmingTheCallersVariab
   path = "C:\\App\\\\ ";
   EXPECT_EQ(RemoveTrailingSeparator(path), "C:\\App\\");
   EXPECT_EQ(path, "C:\\App\\\\");
-}
-
-TEST(PathTest, ParentAndFileName) {
   EXPECT_EQ(GetParentPath("C:\\x.txt"), "C:\\");
   EXPECT_EQ(GetParentPath("C:\\A\\x.txt"), "C:\\A");
   EXPECT_EQ(GetParentPath("x.txt"), "x.txt");
@@ -76,6 +76,49 @@ TEST(CommandLineTest, SpacesSplitAndQuotesGroup) {
   EXPECT_EQ(SplitCommandLine("\"\""), (Tokens{""}));
   EXPECT_EQ(SplitCommandLine(" \"a b\""), (Tokens{"a b"}));
   EXPECT_EQ(SplitCommandLine("pkg \"C:\\My Pkg\""), Tokens{});  // text before the first quote
+}
+
+using kr::testing::SandboxedFolders;
+
+// A machine that may lack the Windows or the common data folder, and can make no folder.
+class TestEnv : public platform::Env {
+ public:
+  std::string WindowsFolder() override { return windows_known ? Env::WindowsFolder() : ""; }
+  std::string CommonAppDataFolder() override {
+    return common_known ? Env::CommonAppDataFolder() : "";
+  }
+  void MakeDirectory(std::string_view) override {
+    throw Failure::Runtime(kErrPermissionDenied, "read-only disk (test)");
+  }
+  bool windows_known = true, common_known = true;
+};
+
+TEST(FoldersTest, TheWindowsFolderIsAskedForUntilFoundAndThenKept) {
+  SandboxedFolders sandbox;
+  TestEnv env;
+  platform::ScopedEnv scoped(env);
+  RunContext run;
+  env.windows_known = false;
+  EXPECT_EQ(GetWindowsFolder(run), "");
+  env.windows_known = true;
+  EXPECT_EQ(GetWindowsFolder(run), sandbox.windows() + "\\");
+  setenv("KR_WINDOWS_DIR", "/elsewhere", 1);
+  EXPECT_EQ(GetWindowsFolder(run), sandbox.windows() + "\\");
+}
+
+TEST(FoldersTest, CommonDataFolderIsMadeLevelByLevelGivenEvenIfItCannotBeElseTheWindowsFolder) {
+  SandboxedFolders sandbox;
+  RunContext run, read_only, missing;
+  setenv("KR_COMMON_APPDATA_DIR", (sandbox.common_appdata() + "/Deeper").c_str(), 1);
+  EXPECT_EQ(GetCommonDataFolder(run), sandbox.common_appdata() + "/Deeper\\Kelmora\\");
+  EXPECT_TRUE(sandbox.root().Exists("ProgramData/Deeper/Kelmora"));
+  TestEnv env;
+  platform::ScopedEnv scoped(env);
+  setenv("KR_COMMON_APPDATA_DIR", sandbox.common_appdata().c_str(), 1);
+  EXPECT_EQ(GetCommonDataFolder(read_only), sandbox.common_appdata() + "\\Kelmora\\");
+  EXPECT_FALSE(sandbox.root().Exists("ProgramData/Kelmora"));
+  env.common_known = false;
+  EXPECT_EQ(GetCommonDataFolder(missing), sandbox.windows() + "\\");
 }
 
 }  // namespace

@@ -14,34 +14,27 @@ class XmlSettingsTest : public ::testing::Test {
  protected:
   void Write(std::string_view bytes) const { dir_.Write("KelmoraSetting.xml", bytes); }
   std::string Read() const { return dir_.Read("KelmoraSetting.xml"); }
-  std::string Get(std::string_view section, std::string_view key) const {
-    return GetXmlSetting(path_, section, key);
-  }
-  void Put(std::string_view section, std::string_view key, std::string_view value) const {
-    PutXmlSetting(path_, section, key, value);
-  }
   TempDir dir_;
   std::string path_ = dir_.folder() + "KelmoraSetting.xml";
 };
 
 TEST_F(XmlSettingsTest, ReadsTheFirstMatchInDocumentOrder) {
   Write(
-      "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<Root>\n  <TN2019>\n    <Other>x</Other>\n"
-      "  </TN2019>\n  <TN2019>\n    <InstPath>/opt/kr/</InstPath>\n    <InstPath>second</InstPath>"
-      "\n  </TN2019>\n</Root>\n");
-  EXPECT_EQ(Get("TN2019", "InstPath"), "/opt/kr/");
-  EXPECT_EQ(Get("TN2018", "InstPath"), "");
-  EXPECT_EQ(Get("TN2019", "UpdateDay"), "");
+      "<Root><TN2019><Other>x</Other></TN2019>\n<TN2019><InstPath>/opt/kr/</InstPath>"
+      "<InstPath>second</InstPath></TN2019></Root>");
+  EXPECT_EQ(GetXmlSetting(path_, "TN2019", "InstPath"), "/opt/kr/");
+  EXPECT_EQ(GetXmlSetting(path_, "TN2018", "InstPath"), "");
+  EXPECT_EQ(GetXmlSetting(path_, "TN2019", "UpdateDay"), "");
   EXPECT_EQ(GetXmlSetting(dir_.folder() + "none.xml", "TN2019", "InstPath"), "");
 }
 
 TEST_F(XmlSettingsTest, NamesThatAreNotElementNamesAreNeitherFoundNorWritten) {
   Write("<Root><a><b>1</b></a></Root>");
-  EXPECT_EQ(Get("a/b", ""), "");
-  EXPECT_EQ(Get("*", "b"), "");
-  EXPECT_EQ(Get("a", "b c"), "");
-  Put("a", "1x y", "v");
-  Put("", "b", "v");
+  EXPECT_EQ(GetXmlSetting(path_, "a/b", ""), "");
+  EXPECT_EQ(GetXmlSetting(path_, "*", "b"), "");
+  EXPECT_EQ(GetXmlSetting(path_, "a", "b c"), "");
+  PutXmlSetting(path_, "a", "1x y", "v");
+  PutXmlSetting(path_, "", "b", "v");
   EXPECT_EQ(Read(), "<Root><a><b>1</b></a></Root>");
 }
 
@@ -50,9 +43,9 @@ TEST_F(XmlSettingsTest, ShiftJisFilesAreReadAndWrittenInTheirOwnEncoding) {
   Write(ToCp932(
       head +
       "<Root>\r\n  <表紙>\r\n    <消費税表示>ソ表</消費税表示>\r\n  </表紙>\r\n</Root>\r\n"));
-  EXPECT_EQ(Get("表紙", "消費税表示"), "ソ表");
-  Put("表紙", "消費税表示", "内税");
-  Put("表紙", "新規", "予定");
+  EXPECT_EQ(GetXmlSetting(path_, "表紙", "消費税表示"), "ソ表");
+  PutXmlSetting(path_, "表紙", "消費税表示", "内税");
+  PutXmlSetting(path_, "表紙", "新規", "予定");
   EXPECT_EQ(Read(), ToCp932(head + "<Root>\r\n  <表紙>\r\n    <消費税表示>内税</消費税表示>\r\n"
                                    "    <新規>予定</新規>\r\n  </表紙>\r\n</Root>\r\n"));
 }
@@ -60,54 +53,52 @@ TEST_F(XmlSettingsTest, ShiftJisFilesAreReadAndWrittenInTheirOwnEncoding) {
 TEST_F(XmlSettingsTest, Windows31jUtf16AndAUtf8ByteOrderMarkAreKept) {
   Write(ToCp932(
       "<?xml version=\"1.0\" encoding=\"windows-31j\"?><Root><表><キー>値</キー></表></Root>"));
-  EXPECT_EQ(Get("表", "キー"), "値");
+  EXPECT_EQ(GetXmlSetting(path_, "表", "キー"), "値");
   std::u16string text =
       u"<?xml version=\"1.0\" encoding=\"UTF-16\"?><Root><表><キー>値</キー></表></Root>";
   std::string bytes = "\xFF\xFE";
   for (char16_t c : text)
     bytes += std::string{static_cast<char>(c & 0xFF), static_cast<char>(c >> 8)};
   Write(bytes);
-  EXPECT_EQ(Get("表", "キー"), "値");
-  Put("表", "キー", "新");
-  EXPECT_EQ(Get("表", "キー"), "新");
+  EXPECT_EQ(GetXmlSetting(path_, "表", "キー"), "値");
+  PutXmlSetting(path_, "表", "キー", "新");
+  EXPECT_EQ(GetXmlSetting(path_, "表", "キー"), "新");
   EXPECT_EQ(Read().substr(0, 2), "\xFF\xFE");
   const std::string head = "\xEF\xBB\xBF<?xml version=\"1.0\" encoding=\"utf-8\"?>\r\n";
   Write(head + "<Root><S><k>1</k></S></Root>\r\n");
-  Put("S", "k", "表");
+  PutXmlSetting(path_, "S", "k", "表");
   EXPECT_EQ(Read(), head + "<Root><S><k>表</k></S></Root>\r\n");
 }
 
-TEST_F(XmlSettingsTest, NewSectionGoesToTheEndOfRootAndLeavesTheRestAlone) {
+TEST_F(XmlSettingsTest, WritesChangeOnlyTheFirstMatchAndAddNewSectionsAtTheEndOfRoot) {
   const std::string head =
       "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<!-- settings -->\n<Root>\n  <A>\n"
       "    <k>1</k>\n  </A>\n  <B attr=\"x\">&amp; text</B>\n";
   Write(head + "</Root>\n");
-  Put("C", "key", "a<b");
+  PutXmlSetting(path_, "C", "key", "a<b");
   EXPECT_EQ(Read(), head + "  <C>\n    <key>a&lt;b</key>\n  </C>\n</Root>\n");
-}
-
-TEST_F(XmlSettingsTest, OnlyTheFirstOfTwoEqualKeysChangesAndAnEmptyValueHasNoText) {
+  // Only the first of two equal keys changes; an empty value is an element without text.
   Write("<Root><S><k>1</k><k>2</k></S></Root>");
-  Put("S", "k", "");
-  Put("S", "n", "");
+  PutXmlSetting(path_, "S", "k", "");
+  PutXmlSetting(path_, "S", "n", "");
   EXPECT_EQ(Read(), "<Root><S><k/><k>2</k><n/></S></Root>");
-  EXPECT_EQ(Get("S", "k"), "");
+  EXPECT_EQ(GetXmlSetting(path_, "S", "k"), "");
 }
 
 TEST_F(XmlSettingsTest, NothingIsCreatedOrReplacedWhenTheFileIsMissingBrokenOrForeign) {
-  Put("S", "k", "v");
+  PutXmlSetting(path_, "S", "k", "v");
   EXPECT_FALSE(dir_.Exists("KelmoraSetting.xml"));
   for (const std::string bad : {"<Root><S><k>1</k></S>", "<Settings><S><k>1</k></S></Settings>"}) {
     Write(bad);
-    Put("S", "k", "v");
+    PutXmlSetting(path_, "S", "k", "v");
     EXPECT_EQ(Read(), bad);
   }
   Write("<Root><S><k>1</k></S>");
-  EXPECT_EQ(Get("S", "k"), "");
+  EXPECT_EQ(GetXmlSetting(path_, "S", "k"), "");
   dir_.Write("secret.txt", "secret");  // external entities are never loaded
   Write("<?xml version=\"1.0\"?><!DOCTYPE Root [<!ENTITY x SYSTEM \"" + dir_.Native("secret.txt") +
         "\">]><Root><S><k>&x;</k></S></Root>");
-  EXPECT_EQ(Get("S", "k"), "");
+  EXPECT_EQ(GetXmlSetting(path_, "S", "k"), "");
 }
 
 TEST(CarryXmlSettingTest, WritesOnlyWhereTheUserKeptTheShippedValue) {
