@@ -53,8 +53,7 @@ TEST_F(UpdaterTest, AnotherDayOpensTheDialogWithTheFoundFolder) {
 
 TEST_F(UpdaterTest, MissingProgramOpensTheDialogEvenOnTheUpdateDay) {
   Package();
-  std::filesystem::remove(sandbox_.root().Native("App/Kr.exe"));
-  sandbox_.root().Write("App/other.txt", "x");
+  std::filesystem::rename(sandbox_.root().Native("App/Kr.exe"), sandbox_.root().Native("App/x"));
   Main();
   EXPECT_TRUE(ui_.dialog);
 }

@@ -1,4 +1,5 @@
-// The console user interface kr-updater-cli prints through.
+// The console user interface kr-updater-cli prints through (its dialog answers are covered by
+// the program's own tests).
 #include <gtest/gtest.h>
 
 #include <sstream>
@@ -7,20 +8,6 @@
 
 namespace kr::ui {
 namespace {
-
-// Records OK (with the folder typed) and Cancel, closing the dialog as the core's handler does.
-class RecordingHandler : public InstallFolderHandler {
- public:
-  void OnBrowse() override {}
-  void OnOk() override { Record("ok:" + view->FolderText()); }
-  void OnCancel() override { Record("cancel"); }
-  void Record(std::string event) {
-    events.push_back(std::move(event));
-    view->Close();
-  }
-  InstallFolderView* view = nullptr;
-  std::vector<std::string> events;
-};
 
 class ConsoleUiTest : public ::testing::Test {
  protected:
@@ -69,19 +56,6 @@ TEST_F(ConsoleUiTest, EndMessageGoesToTheOutputStreamWhenTheRunIsOver) {
   ui.SetWaitLabel(0, "アップデートが完了しました。");
   ui.EnableWaitOk();
   EXPECT_EQ(out_.str(), "アップデートが完了しました。\n");
-}
-
-TEST_F(ConsoleUiTest, DialogTypesTheGivenFolderAndPressesOkOrPrintsTheProposalAndCancels) {
-  for (std::optional<std::string> answer :
-       {std::optional<std::string>("/srv/app"), std::optional<std::string>()}) {
-    ConsoleUi ui(answer, out_, err_, false);
-    RecordingHandler handler;
-    handler.view = &ui.LoadInstallFolderDialog(handler);
-    handler.view->SetFolderText("/proposed/");
-    handler.view->Show();
-    EXPECT_EQ(handler.events, std::vector<std::string>{answer ? "ok:/srv/app" : "cancel"});
-    EXPECT_EQ(out_.str().find("\n/proposed/\n") != std::string::npos, !answer);
-  }
 }
 
 }  // namespace

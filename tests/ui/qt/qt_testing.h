@@ -34,25 +34,22 @@ inline void DeleteClosedForms() {
 }
 
 // Runs act on the next modal window to appear while the blocking call that follows runs; act
-// must close it. Gives up after a few seconds so a test cannot hang.
-class OnModal {
+// must close it. Gives up after five seconds so a test cannot hang.
+class OnModal : public QTimer {
  public:
-  explicit OnModal(std::function<void(QWidget*)> act) : act_(std::move(act)) {
-    QObject::connect(&poll_, &QTimer::timeout, [this] {
-      QWidget* modal = QApplication::activeModalWidget();
-      if (modal == nullptr) {
-        if (++ticks_ > 250) poll_.stop();
-        return;
+  explicit OnModal(std::function<void(QWidget*)> act) {
+    connect(this, &QTimer::timeout, [this, act = std::move(act)] {
+      if (QWidget* modal = QApplication::activeModalWidget()) {
+        stop();
+        act(modal);
+      } else if (++ticks_ > 250) {
+        stop();
       }
-      poll_.stop();
-      act_(modal);
     });
-    poll_.start(20);
+    start(20);
   }
 
  private:
-  std::function<void(QWidget*)> act_;
-  QTimer poll_;
   int ticks_ = 0;
 };
 

@@ -1,15 +1,17 @@
-// Message boxes, the pointer, the folder browser and frmSelectCopySource of the desktop program.
+// The desktop program's message boxes and pointer, frmSelectCopySource, and
+// frmWait as a run drives it: progress painted at once, no way to close it until the run is over.
 #include <gtest/gtest.h>
 
-#include <QDir>
-#include <QFileDialog>
 #include <QLabel>
 #include <QListWidget>
+#include <QPlainTextEdit>
+#include <QPointer>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QTest>
+#include <functional>
 #include <string>
 
-#include "tests/testing/testing.h"
 #include "tests/ui/qt/qt_testing.h"
 #include "ui/qt/qt_ui.h"
 
@@ -18,6 +20,7 @@ namespace {
 
 using testing::BoxShownBy;
 using testing::Control;
+using testing::FindForm;
 using testing::Q;
 
 TEST(MessageBoxTest, ShowsTitlePlainTextIconAndOneOkButtonWithTheNormalPointer) {
@@ -45,27 +48,6 @@ TEST(MessageBoxTest, ShowsTitlePlainTextIconAndOneOkButtonWithTheNormalPointer) 
   EXPECT_EQ(QApplication::overrideCursor(), nullptr);  // the UI gives the pointer back
 }
 
-// The real dialog behind the seam: folders only, from the start folder, chosen without "/".
-TEST(FolderDialogTest, ChoosesAFolderFromTheStartFolder) {
-  kr::testing::TempDir temp;
-  temp.MakeDirs("start/inner");
-  const QString start = QString::fromStdString(temp.Native("start"));
-  const QString inner = QString::fromStdString(temp.Native("start/inner"));
-  testing::OnModal drive([&](QWidget* modal) {
-    auto* dialog = qobject_cast<QFileDialog*>(modal);
-    ASSERT_NE(dialog, nullptr);
-    EXPECT_EQ(dialog->windowTitle(), Q("探す場所"));
-    EXPECT_EQ(dialog->directory().absolutePath(), QDir(start).absolutePath());
-    EXPECT_EQ(dialog->fileMode(), QFileDialog::Directory);
-    EXPECT_TRUE(dialog->testOption(QFileDialog::ShowDirsOnly));
-    dialog->setDirectory(inner);
-    QMetaObject::invokeMethod(dialog, "accept", Qt::DirectConnection);
-  });
-  const std::string chosen = ChooseFolderWithDialog(nullptr, "探す場所", start.toStdString());
-  EXPECT_EQ(QDir(QString::fromStdString(chosen)).canonicalPath(), QDir(inner).canonicalPath());
-  EXPECT_FALSE(chosen.ends_with('/'));
-}
-
 TEST(SelectCopySourceTest, AsksWithTheFirstEntrySelectedIgnoresEscAndOkKeepsTheChoice) {
   frmSelectCopySource form;
   EXPECT_EQ(form.windowTitle(), Q("基になるデータベースの選択"));
@@ -90,6 +72,95 @@ TEST(SelectCopySourceTest, AsksWithTheFirstEntrySelectedIgnoresEscAndOkKeepsTheC
   form.exec();
   EXPECT_FALSE(form.isVisible());
   EXPECT_EQ(form.SelectListText(), "平成31年度");
+}
+
+// Counts the paint events a widget receives.
+class PaintCounter : public QObject {
+ public:
+  explicit PaintCounter(QWidget* widget) { widget->installEventFilter(this); }
+  bool eventFilter(QObject*, QEvent* event) override {
+    paints += event->type() == QEvent::Paint ? 1 : 0;
+    return false;
+  }
+  int paints = 0;
+};
+
+class WaitDialogTest : public ::testing::Test {
+ protected:
+  void SetUp() override { ASSERT_TRUE(Show("ケルモラ2019 アップデート")); }
+  void TearDown() override { testing::DeleteClosedForms(); }
+
+  bool Show(const char* title) {
+    ui_.ShowWait(title);
+    form_ = FindForm("frmWait");
+    return form_ != nullptr && QTest::qWaitForWindowExposed(form_);
+  }
+  QPushButton* Ok() { return Control<QPushButton>(form_, "cmdOk"); }
+  QLabel* Lbl0() { return Control<QLabel>(form_, "lbl0"); }
+  QPlainTextEdit* Lbl1() { return Control<QPlainTextEdit>(form_, "lbl1"); }
+  void Press(Qt::Key key) {
+    QTest::keyClick(form_->focusWidget() ? form_->focusWidget() : form_.data(), key);
+  }
+
+  QtUi ui_;
+  QPointer<QWidget> form_;
+};
+
+TEST_F(WaitDialogTest, OpensWithPleaseWaitAndAnOkButtonUsableOnlyOnceTheRunIsOver) {
+  EXPECT_EQ(form_->windowTitle(), Q("ケルモラ2019 アップデート"));
+  EXPECT_EQ(Lbl0()->text(), Q("しばらくお待ちください..."));
+  EXPECT_EQ(Lbl1()->toPlainText(), QString());
+  EXPECT_EQ(Ok()->text(), "OK");
+  EXPECT_TRUE(Ok()->isDefault());
+
+  const std::pair<const char*, std::function<void()>> closers[] = {
+      {"Enter", [&] { Press(Qt::Key_Return); }},
+      {"Esc", [&] { Press(Qt::Key_Escape); }},
+      {"OK", [&] { Ok()->click(); }},
+      {"close button", [&] { form_->windowHandle()->close(); }},
+  };
+  for (const auto& [name, close] : closers) {
+    SCOPED_TRACE(name);
+    ASSERT_TRUE(Show(name));
+    EXPECT_FALSE(Ok()->isEnabled());
+    close();
+    QApplication::processEvents();
+    EXPECT_EQ(FindForm("frmWait"), form_.data()) << "closed while the run was busy";
+    ui_.EnableWaitOk();
+    close();
+    EXPECT_EQ(FindForm("frmWait"), nullptr);
+    testing::DeleteClosedForms();
+    EXPECT_TRUE(form_.isNull());
+    EXPECT_EQ(ui_.WaitLabel(0), "");
+  }
+}
+
+TEST_F(WaitDialogTest, EachCaptionIsPaintedBeforeSetWaitLabelReturns) {
+  PaintCounter lbl0(Lbl0()), lbl1(Lbl1()->viewport());
+  ui_.SetWaitLabel(1, "KrVal.mdb をインストール中...");
+  EXPECT_GT(lbl1.paints, 0);
+  ui_.SetWaitLabel(0, "アップデートが完了しました。");
+  EXPECT_GT(lbl0.paints, 0);
+  EXPECT_EQ(Lbl0()->text(), Q("アップデートが完了しました。"));
+  EXPECT_EQ(ui_.WaitLabel(1), "KrVal.mdb をインストール中...");
+}
+
+TEST_F(WaitDialogTest, AnErrorReportLongerThanTheLabelScrollsFromItsFirstBlock) {
+  std::string report;
+  for (int i = 0; i < 12; ++i)
+    report += "KrVal" + std::to_string(i) + ".mdb\r\nエラー番号=70\r\n\r\n";
+  ui_.SetWaitLabel(1, report);
+  EXPECT_EQ(ui_.WaitLabel(1), report);  // as the run wrote it, CR LF included
+  EXPECT_TRUE(Lbl1()->toPlainText().startsWith(Q("KrVal0.mdb\nエラー番号=70\n\nKrVal1.mdb")));
+  EXPECT_GT(Lbl1()->verticalScrollBar()->maximum(), 0);
+  EXPECT_EQ(Lbl1()->verticalScrollBar()->value(), 0);
+}
+
+TEST_F(WaitDialogTest, UnloadWaitClosesItEvenWhileBusy) {
+  ui_.UnloadWait();
+  EXPECT_EQ(FindForm("frmWait"), nullptr);
+  EXPECT_EQ(ui_.WaitLabel(0), "");
+  ui_.SetWaitLabel(1, "ignored");  // no form: nothing happens
 }
 
 }  // namespace
