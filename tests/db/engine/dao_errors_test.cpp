@@ -19,7 +19,12 @@ TEST(DaoErrors, EveryNumberTheEngineRaisesHasAJapaneseAndAnEnglishText) {
   EXPECT_TRUE(DaoDescriptionTemplate(4242).empty());
 }
 
-TEST(DaoErrors, RunTimeNumbersKeepTheirTextAndUnknownOnesAreReserved) {
+TEST(DaoErrors, ArgumentsFillThePlaceholdersAndUnknownNumbersAreReserved) {
+  EXPECT_EQ(DaoDescription(kDaoIndexExists, "T", "PrimaryKey"),
+            "テーブル 'T' には既にインデックス 'PrimaryKey' があります。");
+  Failure f = DaoFailure(kDaoFileNotFound, "C:\\a.mdb", {}, "opening");
+  EXPECT_EQ(f.description(), "ファイル 'C:\\a.mdb' が見つかりませんでした。");
+  EXPECT_STREQ(f.what(), "error 3024: Could not find file 'C:\\a.mdb'. (opening)");
   Failure not_set = DaoFailure(kErrObjectNotSet);
   EXPECT_EQ(not_set.number(), 91);
   EXPECT_EQ(not_set.description(), RuntimeErrorDescription(kErrObjectNotSet));
@@ -31,25 +36,6 @@ TEST(DaoErrors, RunTimeNumbersKeepTheirTextAndUnknownOnesAreReserved) {
                "error 3000: Reserved error (4242); there is no message for this error. (detail)");
 }
 
-TEST(DaoErrors, ArgumentsFillThePlaceholders) {
-  EXPECT_EQ(DaoDescription(kDaoInputTableNotFound, "Val120")
-                .rfind("入力テーブルまたはクエリ 'Val120'", 0),
-            0u);
-  EXPECT_EQ(DaoDescription(kDaoIndexExists, "T", "PrimaryKey"),
-            "テーブル 'T' には既にインデックス 'PrimaryKey' があります。");
-  Failure f = DaoFailure(kDaoFileNotFound, "C:\\a.mdb", {}, "opening");
-  EXPECT_EQ(f.number(), 3024);
-  EXPECT_EQ(f.description(), "ファイル 'C:\\a.mdb' が見つかりませんでした。");
-  EXPECT_STREQ(f.what(), "error 3024: Could not find file 'C:\\a.mdb'. (opening)");
-}
-
-TEST(DaoErrors, ExpressionVariantsShareNumber3075) {
-  Failure f = ExpressionFailure(ExpressionSyntax::kString, "a = 'x", 5);
-  EXPECT_EQ(f.number(), 3075);
-  EXPECT_EQ(f.description(), "クエリ式 'a = 'x' の文字列の構文エラーです。");
-  EXPECT_NE(std::string(f.what()).find("character 5"), std::string::npos);
-}
-
 TEST(DaoErrors, FailuresRaisedInsideSqlFunctionsComeBack) {
   std::string message = JetSqlErrorText(kDaoTypeMismatch);
   EXPECT_EQ(message, "jet:3464:抽出条件でデータ型が一致しません。");
@@ -57,18 +43,11 @@ TEST(DaoErrors, FailuresRaisedInsideSqlFunctionsComeBack) {
   ASSERT_TRUE(f);
   EXPECT_EQ(f->number(), 3464);
   EXPECT_EQ(f->description(), "抽出条件でデータ型が一致しません。");
-  EXPECT_FALSE(FailureFromSqliteMessage("no such table: x"));
   EXPECT_EQ(FailureFromSqliteMessage("parser stack overflow")->number(), 3360);
   EXPECT_EQ(FailureFromSqliteMessage("Expression tree is too large (maximum depth 1000)")->number(),
             3360);
-  EXPECT_FALSE(FailureFromSqliteMessage("jet:x:y"));
-  EXPECT_FALSE(FailureFromSqliteMessage("jet:12"));
-}
-
-TEST(DaoErrors, PositionsCountCharacters) {
-  EXPECT_EQ(CharacterPosition("SELECT", 0), 1u);
-  EXPECT_EQ(CharacterPosition("日本 x", 7), 4u);
-  EXPECT_EQ(CharacterPosition("ab", 99), 3u);
+  for (const char* other : {"no such table: x", "jet:x:y", "jet:12"})
+    EXPECT_FALSE(FailureFromSqliteMessage(other)) << other;
 }
 
 }  // namespace

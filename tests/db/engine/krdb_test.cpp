@@ -6,22 +6,25 @@
 namespace kr::db::engine::test {
 namespace {
 
-using kr::testing::BuiltProgram;
 using kr::testing::ProcessResult;
-using kr::testing::RunProgram;
 
 class KrdbTest : public ::testing::Test {
  protected:
   ProcessResult Krdb(std::vector<std::string> args) {
-    args.insert(args.begin(), BuiltProgram("app/krdb"));
-    return RunProgram(args);
+    args.insert(args.begin(), kr::testing::BuiltProgram("app/krdb"));
+    return kr::testing::RunProgram(args);
+  }
+  // Runs krdb and expects it to succeed.
+  void Ok(const std::vector<std::string>& args) {
+    ProcessResult result = Krdb(args);
+    EXPECT_EQ(result.exit_code, 0) << result.err;
   }
   std::string Db(const std::string& name) { return dir_.path() + "/" + name; }
   kr::testing::TempDir dir_;
 };
 
 TEST_F(KrdbTest, ScriptBuildsAFixtureAndSelectPrintsTabSeparatedRows) {
-  ASSERT_EQ(Krdb({"--app", Db("KrVal.mdb"), "create"}).exit_code, 0);
+  Ok({"--app", Db("KrVal.mdb"), "create"});
   dir_.Write("fixture.sql",
              "-- price table\n"
              "CREATE TABLE Val120 (Code TEXT(20), Name TEXT(30), Price CURRENCY, Rate SINGLE,\n"
@@ -31,12 +34,10 @@ TEST_F(KrdbTest, ScriptBuildsAFixtureAndSelectPrintsTabSeparatedRows) {
              "#2019/04/01 13:05:09#);\n"
              "   -- indented comment\n"
              "INSERT INTO Val120 (Code, Ratio) VALUES ('B2', 3);\n");
-  ProcessResult script = Krdb({"--app", Db("KrVal.mdb"), "script", dir_.Native("fixture.sql")});
-  ASSERT_EQ(script.exit_code, 0) << script.err;
+  Ok({"--app", Db("KrVal.mdb"), "script", dir_.Native("fixture.sql")});
   ProcessResult select =
       Krdb({"--app", Db("KrVal.mdb"), "exec", "SELECT * FROM Val120 ORDER BY Code",
             "SELECT Count(*) FROM Val120"});
-  ASSERT_EQ(select.exit_code, 0) << select.err;
   EXPECT_EQ(select.out,
             "Code\tName\tPrice\tRate\tRatio\tFlag\tMakeDay\n"
             "A1\tセメント;袋\t12.5\t0.1\t1.25\tTrue\t2019/04/01 13:05:09\n"
@@ -46,11 +47,8 @@ TEST_F(KrdbTest, ScriptBuildsAFixtureAndSelectPrintsTabSeparatedRows) {
 }
 
 TEST_F(KrdbTest, FailingScriptNamesTheLineAndLeavesTheFileAsItWas) {
-  ASSERT_EQ(Krdb({Db("s.mdb"), "create"}).exit_code, 0);
-  ASSERT_EQ(
-      Krdb({Db("s.mdb"), "exec", "CREATE TABLE T (Code TEXT(10))", "INSERT INTO T VALUES ('kept')"})
-          .exit_code,
-      0);
+  Ok({Db("s.mdb"), "create"});
+  Ok({Db("s.mdb"), "exec", "CREATE TABLE T (Code TEXT(10))", "INSERT INTO T VALUES ('kept')"});
   dir_.Write("bad.sql",
              "-- a fixture with a typing error\n"
              "DELETE FROM T;\n"
@@ -67,42 +65,37 @@ TEST_F(KrdbTest, FailingScriptNamesTheLineAndLeavesTheFileAsItWas) {
   EXPECT_EQ(Krdb({Db("s.mdb"), "exec", "SELECT Code FROM T"}).out, "Code\nkept\n");
   EXPECT_EQ(Krdb({Db("s.mdb"), "fields", "U"}).err.rfind("error 3265: ", 0), 0u);
   dir_.Write("good.sql", "DELETE FROM T;\nINSERT INTO T VALUES ('new');\n");
-  ASSERT_EQ(Krdb({Db("s.mdb"), "script", dir_.Native("good.sql")}).exit_code, 0);
+  Ok({Db("s.mdb"), "script", dir_.Native("good.sql")});
   EXPECT_EQ(Krdb({Db("s.mdb"), "exec", "SELECT Code FROM T"}).out, "Code\nnew\n");
 }
 
 TEST_F(KrdbTest, TablesFieldsLinkAndRekey) {
-  ASSERT_EQ(Krdb({"--password", "pw", Db("s.mdb"), "create"}).exit_code, 0);
-  ASSERT_EQ(Krdb({"--password", "pw", Db("s.mdb"), "exec",
-                  "CREATE TABLE Cri (Code TEXT(10) NOT NULL, Price1 SINGLE)"})
-                .exit_code,
-            0);
-  ASSERT_EQ(Krdb({"--password", "pw", Db("t.mdb"), "create"}).exit_code, 0);
-  ASSERT_EQ(
-      Krdb({"--password", "pw", Db("t.mdb"), "link", "LinkHikitugi", Db("s.mdb"), "Cri"}).exit_code,
-      0);
-  ProcessResult tables = Krdb({"--password", "pw", Db("t.mdb"), "tables"});
-  EXPECT_EQ(tables.out, "Name\tSourceTableName\tConnect\nLinkHikitugi\tCri\t;DataBase=" +
-                            Db("s.mdb") + ";PWD=pw;\n");
+  Ok({"--password", "pw", Db("s.mdb"), "create"});
+  Ok({"--password", "pw", Db("s.mdb"), "exec",
+      "CREATE TABLE Cri (Code TEXT(10) NOT NULL, Price1 SINGLE)"});
+  Ok({"--password", "pw", Db("t.mdb"), "create"});
+  Ok({"--password", "pw", Db("t.mdb"), "link", "LinkHikitugi", Db("s.mdb"), "Cri"});
+  EXPECT_EQ(
+      Krdb({"--password", "pw", Db("t.mdb"), "tables"}).out,
+      "Name\tSourceTableName\tConnect\nLinkHikitugi\tCri\t;DataBase=" + Db("s.mdb") + ";PWD=pw;\n");
   ProcessResult all = Krdb({"--password", "pw", Db("t.mdb"), "tables", "--all"});
   EXPECT_NE(all.out.find("MSysKrTables\t\t\n"), std::string::npos);
-  ProcessResult fields = Krdb({"--password", "pw", Db("s.mdb"), "fields", "Cri"});
-  EXPECT_EQ(fields.out,
+  EXPECT_EQ(Krdb({"--password", "pw", Db("s.mdb"), "fields", "Cri"}).out,
             "Name\tType\tSize\tRequired\tAllowZeroLength\tDefaultValue\tValidationRule\n"
             "Code\t10\t10\tTrue\tTrue\t\t\n"
             "Price1\t6\t4\tFalse\tFalse\t\t\n");
-  ASSERT_EQ(Krdb({"--password", "pw", Db("s.mdb"), "rekey", "new"}).exit_code, 0);
-  EXPECT_EQ(Krdb({"--password", "new", Db("s.mdb"), "tables"}).exit_code, 0);
+  Ok({"--password", "pw", Db("s.mdb"), "rekey", "new"});
+  Ok({"--password", "new", Db("s.mdb"), "tables"});
   ProcessResult old = Krdb({"--password", "pw", Db("s.mdb"), "tables"});
   EXPECT_EQ(old.exit_code, 1);
   EXPECT_EQ(old.err, "error 3031: パスワードが正しくありません。\n");
 }
 
 TEST_F(KrdbTest, AppAndFormerPasswordsAreTwoDifferentPasswords) {
-  ASSERT_EQ(Krdb({"--former", Db("old.mdb"), "create"}).exit_code, 0);
-  ASSERT_EQ(Krdb({"--app", Db("new.mdb"), "create"}).exit_code, 0);
-  EXPECT_EQ(Krdb({"--former", Db("old.mdb"), "tables"}).exit_code, 0);
-  EXPECT_EQ(Krdb({"--app", Db("new.mdb"), "tables"}).exit_code, 0);
+  Ok({"--former", Db("old.mdb"), "create"});
+  Ok({"--app", Db("new.mdb"), "create"});
+  Ok({"--former", Db("old.mdb"), "tables"});
+  Ok({"--app", Db("new.mdb"), "tables"});
   EXPECT_EQ(Krdb({"--app", Db("old.mdb"), "tables"}).exit_code, 1);
   EXPECT_EQ(Krdb({"--former", Db("new.mdb"), "tables"}).exit_code, 1);
   EXPECT_EQ(Krdb({Db("new.mdb"), "tables"}).exit_code, 1);
@@ -113,12 +106,9 @@ TEST_F(KrdbTest, ErrorsGoToStandardErrorWithTheirNumber) {
   EXPECT_EQ(missing.exit_code, 1);
   EXPECT_EQ(missing.err,
             "error 3024: ファイル '" + Db("none.mdb") + "' が見つかりませんでした。\n");
-  ASSERT_EQ(Krdb({Db("e.mdb"), "create"}).exit_code, 0);
-  ProcessResult syntax = Krdb({Db("e.mdb"), "exec", "SELECT * FROM WHERE"});
-  EXPECT_EQ(syntax.exit_code, 1);
-  EXPECT_EQ(syntax.err.rfind("error 31", 0), 0u) << syntax.err;
-  ProcessResult unknown = Krdb({Db("e.mdb"), "exec", "SELECT Frob(1)"});
-  EXPECT_EQ(unknown.err.rfind("error 3085: ", 0), 0u) << unknown.err;
+  Ok({Db("e.mdb"), "create"});
+  EXPECT_EQ(Krdb({Db("e.mdb"), "exec", "SELECT * FROM WHERE"}).err.rfind("error 31", 0), 0u);
+  EXPECT_EQ(Krdb({Db("e.mdb"), "exec", "SELECT Frob(1)"}).err.rfind("error 3085: ", 0), 0u);
   dir_.Write("junk.mdb", "not a database");
   EXPECT_EQ(Krdb({Db("junk.mdb"), "tables"}).err.rfind("error 3343: ", 0), 0u);
   EXPECT_EQ(Krdb({Db("e.mdb"), "frobnicate"}).exit_code, 2);

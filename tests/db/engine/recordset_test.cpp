@@ -80,11 +80,8 @@ TEST_F(RecordsetTest, FieldsCarryJetNamesAndCatalogTypes) {
   EXPECT_EQ(fields[3].Name(), "Expr1001");
   EXPECT_EQ(fields[4].Name(), "D.ID");
   Recordset table = db_.OpenRecordset("Cri_Ind");
-  EXPECT_EQ(table["ID"].Type(), kLong);
   EXPECT_EQ(table["Price"].Type(), kCurrency);
   EXPECT_EQ(table["Rate"].Type(), kSingle);
-  EXPECT_EQ(table["Day"].Type(), kDate);
-  EXPECT_EQ(table["Flag"].Type(), kBoolean);
   EXPECT_EQ(table["BigIndex"].Size(), 20);
   table.MoveFirst();
   EXPECT_EQ(table["Price"].GetValue().kind(), Value::Kind::kCurrency);

