@@ -52,14 +52,14 @@ TEST_F(FileActionTest, FailuresInsideCalledOperationsNeverReachTheErrorText) {
   EXPECT_EQ(Apply("x.ocx", "OCX"), "");  // the registration that follows clears the failure
 }
 
-TEST_F(FileActionTest, SaveOldInTheSameMinuteReplacesTheFirstBackup) {
-  package_.Write("KrVal.mdb", "new");
-  install_.Write("KrVal.mdb", "old");
-  EXPECT_EQ(Apply("KrVal.mdb", "SAVEOLD"), "");
-  package_.Write("KrVal.mdb", "newer");
-  EXPECT_EQ(Apply("KrVal.mdb", "saveold"), "");
+TEST_F(FileActionTest, SaveOldBacksUpUnderTheStemAndASecondRunInTheSameMinuteReplacesIt) {
+  package_.Write("KrVal.2019.mdb", "new");
+  install_.Write("KrVal.2019.mdb", "old");
+  EXPECT_EQ(Apply("KrVal.2019.mdb", "SAVEOLD"), "");
+  package_.Write("KrVal.2019.mdb", "newer");
+  EXPECT_EQ(Apply("KrVal.2019.mdb", "saveold"), "");
   EXPECT_EQ(install_.Read("KrVal202004071530.old"), "new");
-  EXPECT_EQ(install_.Read("KrVal.mdb"), "newer");
+  EXPECT_EQ(install_.Read("KrVal.2019.mdb"), "newer");
 }
 
 TEST_F(FileActionTest, NotOverwriteInstallsAMissingFileBackupOldNothingAndDeleteOnlyWhatIsThere) {
