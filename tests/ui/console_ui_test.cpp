@@ -50,12 +50,6 @@ TEST_F(ConsoleUiTest, EndMessageGoesToTheOutputStreamWhenTheRunIsOver) {
             "アップデート時にエラーが発生しました。\n"
             "C:\\x.dll\nエラー番号=53\nエラー内容=ファイルが見つかりません。\n");
   EXPECT_EQ(err_.str(), "working\n");  // the detail is not a progress caption
-
-  out_.str("");
-  ui.ShowWait("更新");
-  ui.SetWaitLabel(0, "アップデートが完了しました。");
-  ui.EnableWaitOk();
-  EXPECT_EQ(out_.str(), "アップデートが完了しました。\n");
 }
 
 }  // namespace

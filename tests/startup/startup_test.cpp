@@ -1,0 +1,261 @@
+// Start-up: the run-wide values, the settings files that name the install folder, Main's
+// choice between the unattended run and the dialog, and the folder the dialog proposes.
+#include <filesystem>
+
+#include "tests/startup/startup_fixture.h"
+
+namespace kr::startup::test {
+namespace {
+
+TEST(EditionCodeTest, ModelRangesGiveTheTwoLetterCode) {
+  const std::pair<int32_t, const char*> cases[] = {
+      {0, "TN"},   {99, "TN"},  {100, "TR"}, {199, "TR"}, {200, ""}, {300, "TW"},
+      {399, "TW"}, {400, "TS"}, {499, "TS"}, {500, ""},   {-1, ""},
+  };
+  for (const auto& [model, code] : cases) EXPECT_EQ(EditionCode(model), code) << model;
+}
+
+TEST(RunStampTest, TwelveDigitsOfTheStartMinute) {
+  EXPECT_EQ(FormatRunStamp({2021, 12, 31, 0, 5, 59}), "202112310005");
+  ScopedNow now("2019-01-02 03:04:05");
+  EXPECT_EQ(RunStamp(), "201901020304");
+}
+
+TEST(UpdateDayTest, OnlyAYearMonthDayDateOptionallyWithATimeIsADateAndOnlyItsDayCounts) {
+  for (std::string_view text :
+       {"2020/04/07", "2020-04-07", "2020/4/7", " 2020/4/7 15:30", "2020/04/07 9:05:00"}) {
+    EXPECT_EQ(ParseUpdateDay(text), (CalendarDate{2020, 4, 7})) << text;
+  }
+  EXPECT_EQ(ParseUpdateDay("2020/2/29"), (CalendarDate{2020, 2, 29}));
+  for (std::string_view text :
+       {"", "today", "2020/04", "2020/13/01", "2019/2/29", "2020/04/31", "2020/04-07", "20/4/7",
+        "2020/04/07x", "2020/04/07 25:00", "2020/04/07 10", "2020/004/07", "２０２０/04/07"}) {
+    EXPECT_FALSE(ParseUpdateDay(text)) << text;
+  }
+  const platform::LocalTime now{2020, 4, 7, 23, 59, 0};  // only the calendar day counts
+  EXPECT_TRUE(IsToday("2020/04/07 00:00", now));
+  EXPECT_FALSE(IsToday("2020/04/06", now));
+  EXPECT_FALSE(IsToday("2020/04/08", now));
+  EXPECT_FALSE(IsToday("not a date", now));
+}
+
+class LookupTest : public StartupTest {
+ protected:
+  LookupTest() {
+    run_.exe_year = 2019;
+    run_.inst_model = 50;  // TN
+    run_.common_data_folder = support::GetCommonDataFolder(run_);
+  }
+  // KrTN2000.xml of the common data folder with a [TN2019] entry.
+  void Xml(std::string_view install_path, std::string_view update_day) {
+    sandbox_.root().Write("ProgramData/Kelmora/KrTN2000.xml",
+                          "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<Root><TN2019><InstPath>" +
+                              std::string(install_path) + "</InstPath><UpdateDay>" +
+                              std::string(update_day) + "</UpdateDay></TN2019></Root>\n");
+  }
+  // An install folder holding the program Kr.exe.
+  std::string Installed(std::string_view relative) {
+    sandbox_.root().Write(std::string(relative) + "/Kr.exe", "program");
+    return Folder(relative);
+  }
+  const platform::LocalTime now_{2020, 4, 7, 15, 30, 0};
+};
+
+TEST_F(LookupTest, XmlSourceGivesFolderAndDayAndUnattendedNeedsTodayAndTheProgram) {
+  EXPECT_EQ(LookUpInstallFolder(run_), "");  // no source at all
+  EXPECT_EQ(run_.install_folder, "");
+
+  const std::string folder = Installed("App");
+  Xml(folder, "2020/04/07");
+  EXPECT_EQ(LookUpInstallFolder(run_), "2020/04/07");
+  EXPECT_EQ(run_.install_folder, folder);
+  EXPECT_TRUE(ShouldRunUnattended(run_, "Kr.exe", "2020/04/07", now_));
+  EXPECT_FALSE(ShouldRunUnattended(run_, "Kr.exe", "", now_));
+  EXPECT_FALSE(ShouldRunUnattended(run_, "Kr.exe", "soon", now_));
+
+  Xml(folder, "");  // the day falls back to the install folder's update file
+  Ini("App/Update/UpdateDate.ini", "[TN2019]\r\nUpdateDay=2020/04/06\r\n");
+  EXPECT_EQ(LookUpInstallFolder(run_), "2020/04/06");
+}
+
+TEST_F(LookupTest, FolderWithoutFilesLetsTheIniSourcesReplaceIt) {
+  sandbox_.root().MakeDirs("Empty");
+  const std::string folder = Installed("App");
+  Xml(Folder("Empty"), "2020/04/01");
+  Ini("ProgramData/Kelmora/KrTN2000.ini",
+      "[TN2019]\r\nInstPath=" + folder + "\r\nUpdateDay=2020/04/07\r\n");
+  EXPECT_EQ(LookUpInstallFolder(run_), "2020/04/07");
+  EXPECT_EQ(run_.install_folder, folder);
+}
+
+TEST_F(LookupTest, WindowsFolderIsTheLastSourceAndItsUpdateDayReplacesEarlierOnes) {
+  sandbox_.root().MakeDirs("Empty");
+  Xml(Folder("Empty"), "2020/04/07");
+  Ini("Windows/KrTN2000.ini", "[TN2019]\r\nInstPath=" + Folder("Nowhere") + "\r\n");
+  EXPECT_EQ(LookUpInstallFolder(run_), "");  // a folder that does not exist is not taken
+  EXPECT_EQ(run_.install_folder, Folder("Empty"));
+
+  const std::string folder = Installed("App");
+  Ini("Windows/KrTN2000.ini", "[TN2019]\r\nInstPath=" + folder + "\r\nUpdateDay=2020/4/7\r\n");
+  EXPECT_EQ(LookUpInstallFolder(run_), "2020/4/7");
+  EXPECT_EQ(run_.install_folder, folder);
+}
+
+TEST_F(LookupTest, FolderWithoutSeparatorNeverStopsTheSearchNorRunsUnattended) {
+  const std::string folder = Installed("App");
+  const std::string without = folder.substr(0, folder.size() - 1);
+  Ini("ProgramData/Kelmora/KrTN2000.ini",
+      "[TN2019]\r\nInstPath=" + without + "\r\nUpdateDay=2020/04/07\r\n");
+  EXPECT_EQ(LookUpInstallFolder(run_), "2020/04/07");
+  EXPECT_EQ(run_.install_folder, without);
+  EXPECT_FALSE(ShouldRunUnattended(run_, "Kr.exe", "2020/04/07", now_));
+}
+
+TEST_F(LookupTest, ModelWithoutEditionUsesTheBareFileNameAndTheYearAsSection) {
+  run_.inst_model = 250;
+  const std::string folder = Installed("App");
+  Ini("ProgramData/Kelmora/Kr2000.ini", "[2019]\r\nInstPath=" + folder + "\r\n");
+  LookUpInstallFolder(run_);
+  EXPECT_EQ(run_.install_folder, folder);
+}
+
+class UpdaterTest : public StartupTest {
+ protected:
+  UpdaterTest() : updater_(ui_, routines_) {}
+
+  // A package (in folder package) for edition TN, year 2019, installing note.txt; the
+  // application installed in App with this update day in the common data folder's settings.
+  void Package(std::string_view package = "Pkg", std::string_view update_day = "2020/04/07") {
+    Ini(std::string(package) + "/KrInst.ini",
+        "[Bootstrap]\r\nExeName=Kr.exe\r\nExeYear=2019\r\nInstModel=50\r\n"
+        "DispDlgCaption=ケルモラ更新\r\n[Bootstrap Files]\r\nF=note.txt,$(AppPath)\\,\r\n");
+    sandbox_.root().Write(std::string(package) + "/note.txt", "note");
+    sandbox_.root().Write("App/Kr.exe", "program");
+    Ini("ProgramData/Kelmora/KrTN2000.ini",
+        "[TN2019]\r\nInstPath=" + Folder("App") + "\r\nUpdateDay=" + std::string(update_day));
+  }
+  void Main() { updater_.Main("\"" + sandbox_.root().Native("Pkg") + "\""); }
+
+  Updater updater_;
+};
+
+TEST_F(UpdaterTest, UpdateDayTodayWithTheProgramInPlaceRunsUnattended) {
+  Package("Pkg/TEST");
+  sandbox_.root().Write("Pkg/_Test", "");  // the marker redirects to the TEST sub-folder
+  Main();
+  EXPECT_EQ(updater_.outcome(), Outcome::kFinished);
+  EXPECT_EQ(updater_.run().package_folder, Folder("Pkg") + "TEST\\");
+  EXPECT_EQ(sandbox_.root().Read("App/note.txt"), "note");
+  EXPECT_EQ(ui_.wait_title, "ケルモラ更新");
+  EXPECT_TRUE(ui_.wait_unloaded);
+  EXPECT_FALSE(ui_.dialog);
+  EXPECT_EQ(updater_.run().run_stamp, "202004071530");
+  EXPECT_EQ(updater_.run().exe_year, 2019);
+  EXPECT_EQ(updater_.run().inst_model, 50);
+}
+
+TEST_F(UpdaterTest, AnotherDayOpensTheDialogWithTheFoundFolder) {
+  Package("Pkg", "2020/04/06");
+  Main();
+  ASSERT_TRUE(ui_.dialog);
+  EXPECT_TRUE(ui_.dialog->shown);
+  EXPECT_EQ(ui_.dialog->folder_text, Folder("App"));
+  EXPECT_EQ(updater_.outcome(), Outcome::kPending);
+
+  ui_.dialog->handler.OnCancel();
+  EXPECT_EQ(updater_.outcome(), Outcome::kNotRun);
+  EXPECT_FALSE(sandbox_.root().Exists("App/note.txt"));
+}
+
+TEST_F(UpdaterTest, MissingProgramOpensTheDialogEvenOnTheUpdateDay) {
+  Package();
+  std::filesystem::rename(sandbox_.root().Native("App/Kr.exe"), sandbox_.root().Native("App/x"));
+  Main();
+  EXPECT_TRUE(ui_.dialog);
+}
+
+TEST_F(UpdaterTest, YearThatDoesNotFitSixteenBitsStaysZero) {
+  Ini("Pkg/KrInst.ini", "[Bootstrap]\r\nExeYear=70000\r\nInstModel=250\r\n");
+  Main();
+  EXPECT_EQ(updater_.run().exe_year, 0);
+  EXPECT_EQ(updater_.run().inst_model, 250);
+}
+
+TEST_F(UpdaterTest, SecondCopyShowsACriticalMessageAndDoesNothing) {
+  auto held = platform::InstanceGuard::Acquire(kInstanceGuardName);
+  ASSERT_TRUE(held);
+  Main();
+  EXPECT_EQ(updater_.outcome(), Outcome::kAlreadyRunning);
+  ASSERT_EQ(ui_.boxes.size(), 1u);
+  EXPECT_EQ(ui_.boxes[0].text, "既に起動されています。");
+  EXPECT_EQ(ui_.boxes[0].icon, ui::Icon::kCritical);
+  EXPECT_FALSE(ui_.dialog);
+}
+
+class DialogTest : public StartupTest {
+ protected:
+  DialogTest() : dialog_(run_, ui_, routines_) {
+    run_.package_folder = Folder("Pkg");
+    run_.exe_year = 2015;
+    Ini("Pkg/KrInst.ini", "[Bootstrap]\r\nExeInitDir=Kelmora\\TN2015\r\n");
+  }
+  // The folder the dialog proposes when start-up found this one.
+  std::string Proposed(std::string found) {
+    run_.install_folder = std::move(found);
+    dialog_.Show();
+    return ui_.dialog->folder_text;
+  }
+
+  frmMlDir dialog_;
+};
+
+TEST_F(DialogTest, ProposesTheFoundFolderThenOldSettingsThenExeInitDirOnTheRoot) {
+  run_.inst_model = 150;
+  Ini("Windows/KrTR2000.ini", "[TR2000]\r\nInstPath=/srv/kr\r\n");
+  EXPECT_EQ(Proposed("/opt/kelmora/"), "/opt/kelmora/");
+  EXPECT_EQ(Proposed(""), "/srv/kr\\");
+  run_.inst_model = 500;  // no settings file for this model
+  EXPECT_EQ(Proposed(""), "/Kelmora\\TN2015");
+  Ini("Pkg/KrInst.ini", "[Bootstrap]\r\n");
+  EXPECT_EQ(Proposed(""), "/");
+}
+
+TEST_F(DialogTest, LegacyFileOfTheSameYearWinsOverTheEditionFile) {
+  run_.inst_model = 50;
+  sandbox_.root().MakeDirs("Legacy");
+  const std::string legacy = Folder("Legacy");
+  Ini("Windows/KrTN2000.ini", "[TN2015]\r\nInstPath=/srv/tn2015\\\r\n");
+  Ini("Windows/Kelmora.Ini", "\"EXEVERSION\",\"2012.1.0\"\r\n\"EXEPATH\",\"" + legacy + "\"\r\n");
+  EXPECT_EQ(dialog_.FindInstallFolder(), "/srv/tn2015\\");
+
+  // The last EXEPATH naming an existing folder counts.
+  Ini("Windows/Kelmora.Ini", "ExeVersion , 2015.2.0\r\n\r\n\"EXEPATH\",\"" + legacy +
+                                 "\"\r\nEXEPATH2,/no/such/folder\r\n");
+  EXPECT_EQ(dialog_.FindInstallFolder(), legacy);
+
+  run_.inst_model = 350;
+  Ini("Windows/Kelmora.Ini", "EXEPATH," + sandbox_.root().Native("Legacy") + "\r\n");
+  EXPECT_EQ(dialog_.FindInstallFolder(), legacy);
+  run_.inst_model = 5;  // outside the legacy ranges: the edition file only
+  EXPECT_EQ(dialog_.FindInstallFolder(), "/srv/tn2015\\");
+}
+
+TEST_F(DialogTest, EditionFileTableByModel) {
+  Ini("Windows/KrTS2000.ini",
+      "[TS2000]\r\nInstPath=/ts2000\r\n[TS2008]\r\nInstPath=/ts2008\r\n"
+      "[TS2015]\r\nInstPath=/ts2015\r\n");
+  Ini("Windows/KrTR99.ini", "[TR99]\r\nInstPath=/tr99\r\n");
+  Ini("Windows/KrTV2000.ini", "[TV2000]\r\nInstPath=/tv\r\n");
+  Ini("Windows/KrTW2000.ini", "[TW2015]\r\nInstPath=/tw\r\n");
+  const std::pair<int32_t, std::string> cases[] = {
+      {100, "/tr99\\"},   {250, "/tv\\"},     {300, "/tw\\"}, {400, "/ts2000\\"},
+      {412, "/ts2008\\"}, {415, "/ts2015\\"}, {500, ""},      {-3, ""},
+  };
+  for (const auto& [model, expected] : cases) {
+    run_.inst_model = model;
+    EXPECT_EQ(dialog_.FindInstallFolder(), expected) << model;
+  }
+}
+
+}  // namespace
+}  // namespace kr::startup::test
