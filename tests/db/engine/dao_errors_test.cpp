@@ -6,19 +6,6 @@
 namespace kr::db::engine {
 namespace {
 
-TEST(DaoErrors, EveryNumberTheEngineRaisesHasAJapaneseAndAnEnglishText) {
-  const int numbers[] = {5,    6,    11,   93,   94,   3000, 3010, 3021, 3022, 3024,
-                         3031, 3058, 3061, 3065, 3070, 3075, 3078, 3085, 3127, 3129,
-                         3131, 3134, 3141, 3144, 3167, 3192, 3264, 3265, 3290, 3293,
-                         3295, 3317, 3346, 3356, 3360, 3421, 3464, 3621, 3800};
-  for (int n : numbers) {
-    EXPECT_FALSE(DaoDescriptionTemplate(n).empty()) << n;
-    EXPECT_FALSE(DaoEnglishTemplate(n).empty()) << n;
-    EXPECT_EQ(DaoFailure(n).number(), n);
-  }
-  EXPECT_TRUE(DaoDescriptionTemplate(4242).empty());
-}
-
 TEST(DaoErrors, ArgumentsFillThePlaceholdersAndUnknownNumbersAreReserved) {
   EXPECT_EQ(DaoDescription(kDaoIndexExists, "T", "PrimaryKey"),
             "テーブル 'T' には既にインデックス 'PrimaryKey' があります。");

@@ -34,11 +34,8 @@ TEST(JetParser, ReadsTheOddStatementsOfTheUpdateRoutines) {
   const char* statements[] = {
       "DELETE ごみT.* FROM ごみT INNER JOIN ごみ ON ([ごみT].[Code]=[ごみ].[Code]) WHERE "
       "ごみ.Code='1';",
-      "UPDATE Val120s INNER JOIN Val120sOld ON (Val120s.Code=Val120sOld.Code) AND "
-      "(Val120s.ValCode=Val120sOld.ValCode) SET Val120s.Quantity2=Val120sOld.Quantity2;",
       "UPDATE Val_Ind SET [Index]='市場単価･土木工事標準単価' WHERE Code='190';",
       "SELECT 県ID FROM Cri_Base GROUP BY Cri_Base.県ID;",
-      "UPDATE 印刷 SET [Data]='緑　　研' WHERE [種別]=99 AND [Protect]=1 AND [Data]='熊本vu'",
       "INSERT INTO [UserList] (UserCode, UserKind, UserConfigWord, UserConfig1) VALUES "
       "(12,206,'ab''c',1)",
       "SELECT * FROM Holidays WHERE HolidayString='山の日;08/11;;No;Yes;Yes'",
