@@ -109,6 +109,9 @@ TEST_F(LookupTest, FolderWithoutSeparatorNeverStopsTheSearchNorRunsUnattended) {
   EXPECT_EQ(LookUpInstallFolder(run_), "2020/04/07");
   EXPECT_EQ(run_.install_folder, without);
   EXPECT_FALSE(ShouldRunUnattended(run_, "Kr.exe", "2020/04/07", now_));
+  Ini("Windows/KrTN2000.ini", "[TN2019]\r\nInstPath=" + Installed("Other") + "\r\n");
+  LookUpInstallFolder(run_);
+  EXPECT_EQ(run_.install_folder, Folder("Other"));
 }
 
 TEST_F(LookupTest, ModelWithoutEditionUsesTheBareFileNameAndTheYearAsSection) {

@@ -124,7 +124,7 @@ TEST_F(WaitDialogTest, OpensWithPleaseWaitAndAnOkButtonUsableOnlyOnceTheRunIsOve
     EXPECT_FALSE(Ok()->isEnabled());
     close();
     QApplication::processEvents();
-    EXPECT_EQ(FindForm("frmWait"), form_.data()) << "closed while the run was busy";
+    ASSERT_TRUE(form_ && form_->isVisible()) << "closed while the run was busy";
     ui_.EnableWaitOk();
     close();
     EXPECT_EQ(FindForm("frmWait"), nullptr);
