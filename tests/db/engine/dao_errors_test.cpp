@@ -24,9 +24,7 @@ TEST(DaoErrors, ArgumentsFillThePlaceholdersAndUnknownNumbersAreReserved) {
 }
 
 TEST(DaoErrors, FailuresRaisedInsideSqlFunctionsComeBack) {
-  std::string message = JetSqlErrorText(kDaoTypeMismatch);
-  EXPECT_EQ(message, "jet:3464:抽出条件でデータ型が一致しません。");
-  auto f = FailureFromSqliteMessage(message);
+  auto f = FailureFromSqliteMessage(JetSqlErrorText(kDaoTypeMismatch));
   ASSERT_TRUE(f);
   EXPECT_EQ(f->number(), 3464);
   EXPECT_EQ(f->description(), "抽出条件でデータ型が一致しません。");

@@ -11,6 +11,9 @@
 
 namespace kr::db::engine::test {
 
+// Rows of a query as Rows() gives them.
+using V = std::vector<std::string>;
+
 class EngineTest : public ::testing::Test {
  protected:
   // A new database file in the temporary folder (password "" means none).

@@ -7,8 +7,6 @@
 namespace kr::db::engine::test {
 namespace {
 
-using V = std::vector<std::string>;
-
 class LinkTest : public EngineTest {
  protected:
   void SetUp() override {

@@ -4,8 +4,6 @@
 namespace kr::db::engine::test {
 namespace {
 
-using V = std::vector<std::string>;
-
 class RecordsetTest : public EngineTest {
  protected:
   void SetUp() override {
@@ -21,15 +19,12 @@ class RecordsetTest : public EngineTest {
   Database db_;
 };
 
-TEST_F(RecordsetTest, DefaultTypesFollowDao) {
+TEST_F(RecordsetTest, TypesAndRecordCountHaveDaoMeaning) {
   EXPECT_EQ(db_.OpenRecordset("Cri_Ind").Type(), kOpenTable);
   EXPECT_EQ(db_.OpenRecordset("SELECT * FROM Cri_Ind").Type(), kOpenDynaset);
   EXPECT_EQ(db_.OpenRecordset("Cri_Ind", kOpenSnapshot).Type(), kOpenSnapshot);
   EXPECT_EQ(ErrorOf([&] { db_.OpenRecordset("SELECT * FROM Cri_Ind", kOpenTable); }), 3219);
   EXPECT_EQ(ErrorOf([&] { db_.OpenRecordset("Nowhere"); }), 3078);
-}
-
-TEST_F(RecordsetTest, RecordCountHasDaoMeaning) {
   Recordset table = db_.OpenRecordset("Cri_Ind");
   EXPECT_EQ(table.RecordCount(), 3);
   Recordset dynaset = db_.OpenRecordset("SELECT * FROM Cri_Ind WHERE [ID]>=1");

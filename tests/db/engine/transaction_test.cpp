@@ -4,8 +4,6 @@
 namespace kr::db::engine::test {
 namespace {
 
-using V = std::vector<std::string>;
-
 class TransactionTest : public EngineTest {
  protected:
   void SetUp() override {
