@@ -97,7 +97,6 @@ TEST(JetParser, WhereTextsAsTheToolkitBuildsThem) {
   EXPECT_EQ(Where("   "), "<none>");
   EXPECT_EQ(Where("WHERE LEN(Code)>=18"), "(>= LEN(Code) 18)");
   EXPECT_EQ(Where("where 県ID=9"), "(= 県ID 9)");
-  EXPECT_EQ(Where("Big=1 OR Big=5 OR Big=6"), "(Or (Or (= Big 1) (= Big 5)) (= Big 6))");
   EXPECT_EQ(Where("WHERE LinkHikitugi.Code='1';"), "(= LinkHikitugi.Code '1')");
 }
 

@@ -135,7 +135,6 @@ TEST_F(LinkTest, FieldsReportWhereTheirValuesComeFrom) {
   EXPECT_EQ(rs[1].SourceTable(), "LinkHikitugi");
   EXPECT_EQ(rs[2].SourceTable(), "");
   EXPECT_EQ(rs["Next"].GetValue().ToLong(), 2);
-  EXPECT_EQ(rs.Type(), kOpenDynaset);
   EXPECT_EQ(ErrorOf([&] { rs.FindFirst("Code='100'"); }), 3251);
 }
 

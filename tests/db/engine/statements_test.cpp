@@ -31,12 +31,10 @@ TEST_F(StatementTest, SelectFormsReturnJetResults) {
       {"SELECT DISTINCTROW Flag FROM Val120 WHERE Qty<3 ORDER BY Qty", {"True", "False"}},
       {"SELECT Count(*), Sum(Qty), Max(Code), Min(Code) FROM Val120", {"3|6|C3|A1"}},
       {"SELECT Flag, Count(Code) FROM Val120 GROUP BY Flag HAVING Count(*)>1", {"False|2"}},
-      {"SELECT Code FROM Val120 WHERE Qty Between 2 And 3 AND MakeDay Is Null", {"B2", "C3"}},
       {"SELECT Code & '-' & Qty FROM Val120 WHERE Code IN ('a1','c3')", {"A1-1", "C3-3"}},
       {"SELECT Code FROM Val120 WHERE Code IN (SELECT Code FROM Val120 WHERE Qty>=2) AND "
        "EXISTS (SELECT * FROM Val120 WHERE Flag=True)",
        {"B2", "C3"}},
-      {"SELECT Code FROM Val120 WHERE MakeDay=#2019/04/01#", {"A1"}},
       {"SELECT Code FROM Val120 WHERE 1 AND Qty>=2AND Qty<3", {"B2"}},
       {"SELECT v.Code, o.Qty FROM Val120 AS v LEFT JOIN Old AS o ON v.Code=o.Code ORDER BY "
        "v.Code",
