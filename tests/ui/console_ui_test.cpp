@@ -25,8 +25,6 @@ TEST_F(ConsoleUiTest, ProgressCaptionsAndMessageBoxesArePlainLinesWhenNotOnATerm
             "a.dllをインストール中...\nb.dllをインストール中...\n"
             "[確認メッセージ] ショートカットの作成に失敗しました\n\nx\n");
   EXPECT_EQ(out_.str(), "");
-  EXPECT_EQ(ui.WaitLabel(0), "しばらくお待ちください...");
-  EXPECT_EQ(ui.WaitLabel(1), "b.dllをインストール中...");
 }
 
 TEST_F(ConsoleUiTest, OnATerminalOneStatusLineIsRewrittenInPlace) {

@@ -58,7 +58,7 @@ struct SeenBox {
   QString title, text;
   QMessageBox::Icon icon = QMessageBox::NoIcon;
   qsizetype buttons = 0;
-  bool busy_pointer = false;
+  bool plain_text = false, busy_pointer = false;
 };
 
 // The message box act brings up, closed with its OK button; nullopt when none comes up.
@@ -67,7 +67,11 @@ inline std::optional<SeenBox> BoxShownBy(const std::function<void()>& act) {
   OnModal press_ok([&](QWidget* modal) {
     auto* box = qobject_cast<QMessageBox*>(modal);
     ASSERT_NE(box, nullptr);
-    seen = SeenBox{box->windowTitle(), box->text(), box->icon(), box->buttons().size(),
+    seen = SeenBox{box->windowTitle(),
+                   box->text(),
+                   box->icon(),
+                   box->buttons().size(),
+                   box->textFormat() == Qt::PlainText,
                    QApplication::overrideCursor() != nullptr};
     box->button(QMessageBox::Ok)->click();
   });

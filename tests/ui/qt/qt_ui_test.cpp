@@ -36,6 +36,7 @@ TEST(MessageBoxTest, ShowsTitlePlainTextIconAndOneOkButtonWithTheNormalPointer) 
     EXPECT_EQ(seen->text, Q("<b>a&b</b>.mdb は\nバージョンが違います。"));
     EXPECT_EQ(seen->icon, QMessageBox::Critical);
     EXPECT_EQ(seen->buttons, 1);
+    EXPECT_TRUE(seen->plain_text);  // file names that look like markup are shown as written
     EXPECT_FALSE(seen->busy_pointer);
     EXPECT_EQ(BoxShownBy([&] { ui.MessageBox("完了", "メッセージ", Icon::kNone); })->icon,
               QMessageBox::NoIcon);
