@@ -221,7 +221,8 @@ TEST_F(DialogTest, ProposesTheFoundFolderThenOldSettingsThenExeInitDirOnTheRoot)
 }
 
 TEST_F(DialogTest, LegacyFileOfTheSameYearWinsOverTheEditionFile) {
-  run_.inst_model = 50;
+  run_.inst_model = 10;
+  sandbox_.root().MakeDirs("Earlier");
   sandbox_.root().MakeDirs("Legacy");
   const std::string legacy = Folder("Legacy");
   Ini("Windows/KrTN2000.ini", "[TN2015]\r\nInstPath=/srv/tn2015\\\r\n");
@@ -229,14 +230,14 @@ TEST_F(DialogTest, LegacyFileOfTheSameYearWinsOverTheEditionFile) {
   EXPECT_EQ(dialog_.FindInstallFolder(), "/srv/tn2015\\");
 
   // The last EXEPATH naming an existing folder counts.
-  Ini("Windows/Kelmora.Ini", "ExeVersion , 2015.2.0\r\n\r\n\"EXEPATH\",\"" + legacy +
-                                 "\"\r\nEXEPATH2,/no/such/folder\r\n");
+  Ini("Windows/Kelmora.Ini", "ExeVersion , 2015.2.0\r\n\r\n\"EXEPATH\",\"" + Folder("Earlier") +
+                                 "\"\r\nEXEPATH2," + legacy + "\r\nEXEPATH3,/no/such/folder\r\n");
   EXPECT_EQ(dialog_.FindInstallFolder(), legacy);
 
-  run_.inst_model = 350;
+  run_.inst_model = 320;
   Ini("Windows/Kelmora.Ini", "EXEPATH," + sandbox_.root().Native("Legacy") + "\r\n");
   EXPECT_EQ(dialog_.FindInstallFolder(), legacy);
-  run_.inst_model = 5;  // outside the legacy ranges: the edition file only
+  run_.inst_model = 9;  // outside the legacy ranges: the edition file only
   EXPECT_EQ(dialog_.FindInstallFolder(), "/srv/tn2015\\");
 }
 
