@@ -67,12 +67,9 @@ inline std::optional<SeenBox> BoxShownBy(const std::function<void()>& act) {
   OnModal press_ok([&](QWidget* modal) {
     auto* box = qobject_cast<QMessageBox*>(modal);
     ASSERT_NE(box, nullptr);
-    seen = SeenBox{box->windowTitle(),
-                   box->text(),
-                   box->icon(),
-                   box->buttons().size(),
-                   box->textFormat() == Qt::PlainText,
-                   QApplication::overrideCursor() != nullptr};
+    seen = SeenBox{box->windowTitle(), box->text(), box->icon(), box->buttons().size()};
+    seen->plain_text = box->textFormat() == Qt::PlainText;
+    seen->busy_pointer = QApplication::overrideCursor() != nullptr;
     box->button(QMessageBox::Ok)->click();
   });
   act();
