@@ -115,16 +115,8 @@ void PrintRows(std::vector<std::vector<std::string>> rows) {
   }
 }
 
-bool IsSelect(const std::string& sql) {
-  size_t start = sql.find_first_not_of(" \t\r\n(");
-  if (start == std::string::npos) return false;
-  std::string head = sql.substr(start, 6);
-  for (char& c : head) c = static_cast<char>(toupper(static_cast<unsigned char>(c)));
-  return head == "SELECT";
-}
-
 void RunStatement(engine::Database& db, const std::string& sql, int options) {
-  if (!IsSelect(sql)) {
+  if (!engine::ReturnsRows(sql)) {
     db.Execute(sql, options);
     return;
   }

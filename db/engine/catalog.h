@@ -35,6 +35,9 @@ struct FieldDef {
   bool allow_zero_length = false;
   std::string default_value;    // Jet expression text
   std::string validation_rule;  // Jet expression text
+  // COUNTER(seed, increment): kept in the counter's trigger, not in the field catalogue.
+  int64_t counter_seed = 1;
+  int64_t counter_increment = 1;
 
   bool counter() const { return (attributes & kAutoIncrField) != 0; }
 };

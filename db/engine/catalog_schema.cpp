@@ -94,12 +94,15 @@ std::string ColumnSql(const FieldDef& f, bool rowid_counter, bool primary_key_co
   return sql;
 }
 
-std::string CounterTrigger(std::string_view table, std::string_view column) {
-  std::string t = Quote(table), c = Quote(column);
-  return "CREATE TRIGGER " + Quote("kr_counter:" + std::string(table) + ":" + std::string(column)) +
+// The next number follows the furthest one given so far in the counter's direction.
+std::string CounterTrigger(std::string_view table, const FieldDef& f) {
+  std::string t = Quote(table), c = Quote(f.name);
+  std::string next = std::string(f.counter_increment < 0 ? "min(" : "max(") + c + ")+(" +
+                     std::to_string(f.counter_increment) + ")";
+  return "CREATE TRIGGER " + Quote("kr_counter:" + std::string(table) + ":" + f.name) +
          " AFTER INSERT ON " + t + " FOR EACH ROW WHEN NEW." + c + " IS NULL BEGIN UPDATE " + t +
-         " SET " + c + "=(SELECT ifnull(max(" + c + "),0)+1 FROM " + t +
-         ") WHERE rowid=NEW.rowid; END";
+         " SET " + c + "=(SELECT ifnull(" + next + "," + std::to_string(f.counter_seed) +
+         ") FROM " + t + ") WHERE rowid=NEW.rowid; END";
 }
 
 void InsertFieldRow(Connection& connection, std::string_view table, int ordinal,
@@ -183,11 +186,8 @@ void RemoveLink(Connection& connection, std::string_view name) {
 
 void CreateTable(Connection& connection, const TableInfo& table) {
   const IndexDef* primary = table.PrimaryKey();
-  std::string rowid_counter;
-  if (primary != nullptr && primary->columns.size() == 1) {
-    const FieldDef* f = table.FindField(primary->columns[0].first);
-    (void)f;  // counters stay ordinary columns (filled by a trigger) so keys can be renumbered
-  }
+  // Counters stay ordinary columns (filled by a trigger) so keys can be renumbered.
+  const std::string rowid_counter;
   std::string sql = "CREATE TABLE " + Quote(table.name) + " (";
   for (size_t i = 0; i < table.fields.size(); ++i) {
     const FieldDef& f = table.fields[i];
@@ -202,7 +202,7 @@ void CreateTable(Connection& connection, const TableInfo& table) {
   connection.Exec(sql);
   for (const FieldDef& f : table.fields)
     if (f.counter() && !SameName(f.name, rowid_counter))
-      connection.Exec(CounterTrigger(table.name, f.name));
+      connection.Exec(CounterTrigger(table.name, f));
   Statement& row = connection.Prepare(
       "INSERT INTO MSysKrTables (Name, Connect, SourceTableName, RowidCounter) VALUES (?,'','',?)");
   row.BindText(1, table.name);
@@ -236,7 +236,7 @@ void AddColumn(Connection& connection, const TableInfo& table, const FieldDef& f
     connection.Exec("ALTER TABLE " + t + " ADD COLUMN " + ColumnSql(field, false, false));
     if (rows_differ) connection.Exec("UPDATE " + t + " SET " + Quote(field.name) + "=" + existing);
   }
-  if (field.counter()) connection.Exec(CounterTrigger(table.name, field.name));
+  if (field.counter()) connection.Exec(CounterTrigger(table.name, field));
   InsertFieldRow(connection, table.name, static_cast<int>(table.fields.size()), field);
 }
 

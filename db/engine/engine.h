@@ -495,6 +495,10 @@ Database OpenDatabase(std::string_view path, bool exclusive = false, bool read_o
 // Creates an empty database file (3204 when the file exists). password "" means none.
 Database CreateDatabase(std::string_view path, std::string_view password = {});
 
+// True when sql is a SELECT that gives rows, to open as a recordset; false for the statements
+// Execute runs, make-table SELECT ... INTO among them. Raises the statement's syntax error.
+bool ReturnsRows(std::string_view sql);
+
 // The process-wide engine object; OpenDatabase and CreateDatabase above go through it.
 class DBEngine {
  public:

@@ -17,11 +17,14 @@ int64_t ExecuteStatement(DatabaseImpl& db, std::string_view sql, int options) {
   Connection& c = db.connection();
   std::string generated;
   GeneratedUpdate update;
+  int64_t made_rows = 0;
   std::visit(
       [&](auto& body) {
         using T = std::decay_t<decltype(body)>;
         if constexpr (std::is_same_v<T, Select>) {
-          Raise(kDaoCannotExecuteSelect);
+          if (body.into.empty()) Raise(kDaoCannotExecuteSelect);
+          if (db.read_only()) Raise(kDaoReadOnly);
+          made_rows = RunSelectInto(db, body, fail_on_error);
         } else if constexpr (std::is_same_v<T, Insert>) {
           generated = GenerateInsert(db, body, fail_on_error);
         } else if constexpr (std::is_same_v<T, Update>) {
@@ -42,7 +45,7 @@ int64_t ExecuteStatement(DatabaseImpl& db, std::string_view sql, int options) {
         }
       },
       statement.body);
-  if (generated.empty()) return 0;
+  if (generated.empty()) return made_rows;
   static const bool trace = std::getenv("KR_SQL_TRACE") != nullptr;
   if (trace) LogLine("sqlite: " + generated);
   if (db.read_only()) Raise(kDaoReadOnly);
@@ -88,6 +91,12 @@ int64_t ExecuteStatement(DatabaseImpl& db, std::string_view sql, int options) {
 }
 
 }  // namespace internal
+
+bool ReturnsRows(std::string_view sql) {
+  engine::Statement statement = ParseStatement(sql);
+  const auto* select = std::get_if<Select>(&statement.body);
+  return select != nullptr && select->into.empty();
+}
 
 void Database::Execute(std::string_view sql, int options) {
   if (impl_ == nullptr || !impl_->is_open()) internal::RaiseNotSet();

@@ -1,6 +1,8 @@
 // Jet DDL: CREATE TABLE, CREATE INDEX, ALTER TABLE, DROP INDEX, through the catalog. Unnamed
 // primary keys are named "PrimaryKey", as Access names them, so Seek finds them by that name.
 // Text fields created by DDL allow zero-length strings (the application's own data holds them).
+#include <utility>
+
 #include "db/engine/dao_errors.h"
 #include "db/engine/generator_internal.h"
 #include "db/engine/jet_parser.h"
@@ -19,6 +21,8 @@ FieldDef FieldFromColumn(const ColumnDef& column) {
                : DefaultSize(f.type);
   f.attributes = column.type == DataType::kText ? kVariableField : kFixedField;
   if (column.counter) f.attributes |= kAutoIncrField;
+  f.counter_seed = column.counter_seed;
+  f.counter_increment = column.counter_increment;
   f.required = column.not_null;
   f.allow_zero_length = column.type == DataType::kText || column.type == DataType::kMemo;
   return f;
@@ -86,6 +90,41 @@ void RunCreateTable(DatabaseImpl& db, const engine::CreateTable& create) {
   c.ClearCache();
   db.Write([&] { internal::CreateTable(c, table); }, true);
   db.InvalidateCatalog();
+}
+
+int64_t RunSelectInto(DatabaseImpl& db, Select& select, bool fail_on_error) {
+  if (db.catalog().Find(select.into) != nullptr) Raise(kDaoTableExists, select.into);
+  TableInfo table;
+  table.name = select.into;
+  // The new table takes the result's names and types only: no keys, rules, defaults or counters.
+  for (const OutputColumn& column : GenerateSelect(db, select, nullptr).columns) {
+    if (table.FindField(column.def.name) != nullptr) Raise(kDaoFieldDefinedTwice, column.def.name);
+    FieldDef f;
+    f.name = column.def.name;
+    f.type = column.def.type;
+    f.size = column.def.size;
+    f.attributes = column.def.attributes & ~kAutoIncrField;
+    f.allow_zero_length = f.type == kText || f.type == kMemo;
+    table.fields.push_back(std::move(f));
+  }
+  Insert fill;
+  fill.table = std::exchange(select.into, {});
+  fill.select = std::make_unique<Select>(std::move(select));
+  Connection& c = db.connection();
+  c.ClearCache();
+  int64_t added = 0;
+  db.Write(
+      [&] {
+        internal::CreateTable(c, table);
+        db.InvalidateCatalog();
+        internal::Statement& run = c.Prepare(GenerateInsert(db, fill, fail_on_error));
+        run.Step();
+        run.Reset();
+        added = c.Changes();
+      },
+      true);
+  db.InvalidateCatalog();
+  return added;
 }
 
 void RunCreateIndex(DatabaseImpl& db, const engine::CreateIndex& create) {

@@ -90,7 +90,16 @@ std::vector<Item> ExpandItems(const Select& select, Scope& scope) {
   return items;
 }
 
+// ORDER BY 2 names the second output column, as in Access; a number beyond the list is an error.
+bool IsOrdinal(const Expr& e, size_t count) {
+  if (e.kind != ExprKind::kInteger) return false;
+  if (e.integer < 1 || static_cast<uint64_t>(e.integer) > count) Raise(kDaoOrderBySyntax);
+  return true;
+}
+
 std::string OrderKey(const OrderItem& order, Scope& scope, const std::vector<Item>& items) {
+  if (IsOrdinal(*order.expr, items.size()))
+    return items[order.expr->integer - 1].sql + (order.descending ? " DESC" : "");
   std::string key;
   try {
     key = RenderSortKey(*order.expr, scope);
@@ -171,6 +180,7 @@ GeneratedSelect GenerateSelect(DatabaseImpl& db, const Select& select, Scope* ou
     for (size_t i = 0; i < select.order_by.size(); ++i) {
       const Expr& e = *select.order_by[i].expr;
       std::string key;
+      if (IsOrdinal(e, out.columns.size())) key = Quote(out.columns[e.integer - 1].def.name);
       if (e.kind == ExprKind::kColumn) {
         for (const OutputColumn& c : out.columns)
           if (SameName(c.def.name, e.column) ||

@@ -196,6 +196,8 @@ struct Select {
   // For a union, the ORDER BY written after the last part: it orders the whole union.
   std::vector<OrderItem> order_by;
   std::vector<UnionPart> unions;  // the parts after this one, in order
+  // SELECT ... INTO `into` FROM ...: a make-table statement (the statement's first part only).
+  std::string into;
 
   Select() = default;
   ~Select();

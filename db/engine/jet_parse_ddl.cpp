@@ -107,10 +107,11 @@ ColumnDef Parser::ColumnDefinition(int error) {
   if (type->sized) def.size = kMaxTextSize;
   if (AcceptSymbol("(")) {
     auto integer = [&]() {
+      const bool negative = type->counter && AcceptSymbol("-");
       const Token& n = Peek();
       if (n.kind != TokenKind::kInteger) Fail(kDaoFieldDefinitionSyntax);
       Advance();
-      return n.integer;
+      return negative ? -n.integer : n.integer;
     };
     if (type->sized) {
       int64_t size = integer();

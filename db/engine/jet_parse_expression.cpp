@@ -116,7 +116,7 @@ ExprPtr Parser::Expression(bool in_list) {
 bool Parser::IsClauseWord(const Token& t) {
   static constexpr std::string_view kWords[] = {
       "FROM", "WHERE", "GROUP", "HAVING", "ORDER", "UNION", "AS",  "ASC",
-      "DESC", "ON",    "INNER", "LEFT",   "RIGHT", "JOIN",  "SET",
+      "DESC", "ON",    "INNER", "LEFT",   "RIGHT", "JOIN",  "SET", "INTO",
   };
   return std::any_of(std::begin(kWords), std::end(kWords),
                      [&](std::string_view w) { return IsWord(t, w); });

@@ -119,6 +119,7 @@ StatementBody Parser::Statement() {
   StatementBody body;
   bool values_insert = false;
   if (AtWord("SELECT")) {
+    into_allowed_ = true;
     body = SelectStatement();
   } else if (AtWord("INSERT")) {
     Insert insert = InsertStatement();
@@ -194,6 +195,8 @@ SelectPtr Parser::Subquery() {
 Select Parser::SelectCore() {
   const size_t first = pos_;
   Select select;
+  const bool may_make_table = into_allowed_ && open_parens_ == 0;
+  into_allowed_ = false;
   ExpectWord("SELECT", kDaoSelectSyntax);
   if (AcceptWord("DISTINCTROW")) {
     select.quantifier = SelectQuantifier::kDistinctRow;
@@ -213,6 +216,11 @@ Select Parser::SelectCore() {
     select.top = top;
   }
   SelectItems(&select);
+  if (AtWord("INTO")) {
+    if (!may_make_table) Fail(kDaoSelectSyntax);
+    Advance();
+    select.into = ExpectName(kDaoSelectSyntax);
+  }
   if (AcceptWord("FROM")) FromClause(&select.from);
   if (AcceptWord("WHERE")) select.where = Expression();
   if (AcceptWord("GROUP")) {
@@ -235,7 +243,9 @@ Select Parser::SelectCore() {
 }
 
 void Parser::SelectItems(Select* select) {
-  if (AtEnd() || IsClauseWord(Peek()) || AtSymbol(",") || AtSymbol(")")) Fail(kDaoSelectSyntax);
+  const bool function_call = (AtWord("LEFT") || AtWord("RIGHT")) && AtSymbol("(", 1);
+  if (AtEnd() || (IsClauseWord(Peek()) && !function_call) || AtSymbol(",") || AtSymbol(")"))
+    Fail(kDaoSelectSyntax);
   do {
     const size_t first = pos_;
     SelectItem item;
@@ -253,8 +263,8 @@ void Parser::SelectItems(Select* select) {
     item.span = SpanFrom(first);
     select->items.push_back(std::move(item));
   } while (AcceptSymbol(","));
-  const bool fits = AtStatementEnd() || AtWord("FROM") || AtWord("WHERE") || AtWord("GROUP") ||
-                    AtWord("HAVING") || AtWord("ORDER") || AtWord("UNION") ||
+  const bool fits = AtStatementEnd() || AtWord("INTO") || AtWord("FROM") || AtWord("WHERE") ||
+                    AtWord("GROUP") || AtWord("HAVING") || AtWord("ORDER") || AtWord("UNION") ||
                     (AtSymbol(")") && open_parens_ > 0);
   if (!fits) {
     CheckTokenError(kDaoSelectSyntax);

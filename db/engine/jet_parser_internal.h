@@ -82,7 +82,8 @@ class Parser {
   // --- Queries (jet_parser.cpp) ---
   Select SelectStatement();  // at SELECT
   Select SelectCore();
-  SelectPtr Subquery();  // at SELECT, inside parentheses already opened
+  bool into_allowed_ = false;  // the next SELECT may make a table (SELECT ... INTO)
+  SelectPtr Subquery();        // at SELECT, inside parentheses already opened
   void SelectItems(Select* select);
   void FromClause(std::vector<TableRef>* from);
   // A table, subquery or join; error is the clause's number (3131 FROM, 3144 UPDATE).

@@ -66,7 +66,7 @@ RowSource PlanTable(DatabaseImpl& db, std::string_view table, std::string_view i
 RowSource PlanQuery(DatabaseImpl& db, std::string_view source) {
   engine::Statement statement = ParseStatement(source);
   auto* select = std::get_if<Select>(&statement.body);
-  if (select == nullptr) Raise(kDaoInvalidOperation);
+  if (select == nullptr || !select->into.empty()) Raise(kDaoInvalidOperation);
   GeneratedSelect g = GenerateSelect(db, *select, nullptr);
   RowSource s;
   s.columns = g.columns;

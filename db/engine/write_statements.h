@@ -23,6 +23,8 @@ struct GeneratedUpdate {
 };
 GeneratedUpdate GenerateUpdate(DatabaseImpl& db, const Update& update, bool fail_on_error);
 std::string GenerateDelete(DatabaseImpl& db, const Delete& del);
+// SELECT ... INTO: makes the table from the result's columns and fills it; the rows it added.
+int64_t RunSelectInto(DatabaseImpl& db, Select& select, bool fail_on_error);
 // Definition statements run directly (they change the catalog too).
 void RunCreateTable(DatabaseImpl& db, const engine::CreateTable& create);
 void RunCreateIndex(DatabaseImpl& db, const engine::CreateIndex& create);

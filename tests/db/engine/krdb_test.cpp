@@ -67,6 +67,9 @@ TEST_F(KrdbTest, FailingScriptNamesTheLineAndLeavesTheFileAsItWas) {
   dir_.Write("good.sql", "DELETE FROM T;\nINSERT INTO T VALUES ('new');\n");
   Ok({Db("s.mdb"), "script", dir_.Native("good.sql")});
   EXPECT_EQ(Krdb({Db("s.mdb"), "exec", "SELECT Code FROM T"}).out, "Code\nnew\n");
+  // A make-table SELECT runs as a statement: it prints nothing.
+  EXPECT_EQ(Krdb({Db("s.mdb"), "exec", "SELECT Code INTO Copy FROM T", "SELECT * FROM Copy"}).out,
+            "Code\nnew\n");
 }
 
 TEST_F(KrdbTest, TablesFieldsLinkAndRekey) {

@@ -46,8 +46,44 @@ TEST_F(StatementTest, SelectFormsReturnJetResults) {
       {"SELECT Qty FROM Val120 UNION SELECT Qty-9 FROM Old ORDER BY Qty", {"1", "2", "3", "81"}},
       {"SELECT Qty FROM Val120 UNION ALL SELECT Qty-9 FROM Old ORDER BY Qty",
        {"1", "1", "2", "3", "81"}},
+      {"SELECT Left(Name, 2), Right(Code, 1) & '!' FROM Val120 WHERE Qty=3", {"th|3!"}},
+      {"SELECT Qty, Name FROM Val120 ORDER BY 2 DESC", {"2|two", "3|three", "1|one"}},
+      {"SELECT Qty FROM Val120 UNION SELECT Qty FROM Old ORDER BY 1 DESC",
+       {"90", "10", "3", "2", "1"}},
   };
   for (const auto& [sql, rows] : cases) EXPECT_EQ(Rows(db_, sql), rows) << sql;
+}
+
+TEST_F(StatementTest, SelectIntoMakesATableOfTheResultAndRefusesAnExistingOne) {
+  db_.Execute("SELECT Code, Qty * 2 AS Twice, Left(Name, 1) INTO Made FROM Val120 WHERE Qty>1");
+  EXPECT_EQ(db_.RecordsAffected(), 2);
+  EXPECT_EQ(Rows(db_, "SELECT * FROM Made ORDER BY Code"), V({"B2|4|t", "C3|6|t"}));
+  TableDef made = db_.TableDefs()["Made"];
+  EXPECT_EQ(made.Fields()["Code"].Type(), kText);
+  EXPECT_EQ(made.Fields()["Code"].Size(), 20);
+  EXPECT_EQ(made.Fields()["Expr1000"].Type(), kText);
+  EXPECT_FALSE(ReturnsRows("SELECT Code INTO Made2 FROM Val120"));
+  EXPECT_TRUE(ReturnsRows("SELECT Code FROM Val120"));
+  EXPECT_EQ(ErrorOf([&] { db_.Execute("SELECT Code INTO Made FROM Val120"); }), 3010);
+  EXPECT_EQ(ErrorOf([&] { db_.Execute("SELECT Nope INTO Made3 FROM Val120"); }), 3061);
+  EXPECT_EQ(ErrorOf([&] { db_.OpenRecordset("SELECT Code INTO Made4 FROM Val120"); }), 3219);
+  for (const char* misplaced :
+       {"SELECT Code FROM Val120 WHERE Code IN (SELECT Code INTO Made5 FROM Val120)",
+        "INSERT INTO Val120 (Code) SELECT Code INTO Made6 FROM Val120"})
+    EXPECT_EQ(ErrorOf([&] { db_.Execute(misplaced); }), 3141) << misplaced;
+  for (const char* gone : {"Made3", "Made4", "Made5", "Made6"})
+    EXPECT_EQ(ErrorOf([&] { db_.TableDefs()[gone]; }), 3265) << gone;
+  EXPECT_EQ(ErrorOf([&] { Rows(db_, "SELECT Code FROM Val120 ORDER BY 3"); }), 3138);
+}
+
+TEST_F(StatementTest, CounterSeedAndIncrementNumberNewRows) {
+  db_.Execute("CREATE TABLE Numbered (Id COUNTER(10, 5), Name TEXT(10))");
+  db_.Execute("INSERT INTO Numbered (Name) VALUES ('a')");
+  db_.Execute("ALTER TABLE Numbered ADD COLUMN Down AUTOINCREMENT(100, -10)");
+  db_.Execute("INSERT INTO Numbered (Name) VALUES ('b')");
+  db_.Execute("INSERT INTO Numbered (Name) VALUES ('c')");
+  EXPECT_EQ(Rows(db_, "SELECT * FROM Numbered ORDER BY Id"),
+            V({"10|a|Null", "15|b|100", "20|c|90"}));
 }
 
 TEST_F(StatementTest, ComputedTextColumnsOfASubqueryCompareIgnoringCase) {
