@@ -265,6 +265,14 @@ int main(int argc, char** argv) {
       repeat = std::max(1, std::atoi(argv[++i]));
     else if (a == "--walk" && i + 1 < argc)
       walk_rows = std::atoll(argv[++i]);
+    else if (a == "--random-keys")
+      random_keys = true;
+    else {
+      std::fprintf(stderr,
+                   "usage: engine_merge_bench [--rows N ...] [--folder DIR] [--repeat R] "
+                   "[--walk N] [--random-keys]\n");
+      return 2;
+    }
   }
   if (sizes.empty()) sizes = {20000, 200000, 2000000};
   fs::create_directories(folder);

@@ -184,7 +184,15 @@ std::string Summary(const std::string& path) {
 
 int main(int argc, char** argv) {
   std::vector<long> sizes;
-  for (int i = 1; i < argc; ++i) sizes.push_back(std::atol(argv[i]));
+  for (int i = 1; i < argc; ++i) {
+    char* end = nullptr;
+    const long rows = std::strtol(argv[i], &end, 10);
+    if (*end != '\0' || rows < 100) {
+      std::fprintf(stderr, "usage: toolkit_refresh_bench [ROWS...]  (each at least 100)\n");
+      return 2;
+    }
+    sizes.push_back(rows);
+  }
   if (sizes.empty()) sizes = {20000, 200000, 2000000};
 
   fs::path folder = fs::temp_directory_path() / ("kr-refresh-bench-" + std::to_string(getpid()));
