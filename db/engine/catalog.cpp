@@ -130,14 +130,13 @@ void CreateCatalog(Connection& connection) {
 void Catalog::Load(Connection& connection, std::string_view schema) {
   std::string s = Quote(schema) + ".";
   tables_.clear();
-  Statement& t = connection.Prepare("SELECT Name, Connect, SourceTableName, RowidCounter FROM " +
-                                    s + "MSysKrTables");
+  Statement& t =
+      connection.Prepare("SELECT Name, Connect, SourceTableName FROM " + s + "MSysKrTables");
   while (t.Step()) {
     TableInfo info;
     info.name = t.Text(0);
     info.connect = t.Text(1);
     info.source_table = t.Text(2);
-    info.rowid_counter = t.Text(3);
     info.linked = !t.IsNull(1) && !info.connect.empty();
     tables_.push_back(std::move(info));
   }

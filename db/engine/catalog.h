@@ -62,8 +62,6 @@ struct TableInfo {
   std::string source_table;  // links
   std::vector<FieldDef> fields;
   std::vector<IndexDef> indexes;
-  // The counter column that is the table's rowid ("" when none).
-  std::string rowid_counter;
 
   const FieldDef* FindField(std::string_view name) const;
   int FieldIndex(std::string_view name) const;  // -1 when missing

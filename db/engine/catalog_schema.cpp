@@ -73,9 +73,8 @@ std::string ColumnDefaultSql(const FieldDef& f) {
 }
 
 // The column definition of a field. primary_key_column: the field belongs to the primary key.
-std::string ColumnSql(const FieldDef& f, bool rowid_counter, bool primary_key_column) {
+std::string ColumnSql(const FieldDef& f, bool primary_key_column) {
   std::string c = Quote(f.name);
-  if (rowid_counter) return c + " INTEGER PRIMARY KEY AUTOINCREMENT";
   std::string sql = c + " " + Affinity(f.type);
   std::string default_sql = ColumnDefaultSql(f);
   if (!default_sql.empty()) sql += " DEFAULT " + default_sql;
@@ -142,7 +141,7 @@ void AddColumnWithComputedDefault(Connection& connection, const TableInfo& table
                                   const FieldDef& field) {
   FieldDef bare = field;
   bare.default_value.clear();
-  std::string bare_sql = ColumnSql(bare, false, false);
+  std::string bare_sql = ColumnSql(bare, false);
   connection.Exec("ALTER TABLE " + Quote(table.name) + " ADD COLUMN " + bare_sql);
   Statement& read = connection.Prepare(
       "SELECT sql, (SELECT schema_version FROM pragma_schema_version) FROM sqlite_schema "
@@ -155,7 +154,7 @@ void AddColumnWithComputedDefault(Connection& connection, const TableInfo& table
   std::string tail = bare_sql + ")";
   if (sql.size() < tail.size() || sql.compare(sql.size() - tail.size(), tail.size(), tail) != 0)
     Raise(kDaoReservedError, "ADD COLUMN");
-  sql.replace(sql.size() - tail.size(), tail.size(), ColumnSql(field, false, false) + ")");
+  sql.replace(sql.size() - tail.size(), tail.size(), ColumnSql(field, false) + ")");
   connection.ClearCache();
   connection.Exec("PRAGMA writable_schema=ON");
   try {
@@ -186,8 +185,6 @@ void RemoveLink(Connection& connection, std::string_view name) {
 
 void CreateTable(Connection& connection, const TableInfo& table) {
   const IndexDef* primary = table.PrimaryKey();
-  // Counters stay ordinary columns (filled by a trigger) so keys can be renumbered.
-  const std::string rowid_counter;
   std::string sql = "CREATE TABLE " + Quote(table.name) + " (";
   for (size_t i = 0; i < table.fields.size(); ++i) {
     const FieldDef& f = table.fields[i];
@@ -196,24 +193,22 @@ void CreateTable(Connection& connection, const TableInfo& table) {
       for (const auto& column : primary->columns)
         if (SameName(column.first, f.name)) in_primary = true;
     if (i > 0) sql += ", ";
-    sql += ColumnSql(f, SameName(f.name, rowid_counter) && !rowid_counter.empty(), in_primary);
+    sql += ColumnSql(f, in_primary);
   }
   sql += ")";
   connection.Exec(sql);
+  // Counters stay ordinary columns filled by a trigger, never the rowid, so keys can be renumbered.
   for (const FieldDef& f : table.fields)
-    if (f.counter() && !SameName(f.name, rowid_counter))
-      connection.Exec(CounterTrigger(table.name, f));
+    if (f.counter()) connection.Exec(CounterTrigger(table.name, f));
   Statement& row = connection.Prepare(
-      "INSERT INTO MSysKrTables (Name, Connect, SourceTableName, RowidCounter) VALUES (?,'','',?)");
+      "INSERT INTO MSysKrTables (Name, Connect, SourceTableName, RowidCounter) VALUES "
+      "(?,'','','')");
   row.BindText(1, table.name);
-  row.BindText(2, rowid_counter);
   row.Step();
   row.Reset();
   for (size_t i = 0; i < table.fields.size(); ++i)
     InsertFieldRow(connection, table.name, static_cast<int>(i), table.fields[i]);
-  TableInfo created = table;
-  created.rowid_counter = rowid_counter;
-  for (const IndexDef& index : table.indexes) CreateIndex(connection, created, index);
+  for (const IndexDef& index : table.indexes) CreateIndex(connection, table, index);
 }
 
 void AddColumn(Connection& connection, const TableInfo& table, const FieldDef& field) {
@@ -233,7 +228,7 @@ void AddColumn(Connection& connection, const TableInfo& table, const FieldDef& f
   if (rows_differ && default_sql.front() == '(') {
     AddColumnWithComputedDefault(connection, table, field);
   } else {
-    connection.Exec("ALTER TABLE " + t + " ADD COLUMN " + ColumnSql(field, false, false));
+    connection.Exec("ALTER TABLE " + t + " ADD COLUMN " + ColumnSql(field, false));
     if (rows_differ) connection.Exec("UPDATE " + t + " SET " + Quote(field.name) + "=" + existing);
   }
   if (field.counter()) connection.Exec(CounterTrigger(table.name, field));
@@ -277,9 +272,7 @@ std::string IndexSql(std::string_view table, const IndexDef& index) {
 }
 
 void CreateIndex(Connection& connection, const TableInfo& table, const IndexDef& index) {
-  bool rowid = index.primary && index.columns.size() == 1 && !table.rowid_counter.empty() &&
-               SameName(index.columns[0].first, table.rowid_counter);
-  if (!rowid) connection.Exec(IndexSql(table.name, index));
+  connection.Exec(IndexSql(table.name, index));
   Statement& row = connection.Prepare(
       "INSERT OR REPLACE INTO MSysKrIndexes (TableName, Name, Columns, Flags) VALUES (?,?,?,?)");
   row.BindText(1, table.name);
