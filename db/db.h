@@ -26,7 +26,6 @@
 #include "db/engine/engine.h"
 #include "db/passwords.h"
 #include "support/support.h"
-#include "ui/ui.h"
 
 namespace kr::db {
 
@@ -136,11 +135,12 @@ std::string NormaliseWhere(std::string_view where_text);
 // The manifest's TABLECOPYVERSION: fields 0 to 3 of the line's action field; field 3 packs
 // "keys|source file|year|major|minor|stamp flag". When the target's Version is below the tuple:
 // backup, CopyTable from PackageFolder + source file, and with the flag "TRUE" the tuple
-// stamped. A missing source file name or year shows "引数を確認してください" (OK only, titled
-// with the updater title) and changes nothing; a missing or unopenable source database changes
-// nothing, silently. Regime: step-and-continue.
-void CopyTableIfOlder(const RunContext& run, ui::Ui& ui, std::string_view target_path,
-                      const std::array<std::string, 4>& fields);
+// stamped. A missing source file name or year changes nothing and returns kBadArguments, for
+// the caller to tell the user; a missing or unopenable source database changes nothing,
+// silently (kDone). Regime: step-and-continue.
+enum class CopyIfOlderResult { kDone, kBadArguments };
+CopyIfOlderResult CopyTableIfOlder(const RunContext& run, std::string_view target_path,
+                                   const std::array<std::string, 4>& fields);
 
 // --- Linked-table row transfer ------------------------------------------------------------------
 

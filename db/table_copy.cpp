@@ -193,20 +193,17 @@ bool FileExists(std::string_view path) {
 
 }  // namespace
 
-void CopyTableIfOlder(const RunContext& run, ui::Ui& ui, std::string_view target_path,
-                      const std::array<std::string, 4>& fields) {
+CopyIfOlderResult CopyTableIfOlder(const RunContext& run, std::string_view target_path,
+                                   const std::array<std::string, 4>& fields) {
   StepAndContinue steps("CopyTableIfOlder");
   PackedArguments a = Unpack(steps, fields[3]);
   std::string source_path = run.package_folder + a.source_file;
-  if (a.source_file.empty() || a.year == 0) {
-    ui.MessageBox("引数を確認してください", run.title, ui::Icon::kNone);
-    return;
-  }
-  if (!FileExists(source_path)) return;
+  if (a.source_file.empty() || a.year == 0) return CopyIfOlderResult::kBadArguments;
+  if (!FileExists(source_path)) return CopyIfOlderResult::kDone;
   Database source;
   // A source that exists but cannot be opened is treated as missing: nothing is backed up,
   // copied or stamped, so that the copy runs again once the package is repaired.
-  if (!steps.Step([&] { source = OpenAppDatabase(source_path); })) return;
+  if (!steps.Step([&] { source = OpenAppDatabase(source_path); })) return CopyIfOlderResult::kDone;
 
   if (FileExists(target_path)) {
     Database target;
@@ -226,6 +223,7 @@ void CopyTableIfOlder(const RunContext& run, ui::Ui& ui, std::string_view target
   }
   steps.Step([&] { source.Close(); });
   steps.Clear();
+  return CopyIfOlderResult::kDone;
 }
 
 }  // namespace kr::db

@@ -13,6 +13,7 @@ namespace kr::manifest::internal {
 namespace {
 
 constexpr std::string_view kUpdatingTable = "テーブルを更新中...";
+constexpr std::string_view kCheckArguments = "引数を確認してください";
 
 db::Database OpenStep(FileAction& a, const std::string& path) {
   db::Database db;
@@ -63,7 +64,11 @@ void CopySourceTable(FileAction& a) {
 
 void CopyTableIfVersionOlder(FileAction& a) {
   a.ui.SetWaitLabel(1, a.args[1] + std::string(kUpdatingTable));
-  a.steps.Call([&] { db::CopyTableIfOlder(a.run, a.ui, a.destination + a.file, a.args); });
+  const db::CopyIfOlderResult result =
+      a.steps.Call([&] { return db::CopyTableIfOlder(a.run, a.destination + a.file, a.args); });
+  if (result == db::CopyIfOlderResult::kBadArguments) {
+    a.ui.MessageBox(kCheckArguments, a.run.title, ui::Icon::kNone);
+  }
 }
 
 }  // namespace kr::manifest::internal

@@ -6,6 +6,8 @@ namespace {
 constexpr std::string_view kPleaseWait = "しばらくお待ちください...";
 constexpr std::string_view kProposedFolder =
     "インストール先フォルダを確認してください（--install-folder で指定すると更新します）:";
+constexpr std::string_view kChosenCopySource = "基にするデータベース: ";
+constexpr std::string_view kNoCopySource = "（候補がありません）";
 
 // Texts are built with CR LF line breaks; the console writes plain line feeds.
 std::string ConsoleText(std::string_view text) {
@@ -98,6 +100,16 @@ void ConsoleUi::EnableWaitOk() {
   while (!detail.empty() && detail.back() == '\n') detail.pop_back();
   if (!detail.empty()) out_ << detail << "\n";
   out_.flush();
+}
+
+std::string ConsoleUi::SelectCopySource(const std::vector<std::string>& choices) {
+  EndStatusLine();
+  err_ << "[" << kSelectCopySourceTitle << "] " << ConsoleText(kSelectCopySourceQuestion) << "\n";
+  for (const std::string& choice : choices) err_ << "  " << OneLine(choice) << "\n";
+  err_ << kChosenCopySource
+       << (choices.empty() ? std::string(kNoCopySource) : OneLine(choices.front())) << "\n";
+  err_.flush();
+  return choices.empty() ? std::string() : choices.front();
 }
 
 InstallFolderView& ConsoleUi::LoadInstallFolderDialog(InstallFolderHandler& handler) {

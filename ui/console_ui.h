@@ -1,7 +1,8 @@
 // The console user interface of kr-updater-cli (and of tests): progress captions and message
 // boxes go to the error stream, the end message to the output stream. The install-folder
 // dialog answers at once: with a folder given beforehand it types it and presses OK, without
-// one it prints the proposed folder and cancels.
+// one it prints the proposed folder and cancels. The copy-source question is answered with its
+// first choice.
 #pragma once
 
 #include <memory>
@@ -9,6 +10,7 @@
 #include <ostream>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "ui/ui.h"
 
@@ -62,6 +64,9 @@ class ConsoleUi : public Ui {
                               std::string_view /*initial_folder*/) override {
     return {};
   }
+  // Nobody can choose on the console: prints the question with its choices to the error
+  // stream and answers with the first choice, as the form preselects it ("" for none).
+  std::string SelectCopySource(const std::vector<std::string>& choices) override;
   InstallFolderView& LoadInstallFolderDialog(InstallFolderHandler& handler) override;
 
  private:

@@ -1,12 +1,14 @@
 // What the updater's core needs from a user interface: message boxes, the wait dialog frmWait,
-// the mouse pointer, event pumping and the folder browser. Implemented by the Qt desktop
-// program and by the console (kr-updater-cli and tests). Core code never includes Qt.
+// the question of frmSelectCopySource, the mouse pointer, event pumping and the folder browser.
+// Implemented by the Qt desktop program and by the console (kr-updater-cli and tests). Core
+// code never includes Qt.
 //
 // Threading: one thread, the user-interface thread; every call comes from it.
 #pragma once
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace kr::ui {
 
@@ -14,6 +16,13 @@ enum class Icon {
   kNone,      // OK button only, no icon
   kCritical,  // the critical-stop icon
 };
+
+// frmSelectCopySource's title and question (lblComment, a CR LF line break as in every text of
+// the core), shared so that every front end asks in the same words.
+inline constexpr std::string_view kSelectCopySourceTitle = "基になるデータベースの選択";
+inline constexpr std::string_view kSelectCopySourceQuestion =
+    "ご利用中のケルモラには複数のデータベースが存在します。\r\n"
+    "どのデータベースを基にして、今年度のデータを作成するかを選択してください。";
 
 // frmMlDir, the install-folder dialog, as the core drives it. The core (start-up) owns the
 // behaviour: loading, browse, OK and Cancel; a view only shows controls and reports clicks.
@@ -69,6 +78,12 @@ class Ui {
   // The folder browser: modal, starts at initial_folder, only real folders can be chosen.
   // Returns the chosen folder as the platform gives it, or "" when cancelled.
   virtual std::string BrowseForFolder(std::string_view title, std::string_view initial_folder) = 0;
+
+  // frmSelectCopySource: which of several databases the new year's data is built from. Shows
+  // the choices modally, the first one selected, and returns the one selected when the user
+  // pressed OK; "" when choices is empty or the user left nothing selected. There is no cancel:
+  // Esc is ignored and the close button counts as OK.
+  virtual std::string SelectCopySource(const std::vector<std::string>& choices) = 0;
 
   // Loads frmMlDir (not yet shown); its controls report to handler. The view lives until
   // Close() or the end of the program.

@@ -10,7 +10,6 @@
 
 #include "db/db.h"
 #include "tests/testing/databases.h"
-#include "tests/testing/fake_ui.h"
 #include "tests/testing/testing.h"
 
 namespace kr::db::test {
@@ -61,7 +60,6 @@ class DbTest : public ::testing::Test {
   testing::TempDir install_;
   testing::TempDir package_;
   RunContext run_;
-  testing::FakeUi ui_;
   std::vector<Database> opened_;
 };
 

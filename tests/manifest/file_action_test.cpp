@@ -88,6 +88,17 @@ TEST_F(FileActionTest, KeywordsAreComparedExactlyAndTableRowsNeverCopyFiles) {
   EXPECT_TRUE(install_.Exists("x.dll"));
 }
 
+TEST_F(FileActionTest, TableCopyVersionWithoutSourceOrYearAsksToCheckTheArgumentsAndGoesOn) {
+  EXPECT_EQ(Apply("File\\KrCri.mdb", "TABLECOPYVERSION;Cri;;Code|KrCri2019Src.mdb"), "");
+  ASSERT_EQ(ui_.boxes.size(), 1u);
+  EXPECT_EQ(ui_.boxes[0].text, "引数を確認してください");
+  EXPECT_EQ(ui_.boxes[0].title, run_.title);
+  EXPECT_EQ(ui_.boxes[0].icon, ui::Icon::kNone);
+  // Complete arguments naming a database the package lacks: nothing to say.
+  EXPECT_EQ(Apply("File\\KrCri.mdb", "TABLECOPYVERSION;Cri;;Code|KrCri2019Src.mdb|2019|1|3"), "");
+  EXPECT_EQ(ui_.boxes.size(), 1u);
+}
+
 // The CLI run covers an older and a newer program; these are the remaining cases.
 TEST_F(FileActionTest,
        ExeCheckVersionKeepsAProgramWithoutRequiredVersionAndReplacesAnUnversionedOne) {

@@ -35,6 +35,12 @@ std::string FakeUi::BrowseForFolder(std::string_view title, std::string_view ini
   return browse_answer;
 }
 
+std::string FakeUi::SelectCopySource(const std::vector<std::string>& choices) {
+  copy_source_calls.push_back(choices);
+  if (copy_source_answer) return *copy_source_answer;
+  return choices.empty() ? std::string() : choices.front();
+}
+
 ui::InstallFolderView& FakeUi::LoadInstallFolderDialog(ui::InstallFolderHandler& handler) {
   dialog = std::make_unique<FakeInstallFolderView>(handler);
   return *dialog;

@@ -1,9 +1,10 @@
 // A user interface for tests: records every message box, every caption of the wait dialog's
-// labels and what the install-folder dialog was shown; answers the folder browser with a
-// prepared result.
+// labels, every copy-source question and what the install-folder dialog was shown; answers the
+// folder browser and the copy-source question with prepared results.
 #pragma once
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -46,6 +47,7 @@ class FakeUi : public ui::Ui {
   void SetBusy(bool busy) override { this->busy = busy; }
   void PumpEvents() override { ++pumped; }
   std::string BrowseForFolder(std::string_view title, std::string_view initial_folder) override;
+  std::string SelectCopySource(const std::vector<std::string>& choices) override;
   ui::InstallFolderView& LoadInstallFolderDialog(ui::InstallFolderHandler& handler) override;
 
   std::vector<MessageBoxCall> boxes;
@@ -56,6 +58,9 @@ class FakeUi : public ui::Ui {
   int pumped = 0;
   std::string browse_answer;                                      // what BrowseForFolder returns
   std::vector<std::pair<std::string, std::string>> browse_calls;  // title, initial folder
+  // What SelectCopySource returns; unset, the first choice ("" for none), as the form preselects.
+  std::optional<std::string> copy_source_answer;
+  std::vector<std::vector<std::string>> copy_source_calls;  // the choices of each question
   std::unique_ptr<FakeInstallFolderView> dialog;
 };
 

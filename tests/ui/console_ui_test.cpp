@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <sstream>
+#include <string>
 
 #include "ui/console_ui.h"
 
@@ -48,6 +49,23 @@ TEST_F(ConsoleUiTest, EndMessageGoesToTheOutputStreamWhenTheRunIsOver) {
             "アップデート時にエラーが発生しました。\n"
             "C:\\x.dll\nエラー番号=53\nエラー内容=ファイルが見つかりません。\n");
   EXPECT_EQ(err_.str(), "working\n");  // the detail is not a progress caption
+}
+
+TEST_F(ConsoleUiTest, CopySourceQuestionIsPrintedAndAnsweredWithTheFirstChoice) {
+  ConsoleUi ui(std::nullopt, out_, err_, true);
+  ui.ShowWait("更新");
+  ui.SetWaitLabel(1, "working");
+  EXPECT_EQ(ui.SelectCopySource({"2019年度(令和2年3月労務更新)", "平成31年度"}),
+            "2019年度(令和2年3月労務更新)");
+  EXPECT_EQ(ui.SelectCopySource({}), "");
+  const std::string question =
+      "[基になるデータベースの選択] ご利用中のケルモラには複数のデータベースが存在します。\n"
+      "どのデータベースを基にして、今年度のデータを作成するかを選択してください。\n";
+  EXPECT_EQ(err_.str(), "\r\x1b[Kworking\r\x1b[K" + question +
+                            "  2019年度(令和2年3月労務更新)\n  平成31年度\n"
+                            "基にするデータベース: 2019年度(令和2年3月労務更新)\n" +
+                            question + "基にするデータベース: （候補がありません）\n");
+  EXPECT_EQ(out_.str(), "");
 }
 
 }  // namespace

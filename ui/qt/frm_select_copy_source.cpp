@@ -10,13 +10,9 @@ namespace kr::ui {
 
 frmSelectCopySource::frmSelectCopySource(QWidget* parent) : QDialog(parent) {
   SetUpForm(*this, "frmSelectCopySource", TwipsSize(6930, 2550));
-  setWindowTitle(QString::fromUtf8("基になるデータベースの選択"));
+  setWindowTitle(ToDisplayText(kSelectCopySourceTitle));
 
-  lbl_comment_ =
-      new QLabel(QString::fromUtf8("ご利用中のケルモラには複数のデータベースが存在します。\n"
-                                   "どのデータベースを基にして、今年度のデータを作成するか"
-                                   "を選択してください。"),
-                 this);
+  lbl_comment_ = new QLabel(ToDisplayText(kSelectCopySourceQuestion), this);
   lbl_comment_->setObjectName("lblComment");
   PlaceLabel(*lbl_comment_, TwipsRect(225, 180, 6000, 360));
 

@@ -56,10 +56,13 @@ void QtUi::MessageBox(std::string_view text, std::string_view title, Icon icon) 
   box.setTextFormat(Qt::PlainText);  // texts hold file names, never markup
   box.setFont(FormFont());
   box.button(QMessageBox::Ok)->setIcon(QIcon());  // a plain OK, as on the original's boxes
-  // The box must answer while the pointer is the hourglass.
+  ExecWithDefaultPointer(box);
+}
+
+void QtUi::ExecWithDefaultPointer(QDialog& dialog) {
   const bool was_busy = busy_;
   SetBusy(false);
-  box.exec();
+  dialog.exec();
   SetBusy(was_busy);
 }
 
@@ -119,6 +122,13 @@ std::string QtUi::BrowseForFolder(std::string_view title, std::string_view initi
   QWidget* owner =
       ml_dir_ != nullptr && ml_dir_->isVisible() ? ml_dir_.data() : OwnerWindow(nullptr, wait_);
   return chooser_(owner, title, native);
+}
+
+std::string QtUi::SelectCopySource(const std::vector<std::string>& choices) {
+  frmSelectCopySource form(OwnerWindow(ml_dir_, wait_));
+  for (const std::string& choice : choices) form.AddList(choice);
+  ExecWithDefaultPointer(form);
+  return form.SelectListText();
 }
 
 InstallFolderView& QtUi::LoadInstallFolderDialog(InstallFolderHandler& handler) {

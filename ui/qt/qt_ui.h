@@ -14,6 +14,7 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "ui/ui.h"
 
@@ -64,12 +65,18 @@ class QtUi final : public Ui {
   // native path first.
   std::string BrowseForFolder(std::string_view title, std::string_view initial_folder) override;
 
+  // A fresh frmSelectCopySource each time, owned by the active window of the updater and
+  // unloaded once it has answered.
+  std::string SelectCopySource(const std::vector<std::string>& choices) override;
+
   // frmMlDir is loaded once: a second call while it is loaded returns the same view, now
   // reporting to the new handler.
   InstallFolderView& LoadInstallFolderDialog(InstallFolderHandler& handler) override;
 
  private:
   frmWait* LoadedWait() const;
+  // Runs a modal dialog with the default pointer: it must answer while the run is busy.
+  void ExecWithDefaultPointer(QDialog& dialog);
 
   FolderChooser chooser_;
   QPointer<QDialog> wait_;

@@ -1,5 +1,6 @@
-// The desktop program's message boxes and pointer, frmSelectCopySource, and
-// frmWait as a run drives it: progress painted at once, no way to close it until the run is over.
+// The desktop program's message boxes and pointer, frmSelectCopySource alone and as the UI asks
+// it, and frmWait as a run drives it: progress painted at once, no way to close it until the
+// run is over.
 #include <gtest/gtest.h>
 
 #include <QLabel>
@@ -73,6 +74,48 @@ TEST(SelectCopySourceTest, AsksWithTheFirstEntrySelectedIgnoresEscAndOkKeepsTheC
   form.exec();
   EXPECT_FALSE(form.isVisible());
   EXPECT_EQ(form.SelectListText(), "平成31年度");
+}
+
+TEST(SelectCopySourceTest, TheUiAsksOverTheWaitDialogAndReturnsTheEntryTheUserSelected) {
+  QtUi ui;
+  ui.ShowWait("ケルモラ2019 アップデート");
+  ui.SetBusy(true);
+  QWidget* owner = nullptr;
+  int entries = 0, preselected = -1;
+  bool busy_pointer = true;
+  testing::OnModal choose([&](QWidget* modal) {
+    owner = modal->parentWidget();
+    busy_pointer = QApplication::overrideCursor() != nullptr;
+    if (auto* lst = Control<QListWidget>(modal, "lst")) {
+      entries = lst->count();
+      preselected = lst->currentRow();
+      lst->setCurrentRow(2);
+    }
+    modal->close();  // the close button counts as OK
+  });
+  EXPECT_EQ(ui.SelectCopySource({"2019年度(令和2年3月労務更新)", "平成31年度", "平成30年度"}),
+            "平成30年度");
+  EXPECT_EQ(entries, 3);
+  EXPECT_EQ(preselected, 0);
+  EXPECT_EQ(owner, FindForm("frmWait"));
+  EXPECT_FALSE(busy_pointer);
+  EXPECT_NE(QApplication::overrideCursor(), nullptr);  // the hourglass is back
+  EXPECT_EQ(FindForm("frmSelectCopySource"), nullptr);
+}
+
+TEST(SelectCopySourceTest, AnEmptyListStillAsksAndAnswersNothing) {
+  QtUi ui;
+  bool asked = false;
+  testing::OnModal press_ok([&](QWidget* modal) {
+    asked = modal->objectName() == QLatin1String("frmSelectCopySource");
+    if (auto* ok = Control<QPushButton>(modal, "cmdOk")) {
+      ok->click();
+    } else {
+      modal->close();  // never leave the test waiting on the dialog
+    }
+  });
+  EXPECT_EQ(ui.SelectCopySource({}), "");
+  EXPECT_TRUE(asked);
 }
 
 // Counts the paint events a widget receives.
