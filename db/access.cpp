@@ -114,6 +114,13 @@ void BackupDatabase(const RunContext& run, std::string_view path) {
   steps.Step([&] { platform::CopyFile(path, backup); });
 }
 
+void BackupAndReopen(const RunContext& run, Database& db) {
+  std::string path = db.Name();
+  db.Close();
+  BackupDatabase(run, path);
+  db = OpenAppDatabase(path);
+}
+
 void ChangeDatabasePassword(std::string_view path) {
   StepAndContinue steps("ChangeDatabasePassword");
   if (!platform::Listed(path, platform::ListKind::kPlainFiles)) return;

@@ -19,6 +19,7 @@
 #include <array>
 #include <compare>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -91,6 +92,11 @@ void BackupDatabase(const RunContext& run, std::string_view path);
 // The backup file name of file_name (no folder): stem before the first ".", stamp, ".old".
 std::string BackupFileName(std::string_view file_name, std::string_view run_stamp);
 
+// Closes db, takes its backup (BackupDatabase of the path it was opened with) and opens it again:
+// a database must not be open while it is copied. Regime: pass-through (a failed reopen throws
+// and leaves db closed, so the steps that depend on it fail in turn).
+void BackupAndReopen(const RunContext& run, Database& db);
+
 // Re-keys a database of an older release from FormerDatabasePassword to DatabasePassword
 // (opened exclusively). A missing file, or one already keyed with the current password, is left
 // unchanged. Regime: step-and-continue, reports nothing.
@@ -149,6 +155,10 @@ CopyIfOlderResult CopyTableIfOlder(const RunContext& run, std::string_view targe
 // arrives as 0.1). Regime: leave-on-error; on that path "LinkHikitugi" stays behind.
 void TransferRows(Database& source, Database& target, std::string_view table_spec,
                   std::string_view where_text, std::string_view key_list);
+// Attaches source's table source_table to target under link_name (a left-over link of that name
+// must be dropped first). Regime: pass-through.
+void AttachTable(Database& target, std::string_view link_name, const Database& source,
+                 std::string_view source_table);
 // The delete half of TransferRows alone. Regime: leave-on-error.
 void DeleteMatchingRows(Database& source, Database& target, std::string_view table_spec,
                         std::string_view where_text, std::string_view key_list);
@@ -167,13 +177,26 @@ ColumnLists MatchColumnsTyped(std::string_view target_prefix, std::string_view s
 // led by ","). A missing, empty or malformed Version counts as older than every tuple and is
 // never stamped. All operations here: regime step-and-continue, reporting nothing.
 
-// True when the stored tuple is valid (three parts) and not below (year, major, minor).
-bool VersionAtLeast(Database& db, int32_t year, int32_t major, int32_t minor);
-// The stored tuple, when valid; otherwise the arguments keep their values.
-void ReadVersion(Database& db, int32_t& year, int32_t& major, int32_t& minor);
-// Stamps version_text ("y,m,d" of integers) and, when not empty, comment; never lowers the
-// stored version nor rewrites an equal one. A text that is not three integers writes nothing.
-void WriteVersion(Database& db, std::string_view version_text, std::string_view comment);
+// A release as Ver stores it: "year,major,minor", compared element by element.
+struct VersionTuple {
+  int32_t year = 0;
+  int32_t major = 0;
+  int32_t minor = 0;
+
+  // "2018,1,1".
+  std::string Text() const;
+  // Exactly three parts separated by ",", each a number that fits a 32-bit integer.
+  static std::optional<VersionTuple> Parse(std::string_view text);
+  auto operator<=>(const VersionTuple&) const = default;
+};
+
+// True when the stored tuple is valid (three parts) and not below tuple.
+bool VersionAtLeast(Database& db, const VersionTuple& tuple);
+// The stored tuple, when valid.
+std::optional<VersionTuple> ReadVersion(Database& db);
+// Stamps tuple and, when not empty, comment; never lowers the stored version nor rewrites an
+// equal one.
+void WriteVersion(Database& db, const VersionTuple& tuple, std::string_view comment);
 // The source's Ver into the target when it is a valid tuple above the target's (no Comment).
 void CopyVersion(Database& source, Database& target);
 // Comment set to text, or with append its old value (Null as "") followed by text.
@@ -215,16 +238,8 @@ void TransferTableAs(Database& source, Database& target, std::string_view source
 // The full prefecture name of a short one (北海 → 北海道, 東京 → 東京都, 沖縄 → 沖縄県);
 // any other text unchanged.
 std::string FullPrefectureName(std::string_view text);
-// Environ row 60 of InstallFolder's File\KrSet.mdb has SetName 1.
-bool EnvironFlag60(const RunContext& run);
-// Val_Ind has a row with Code '200'.
-bool HasValIndex200(std::string_view path);
-// Val120_Ind has the green-bank index entry. Queries db when it is open, else the file at path.
-bool HasGreenBankIndex(std::string_view path, const Database& db = {});
-// A comment of 地区名 names 岩手, 宮城 or 福島 / 熊本 / 広島.
-bool HasTohokuDistricts(std::string_view path);
-bool HasKumamotoDistrict(std::string_view path);
-bool HasHiroshimaDistrict(std::string_view path);
+// The first column of the first row of a query (a count) is above 0.
+bool CountAboveZero(Database& db, std::string_view sql);
 // A comment of 地区名 of db contains text.
 bool DistrictCommentContains(Database& db, std::string_view text);
 // Cri_KB has at least one row.

@@ -74,13 +74,6 @@ bool AnyDistrictComment(StepAndContinue& steps, Database& db,
   return found;
 }
 
-bool DistrictsAt(std::string_view operation, std::string_view path,
-                 std::initializer_list<std::string_view> names) {
-  StepAndContinue steps(operation);
-  return WithDatabaseAt(steps, path, false,
-                        [&](Database& db) { return AnyDistrictComment(steps, db, names); });
-}
-
 bool CriKbNotEmpty(StepAndContinue& steps, Database& db) {
   Recordset rs;
   bool rows = false;
@@ -89,9 +82,6 @@ bool CriKbNotEmpty(StepAndContinue& steps, Database& db) {
   steps.Step([&] { rs.Close(); });
   return rows;
 }
-
-constexpr std::string_view kGreenBankQuery =
-    "SELECT COUNT(StrtCode) FROM Val120_Ind WHERE MdlIndex LIKE '*ｸﾞﾘｰﾝﾊﾞﾝｸ*'";
 
 }  // namespace
 
@@ -102,48 +92,9 @@ std::string FullPrefectureName(std::string_view text) {
   return std::string(text);
 }
 
-bool EnvironFlag60(const RunContext& run) {
-  StepAndContinue steps("EnvironFlag60");
-  return WithDatabaseAt(steps, run.install_folder + "File\\KrSet.mdb", false, [&](Database& db) {
-    Recordset rs;
-    bool set = false;
-    steps.Step([&] { rs = db.OpenRecordset("SELECT SetName FROM Environ WHERE [ID]=60;"); });
-    steps.Step([&] {
-      if (!rs.Eof()) set = NzNumber(rs["SetName"].GetValue()) == Currency::FromInteger(1);
-    });
-    steps.Step([&] { rs.Close(); });
-    return set;
-  });
-}
-
-bool HasValIndex200(std::string_view path) {
-  StepAndContinue steps("HasValIndex200");
-  return WithDatabaseAt(steps, path, false, [&](Database& db) {
-    return CountAboveZero(steps, db, "SELECT COUNT(Code) FROM Val_Ind WHERE Code='200'");
-  });
-}
-
-bool HasGreenBankIndex(std::string_view path, const Database& db) {
-  StepAndContinue steps("HasGreenBankIndex");
-  if (db.IsOpen()) {
-    Database open = db;
-    return CountAboveZero(steps, open, kGreenBankQuery);
-  }
-  return WithDatabaseAt(steps, path, false, [&](Database& opened) {
-    return CountAboveZero(steps, opened, kGreenBankQuery);
-  });
-}
-
-bool HasTohokuDistricts(std::string_view path) {
-  return DistrictsAt("HasTohokuDistricts", path, {"岩手", "宮城", "福島"});
-}
-
-bool HasKumamotoDistrict(std::string_view path) {
-  return DistrictsAt("HasKumamotoDistrict", path, {"熊本"});
-}
-
-bool HasHiroshimaDistrict(std::string_view path) {
-  return DistrictsAt("HasHiroshimaDistrict", path, {"広島"});
+bool CountAboveZero(Database& db, std::string_view sql) {
+  StepAndContinue steps("CountAboveZero");
+  return CountAboveZero(steps, db, sql);
 }
 
 bool DistrictCommentContains(Database& db, std::string_view text) {

@@ -9,6 +9,11 @@
 
 namespace kr::db {
 
+void AttachTable(Database& target, std::string_view link_name, const Database& source,
+                 std::string_view source_table) {
+  internal::AttachTable(target, link_name, source, source_table);
+}
+
 namespace internal {
 
 void AttachTable(Database& target, std::string_view link_name, const Database& source,
@@ -208,15 +213,13 @@ CopyIfOlderResult CopyTableIfOlder(const RunContext& run, std::string_view targe
   if (FileExists(target_path)) {
     Database target;
     steps.Step([&] { target = OpenAppDatabase(target_path); });
-    if (!steps.Call([&] { return VersionAtLeast(target, a.year, a.major, a.minor); })) {
+    if (!steps.Call([&] { return VersionAtLeast(target, {a.year, a.major, a.minor}); })) {
       steps.Step([&] { target.Close(); });
       steps.Call([&] { BackupDatabase(run, target_path); });
       steps.Step([&] { target = OpenAppDatabase(target_path); });
       steps.Call([&] { CopyTable(source, target, fields[1], fields[2], a.key_list); });
       if (a.stamp) {
-        std::string tuple =
-            std::to_string(a.year) + "," + std::to_string(a.major) + "," + std::to_string(a.minor);
-        steps.Call([&] { WriteVersion(target, tuple, ""); });
+        steps.Call([&] { WriteVersion(target, {a.year, a.major, a.minor}, ""); });
       }
     }
     steps.Step([&] { target.Close(); });

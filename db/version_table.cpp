@@ -20,24 +20,11 @@ std::optional<Tuple> ParseStored(const std::string& text) {
   return Tuple{NzNumber(Value(parts[0])), NzNumber(Value(parts[1])), NzNumber(Value(parts[2]))};
 }
 
-// A tuple handed in as text: exactly three numeric parts, each read as a 32-bit integer.
-std::optional<std::array<int32_t, 3>> ParseGiven(std::string_view text) {
-  std::vector<std::string> parts = support::Split(text, ",");
-  if (parts.size() != 3) return std::nullopt;
-  std::array<int32_t, 3> numbers{};
-  for (size_t i = 0; i < 3; ++i) {
-    Value part(parts[i]);
-    if (!part.IsNumeric()) return std::nullopt;
-    numbers[i] = part.ToLong();
-  }
-  return numbers;
-}
-
-bool AtLeast(const Tuple& stored, int32_t year, int32_t major, int32_t minor) {
+bool AtLeast(const Tuple& stored, const VersionTuple& tuple) {
   auto c = [](int32_t n) { return Currency::FromInteger(n); };
-  if (stored[0] != c(year)) return stored[0] > c(year);
-  if (stored[1] != c(major)) return stored[1] > c(major);
-  return stored[2] >= c(minor);
+  if (stored[0] != c(tuple.year)) return stored[0] > c(tuple.year);
+  if (stored[1] != c(tuple.major)) return stored[1] > c(tuple.major);
+  return stored[2] >= c(tuple.minor);
 }
 
 // The first field of the first row of Version, "" when there is none.
@@ -63,34 +50,50 @@ std::string ReadComment(StepAndContinue& steps, Database& db) {
 
 }  // namespace
 
-bool VersionAtLeast(Database& db, int32_t year, int32_t major, int32_t minor) {
+std::string VersionTuple::Text() const {
+  return std::to_string(year) + "," + std::to_string(major) + "," + std::to_string(minor);
+}
+
+std::optional<VersionTuple> VersionTuple::Parse(std::string_view text) {
+  std::vector<std::string> parts = support::Split(text, ",");
+  if (parts.size() != 3) return std::nullopt;
+  std::array<int32_t, 3> numbers{};
+  for (size_t i = 0; i < 3; ++i) {
+    Value part(parts[i]);
+    if (!part.IsNumeric()) return std::nullopt;
+    std::optional<int32_t> number;
+    LeaveOnError("VersionTuple", [&] { number = part.ToLong(); });
+    if (!number) return std::nullopt;
+    numbers[i] = *number;
+  }
+  return VersionTuple{numbers[0], numbers[1], numbers[2]};
+}
+
+bool VersionAtLeast(Database& db, const VersionTuple& tuple) {
   StepAndContinue steps("VersionAtLeast");
   std::optional<Tuple> stored = ParseStored(ReadStoredVer(steps, db));
-  return stored && AtLeast(*stored, year, major, minor);
+  return stored && AtLeast(*stored, tuple);
 }
 
-void ReadVersion(Database& db, int32_t& year, int32_t& major, int32_t& minor) {
+std::optional<VersionTuple> ReadVersion(Database& db) {
   StepAndContinue steps("ReadVersion");
   std::optional<Tuple> stored = ParseStored(ReadStoredVer(steps, db));
-  if (!stored) return;
-  steps.Step([&] { year = (*stored)[0].ToInt32(); });
-  steps.Step([&] { major = (*stored)[1].ToInt32(); });
-  steps.Step([&] { minor = (*stored)[2].ToInt32(); });
+  if (!stored) return std::nullopt;
+  VersionTuple tuple;
+  bool fits = steps.Step([&] {
+    tuple = {(*stored)[0].ToInt32(), (*stored)[1].ToInt32(), (*stored)[2].ToInt32()};
+  });
+  if (!fits) return std::nullopt;
+  return tuple;
 }
 
-void WriteVersion(Database& db, std::string_view version_text, std::string_view comment) {
+void WriteVersion(Database& db, const VersionTuple& tuple, std::string_view comment) {
   StepAndContinue steps("WriteVersion");
-  std::optional<std::array<int32_t, 3>> tuple;
-  steps.Step([&] { tuple = ParseGiven(version_text); });
-  if (!tuple) {
-    LogLine("WriteVersion: \"" + std::string(version_text) + "\" is not a version tuple");
-    return;
-  }
-  if (VersionAtLeast(db, (*tuple)[0], (*tuple)[1], (*tuple)[2])) return;
+  if (VersionAtLeast(db, tuple)) return;
   Recordset rs;
   steps.Step([&] { rs = db.OpenRecordset("Version"); });
   steps.Step([&] { rs.Edit(); });
-  steps.Step([&] { rs["Ver"].SetValue(Value(version_text)); });
+  steps.Step([&] { rs["Ver"].SetValue(Value(tuple.Text())); });
   if (!comment.empty()) steps.Step([&] { rs["Comment"].SetValue(Value(comment)); });
   steps.Step([&] { rs.Update(); });
   steps.Step([&] { rs.Close(); });
@@ -102,9 +105,8 @@ void CopyVersion(Database& source, Database& target) {
   std::string text;
   steps.Step([&] { from = source.OpenRecordset("Version"); });
   steps.Step([&] { text = NzString(from.Fields()[0].GetValue()); });
-  std::optional<std::array<int32_t, 3>> tuple;
-  steps.Step([&] { tuple = ParseGiven(text); });
-  if (tuple && !VersionAtLeast(target, (*tuple)[0], (*tuple)[1], (*tuple)[2])) {
+  std::optional<VersionTuple> tuple = VersionTuple::Parse(text);
+  if (tuple && !VersionAtLeast(target, *tuple)) {
     Recordset to;
     steps.Step([&] { to = target.OpenRecordset("Version"); });
     steps.Step([&] { to.Edit(); });

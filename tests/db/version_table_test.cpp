@@ -1,5 +1,3 @@
-#include <tuple>
-
 #include "tests/db/db_fixture.h"
 
 namespace kr::db::test {
@@ -23,55 +21,62 @@ class VersionTest : public DbTest {
 };
 
 TEST_F(VersionTest, ComparesYearThenMajorThenMinor) {
-  EXPECT_TRUE(VersionAtLeast(db_, 2013, 1, 2));
-  EXPECT_TRUE(VersionAtLeast(db_, 2012, 5, 9));
-  EXPECT_TRUE(VersionAtLeast(db_, 2013, 1, 1));
-  EXPECT_FALSE(VersionAtLeast(db_, 2013, 1, 3));
-  EXPECT_FALSE(VersionAtLeast(db_, 2013, 2, 0));
-  EXPECT_FALSE(VersionAtLeast(db_, 2014, 1, 1));
+  EXPECT_TRUE(VersionAtLeast(db_, {2013, 1, 2}));
+  EXPECT_TRUE(VersionAtLeast(db_, {2012, 5, 9}));
+  EXPECT_TRUE(VersionAtLeast(db_, {2013, 1, 1}));
+  EXPECT_FALSE(VersionAtLeast(db_, {2013, 1, 3}));
+  EXPECT_FALSE(VersionAtLeast(db_, {2013, 2, 0}));
+  EXPECT_FALSE(VersionAtLeast(db_, {2014, 1, 1}));
   Store("'2013,x,2'");  // a part that is not a number counts as 0
-  EXPECT_TRUE(VersionAtLeast(db_, 2013, 0, 2));
-  EXPECT_FALSE(VersionAtLeast(db_, 2013, 1, 0));
+  EXPECT_TRUE(VersionAtLeast(db_, {2013, 0, 2}));
+  EXPECT_FALSE(VersionAtLeast(db_, {2013, 1, 0}));
 }
 
 TEST_F(VersionTest, MalformedEmptyOrMissingVersionIsBelowEverythingAndNeverStamped) {
-  int32_t y = 1, m = 2, d = 3;
-  ReadVersion(db_, y, m, d);
-  EXPECT_EQ(std::tie(y, m, d), std::make_tuple(2013, 1, 2));
+  EXPECT_EQ(ReadVersion(db_), (VersionTuple{2013, 1, 2}));
   for (std::string_view ver : {"'2019,1'", "'2013,1,2,4'", "''", "NULL"}) {
     Store(ver);
-    EXPECT_FALSE(VersionAtLeast(db_, 0, 0, 0)) << ver;
-    ReadVersion(db_, y, m, d);
-    EXPECT_EQ(std::tie(y, m, d), std::make_tuple(2013, 1, 2)) << ver;
+    EXPECT_FALSE(VersionAtLeast(db_, {0, 0, 0})) << ver;
+    EXPECT_EQ(ReadVersion(db_), std::nullopt) << ver;
   }
   db_.Execute("DELETE * FROM Version");
-  EXPECT_FALSE(VersionAtLeast(db_, 0, 0, 0));
-  WriteVersion(db_, "2019,1,1", "c");
+  EXPECT_FALSE(VersionAtLeast(db_, {0, 0, 0}));
+  WriteVersion(db_, {2019, 1, 1}, "c");
   SetVersionComment(db_, ",労務更新", true);
   EXPECT_EQ(Select(db_, "SELECT * FROM Version").size(), 0u);
   db_.Execute("DROP TABLE Version");
-  EXPECT_FALSE(VersionAtLeast(db_, 0, 0, 0));
+  EXPECT_FALSE(VersionAtLeast(db_, {0, 0, 0}));
   EXPECT_FALSE(CommentHasTag(db_, ""));
   EXPECT_EQ(ReadVersionComment(db_), "");
 }
 
 TEST_F(VersionTest, WriteOnlyRaisesAValidVersionAndKeepsTheCommentWhenGivenNone) {
   struct Case {
-    std::string_view ver, comment, write_ver, write_comment, stored;
+    std::string_view ver, comment;
+    VersionTuple write_ver;
+    std::string_view write_comment, stored;
   } cases[] = {
-      {"'2018,1,4'", "'2018'", "2019,1,1", "2019_01", "2019,1,1|2019_01"},
-      {"'2019,1,1'", "'kept'", "2019,1,1", "new", "2019,1,1|kept"},
-      {"'2019,1,1'", "'kept'", "2018,9,9", "new", "2019,1,1|kept"},
-      {"'2018,1,4'", "',労務更新'", "2019,1,1", "", "2019,1,1|,労務更新"},
-      {"'2013,1,2'", "NULL", "2019,1", "x", "2013,1,2|null"},
-      {"'2013,1,2'", "NULL", "2019,a,1", "x", "2013,1,2|null"},
-      {"'garbage'", "NULL", "2019,1,1", "", "2019,1,1|null"},
+      {"'2018,1,4'", "'2018'", {2019, 1, 1}, "2019_01", "2019,1,1|2019_01"},
+      {"'2019,1,1'", "'kept'", {2019, 1, 1}, "new", "2019,1,1|kept"},
+      {"'2019,1,1'", "'kept'", {2018, 9, 9}, "new", "2019,1,1|kept"},
+      {"'2018,1,4'", "',労務更新'", {2019, 1, 1}, "", "2019,1,1|,労務更新"},
+      {"'garbage'", "NULL", {2019, 1, 1}, "", "2019,1,1|null"},
   };
   for (const Case& c : cases) {
     Store(c.ver, c.comment);
     WriteVersion(db_, c.write_ver, c.write_comment);
-    EXPECT_EQ(Stored(), c.stored) << c.ver << " <- " << c.write_ver;
+    EXPECT_EQ(Stored(), c.stored) << c.ver << " <- " << c.write_ver.Text();
   }
+}
+
+TEST(VersionTupleTest, ParsesOnlyThreeWholeNumbers) {
+  EXPECT_EQ(VersionTuple::Parse("2019,1,4"), (VersionTuple{2019, 1, 4}));
+  EXPECT_EQ(VersionTuple::Parse(" 2019 ,1,4"), (VersionTuple{2019, 1, 4}));
+  for (std::string_view bad : {"2019,1", "a,b,c", "2019,1,1,1", "", "2019,1,99999999999"}) {
+    EXPECT_EQ(VersionTuple::Parse(bad), std::nullopt) << bad;
+  }
+  EXPECT_EQ((VersionTuple{2018, 1, 1}).Text(), "2018,1,1");
+  EXPECT_LT((VersionTuple{2018, 9, 9}), (VersionTuple{2019, 1, 1}));
 }
 
 TEST_F(VersionTest, CopyVersionTakesAHigherValidSourceVersionButNotItsComment) {
@@ -103,11 +108,9 @@ TEST_F(VersionTest, CommentTagsAppendAndMatchOnlyWholeTags) {
 
 TEST_F(VersionTest, OperationsOnAFailedOpenDoNothing) {
   Database none;
-  int32_t y = 7, m = 8, d = 9;
-  EXPECT_FALSE(VersionAtLeast(none, 0, 0, 0));
-  ReadVersion(none, y, m, d);
-  EXPECT_EQ(y, 7);
-  WriteVersion(none, "2019,1,1", "");
+  EXPECT_FALSE(VersionAtLeast(none, {}));
+  EXPECT_EQ(ReadVersion(none), std::nullopt);
+  WriteVersion(none, {2019, 1, 1}, "");
   SetVersionComment(none, "x", true);
   CopyVersion(none, db_);
   EXPECT_FALSE(CommentHasTag(none, ","));

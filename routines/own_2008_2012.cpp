@@ -1,0 +1,184 @@
+// Hand-written routines of 2008 to 2012: work that is more than a list of toolkit steps.
+#include "platform/platform.h"
+#include "routines/catalogue.h"
+#include "routines/interpreter.h"
+#include "routines/procedures.h"
+
+namespace kr::routines {
+
+namespace {
+
+constexpr std::string_view kLinkInstall = "LinkInstall";
+
+void DropLinkInstall(RoutineRun& run, Database& target) {
+  if (db::HasTable(target, kLinkInstall)) {
+    run.steps.Step([&] { target.Execute("DROP Table LinkInstall;"); });
+  }
+}
+
+void AttachLinkInstall(RoutineRun& run, Database& source, Database& target,
+                       std::string_view table) {
+  DropLinkInstall(run, target);
+  run.steps.Step([&] { db::AttachTable(target, kLinkInstall, source, table); });
+}
+
+std::string Quoted(std::string_view text) {
+  return "'" + support::ReplaceAll(text, "'", "''") + "'";
+}
+
+// Opens each existing place of the row and hands it to work with the early-checked source.
+template <class F>
+void WithEachTarget(RoutineRun& run, F&& work) {
+  Database source = OpenSourceEarly(run);
+  if (!source.IsOpen()) return;
+  ForEachPlace(run, [&](const Place& place) {
+    Database target = run.Open(place.path);
+    if (target.IsOpen()) work(source, target, place);
+    run.Close(target);
+    return true;
+  });
+  run.Close(source);
+}
+
+}  // namespace
+
+void UpdateSpeExeH20(RoutineRun& run) {
+  WithEachTarget(run, [&](Database& source, Database& target, const Place&) {
+    AttachLinkInstall(run, source, target, "SpeExe");
+    std::vector<std::string> specials;
+    run.steps.Step([&] {
+      db::Recordset rs = target.OpenRecordset("SELECT DISTINCT Special FROM LinkInstall;",
+                                              db::engine::kOpenSnapshot);
+      for (; !rs.Eof(); rs.MoveNext()) specials.push_back(db::NzString(rs["Special"].GetValue()));
+      rs.Close();
+    });
+    for (const std::string& special : specials) {
+      run.steps.Step(
+          [&] { target.Execute("DELETE * FROM SpeExe WHERE Special=" + Quoted(special) + ";"); });
+    }
+    run.steps.Step([&] { target.Execute("INSERT INTO SpeExe SELECT * FROM LinkInstall;"); });
+    DropLinkInstall(run, target);
+  });
+}
+
+void UpdateCriBaseYamanashiH21(RoutineRun& run) {
+  WithEachTarget(run, [&](Database& source, Database& target, const Place&) {
+    AttachLinkInstall(run, source, target, "Cri");
+    run.steps.Step([&] { target.Execute("DELETE FROM Cri WHERE LEN(Code)=14;"); });
+    run.steps.Step([&] { target.Execute("INSERT INTO Cri SELECT * FROM LinkInstall;"); });
+    DropLinkInstall(run, target);
+    for (std::string table : {"Cri_Base", "Cri_Base_Ind"}) {
+      AttachLinkInstall(run, source, target, table);
+      run.steps.Step([&] { target.Execute("DELETE FROM " + table + " WHERE 1;"); });
+      run.steps.Step([&] { db::SyncFields(target, kLinkInstall, target, table, true); });
+      run.steps.Step(
+          [&] { target.Execute("INSERT INTO " + table + " SELECT * FROM LinkInstall;"); });
+      DropLinkInstall(run, target);
+    }
+  });
+}
+
+void Update200910NumberIni(RoutineRun& run) {
+  if (!RoutineRun::FileExists(run.PackageFile("KrNumber.ini"))) return;
+  run.steps.Call([&] { db::MergeNumberIni(run.context); });
+}
+
+// The settings part of the 2009 release: its own guards, one per group of changes.
+void Update200910SetTables(RoutineRun& run) {
+  std::string path = run.InstallFile("File\\KrSet.mdb");
+  if (!RoutineRun::FileExists(path)) return;
+  Database target = run.Open(path);
+  if (!target.IsOpen()) return;
+  Database source;
+  if (RoutineRun::FileExists(run.PackageFile("KrSet.mdb"))) {
+    source = run.Open(run.PackageFile("KrSet.mdb"));
+  }
+  if (!db::VersionAtLeast(target, {2009, 1, 2})) run.Backup(target);
+  if (!db::VersionAtLeast(target, {2009, 1, 1})) {
+    run.steps.Call([&] { db::TransferRows(source, target, "OpenChk", "", "ID"); });
+    NotYetBuilt(run, "the print-width update");
+    NotYetBuilt(run, "the word-table update");
+  }
+  if (!db::VersionAtLeast(target, {2009, 1, 2})) {
+    run.steps.Call([&] {
+      db::TransferRows(source, target, "Environ",
+                       "(ID BETWEEN 201 AND 215) OR (ID BETWEEN 401 AND 415)", "ID");
+    });
+  }
+  if (!db::VersionAtLeast(target, {2009, 1, 2})) {
+    run.steps.Call([&] { db::CopyVersion(source, target); });
+  }
+  run.Close(source);
+  run.Close(target);
+}
+
+// The users' own codes of the district unit prices, sought by key in the Val### table that
+// the first three characters of each code name.
+void Update2011UserCode(RoutineRun& run) {
+  WithEachTarget(run, [&](Database& source, Database& target, const Place&) {
+    std::vector<std::string> tables;
+    run.steps.Step([&] {
+      db::engine::TableDefCollection defs = source.TableDefs();
+      defs.Refresh();
+      for (db::TableDef def : defs) {
+        if (def.Name().rfind("地区Code_", 0) == 0) tables.push_back(def.Name());
+      }
+    });
+    for (const std::string& table : tables) {
+      db::Recordset rows;
+      if (!run.steps.Step(
+              [&] { rows = source.OpenRecordset("SELECT * FROM " + table + " ORDER by Code"); })) {
+        continue;
+      }
+      db::Recordset prices;
+      std::string opened_for = "\x01";
+      while (run.steps.Value(false, [&] { return !rows.Eof(); })) {
+        std::string code = db::NzString(rows["Code"].GetValue());
+        std::string prefix = support::CharLeft(code, 3);
+        if (prefix != opened_for) {
+          opened_for = prefix;
+          run.steps.Step([&] {
+            prices = target.OpenRecordset("Val" + prefix, db::engine::kOpenTable);
+            prices.SetIndex("Primarykey");
+          });
+        }
+        run.steps.Step([&] {
+          prices.Seek("=", {db::Value(code)});
+          if (prices.NoMatch()) return;
+          prices.Edit();
+          prices["UserCode"].SetValue(rows["UserCode"].GetValue());
+          prices.Update();
+        });
+        if (!run.steps.Step([&] { rows.MoveNext(); })) break;
+      }
+      run.steps.Step([&] { rows.Close(); });
+    }
+  });
+}
+
+// The package's KrBox.mdb replaces the installed one; the user's boxes come back into it.
+void Update2012Box10(RoutineRun& run) {
+  std::string package_box = run.PackageFile("KrBox.mdb");
+  if (!RoutineRun::FileExists(package_box)) return;
+  ForEachPlace(run, [&](const Place& place) {
+    Database installed = run.Open(place.path);
+    bool current = db::VersionAtLeast(installed, {2012, 1, 1});
+    run.Close(installed);
+    if (current) return true;
+    std::string temp = place.folder + "Temp.mdb";
+    if (RoutineRun::FileExists(temp)) run.steps.Step([&] { platform::DeleteFile(temp); });
+    if (!run.steps.Step([&] { platform::CopyFile(place.path, temp); })) return true;
+    if (!run.steps.Step([&] { platform::CopyFile(package_box, place.path); })) return true;
+    Database old_box = run.Open(temp);
+    Database new_box = run.Open(place.path);
+    for (std::string_view table : {"Cri", "Val", "Vals", "Woody"}) {
+      run.steps.Call([&] { db::CopyTable(old_box, new_box, table, "", ""); });
+    }
+    run.Close(new_box);
+    run.Close(old_box);
+    run.steps.Step([&] { platform::DeleteFile(temp); });
+    return true;
+  });
+}
+
+}  // namespace kr::routines

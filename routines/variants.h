@@ -1,0 +1,72 @@
+// The data variants a year folder may hold, and the one chooser every routine with alternatives
+// uses: disaster-relief unit prices (Tohoku, Kumamoto, Hiroshima), the civil-engineering book,
+// the green-bank index and the regional tables of Kobe and Kyushu. Internal to routines/.
+#pragma once
+
+#include <map>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "db/db.h"
+
+namespace kr::routines {
+
+// --- The tests (each opens the database at path only when the file exists; any failure: false)
+
+// Environ row 60 of InstallFolder's File\KrSet.mdb has SetName 1 (the civil-engineering edition).
+bool EnvironFlag60(const RunContext& run);
+// Val_Ind has a row with Code '200' (the Kobe tables apply).
+bool HasValIndex200(std::string_view path);
+// Val120_Ind has the green-bank index entry. Queries db when it is open, else the file at path.
+bool HasGreenBankIndex(std::string_view path, const db::Database& db = {});
+// A comment of 地区名 names 岩手, 宮城 or 福島 / 熊本 / 広島.
+bool HasTohokuDistricts(std::string_view path);
+bool HasKumamotoDistrict(std::string_view path);
+bool HasHiroshimaDistrict(std::string_view path);
+
+// --- The chooser
+
+// What a table name's suffix marks it as.
+enum class Mark {
+  kNone,
+  kTohoku,       // "_Hisai", "(被災)"
+  kKumamoto,     // "_HisaiK"
+  kHiroshima,    // "_HisaiH"
+  kCivil,        // "Book_D", "Book(土木)"
+  kLandscaping,  // "Book(造園)"
+  kGreenBank,    // "_Shizuoka"
+  kKobe,         // "(神戸)"
+  kKyushu,       // "(九州)"
+};
+Mark MarkOf(std::string_view table);
+
+// The variants of one target, decided once: each test runs at most once, when a step first
+// needs it (or where the routine names it). The disaster variant is the first of the disaster
+// tests the routine names (Tohoku, Kumamoto, Hiroshima, in that order) that holds.
+class VariantChooser {
+ public:
+  // folder: the target's year folder (ending in "\", "" for targets outside one); target: the
+  // open target database.
+  VariantChooser(const RunContext& run, std::string folder, db::Database& target);
+
+  // Decides a named test now ("HasTohokuDistricts", "EnvironFlag60", "HasCriKbRows",
+  // "DistrictCommentContains" with its text, ...). Unknown names are false.
+  bool Decide(std::string_view test, const std::vector<std::string>& arguments = {});
+  // Whether a marked table applies to this target (an unmarked one always does).
+  bool Applies(std::string_view table);
+  // Of alternatives, the first marked one that applies, else the first unmarked one.
+  std::string Choose(const std::vector<std::string>& alternatives);
+
+ private:
+  bool Disaster(Mark mark);
+
+  const RunContext& run_;
+  std::string folder_;
+  db::Database& target_;
+  std::map<std::string, bool> decided_;
+  std::vector<Mark> disaster_tests_;  // in the order the routine named them
+};
+
+}  // namespace kr::routines
