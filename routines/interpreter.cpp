@@ -77,6 +77,10 @@ bool RoutineRun::Skip(Database& target, const Guard& guard) {
     for (const std::string& tag : guard.with_any_tag) any = any || db::CommentHasTag(target, tag);
     if (!any) return true;
   }
+  if (!guard.comment_contains.empty() &&
+      db::ReadVersionComment(target).find(guard.comment_contains) == std::string::npos) {
+    return true;
+  }
   return !guard.without_tag.empty() && db::CommentHasTag(target, guard.without_tag);
 }
 

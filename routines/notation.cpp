@@ -316,6 +316,12 @@ std::optional<std::vector<Guard>> ParseGuards(std::string_view text, std::string
   std::string all = Trimmed(text);
   std::vector<Guard> guards;
   if (all == "-") return guards;
+  if (all.rfind("comment \"", 0) == 0 && all.back() == '"') {
+    Guard guard;
+    guard.comment_contains = all.substr(9, all.size() - 10);
+    guards.push_back(guard);
+    return guards;
+  }
   if (all.rfind("with", 0) == 0 || all.rfind("without", 0) == 0) {
     std::optional<std::vector<Token>> tokens = Tokens(all, error);
     if (!tokens) return std::nullopt;
@@ -344,7 +350,9 @@ std::optional<std::vector<Guard>> ParseGuards(std::string_view text, std::string
       error = "\"" + part + "\" is not a version tuple";
       return std::nullopt;
     }
-    guards.push_back(Guard{tuple, {}, {}});
+    Guard guard;
+    guard.at_least = tuple;
+    guards.push_back(guard);
   }
   return guards;
 }

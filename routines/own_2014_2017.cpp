@@ -139,7 +139,7 @@ void Update2017CriH2911Ken(RoutineRun& run) {
   ForEachPlace(run, [&](const Place& place) {
     Database target = run.Open(place.path);
     if (!target.IsOpen()) return true;
-    if (db::ReadVersionComment(target).find("2017_10") == std::string::npos) {
+    if (run.Skip(target, run.routine.guards.front())) {
       run.Close(target);
       return true;
     }

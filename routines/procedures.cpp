@@ -148,7 +148,7 @@ constexpr char kWordTableUpdate[] = "the word-table update";
 constexpr char kHolidaysAndMaps[] = "the holiday and map settings";
 constexpr char kUserListRows[] = "the user-list copy";
 
-constexpr std::array<std::pair<std::string_view, Procedure>, 22> kProcedures = {{
+constexpr std::array<std::pair<std::string_view, Procedure>, 21> kProcedures = {{
     {"IndexVariantTransfer", IndexVariantTransfer},
     {"DeleteRowsByField", DeleteRowsByField},
     {"WithLink", WithLink},
@@ -170,7 +170,6 @@ constexpr std::array<std::pair<std::string_view, Procedure>, 22> kProcedures = {
     {"WordTableUpdate", Pending<kWordTableUpdate>},
     {"HolidaysAndMaps", Pending<kHolidaysAndMaps>},
     {"UserListRows", Pending<kUserListRows>},
-    {"Nothing", [](RoutineRun&, const Step&, Database&, Database&, VariantChooser&) {}},
 }};
 
 }  // namespace
@@ -181,6 +180,8 @@ Procedure FindProcedure(std::string_view name) {
   }
   return nullptr;
 }
+
+bool ProcedureKnown(std::string_view name) { return FindProcedure(name) != nullptr; }
 
 void NotYetBuilt(RoutineRun& run, std::string_view what) {
   LogLine(run.routine.name + ": " + std::string(what) + " is not built yet; step skipped");

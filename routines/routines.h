@@ -49,6 +49,7 @@ struct Guard {
   std::optional<db::VersionTuple> at_least;
   std::vector<std::string> with_any_tag;  // run only when the comment has one of these
   std::string without_tag;                // skip when the comment has it
+  std::string comment_contains;           // run only when the comment contains this text
 };
 
 enum class RecordKind {
@@ -140,6 +141,9 @@ class Registry : public manifest::RoutineRegistry {
  public:
   bool Run(std::string_view name, std::string_view argument, RunContext& run, ui::Ui& ui) override;
 };
+
+// Whether the step notation knows a procedure of that name.
+bool ProcedureKnown(std::string_view name);
 
 // Runs one catalogue row. argument: value 3 of the manifest line (used by no routine's work).
 void RunRoutine(const Routine& routine, RunContext& run, ui::Ui& ui, std::string_view argument);

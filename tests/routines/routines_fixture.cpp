@@ -1,0 +1,65 @@
+#include "tests/routines/routines_fixture.h"
+
+#include <algorithm>
+#include <filesystem>
+
+namespace kr::routines::test {
+
+std::string Table(std::string_view name, std::string_view layout) {
+  return "CREATE TABLE [" + std::string(name) + "] " + std::string(layout) + ";\n";
+}
+
+std::string VersionRow(std::string_view ver, std::string_view comment) {
+  if (ver == "-") return "";
+  std::string value = ver == "NULL" ? "NULL" : "'" + std::string(ver) + "'";
+  std::string note = comment == "NULL" ? "NULL" : "'" + std::string(comment) + "'";
+  return "CREATE TABLE Version (Ver TEXT(20), Comment TEXT(255));\n"
+         "INSERT INTO Version (Ver, Comment) VALUES (" +
+         value + ", " + note + ");\n";
+}
+
+RoutineTest::RoutineTest() {
+  run_.package_folder = package_.folder();
+  run_.install_folder = install_.folder();
+  run_.run_stamp = "202004071530";
+  run_.title = "ケルモラ積算 2019 アップデート";
+  ui_.ShowWait(run_.title);
+}
+
+void RoutineTest::Install(std::string_view relative, std::string_view script) {
+  testing::MakeDatabaseFromText(install_.Native(relative), script);
+}
+
+void RoutineTest::Package(std::string_view name, std::string_view script) {
+  testing::MakeDatabaseFromText(package_.Native(name), script);
+}
+
+bool RoutineTest::Run(std::string_view name, std::string_view argument) {
+  ui_.SetWaitLabel(1, std::string(name) + "を更新中...");
+  return registry_.Run(name, argument, run_, ui_);
+}
+
+Rows RoutineTest::Query(std::string_view relative, std::string_view select) const {
+  return testing::QueryRows(install_.Native(relative), select);
+}
+
+std::string RoutineTest::Value(std::string_view relative, std::string_view select) const {
+  return testing::QueryValue(install_.Native(relative), select);
+}
+
+std::string RoutineTest::Ver(std::string_view relative) const {
+  return Value(relative, "SELECT Ver FROM Version");
+}
+
+std::vector<std::string> RoutineTest::Backups(std::string_view folder) const {
+  std::vector<std::string> names;
+  std::error_code ec;
+  for (const auto& entry : std::filesystem::directory_iterator(install_.Native(folder), ec)) {
+    std::string name = entry.path().filename().string();
+    if (name.size() > 4 && name.substr(name.size() - 4) == ".old") names.push_back(name);
+  }
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+}  // namespace kr::routines::test

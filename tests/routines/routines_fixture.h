@@ -1,0 +1,66 @@
+// An install folder and a package built from small Jet SQL texts, a run context pointing at them,
+// a recording user interface, and helpers that run a routine by name and read tables back.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "routines/routines.h"
+#include "tests/testing/databases.h"
+#include "tests/testing/fake_ui.h"
+#include "tests/testing/testing.h"
+
+namespace kr::routines::test {
+
+using Rows = std::vector<std::string>;
+
+// Table layouts the tests share.
+inline constexpr std::string_view kValTable =
+    "(Code TEXT(30) NOT NULL, Name TEXT(100), Price DOUBLE, ValPrice1 DOUBLE, ValPrice2 DOUBLE, "
+    "UserCode TEXT(30), JPer DOUBLE, Search1 TEXT(50), Search2 TEXT(50), MakeDay TEXT(10), "
+    "CONSTRAINT PrimaryKey PRIMARY KEY (Code))";
+inline constexpr std::string_view kValSubTable =
+    "(Code TEXT(30) NOT NULL, ValCode TEXT(30) NOT NULL, Quantity1 DOUBLE, Quantity2 DOUBLE, "
+    "CONSTRAINT PrimaryKey PRIMARY KEY (Code, ValCode))";
+inline constexpr std::string_view kCriTable =
+    "(Code TEXT(20) NOT NULL, cName TEXT(100), Price1 DOUBLE, Price2 DOUBLE, "
+    "CONSTRAINT PrimaryKey PRIMARY KEY (Code))";
+inline constexpr std::string_view kExpensesTable =
+    "(Big LONG NOT NULL, Mdl LONG NOT NULL, Sml LONG NOT NULL, Field1 TEXT(50), Rate DOUBLE, "
+    "CONSTRAINT PrimaryKey PRIMARY KEY (Big, Mdl, Sml))";
+inline constexpr std::string_view kDistrictTable =
+    "(ID LONG NOT NULL, 地区名 TEXT(50), コメント TEXT(255), CONSTRAINT PrimaryKey PRIMARY KEY "
+    "(ID))";
+
+// "CREATE TABLE name layout;" and a Version row ("-" for no Version table, "NULL" for Null).
+std::string Table(std::string_view name, std::string_view layout);
+std::string VersionRow(std::string_view ver, std::string_view comment = "NULL");
+
+class RoutineTest : public ::testing::Test {
+ protected:
+  RoutineTest();
+
+  // Databases below the install folder ("File/平成30年度/KrCri.mdb") and the package.
+  void Install(std::string_view relative, std::string_view script);
+  void Package(std::string_view name, std::string_view script);
+  // Runs the "Function" line's routine with a caption in the progress line, as the driver does.
+  bool Run(std::string_view name, std::string_view argument = "");
+
+  Rows Query(std::string_view relative, std::string_view select) const;
+  std::string Value(std::string_view relative, std::string_view select) const;
+  std::string Ver(std::string_view relative) const;
+  // The files of an install sub-folder whose names end in ".old".
+  std::vector<std::string> Backups(std::string_view folder) const;
+
+  testing::SandboxedFolders sandbox_;
+  testing::TempDir install_;
+  testing::TempDir package_;
+  RunContext run_;
+  testing::FakeUi ui_;
+  Registry registry_;
+};
+
+}  // namespace kr::routines::test

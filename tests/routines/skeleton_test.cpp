@@ -1,0 +1,191 @@
+// The skeleton every routine shares: which databases it visits, when it leaves one alone, the
+// backup, the source check and how the release is recorded.
+#include <filesystem>
+
+#include "tests/routines/routines_fixture.h"
+
+namespace kr::routines::test {
+namespace {
+
+constexpr std::string_view kCri30 = "File/平成30年度/KrCri.mdb";
+
+std::string CriScript(std::string_view ver, std::string_view rows) {
+  return Table("Cri", kCriTable) + std::string(rows) + VersionRow(ver);
+}
+
+class SkeletonTest : public RoutineTest {
+ protected:
+  void SetUp() override {
+    Install(kCri30,
+            CriScript("2018,0,9",
+                      "INSERT INTO Cri (Code, cName, Price1) VALUES ('A1', '砂', 100);\n"
+                      "INSERT INTO Cri (Code, cName, Price1) VALUES ('A2', '砂利', 200);\n"));
+  }
+  void Source() {
+    Package("KrCri201811.mdb",
+            CriScript("2018,1,1",
+                      "INSERT INTO Cri (Code, cName, Price1) VALUES ('A1', '砂', 150);\n"
+                      "INSERT INTO Cri (Code, cName, Price1) VALUES ('A3', '石', 300);\n"));
+  }
+};
+
+TEST_F(SkeletonTest, AGuardedRoutineMigratesOnceAndKeepsTheFirstBackup) {
+  Source();
+  EXPECT_TRUE(Run("Update2018CriH3011"));
+  EXPECT_EQ(Query(kCri30, "SELECT Code, Price1 FROM Cri ORDER BY Code"),
+            (Rows{"A1\t150", "A2\t200", "A3\t300"}));
+  EXPECT_EQ(Ver(kCri30), "2018,1,1");
+  EXPECT_EQ(Backups("File/平成30年度"), (std::vector<std::string>{"KrCri202004071530.old"}));
+  EXPECT_EQ(testing::QueryRows(install_.Native("File/平成30年度/KrCri202004071530.old"),
+                               "SELECT Code, Price1 FROM Cri ORDER BY Code"),
+            (Rows{"A1\t100", "A2\t200"}));
+
+  // A later run finds the release recorded: no change, no second backup.
+  run_.run_stamp = "202004081000";
+  testing::RunScriptText(package_.Native("KrCri201811.mdb"), "UPDATE Cri SET Price1=999;\n");
+  Run("Update2018CriH3011");
+  EXPECT_EQ(Value(kCri30, "SELECT Price1 FROM Cri WHERE Code='A1'"), "150");
+  EXPECT_EQ(Backups("File/平成30年度").size(), 1u);
+}
+
+TEST_F(SkeletonTest, ALateSourceCheckLeavesTheBackupAnEarlyOneTouchesNothing) {
+  Run("Update2018CriH3011");  // late: backup, then the missing source ends it
+  EXPECT_EQ(Backups("File/平成30年度").size(), 1u);
+  EXPECT_EQ(Ver(kCri30), "2018,0,9");
+
+  Install("File/平成30年度/KrExp.mdb", Table("Expenses", kExpensesTable) + VersionRow("2018,1,1"));
+  Run("Update2018ExpH3011");  // early: nothing happens without the source
+  EXPECT_EQ(Backups("File/平成30年度").size(), 1u);
+}
+
+TEST_F(SkeletonTest, ASourceThatIsNoDatabaseCountsAsMissing) {
+  package_.Write("KrCri201811.mdb", "not a database");
+  Run("Update2018CriH3011");
+  EXPECT_EQ(Ver(kCri30), "2018,0,9");
+  EXPECT_EQ(Value(kCri30, "SELECT COUNT(*) FROM Cri"), "2");
+}
+
+// No Version table, or one without a row: migrated on every run, never stamped. A row whose
+// Ver is Null or malformed counts as older than every release and receives the stamp.
+TEST_F(SkeletonTest, ADatabaseWithoutAValidVersionIsMigratedAndOnlyARowIsStamped) {
+  Source();
+  const std::string row = "INSERT INTO Cri (Code, cName, Price1) VALUES ('A1', '砂', 1);\n";
+  for (std::string_view ver : {"-", "NULL", "", "2019,1", "a,b,c"}) {
+    std::filesystem::remove(install_.Native(kCri30));
+    Install(kCri30, CriScript(ver, row));
+    Run("Update2018CriH3011");
+    EXPECT_EQ(Value(kCri30, "SELECT Price1 FROM Cri WHERE Code='A1'"), "150") << ver;
+    if (ver != "-") {
+      EXPECT_EQ(Ver(kCri30), "2018,1,1") << ver;
+    }
+  }
+  std::filesystem::remove(install_.Native(kCri30));
+  Install(kCri30,
+          Table("Cri", kCriTable) + row + VersionRow("2018,0,1") + "DELETE FROM Version;\n");
+  for (int run = 0; run < 2; ++run) {
+    testing::RunScriptText(install_.Native(kCri30), "UPDATE Cri SET Price1=1;\n");
+    Run("Update2018CriH3011");
+    EXPECT_EQ(Value(kCri30, "SELECT Price1 FROM Cri WHERE Code='A1'"), "150") << run;
+    EXPECT_EQ(Value(kCri30, "SELECT COUNT(*) FROM Version"), "0");
+  }
+}
+
+TEST_F(SkeletonTest, UnknownNamesRunNothing) {
+  Source();
+  EXPECT_FALSE(Run("update2018crih3011"));
+  EXPECT_FALSE(Run("Update2018CriH3011 "));
+  EXPECT_EQ(Ver(kCri30), "2018,0,9");
+}
+
+TEST_F(RoutineTest, RecordsCopyTheSourceVersionReplaceTheVersionRowsOrSetVerDirectly) {
+  Install("File/平成21年度/KrCri.mdb", CriScript("2009,1,0", ""));
+  Package("KrCri200910.mdb", CriScript("2009,1,3", "INSERT INTO Cri (Code) VALUES ('N1');\n"));
+  Run("Update200910Cri");
+  EXPECT_EQ(Ver("File/平成21年度/KrCri.mdb"), "2009,1,3");
+  EXPECT_EQ(Backups("File/平成21年度").size(), 1u);
+
+  Install("File/平成22年度/KrCri.mdb", CriScript("2010,1,1", ""));
+  Package("KrCri201010.mdb", CriScript("2010,1,3", ""));
+  testing::RunScriptText(package_.Native("KrCri201010.mdb"),
+                         "UPDATE Version SET Comment='2010_10';\n");
+  Run("Update2010Cri10");
+  EXPECT_EQ(Query("File/平成22年度/KrCri.mdb", "SELECT Ver, Comment FROM Version"),
+            (Rows{"2010,1,3\t2010_10"}));
+  EXPECT_TRUE(Backups("File/平成22年度").empty());
+
+  for (std::string_view year : {"平成30年度", "2019年度"}) {
+    Install("File/" + std::string(year) + "/KrExp.mdb", VersionRow("2020,1,1"));
+  }
+  Run("Update2009Exp_Naigai");
+  EXPECT_EQ(Ver("File/平成30年度/KrExp.mdb"), "2009,1,1");
+  EXPECT_EQ(Ver("File/2019年度/KrExp.mdb"), "2009,1,1");
+}
+
+TEST_F(RoutineTest, EveryYearFolderBelowTheTupleIsMigratedWithTheSameSource) {
+  std::string expenses = Table("Expenses", kExpensesTable) +
+                         "INSERT INTO Expenses (Big, Mdl, Sml, Rate) VALUES (1, 1, 1, 5);\n";
+  Install("File/平成30年度/KrExp.mdb", expenses + VersionRow("2018,1,2"));
+  Install("File/2019年度/KrExp.mdb", expenses + VersionRow("2019,1,1"));
+  Install("File/2019年度(令和2年3月労務更新)/KrExp.mdb", expenses + VersionRow("2019,1,2"));
+  install_.Write("File/平成31年度", "a plain file where a year folder could be");
+  Package("KrExp2019R0111.mdb",
+          Table("Expenses", kExpensesTable) +
+              "INSERT INTO Expenses (Big, Mdl, Sml, Rate) VALUES (1, 1, 1, 7);\n" +
+              "INSERT INTO Expenses (Big, Mdl, Sml, Rate) VALUES (1, 1, 2, 8);\n" +
+              VersionRow("2019,1,2"));
+  Run("Update2019ExpR0111");
+  for (std::string_view year : {"平成30年度", "2019年度"}) {
+    std::string db = "File/" + std::string(year) + "/KrExp.mdb";
+    EXPECT_EQ(Query(db, "SELECT Rate FROM Expenses ORDER BY Sml"), (Rows{"7", "8"})) << year;
+    EXPECT_EQ(Ver(db), "2019,1,2") << year;
+  }
+  EXPECT_EQ(Query("File/2019年度(令和2年3月労務更新)/KrExp.mdb", "SELECT Rate FROM Expenses"),
+            (Rows{"5"}));
+  EXPECT_TRUE(Backups("File/2019年度(令和2年3月労務更新)").empty());
+}
+
+TEST_F(RoutineTest, TagGuardsApplyACorrectionOncePerTaggedDatabase) {
+  std::string expenses = Table("Expenses", kExpensesTable) + Table("ExpOption", kExpensesTable) +
+                         "INSERT INTO Expenses (Big, Mdl, Sml, Rate) VALUES (1, 1, 1, 5);\n";
+  Install("File/平成30年度/KrExp.mdb", expenses + VersionRow("2018,1,2", ",メンテナンス"));
+  Install("File/2019年度/KrExp.mdb", expenses + VersionRow("2019,1,1", ",労務更新"));
+  Package("KrExp2018H3104B.mdb", Table("Expenses", kExpensesTable) +
+                                     "INSERT INTO Expenses (Big, Mdl, Sml, Rate) VALUES "
+                                     "(1, 1, 1, 6);\n" +
+                                     VersionRow("2018,1,4"));
+  Run("Update2018ExpH3104B");
+  EXPECT_EQ(Query("File/平成30年度/KrExp.mdb", "SELECT Ver, Comment FROM Version"),
+            (Rows{"2018,1,2\t,メンテナンス,メンテナンスH3104B"}));
+  EXPECT_EQ(Value("File/平成30年度/KrExp.mdb", "SELECT Rate FROM Expenses"), "6");
+  EXPECT_EQ(Value("File/2019年度/KrExp.mdb", "SELECT Rate FROM Expenses"), "5");
+
+  testing::RunScriptText(package_.Native("KrExp2018H3104B.mdb"), "UPDATE Expenses SET Rate=9;\n");
+  run_.run_stamp = "202004081000";
+  Run("Update2018ExpH3104B");
+  EXPECT_EQ(Value("File/平成30年度/KrExp.mdb", "SELECT Comment FROM Version"),
+            ",メンテナンス,メンテナンスH3104B");
+  EXPECT_EQ(Value("File/平成30年度/KrExp.mdb", "SELECT Rate FROM Expenses"), "6");
+}
+
+TEST_F(RoutineTest, ALineRunsItsFourRoutinesEvenWhenTheFirstFindsNoSource) {
+  std::string exp = Table("Exp_Marume", "(Mdl LONG, Sml LONG, Rate DOUBLE)") +
+                    Table("Expenses", kExpensesTable) + VersionRow("2008,1,1");
+  Install("File/平成20年度/KrExp.mdb", exp);
+  Install("File/平成21年度/KrExp.mdb", exp);
+  Package("KrExpH21.mdb", Table("Expenses", kExpensesTable) +
+                              "INSERT INTO Expenses (Big, Mdl, Sml, Rate) VALUES (1, 2, 3, 4);\n" +
+                              VersionRow("2009,1,1"));
+  install_.Write("KrNumber.ini", testing::ToCp932("[Number]\r\nA=1\r\n"));
+  package_.Write("KrNumber.ini", testing::ToCp932("[Number]\r\nB=2\r\n"));
+  Run("Update200910Exp");
+  EXPECT_EQ(Ver("File/平成20年度/KrExp.mdb"), "2008,1,1");
+  EXPECT_EQ(Ver("File/平成21年度/KrExp.mdb"), "2009,1,1");
+  EXPECT_EQ(Value("File/平成21年度/KrExp.mdb", "SELECT Rate FROM Expenses"), "4");
+  std::string ini = install_.Read("KrNumber.ini");
+  EXPECT_NE(ini.find("A=1"), std::string::npos);
+  EXPECT_NE(ini.find("B=2"), std::string::npos);
+  EXPECT_TRUE(install_.Exists("KrNumber202004071530.old"));
+}
+
+}  // namespace
+}  // namespace kr::routines::test
