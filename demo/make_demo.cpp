@@ -12,15 +12,20 @@
 // files come from the PE test programs, which carry version resources. The databases of the
 // installation (File\KrSet.mdb and the year folders' KrVal, KrCri and KrExp) and the package's
 // source databases are made by krdb from the Jet SQL scripts and layout.txt of the database
-// fixtures (tests/fixtures/db), the same ones the tests use.
+// fixtures (tests/fixtures/db), the same ones the tests use. One more year folder,
+// File\2019年度(令和2年3月労務更新), holds generated databases with user prices at release
+// 2019,1,1, and the package carries the generated sources of release R0111 for it
+// (KrVal2019R0111.mdb, KrCri2019R0111.mdb, KrExp2019R0111.mdb).
 #include <chrono>
 #include <iostream>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <thread>
+#include <utility>
 #include <vector>
 
+#include "demo/fixture_generator.h"
 #include "platform/failure.h"
 #include "platform/platform.h"
 #include "support/support.h"
@@ -110,6 +115,7 @@ class DemoWriter {
     }
     for (const char* folder : kEmptyFolders) MakeFolder(options_.output + "/" + folder);
     BuildDatabases();
+    BuildGeneratedDatabases();
   }
 
  private:
@@ -138,6 +144,24 @@ class DemoWriter {
       for (size_t i = 3; i < words.size(); ++i) {
         Krdb({"--app", database, "script", options_.databases + "/" + words[i]});
       }
+    }
+  }
+
+  // A labour-rate refresh folder one release behind the package's R0111 sources.
+  void BuildGeneratedDatabases() {
+    kr::fixtures::YearFolderSpec year;
+    year.name = "2019年度(令和2年3月労務更新)";
+    year.val_version = year.cri_version = year.exp_version = "2019,1,1";
+    year.cri_comment = ",労務更新R0203";
+    kr::fixtures::MakeYearFolder(options_.output + "/App", year);
+    const std::pair<const char*, const char*> sources[] = {
+        {"KrVal", "2019,1,4"}, {"KrCri", "2019,1,2"}, {"KrExp", "2019,1,2"}};
+    for (const auto& [database, version] : sources) {
+      kr::fixtures::SourceSpec source;
+      source.database = database;
+      source.version = version;
+      kr::fixtures::MakeSourceDatabase(options_.output + "/Package/" + database + "2019R0111.mdb",
+                                       source);
     }
   }
 
