@@ -209,7 +209,8 @@ std::string ReadVersionComment(Database& db);
 // --- Old tables and user prices -----------------------------------------------------------------
 // A price table refresh: KeepOldTable, TransferRows (keyed), CarryOverUserPrices.
 
-// Creates table + "Old" in target with the field definitions of source's table and copies the
+// Creates table + "Old" in target with the field definitions of source's table (of the target's
+// own when the source lacks one of its columns, so that no user value is refused) and copies the
 // target table's rows into it. Regime: pass-through (a left-over old table makes the append
 // fail, so the rows it holds are the ones carried over).
 void KeepOldTable(Database& source, Database& target, std::string_view table);

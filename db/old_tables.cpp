@@ -54,7 +54,16 @@ void CopyFieldDef(const TableDef& source, TableDef& target, std::string_view fie
 void KeepOldTable(Database& source, Database& target, std::string_view table) {
   std::string t(table);
   TableDef old = target.CreateTableDef(t + "Old");
+  // The release's layout, unless the release lacks a column the target has (a user column among
+  // them): a copy in that layout would refuse the rows and the user's values with them.
   TableDef layout = source.TableDefs()[t];
+  TableDef own = target.TableDefs()[t];
+  for (engine::Field field : own.Fields()) {
+    if (!HasFieldNamed(layout, field.Name())) {
+      layout = own;
+      break;
+    }
+  }
   for (engine::Field field : layout.Fields()) CopyFieldDef(layout, old, field.Name());
   target.TableDefs().Append(old);
   target.TableDefs().Refresh();

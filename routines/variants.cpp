@@ -168,18 +168,8 @@ bool VariantChooser::Decide(std::string_view test, const std::vector<std::string
 }
 
 bool VariantChooser::Disaster(Mark mark) {
-  // A marked table whose test the routine did not name: the tests up to its own decide.
-  if (std::find(disaster_tests_.begin(), disaster_tests_.end(), mark) == disaster_tests_.end()) {
-    for (Mark m : {Mark::kTohoku, Mark::kKumamoto, Mark::kHiroshima}) {
-      if (std::find(disaster_tests_.begin(), disaster_tests_.end(), m) != disaster_tests_.end()) {
-        continue;
-      }
-      Decide(m == Mark::kTohoku     ? "HasTohokuDistricts"
-             : m == Mark::kKumamoto ? "HasKumamotoDistrict"
-                                    : "HasHiroshimaDistrict");
-      if (m == mark) break;
-    }
-  }
+  // Only the disaster tests the routine names count: a table whose test it does not name is
+  // no variant it knows.
   static constexpr std::array<std::pair<Mark, std::string_view>, 3> kTests = {{
       {Mark::kTohoku, "HasTohokuDistricts"},
       {Mark::kKumamoto, "HasKumamotoDistrict"},

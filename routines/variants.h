@@ -42,9 +42,10 @@ enum class Mark {
 };
 Mark MarkOf(std::string_view table);
 
-// The variants of one target, decided once: each test runs at most once, when a step first
-// needs it (or where the routine names it). The disaster variant is the first of the disaster
-// tests the routine names (Tohoku, Kumamoto, Hiroshima, in that order) that holds.
+// The variants of one target, decided once: each test runs at most once, where the routine
+// names it or (the edition and regional tests) when a step first needs it. The disaster variant
+// is the first of the disaster tests the routine names (Tohoku, Kumamoto, Hiroshima, in that
+// order) that holds; a disaster table whose test the routine does not name never applies.
 class VariantChooser {
  public:
   // folder: the target's year folder (ending in "\", "" for targets outside one); target: the

@@ -3,6 +3,7 @@
 #include <set>
 
 #include "routines/routines.h"
+#include "routines/variants.h"
 #include "tests/routines/routines_fixture.h"
 
 namespace kr::routines::test {
@@ -324,9 +325,19 @@ TEST(CatalogueTest, EveryStepOfEveryRowCanRun) {
                                        "HasHyogoDistrict",
                                        "DistrictCommentContains",
                                        "FolderDistrictCommentContains"};
+  std::set<std::string> named;  // the disaster tests of the row being checked
   std::function<void(const Routine&, const std::vector<Step>&)> check =
       [&](const Routine& r, const std::vector<Step>& steps) {
         for (const Step& step : steps) {
+          if (step.op == Op::kTest) named.insert(step.text);
+          for (const std::string& table : step.tables) {
+            Mark mark = MarkOf(table);
+            std::string test = mark == Mark::kTohoku      ? "HasTohokuDistricts"
+                               : mark == Mark::kKumamoto  ? "HasKumamotoDistrict"
+                               : mark == Mark::kHiroshima ? "HasHiroshimaDistrict"
+                                                          : "";
+            EXPECT_TRUE(test.empty() || named.count(test)) << r.name << ": " << table;
+          }
           if (step.op == Op::kTest) {
             EXPECT_TRUE(tests.count(step.text)) << r.name << ": " << step.text;
             check(r, step.gated);
@@ -340,8 +351,9 @@ TEST(CatalogueTest, EveryStepOfEveryRowCanRun) {
         }
       };
   for (const Routine& r : Catalogue()) {
-    check(r, r.steps);
+    named.clear();
     check(r, r.condition);
+    check(r, r.steps);
     EXPECT_TRUE(r.body || !r.steps.empty() || !r.record.empty()) << r.name << " does nothing";
   }
 }

@@ -1,0 +1,169 @@
+// Unit prices keep what users typed; routines with two stages, their own conditions, messages
+// and marker files.
+#include <cstdlib>
+
+#include "tests/routines/routines_fixture.h"
+
+namespace kr::routines::test {
+namespace {
+
+constexpr std::string_view kVal19 = "File/2019年度/KrVal.mdb";
+
+std::string Val870(std::string_view rows) { return Table("Val870", kValTable) + std::string(rows); }
+
+TEST_F(RoutineTest, UserPricesAndTheUsersOwnItemsSurviveAPriceRefresh) {
+  Install(kVal19, Val870("INSERT INTO Val870 (Code, Price, ValPrice1, UserCode, JPer) VALUES "
+                         "('870001', 1000, 1100, 'U-1', 0.9);\n"
+                         "INSERT INTO Val870 (Code, Price) VALUES ('870002', 2000);\n"
+                         "INSERT INTO Val870 (Code, Price, ValPrice1) VALUES "
+                         "('870000000000000099', 5, 6);\n") +
+                      VersionRow("2019,1,4"));
+  Package("KrVal2019R0203.mdb",
+          Val870("INSERT INTO Val870 (Code, Price) VALUES ('870001', 1500);\n"
+                 "INSERT INTO Val870 (Code, Price) VALUES ('870003', 3000);\n") +
+              VersionRow("2019,1,5"));
+  Run("Update2019ValR0203");
+  EXPECT_EQ(Query(kVal19, "SELECT Code, Price, ValPrice1, UserCode FROM Val870 ORDER BY Code"),
+            (Rows{"870000000000000099\t5\t6\t\\N", "870001\t1500\t1100\tU-1",
+                  "870002\t2000\t\\N\t\\N", "870003\t3000\t\\N\t\\N"}));
+  EXPECT_EQ(Ver(kVal19), "2019,1,5");
+  std::vector<std::string> expected;
+  for (std::string_view p : {" 10%", " 20%", " 40%", " 60%", " 80%", " 90%"}) {
+    expected.push_back("Update2019ValR0203を更新中..." + std::string(p));
+  }
+  std::vector<std::string> shown(ui_.progress.begin() + 1, ui_.progress.end());
+  EXPECT_EQ(shown, expected);
+  EXPECT_GE(ui_.pumped, 6);
+}
+
+TEST_F(RoutineTest, LeftOversOfAnInterruptedRunGiveBackTheOriginalUserPrices) {
+  Install(kVal19, Val870("INSERT INTO Val870 (Code, Price, ValPrice1) VALUES "
+                         "('870001', 1500, NULL);\n") +
+                      Table("Val870Old", kValTable) +
+                      "INSERT INTO Val870Old (Code, Price, ValPrice1) VALUES "
+                      "('870001', 1000, 1100);\n" +
+                      Table("LinkHikitugi", "(X LONG)") + VersionRow("2019,1,4"));
+  Package("KrVal2019R0203.mdb",
+          Val870("INSERT INTO Val870 (Code, Price) VALUES ('870001', 1600);\n") +
+              VersionRow("2019,1,5"));
+  Run("Update2019ValR0203");
+  EXPECT_EQ(Query(kVal19, "SELECT Price, ValPrice1 FROM Val870"), (Rows{"1600\t1100"}));
+  db::Database db = db::OpenAppDatabase(install_.Native(kVal19));
+  EXPECT_FALSE(db::HasTable(db, "Val870Old"));
+  EXPECT_FALSE(db::HasTable(db, "LinkHikitugi"));
+  db.Close();
+}
+
+TEST_F(RoutineTest, ASourceTableWithOneColumnMoreOrLessStillRefreshesTheMatchingColumns) {
+  Install(kVal19, Val870("INSERT INTO Val870 (Code, Price, ValPrice1) VALUES "
+                         "('870001', 1, 7);\n") +
+                      VersionRow("2019,1,4"));
+  Package("KrVal2019R0203.mdb",
+          Table("Val870",
+                "(Code TEXT(30) NOT NULL, Price DOUBLE, ValPrice1 DOUBLE, Extra LONG, "
+                "CONSTRAINT PrimaryKey PRIMARY KEY (Code))") +
+              "INSERT INTO Val870 (Code, Price, Extra) VALUES ('870001', 2, 5);\n" +
+              VersionRow("2019,1,5"));
+  Run("Update2019ValR0203");
+  EXPECT_EQ(Query(kVal19, "SELECT Price, ValPrice1 FROM Val870"), (Rows{"2\t7"}));
+}
+
+class TwoStageTest : public RoutineTest {
+ protected:
+  void Prepare(std::string_view installed) {
+    Install("File/平成26年度/KrCri.mdb", Table("Cri", kCriTable) +
+                                             "INSERT INTO Cri (Code, Price1) VALUES ('C1', 1);\n" +
+                                             VersionRow(installed));
+    for (auto [name, price] :
+         {std::pair{"KrCri201411_V10.mdb", "10"}, {"KrCri201411_V11.mdb", "11"}}) {
+      Package(name, Table("Cri", kCriTable) + "INSERT INTO Cri (Code, Price1) VALUES ('C1', " +
+                        price + ");\n" + VersionRow("2014,1,2"));
+    }
+  }
+};
+
+TEST_F(TwoStageTest, ADatabaseBelowTheFirstGuardReceivesTheFirstStageOnly) {
+  Prepare("2013,1,9");
+  Run("Update2014CriH2611");
+  EXPECT_EQ(Value("File/平成26年度/KrCri.mdb", "SELECT Price1 FROM Cri"), "10");
+  EXPECT_EQ(Ver("File/平成26年度/KrCri.mdb"), "2014,1,2");
+}
+
+TEST_F(TwoStageTest, ADatabaseAtTheFirstGuardReceivesTheSecondStageOnly) {
+  Prepare("2014,1,1");
+  Run("Update2014CriH2611");
+  EXPECT_EQ(Value("File/平成26年度/KrCri.mdb", "SELECT Price1 FROM Cri"), "11");
+  EXPECT_EQ(Ver("File/平成26年度/KrCri.mdb"), "2014,1,2");
+}
+
+TEST_F(RoutineTest, KnowledgeBaseConversionsSayWhatIsMissingAndSkipConvertedDatabases) {
+  Run("Update2015CriInsertKB");
+  ASSERT_EQ(ui_.boxes.size(), 1u);
+  EXPECT_EQ(ui_.boxes[0].text, "変換元のデータベースが存在しません。");
+  EXPECT_EQ(ui_.boxes[0].icon, ui::Icon::kCritical);
+
+  std::string kb = Table("Cri_IndKB", "(ID LONG, Title TEXT(50))");
+  Package("KrCri2015KB.mdb", kb + "INSERT INTO Cri_IndKB (ID, Title) VALUES (1, '新');\n");
+  Install("File/平成27年度/KrCri.mdb", kb);
+  Install("File/平成28年度/KrCri.mdb",
+          kb + "INSERT INTO Cri_IndKB (ID, Title) VALUES (5, '済');\n");
+  Run("Update2015CriInsertKB", "abc");
+  EXPECT_EQ(Query("File/平成27年度/KrCri.mdb", "SELECT Title FROM Cri_IndKB"), (Rows{"新"}));
+  EXPECT_EQ(Query("File/平成28年度/KrCri.mdb", "SELECT Title FROM Cri_IndKB"), (Rows{"済"}));
+  EXPECT_EQ(ui_.boxes.size(), 1u);
+
+  Run("Update2014CriInsertKB");
+  EXPECT_EQ(ui_.boxes.back().text, "変換元のデータベースが存在しません。");
+  Package("KrCri2014KB.mdb", kb);
+  Run("Update2014CriInsertKB");
+  EXPECT_EQ(ui_.boxes.back().text, "変換先のデータベースが存在しません。");
+}
+
+TEST_F(RoutineTest, TheOctober2019ReplacementRunsOnceAndKeepsTheUsersDatabasesAsBackups) {
+  setenv("KR_NOW", "2019-11-05 10:30", 1);
+  Install("File/2019年度/KrCri.mdb",
+          Table("Cri", kCriTable) + "INSERT INTO Cri (Code, Price1) VALUES ('OLD', 1);\n");
+  Package("KrCri.mdb",
+          Table("Cri", kCriTable) + "INSERT INTO Cri (Code, Price1) VALUES ('NEW', 2);\n");
+  package_.Write("KrUpdatedR0110.ini", "[R0110]\r\n");
+  Run("Update2019CopyCriValR0110");
+  EXPECT_EQ(Query("File/2019年度/KrCri.mdb", "SELECT Code FROM Cri"), (Rows{"NEW"}));
+  EXPECT_EQ(testing::QueryRows(install_.Native("File/2019年度/KrCri201911059999.old"),
+                               "SELECT Code FROM Cri"),
+            (Rows{"OLD"}));
+  EXPECT_TRUE(install_.Exists("KrUpdatedR0110.ini"));
+  EXPECT_TRUE(ui_.boxes.empty());
+
+  testing::RunScriptText(install_.Native("File/2019年度/KrCri.mdb"),
+                         "INSERT INTO Cri (Code) VALUES ('USER');\n");
+  Run("Update2019CopyCriValR0110");
+  ASSERT_EQ(ui_.boxes.size(), 1u);
+  EXPECT_EQ(ui_.boxes[0].text, "すでに2019年10月版で更新されています。");
+  EXPECT_EQ(ui_.boxes[0].title, "確認メッセージ");
+  EXPECT_EQ(Query("File/2019年度/KrCri.mdb", "SELECT Code FROM Cri ORDER BY Code"),
+            (Rows{"NEW", "USER"}));
+  unsetenv("KR_NOW");
+}
+
+TEST_F(RoutineTest, TheJune2018UnitPricesStampByTheStoredMinorNumber) {
+  for (auto [year, ver] :
+       {std::pair{"A", "2017,1,1"}, {"B", "2017,1,3"}, {"C", "2017,2,1"}, {"D", "2017,1,0"}}) {
+    Install("File/" + std::string(year) + "/KrVal.mdb",
+            Table("SpeExe", "(Special TEXT(20))") + VersionRow(ver, "x"));
+  }
+  Package("KrVal2017H3006.mdb",
+          Table("SpeExe", "(Special TEXT(20))") + "INSERT INTO SpeExe (Special) VALUES ('S');\n");
+  Run("Update2017ValH3006");
+  auto version = [&](std::string_view year) {
+    return Query("File/" + std::string(year) + "/KrVal.mdb", "SELECT Ver, Comment FROM Version");
+  };
+  EXPECT_EQ(version("A"), (Rows{"2017,1,4\tx"}));
+  EXPECT_EQ(version("B"), (Rows{"2017,1,4\t2018"}));
+  EXPECT_EQ(version("C"), (Rows{"2017,2,1\tx"}));
+  EXPECT_EQ(version("D"), (Rows{"2017,1,0\tx"}));
+  EXPECT_EQ(Value("File/A/KrVal.mdb", "SELECT COUNT(*) FROM SpeExe"), "1");
+  EXPECT_EQ(Value("File/C/KrVal.mdb", "SELECT COUNT(*) FROM SpeExe"), "0");
+}
+
+}  // namespace
+}  // namespace kr::routines::test
