@@ -1,0 +1,120 @@
+// kr-updater-cli end to end on a package whose "Function" lines run update routines over a
+// generated installation: the first run migrates every year folder and keeps the user's prices,
+// a second run changes no database and makes no backup.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <map>
+
+#include "demo/fixture_generator.h"
+#include "tests/testing/databases.h"
+#include "tests/testing/testing.h"
+
+namespace kr::app::test {
+namespace {
+
+namespace fs = std::filesystem;
+using Rows = std::vector<std::string>;
+
+constexpr std::string_view kFunctions =
+    "[Function]\r\n"
+    "Func1=Update2019ValR0111,AFTER,単価データを更新中...\r\n"
+    "Func2=Update2019CriR0111,after,資材単価を更新中...\r\n"
+    "Func3=update2019expr0111,AFTER,名前の大小が違う行\r\n"
+    "Func4=Update2019ExpR0111,BEFORE,実行しない段階\r\n"
+    "Func5=Update2019ValR0203,AFTER,単価データ（3月）を更新中...\r\n"
+    "Func6=UpdateNoSuchRoutine,AFTER,\r\n";
+
+class RoutinesCliTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    fixtures::InstallationSpec spec;
+    for (std::string_view name : {"平成30年度", "2019年度"}) {
+      fixtures::YearFolderSpec year;
+      year.name = name;
+      year.val_version = year.cri_version = year.exp_version = "2019,1,1";
+      spec.years.push_back(year);
+    }
+    spec.rows_per_table = 12;
+    fixtures::MakeInstallation(install_.path(), spec);
+    for (auto [database, version] : {std::pair{"KrVal", "2019,1,4"}, {"KrCri", "2019,1,2"}}) {
+      fixtures::MakeSourceDatabase(
+          package_.Native(std::string(database) + "2019R0111.mdb"),
+          {.database = database, .version = version, .rows_per_table = 12});
+    }
+    fixtures::MakeSourceDatabase(
+        package_.Native("KrVal2019R0203.mdb"),
+        {.database = "KrVal", .version = "2019,1,5", .rows_per_table = 12});
+    install_.Write("KrMain.exe", "program");
+    sandbox_.root().Write("ProgramData/Kelmora/KrTN2000.ini",
+                          testing::ToCp932("[TN2019]\r\nInstPath=" + install_.folder() +
+                                           "\r\nUpdateDay=2020/04/07\r\n"));
+    package_.Write("KrInst.ini",
+                   testing::ToCp932("[Bootstrap]\r\nExeName=KrMain.exe\r\nExeYear=2019\r\n"
+                                    "ExeVersion=3.2.0\r\nInstModel=50\r\n"
+                                    "DispDlgCaption=ケルモラ積算 2019 アップデート\r\n" +
+                                    std::string(kFunctions)));
+  }
+  testing::ProcessResult Run(std::string_view now) {
+    return testing::RunProgram({testing::BuiltProgram("app/kr-updater-cli"), package_.path()},
+                               {"KR_NOW=" + std::string(now)});
+  }
+  // Every file below the install folder with its bytes.
+  std::map<std::string, std::string> Files() const {
+    std::map<std::string, std::string> files;
+    for (const auto& entry : fs::recursive_directory_iterator(install_.path())) {
+      if (entry.is_regular_file()) {
+        files[fs::relative(entry.path(), install_.path()).string()] =
+            install_.Read(fs::relative(entry.path(), install_.path()).string());
+      }
+    }
+    return files;
+  }
+  Rows Query(std::string_view db, std::string_view select) const {
+    return testing::QueryRows(install_.Native(db), select);
+  }
+
+  testing::SandboxedFolders sandbox_;
+  testing::TempDir install_;
+  testing::TempDir package_;
+};
+
+TEST_F(RoutinesCliTest, TheRoutinesMigrateOnceKeepUserPricesAndASecondRunChangesNothing) {
+  testing::ProcessResult first = Run("2020-04-07 15:30");
+  ASSERT_EQ(first.exit_code, 0) << first.out << first.err;
+  EXPECT_EQ(first.out, "アップデートが完了しました。\n");
+  EXPECT_NE(first.err.find("資材単価を更新中..."), std::string::npos) << first.err;
+
+  std::string val120 = fixtures::ItemCode("Val120", 5);  // a row with user values
+  for (std::string_view year : {"平成30年度", "2019年度"}) {
+    std::string folder = "File/" + std::string(year) + "/";
+    EXPECT_EQ(Query(folder + "KrVal.mdb", "SELECT Ver FROM Version"), Rows{"2019,1,5"}) << year;
+    EXPECT_EQ(Query(folder + "KrCri.mdb", "SELECT Ver FROM Version"), Rows{"2019,1,2"}) << year;
+    EXPECT_EQ(Query(folder + "KrExp.mdb", "SELECT Ver FROM Version"), Rows{"2019,1,1"}) << year;
+    // The release's price, the user's own price and the user's own item.
+    Rows rows = Query(folder + "KrVal.mdb",
+                      "SELECT Price, ValPrice1 FROM Val120 WHERE Code='" + val120 + "'");
+    ASSERT_EQ(rows.size(), 1u) << year;
+    EXPECT_EQ(rows[0].substr(0, rows[0].find('\t')),
+              testing::QueryValue(package_.Native("KrVal2019R0203.mdb"),
+                                  "SELECT Price FROM Val120 WHERE Code='" + val120 + "'"));
+    EXPECT_NE(rows[0].substr(rows[0].find('\t') + 1), "\\N") << year;
+    EXPECT_EQ(Query(folder + "KrVal.mdb", "SELECT COUNT(*) FROM Val120 WHERE LEN(Code)>=18"),
+              Rows{"2"});
+    EXPECT_TRUE(install_.Exists(folder + "KrVal202004071530.old")) << year;
+    EXPECT_TRUE(install_.Exists(folder + "KrCri202004071530.old")) << year;
+    EXPECT_FALSE(install_.Exists(folder + "KrExp202004071530.old")) << year;
+  }
+
+  std::map<std::string, std::string> before = Files();
+  testing::ProcessResult second = Run("2020-04-07 16:45");
+  ASSERT_EQ(second.exit_code, 0) << second.out << second.err;
+  std::map<std::string, std::string> after = Files();
+  ASSERT_EQ(before.size(), after.size());
+  for (const auto& [path, bytes] : before) {
+    EXPECT_TRUE(after[path] == bytes) << path << " changed on the second run";
+  }
+}
+
+}  // namespace
+}  // namespace kr::app::test
