@@ -90,6 +90,14 @@ TEST_F(SkeletonTest, ADatabaseWithoutAValidVersionIsMigratedAndOnlyARowIsStamped
   }
 }
 
+TEST_F(SkeletonTest, ATargetThatIsNoDatabaseIsLeftAloneWithoutABackup) {
+  Source();
+  install_.Write("File/平成30年度/KrCri.mdb", "not a database");
+  Run("Update2018CriH3011");
+  EXPECT_EQ(install_.Read("File/平成30年度/KrCri.mdb"), "not a database");
+  EXPECT_TRUE(Backups("File/平成30年度").empty());
+}
+
 TEST_F(SkeletonTest, UnknownNamesRunNothing) {
   Source();
   EXPECT_FALSE(Run("update2018crih3011"));
