@@ -14,6 +14,15 @@ bool OpenLate(RoutineRun& run, std::string_view name, Database& source) {
   return source.IsOpen();
 }
 
+// The skeleton's backup and late source check on an open target; false (the target closed)
+// ends the routine.
+bool BackupThenOpenLate(RoutineRun& run, Database& target, Database& source) {
+  run.Backup(target);
+  if (OpenLate(run, run.routine.sources.front(), source)) return true;
+  run.Close(target);
+  return false;
+}
+
 // Copies a marker file of the package into the install folder.
 void CopyMarker(RoutineRun& run, std::string_view name) {
   run.steps.Step([&] { platform::CopyFile(run.PackageFile(name), run.InstallFile(name)); });
@@ -160,12 +169,8 @@ void Update2017CriH2911Ken(RoutineRun& run) {
       run.Close(target);
       return true;
     }
-    run.Backup(target);
     Database source;
-    if (!OpenLate(run, run.routine.sources.front(), source)) {
-      run.Close(target);
-      return false;
-    }
+    if (!BackupThenOpenLate(run, target, source)) return false;
     for (const std::string& id : ids) {
       run.steps.Call([&] { db::TransferRows(source, target, "Cri_Base", "県ID=" + id, ""); });
     }
@@ -196,12 +201,8 @@ void Update2017ValH3006(RoutineRun& run) {
       run.Close(target);
       return true;
     }
-    run.Backup(target);
     Database source;
-    if (!OpenLate(run, run.routine.sources.front(), source)) {
-      run.Close(target);
-      return false;
-    }
+    if (!BackupThenOpenLate(run, target, source)) return false;
     VariantChooser variants(run.context, place.folder, target);
     run.RunSteps(run.routine.steps, source, target, variants);
     if (stored->minor == 1) db::WriteVersion(target, {2017, 1, 4}, "");
