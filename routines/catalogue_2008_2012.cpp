@@ -63,7 +63,7 @@ void AddRows2008To2012(std::vector<CatalogueRow>& rows) {
            .backup = true,
            .steps =
                R"~(X "DELETE FROM SpeExe WHERE LEFT(Special,3)='710' OR LEFT(Special,3)='720' OR LEFT(Special,3)='850'")~"
-               R"~( ; WithLink "SpeExe" "INSERT INTO SpeExe SELECT * FROM LinkHikitugi;")~"
+               R"~( ; ExecuteWithLink "SpeExe" "INSERT INTO SpeExe SELECT * FROM LinkHikitugi;")~"
                R"~( ; K Val710 ; T Val710 [Code] ; C Val710 ; K Val710s)~"
                R"~( ; T Val710s [ValCode] ; C Val710s ; T Val710_Ind ; K Val720)~"
                R"~( ; T Val720 [Code] ; C Val720 ; K Val720s ; T Val720s [ValCode])~"
@@ -229,8 +229,8 @@ void AddRows2008To2012(std::vector<CatalogueRow>& rows) {
            .targets = "平成24年度 / 平成25年度(一部更新) (KrCri.mdb)",
            .guard = "2012,1,5",
            .record = "Version rows",
-           .steps = R"~(T Cri [Code] ; RDP Cri ; ‹HasHyogoDistrict› { T Cri_Base [Code])~"
-                    R"~( ; TT Cri_PackageStand })~"},
+           .steps = R"~(T Cri [Code] ; RDP Cri ; ‹HasHyogoDistrict› { T Cri_Base [Code] })~"
+                    R"~( ; TT Cri_PackageStand)~"},
           // 22
           {.name = "Update2012Val10",
            .kind = Kind::kUnitPrices,

@@ -115,7 +115,7 @@ void AddRows2013To2014(std::vector<CatalogueRow>& rows) {
            .guard = "2013,1,5",
            .record = R"~(stamp "2013,1,5")~",
            .backup = true,
-           .steps = R"~(LabourRefresh "b" ; T RoumuHosei)~"},
+           .steps = R"~(RefreshLabourPrices "b" ; T RoumuHosei)~"},
           // 34
           {.name = "Update2013ValH2602",
            .kind = Kind::kUnitPrices,
@@ -150,7 +150,8 @@ void AddRows2013To2014(std::vector<CatalogueRow>& rows) {
           // 37
           {.name = "Update2013H2604Syouhizei",
            .kind = Kind::kSettings,
-           .targets = R"~(File\KrSet.mdb, then KrExp.mdb of 平成25年度 and 平成26年度(一部更新))~",
+           .targets =
+               "the settings database, then KrExp.mdb of 平成25年度 and 平成26年度(一部更新)",
            .guard = "2013,1,1, 2013,1,2",
            .record = R"~(stamp "2013,1,1" + stamp "2013,1,2")~",
            .backup = true,
@@ -170,7 +171,7 @@ void AddRows2013To2014(std::vector<CatalogueRow>& rows) {
            .record = R"~(stamp "2014,1,2")~",
            .backup = true,
            .late = true,
-           .steps = R"~(T ChangeCode ; T Cri [Code] ; RDP Cri ; WithLink "Cri2,Cri")~"
+           .steps = R"~(T ChangeCode ; T Cri [Code] ; RDP Cri ; ExecuteWithLink "Cri2,Cri")~"
                     R"~( ; T Cri_IndRelation ; T Cri_PackageStand [PStandCode])~"
                     R"~( ; ‹HasValIndex200› ; T Cri(神戸) → Cri [Code] ; ZeroNullPrices)~"
                     R"~( ; T Cri_Base(神戸) → Cri_Base ; T Cri_Base_Ind(神戸) → Cri_Base_Ind)~",

@@ -199,7 +199,7 @@ void AddRows2015To2017(std::vector<CatalogueRow>& rows) {
            .sources = "KrData2016H2903_2.mdb",
            .targets = "平成28年度 / 平成28年度(H29年3月労務更新) (KrCri.mdb)",
            .backup = true,
-           .steps = R"~(LabourRefresh "c" "Cri" ; LabourRefresh "c" "Cri_KB")~"},
+           .steps = R"~(RefreshLabourPrices "c" "Cri" ; RefreshLabourPrices "c" "Cri_KB")~"},
           // 60
           {.name = "Update2016ValH2904",
            .kind = Kind::kUnitPrices,
@@ -336,7 +336,8 @@ void AddRows2015To2017(std::vector<CatalogueRow>& rows) {
            .record = R"~(stamp "2017,1,3" + marker "KrUpdatedH3004K.ini")~",
            .backup = true,
            .late = true,
-           .steps = "‹HasKumamotoDistrict› ; T Val800_Ind_HisaiK → Val800_Ind",
+           .condition = "‹HasKumamotoDistrict›",
+           .steps = "T Val800_Ind_HisaiK → Val800_Ind",
            .body = Update2017ValH3004K},
           // 71
           {.name = "Update2017ValH3006",

@@ -307,7 +307,7 @@ void AddRows2018To2019(std::vector<CatalogueRow>& rows) {
           // 97
           {.name = "UpdateFeldin3MitDeleteRecodeH3004",
            .kind = Kind::kSettings,
-           .targets = R"~(File\KrUke.mdb and File\KrFile.mdb)~",
+           .targets = R"~(File\KrUke.mdb ; File\KrFile.mdb)~",
            .backup = true,
            .body = UpdateFeldin3MitDeleteRecodeH3004},
           // 98

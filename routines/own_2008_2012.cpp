@@ -133,10 +133,12 @@ void Update2011UserCode(RoutineRun& run) {
       db::Recordset prices;
       std::string opened_for = "\x01";
       while (run.steps.Value(false, [&] { return !rows.Eof(); })) {
-        std::string code = db::NzString(rows["Code"].GetValue());
+        std::string code;
+        if (!run.steps.Step([&] { code = db::NzString(rows["Code"].GetValue()); })) break;
         std::string prefix = support::CharLeft(code, 3);
         if (prefix != opened_for) {
           opened_for = prefix;
+          prices = db::Recordset();  // a failed reopen must not write into the last table
           run.steps.Step([&] {
             prices = target.OpenRecordset("Val" + prefix, db::engine::kOpenTable);
             prices.SetIndex("Primarykey");
@@ -162,7 +164,8 @@ void Update2012Box10(RoutineRun& run) {
   if (!RoutineRun::FileExists(package_box)) return;
   ForEachPlace(run, [&](const Place& place) {
     Database installed = run.Open(place.path);
-    bool current = db::VersionAtLeast(installed, {2012, 1, 1});
+    // A box that cannot be read is not replaced: nothing could bring its contents back.
+    bool current = !installed.IsOpen() || db::VersionAtLeast(installed, {2012, 1, 1});
     run.Close(installed);
     if (current) return true;
     std::string temp = place.folder + "Temp.mdb";
@@ -171,12 +174,14 @@ void Update2012Box10(RoutineRun& run) {
     if (!run.steps.Step([&] { platform::CopyFile(package_box, place.path); })) return true;
     Database old_box = run.Open(temp);
     Database new_box = run.Open(place.path);
+    bool both = old_box.IsOpen() && new_box.IsOpen();
     for (std::string_view table : {"Cri", "Val", "Vals", "Woody"}) {
       run.steps.Call([&] { db::CopyTable(old_box, new_box, table, "", ""); });
     }
     run.Close(new_box);
     run.Close(old_box);
-    run.steps.Step([&] { platform::DeleteFile(temp); });
+    // Temp.mdb holds the user's boxes until they are back in the new file.
+    if (both) run.steps.Step([&] { platform::DeleteFile(temp); });
     return true;
   });
 }

@@ -32,6 +32,10 @@ void CopyMarker(RoutineRun& run, std::string_view name) {
 // release; a database below the first guard thus receives the first stage only.
 void TwoStages(RoutineRun& run, std::string_view second_stage) {
   const Routine& r = run.routine;
+  if (r.guards.size() < 2 || r.sources.size() < 2 || !r.guards[0].at_least ||
+      !r.guards[1].at_least) {
+    return;
+  }
   ForEachPlace(run, [&](const Place& place) {
     Database target = run.Open(place.path);
     if (!target.IsOpen()) return true;
@@ -57,7 +61,7 @@ void TwoStages(RoutineRun& run, std::string_view second_stage) {
 
 void Update2014CriH2611(RoutineRun& run) {
   TwoStages(run,
-            "T ChangeCode ; T Cri [Code] ; RDP Cri ; WithLink \"Cri2,Cri\" ; "
+            "T ChangeCode ; T Cri [Code] ; RDP Cri ; ExecuteWithLink \"Cri2,Cri\" ; "
             "T Cri_PackageStand [PStandCode] ; T Cri_Relation(九州) → Cri_Relation [CodeS]");
 }
 
@@ -181,10 +185,20 @@ void Update2017CriH2911Ken(RoutineRun& run) {
   });
 }
 
+// The marker follows a stamp this run wrote, and only once.
 void Update2017ValH3004K(RoutineRun& run) {
+  std::vector<Place> places = run.Places();
+  if (places.empty() || !RoutineRun::FileExists(places.front().path)) return;
+  auto stamped = [&] {
+    Database target = run.Open(places.front().path);
+    bool at = db::VersionAtLeast(target, *run.routine.guards.front().at_least);
+    run.Close(target);
+    return at;
+  };
+  bool before = stamped();
   RunDescribed(run);
   constexpr std::string_view kMarker = "KrUpdatedH3004K.ini";
-  if (RoutineRun::FileExists(run.PackageFile(kMarker)) &&
+  if (!before && stamped() && RoutineRun::FileExists(run.PackageFile(kMarker)) &&
       !RoutineRun::FileExists(run.InstallFile(kMarker))) {
     CopyMarker(run, kMarker);
   }

@@ -1,5 +1,6 @@
 // Hand-written routines of 2019: variants read from the Version comment, two settings targets
 // with their own guards, and the October 2019 database replacement.
+#include <algorithm>
 #include <cstdio>
 
 #include "platform/platform.h"
@@ -66,7 +67,9 @@ std::string Today() {
 }  // namespace
 
 void Update2019ValR0108(RoutineRun& run) {
-  Database source = OpenSourceEarly(run);
+  // Only the main source is required; without the Hiroshima one its steps fail and are skipped.
+  if (!RoutineRun::FileExists(run.PackageFile(run.routine.sources[0]))) return;
+  Database source = run.Open(run.PackageFile(run.routine.sources[0]));
   if (!source.IsOpen()) return;
   Database hiroshima;
   if (RoutineRun::FileExists(run.PackageFile(run.routine.sources[1]))) {
@@ -114,7 +117,8 @@ void Update2019ExpR0108(RoutineRun& run) {
 // Two settings databases, each with its own guard and stamp: the row run once per target.
 void Update2019SetR0109(RoutineRun& run) {
   const Routine& r = run.routine;
-  for (size_t i = 0; i < r.targets.places.size(); ++i) {
+  size_t targets = std::min({r.targets.places.size(), r.guards.size(), r.record.size()});
+  for (size_t i = 0; i < targets; ++i) {
     Routine one = r;
     one.body = nullptr;
     one.targets.places = {r.targets.places[i]};
@@ -143,14 +147,17 @@ void Update2019CopyCriValR0110(RoutineRun& run) {
     if (!RoutineRun::FileExists(run.PackageFile(file)) || !RoutineRun::FileExists(installed)) {
       continue;
     }
-    // A backup of the same day is the user's data from a run that did not finish: it stays,
-    // and the installed file (already the package's) is simply replaced again.
-    if (!RoutineRun::FileExists(backup)) {
-      run.steps.Step([&] { platform::Rename(installed, backup); });
+    // A backup of the same day may be the user's only copy (a run that did not finish): it
+    // moves aside under a free name instead of being deleted.
+    if (RoutineRun::FileExists(backup)) {
+      std::string aside;
+      for (int n = 1; aside.empty() || RoutineRun::FileExists(aside); ++n) {
+        aside = folder + std::string(name) + stamp + "-" + std::to_string(n) + ".old";
+      }
+      run.steps.Step([&] { platform::Rename(backup, aside); });
+      if (RoutineRun::FileExists(backup)) continue;
     }
-    if (RoutineRun::FileExists(installed) && RoutineRun::FileExists(backup)) {
-      run.steps.Step([&] { platform::DeleteFile(installed); });
-    }
+    run.steps.Step([&] { platform::Rename(installed, backup); });
     if (RoutineRun::FileExists(installed)) continue;  // never replace what has no backup
     run.steps.Step([&] { platform::CopyFile(run.PackageFile(file), installed); });
     run.steps.Call([&] { db::ChangeDatabasePassword(installed); });

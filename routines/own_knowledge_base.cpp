@@ -30,8 +30,9 @@ Database OpenKnowledgeBase(RoutineRun& run, bool former_first) {
 }
 
 bool HasNoKnowledgeBase(RoutineRun& run, Database& target) {
-  // A count that cannot be made lets the conversion run: its transfers find no table then.
-  return run.steps.Value(true, [&] {
+  // A database whose count cannot be made (a year without the knowledge-base tables) is left
+  // alone: its district table must not be replaced by the knowledge base's.
+  return run.steps.Value(false, [&] {
     db::Recordset rs = target.OpenRecordset("SELECT COUNT([ID]) FROM Cri_IndKB");
     bool none = db::NzNumber(rs.Fields()[0].GetValue()) == db::Currency();
     rs.Close();
@@ -51,7 +52,8 @@ void Convert(RoutineRun& run, Database& source, Database& target, int year) {
   db::Recordset gone;
   if (!run.steps.Step([&] { gone = source.OpenRecordset("WoodyDelete"); })) return;
   while (run.steps.Value(false, [&] { return !gone.Eof(); })) {
-    std::string code = db::NzString(gone["Code"].GetValue());
+    std::string code;
+    if (!run.steps.Step([&] { code = db::NzString(gone["Code"].GetValue()); })) break;
     run.steps.Step([&] {
       target.Execute("DELETE FROM Woody WHERE Code='" + support::ReplaceAll(code, "'", "''") + "'");
     });
@@ -70,7 +72,8 @@ void KnowledgeBase(RoutineRun& run, int year) {
     Tell(run, kNoSource);
     return;
   }
-  if (year == 2014 && !RoutineRun::FileExists(run.Places().front().path)) {
+  std::vector<Place> places = run.Places();
+  if (year == 2014 && (places.empty() || !RoutineRun::FileExists(places.front().path))) {
     Tell(run, kNoTarget);
     run.Close(source);
     return;

@@ -43,8 +43,10 @@ void DeleteRowsByField(RoutineRun&, const Step& step, Database& source, Database
 }
 
 // Attaches the source table (spec "a" or "a,b") as LinkHikitugi and runs the statements.
-void WithLink(RoutineRun&, const Step& step, Database& source, Database& target, VariantChooser&) {
-  std::vector<std::string> statements(step.arguments.begin() + 1, step.arguments.end());
+void ExecuteWithLink(RoutineRun&, const Step& step, Database& source, Database& target,
+                     VariantChooser&) {
+  std::vector<std::string> statements;
+  if (!step.arguments.empty()) statements.assign(step.arguments.begin() + 1, step.arguments.end());
   db::ExecuteWithLink(source, target, Argument(step, 0), statements);
 }
 
@@ -86,26 +88,24 @@ void MinPriceSortOrder(RoutineRun&, const Step&, Database&, Database& target, Va
                  " WHERE Big=8 And Mdl=0;");
 }
 
-// The prices of the Tohoku districts (岩手, 宮城, 福島) taken from the source's Cri.
+// The prices of the Tohoku districts (岩手, 宮城, 福島) taken from the source's Cri, whose price
+// columns are named by prefecture: each such district's column from its prefecture's.
 void TohokuDistrictPrices(RoutineRun& run, const Step&, Database& source, Database& target,
                           VariantChooser&) {
-  std::vector<std::string> columns;
+  std::string assignments;
   db::Recordset rs = target.OpenRecordset("地区名", db::engine::kOpenSnapshot);
   for (; !rs.Eof(); rs.MoveNext()) {
-    std::string comment = db::NzString(rs["コメント"].GetValue());
+    std::vector<std::string> parts = support::Split(db::NzString(rs["コメント"].GetValue()), ",");
     int32_t id = db::NzNumber(rs["ID"].GetValue()).ToInt32();
-    bool tohoku = false;
-    for (std::string_view name : {"岩手", "宮城", "福島"}) {
-      tohoku = tohoku || comment.find(name) != std::string::npos;
-    }
-    if (tohoku && id >= 1 && id <= 10) columns.push_back("Price" + std::to_string(id));
+    if (parts.size() < 2 || id < 1 || id > 10) continue;
+    std::string prefecture = db::FullPrefectureName(support::Trim(parts[1]));
+    if (prefecture != "岩手県" && prefecture != "宮城県" && prefecture != "福島県") continue;
+    if (!db::HasField(source, "Cri", prefecture)) continue;
+    assignments += (assignments.empty() ? "" : ",") +
+                   ("Cri.Price" + std::to_string(id) + "=LinkHikitugi.[" + prefecture + "]");
   }
   rs.Close();
-  if (columns.empty()) return;
-  std::string assignments;
-  for (const std::string& c : columns) {
-    assignments += (assignments.empty() ? "" : ",") + ("Cri." + c + "=LinkHikitugi." + c);
-  }
+  if (assignments.empty()) return;
   run.steps.Call([&] {
     db::ExecuteWithLink(source, target, "Cri",
                         {"UPDATE Cri INNER JOIN LinkHikitugi ON Cri.Code=LinkHikitugi.Code SET " +
@@ -151,7 +151,7 @@ constexpr char kUserListRows[] = "the user-list copy";
 constexpr std::array<std::pair<std::string_view, Procedure>, 21> kProcedures = {{
     {"IndexVariantTransfer", IndexVariantTransfer},
     {"DeleteRowsByField", DeleteRowsByField},
-    {"WithLink", WithLink},
+    {"ExecuteWithLink", ExecuteWithLink},
     {"ZeroNullPrices", ZeroNullPrices},
     {"IndexTextsFromSource", IndexTextsFromSource},
     {"MinPriceSortOrder", MinPriceSortOrder},
@@ -159,7 +159,7 @@ constexpr std::array<std::pair<std::string_view, Procedure>, 21> kProcedures = {
     {"MergeNumberIni", MergeNumberIni},
     {"OpenChkVersion", OpenChkVersion},
     {"RefreshDistrictPrices", Pending<kRefreshDistrictPrices>},
-    {"LabourRefresh", Pending<kLabourRefresh>},
+    {"RefreshLabourPrices", Pending<kLabourRefresh>},
     {"BigIndexRefresh", Pending<kBigIndexRefresh>},
     {"ExpenseGroupInsertion", Pending<kExpenseGroupInsertion>},
     {"UnitPriceGroupRemoval", Pending<kUnitPriceGroupRemoval>},

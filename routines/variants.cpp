@@ -133,20 +133,24 @@ bool VariantChooser::Decide(std::string_view test, const std::vector<std::string
 
   std::string argument = arguments.empty() ? std::string() : arguments.front();
   bool result = false;
+  // The year-folder tests need a year folder: "" + "KrCri.mdb" would name a file of the working
+  // folder.
+  bool in_folder = !folder_.empty();
   if (test == "HasTohokuDistricts" || test == "HasKumamotoDistrict" ||
       test == "HasHiroshimaDistrict") {
     Mark mark = test == "HasTohokuDistricts"    ? Mark::kTohoku
                 : test == "HasKumamotoDistrict" ? Mark::kKumamoto
                                                 : Mark::kHiroshima;
     std::string cri = folder_ + "KrCri.mdb";
-    result = mark == Mark::kTohoku     ? HasTohokuDistricts(cri)
+    result = !in_folder                ? false
+             : mark == Mark::kTohoku   ? HasTohokuDistricts(cri)
              : mark == Mark::kKumamoto ? HasKumamotoDistrict(cri)
                                        : HasHiroshimaDistrict(cri);
     disaster_tests_.push_back(mark);
   } else if (test == "EnvironFlag60") {
     result = EnvironFlag60(run_);
   } else if (test == "HasValIndex200") {
-    result = HasValIndex200(folder_ + "KrVal.mdb");
+    result = in_folder && HasValIndex200(folder_ + "KrVal.mdb");
   } else if (test == "HasGreenBankIndex") {
     result = HasGreenBankIndex("", target_);
   } else if (test == "HasCriKbRows") {
@@ -158,7 +162,8 @@ bool VariantChooser::Decide(std::string_view test, const std::vector<std::string
   } else if (test == "DistrictCommentContains") {
     result = db::DistrictCommentContains(target_, argument);
   } else if (test == "FolderDistrictCommentContains") {
-    result = AtPath("FolderDistrictCommentContains", folder_ + "KrCri.mdb",
+    result = in_folder &&
+             AtPath("FolderDistrictCommentContains", folder_ + "KrCri.mdb",
                     [&](Database& db) { return db::DistrictCommentContains(db, argument); });
   } else {
     LogLine("VariantChooser: unknown test " + key);

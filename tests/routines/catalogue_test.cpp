@@ -161,7 +161,8 @@ const char* const kExpected[] = {
     "rows | yes | early",
     "Update2013ValH2603 | unit prices | KrVal201403.mdb | 平成25年度 (KrVal.mdb) | 2013,1,6 | "
     "Version rows | yes | early",
-    "Update2013H2604Syouhizei | settings | - | File\\KrSet.mdb, then KrExp.mdb of 平成25年度 and "
+    "Update2013H2604Syouhizei | settings | - | the settings database, then KrExp.mdb of 平成25年度 "
+    "and "
     "平成26年度(一部更新) | 2013,1,1, 2013,1,2 | stamp \"2013,1,1\" + stamp \"2013,1,2\" | yes | "
     "none",
     "Update2014CriInsertKB | KB | KrCri2014KB.mdb | File\\平成26年度\\KrCri.mdb | - | - | no | "
@@ -285,7 +286,7 @@ const char* const kExpected[] = {
     "yes | none",
     "UpdateFeldin3SetH2912 | settings | KrSetH2912.mdb | File\\KrSet.mdb | 2015,1,1 | stamp "
     "\"2015,1,1\" | yes | early",
-    "UpdateFeldin3MitDeleteRecodeH3004 | settings | - | File\\KrUke.mdb and File\\KrFile.mdb | - | "
+    "UpdateFeldin3MitDeleteRecodeH3004 | settings | - | File\\KrUke.mdb ; File\\KrFile.mdb | - | "
     "- | yes | none",
     "ResetSetEnvironStartDirectory | settings | - | File\\KrSet.mdb | - | - | yes | none",
     "UpdateCover_114Zavuzize | settings | - | Cover\\KrCover.mdb | - | - | yes | none",

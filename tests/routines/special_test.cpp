@@ -1,6 +1,7 @@
 // Unit prices keep what users typed; routines with two stages, their own conditions, messages
 // and marker files.
 #include <cstdlib>
+#include <filesystem>
 
 #include "tests/routines/routines_fixture.h"
 
@@ -142,7 +143,57 @@ TEST_F(RoutineTest, TheOctober2019ReplacementRunsOnceAndKeepsTheUsersDatabasesAs
   EXPECT_EQ(ui_.boxes[0].title, "確認メッセージ");
   EXPECT_EQ(Query("File/2019年度/KrCri.mdb", "SELECT Code FROM Cri ORDER BY Code"),
             (Rows{"NEW", "USER"}));
+
+  // Without the marker (a run that did not finish) the same day's backup moves aside, kept.
+  std::filesystem::remove(install_.Native("KrUpdatedR0110.ini"));
+  Run("Update2019CopyCriValR0110");
+  EXPECT_EQ(testing::QueryRows(install_.Native("File/2019年度/KrCri201911059999-1.old"),
+                               "SELECT Code FROM Cri"),
+            (Rows{"OLD"}));
+  EXPECT_EQ(testing::QueryRows(install_.Native("File/2019年度/KrCri201911059999.old"),
+                               "SELECT Code FROM Cri ORDER BY Code"),
+            (Rows{"NEW", "USER"}));
   unsetenv("KR_NOW");
+}
+
+TEST_F(RoutineTest, TheKumamotoUnitPricesAndTheirMarkerGoOnlyToAKumamotoInstallation) {
+  std::string val = Table("Val800_Ind", "(Code TEXT(10), Title TEXT(50))") + VersionRow("2017,1,2");
+  Install("File/平成30年度(一部更新)/KrVal.mdb", val);
+  Install("File/平成30年度(一部更新)/KrCri.mdb",
+          Table("地区名", kDistrictTable) +
+              "INSERT INTO 地区名 (ID, 地区名, コメント) VALUES (1, '地区', '1,東京,');\n");
+  Package("KrVal2017H3004K.mdb", Table("Val800_Ind_HisaiK", "(Code TEXT(10), Title TEXT(50))") +
+                                     "INSERT INTO Val800_Ind_HisaiK VALUES ('1', '熊本');\n");
+  package_.Write("KrUpdatedH3004K.ini", "[H3004K]\r\n");
+  Run("Update2017ValH3004K");
+  EXPECT_EQ(Ver("File/平成30年度(一部更新)/KrVal.mdb"), "2017,1,2");
+  EXPECT_TRUE(Backups("File/平成30年度(一部更新)").empty());
+  EXPECT_FALSE(install_.Exists("KrUpdatedH3004K.ini"));
+
+  testing::RunScriptText(install_.Native("File/平成30年度(一部更新)/KrCri.mdb"),
+                         "UPDATE 地区名 SET コメント='1,熊本,';\n");
+  Run("Update2017ValH3004K");
+  EXPECT_EQ(Ver("File/平成30年度(一部更新)/KrVal.mdb"), "2017,1,3");
+  EXPECT_EQ(Query("File/平成30年度(一部更新)/KrVal.mdb", "SELECT Title FROM Val800_Ind"),
+            (Rows{"熊本"}));
+  EXPECT_TRUE(install_.Exists("KrUpdatedH3004K.ini"));
+}
+
+TEST_F(RoutineTest, TheTohokuDistrictsTakeTheirPrefecturesPrices) {
+  Install("File/平成24年度/KrCri.mdb",
+          Table("Cri", kCriTable) + Table("地区名", kDistrictTable) +
+              "INSERT INTO Cri (Code, Price1, Price2) VALUES ('C1', 1, 2);\n"
+              "INSERT INTO 地区名 (ID, 地区名, コメント) VALUES (1, '盛岡', '1,岩手,');\n"
+              "INSERT INTO 地区名 (ID, 地区名, コメント) VALUES (2, '東京', '2,東京,');\n" +
+              VersionRow("2012,1,1"));
+  Package("KrData201208.mdb",
+          Table("Cri",
+                "(Code TEXT(20) NOT NULL, Price1 DOUBLE, Price2 DOUBLE, 岩手県 DOUBLE, "
+                "東京都 DOUBLE, CONSTRAINT PrimaryKey PRIMARY KEY (Code))") +
+              "INSERT INTO Cri VALUES ('C1', 10, 20, 31, 32);\n" + VersionRow("2012,1,2"));
+  Run("Update2012CriTohoku");
+  EXPECT_EQ(Query("File/平成24年度/KrCri.mdb", "SELECT Price1, Price2 FROM Cri"), (Rows{"31\t2"}));
+  EXPECT_EQ(Ver("File/平成24年度/KrCri.mdb"), "2012,1,2");
 }
 
 TEST_F(RoutineTest, TheJune2018UnitPricesStampByTheStoredMinorNumber) {
