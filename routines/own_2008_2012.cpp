@@ -3,6 +3,7 @@
 #include "routines/catalogue.h"
 #include "routines/interpreter.h"
 #include "routines/procedures.h"
+#include "routines/settings_routines.h"
 
 namespace kr::routines {
 
@@ -96,8 +97,8 @@ void Update200910SetTables(RoutineRun& run) {
   if (!db::VersionAtLeast(target, {2009, 1, 2})) run.Backup(target);
   if (!db::VersionAtLeast(target, {2009, 1, 1})) {
     run.steps.Call([&] { db::TransferRows(source, target, "OpenChk", "", "ID"); });
-    NotYetBuilt(run, "the print-width update");
-    NotYetBuilt(run, "the word-table update");
+    run.steps.Call([&] { UpdatePrintWidthsFromPackage(run, source, target); });
+    run.steps.Call([&] { UpdateWordTables(run, source, target); });
   }
   if (!db::VersionAtLeast(target, {2009, 1, 2})) {
     run.steps.Call([&] {

@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "platform/failure.h"
+#include "routines/settings_routines.h"
 
 namespace kr::routines {
 
@@ -143,10 +144,6 @@ constexpr char kUnitPriceGroupRemoval[] = "the unit-price group removal";
 constexpr char kIndexRowInsertion[] = "the index-row insertion";
 constexpr char kNameRefresh[] = "the name refresh";
 constexpr char kIndexCopy[] = "the index copy";
-constexpr char kPrintWidthUpdate[] = "the print-width update";
-constexpr char kWordTableUpdate[] = "the word-table update";
-constexpr char kHolidaysAndMaps[] = "the holiday and map settings";
-constexpr char kUserListRows[] = "the user-list copy";
 
 constexpr std::array<std::pair<std::string_view, Procedure>, 21> kProcedures = {{
     {"IndexVariantTransfer", IndexVariantTransfer},
@@ -166,10 +163,10 @@ constexpr std::array<std::pair<std::string_view, Procedure>, 21> kProcedures = {
     {"IndexRowInsertion", Pending<kIndexRowInsertion>},
     {"NameRefresh", Pending<kNameRefresh>},
     {"IndexCopy", Pending<kIndexCopy>},
-    {"PrintWidthUpdate", Pending<kPrintWidthUpdate>},
-    {"WordTableUpdate", Pending<kWordTableUpdate>},
-    {"HolidaysAndMaps", Pending<kHolidaysAndMaps>},
-    {"UserListRows", Pending<kUserListRows>},
+    {"PrintWidthUpdate", PrintWidthUpdate},
+    {"WordTableUpdate", WordTableUpdate},
+    {"HolidaysAndMaps", HolidaysAndMaps},
+    {"UserListRows", UserListRows},
 }};
 
 }  // namespace

@@ -1,0 +1,288 @@
+// Settings routines and procedures: single settings of the shared databases, the
+// consumption-tax formulas and the cover-sheet settings of KelmoraSetting.xml.
+#include "routines/settings_routines.h"
+
+#include <array>
+#include <vector>
+
+#include "routines/catalogue.h"
+#include "routines/procedures.h"
+
+namespace kr::routines {
+
+namespace {
+
+std::string Quoted(std::string_view text) {
+  return "'" + support::ReplaceAll(text, "'", "''") + "'";
+}
+
+// A number as Jet SQL reads it back: 12, -1, 2.5.
+std::string Number(const db::Value& value) {
+  return db::NzString(db::Value::Currency(db::NzNumber(value).scaled()));
+}
+
+// --- Consumption tax
+// ------------------------------------------------------------------------------
+
+constexpr std::array<std::string_view, 14> kFormulaDelimiters = {" ", "(", ")", ",", "<", ">", "=",
+                                                                 "+", "-", "*", "/", "×", "÷", "^"};
+constexpr std::string_view kOldFactor = "1.05";
+
+// Whether the character is a delimiter once narrowed ("（" counts as "(").
+bool IsDelimiter(std::string_view character) {
+  std::string narrow = support::NarrowLowerCase(character);
+  for (std::string_view delimiter : kFormulaDelimiters) {
+    if (narrow == delimiter) return true;
+  }
+  return false;
+}
+
+// The settings database and its option 7, the way amounts are rounded with the tax.
+void TaxSettings(RoutineRun& run, const Guard& guard, const Record& record) {
+  std::string path = run.InstallFile("File\\KrSet.mdb");
+  if (!RoutineRun::FileExists(path)) return;
+  Database target = run.Open(path);
+  if (!target.IsOpen()) return;
+  if (!run.Skip(target, guard)) {
+    run.Backup(target);
+    run.steps.Step([&] {
+      db::Recordset rs = target.OpenRecordset("SELECT * FROM SetOption WHERE [ID]=7;");
+      if (!rs.Eof()) {
+        rs.Edit();
+        rs["Result"].SetValue(db::Value::Integer(8));
+        rs.Update();
+      }
+      rs.Close();
+    });
+    Database none;
+    run.WriteRecord({record}, none, target);
+  }
+  run.Close(target);
+}
+
+void TaxFormulas(RoutineRun& run, Database& target) {
+  db::Recordset rs;
+  if (!run.steps.Step([&] { rs = target.OpenRecordset("SELECT * FROM MinPrice;"); })) return;
+  while (run.steps.Value(false, [&] { return !rs.Eof(); })) {
+    run.steps.Step([&] {
+      std::string text = db::NzString(rs["Text1"].GetValue());
+      if (text.empty()) return;
+      std::optional<std::string> rewritten = RewriteTaxFormula(text);
+      if (!rewritten) return;
+      rs.Edit();
+      rs["Text1"].SetValue(db::Value(*rewritten));
+      rs.Update();
+    });
+    if (!run.steps.Step([&] { rs.MoveNext(); })) break;
+  }
+  run.steps.Step([&] { rs.Close(); });
+}
+
+// --- Cover-sheet settings
+// ---------------------------------------------------------------------------
+
+struct XmlSetting {
+  std::string_view section;
+  std::string_view key;
+  std::string_view value;
+};
+
+// The set for a cover sheet dated in the Western calendar (the era changes in May 2019), amounts
+// shown with their tax stated apart. Written only where the user kept the shipped value.
+constexpr std::array<XmlSetting, 22> kCoverSettings = {{
+    {"表紙", "日付元号表示", "西暦"},
+    {"表紙", "消費税表示", "True"},
+    {"表紙", "消費税表示含まず", "( 消費税別途 )"},
+    {"表紙", "税込表示", "True"},
+    {"表紙", "金額表示", "True"},
+    {"表紙", "金額表示1", "金 ;円也"},
+    {"表紙", "金額表示2", "\\ ; －"},
+    {"表紙", "金額表示3", ";円也"},
+    {"表紙", "金額表示4", ";"},
+    {"表紙", "金額表示5", "金 ;円也"},
+    {"表紙", "金額表示6", "\\ ; －"},
+    {"表紙", "消費税表示1", "(消費税額 \\ ; - )"},
+    {"表紙", "消費税表示2", "(内消費税額 \\ ; －)"},
+    {"表紙", "消費税表示3", "(消費税額 \\ ; - )"},
+    {"表紙", "消費税表示4", "(内消費税額 \\ ; －)"},
+    {"表紙", "消費税表示5", "(消費税額 \\ ; - )"},
+    {"表紙", "消費税表示6", "(内消費税額 \\ ; －)"},
+    {"表紙", "印刷物補正XY", "1.044"},
+    {"表紙", "印刷物補正FONT", "1.02"},
+    {"代価表", "名称規格の下線不要", "True"},
+    {"明細書", "名称規格の下線不要", "True"},
+    {"Other", "NotUseXlsFilePath", "True"},
+}};
+
+// --- Re-codes
+// --------------------------------------------------------------------------------------
+
+// Recode of each row of the query emptied where it is a four-digit number.
+void ClearFourDigitRecodes(RoutineRun& run, Database& db, const std::string& select) {
+  db::Recordset rs;
+  if (!run.steps.Step([&] { rs = db.OpenRecordset(select); })) return;
+  while (run.steps.Value(false, [&] { return !rs.Eof(); })) {
+    run.steps.Step([&] {
+      db::Currency recode = db::NzNumber(rs["Recode"].GetValue());
+      if (recode < db::Currency::FromInteger(1000) || recode > db::Currency::FromInteger(9999)) {
+        return;
+      }
+      rs.Edit();
+      rs["Recode"].SetValue(db::Value(""));
+      rs.Update();
+    });
+    if (!run.steps.Step([&] { rs.MoveNext(); })) break;
+  }
+  run.steps.Step([&] { rs.Close(); });
+}
+
+constexpr std::string_view kRecodedSlips =
+    "SELECT UkeCode FROM Uke WHERE (((Val([UkeCode])) In (SELECT Ukes.UkeCode From Ukes WHERE "
+    "(((Ukes.[NowCode])<>'') AND ((Ukes.[Recode])<>'')) GROUP BY Ukes.UkeCode)) AND "
+    "((Uke.KelmoraFile)=False));";
+
+}  // namespace
+
+std::optional<std::string> RewriteTaxFormula(std::string_view formula) {
+  std::string text(formula);
+  bool changed = false;
+  int passes = 1;
+  size_t p = text.find(kOldFactor);
+  while (p != std::string::npos) {
+    bool before = p == 0 || IsDelimiter(support::CharRight(text.substr(0, p), 1));
+    size_t next = p + kOldFactor.size();
+    bool after = next >= text.size() ||
+                 IsDelimiter(support::CharLeft(std::string_view(text).substr(next), 1));
+    if (before && after) {
+      text = text.substr(0, p) + std::string(kTaxFactorName) + text.substr(next);
+      changed = true;
+    }
+    if (++passes > kFormulaPassLimit) {
+      // Given up: a "1.05" inside a longer number is found again in every pass.
+      changed = false;
+      break;
+    }
+    p = text.find(kOldFactor);
+  }
+  if (!changed) return std::nullopt;
+  return text;
+}
+
+void Update2013H2604Syouhizei(RoutineRun& run) {
+  const Routine& r = run.routine;
+  if (r.guards.size() < 2 || r.record.size() < 2) return;
+  TaxSettings(run, r.guards[0], r.record[0]);
+  for (std::string_view folder : {"平成25年度", "平成26年度(一部更新)"}) {
+    std::string path = run.InstallFile("File\\" + std::string(folder) + "\\KrExp.mdb");
+    if (!RoutineRun::FileExists(path)) continue;
+    Database target = run.Open(path);
+    if (!target.IsOpen()) continue;
+    if (!run.Skip(target, r.guards[1])) {
+      run.Backup(target);
+      TaxFormulas(run, target);
+      Database none;
+      run.WriteRecord({r.record[1]}, none, target);
+    }
+    run.Close(target);
+  }
+}
+
+void Update2018KelmoraSettingH3104(RoutineRun& run) {
+  for (const XmlSetting& setting : kCoverSettings) {
+    run.steps.Call([&] {
+      support::CarryXmlSetting(run.context, setting.section, setting.key, setting.value);
+    });
+  }
+}
+
+void HolidaysAndMaps(RoutineRun& run, const Step&, Database&, Database& target, VariantChooser&) {
+  run.steps.Step([&] {
+    db::Recordset rs =
+        target.OpenRecordset("SELECT * FROM Holidays WHERE HolidayString=" + Quoted(kMountainDay));
+    if (rs.Eof()) {
+      rs.AddNew();
+      rs["HolidayString"].SetValue(db::Value(kMountainDay));
+      rs.Update();
+    }
+    rs.Close();
+  });
+  run.steps.Step([&] {
+    db::Recordset rs =
+        target.OpenRecordset("SELECT * FROM SetWord WHERE Comment=" + Quoted(kMapPlaceUrl) +
+                             " AND [ID]>=231 AND [ID]<=239");
+    if (!rs.Eof()) {
+      rs.Edit();
+      rs["Comment"].SetValue(db::Value(kMapSearchUrl));
+      rs.Update();
+    }
+    rs.Close();
+  });
+}
+
+void UserListRows(RoutineRun& run, const Step&, Database&, Database& target, VariantChooser&) {
+  std::vector<std::string> copies;
+  run.steps.Step([&] {
+    db::Recordset rs =
+        target.OpenRecordset("SELECT * FROM UserList WHERE UserCode>=-1 AND UserKind=205;");
+    for (; !rs.Eof(); rs.MoveNext()) {
+      copies.push_back(
+          "INSERT INTO [UserList] (UserCode, UserKind, UserConfigWord, UserConfig1, UserConfig2, "
+          "UserConfig3) VALUES (" +
+          Number(rs["UserCode"].GetValue()) + ",206," +
+          Quoted(db::NzString(rs["UserConfigWord"].GetValue())) + "," +
+          Number(rs["UserConfig1"].GetValue()) + "," + Number(rs["UserConfig2"].GetValue()) + "," +
+          Number(rs["UserConfig3"].GetValue()) + ")");
+    }
+    rs.Close();
+  });
+  for (const std::string& insert : copies) run.steps.Step([&] { target.Execute(insert); });
+  // Kind 206 takes its place in the explained list: the kinds from its order on move down.
+  run.steps.Step([&] {
+    db::Recordset rs = target.OpenRecordset("SELECT * FROM UserListExplain WHERE UserKind=206;");
+    std::string order = Number(rs["UserConfigOrder"].GetValue());
+    rs.Close();
+    target.Execute(
+        "UPDATE UserListExplain SET UserConfigOrder=UserConfigOrder+1 WHERE UserConfigOrder>=" +
+        order + " AND UserConfigOrder<1000 AND UserKind<>206");
+  });
+}
+
+void UpdateFeldin3MitDeleteRecodeH3004(RoutineRun& run) {
+  std::string uke_path = run.InstallFile("File\\KrUke.mdb");
+  std::string file_path = run.InstallFile("File\\KrFile.mdb");
+  if (!RoutineRun::FileExists(uke_path)) return;
+  std::vector<db::Value> codes;
+  Database uke = run.Open(uke_path);
+  if (!uke.IsOpen()) return;
+  run.steps.Step([&] {
+    db::Recordset rs = uke.OpenRecordset(kRecodedSlips);
+    for (; !rs.Eof(); rs.MoveNext()) codes.push_back(rs["UkeCode"].GetValue());
+    rs.Close();
+  });
+  run.Close(uke);
+  if (codes.empty()) return;
+  run.steps.Call([&] { db::BackupDatabase(run.context, uke_path); });
+  uke = run.Open(uke_path);
+  Database file;
+  if (RoutineRun::FileExists(file_path)) {
+    run.steps.Call([&] { db::BackupDatabase(run.context, file_path); });
+    file = run.Open(file_path);
+  }
+  for (const db::Value& code : codes) {
+    if (uke.IsOpen()) {
+      ClearFourDigitRecodes(
+          run, uke,
+          "SELECT * FROM Ukes WHERE NowCode<>'' AND Recode<>'' AND UkeCode=" + Number(code) + ";");
+    }
+    if (file.IsOpen()) {
+      ClearFourDigitRecodes(run, file,
+                            "SELECT * FROM Nou_s WHERE NowCode<>'' AND Recode<>'' AND NouCode IN "
+                            "(SELECT NouCode From Nou WHERE UkeCode=" +
+                                Quoted(db::NzString(code)) + ");");
+    }
+  }
+  run.Close(file);
+  run.Close(uke);
+}
+
+}  // namespace kr::routines
