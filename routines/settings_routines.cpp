@@ -21,8 +21,7 @@ std::string Number(const db::Value& value) {
   return db::NzString(db::Value::Currency(db::NzNumber(value).scaled()));
 }
 
-// --- Consumption tax
-// ------------------------------------------------------------------------------
+// --- Consumption tax -----------------------------------------------------------------------------
 
 constexpr std::array<std::string_view, 14> kFormulaDelimiters = {" ", "(", ")", ",", "<", ">", "=",
                                                                  "+", "-", "*", "/", "×", "÷", "^"};
@@ -37,7 +36,7 @@ bool IsDelimiter(std::string_view character) {
   return false;
 }
 
-// The settings database and its option 7, the way amounts are rounded with the tax.
+// Stage one: option 7 of the settings database.
 void TaxSettings(RoutineRun& run, const Guard& guard, const Record& record) {
   std::string path = run.InstallFile("File\\KrSet.mdb");
   if (!RoutineRun::FileExists(path)) return;
@@ -60,6 +59,7 @@ void TaxSettings(RoutineRun& run, const Guard& guard, const Record& record) {
   run.Close(target);
 }
 
+// Stage two: the MinPrice formulas of one expenses database, row by row.
 void TaxFormulas(RoutineRun& run, Database& target) {
   db::Recordset rs;
   if (!run.steps.Step([&] { rs = target.OpenRecordset("SELECT * FROM MinPrice;"); })) return;
@@ -78,8 +78,7 @@ void TaxFormulas(RoutineRun& run, Database& target) {
   run.steps.Step([&] { rs.Close(); });
 }
 
-// --- Cover-sheet settings
-// ---------------------------------------------------------------------------
+// --- Cover-sheet settings ------------------------------------------------------------------------
 
 struct XmlSetting {
   std::string_view section;
@@ -114,8 +113,7 @@ constexpr std::array<XmlSetting, 22> kCoverSettings = {{
     {"Other", "NotUseXlsFilePath", "True"},
 }};
 
-// --- Re-codes
-// --------------------------------------------------------------------------------------
+// --- Re-codes ------------------------------------------------------------------------------------
 
 // Recode of each row of the query emptied where it is a four-digit number.
 void ClearFourDigitRecodes(RoutineRun& run, Database& db, const std::string& select) {
