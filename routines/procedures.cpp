@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "platform/failure.h"
+#include "routines/labour_rate.h"
 #include "routines/settings_routines.h"
 
 namespace kr::routines {
@@ -136,8 +137,6 @@ template <const char* kWhat>
 void Pending(RoutineRun& run, const Step&, Database&, Database&, VariantChooser&) {
   NotYetBuilt(run, kWhat);
 }
-constexpr char kRefreshDistrictPrices[] = "RefreshDistrictPrices";
-constexpr char kLabourRefresh[] = "the labour-price refresh";
 constexpr char kBigIndexRefresh[] = "the big-index refresh";
 constexpr char kExpenseGroupInsertion[] = "the expense-group insertion";
 constexpr char kUnitPriceGroupRemoval[] = "the unit-price group removal";
@@ -155,8 +154,8 @@ constexpr std::array<std::pair<std::string_view, Procedure>, 21> kProcedures = {
     {"TohokuDistrictPrices", TohokuDistrictPrices},
     {"MergeNumberIni", MergeNumberIni},
     {"OpenChkVersion", OpenChkVersion},
-    {"RefreshDistrictPrices", Pending<kRefreshDistrictPrices>},
-    {"RefreshLabourPrices", Pending<kLabourRefresh>},
+    {"RefreshDistrictPrices", RefreshDistrictPricesStep},
+    {"RefreshLabourPrices", RefreshLabourPricesStep},
     {"BigIndexRefresh", Pending<kBigIndexRefresh>},
     {"ExpenseGroupInsertion", Pending<kExpenseGroupInsertion>},
     {"UnitPriceGroupRemoval", Pending<kUnitPriceGroupRemoval>},

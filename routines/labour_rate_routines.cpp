@@ -1,0 +1,143 @@
+// The labour-rate routines: a fiscal year's folder copied into its labour-rate refresh folder
+// and repriced there, with the settings switched over to it; and the later corrections applied
+// to every database that already carries a labour-rate refresh.
+#include <string>
+#include <string_view>
+
+#include "platform/platform.h"
+#include "routines/catalogue.h"
+#include "routines/interpreter.h"
+#include "routines/labour_rate.h"
+
+namespace kr::routines {
+
+namespace {
+
+// Which folder each copying routine starts from and what it makes. The source, the 2014 guard
+// and the record (stamp or tags) are the catalogue row's.
+struct FolderCopy {
+  std::string_view routine;
+  std::string_view fiscal_year;
+  std::string_view refresh;
+  bool min_price_path;  // 制限価格DbPath2 of KrSetMinPrice.mdb follows the refresh folder
+};
+
+constexpr FolderCopy kFolderCopies[] = {
+    {"Update2014CriH2702", "平成26年度", "平成26年度(H27年2月労務更新)", false},
+    {"Update2015CriH2802", "平成27年度", "平成27年度(H28年2月労務更新)", true},
+    {"Update2016CriH2903", "平成28年度", "平成28年度(H29年3月労務更新)", true},
+    {"Update2017CriH3003", "平成29年度", "平成29年度(H30年3月労務更新)", true},
+    {"Update2018CriH3103", "平成30年度", "平成30年度(H31年3月労務更新)", true},
+    {"Update2019CriR0203", "2019年度", "2019年度(令和2年3月労務更新)", true},
+};
+
+const FolderCopy* FindFolderCopy(std::string_view routine) {
+  for (const FolderCopy& copy : kFolderCopies) {
+    if (copy.routine == routine) return &copy;
+  }
+  return nullptr;
+}
+
+std::string Quoted(std::string_view text) {
+  return "'" + support::ReplaceAll(text, "'", "''") + "'";
+}
+
+Database OpenIfPresent(RoutineRun& run, const std::string& path) {
+  if (!RoutineRun::FileExists(path)) return Database();
+  return run.Open(path);
+}
+
+// The refreshed prices, the correction table and the record in the copied KrCri.mdb.
+void RefreshCopy(RoutineRun& run, Database& source, const std::string& path) {
+  const Routine& r = run.routine;
+  Database target = OpenIfPresent(run, path);
+  if (!target.IsOpen()) return;
+  if (!r.guards.empty() && run.Skip(target, r.guards.front())) {
+    run.Close(target);
+    return;
+  }
+  run.Backup(target);
+  RefreshLabourPrices(run, source, target, "Cri", NameSteps::kWith);
+  run.steps.Call([&] { db::TransferRows(source, target, "RoumuHosei", "", ""); });
+  run.WriteRecord(r.record, source, target);
+  run.Close(target);
+}
+
+// The minimum-price settings read their second database from the refresh folder.
+void SetMinPricePath(Database& settings, std::string_view folder) {
+  db::Recordset rs =
+      settings.OpenRecordset("SELECT * FROM Setting WHERE [Type]=1 AND [Name]='制限価格DbPath2';",
+                             db::engine::kOpenDynaset);
+  if (rs.Eof()) {
+    rs.AddNew();
+    rs["Type"].SetValue(db::Value(1));
+    rs["Name"].SetValue(db::Value("制限価格DbPath2"));
+  } else {
+    rs.Edit();
+  }
+  rs["StrValue"].SetValue(db::Value(folder));
+  rs.Update();
+  rs.Close();
+}
+
+// The application opens the refresh folder from now on.
+void SwitchSettings(RoutineRun& run, const FolderCopy& copy) {
+  Database settings = OpenIfPresent(run, run.InstallFile("File\\KrSet.mdb"));
+  if (settings.IsOpen()) {
+    run.steps.Step([&] {
+      settings.Execute("UPDATE Environ SET SetName=" + Quoted(copy.refresh) + " WHERE [ID]=110;");
+    });
+    run.Close(settings);
+  }
+  if (!copy.min_price_path) return;
+  Database min_price = OpenIfPresent(run, run.InstallFile("File\\KrSetMinPrice.mdb"));
+  if (!min_price.IsOpen()) return;
+  run.steps.Step([&] { SetMinPricePath(min_price, copy.refresh); });
+  run.Close(min_price);
+}
+
+}  // namespace
+
+void LabourRateFolderCopy(RoutineRun& run) {
+  const FolderCopy* copy = FindFolderCopy(run.routine.name);
+  if (copy == nullptr || run.routine.sources.empty()) {
+    LogLine(run.routine.name + ": no labour-rate folder is known for it; nothing done");
+    return;
+  }
+  std::string files = run.InstallFile("File\\");
+  std::string refresh = files + std::string(copy->refresh) + "\\";
+  // The folder is the only sign of an earlier refresh, finished or not.
+  if (platform::Attributes(refresh).is_directory) return;
+  run.steps.Call([&] {
+    manifest::CopyFolderTree(run.ui, files + std::string(copy->fiscal_year) + "\\*.*", refresh,
+                             true, false);
+  });
+  std::string source_path = run.PackageFile(run.routine.sources.front());
+  if (!RoutineRun::FileExists(source_path)) return;
+  Database source = run.Open(source_path);
+  // A source that cannot be opened counts as missing: the settings stay on the fiscal year.
+  if (!source.IsOpen()) return;
+  RefreshCopy(run, source, refresh + "KrCri.mdb");
+  run.Close(source);
+  SwitchSettings(run, *copy);
+}
+
+void LabourRateTag(RoutineRun& run) {
+  const Routine& r = run.routine;
+  if (r.guards.empty()) return;
+  Database source = OpenSourceEarly(run);
+  if (!source.IsOpen()) return;
+  ForEachPlace(run, [&](const Place& place) {
+    Database target = run.Open(place.path);
+    if (target.IsOpen() && !run.Skip(target, r.guards.front())) {
+      run.Backup(target);
+      RefreshLabourPrices(run, source, target, "Cri", NameSteps::kWith);
+      run.WriteRecord(r.record, source, target);
+    }
+    run.Close(target);
+    return true;
+  });
+  run.Close(source);
+}
+
+}  // namespace kr::routines
