@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "platform/failure.h"
+#include "routines/index_procedures.h"
 #include "routines/labour_rate.h"
 #include "routines/settings_routines.h"
 
@@ -137,12 +138,6 @@ template <const char* kWhat>
 void Pending(RoutineRun& run, const Step&, Database&, Database&, VariantChooser&) {
   NotYetBuilt(run, kWhat);
 }
-constexpr char kBigIndexRefresh[] = "the big-index refresh";
-constexpr char kExpenseGroupInsertion[] = "the expense-group insertion";
-constexpr char kUnitPriceGroupRemoval[] = "the unit-price group removal";
-constexpr char kIndexRowInsertion[] = "the index-row insertion";
-constexpr char kNameRefresh[] = "the name refresh";
-constexpr char kIndexCopy[] = "the index copy";
 
 constexpr std::array<std::pair<std::string_view, Procedure>, 21> kProcedures = {{
     {"IndexVariantTransfer", IndexVariantTransfer},
@@ -156,12 +151,12 @@ constexpr std::array<std::pair<std::string_view, Procedure>, 21> kProcedures = {
     {"OpenChkVersion", OpenChkVersion},
     {"RefreshDistrictPrices", RefreshDistrictPricesStep},
     {"RefreshLabourPrices", RefreshLabourPricesStep},
-    {"BigIndexRefresh", Pending<kBigIndexRefresh>},
-    {"ExpenseGroupInsertion", Pending<kExpenseGroupInsertion>},
-    {"UnitPriceGroupRemoval", Pending<kUnitPriceGroupRemoval>},
-    {"IndexRowInsertion", Pending<kIndexRowInsertion>},
-    {"NameRefresh", Pending<kNameRefresh>},
-    {"IndexCopy", Pending<kIndexCopy>},
+    {"BigIndexRefresh", BigIndexRefresh},
+    {"ExpenseGroupInsertion", ExpenseGroupInsertion},
+    {"UnitPriceGroupRemoval", UnitPriceGroupRemoval},
+    {"IndexRowInsertion", IndexRowInsertion},
+    {"NameRefresh", NameRefresh},
+    {"IndexCopy", IndexCopy},
     {"PrintWidthUpdate", PrintWidthUpdate},
     {"WordTableUpdate", WordTableUpdate},
     {"HolidaysAndMaps", HolidaysAndMaps},
