@@ -97,6 +97,27 @@ TEST_F(RoutineTest, ASourceBlockOfOneRangeLeavesTheTargetBlockWithThatRangeOnly)
   EXPECT_EQ(Ver(kCri25), "2013,1,2");
 }
 
+TEST_F(RoutineTest, NewItemsAreNumberedInTheOldRangesAndOneWithoutNumberedNeighboursStaysAtZero) {
+  auto item = [](std::string_view code, int index) {
+    return "INSERT INTO Cri (Code, cName, [Index]) VALUES ('" + std::string(code) + "', '品', " +
+           std::to_string(index) + ");\n";
+  };
+  Install(kCri24, Table("Cri", kItemTable) + item("C101", 5) + Table("Cri_Ind", kRangeTable) +
+                      Range(10001, "C100", "C200", "労務単価", "普通作業員") +
+                      Range(10002, "C200", "C300", "労務単価", "特殊作業員") +
+                      VersionRow("2012,1,5"));
+  Package("KrCri201302.mdb", Table("Cri", kItemTable) + item("C102", 0) + item("C201", 0) +
+                                 Table("Cri_Ind", kRangeTable) +
+                                 Range(40001, "C100", "C150", "労務単価", "普通作業員") +
+                                 Range(40002, "C150", "C300", "労務単価", "特殊作業員") +
+                                 VersionRow("2012,1,6"));
+  Run("Update2013Cri02");
+  EXPECT_EQ(Query(kCri24, "SELECT Code, [Index] FROM Cri ORDER BY Code"),
+            (Rows{"C101\t5", "C102\t6", "C201\t0"}));
+  EXPECT_EQ(Query(kCri24, "SELECT ID, StrtCode, EndCode FROM Cri_Ind ORDER BY ID"),
+            (Rows{"10001\tC100\tC150", "10002\tC150\tC300"}));
+}
+
 // --- Expense groups -----------------------------------------------------------------------------
 
 constexpr std::string_view kExp24 = "File/平成24年度/KrExp.mdb";
