@@ -15,7 +15,7 @@ namespace kr::routines {
 
 // Which steps of the labour-rate refresh run.
 enum class NameSteps {
-  kWith,     // new items added and names, specifications and units of known ones replaced
+  kWith,     // new items added; names, standards and units of known ones replaced
   kWithout,  // prices only
 };
 
