@@ -15,7 +15,8 @@
 // fixtures (tests/fixtures/db), the same ones the tests use. One more year folder,
 // File\2019年度(令和2年3月労務更新), holds generated databases with user prices at release
 // 2019,1,1, and the package carries the generated sources of release R0111 for it
-// (KrVal2019R0111.mdb, KrCri2019R0111.mdb, KrExp2019R0111.mdb).
+// (KrVal2019R0111.mdb, KrCri2019R0111.mdb, KrExp2019R0111.mdb) and the labour-rate correction
+// KrCri2019R0204.mdb, whose prefecture prices are 3 percent above R0111's.
 #include <chrono>
 #include <iostream>
 #include <optional>
@@ -25,6 +26,7 @@
 #include <utility>
 #include <vector>
 
+#include "db/db.h"
 #include "demo/fixture_generator.h"
 #include "platform/failure.h"
 #include "platform/platform.h"
@@ -163,6 +165,13 @@ class DemoWriter {
       kr::fixtures::MakeSourceDatabase(options_.output + "/Package/" + database + "2019R0111.mdb",
                                        source);
     }
+    // The correction raises the labour rates once more, so that its repricing shows.
+    std::string correction = options_.output + "/Package/KrCri2019R0204.mdb";
+    kr::fixtures::MakeSourceDatabase(
+        correction, {.database = "KrCri", .version = "2019,1,5", .tables = {"Cri"}});
+    kr::db::Database db = kr::db::OpenAppDatabase(correction);
+    db.Execute("UPDATE Cri SET 東京都=INT(東京都*1.03), 大阪府=INT(大阪府*1.03);");
+    db.Close();
   }
 
   void Krdb(const std::vector<std::string>& args) {
