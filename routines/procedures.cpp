@@ -133,12 +133,6 @@ void OpenChkVersion(RoutineRun&, const Step&, Database&, Database& target, Varia
   rs.Close();
 }
 
-// Steps whose procedures come with the labour-rate, settings and index-structure work.
-template <const char* kWhat>
-void Pending(RoutineRun& run, const Step&, Database&, Database&, VariantChooser&) {
-  NotYetBuilt(run, kWhat);
-}
-
 constexpr std::array<std::pair<std::string_view, Procedure>, 21> kProcedures = {{
     {"IndexVariantTransfer", IndexVariantTransfer},
     {"DeleteRowsByField", DeleteRowsByField},
@@ -173,9 +167,5 @@ Procedure FindProcedure(std::string_view name) {
 }
 
 bool ProcedureKnown(std::string_view name) { return FindProcedure(name) != nullptr; }
-
-void NotYetBuilt(RoutineRun& run, std::string_view what) {
-  LogLine(run.routine.name + ": " + std::string(what) + " is not built yet; step skipped");
-}
 
 }  // namespace kr::routines

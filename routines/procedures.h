@@ -16,7 +16,4 @@ using Procedure = void (*)(RoutineRun& run, const Step& step, Database& source, 
 // The procedure of that name, or nullptr.
 Procedure FindProcedure(std::string_view name);
 
-// A step whose procedure is built elsewhere later: it logs that it did nothing.
-void NotYetBuilt(RoutineRun& run, std::string_view what);
-
 }  // namespace kr::routines

@@ -50,16 +50,24 @@ class BuiltDatabases {
     auto found = files_.find(key);
     return found == files_.end() ? std::string() : found->second;
   }
+  // A fresh name every time: a failed build must not leave its file in a later one's way.
   std::string PathFor(const std::string& key) {
-    std::string path = folder_.Native(std::to_string(files_.size()) + ".mdb");
+    std::string path = folder_.Native(std::to_string(next_++) + ".mdb");
     files_[key] = path;
     return path;
   }
-  void Forget(const std::string& key) { files_.erase(key); }
+  void Forget(const std::string& key) {
+    auto found = files_.find(key);
+    if (found == files_.end()) return;
+    std::error_code ignored;
+    std::filesystem::remove(found->second, ignored);
+    files_.erase(found);
+  }
 
  private:
   TempDir folder_;
   std::map<std::string, std::string> files_;
+  int next_ = 0;
 };
 
 BuiltDatabases& Cache() {
