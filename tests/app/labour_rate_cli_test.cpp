@@ -53,15 +53,6 @@ class LabourRateCliTest : public ::testing::Test {
     return testing::RunProgram({testing::BuiltProgram("app/kr-updater-cli"), package_.path()},
                                {"KR_NOW=" + std::string(now)});
   }
-  std::map<std::string, std::string> Files() const {
-    std::map<std::string, std::string> files;
-    for (const auto& entry : fs::recursive_directory_iterator(install_.path())) {
-      if (!entry.is_regular_file()) continue;
-      std::string relative = fs::relative(entry.path(), install_.path()).string();
-      files[relative] = install_.Read(relative);
-    }
-    return files;
-  }
   Rows Query(std::string_view db, std::string_view select) const {
     return testing::QueryRows(install_.Native(db), select);
   }
@@ -99,10 +90,10 @@ TEST_F(LabourRateCliTest, TheRefreshFolderIsRepricedAndTheSettingsFollowIt) {
                   "SELECT [Type], StrValue FROM Setting WHERE Name='制限価格DbPath2'"),
             Rows{"1\t2019年度(令和2年3月労務更新)"});
 
-  std::map<std::string, std::string> before = Files();
+  std::map<std::string, std::string> before = install_.Files();
   testing::ProcessResult second = Run("2020-04-07 16:45");
   ASSERT_EQ(second.exit_code, 0) << second.out << second.err;
-  std::map<std::string, std::string> after = Files();
+  std::map<std::string, std::string> after = install_.Files();
   ASSERT_EQ(before.size(), after.size());
   for (const auto& [path, bytes] : before) {
     EXPECT_TRUE(after[path] == bytes) << path << " changed on the second run";

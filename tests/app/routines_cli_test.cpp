@@ -59,17 +59,6 @@ class RoutinesCliTest : public ::testing::Test {
     return testing::RunProgram({testing::BuiltProgram("app/kr-updater-cli"), package_.path()},
                                {"KR_NOW=" + std::string(now)});
   }
-  // Every file below the install folder with its bytes.
-  std::map<std::string, std::string> Files() const {
-    std::map<std::string, std::string> files;
-    for (const auto& entry : fs::recursive_directory_iterator(install_.path())) {
-      if (entry.is_regular_file()) {
-        files[fs::relative(entry.path(), install_.path()).string()] =
-            install_.Read(fs::relative(entry.path(), install_.path()).string());
-      }
-    }
-    return files;
-  }
   Rows Query(std::string_view db, std::string_view select) const {
     return testing::QueryRows(install_.Native(db), select);
   }
@@ -106,10 +95,10 @@ TEST_F(RoutinesCliTest, TheRoutinesMigrateOnceKeepUserPricesAndASecondRunChanges
     EXPECT_FALSE(install_.Exists(folder + "KrExp202004071530.old")) << year;
   }
 
-  std::map<std::string, std::string> before = Files();
+  std::map<std::string, std::string> before = install_.Files();
   testing::ProcessResult second = Run("2020-04-07 16:45");
   ASSERT_EQ(second.exit_code, 0) << second.out << second.err;
-  std::map<std::string, std::string> after = Files();
+  std::map<std::string, std::string> after = install_.Files();
   ASSERT_EQ(before.size(), after.size());
   for (const auto& [path, bytes] : before) {
     EXPECT_TRUE(after[path] == bytes) << path << " changed on the second run";

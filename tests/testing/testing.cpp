@@ -58,6 +58,16 @@ void TempDir::MakeDirs(std::string_view relative) const {
   fs::create_directories(Native(relative));
 }
 
+std::map<std::string, std::string> TempDir::Files() const {
+  std::map<std::string, std::string> files;
+  for (const auto& entry : std::filesystem::recursive_directory_iterator(path_)) {
+    if (!entry.is_regular_file()) continue;
+    std::string relative = std::filesystem::relative(entry.path(), path_).string();
+    files[relative] = Read(relative);
+  }
+  return files;
+}
+
 namespace {
 const char* const kUnset = "\x01";
 }

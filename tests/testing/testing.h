@@ -2,6 +2,7 @@
 // test touches the home folder or another test's files.
 #pragma once
 
+#include <map>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -26,6 +27,8 @@ class TempDir {
   void Write(std::string_view relative, std::string_view bytes) const;
   std::string Read(std::string_view relative) const;
   bool Exists(std::string_view relative) const;
+  // Every plain file below the folder ("a/b.txt") with its bytes: a snapshot to compare runs by.
+  std::map<std::string, std::string> Files() const;
   void MakeDirs(std::string_view relative) const;
 
  private:
