@@ -1,0 +1,307 @@
+// The 2019 update routines that visit every year folder, run in process through the routine
+// registry on a generated installation (five year folders, sixty price tables in each KrVal.mdb),
+// against the same work written directly as SQLite statements (routines_direct.h) on fresh
+// copies of the same files.
+//
+//   routines_bench [ROWS...]     (default: 2000 20000; 200000 when asked)
+//
+// Above 20,000 rows per table the 39 extra price tables no routine touches are left out, and the
+// run says so: 200,000 rows still take some 20 GB of temporary disk (installation, its working
+// copy and the backups the routines make) and about half an hour.
+//
+// For each size it prints both times (the best of three runs up to 20,000 rows, one run above),
+// their ratio (target: routines within 1.3 x SQLite), the time per row of the tables the routines
+// rewrite (flat as tables grow) and the peak resident memory of each side (target for the
+// routines: under 100 MB). Each run is a forked child on its own copy, so its peak is its own; a
+// digest of the rewritten tables shows that both sides leave the same rows. Both sides take the
+// same backups, which are part of the work.
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <fstream>
+#include <map>
+#include <ostream>
+#include <set>
+
+#include "bench/routines_direct.h"
+#include "demo/fixture_generator.h"
+#include "ui/console_ui.h"
+
+namespace {
+
+using namespace routines_bench;
+namespace fs = std::filesystem;
+namespace fixtures = kr::fixtures;
+using Clock = std::chrono::steady_clock;
+
+const std::vector<std::string> kYears = {"平成28年度", "平成29年度", "平成30年度", "2019年度",
+                                         "2019年度(令和2年3月労務更新)"};
+constexpr const char* kRoutines[] = {"Update2019ValR0109", "Update2019CriR0111",
+                                     "Update2019ExpR0111", "Update2019ValR0111",
+                                     "Update2019ValR0203"};
+constexpr int kExtraPriceTables = 39;  // with the 21 standard ones: sixty Val### tables
+// With the extra price tables 200,000 rows would make some 9 GB per copy and take well over half
+// an hour.
+constexpr int kAllTablesUpTo = 20000;
+constexpr const char* kRunStamp = "202004071530";
+
+const routines::Routine& RoutineNamed(const char* name) {
+  std::vector<const routines::Routine*> rows = routines::Lookup(name);
+  if (rows.size() != 1 || rows.front()->body != nullptr) Fail(std::string("no plain row ") + name);
+  return *rows.front();
+}
+
+// "KrVal2019R0111.mdb" -> "KrVal".
+std::string DatabaseOf(const routines::Routine& routine) {
+  return routine.sources.front().substr(0, 5);
+}
+
+// The tables a routine reads from its source, and those it writes.
+void CollectTables(const std::vector<routines::Step>& steps, std::set<std::string>& sources,
+                   std::set<std::string>& targets) {
+  for (const routines::Step& step : steps) {
+    CollectTables(step.gated, sources, targets);
+    if (step.op == routines::Op::kTest || step.op == routines::Op::kProgress) continue;
+    std::vector<std::string> names = step.tables;
+    if (names.empty()) names.push_back(step.text);
+    sources.insert(names.begin(), names.end());
+    targets.insert(step.target.empty() ? names.front() : step.target);
+  }
+}
+
+// --- Forked runs ----------------------------------------------------------------------------
+
+struct Outcome {
+  double seconds = 0;
+  long peak_kb = 0;
+  std::string digest;
+};
+
+long PeakKb() {
+  std::ifstream status("/proc/self/status");
+  for (std::string line; std::getline(status, line);) {
+    if (line.starts_with("VmHWM:")) return std::atol(line.c_str() + 6);
+  }
+  return 0;
+}
+
+// Runs work in a child process and returns what it reports. The peak counts from the start of
+// work: clear_refs resets the high-water mark to what the child holds then.
+Outcome InChild(const std::function<Outcome()>& work) {
+  int ends[2];
+  if (pipe(ends) != 0) Fail("pipe");
+  std::fflush(nullptr);
+  pid_t child = fork();
+  if (child < 0) Fail("fork");
+  if (child == 0) {
+    close(ends[0]);
+    std::ofstream("/proc/self/clear_refs") << "5";
+    Outcome outcome;
+    try {
+      outcome = work();
+    } catch (const std::exception& failure) {
+      Fail(failure.what());
+    }
+    std::string text = std::to_string(outcome.seconds) + " " + std::to_string(outcome.peak_kb) +
+                       " " + outcome.digest;
+    bool written = write(ends[1], text.data(), text.size()) == static_cast<ssize_t>(text.size());
+    _exit(written ? 0 : 1);
+  }
+  close(ends[1]);
+  std::string text;
+  char buffer[256];
+  for (ssize_t got; (got = read(ends[0], buffer, sizeof buffer)) > 0;) text.append(buffer, got);
+  close(ends[0]);
+  int status = 0;
+  waitpid(child, &status, 0);
+  if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) Fail("a run failed");
+  Outcome outcome;
+  char digest[128] = "";
+  std::sscanf(text.c_str(), "%lf %ld %127[^\n]", &outcome.seconds, &outcome.peak_kb, digest);
+  outcome.digest = digest;
+  return outcome;
+}
+
+// --- The installation -----------------------------------------------------------------------
+
+// Year folders below every 2019 release, and each routine's source with the tables it reads.
+void Generate(const std::string& app, const std::string& package, int rows) {
+  fixtures::InstallationSpec installation;
+  for (const std::string& name : kYears) {
+    fixtures::YearFolderSpec year;
+    year.name = name;
+    year.val_version = year.cri_version = "2018,1,1";
+    year.exp_version = "2018,1,2";
+    installation.years.push_back(year);
+  }
+  installation.rows_per_table = rows;
+  installation.extra_price_tables = rows <= kAllTablesUpTo ? kExtraPriceTables : 0;
+  fixtures::MakeInstallation(app, installation);
+  for (const char* name : kRoutines) {
+    const routines::Routine& routine = RoutineNamed(name);
+    std::set<std::string> sources, targets;
+    CollectTables(routine.steps, sources, targets);
+    fixtures::SourceSpec source;
+    source.database = DatabaseOf(routine);
+    source.version = routine.record.front().text;
+    source.rows_per_table = rows;
+    source.new_rows = rows / 100;
+    source.tables.assign(sources.begin(), sources.end());
+    fixtures::MakeSourceDatabase(package + "/" + routine.sources.front(), source);
+  }
+}
+
+uint64_t Hash(uint64_t hash, const std::string& text) {
+  for (unsigned char ch : text) hash = (hash ^ ch) * 1099511628211ull;
+  return hash;
+}
+
+// An order-free digest of the tables the routines rewrite, with Version and the list of tables
+// (a left-over old table shows), and how many rows those tables hold.
+std::string Digest(const std::string& app) {
+  std::map<std::string, std::set<std::string>> rewritten;  // database -> tables
+  for (const char* name : kRoutines) {
+    const routines::Routine& routine = RoutineNamed(name);
+    std::set<std::string> sources, targets;
+    CollectTables(routine.steps, sources, targets);
+    for (const std::string& t : targets) {
+      if (!IsVariant(t) && !t.ends_with("_Delete")) rewritten[DatabaseOf(routine)].insert(t);
+    }
+    rewritten[DatabaseOf(routine)].insert("Version");
+  }
+  uint64_t digest = 0;
+  long long rows = 0;
+  for (const std::string& year : kYears) {
+    for (const auto& [database, tables] : rewritten) {
+      sqlite3* db = Open(app + "/File/" + year + "/" + database + ".mdb");
+      Query(db,
+            "SELECT name FROM sqlite_schema WHERE type='table' AND name NOT LIKE 'MSys%' "
+            "ORDER BY name",
+            [&](sqlite3_stmt* s) { digest = Hash(digest, Text(s, 0) + ","); });
+      for (const std::string& table : tables) {
+        if (!HasTable(db, "main", table)) continue;
+        Query(db, "SELECT * FROM " + Q(table), [&](sqlite3_stmt* s) {
+          uint64_t hash = 1469598103934665603ull;
+          for (int c = 0; c < sqlite3_column_count(s); ++c) {
+            hash = Hash(hash, std::to_string(sqlite3_column_type(s, c)) + ":" + Text(s, c) + "|");
+          }
+          digest += hash;
+          ++rows;
+        });
+      }
+      sqlite3_close(db);
+    }
+  }
+  char text[64];
+  std::snprintf(text, sizeof text, "%016llx %lld", static_cast<unsigned long long>(digest), rows);
+  return text;
+}
+
+// A fresh copy of the generated installation, on disk before the clock starts.
+void FreshCopy(const fs::path& pristine, const fs::path& work) {
+  fs::remove_all(work);
+  fs::copy(pristine, work, fs::copy_options::recursive);
+  sync();
+}
+
+double Megabytes(const fs::path& folder) {
+  double bytes = 0;
+  for (const auto& entry : fs::recursive_directory_iterator(folder)) {
+    if (entry.is_regular_file()) bytes += static_cast<double>(entry.file_size());
+  }
+  return bytes / (1 << 20);
+}
+
+double Seconds(Clock::time_point since) {
+  return std::chrono::duration<double>(Clock::now() - since).count();
+}
+
+Outcome ThroughRegistry(const std::string& app, const std::string& package) {
+  kr::RunContext run;
+  run.install_folder = app + "\\";
+  run.package_folder = package + "\\";
+  run.run_stamp = kRunStamp;
+  run.title = "ケルモラ積算 2019 アップデート";
+  std::ostream null(nullptr);
+  kr::ui::ConsoleUi ui(std::nullopt, null, null, false);
+  ui.ShowWait(run.title);
+  routines::Registry registry;
+  Clock::time_point start = Clock::now();
+  for (const char* name : kRoutines) {
+    ui.SetWaitLabel(1, std::string(name) + "を更新中...");
+    registry.Run(name, "", run, ui);
+  }
+  Outcome outcome{Seconds(start), PeakKb(), ""};
+  outcome.digest = Digest(app);
+  return outcome;
+}
+
+Outcome ThroughSqlite(const std::string& app, const std::string& package) {
+  Clock::time_point start = Clock::now();
+  for (const char* name : kRoutines) RunDirect(RoutineNamed(name), app, package, kYears, kRunStamp);
+  Outcome outcome{Seconds(start), PeakKb(), ""};
+  outcome.digest = Digest(app);
+  return outcome;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  std::vector<int> sizes;
+  for (int i = 1; i < argc; ++i) {
+    char* end = nullptr;
+    const long rows = std::strtol(argv[i], &end, 10);
+    if (*end != '\0' || rows < 100 || rows > 2000000) {
+      std::fprintf(stderr, "usage: routines_bench [ROWS...]  (each from 100 to 2000000)\n");
+      return 2;
+    }
+    sizes.push_back(static_cast<int>(rows));
+  }
+  if (sizes.empty()) sizes = {2000, 20000};
+
+  fs::path folder = fs::temp_directory_path() / ("kr-routines-bench-" + std::to_string(getpid()));
+  std::printf("%10s %11s %10s %7s %12s %12s %10s %10s\n", "rows", "routines s", "sqlite s", "ratio",
+              "routines us", "sqlite us", "routines", "sqlite");
+  std::printf("%10s %11s %10s %7s %12s %12s %10s %10s\n", "per table", "", "", "", "per row",
+              "per row", "peak MB", "peak MB");
+  for (int rows : sizes) {
+    const fs::path pristine = folder / "pristine", work = folder / "work";
+    fs::remove_all(pristine);
+    Clock::time_point made = Clock::now();
+    InChild([&] {
+      Generate((pristine / "App").string(), (pristine / "Package").string(), rows);
+      return Outcome{};
+    });
+    double making = Seconds(made);
+    const std::string app = (work / "App").string(), package = (work / "Package").string();
+
+    Outcome routines, sqlite;
+    for (int run = 0; run < (rows <= 20000 ? 3 : 1); ++run) {
+      FreshCopy(pristine, work);
+      Outcome r = InChild([&] { return ThroughRegistry(app, package); });
+      FreshCopy(pristine, work);
+      Outcome q = InChild([&] { return ThroughSqlite(app, package); });
+      if (run == 0 || r.seconds < routines.seconds) routines = r;
+      if (run == 0 || q.seconds < sqlite.seconds) sqlite = q;
+      if (r.digest != q.digest) {
+        std::printf("%10s the sides differ: routines %s, sqlite %s\n", "", r.digest.c_str(),
+                    q.digest.c_str());
+      }
+    }
+    const double rewritten = std::atof(routines.digest.substr(17).c_str());
+    std::printf("%10d %11.3f %10.3f %7.2f %12.2f %12.2f %10.1f %10.1f\n", rows, routines.seconds,
+                sqlite.seconds, routines.seconds / sqlite.seconds,
+                routines.seconds * 1e6 / rewritten, sqlite.seconds * 1e6 / rewritten,
+                routines.peak_kb / 1024.0, sqlite.peak_kb / 1024.0);
+    std::printf("%10s %.0f rows in the rewritten tables; installation of %.0f MB made in %.0f s\n",
+                "", rewritten, Megabytes(pristine), making);
+    if (rows > kAllTablesUpTo) {
+      std::printf("%10s (21 price tables per KrVal.mdb: the %d no routine touches left out)\n", "",
+                  kExtraPriceTables);
+    }
+    std::fflush(stdout);
+  }
+  fs::remove_all(folder);
+  return 0;
+}
