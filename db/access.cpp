@@ -73,8 +73,12 @@ namespace {
 // The table definition HasTable would find, or a default handle.
 TableDef FindTable(Database& db, std::string_view name) {
   engine::TableDefCollection tables = db.TableDefs();
-  tables.Refresh();
   std::string wanted = support::LowerCase(name);
+  // Nearly always the name is stored as asked: one lookup in the engine's current catalogue
+  // instead of reloading it and folding every name.
+  TableDef quick = LeaveOnError("HasTable", TableDef(), [&] { return tables[name]; });
+  if (quick.impl() && support::NarrowLowerCase(quick.Name()) == wanted) return quick;
+  tables.Refresh();
   for (TableDef table : tables) {
     if (support::NarrowLowerCase(table.Name()) == wanted) return table;
   }

@@ -205,22 +205,6 @@ DatabaseImpl::LinkTarget DatabaseImpl::ResolveLink(const TableInfo& link) {
   return target;
 }
 
-void DatabaseImpl::ReleaseLink(const TableInfo& link) {
-  std::string path = ConnectValue(link.connect, "DATABASE").value_or("");
-  std::string native = platform::NativePath(path);
-  for (const TableInfo& other : catalog().tables()) {
-    if (!other.linked || SameName(other.name, link.name)) continue;
-    std::string other_path = ConnectValue(other.connect, "DATABASE").value_or("");
-    if (platform::NativePath(other_path) == native) return;
-  }
-  for (size_t i = 0; i < attachments_.size(); ++i) {
-    if (attachments_[i].native == native) {
-      Detach(i);
-      return;
-    }
-  }
-}
-
 void DatabaseImpl::Close() {
   if (connection_ == nullptr) return;
   try {

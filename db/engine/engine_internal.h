@@ -58,8 +58,6 @@ class DatabaseImpl : public std::enable_shared_from_this<DatabaseImpl> {
     const TableInfo* table = nullptr;
   };
   LinkTarget ResolveLink(const TableInfo& link);
-  // Detaches the source of a link when no other link uses it.
-  void ReleaseLink(const TableInfo& link);
 
   void RegisterRecordset(const std::shared_ptr<RecordsetImpl>& recordset);
   void Close();
