@@ -8,21 +8,19 @@
 #include <map>
 
 #include "demo/fixture_generator.h"
-#include "tests/testing/databases.h"
-#include "tests/testing/testing.h"
+#include "tests/app/unattended_run.h"
 
 namespace kr::app::test {
 namespace {
 
 namespace fs = std::filesystem;
-using Rows = std::vector<std::string>;
 
 constexpr std::string_view kRefresh = "File/2019年度(令和2年3月労務更新)/";
 constexpr int kRows = 8;
 
 std::string Whole(double number) { return std::to_string(static_cast<long long>(number)); }
 
-class LabourRateCliTest : public ::testing::Test {
+class LabourRateCliTest : public UnattendedRun {
  protected:
   void SetUp() override {
     fixtures::InstallationSpec installation;
@@ -38,28 +36,8 @@ class LabourRateCliTest : public ::testing::Test {
                                   .rows_per_table = kRows,
                                   .new_rows = 2,
                                   .tables = {"Cri", "RoumuHosei"}});
-    install_.Write("KrMain.exe", "program");
-    sandbox_.root().Write("ProgramData/Kelmora/KrTN2000.ini",
-                          testing::ToCp932("[TN2019]\r\nInstPath=" + install_.folder() +
-                                           "\r\nUpdateDay=2020/04/07\r\n"));
-    package_.Write("KrInst.ini",
-                   testing::ToCp932("[Bootstrap]\r\nExeName=KrMain.exe\r\nExeYear=2019\r\n"
-                                    "ExeVersion=3.2.0\r\nInstModel=50\r\n"
-                                    "DispDlgCaption=ケルモラ積算 2019 アップデート\r\n"
-                                    "[Function]\r\n"
-                                    "Func1=Update2019CriR0203,AFTER,労務単価を更新中...\r\n"));
+    WritePackage("[Function]\r\nFunc1=Update2019CriR0203,AFTER,労務単価を更新中...\r\n");
   }
-  testing::ProcessResult Run(std::string_view now) {
-    return testing::RunProgram({testing::BuiltProgram("app/kr-updater-cli"), package_.path()},
-                               {"KR_NOW=" + std::string(now)});
-  }
-  Rows Query(std::string_view db, std::string_view select) const {
-    return testing::QueryRows(install_.Native(db), select);
-  }
-
-  testing::SandboxedFolders sandbox_;
-  testing::TempDir install_;
-  testing::TempDir package_;
 };
 
 TEST_F(LabourRateCliTest, TheRefreshFolderIsRepricedAndTheSettingsFollowIt) {

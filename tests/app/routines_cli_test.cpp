@@ -7,14 +7,12 @@
 #include <map>
 
 #include "demo/fixture_generator.h"
-#include "tests/testing/databases.h"
-#include "tests/testing/testing.h"
+#include "tests/app/unattended_run.h"
 
 namespace kr::app::test {
 namespace {
 
 namespace fs = std::filesystem;
-using Rows = std::vector<std::string>;
 
 constexpr std::string_view kFunctions =
     "[Function]\r\n"
@@ -25,7 +23,7 @@ constexpr std::string_view kFunctions =
     "Func5=Update2019ValR0203,AFTER,単価データ（3月）を更新中...\r\n"
     "Func6=UpdateNoSuchRoutine,AFTER,\r\n";
 
-class RoutinesCliTest : public ::testing::Test {
+class RoutinesCliTest : public UnattendedRun {
  protected:
   void SetUp() override {
     fixtures::InstallationSpec spec;
@@ -45,27 +43,8 @@ class RoutinesCliTest : public ::testing::Test {
     fixtures::MakeSourceDatabase(
         package_.Native("KrVal2019R0203.mdb"),
         {.database = "KrVal", .version = "2019,1,5", .rows_per_table = 12});
-    install_.Write("KrMain.exe", "program");
-    sandbox_.root().Write("ProgramData/Kelmora/KrTN2000.ini",
-                          testing::ToCp932("[TN2019]\r\nInstPath=" + install_.folder() +
-                                           "\r\nUpdateDay=2020/04/07\r\n"));
-    package_.Write("KrInst.ini",
-                   testing::ToCp932("[Bootstrap]\r\nExeName=KrMain.exe\r\nExeYear=2019\r\n"
-                                    "ExeVersion=3.2.0\r\nInstModel=50\r\n"
-                                    "DispDlgCaption=ケルモラ積算 2019 アップデート\r\n" +
-                                    std::string(kFunctions)));
+    WritePackage(kFunctions);
   }
-  testing::ProcessResult Run(std::string_view now) {
-    return testing::RunProgram({testing::BuiltProgram("app/kr-updater-cli"), package_.path()},
-                               {"KR_NOW=" + std::string(now)});
-  }
-  Rows Query(std::string_view db, std::string_view select) const {
-    return testing::QueryRows(install_.Native(db), select);
-  }
-
-  testing::SandboxedFolders sandbox_;
-  testing::TempDir install_;
-  testing::TempDir package_;
 };
 
 TEST_F(RoutinesCliTest, TheRoutinesMigrateOnceKeepUserPricesAndASecondRunChangesNothing) {
