@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <filesystem>
 #include <map>
 
 #include "demo/fixture_generator.h"
@@ -12,8 +11,6 @@
 
 namespace kr::app::test {
 namespace {
-
-namespace fs = std::filesystem;
 
 constexpr std::string_view kRefresh = "File/2019年度(令和2年3月労務更新)/";
 constexpr int kRows = 8;

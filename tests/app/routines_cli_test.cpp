@@ -3,7 +3,6 @@
 // a second run changes no database and makes no backup.
 #include <gtest/gtest.h>
 
-#include <filesystem>
 #include <map>
 
 #include "demo/fixture_generator.h"
@@ -11,8 +10,6 @@
 
 namespace kr::app::test {
 namespace {
-
-namespace fs = std::filesystem;
 
 constexpr std::string_view kFunctions =
     "[Function]\r\n"
