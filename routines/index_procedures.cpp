@@ -30,11 +30,6 @@ constexpr std::array<std::string_view, 5> kRangeColumns = {"StrtCode", "EndCode"
 // The caption given to group 890 once group 880 is gone.
 constexpr std::string_view kPackageCaption = "国土交通省歩掛 ※施工ﾊﾟｯｹｰｼﾞ対応";
 
-// Text for a Jet string literal: apostrophes doubled.
-std::string Quoted(std::string_view text) {
-  return "'" + support::ReplaceAll(text, "'", "''") + "'";
-}
-
 // The notation's "KB" argument: the knowledge-base tables instead of the price tables.
 bool KnowledgeBase(const Step& step) {
   return !step.arguments.empty() && step.arguments.front() == "KB";

@@ -214,6 +214,10 @@ Database OpenSourceEarly(RoutineRun& run) {
 }
 
 // Steps written in the notation inside a body; parsed once.
+std::string Quoted(std::string_view text) {
+  return "'" + support::ReplaceAll(text, "'", "''") + "'";
+}
+
 const std::vector<Step>& ParsedSteps(std::string_view text) {
   static std::map<std::string, std::vector<Step>, std::less<>> cache;
   auto found = cache.find(text);

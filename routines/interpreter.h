@@ -64,6 +64,9 @@ void ForEachPlace(RoutineRun& run, const std::function<bool(const Place&)>& visi
 // when one is missing or it cannot be opened (then the routine does nothing).
 Database OpenSourceEarly(RoutineRun& run);
 
+// A Jet text literal: the text in apostrophes, those inside it doubled.
+std::string Quoted(std::string_view text);
+
 // Steps a body writes in the notation; parsed once (a text that does not parse: no steps).
 const std::vector<Step>& ParsedSteps(std::string_view text);
 

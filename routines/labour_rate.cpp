@@ -2,6 +2,7 @@
 // 2012, and the numbering of new items within their index range.
 #include "routines/labour_rate.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdlib>
 
@@ -15,11 +16,6 @@ using db::Currency;
 
 constexpr std::string_view kLink = "LinkHikitugi";
 constexpr int kDistricts = 10;
-
-// Text for a Jet string literal: apostrophes doubled.
-std::string Quoted(std::string_view text) {
-  return "'" + support::ReplaceAll(text, "'", "''") + "'";
-}
 
 // Names go into statements inside brackets; one that would close the bracket cannot.
 bool Bracketable(std::string_view name) {
@@ -57,8 +53,10 @@ struct Districts {
 };
 
 // One row of 地区名. Pass-through: a row whose ID does not convert fails as a whole.
+// only: the prefectures whose districts count (empty: all).
 void ReadDistrict(db::Recordset& rows, std::string_view comment_column, Database& source,
-                  const std::string& table, Districts& districts) {
+                  const std::string& table, const std::vector<std::string>& only,
+                  Districts& districts) {
   int16_t id = db::NzNumber(rows["ID"].GetValue()).ToInt16();
   std::vector<std::string> parts =
       support::Split(db::NzString(rows[comment_column].GetValue()), ",");
@@ -75,6 +73,7 @@ void ReadDistrict(db::Recordset& rows, std::string_view comment_column, Database
     return;
   }
   std::string prefecture = db::FullPrefectureName(kind);
+  if (!only.empty() && std::find(only.begin(), only.end(), prefecture) == only.end()) return;
   if (!Bracketable(prefecture) || !db::HasField(source, table, prefecture)) return;
   districts.direct[id] = true;
   districts.assignments += ",[" + table + "].Price" + std::to_string(id) + "=" +
@@ -82,7 +81,8 @@ void ReadDistrict(db::Recordset& rows, std::string_view comment_column, Database
 }
 
 Districts ReadDistricts(RoutineRun& run, Database& source, Database& target,
-                        const std::string& table, std::string_view comment_column) {
+                        const std::string& table, std::string_view comment_column,
+                        const std::vector<std::string>& only = {}) {
   Districts districts;
   if (comment_column.empty()) {
     LogLine(run.routine.name + ": no district comments for table " + table);
@@ -93,7 +93,7 @@ Districts ReadDistricts(RoutineRun& run, Database& source, Database& target,
     return districts;
   }
   while (run.steps.Value(false, [&] { return !rows.Eof(); })) {
-    run.steps.Step([&] { ReadDistrict(rows, comment_column, source, table, districts); });
+    run.steps.Step([&] { ReadDistrict(rows, comment_column, source, table, only, districts); });
     if (!run.steps.Step([&] { rows.MoveNext(); })) break;
   }
   run.steps.Step([&] { rows.Close(); });
@@ -239,6 +239,21 @@ void RefreshDistrictPrices(RoutineRun& run, Database& source, Database& target,
   }
   PriceSteps(run, source, target, name, NameSteps::kWithout, comment_column);
   if (!index_table.empty()) NumberNewItems(run, target, name, index_table);
+  DropLink(run, target);
+}
+
+void RefreshDirectDistricts(RoutineRun& run, Database& source, Database& target,
+                            std::string_view table, const std::vector<std::string>& prefectures) {
+  std::string name(table);
+  DropLink(run, target);
+  if (!run.steps.Step([&] { db::AttachTable(target, kLink, source, name); })) return;
+  Districts districts = ReadDistricts(run, source, target, name, "コメント", prefectures);
+  if (!districts.assignments.empty()) {
+    run.steps.Step([&] {
+      target.Execute("UPDATE [" + name + "] INNER JOIN LinkHikitugi ON [" + name +
+                     "].Code=LinkHikitugi.Code SET " + districts.assignments.substr(1) + ";");
+    });
+  }
   DropLink(run, target);
 }
 

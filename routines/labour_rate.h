@@ -8,6 +8,7 @@
 #pragma once
 
 #include <string_view>
+#include <vector>
 
 #include "routines/interpreter.h"
 
@@ -34,6 +35,11 @@ void RefreshLabourPrices(RoutineRun& run, Database& source, Database& target,
 // the comment and range steps are skipped, the Null prices still become 0.
 void RefreshDistrictPrices(RoutineRun& run, Database& source, Database& target,
                            std::string_view table);
+
+// Only the direct districts of the given prefectures (full names) of the table: their price
+// columns from the source's prefecture columns.
+void RefreshDirectDistricts(RoutineRun& run, Database& source, Database& target,
+                            std::string_view table, const std::vector<std::string>& prefectures);
 
 // The notation's procedures. RefreshLabourPrices: no argument or "a" full, "b" without the name
 // steps, "c" "<table>" without them on that table. RefreshDistrictPrices: the step's table.

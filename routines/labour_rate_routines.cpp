@@ -38,10 +38,6 @@ const FolderCopy* FindFolderCopy(std::string_view routine) {
   return nullptr;
 }
 
-std::string Quoted(std::string_view text) {
-  return "'" + support::ReplaceAll(text, "'", "''") + "'";
-}
-
 Database OpenIfPresent(RoutineRun& run, const std::string& path) {
   if (!RoutineRun::FileExists(path)) return Database();
   return run.Open(path);

@@ -23,10 +23,6 @@ void AttachLinkInstall(RoutineRun& run, Database& source, Database& target,
   run.steps.Step([&] { db::AttachTable(target, kLinkInstall, source, table); });
 }
 
-std::string Quoted(std::string_view text) {
-  return "'" + support::ReplaceAll(text, "'", "''") + "'";
-}
-
 // Opens each existing place of the row and hands it to work with the early-checked source.
 template <class F>
 void WithEachTarget(RoutineRun& run, F&& work) {

@@ -86,10 +86,8 @@ void Update2015CriH2707(RoutineRun& run) {
       west = west || (target.IsOpen() && db::DistrictCommentContains(target, name));
     }
     for (const std::string& code : west ? codes : std::vector<std::string>{}) {
-      run.steps.Step([&] {
-        target.Execute("DELETE FROM Cri_Relation WHERE CodeK='" +
-                       support::ReplaceAll(code, "'", "''") + "'");
-      });
+      run.steps.Step(
+          [&] { target.Execute("DELETE FROM Cri_Relation WHERE CodeK=" + Quoted(code)); });
     }
     run.Close(target);
     return true;

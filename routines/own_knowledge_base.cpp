@@ -54,9 +54,7 @@ void Convert(RoutineRun& run, Database& source, Database& target, int year) {
   while (run.steps.Value(false, [&] { return !gone.Eof(); })) {
     std::string code;
     if (!run.steps.Step([&] { code = db::NzString(gone["Code"].GetValue()); })) break;
-    run.steps.Step([&] {
-      target.Execute("DELETE FROM Woody WHERE Code='" + support::ReplaceAll(code, "'", "''") + "'");
-    });
+    run.steps.Step([&] { target.Execute("DELETE FROM Woody WHERE Code=" + Quoted(code)); });
     if (!run.steps.Step([&] { gone.MoveNext(); })) break;
   }
   run.steps.Step([&] { gone.Close(); });

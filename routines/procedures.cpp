@@ -17,11 +17,6 @@ std::string Argument(const Step& step, size_t index) {
   return index < step.arguments.size() ? step.arguments[index] : std::string();
 }
 
-// Text for a Jet string literal: apostrophes doubled.
-std::string Quoted(std::string_view text) {
-  return "'" + support::ReplaceAll(text, "'", "''") + "'";
-}
-
 // The group lists of the target replaced whole by the source's variant for this edition: the
 // civil-engineering lists, else those of an installation with the Kobe group, else the standard.
 void IndexVariantTransfer(RoutineRun& run, const Step&, Database& source, Database& target,
@@ -91,29 +86,11 @@ void MinPriceSortOrder(RoutineRun&, const Step&, Database&, Database& target, Va
                  " WHERE Big=8 And Mdl=0;");
 }
 
-// The prices of the Tohoku districts (岩手, 宮城, 福島) taken from the source's Cri, whose price
-// columns are named by prefecture: each such district's column from its prefecture's.
+// The prices of the Tohoku districts taken from the source's Cri, whose price columns are named
+// by prefecture.
 void TohokuDistrictPrices(RoutineRun& run, const Step&, Database& source, Database& target,
                           VariantChooser&) {
-  std::string assignments;
-  db::Recordset rs = target.OpenRecordset("地区名", db::engine::kOpenSnapshot);
-  for (; !rs.Eof(); rs.MoveNext()) {
-    std::vector<std::string> parts = support::Split(db::NzString(rs["コメント"].GetValue()), ",");
-    int32_t id = db::NzNumber(rs["ID"].GetValue()).ToInt32();
-    if (parts.size() < 2 || id < 1 || id > 10) continue;
-    std::string prefecture = db::FullPrefectureName(support::Trim(parts[1]));
-    if (prefecture != "岩手県" && prefecture != "宮城県" && prefecture != "福島県") continue;
-    if (!db::HasField(source, "Cri", prefecture)) continue;
-    assignments += (assignments.empty() ? "" : ",") +
-                   ("Cri.Price" + std::to_string(id) + "=LinkHikitugi.[" + prefecture + "]");
-  }
-  rs.Close();
-  if (assignments.empty()) return;
-  run.steps.Call([&] {
-    db::ExecuteWithLink(source, target, "Cri",
-                        {"UPDATE Cri INNER JOIN LinkHikitugi ON Cri.Code=LinkHikitugi.Code SET " +
-                         assignments + ";"});
-  });
+  RefreshDirectDistricts(run, source, target, "Cri", {"岩手県", "宮城県", "福島県"});
 }
 
 void MergeNumberIni(RoutineRun& run, const Step&, Database&, Database&, VariantChooser&) {

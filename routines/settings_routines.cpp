@@ -12,10 +12,6 @@ namespace kr::routines {
 
 namespace {
 
-std::string Quoted(std::string_view text) {
-  return "'" + support::ReplaceAll(text, "'", "''") + "'";
-}
-
 // A number as Jet SQL reads it back: 12, -1, 2.5.
 std::string Number(const db::Value& value) {
   return db::NzString(db::Value::Currency(db::NzNumber(value).scaled()));
