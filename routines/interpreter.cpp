@@ -207,6 +207,30 @@ void ForEachPlace(RoutineRun& run, const std::function<bool(const Place&)>& visi
   }
 }
 
+void ForEachTarget(RoutineRun& run,
+                   const std::function<bool(Database& target, const Place& place)>& visit) {
+  ForEachPlace(run, [&](const Place& place) {
+    Database target = run.Open(place.path);
+    if (!target.IsOpen()) return true;
+    bool go_on = visit(target, place);
+    run.Close(target);
+    return go_on;
+  });
+}
+
+void ForEachGuardedTarget(
+    RoutineRun& run, const std::function<void(Database& target, VariantChooser& variants)>& work) {
+  const Guard no_guard;
+  const Guard& guard = run.routine.guards.empty() ? no_guard : run.routine.guards.front();
+  ForEachTarget(run, [&](Database& target, const Place& place) {
+    if (run.Skip(target, guard)) return true;
+    run.Backup(target);
+    VariantChooser variants(run.context, place.folder, target);
+    work(target, variants);
+    return true;
+  });
+}
+
 Database OpenSourceEarly(RoutineRun& run) {
   Database source;
   if (SourcesPresent(run)) OpenSource(run, source);

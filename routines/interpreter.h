@@ -60,6 +60,13 @@ class RoutineRun {
 
 // Visits the row's places whose file exists, in order; visit returns false to end the routine.
 void ForEachPlace(RoutineRun& run, const std::function<bool(const Place&)>& visit);
+// Each existing place of the row, opened (one that cannot be opened is skipped) and closed after
+// visit; visit returns false to end the routine.
+void ForEachTarget(RoutineRun& run,
+                   const std::function<bool(Database& target, const Place& place)>& visit);
+// Each target the row's first guard does not skip: backed up, then handed to work.
+void ForEachGuardedTarget(
+    RoutineRun& run, const std::function<void(Database& target, VariantChooser& variants)>& work);
 // Opens the row's first source when every source exists: the early check. An empty handle
 // when one is missing or it cannot be opened (then the routine does nothing).
 Database OpenSourceEarly(RoutineRun& run);

@@ -123,15 +123,9 @@ void LabourRateTag(RoutineRun& run) {
   if (r.guards.empty()) return;
   Database source = OpenSourceEarly(run);
   if (!source.IsOpen()) return;
-  ForEachPlace(run, [&](const Place& place) {
-    Database target = run.Open(place.path);
-    if (target.IsOpen() && !run.Skip(target, r.guards.front())) {
-      run.Backup(target);
-      RefreshLabourPrices(run, source, target, "Cri", NameSteps::kWith);
-      run.WriteRecord(r.record, source, target);
-    }
-    run.Close(target);
-    return true;
+  ForEachGuardedTarget(run, [&](Database& target, VariantChooser&) {
+    RefreshLabourPrices(run, source, target, "Cri", NameSteps::kWith);
+    run.WriteRecord(r.record, source, target);
   });
   run.Close(source);
 }

@@ -28,10 +28,8 @@ template <class F>
 void WithEachTarget(RoutineRun& run, F&& work) {
   Database source = OpenSourceEarly(run);
   if (!source.IsOpen()) return;
-  ForEachPlace(run, [&](const Place& place) {
-    Database target = run.Open(place.path);
-    if (target.IsOpen()) work(source, target, place);
-    run.Close(target);
+  ForEachTarget(run, [&](Database& target, const Place& place) {
+    work(source, target, place);
     return true;
   });
   run.Close(source);

@@ -14,13 +14,10 @@ bool OpenLate(RoutineRun& run, std::string_view name, Database& source) {
   return source.IsOpen();
 }
 
-// The skeleton's backup and late source check on an open target; false (the target closed)
-// ends the routine.
+// The skeleton's backup and late source check on an open target; false ends the routine.
 bool BackupThenOpenLate(RoutineRun& run, Database& target, Database& source) {
   run.Backup(target);
-  if (OpenLate(run, run.routine.sources.front(), source)) return true;
-  run.Close(target);
-  return false;
+  return OpenLate(run, run.routine.sources.front(), source);
 }
 
 // Copies a marker file of the package into the install folder.
@@ -36,23 +33,17 @@ void TwoStages(RoutineRun& run, std::string_view second_stage) {
       !r.guards[1].at_least) {
     return;
   }
-  ForEachPlace(run, [&](const Place& place) {
-    Database target = run.Open(place.path);
-    if (!target.IsOpen()) return true;
+  ForEachTarget(run, [&](Database& target, const Place& place) {
     for (size_t stage = 0; stage < 2; ++stage) {
       if (db::VersionAtLeast(target, *r.guards[stage].at_least)) continue;
       run.Backup(target);
       Database source;
-      if (!OpenLate(run, r.sources[stage], source)) {
-        run.Close(target);
-        return false;
-      }
+      if (!OpenLate(run, r.sources[stage], source)) return false;
       VariantChooser variants(run.context, place.folder, target);
       run.RunSteps(stage == 0 ? r.steps : ParsedSteps(second_stage), source, target, variants);
       run.WriteRecord(r.record, source, target);
       run.Close(source);
     }
-    run.Close(target);
     return true;
   });
 }
@@ -100,15 +91,12 @@ template <class Condition>
 void Conditional(RoutineRun& run, Condition&& condition) {
   Database source = OpenSourceEarly(run);
   if (!source.IsOpen()) return;
-  ForEachPlace(run, [&](const Place& place) {
-    Database target = run.Open(place.path);
-    if (target.IsOpen() && condition(target, place)) {
-      run.Backup(target);
-      VariantChooser variants(run.context, place.folder, target);
-      run.RunSteps(run.routine.steps, source, target, variants);
-      run.WriteRecord(run.routine.record, source, target);
-    }
-    run.Close(target);
+  ForEachTarget(run, [&](Database& target, const Place& place) {
+    if (!condition(target, place)) return true;
+    run.Backup(target);
+    VariantChooser variants(run.context, place.folder, target);
+    run.RunSteps(run.routine.steps, source, target, variants);
+    run.WriteRecord(run.routine.record, source, target);
     return true;
   });
   run.Close(source);
@@ -147,13 +135,8 @@ void Update2016ExpH2904M(RoutineRun& run) {
 // The prefecture base prices of the prefectures the user works in, once per database.
 void Update2017CriH2911Ken(RoutineRun& run) {
   static constexpr int kPrefectures[] = {9, 10, 18, 19, 21, 26, 27, 31, 39};
-  ForEachPlace(run, [&](const Place& place) {
-    Database target = run.Open(place.path);
-    if (!target.IsOpen()) return true;
-    if (run.Skip(target, run.routine.guards.front())) {
-      run.Close(target);
-      return true;
-    }
+  ForEachTarget(run, [&](Database& target, const Place&) {
+    if (run.Skip(target, run.routine.guards.front())) return true;
     std::vector<std::string> ids;
     run.steps.Step([&] {
       db::Recordset rs = target.OpenRecordset("SELECT 県ID FROM Cri_Base GROUP BY Cri_Base.県ID;");
@@ -167,17 +150,13 @@ void Update2017CriH2911Ken(RoutineRun& run) {
       }
       rs.Close();
     });
-    if (ids.empty()) {
-      run.Close(target);
-      return true;
-    }
+    if (ids.empty()) return true;
     Database source;
     if (!BackupThenOpenLate(run, target, source)) return false;
     for (const std::string& id : ids) {
       run.steps.Call([&] { db::TransferRows(source, target, "Cri_Base", "県ID=" + id, ""); });
     }
     run.Close(source);
-    run.Close(target);
     CopyMarker(run, "KrUpdatedH2911Ken.ini");
     return true;
   });
@@ -204,13 +183,10 @@ void Update2017ValH3004K(RoutineRun& run) {
 
 // Only databases of the 2017 release line; the stamp's comment follows the stored minor number.
 void Update2017ValH3006(RoutineRun& run) {
-  ForEachPlace(run, [&](const Place& place) {
-    Database target = run.Open(place.path);
-    if (!target.IsOpen()) return true;
+  ForEachTarget(run, [&](Database& target, const Place& place) {
     std::optional<db::VersionTuple> stored = db::ReadVersion(target);
     if (db::VersionAtLeast(target, {2017, 1, 4}) || !stored || stored->major != 1 ||
         stored->minor < 1) {
-      run.Close(target);
       return true;
     }
     Database source;
@@ -220,7 +196,6 @@ void Update2017ValH3006(RoutineRun& run) {
     if (stored->minor == 1) db::WriteVersion(target, {2017, 1, 4}, "");
     if (stored->minor == 2 || stored->minor == 3) db::WriteVersion(target, {2017, 1, 4}, "2018");
     run.Close(source);
-    run.Close(target);
     return true;
   });
 }

@@ -42,21 +42,6 @@ constexpr std::string_view kValR0108Hiroshima =
     "C Val790 ; T Val700_Ind ; T Val710_Ind ; T Val720_Ind ; T Val800_Ind ; T Val810_Ind ; "
     "T Val890_Ind";
 
-// Per database below the guard: backup, the work, the record of the row.
-template <class Work>
-void Guarded(RoutineRun& run, Work&& work) {
-  ForEachPlace(run, [&](const Place& place) {
-    Database target = run.Open(place.path);
-    if (target.IsOpen() && !run.Skip(target, run.routine.guards.front())) {
-      run.Backup(target);
-      VariantChooser variants(run.context, place.folder, target);
-      work(target, variants);
-    }
-    run.Close(target);
-    return true;
-  });
-}
-
 std::string Today() {
   platform::LocalTime now = platform::CurrentEnv().Now();
   char text[16];
@@ -75,7 +60,7 @@ void Update2019ValR0108(RoutineRun& run) {
   if (RoutineRun::FileExists(run.PackageFile(run.routine.sources[1]))) {
     hiroshima = run.Open(run.PackageFile(run.routine.sources[1]));
   }
-  Guarded(run, [&](Database& target, VariantChooser& variants) {
+  ForEachGuardedTarget(run, [&](Database& target, VariantChooser& variants) {
     std::string comment = db::ReadVersionComment(target) + ",";
     TransferMarked(run, source, target, comment, "Val_IndExplain");
     run.RunSteps(ParsedSteps(kValR0108), source, target, variants);
@@ -94,7 +79,7 @@ void Update2019ValR0108(RoutineRun& run) {
 void Update2019ExpR0108(RoutineRun& run) {
   Database source = OpenSourceEarly(run);
   if (!source.IsOpen()) return;
-  Guarded(run, [&](Database& target, VariantChooser& variants) {
+  ForEachGuardedTarget(run, [&](Database& target, VariantChooser& variants) {
     std::string mark = "201907_標準";
     if (variants.Decide("HasKumamotoDistrict")) {
       run.steps.Step([&] { target.Execute("DELETE FROM Expenses WHERE Big=1"); });

@@ -76,14 +76,11 @@ void KnowledgeBase(RoutineRun& run, int year) {
     run.Close(source);
     return;
   }
-  ForEachPlace(run, [&](const Place& place) {
-    Database target = run.Open(place.path);
-    if (!target.IsOpen()) return true;
+  ForEachTarget(run, [&](Database& target, const Place&) {
     if (year == 2014 || HasNoKnowledgeBase(run, target)) {
       if (run.routine.backup) run.Backup(target);
       Convert(run, source, target, year);
     }
-    run.Close(target);
     return true;
   });
   run.Close(source);
