@@ -23,6 +23,7 @@
 #include <vector>
 
 #include "db/engine/engine.h"
+#include "db/engine/text_collation.h"
 #include "db/passwords.h"
 
 namespace {
@@ -76,6 +77,7 @@ void MakeTable(const std::string& path, int64_t first, int64_t count, const char
   db.Close();
   sqlite3* raw = nullptr;
   Check(sqlite3_open(path.c_str(), &raw), raw, "open");
+  engine::RegisterTextCollation(raw);
   RawExec(raw, "PRAGMA cache_size=-262144");
   RawExec(raw, "WITH RECURSIVE n(i) AS (SELECT " + std::to_string(first) +
                    " UNION ALL SELECT i+1 FROM "
@@ -98,6 +100,7 @@ struct Figures {
 int64_t RowCount(const std::string& path) {
   sqlite3* raw = nullptr;
   sqlite3_open(path.c_str(), &raw);
+  engine::RegisterTextCollation(raw);
   sqlite3_stmt* s = nullptr;
   sqlite3_prepare_v2(raw, "SELECT count(*) FROM Val120", -1, &s, nullptr);
   sqlite3_step(s);
@@ -150,6 +153,7 @@ double EngineMerge(const std::string& target_path, const std::string& source_pat
 double RawMerge(const std::string& target_path, const std::string& source_path, int64_t& counted) {
   sqlite3* db = nullptr;
   Check(sqlite3_open(target_path.c_str(), &db), db, "open");
+  engine::RegisterTextCollation(db);
   RawExec(db, "PRAGMA cache_size=-262144");
   auto start = Clock::now();
   char* quoted = sqlite3_mprintf("ATTACH DATABASE %Q AS src", source_path.c_str());

@@ -22,6 +22,7 @@
 #include <vector>
 
 #include "db/db.h"
+#include "db/engine/text_collation.h"
 #include "routines/routines.h"
 #include "ui/console_ui.h"
 
@@ -56,6 +57,7 @@ sqlite3* OpenRaw(const std::string& path) {
   if (sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE, nullptr) != SQLITE_OK) {
     Fail("cannot open " + path);
   }
+  kr::db::engine::RegisterTextCollation(db);
   Exec(db, "PRAGMA cache_size=-262144");
   return db;
 }

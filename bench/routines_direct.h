@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "db/db.h"
+#include "db/engine/text_collation.h"
 #include "platform/platform.h"
 #include "routines/routines.h"
 
@@ -41,6 +42,7 @@ inline sqlite3* Open(const std::string& path) {
   if (sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE, nullptr) != SQLITE_OK) {
     Fail("cannot open " + path);
   }
+  kr::db::engine::RegisterTextCollation(db);
   return db;
 }
 

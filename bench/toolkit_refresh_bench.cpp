@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "db/db.h"
+#include "db/engine/text_collation.h"
 
 namespace {
 
@@ -62,6 +63,7 @@ void MakeTable(const std::string& path, bool source, long rows) {
 
   sqlite3* raw = nullptr;
   Check(sqlite3_open(path.c_str(), &raw), raw, "open");
+  kr::db::engine::RegisterTextCollation(raw);
   Exec(raw, "BEGIN");
   sqlite3_stmt* insert = nullptr;
   Check(
@@ -129,6 +131,7 @@ double ThroughToolkit(const std::string& source_path, const std::string& target_
 double ThroughSqlite(const std::string& source_path, const std::string& target_path) {
   sqlite3* db = nullptr;
   Check(sqlite3_open(target_path.c_str(), &db), db, "open");
+  kr::db::engine::RegisterTextCollation(db);
   Exec(db, "ATTACH DATABASE '" + source_path + "' AS src");
   const char* columns =
       "Code, Name, Spec, Unit, Price, ValPrice1, ValPrice2, UserCode, JPer, Search1, Search2, "

@@ -39,7 +39,7 @@ sqlite3* Database() {
     sqlite3* d = nullptr;
     sqlite3_open(":memory:", &d);
     sqlite3_exec(d,
-                 "CREATE TABLE t (s TEXT COLLATE NOCASE, n INTEGER, r REAL, g REAL, d REAL, "
+                 "CREATE TABLE t (s TEXT COLLATE JET_JA, n INTEGER, r REAL, g REAL, d REAL, "
                  "b INTEGER, c TEXT, u);"
                  "INSERT INTO t VALUES ('Abc', 5, 1.0, 0.10000000149011612, 43928.75, -1, 'abc', "
                  "'12.5');"
@@ -64,7 +64,7 @@ class Resolver : public ExpressionResolver {
     struct Column {
       const char* sql;
       DataType type;
-      bool nocase;
+      bool collated;
     };
     static const Column kColumns[] = {
         {"t.s", DataType::kText, true},   {"t.n", DataType::kLong, true},
@@ -73,7 +73,7 @@ class Resolver : public ExpressionResolver {
         {"t.c", DataType::kText, false},  {"t.u", DataType::kUnknown, false},
     };
     const Column& c = kColumns[std::hash<std::string>{}(e.table + "." + e.column) % 8];
-    return ColumnInfo{c.sql, c.type, c.nocase};
+    return ColumnInfo{c.sql, c.type, c.collated};
   }
 
   std::string RenderSubquery(const Select& select) override {

@@ -4,9 +4,9 @@
 //
 // Storage of Jet types: Boolean (-1/0, never Null: DEFAULT 0), Byte, Integer, Long as INTEGER;
 // Currency (rounded to four decimals), Single (held at single precision), Double and Date (OLE
-// days) as REAL; Text and Memo as TEXT COLLATE NOCASE; binaries as BLOB. Each column carries CHECKs
-// named "kr_<rule>:<column>" (type, size, req, zls, rule, pk) so that OR IGNORE skips a row that
-// breaks one and a plain statement reports which one failed.
+// days) as REAL; Text and Memo as TEXT COLLATE JET_JA (text_collation.h); binaries as BLOB.
+// Each column carries CHECKs named "kr_<rule>:<column>" (type, size, req, zls, rule, pk) so
+// that OR IGNORE skips a row that breaks one and a plain statement reports which one failed.
 #pragma once
 
 #include <cstdint>
@@ -92,6 +92,11 @@ class Catalog {
 bool HasCatalog(Connection& connection, std::string_view schema);
 // Creates the catalog tables in a new, empty database.
 void CreateCatalog(Connection& connection);
+// Files made before the Japanese sort order declared their text columns COLLATE NOCASE: their
+// tables take JET_JA and their indexes are rebuilt for it, in one transaction. A file whose keys
+// collide under the new order (or that cannot be written now) keeps the old declarations and
+// is tried again at its next open. Returns whether the file's text columns are JET_JA.
+bool UpgradeTextCollation(Connection& connection);
 
 // Schema changes (all in main). Each keeps SQLite's schema and the catalog in step and runs in
 // the caller's transaction.

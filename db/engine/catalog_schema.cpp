@@ -5,6 +5,7 @@
 
 #include "db/engine/catalog.h"
 #include "db/engine/dao_errors.h"
+#include "db/engine/text_collation.h"
 
 namespace kr::db::engine::internal {
 
@@ -24,7 +25,7 @@ std::string Affinity(int type) {
       return "REAL";
     case kText:
     case kMemo:
-      return "TEXT COLLATE NOCASE";
+      return std::string("TEXT COLLATE ") + kTextCollation;
     default:
       return "BLOB";
   }
@@ -181,6 +182,41 @@ void RemoveLink(Connection& connection, std::string_view name) {
   s.BindText(1, name);
   s.Step();
   s.Reset();
+}
+
+bool UpgradeTextCollation(Connection& connection) {
+  const std::string old_tables =
+      " WHERE type='table' AND name NOT LIKE 'MSysKr%' AND sql LIKE '% COLLATE NOCASE%'";
+  Statement& probe = connection.Prepare("SELECT count(*) FROM main.sqlite_schema" + old_tables);
+  probe.Step();
+  const bool old = probe.Int(0) > 0;
+  probe.Reset();
+  if (!old) return true;
+  try {
+    InTransaction(connection, [&] {
+      Statement& version = connection.Prepare("PRAGMA main.schema_version");
+      version.Step();
+      const int64_t next = version.Int(0) + 1;
+      version.Reset();
+      // The rows keep their bytes; only the order of the indexes changes, and REINDEX redoes it.
+      connection.Exec("PRAGMA writable_schema=ON");
+      connection.Exec("UPDATE main.sqlite_schema SET sql=replace(sql,' COLLATE NOCASE',' COLLATE " +
+                      std::string(kTextCollation) + "')" + old_tables);
+      connection.Exec("PRAGMA main.schema_version=" + std::to_string(next));
+      connection.Exec("PRAGMA writable_schema=OFF");
+      connection.ClearCache();
+      connection.Exec("REINDEX " + std::string(kTextCollation));
+    });
+  } catch (const Failure&) {
+    try {
+      connection.Exec("PRAGMA writable_schema=OFF");
+    } catch (const Failure&) {
+      // Off already: the failure came before it was set, or the rollback reset it.
+    }
+    connection.ClearCache();
+    return false;
+  }
+  return true;
 }
 
 void CreateTable(Connection& connection, const TableInfo& table) {

@@ -297,6 +297,7 @@ Database DBEngine::OpenDatabase(std::string_view path, bool exclusive, bool read
     throw;
   }
   if (!internal::PasswordMatches(*connection, "main", password)) Raise(kDaoNotValidPassword);
+  if (!read_only) internal::UpgradeTextCollation(*connection);
   return Database(std::make_shared<DatabaseImpl>(shown, native, key, exclusive, read_only,
                                                  std::move(connection)));
 }

@@ -4,6 +4,7 @@
 
 #include "db/engine/dao_errors.h"
 #include "db/engine/generator_internal.h"
+#include "db/engine/text_collation.h"
 
 namespace kr::db::engine::internal {
 
@@ -26,7 +27,7 @@ Item ColumnItem(const ScopeTable& table, const FieldDef& field) {
   item.column.def = field;
   item.column.source_table = table.jet_name;
   item.column.source_field = table.jet_name.empty() ? "" : field.name;
-  item.column.nocase = table.NoCase(field);
+  item.column.collated = table.Collated(field);
   item.plain_column = true;
   item.qualifier = table.alias;
   return item;
@@ -138,6 +139,12 @@ GeneratedSelect GenerateSelect(DatabaseImpl& db, const Select& select, Scope* ou
   for (const TableRef& ref : select.from) from_parts.push_back(scope.AddTableRef(ref));
   std::vector<Item> items = ExpandItems(select, scope);
   out.head = select.quantifier == SelectQuantifier::kDistinct ? "SELECT DISTINCT" : "SELECT";
+  // DISTINCT and UNION tell rows apart by the collation of the (first part's) result columns.
+  if (select.quantifier == SelectQuantifier::kDistinct || !select.unions.empty()) {
+    for (Item& item : items)
+      if (!item.column.collated && !IsNumericType(item.type))
+        item.sql += std::string(" COLLATE ") + kTextCollation;
+  }
   for (Item& item : items) {
     out.items.push_back(item.sql);
     out.item_types.push_back(item.type);
@@ -170,7 +177,7 @@ GeneratedSelect GenerateSelect(DatabaseImpl& db, const Select& select, Scope* ou
   if (!select.unions.empty()) {
     out.is_union = true;
     // A union's column takes the collation of the first part that has one: say it explicitly.
-    for (OutputColumn& c : out.columns) c.nocase = false;
+    for (OutputColumn& c : out.columns) c.collated = false;
     for (const Select::UnionPart& part : select.unions) {
       GeneratedSelect next = GenerateSelect(db, *part.select, outer);
       if (next.items.size() != out.items.size()) Raise(kDaoUnionSyntax);

@@ -23,7 +23,7 @@ struct OutputColumn {
   int base_index = -1;  // keyed sources: the base table's field this column is
   // A plain column whose collation compares text case-insensitively (a column of a table, or
   // such a column passed on by a subquery); false for anything computed.
-  bool nocase = false;
+  bool collated = false;
 };
 
 // Where a recordset's rows come from.

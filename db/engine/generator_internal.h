@@ -21,12 +21,12 @@ struct ScopeTable {
   std::string table;     // its name in that schema
   std::string from_sql;  // "schema"."table" AS "alias", or (SELECT ...) AS "alias"
   std::vector<FieldDef> fields;
-  // Per field: comparing it needs no explicit COLLATE NOCASE (ColumnInfo::nocase).
-  std::vector<bool> nocase;
+  // Per field: comparing it needs no explicit COLLATE (ColumnInfo::collated).
+  std::vector<bool> collated;
 
-  bool NoCase(const FieldDef& field) const {
+  bool Collated(const FieldDef& field) const {
     size_t index = static_cast<size_t>(&field - fields.data());
-    return index < nocase.size() && nocase[index];
+    return index < collated.size() && collated[index];
   }
 };
 

@@ -1,13 +1,12 @@
 #include "db/engine/jet_expressions.h"
 
-#include <unicode/uchar.h>
-
 #include <charconv>
 #include <cmath>
 
 #include "db/engine/dao_errors.h"
 #include "db/engine/jet_functions.h"
 #include "db/engine/jet_values.h"
+#include "db/engine/text_collation.h"
 
 namespace kr::db::engine {
 namespace {
@@ -30,51 +29,6 @@ DataType ArithmeticType(DataType a, DataType b, BinaryOp op) {
   }
   if (op != BinaryOp::kDivide && IsIntegerType(a) && IsIntegerType(b)) return DataType::kLong;
   return DataType::kDouble;
-}
-
-// The SQLite LIKE pattern that matches exactly what a Jet pattern matches, or nothing when
-// LIKE cannot say it ("#", real character classes, cased letters beyond ASCII, which LIKE
-// compares case-sensitively). *escaped tells whether ESCAPE '\' is needed.
-std::optional<std::string> LikePattern(std::string_view jet, bool* escaped) {
-  std::string out;
-  *escaped = false;
-  auto literal = [&](uint32_t c) {
-    if (c == '%' || c == '_' || c == '\\') {
-      out += '\\';
-      *escaped = true;
-    }
-    AppendUtf8(c, &out);
-  };
-  size_t i = 0;
-  while (i < jet.size()) {
-    uint32_t c = DecodeUtf8(jet, &i);
-    if (c >= 0x80 && u_hasBinaryProperty(static_cast<UChar32>(c), UCHAR_CASED)) {
-      return std::nullopt;
-    }
-    if (c == '*') {
-      out += '%';
-    } else if (c == '?') {
-      out += '_';
-    } else if (c == '#') {
-      return std::nullopt;
-    } else if (c == '[') {
-      size_t close = jet.find(']', i);
-      if (close == std::string_view::npos) return std::nullopt;
-      std::string_view inside = jet.substr(i, close - i);
-      i = close + 1;
-      if (inside.empty()) continue;  // "[]" matches nothing, zero-width
-      size_t k = 0;
-      uint32_t only = DecodeUtf8(inside, &k);
-      if (k != inside.size() || only == '!') return std::nullopt;
-      if (only >= 0x80 && u_hasBinaryProperty(static_cast<UChar32>(only), UCHAR_CASED)) {
-        return std::nullopt;
-      }
-      literal(only);
-    } else {
-      literal(c);
-    }
-  }
-  return out;
 }
 
 class Renderer;
@@ -132,7 +86,7 @@ class Renderer {
       case ExprKind::kColumn: {
         ColumnInfo info = resolver_.ResolveColumn(e);
         Rendered r = Make(std::move(info.sql), info.type);
-        r.collation = info.nocase ? Collation::kNocase : Collation::kBinary;
+        r.collation = info.collated ? Collation::kJapanese : Collation::kBinary;
         return r;
       }
       case ExprKind::kUnary:
@@ -209,19 +163,19 @@ class Renderer {
 
   static std::string Truth01(const Rendered& r) { return r.truth ? r.sql : "(" + r.sql + "<>0)"; }
 
-  // " COLLATE NOCASE" when comparing left with the others could compare text
-  // case-sensitively: not when all are numbers, nor when a column's NOCASE decides (the left
+  // " COLLATE JET_JA" when comparing left with the others could compare text in another
+  // order: not when all are numbers, nor when a column's JET_JA decides (the left
   // operand's collation wins; an expression without one takes a column's from the right).
   static std::string CollateFor(const Rendered& left, std::vector<const Rendered*> others,
                                 bool right_may_decide = false) {
     bool numeric = IsNumericType(left.type);
     for (const Rendered* o : others) numeric = numeric && IsNumericType(o->type);
-    if (numeric || left.collation == Collation::kNocase) return "";
+    if (numeric || left.collation == Collation::kJapanese) return "";
     if (right_may_decide && left.collation == Collation::kNone && others.size() == 1 &&
-        others[0]->collation == Collation::kNocase) {
+        others[0]->collation == Collation::kJapanese) {
       return "";
     }
-    return " COLLATE NOCASE";
+    return std::string(" COLLATE ") + kTextCollation;
   }
 
   // Operands of "&": jet_concat writes numbers itself; only REALs of Single, Date and Boolean
@@ -342,15 +296,7 @@ class Renderer {
         IsTextType(value.type) || value.type == DataType::kUnknown || IsIntegerType(value.type)
             ? value.sql
             : JetTextOf(value);
-    const Expr& pattern = *e.args[1];
-    if (pattern.kind == ExprKind::kText) {
-      bool escaped = false;
-      if (auto like = LikePattern(pattern.text, &escaped)) {
-        return Truth("(" + subject + (e.negated ? " NOT LIKE " : " LIKE ") + SqlTextLiteral(*like) +
-                     (escaped ? " ESCAPE '\\')" : ")"));
-      }
-    }
-    Rendered p = Value(pattern);
+    Rendered p = Value(*e.args[1]);
     std::string call = "jet_like(" + subject + "," + JetTextOf(p) + ")";
     return Truth(e.negated ? "(NOT " + call + ")" : call);
   }
@@ -380,8 +326,8 @@ std::string RenderCondition(const Expr& expr, ExpressionResolver& resolver) {
 
 std::string RenderSortKey(const Expr& expr, ExpressionResolver& resolver) {
   Rendered r = Renderer(resolver).Value(expr);
-  if (IsNumericType(r.type) || r.collation == Collation::kNocase) return r.sql;
-  return r.sql + " COLLATE NOCASE";
+  if (IsNumericType(r.type) || r.collation == Collation::kJapanese) return r.sql;
+  return r.sql + " COLLATE " + kTextCollation;
 }
 
 DataType StaticType(const Expr& expr, ExpressionResolver& resolver) {

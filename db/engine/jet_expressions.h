@@ -4,14 +4,15 @@
 // Semantics carried over:
 //   - True is -1, False 0. A comparison or logical result used as a value (RenderValue) is -1/0
 //     or Null; as a condition (RenderCondition) any non-zero value is true.
-//   - Text compares case-insensitively: a comparison, In or Between gets COLLATE NOCASE unless
-//     the collation of a column already decides it or both sides are numbers.
+//   - Text compares in the Japanese sort order (text_collation.h): a comparison, In or Between
+//     gets COLLATE JET_JA unless the collation of a column already decides it or both sides
+//     are numbers.
 //   - Null propagates, except in "&" (Null counts as "", and Null & Null is Null), IsNull, Nz,
 //     IIf and Is Null. Numbers concatenate in Jet's text form (1.0 as "1").
 //   - "+" of two texts concatenates; "/" gives a Double; "\" and Mod round their operands to
 //     whole numbers first (banker's rounding); division by zero raises error 11.
-//   - Like takes Jet's wildcards (* ? # [a-z] [!a-z]); a literal pattern that SQLite's LIKE
-//     can express exactly becomes LIKE, anything else the SQL function jet_like.
+//   - Like takes Jet's wildcards (* ? # [a-z] [!a-z]) through the SQL function jet_like, which
+//     folds text and pattern as the collation does (SQLite's LIKE knows ASCII case only).
 // The SQL functions named jet_* come from RegisterJetFunctions (jet_functions.h), which must
 // have been called on the connection that runs the rendered SQL.
 //
@@ -30,11 +31,11 @@ namespace kr::db::engine {
 struct ColumnInfo {
   std::string sql;  // SQLite text that reads the column, e.g. "\"t\".\"Code\""
   DataType type = DataType::kUnknown;
-  // True when comparing sql needs no explicit COLLATE NOCASE: a plain column declared COLLATE
-  // NOCASE (text fields, and such columns passed on by a subquery) or one that never holds
+  // True when comparing sql needs no explicit COLLATE: a plain column declared COLLATE
+  // JET_JA (text fields, and such columns passed on by a subquery) or one that never holds
   // text (the other field types). False for an expression, such as a computed column of a
   // subquery in FROM.
-  bool nocase = true;
+  bool collated = true;
 };
 
 // Implemented by the statement generator: it knows the tables in scope.
@@ -56,7 +57,7 @@ std::string RenderValue(const Expr& expr, ExpressionResolver& resolver);
 // expr as an SQLite condition (WHERE, HAVING, ON, CASE WHEN): true when non-zero.
 std::string RenderCondition(const Expr& expr, ExpressionResolver& resolver);
 // expr as a grouping or ordering key (GROUP BY, ORDER BY, DISTINCT): a value, with COLLATE
-// NOCASE added when it may be text whose collation would otherwise be case-sensitive.
+// JET_JA added when it may be text whose collation would otherwise be another.
 std::string RenderSortKey(const Expr& expr, ExpressionResolver& resolver);
 // The type expr evaluates to, as far as it is known without data (kUnknown otherwise).
 DataType StaticType(const Expr& expr, ExpressionResolver& resolver);

@@ -80,8 +80,13 @@ Rendered InStr(FunctionArguments& a) {
   if (a.count() == 2) {
     return Result(Call("jet_instr", {TextOf(a.Value(0)), TextOf(a.Value(1))}), DataType::kLong);
   }
-  return Result(Call("jet_instr", {a.Value(0).sql, TextOf(a.Value(1)), TextOf(a.Value(2))}),
-                DataType::kLong);
+  if (a.count() == 3) {
+    return Result(Call("jet_instr", {a.Value(0).sql, TextOf(a.Value(1)), TextOf(a.Value(2))}),
+                  DataType::kLong);
+  }
+  return Result(
+      Call("jet_instr", {a.Value(0).sql, TextOf(a.Value(1)), TextOf(a.Value(2)), a.Value(3).sql}),
+      DataType::kLong);
 }
 
 template <const char* kSqlName, DataType kType>
@@ -227,7 +232,7 @@ constexpr FunctionInfo kFunctions[] = {
     {"FIX", 1, 1, false, Fix},
     {"HOUR", 1, 1, false, DatePart<'h'>},
     {"IIF", 3, 3, false, IIf},
-    {"INSTR", 2, 3, false, InStr},
+    {"INSTR", 2, 4, false, InStr},
     {"INT", 1, 1, false, Int},
     {"ISNULL", 1, 1, false, IsNull},
     {"LAST", 1, 1, true, Aggregate<kLast, true>},

@@ -43,9 +43,9 @@ namespace kr::db::engine {
 // A rendered piece of an expression, as the renderer hands it around.
 struct Rendered {
   enum class Collation {
-    kNone,    // an expression: compares with BINARY unless told otherwise
-    kNocase,  // a column declared COLLATE NOCASE, or an explicit COLLATE NOCASE
-    kBinary,  // a column whose text compares case-sensitively
+    kNone,      // an expression: compares with BINARY unless told otherwise
+    kJapanese,  // a column declared COLLATE JET_JA, or an explicit COLLATE JET_JA
+    kBinary,    // a column whose text compares case-sensitively
   };
   std::string sql;
   DataType type = DataType::kUnknown;

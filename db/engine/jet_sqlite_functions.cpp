@@ -8,7 +8,9 @@
 #include <cmath>
 #include <cstring>
 #include <limits>
+#include <memory>
 #include <new>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -17,6 +19,7 @@
 #include "db/engine/jet_conversions.h"
 #include "db/engine/jet_functions.h"
 #include "db/engine/jet_values.h"
+#include "db/engine/text_collation.h"
 
 namespace kr::db::engine {
 namespace {
@@ -186,11 +189,34 @@ void Power(sqlite3_context* ctx, int, sqlite3_value** argv) {
   sqlite3_result_double(ctx, r);
 }
 
+bool IsAscii(std::string_view text) {
+  return std::all_of(text.begin(), text.end(),
+                     [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+}
+
+void DeleteString(void* p) { delete static_cast<std::string*>(p); }
+
+// Text and pattern compare folded, as the collation compares (the folded pattern of a constant
+// pattern is kept with the statement).
 void Like(sqlite3_context* ctx, int, sqlite3_value** argv) {
   if (IsNull(argv[0]) || IsNull(argv[1])) return sqlite3_result_null(ctx);
   std::string value_storage, pattern_storage;
-  auto match =
-      LikeMatch(JetText(argv[0], 0, &value_storage), JetText(argv[1], 0, &pattern_storage));
+  std::string_view value = JetText(argv[0], 0, &value_storage);
+  const auto* folded_pattern = static_cast<const std::string*>(sqlite3_get_auxdata(ctx, 1));
+  std::optional<bool> match;
+  if (folded_pattern != nullptr) {
+    match = IsAscii(value) ? LikeMatch(value, *folded_pattern)
+                           : LikeMatch(FoldText(value), *folded_pattern);
+  } else {
+    std::string_view pattern = JetText(argv[1], 0, &pattern_storage);
+    if (IsAscii(value) && IsAscii(pattern)) {
+      match = LikeMatch(value, pattern);
+    } else {
+      auto folded = std::make_unique<std::string>(FoldLikePattern(pattern));
+      match = LikeMatch(FoldText(value), *folded);
+      if (match) sqlite3_set_auxdata(ctx, 1, folded.release(), DeleteString);
+    }
+  }
   if (!match) return Error(ctx, kJetInvalidPattern);
   sqlite3_result_int(ctx, *match ? 1 : 0);
 }
@@ -235,30 +261,24 @@ void Mid(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
 
 char AsciiLower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c; }
 
-// 1-based character position of needle in haystack from character start, case-insensitive;
-// 0 when absent.
-int64_t Find(std::string_view haystack, std::string_view needle, int64_t start) {
+// 1-based character position of needle in haystack from character start, 0 when absent. A
+// text comparison folds each character as the collation does; a binary one compares bytes.
+int64_t Find(std::string_view haystack, std::string_view needle, int64_t start, bool binary) {
   size_t pos = ByteOfChar(haystack, start - 1);
   if (needle.empty()) return pos <= haystack.size() && start <= CharCount(haystack) + 1 ? start : 0;
-  const bool ascii_needle = std::all_of(
-      needle.begin(), needle.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+  // ASCII against ASCII needs no decoding.
+  const bool ascii = IsAscii(needle) && IsAscii(haystack.substr(pos));
   for (int64_t index = start; pos < haystack.size(); ++index) {
     bool matched = true;
-    if (ascii_needle) {
-      // An ASCII needle can only match ASCII bytes: no decoding needed.
+    if (ascii) {
       matched = haystack.size() - pos >= needle.size();
       for (size_t k = 0; matched && k < needle.size(); ++k) {
-        matched = AsciiLower(haystack[pos + k]) == AsciiLower(needle[k]);
+        matched = binary ? haystack[pos + k] == needle[k]
+                         : AsciiLower(haystack[pos + k]) == AsciiLower(needle[k]);
       }
     } else {
-      size_t h = pos, n = 0;
-      while (n < needle.size()) {
-        if (h >= haystack.size() ||
-            FoldCase(DecodeUtf8(haystack, &h)) != FoldCase(DecodeUtf8(needle, &n))) {
-          matched = false;
-          break;
-        }
-      }
+      matched = binary ? haystack.substr(pos).starts_with(needle)
+                       : FoldedPrefix(haystack.substr(pos), needle).has_value();
     }
     if (matched) return index;
     if (static_cast<unsigned char>(haystack[pos]) < 0x80) {
@@ -270,17 +290,26 @@ int64_t Find(std::string_view haystack, std::string_view needle, int64_t start) 
   return 0;
 }
 
+// InStr([start, ]text, sought[, compare]): compare 0 is binary, 1 (text) and 2 (the
+// database's order) fold as the collation does.
 void InStr(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
   int64_t start = 1;
-  if (argc == 3) {
+  bool binary = false;
+  if (argc == 4) {
+    int64_t compare = 0;
+    if (!ToCount(ctx, argv[3], &compare)) return;
+    if (compare < 0 || compare > 2) return Error(ctx, kJetInvalidCall);
+    binary = compare == 0;
+  }
+  if (argc >= 3) {
     if (!ToCount(ctx, argv[0], &start)) return;
     if (start < 1) return Error(ctx, kJetInvalidCall);
     ++argv;
   }
   if (IsNull(argv[0]) || IsNull(argv[1])) return sqlite3_result_null(ctx);
   std::string hay_storage, needle_storage;
-  sqlite3_result_int64(
-      ctx, Find(JetText(argv[0], 0, &hay_storage), JetText(argv[1], 0, &needle_storage), start));
+  sqlite3_result_int64(ctx, Find(JetText(argv[0], 0, &hay_storage),
+                                 JetText(argv[1], 0, &needle_storage), start, binary));
 }
 
 template <bool kUpper>
@@ -470,6 +499,7 @@ constexpr Scalar kScalars[] = {
     {"jet_mid", 3, Guarded<Mid>, true},
     {"jet_instr", 2, Guarded<InStr>, true},
     {"jet_instr", 3, Guarded<InStr>, true},
+    {"jet_instr", 4, Guarded<InStr>, true},
     {"jet_ucase", 1, Guarded<ChangeCase<true>>, true},
     {"jet_lcase", 1, Guarded<ChangeCase<false>>, true},
     {"jet_space", 1, Guarded<Space>, true},
@@ -486,6 +516,7 @@ constexpr Scalar kScalars[] = {
 }  // namespace
 
 int RegisterJetFunctions(sqlite3* db) {
+  if (int rc = RegisterTextCollation(db); rc != SQLITE_OK) return rc;
   for (const Scalar& f : kScalars) {
     int flags = SQLITE_UTF8 | SQLITE_INNOCUOUS;
     if (f.deterministic) flags |= SQLITE_DETERMINISTIC;

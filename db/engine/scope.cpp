@@ -22,8 +22,8 @@ ScopeTable& Scope::AddTable(std::string_view name, std::string_view alias) {
     t.table = info->name;
     t.fields = info->fields;
   }
-  // Text fields are declared COLLATE NOCASE; the others never hold text.
-  t.nocase.assign(t.fields.size(), true);
+  // Text fields are declared COLLATE JET_JA; the others never hold text.
+  t.collated.assign(t.fields.size(), true);
   t.from_sql = Quote(t.schema) + "." + Quote(t.table) + " AS " + Quote(t.alias);
   tables_.push_back(std::move(t));
   return tables_.back();
@@ -39,7 +39,7 @@ std::string Scope::AddTableRef(const TableRef& ref) {
       t.alias = ref.alias.empty() ? "kr_sub" + std::to_string(++subquery_count_) : ref.alias;
       for (const OutputColumn& c : inner.columns) {
         t.fields.push_back(c.def);
-        t.nocase.push_back(c.nocase);  // SQLite passes on a plain column's collation only
+        t.collated.push_back(c.collated);  // SQLite passes on a plain column's collation only
       }
       t.from_sql = "(" + inner.sql + ") AS " + Quote(t.alias);
       tables_.push_back(std::move(t));
@@ -94,7 +94,7 @@ ColumnInfo Scope::ResolveColumn(const Expr& expr) {
   ColumnInfo info;
   info.sql = Quote(found.table->alias) + "." + Quote(found.field->name);
   info.type = static_cast<DataType>(found.field->type);
-  info.nocase = found.table->NoCase(*found.field);
+  info.collated = found.table->Collated(*found.field);
   return info;
 }
 

@@ -98,6 +98,15 @@ TEST_F(ItemsTest, TransferBracketsNamesAndConvertsSinglesThroughCurrency) {
   EXPECT_EQ(Select(target_, "SELECT * FROM [Unit Price]"), (Rows{"K1|0.1|n/a"}));
 }
 
+TEST_F(ItemsTest, AKeyTypedInFullWidthReplacesItsHalfWidthTwinInsteadOfJoiningIt) {
+  source_.Execute("DELETE * FROM Items");
+  source_.Execute("INSERT INTO Items (Code, Name, Price) VALUES ('ａ０１', 'wide', 5)");
+  source_.Execute("INSERT INTO Items (Code, Name, Price) VALUES ('ｂ０１', 'ｶﾅ', 6)");
+  TransferRows(source_, target_, "Items", "", "Code");
+  // The source's text is stored as it was written; only the key comparison folds it.
+  EXPECT_EQ(Items(), (Rows{"ａ０１|wide|5", "A03|old|1", "ｂ０１|ｶﾅ|6"}));
+}
+
 TEST_F(ItemsTest, DeleteMatchingRowsRemovesTheKeysTheSourceHas) {
   DeleteMatchingRows(source_, target_, "Items", "", "Code");
   EXPECT_EQ(Items(), (Rows{"A03|old|1"}));
