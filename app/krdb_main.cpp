@@ -17,8 +17,6 @@
 // round-trip form, Booleans as True/False, dates as yyyy/mm/dd hh:nn:ss; a tab, line feed or
 // carriage return inside a text prints as \t, \n, \r. Errors go to stderr as
 // "error NNNN: description" and the exit status is 1 (2 for a malformed command line).
-#include <charconv>
-#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
@@ -26,6 +24,7 @@
 #include <string>
 #include <vector>
 
+#include "app/krdb_script.h"
 #include "db/engine/engine.h"
 #include "db/passwords.h"
 #include "platform/failure.h"
@@ -33,7 +32,6 @@
 namespace {
 
 namespace engine = kr::db::engine;
-using engine::Value;
 
 constexpr const char* kUsage =
     "usage: krdb [--password PW | --app | --former] [--fail-on-error] DBFILE COMMAND [ARGS...]\n"
@@ -42,143 +40,11 @@ constexpr const char* kUsage =
 
 struct UsageError {};
 
-std::string Shortest(double value) {
-  char buffer[64];
-  auto [end, ec] = std::to_chars(buffer, buffer + sizeof buffer, value);
-  return ec == std::errc() ? std::string(buffer, end) : std::to_string(value);
-}
-
-std::string ShortestSingle(float value) {
-  char buffer[64];
-  auto [end, ec] = std::to_chars(buffer, buffer + sizeof buffer, value);
-  return ec == std::errc() ? std::string(buffer, end) : std::to_string(value);
-}
-
-std::string Escaped(const std::string& text) {
-  std::string out;
-  for (char c : text) {
-    if (c == '\t')
-      out += "\\t";
-    else if (c == '\n')
-      out += "\\n";
-    else if (c == '\r')
-      out += "\\r";
-    else
-      out.push_back(c);
-  }
-  return out;
-}
-
-std::string Format(const Value& v) {
-  using K = Value::Kind;
-  switch (v.kind()) {
-    case K::kNull:
-      return "\\N";
-    case K::kBoolean:
-      return v.integer() ? "True" : "False";
-    case K::kByte:
-    case K::kInteger:
-    case K::kLong:
-      return std::to_string(v.integer());
-    case K::kCurrency:
-      return v.ToText();
-    case K::kSingle:
-      return ShortestSingle(static_cast<float>(v.real()));
-    case K::kDouble:
-      return Shortest(v.real());
-    case K::kDate: {
-      engine::DateTime t = engine::SplitDate(v.real());
-      char buffer[48];
-      std::snprintf(buffer, sizeof buffer, "%04d/%02d/%02d %02d:%02d:%02d", t.year, t.month, t.day,
-                    t.hour, t.minute, t.second);
-      return buffer;
-    }
-    case K::kText:
-      return Escaped(v.text());
-    case K::kBinary: {
-      static const char* digits = "0123456789ABCDEF";
-      std::string out = "0x";
-      for (unsigned char c : v.text()) {
-        out.push_back(digits[c >> 4]);
-        out.push_back(digits[c & 15]);
-      }
-      return out;
-    }
-  }
-  return {};
-}
-
 void PrintRows(std::vector<std::vector<std::string>> rows) {
   for (const auto& row : rows) {
     for (size_t i = 0; i < row.size(); ++i) std::cout << (i ? "\t" : "") << row[i];
     std::cout << '\n';
   }
-}
-
-void RunStatement(engine::Database& db, const std::string& sql, int options) {
-  if (!engine::ReturnsRows(sql)) {
-    db.Execute(sql, options);
-    return;
-  }
-  engine::Recordset rs = db.OpenRecordset(sql, engine::kOpenSnapshot);
-  engine::FieldCollection fields = rs.Fields();
-  std::string header;
-  for (int i = 0; i < fields.Count(); ++i) header += (i ? "\t" : "") + fields[i].Name();
-  std::cout << header << '\n';
-  while (!rs.Eof()) {
-    std::string line;
-    for (int i = 0; i < fields.Count(); ++i) line += (i ? "\t" : "") + Format(fields[i].GetValue());
-    std::cout << line << '\n';
-    rs.MoveNext();
-  }
-  rs.Close();
-}
-
-struct ScriptStatement {
-  std::string sql;
-  int line = 0;  // where it starts, 1-based
-};
-
-// Statements of a script: each ends with ";" at the end of a line; "--" lines are comments.
-std::vector<ScriptStatement> SplitScript(std::string text) {
-  if (text.rfind("\xEF\xBB\xBF", 0) == 0) text.erase(0, 3);
-  std::vector<ScriptStatement> statements;
-  ScriptStatement current;
-  std::istringstream in(text);
-  std::string line;
-  int number = 0;
-  while (std::getline(in, line)) {
-    ++number;
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    size_t first = line.find_first_not_of(" \t");
-    if (first != std::string::npos && line.compare(first, 2, "--") == 0) continue;
-    if (first == std::string::npos && current.sql.empty()) continue;
-    if (current.sql.empty()) current.line = number;
-    current.sql += (current.sql.empty() ? "" : "\n") + line;
-    size_t last = line.find_last_not_of(" \t");
-    if (last != std::string::npos && line[last] == ';') {
-      statements.push_back(current);
-      current = {};
-    }
-  }
-  if (current.sql.find_first_not_of(" \t\r\n") != std::string::npos) statements.push_back(current);
-  return statements;
-}
-
-// A script is all or nothing: one transaction (one disk sync), undone at its first error, which
-// names the line of the statement that failed.
-void RunScript(engine::Database& db, const std::string& text, int options) {
-  db.BeginTrans();
-  for (const ScriptStatement& statement : SplitScript(text)) {
-    try {
-      RunStatement(db, statement.sql, options);
-    } catch (const kr::Failure& failure) {
-      db.Rollback();
-      std::string where = " (line " + std::to_string(statement.line) + ")";
-      throw kr::Failure(failure.number(), failure.description() + where, failure.what() + where);
-    }
-  }
-  db.CommitTrans();
 }
 
 std::string AbsolutePath(const std::string& path) {
@@ -230,14 +96,14 @@ int Run(const std::vector<std::string>& args) {
   engine::Database db = engine::OpenDatabase(file, false, false, connect);
   if (command == "exec") {
     if (rest.empty()) throw UsageError{};
-    for (const std::string& sql : rest) RunStatement(db, sql, options);
+    for (const std::string& sql : rest) kr::app::RunStatement(db, sql, options, std::cout);
   } else if (command == "script") {
     if (rest.size() != 1) throw UsageError{};
     std::ifstream in(rest[0], std::ios::binary);
     if (!in) throw kr::Failure::Runtime(kr::kErrFileNotFound, "cannot read " + rest[0]);
     std::stringstream text;
     text << in.rdbuf();
-    RunScript(db, text.str(), options);
+    kr::app::RunScript(db, text.str(), options, std::cout);
   } else if (command == "tables") {
     bool all = rest.size() == 1 && rest[0] == "--all";
     if (!rest.empty() && !all) throw UsageError{};
@@ -254,7 +120,7 @@ int Run(const std::vector<std::string>& args) {
     for (engine::Field f : db.TableDefs()[rest[0]].Fields()) {
       rows.push_back({f.Name(), std::to_string(f.Type()), std::to_string(f.Size()),
                       f.Required() ? "True" : "False", f.AllowZeroLength() ? "True" : "False",
-                      Escaped(f.DefaultValue()), Escaped(f.ValidationRule())});
+                      kr::app::Escaped(f.DefaultValue()), kr::app::Escaped(f.ValidationRule())});
     }
     PrintRows(rows);
   } else if (command == "link") {

@@ -61,8 +61,8 @@ void CopyFolderTree(ui::Ui& ui, std::string_view source_pattern, std::string_vie
   }
 
   if (recursive) {
-    for (const auto& [sub_source, sub_target] : sub_folders) {
-      steps.Call([&] { CopyFolderTree(ui, sub_source, sub_target, recursive, progress); });
+    for (const auto& sub : sub_folders) {
+      steps.Call([&] { CopyFolderTree(ui, sub.first, sub.second, recursive, progress); });
     }
   }
   ReportLevel(ui, steps);

@@ -253,7 +253,16 @@ void PutXmlSetting(std::string_view file, std::string_view section, std::string_
       if (section_node == nullptr) section_node = AppendElement(root, section_name);
       SetText(AppendElement(section_node, key_name), text);
     }
-    platform::WriteFile(file, Serialize(doc.get(), original));
+    // An encoding that cannot hold a new element's name (Japanese in an ISO-8859-1 file) gives
+    // a document no parser reads; such a write would lose every setting of the file.
+    std::string bytes = Serialize(doc.get(), original);
+    Doc written = Parse(bytes);
+    if (!written || Select(written.get(), section_name, key_name) == nullptr) {
+      LogLine("PutXmlSetting: " + section_name + "/" + key_name + " cannot be written in the " +
+              "encoding of " + std::string(file) + "; left unchanged");
+      return;
+    }
+    platform::WriteFile(file, bytes);
   });
 }
 

@@ -101,6 +101,18 @@ TEST_F(XmlSettingsTest, NothingIsCreatedOrReplacedWhenTheFileIsMissingBrokenOrFo
   EXPECT_EQ(GetXmlSetting(path_, "S", "k"), "");
 }
 
+TEST_F(XmlSettingsTest, ANameItsEncodingCannotHoldLeavesTheFileReadable) {
+  const std::string latin1 =
+      "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>\n<Root><S><K>caf\xE9</K></S></Root>";
+  Write(latin1);
+  PutXmlSetting(path_, "表紙", "消費税表示", "1");
+  EXPECT_EQ(Read(), latin1);
+  EXPECT_EQ(GetXmlSetting(path_, "S", "K"), "caf\u00e9");
+  // A value it cannot hold is written as character references and reads back whole.
+  PutXmlSetting(path_, "S", "K", "内税");
+  EXPECT_EQ(GetXmlSetting(path_, "S", "K"), "内税");
+}
+
 TEST(CarryXmlSettingTest, WritesOnlyWhereTheUserKeptTheShippedValue) {
   TempDir dir;
   RunContext run;

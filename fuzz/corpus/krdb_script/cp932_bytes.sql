@@ -1,0 +1,2 @@
+SELECT 'É\ï\\' FROM Cri;
+SELECT 'Å' & Chr(0) FROM Cri;
