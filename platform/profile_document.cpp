@@ -1,5 +1,6 @@
 #include "platform/profile_document.h"
 
+#include <unicode/unistr.h>
 #include <unicode/utf8.h>
 
 #include "platform/platform.h"
@@ -9,6 +10,8 @@ namespace kr::platform::internal {
 namespace {
 
 constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
+constexpr std::string_view kUtf16LeBom = "\xFF\xFE";
+constexpr std::string_view kUtf16BeBom = "\xFE\xFF";
 
 bool IsBlank(char c) { return c == ' ' || c == '\t'; }
 
@@ -32,6 +35,50 @@ std::string ValidUtf8(std::string_view text) {
   return out;
 }
 
+// Text that only UTF-8 explains: valid throughout, and not plain ASCII (which is code page 932
+// as well).
+bool LooksUtf8(std::string_view text) {
+  const auto* bytes = reinterpret_cast<const uint8_t*>(text.data());
+  const auto length = static_cast<int32_t>(text.size());
+  bool beyond_ascii = false;
+  int32_t i = 0;
+  while (i < length) {
+    UChar32 c;
+    U8_NEXT(bytes, i, length, c);
+    if (c < 0) return false;
+    if (c >= 0x80) beyond_ascii = true;
+  }
+  return beyond_ascii;
+}
+
+// UTF-16 bytes (without their mark) as UTF-8; a lone surrogate becomes U+FFFD, an odd last
+// byte is dropped.
+std::string Utf16BytesToUtf8(std::string_view bytes, bool big_endian) {
+  icu::UnicodeString text;
+  for (size_t i = 0; i + 1 < bytes.size(); i += 2) {
+    auto first = static_cast<uint8_t>(bytes[i]);
+    auto second = static_cast<uint8_t>(bytes[i + 1]);
+    text.append(static_cast<char16_t>(big_endian ? (first << 8) | second : (second << 8) | first));
+  }
+  std::string utf8;
+  text.toUTF8String(utf8);
+  return utf8;
+}
+
+std::string Utf8ToUtf16Bytes(std::string_view utf8, bool big_endian) {
+  icu::UnicodeString text = icu::UnicodeString::fromUTF8(
+      icu::StringPiece(utf8.data(), static_cast<int32_t>(utf8.size())));
+  std::string bytes;
+  bytes.reserve(static_cast<size_t>(text.length()) * 2);
+  for (int32_t i = 0; i < text.length(); ++i) {
+    char16_t unit = text.charAt(i);
+    char high = static_cast<char>(unit >> 8), low = static_cast<char>(unit & 0xFF);
+    bytes += big_endian ? high : low;
+    bytes += big_endian ? low : high;
+  }
+  return bytes;
+}
+
 // A written name or value stays on its line.
 std::string OneLine(std::string_view text) {
   std::string out(text);
@@ -53,11 +100,11 @@ std::string TrimBlanks(std::string_view text) {
 std::string IniDocument::Decode(std::string_view raw) const {
   // A NUL ends a line's text, as it ends a C string.
   raw = raw.substr(0, raw.find('\0'));
-  return utf8_ ? ValidUtf8(raw) : Cp932ToUtf8(raw);
+  return encoding_ == Encoding::kCp932 ? Cp932ToUtf8(raw) : ValidUtf8(raw);
 }
 
 std::string IniDocument::Encode(std::string_view utf8) const {
-  return utf8_ ? std::string(utf8) : Utf8ToCp932(utf8);
+  return encoding_ == Encoding::kCp932 ? Utf8ToCp932(utf8) : std::string(utf8);
 }
 
 IniDocument::Line IniDocument::MakeLine(std::string_view raw, std::string_view eol) const {
@@ -87,10 +134,19 @@ IniDocument::Line IniDocument::MakeLine(std::string_view raw, std::string_view e
 
 IniDocument IniDocument::Parse(std::string_view bytes) {
   IniDocument document;
-  if (bytes.starts_with(kUtf8Bom)) {
-    document.utf8_ = true;
+  std::string utf16_text;  // a UTF-16 file's text, which the lines below view as UTF-8
+  if (bytes.starts_with(kUtf16LeBom) || bytes.starts_with(kUtf16BeBom)) {
+    bool big_endian = bytes.starts_with(kUtf16BeBom);
+    document.encoding_ = big_endian ? Encoding::kUtf16Be : Encoding::kUtf16Le;
+    document.bom_ = std::string(bytes.substr(0, 2));
+    utf16_text = Utf16BytesToUtf8(bytes.substr(2), big_endian);
+    bytes = utf16_text;
+  } else if (bytes.starts_with(kUtf8Bom)) {
+    document.encoding_ = Encoding::kUtf8;
     document.bom_ = std::string(kUtf8Bom);
     bytes.remove_prefix(kUtf8Bom.size());
+  } else if (LooksUtf8(bytes)) {
+    document.encoding_ = Encoding::kUtf8;
   }
   bool newline_seen = false;
   size_t pos = 0;
@@ -116,12 +172,15 @@ IniDocument IniDocument::Parse(std::string_view bytes) {
 }
 
 std::string IniDocument::Serialize() const {
-  std::string bytes = bom_;
+  std::string text;
   for (const Line& line : lines_) {
-    bytes += line.raw;
-    bytes += line.eol;
+    text += line.raw;
+    text += line.eol;
   }
-  return bytes;
+  if (encoding_ == Encoding::kUtf16Le || encoding_ == Encoding::kUtf16Be) {
+    return bom_ + Utf8ToUtf16Bytes(text, encoding_ == Encoding::kUtf16Be);
+  }
+  return bom_ + text;
 }
 
 size_t IniDocument::FindSection(std::string_view folded_section) const {

@@ -12,7 +12,10 @@ namespace kr::platform::internal {
 class IniDocument {
  public:
   // Any bytes parse: lines that are neither section headers, entries nor comments are kept
-  // and ignored. A UTF-8 byte-order mark makes the file UTF-8; otherwise it is code page 932.
+  // and ignored. The encoding is the one the file shows: UTF-16 after its byte-order mark (as
+  // the kernel's profile functions read it), UTF-8 after its mark or when every byte forms
+  // valid UTF-8 and some byte is not ASCII, code page 932 otherwise. Edits keep the file's
+  // encoding; a new file is code page 932.
   static IniDocument Parse(std::string_view bytes);
   // A document for a file that does not exist yet (CRLF line ends).
   IniDocument() = default;
@@ -35,7 +38,7 @@ class IniDocument {
  private:
   enum class Kind { kBlank, kComment, kSection, kEntry };
   struct Line {
-    std::string raw;  // bytes in the file's encoding, without the line end
+    std::string raw;  // bytes in the file's encoding (UTF-8 for UTF-16), without the line end
     std::string eol;  // "\r\n", "\n", "\r", or "" for a last line without one
     Kind kind = Kind::kBlank;
     std::string name;   // section name or key, UTF-8, trimmed
@@ -53,8 +56,10 @@ class IniDocument {
   size_t FindEntry(size_t header, std::string_view folded_key) const;
   void Insert(size_t index, std::string_view utf8_text);
 
+  enum class Encoding { kCp932, kUtf8, kUtf16Le, kUtf16Be };
+
   std::vector<Line> lines_;
-  bool utf8_ = false;
+  Encoding encoding_ = Encoding::kCp932;  // lines of UTF-16 files are held as UTF-8
   std::string bom_;
   std::string newline_ = "\r\n";
 };

@@ -113,5 +113,59 @@ TEST_F(ProfileTest, AFileWithAUtf8ByteOrderMarkIsReadAndWrittenAsUtf8) {
   EXPECT_EQ(Bytes(), "\xEF\xBB\xBF[Bootstrap]\r\nExeName=積算.exe\r\nTitle=表\r\n");
 }
 
+// Windows' profile functions read a file saved as "Unicode" by Notepad; users save KrInst.ini so.
+TEST_F(ProfileTest, AUtf16FileWithItsByteOrderMarkIsReadAndKeepsItsEncodingWhenWritten) {
+  auto utf16 = [](std::u16string_view text, bool big_endian) {
+    std::string bytes = big_endian ? "\xFE\xFF" : "\xFF\xFE";
+    for (char16_t unit : text) {
+      char high = static_cast<char>(unit >> 8), low = static_cast<char>(unit & 0xFF);
+      bytes += big_endian ? high : low;
+      bytes += big_endian ? low : high;
+    }
+    return bytes;
+  };
+  for (bool big_endian : {false, true}) {
+    SCOPED_TRACE(big_endian ? "big-endian" : "little-endian");
+    dir_.Write("KrInst.ini", utf16(u"[Bootstrap]\r\nExeName=積算.exe\r\n𠮷=野家\r\n", big_endian));
+    EXPECT_EQ(profile::GetString(file_, "Bootstrap", "ExeName", ""), "積算.exe");
+    EXPECT_EQ(profile::GetString(file_, "Bootstrap", "𠮷", ""), "野家");
+    EXPECT_EQ(profile::GetSectionNames(file_), std::string("Bootstrap\0\0", 11));
+    EXPECT_TRUE(profile::WriteString(file_, "Bootstrap", "Title", "表"));
+    EXPECT_EQ(Bytes(),
+              utf16(u"[Bootstrap]\r\nExeName=積算.exe\r\n𠮷=野家\r\nTitle=表\r\n", big_endian));
+  }
+}
+
+TEST_F(ProfileTest, AUtf8FileWithoutByteOrderMarkIsReadAsUtf8AndWrittenSo) {
+  dir_.Write("KrInst.ini", "[Bootstrap]\nDispDlgCaption=ケルモラ積算 2019 アップデート\n");
+  EXPECT_EQ(profile::GetString(file_, "Bootstrap", "DispDlgCaption", ""),
+            "ケルモラ積算 2019 アップデート");
+  EXPECT_TRUE(profile::WriteString(file_, "Bootstrap", "Title", "表"));
+  EXPECT_EQ(Bytes(), "[Bootstrap]\nDispDlgCaption=ケルモラ積算 2019 アップデート\nTitle=表\n");
+}
+
+TEST_F(ProfileTest, AsciiAndCp932FilesStayCp932AndNewFilesAreCp932) {
+  // Plain ASCII could be either: what the updater adds to it is code page 932.
+  dir_.Write("KrInst.ini", "[Bootstrap]\r\nExeName=KrMain.exe\r\n");
+  EXPECT_TRUE(profile::WriteString(file_, "Bootstrap", "Title", "積算"));
+  EXPECT_EQ(Bytes(), ToCp932("[Bootstrap]\r\nExeName=KrMain.exe\r\nTitle=積算\r\n"));
+  // Code page 932 bytes are no valid UTF-8.
+  WriteIni("[表示]\r\n色=ユーザー設定\r\n");
+  EXPECT_EQ(profile::GetString(file_, "表示", "色", ""), "ユーザー設定");
+  EXPECT_TRUE(profile::WriteString(file_, "表示", "文字", "大"));
+  EXPECT_EQ(Bytes(), ToCp932("[表示]\r\n色=ユーザー設定\r\n文字=大\r\n"));
+  EXPECT_TRUE(profile::WriteString(dir_.folder() + "new.ini", "表示", "色", "青"));
+  EXPECT_EQ(dir_.Read("new.ini"), ToCp932("[表示]\r\n色=青\r\n"));
+}
+
+TEST_F(ProfileTest, AUtf16FileCutShortOrWithALoneSurrogateStillReads) {
+  using namespace std::string_literals;
+  std::string bytes = "\xFF\xFE[\0S\0]\0\n\0k\0=\0\x00\xD8v\0\n\0"s;
+  dir_.Write("KrInst.ini", bytes + "x");  // an odd last byte
+  EXPECT_EQ(profile::GetString(file_, "S", "k", ""), "\uFFFDv");
+  dir_.Write("KrInst.ini", "\xFF\xFE");
+  EXPECT_EQ(profile::GetString(file_, "S", "k", "none"), "none");
+}
+
 }  // namespace
 }  // namespace kr::platform
