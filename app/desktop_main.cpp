@@ -3,12 +3,16 @@
 //   kr-updater [PACKAGE_FOLDER]
 //
 // Start-up either updates at once (the wait dialog comes and goes) or opens the install-folder
-// dialog and returns; the program then lives as long as one of its windows is open. It always
-// ends with status 0, as the original had no exit code.
+// dialog and returns; the program then lives as long as one of its windows is open. A run always
+// ends with status 0, as the original had no exit code; a command line that cannot be read ends
+// with status 2 before anything is done (and before a display is needed, as do --help and
+// --version).
 #include <QApplication>
 #include <QWidget>
+#include <optional>
 #include <string>
 
+#include "app/command_line.h"
 #include "routines/routines.h"
 #include "startup/startup.h"
 #include "ui/qt/qt_ui.h"
@@ -25,14 +29,22 @@ bool AnyWindowOpen() {
 }  // namespace
 
 int main(int argc, char** argv) {
-  QApplication app(argc, argv);  // takes Qt's own options out of argv
+  kr::app::CommandLine command(
+      "kr-updater",
+      "更新パッケージ（KrInst.ini）でインストール済みのアプリケーションを更新します。\n"
+      "インストール先の確認画面と進行状況の画面を表示します。");
+  if (std::optional<int> status = command.Parse(argc, argv)) return *status;
+
+  // Qt's own options are not taken (QT_QPA_PLATFORM and the like still work).
+  int qt_argc = 1;
+  QApplication app(qt_argc, argv);
   QApplication::setQuitOnLastWindowClosed(true);
   QApplication::setApplicationName("kr-updater");
 
   // The package folder is the first token of the updater's command line; quoting keeps a
-  // folder with spaces one token. Further arguments are ignored.
+  // folder with spaces one token.
   std::string command_line;
-  if (argc > 1) command_line = "\"" + std::string(argv[1]) + "\"";
+  if (command.package_folder()) command_line = "\"" + *command.package_folder() + "\"";
 
   kr::ui::QtUi ui;
   kr::routines::Registry routines;

@@ -38,7 +38,7 @@ namespace {
 // --- Rows ---------------------------------------------------------------------------------------
 
 void InstallAndRegister(FileAction& a) {
-  a.ui.SetWaitLabel(1, a.destination + a.name + std::string(kInstalling));
+  a.ui.SetWaitLabel(1, platform::NativePath(a.target) + std::string(kInstalling));
   CopyReplacing(a, a.source, a.target);
   std::string command;
   if (a.keyword == "AEXE") {
@@ -71,7 +71,7 @@ void Delete(FileAction& a) {
 }
 
 void RemoveFolder(FileAction& a) {
-  a.ui.SetWaitLabel(1, a.destination + std::string(kDeleting));
+  a.ui.SetWaitLabel(1, platform::NativePath(a.destination) + std::string(kDeleting));
   a.steps.Call([&] { DeleteFolderTree(a.ui, a.destination); });
 }
 
@@ -157,8 +157,9 @@ void MakeDestination(FileAction& a) {
   a.steps.Step([&] { platform::MakeDirectory(a.destination); });
 }
 
+// The path as this machine writes it: the block is read by users, not parsed.
 std::string ErrorBlock(const FileAction& a, const Failure& failure) {
-  return a.destination + a.name + std::string(kCrLf) +
+  return platform::NativePath(a.destination + a.name) + std::string(kCrLf) +
          "エラー番号=" + std::to_string(failure.number()) + std::string(kCrLf) +
          "エラー内容=" + failure.description() + std::string(kCrLf) + std::string(kCrLf);
 }

@@ -120,9 +120,11 @@ class Env {
   // --- Processes ---------------------------------------------------------------------------
   // Starts a command line as the Windows shell would: a leading quoted program, or else the
   // shortest space-separated prefix that names an existing program (also tried with ".exe"
-  // appended); the rest is split into arguments by the Windows rules (arguments are passed as
-  // written, paths are not converted). hidden: no window, no terminal input, output appended
-  // to the KR_LOG file (or discarded). Throws 53 when the program cannot be found or started.
+  // appended), resolved as any path is (letter case ignored when the exact name is missing);
+  // the rest is split into arguments by the Windows rules, and an argument naming a path (one
+  // holding "\\", or "/" after its first character; "/s" is a switch) becomes a native path.
+  // hidden: no window, no terminal input, output appended to the KR_LOG file (or discarded).
+  // Throws 53 when the program cannot be found or started.
   virtual std::unique_ptr<ChildProcess> StartProcess(std::string_view command_line, bool hidden);
 
   // --- Shortcuts (freedesktop desktop entries stand in for .lnk files) ---------------------

@@ -129,6 +129,14 @@ std::string ResolveProgram(Env& env, std::string_view prefix) {
   return {};
 }
 
+// An argument that names a path (it holds a "\\", or a "/" after its first character: "/s" and
+// "/RegServer" are switches) reaches the child as a path of this machine.
+std::string NativeArgument(Env& env, const std::string& argument) {
+  bool path =
+      argument.find('\\') != std::string::npos || argument.find('/', 1) != std::string::npos;
+  return path ? env.NativePath(argument) : argument;
+}
+
 }  // namespace
 
 std::unique_ptr<ChildProcess> Env::StartProcess(std::string_view command_line, bool hidden) {
@@ -155,8 +163,11 @@ std::unique_ptr<ChildProcess> Env::StartProcess(std::string_view command_line, b
     throw internal::RuntimeFailure(kErrFileNotFound, "start", command_line);
   }
 
-  std::vector<std::string> arguments = internal::SplitWindowsArguments(rest);
-  arguments.insert(arguments.begin(), program);
+  std::vector<std::string> arguments;
+  arguments.push_back(program);
+  for (const std::string& argument : internal::SplitWindowsArguments(rest)) {
+    arguments.push_back(NativeArgument(*this, argument));
+  }
   std::vector<char*> argv;
   for (std::string& argument : arguments) argv.push_back(argument.data());
   argv.push_back(nullptr);

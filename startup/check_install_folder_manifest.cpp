@@ -61,8 +61,9 @@ std::optional<Refusal> CheckFilesInUse(RunContext& run, const std::vector<std::s
     std::string target = line.destination + name;
     // The process table answers; the file itself is neither opened nor changed.
     if (FileExists(target) && platform::CurrentEnv().FileInUse(target)) {
-      return Refusal{target + " は現在使用中です。終了してから再度実行して下さい。",
-                     target + " is held open by a running program"};
+      return Refusal{
+          platform::NativePath(target) + " は現在使用中です。終了してから再度実行して下さい。",
+          target + " is held open by a running program"};
     }
   }
   return std::nullopt;
@@ -76,7 +77,7 @@ std::optional<Refusal> CheckSourcesPresent(RunContext& run, const std::vector<st
     // A source in a sub-folder of the package is still looked for by its name alone.
     std::string source = run.package_folder + name;
     if (!FileExists(source) && !NeedsNoSource(line.keyword)) {
-      return Refusal{source + " が存在しません。",
+      return Refusal{platform::NativePath(source) + " が存在しません。",
                      source + " is missing from the package and its action needs it"};
     }
   }

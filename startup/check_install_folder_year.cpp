@@ -31,8 +31,8 @@ Refusal Unreadable(const std::string& path, const Failure& failure) {
   return Refusal{
       "指定したフォルダの設定データベースを読み込めないため、年度を確認できません。" + crlf +
           "アプリケーションを終了してから再度実行するか、インストール先を確認して下さい。" + crlf +
-          crlf + path + crlf + "エラー番号=" + std::to_string(failure.number()) + crlf +
-          "エラー内容=" + failure.description(),
+          crlf + platform::NativePath(path) + crlf + "エラー番号=" +
+          std::to_string(failure.number()) + crlf + "エラー内容=" + failure.description(),
       "the settings database cannot be read"};
 }
 

@@ -32,7 +32,8 @@ void frmMlDir::Load() {
   }
   // ExeInitDir is relative to the root of the Windows drive; here that root is "/".
   if (run_.install_folder.empty()) run_.install_folder = "/" + ini.GetString("ExeInitDir", "");
-  view_->SetFolderText(run_.install_folder);
+  // txtDir shows the folder as this machine writes it; OK reads either form back.
+  view_->SetFolderText(platform::NativePath(run_.install_folder));
 }
 
 void frmMlDir::OnBrowse() {
@@ -40,14 +41,16 @@ void frmMlDir::OnBrowse() {
   std::string initial = view_->FolderText();
   initial = support::RemoveTrailingSeparator(initial);
   std::string chosen = ui_.BrowseForFolder(kBrowseTitle, initial);
-  if (!chosen.empty()) view_->SetFolderText(support::AddTrailingSeparator(chosen));
+  if (!chosen.empty()) {
+    view_->SetFolderText(platform::NativePath(support::AddTrailingSeparator(chosen)));
+  }
 }
 
 void frmMlDir::OnOk() {
   if (view_ == nullptr) return;
   std::string text = view_->FolderText();
   std::string folder = support::AddTrailingSeparator(text);
-  view_->SetFolderText(folder);
+  view_->SetFolderText(platform::NativePath(folder));
   run_.install_folder = folder;
   if (CheckInstallFolder()) return;
   view_->Close();

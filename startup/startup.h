@@ -105,6 +105,16 @@ class frmMlDir : public ui::InstallFolderHandler {
 
 // --- Main ---------------------------------------------------------------------------------------
 
+// Start-up steps 2 and 3: the package folder a command line names (the executable's folder
+// when it names none), with a trailing separator, and its "TEST\" sub-folder when it holds a
+// file "_Test". Regime: step-and-continue; failures are dropped.
+std::string PackageFolderOf(std::string_view command_line);
+
+// Whether a package folder can be updated from: nothing when it exists and holds KrInst.ini,
+// otherwise the Japanese message naming it (logged in English). Reads the disk only. The
+// desktop program does not ask (it starts on any folder); the console program refuses early.
+std::optional<std::string> CheckPackageFolder(std::string_view package_folder);
+
 enum class Outcome {
   kPending,             // Main has not run, or the install-folder dialog is still open
   kAlreadyRunning,      // another copy holds the guard; nothing was done

@@ -17,6 +17,34 @@ Outcome FromManifest(const manifest::ManifestOutcome& outcome) {
 
 }  // namespace
 
+std::string PackageFolderOf(std::string_view command_line) {
+  StepAndContinue steps("PackageFolderOf");
+  std::string folder;
+  if (!command_line.empty()) {
+    std::vector<std::string> tokens = support::SplitCommandLine(command_line);
+    if (!tokens.empty()) folder = tokens[0];
+  } else {
+    folder = steps.Value(std::string(), [] { return platform::CurrentEnv().ExecutableFolder(); });
+  }
+  folder = support::AddTrailingSeparator(folder);
+  if (platform::Listed(folder + "_Test", platform::ListKind::kPlainFiles)) folder += "TEST\\";
+  return folder;
+}
+
+std::optional<std::string> CheckPackageFolder(std::string_view package_folder) {
+  std::string folder(package_folder);
+  std::string shown = platform::NativePath(folder);
+  if (!platform::Listed(folder, platform::ListKind::kWithDirectories)) {
+    LogLine("package folder not found: " + shown);
+    return "更新パッケージのフォルダが見つかりません: " + shown;
+  }
+  if (!platform::Listed(folder + "KrInst.ini", platform::ListKind::kPlainFiles)) {
+    LogLine("no KrInst.ini in the package folder: " + shown);
+    return "更新パッケージのフォルダに KrInst.ini がありません: " + shown;
+  }
+  return std::nullopt;
+}
+
 Updater::Updater(ui::Ui& ui, manifest::RoutineRegistry& routines) : ui_(ui), routines_(routines) {}
 
 Updater::~Updater() = default;
@@ -29,18 +57,7 @@ void Updater::Main(std::string_view command_line) {
     return;
   }
   StepAndContinue steps("Main");
-
-  if (!command_line.empty()) {
-    std::vector<std::string> tokens = support::SplitCommandLine(command_line);
-    if (!tokens.empty()) run_.package_folder = tokens[0];
-  } else {
-    run_.package_folder =
-        steps.Value(std::string(), [] { return platform::CurrentEnv().ExecutableFolder(); });
-  }
-  run_.package_folder = support::AddTrailingSeparator(run_.package_folder);
-  if (platform::Listed(run_.package_folder + "_Test", platform::ListKind::kPlainFiles)) {
-    run_.package_folder += "TEST\\";
-  }
+  run_.package_folder = PackageFolderOf(command_line);
 
   std::string exe_name;
   {

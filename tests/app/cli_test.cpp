@@ -61,8 +61,8 @@ class CliTest : public ::testing::Test {
     ASSERT_TRUE(
         platform::profile::WriteString(demo_ + "/Package/KrInst.ini", "Bootstrap", check, "1"));
   }
-  // The install folder as the updater names it once OK has normalised it.
-  std::string App() const { return demo_ + "/App\\"; }
+  // The install folder as users and child programs see it (native, whatever the updater holds).
+  std::string App() const { return demo_ + "/App/"; }
 
   testing::SandboxedFolders sandbox_;
   std::string demo_ = sandbox_.root().path();
@@ -176,14 +176,15 @@ TEST_F(CliTest, SecondCopyEndsWithStatus3AndChangesNothing) {
   EXPECT_FALSE(Exists("App/Readme.txt"));
 }
 
-TEST_F(CliTest, BadOptionsShowTheUsageAndChangeNothing) {
+TEST_F(CliTest, BadOptionsPointToTheUsageAndChangeNothing) {
   for (std::vector<std::string> args :
        {std::vector<std::string>{"--bogus"},
         {demo_ + "/Package", "--install-folder"},
         {demo_ + "/Package", demo_ + "/Other", "--install-folder", demo_ + "/App"}}) {
     ProcessResult result = Cli(args);
     EXPECT_EQ(result.exit_code, 2);
-    EXPECT_NE(result.err.find("使い方: kr-updater-cli"), std::string::npos) << result.err;
+    EXPECT_NE(result.err.find("詳しくは kr-updater-cli --help をご覧ください。"), std::string::npos)
+        << result.err;
   }
   EXPECT_FALSE(Exists("App/Readme.txt"));
   ProcessResult help = Cli({"--help"});

@@ -109,15 +109,15 @@ TEST_F(TableActionsTest, MissingOrUnreadableDatabasesAreReportedAndTheUsersTable
           "File2=Data\\Broken.mdb,$(AppPath)\\File\\平成30年度\\,TABLE;SpeExe;;Special\r\n"
           "File3=Data\\KrVal.mdb,$(AppPath)\\File\\令和2年度\\,TABLE;SpeExe;;Special\r\n");
   EXPECT_EQ(result.exit_code, 1);
-  const std::string folder = install_.folder() + "File\\";
+  const std::string folder = install_.Native("File") + "/";
   const std::string no_object =
       "\nエラー番号=91\nエラー内容=オブジェクト変数または With "
       "ブロック変数が設定されていません。\n";
   EXPECT_EQ(result.out, "アップデート時にエラーが発生しました。\n" + folder +
-                            "平成30年度\\Missing.mdb\nエラー番号=53\n"
+                            "平成30年度/Missing.mdb\nエラー番号=53\n"
                             "エラー内容=ファイルが見つかりません。\n\n" +
-                            folder + "平成30年度\\Broken.mdb" + no_object + "\n" + folder +
-                            "令和2年度\\KrVal.mdb" + no_object);
+                            folder + "平成30年度/Broken.mdb" + no_object + "\n" + folder +
+                            "令和2年度/KrVal.mdb" + no_object);
   EXPECT_EQ(Query("File/平成30年度/KrVal.mdb", "SELECT COUNT(*) FROM SpeExe"), (Rows{"4"}));
   EXPECT_FALSE(install_.Exists("File/平成30年度/Temp.mdb"));
   EXPECT_FALSE(install_.Exists("File/令和2年度/KrVal.mdb"));

@@ -16,8 +16,11 @@ class FileActionTest : public ManifestTest {
     return ApplyFileAction(run_, ui_, file, InstallPath(destination), support::UpperCase(field),
                            field);
   }
+  // The block names the file as this machine writes paths.
   std::string Block(std::string_view name, int number) {
-    return InstallPath(name) + "\r\nエラー番号=" + std::to_string(number) +
+    std::string shown = InstallPath(name);
+    std::replace(shown.begin(), shown.end(), '\\', '/');
+    return shown + "\r\nエラー番号=" + std::to_string(number) +
            "\r\nエラー内容=" + std::string(RuntimeErrorDescription(number)) + "\r\n\r\n";
   }
 };

@@ -154,7 +154,7 @@ TEST_F(CheckInstallFolderTest, UnreadableSettingsDatabaseIsRefusedWithTheEngines
   const std::string head =
       "指定したフォルダの設定データベースを読み込めないため、年度を確認できません。\r\n"
       "アプリケーションを終了してから再度実行するか、インストール先を確認して下さい。\r\n\r\n" +
-      SettingsPath() + "\r\nエラー番号=";
+      sandbox_.root().Native("App/File/KrSet.mdb") + "\r\nエラー番号=";
   SettingsDatabase("2015", "another password");
   EXPECT_TRUE(Refusal().starts_with(head + "3031\r\nエラー内容=")) << ui_.boxes.at(0).text;
   EXPECT_FALSE(ui_.boxes.at(0).text.ends_with("エラー内容=")) << "the engine's description";
@@ -213,8 +213,8 @@ TEST_F(CheckInstallFolderTest, ChkLoadingRefusesAFileARunningProgramHoldsOpen) {
     std::ifstream holder(sandbox_.root().Native("App/Bin/KrComp.dll"));  // this test program
     ASSERT_TRUE(holder.is_open());
     Package("ChkLoading=1", files);
-    EXPECT_EQ(Refusal(),
-              Folder("App") + "Bin\\KrComp.dll は現在使用中です。終了してから再度実行して下さい。");
+    EXPECT_EQ(Refusal(), sandbox_.root().Native("App/Bin/KrComp.dll") +
+                             " は現在使用中です。終了してから再度実行して下さい。");
     Package("ChkLoading=0", files);
     EXPECT_EQ(Refusal(), "");
     // Wildcard and empty sources are skipped.
@@ -229,7 +229,7 @@ TEST_F(CheckInstallFolderTest, ChkLoadingRefusesAFileARunningProgramHoldsOpen) {
 }
 
 TEST_F(CheckInstallFolderTest, MissingSourceIsRefusedUnlessItsActionNeedsNone) {
-  const std::string missing = Folder("Pkg") + "KrOld.exe が存在しません。";
+  const std::string missing = sandbox_.root().Native("Pkg/KrOld.exe") + " が存在しません。";
   for (std::string keyword : {"DELETE", "delete", "Delete;extra", "RMDIR", "TableCopy;PrintSet;;ID",
                               "TABLECOPYVERSION;Cri;;Code|Src.mdb|2019|1|3|TRUE", "REPAIRSHORTCUT",
                               "PutXmlSetting;a;b;c", "BACKUPOLD"}) {
@@ -248,7 +248,7 @@ TEST_F(CheckInstallFolderTest, MissingSourceIsRefusedUnlessItsActionNeedsNone) {
   EXPECT_EQ(Refusal(), missing);
   // No "=", no comma, extra commas: values are split as they come, missing ones are empty.
   Package("", "JustAName.dll\r\nF2=Gone.dll\r\nF3=,,,,\r\nF4=KrMain.exe,,,,DELETE");
-  EXPECT_EQ(Refusal(), Folder("Pkg") + "JustAName.dll が存在しません。");
+  EXPECT_EQ(Refusal(), sandbox_.root().Native("Pkg/JustAName.dll") + " が存在しません。");
 }
 
 TEST_F(CheckInstallFolderTest, OnlyTheFirstFailingCheckSpeaks) {

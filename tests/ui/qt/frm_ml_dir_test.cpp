@@ -65,6 +65,8 @@ class InstallFolderDialogTest : public ::testing::Test {
     return Control<T>(dialog_, name);
   }
   std::string Folder() const { return sandbox_.root().Native("Kelmora2019") + "\\"; }
+  // The folder as txtDir shows it: as this machine writes paths.
+  std::string Shown() const { return sandbox_.root().Native("Kelmora2019") + "/"; }
   std::string Readme() const { return sandbox_.root().Read("Kelmora2019/Readme.txt"); }
   static void Press(int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
     QTest::keyClick(QApplication::focusWidget(), static_cast<Qt::Key>(key), modifiers);
@@ -96,7 +98,7 @@ TEST_F(InstallFolderDialogTest, ShowsTheCaptionsAndTheFolderStartUpFoundSelected
   EXPECT_EQ(QApplication::focusWidget(), In("cmdOk"));  // the default button has the focus
   auto* folder_box = In<QLineEdit>("txtDir");
   folder_box->setFocus(Qt::MouseFocusReason);
-  EXPECT_EQ(folder_box->selectedText().toStdString(), Folder());
+  EXPECT_EQ(folder_box->selectedText().toStdString(), Shown());
   QTest::keyClicks(folder_box, "/x/");
   EXPECT_EQ(folder_box->text(), "/x/");  // typing replaces the proposal
 }
@@ -111,7 +113,7 @@ TEST_F(InstallFolderDialogTest, RefusedFolderKeepsTheDialogOpenAndAPassingOneRun
   EXPECT_EQ(box->text, Q("指定したフォルダには ケルモラ積算 がインストールされていません。\n"
                          "再度インストール先を設定してください。"));
   EXPECT_EQ(FindForm("frmMlDir"), dialog_);
-  EXPECT_EQ(folder_box->text().toStdString(), Folder());
+  EXPECT_EQ(folder_box->text().toStdString(), Shown());
   EXPECT_EQ(dialog_->focusWidget(), In("cmdDir"));
   EXPECT_EQ(Readme(), "old readme");
   EXPECT_EQ(updater_->outcome(), startup::Outcome::kPending);
@@ -147,7 +149,7 @@ TEST_F(InstallFolderDialogTest, BrowsingPutsTheChosenFolderIntoTheBoxWithASepara
   In("cmdDir")->click();
   EXPECT_EQ(browsed_from_, sandbox_.root().Native("Kelmora2019"));
   EXPECT_EQ(browse_owner_, dialog_);
-  const std::string chosen = browse_answer_ + "\\";
+  const std::string chosen = browse_answer_ + "/";
   EXPECT_EQ(In<QLineEdit>("txtDir")->text().toStdString(), chosen);
 
   browsed_from_.clear();
