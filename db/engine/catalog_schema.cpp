@@ -73,8 +73,9 @@ std::string ColumnDefaultSql(const FieldDef& f) {
   return sql.empty() && f.type == kBoolean ? "0" : sql;
 }
 
-// The column definition of a field. primary_key_column: the field belongs to the primary key.
-std::string ColumnSql(const FieldDef& f, bool primary_key_column) {
+// The column definition of a field of table. primary_key_column: the field belongs to the
+// primary key. The Null check is named for table and field, as error 3314 names them.
+std::string ColumnSql(std::string_view table, const FieldDef& f, bool primary_key_column) {
   std::string c = Quote(f.name);
   std::string sql = c + " " + Affinity(f.type);
   std::string default_sql = ColumnDefaultSql(f);
@@ -83,7 +84,8 @@ std::string ColumnSql(const FieldDef& f, bool primary_key_column) {
   if ((f.type == kText || f.type == kBinary) && f.size > 0)
     sql += Constraint("size", f.name, "length(" + c + ")<=" + std::to_string(f.size));
   // A counter is filled after the row is in (by its trigger): no Null check on it.
-  if (f.required && !f.counter()) sql += Constraint("req", f.name, c + " IS NOT NULL");
+  if (f.required && !f.counter())
+    sql += Constraint("req", std::string(table) + "." + f.name, c + " IS NOT NULL");
   if (primary_key_column && !f.counter()) sql += Constraint("pk", f.name, c + " IS NOT NULL");
   if ((f.type == kText || f.type == kMemo) && !f.allow_zero_length)
     sql += Constraint("zls", f.name, c + "<>''");
@@ -142,7 +144,7 @@ void AddColumnWithComputedDefault(Connection& connection, const TableInfo& table
                                   const FieldDef& field) {
   FieldDef bare = field;
   bare.default_value.clear();
-  std::string bare_sql = ColumnSql(bare, false);
+  std::string bare_sql = ColumnSql(table.name, bare, false);
   connection.Exec("ALTER TABLE " + Quote(table.name) + " ADD COLUMN " + bare_sql);
   Statement& read = connection.Prepare(
       "SELECT sql, (SELECT schema_version FROM pragma_schema_version) FROM sqlite_schema "
@@ -155,7 +157,7 @@ void AddColumnWithComputedDefault(Connection& connection, const TableInfo& table
   std::string tail = bare_sql + ")";
   if (sql.size() < tail.size() || sql.compare(sql.size() - tail.size(), tail.size(), tail) != 0)
     Raise(kDaoReservedError, "ADD COLUMN");
-  sql.replace(sql.size() - tail.size(), tail.size(), ColumnSql(field, false) + ")");
+  sql.replace(sql.size() - tail.size(), tail.size(), ColumnSql(table.name, field, false) + ")");
   connection.ClearCache();
   connection.Exec("PRAGMA writable_schema=ON");
   try {
@@ -229,7 +231,7 @@ void CreateTable(Connection& connection, const TableInfo& table) {
       for (const auto& column : primary->columns)
         if (SameName(column.first, f.name)) in_primary = true;
     if (i > 0) sql += ", ";
-    sql += ColumnSql(f, in_primary);
+    sql += ColumnSql(table.name, f, in_primary);
   }
   sql += ")";
   connection.Exec(sql);
@@ -264,7 +266,7 @@ void AddColumn(Connection& connection, const TableInfo& table, const FieldDef& f
   if (rows_differ && default_sql.front() == '(') {
     AddColumnWithComputedDefault(connection, table, field);
   } else {
-    connection.Exec("ALTER TABLE " + t + " ADD COLUMN " + ColumnSql(field, false));
+    connection.Exec("ALTER TABLE " + t + " ADD COLUMN " + ColumnSql(table.name, field, false));
     if (rows_differ) connection.Exec("UPDATE " + t + " SET " + Quote(field.name) + "=" + existing);
   }
   if (field.counter()) connection.Exec(CounterTrigger(table.name, field));

@@ -1,5 +1,7 @@
 // SELECT: FROM and joins, Jet's result field names (the column's own name, "T.col" when two
-// tables give the same name, Expr1000... for unnamed expressions) and types, TOP, UNION.
+// tables give the same name, Expr1000... for unnamed expressions) and types, TOP (with the rows
+// tied with the last), DISTINCTROW, UNION.
+#include <algorithm>
 #include <cmath>
 
 #include "db/engine/dao_errors.h"
@@ -124,8 +126,52 @@ bool HasAggregate(const Select& select) {
   return false;
 }
 
-std::string TopLimit(const Top& top, const std::string& count_source) {
-  if (!top.percent) return " LIMIT " + std::to_string(static_cast<int64_t>(top.count));
+void ReferencedTables(const Expr& e, Scope& scope, std::vector<const ScopeTable*>& out) {
+  if (e.kind == ExprKind::kColumn) {
+    const ScopeTable* t = scope.Find(e).table;
+    if (t != nullptr && std::find(out.begin(), out.end(), t) == out.end()) out.push_back(t);
+  }
+  for (const ExprPtr& arg : e.args)
+    if (arg) ReferencedTables(*arg, scope, out);
+}
+
+// DISTINCTROW: each combination of rows of the tables the result shows comes once, however many
+// rows of the other tables joined it. The rowids of those tables, or "" when it changes nothing
+// (one table, or the result shows them all) or cannot say (a subquery has no rowids).
+std::string DistinctRowKey(const Select& select, Scope& scope) {
+  if (select.quantifier != SelectQuantifier::kDistinctRow || scope.tables().size() < 2 ||
+      !select.group_by.empty() || HasAggregate(select))
+    return "";
+  std::vector<const ScopeTable*> shown;
+  for (const SelectItem& item : select.items) {
+    if (item.kind == SelectItem::Kind::kAllColumns) return "";
+    if (item.kind == SelectItem::Kind::kTableColumns) {
+      for (const ScopeTable& t : scope.tables())
+        if (SameName(t.alias, item.table) &&
+            std::find(shown.begin(), shown.end(), &t) == shown.end())
+          shown.push_back(&t);
+    } else {
+      ReferencedTables(*item.expr, scope, shown);
+    }
+  }
+  if (shown.empty() || shown.size() == scope.tables().size()) return "";
+  std::string key;
+  for (const ScopeTable* t : shown) {
+    if (t->schema.empty()) return "";
+    key += (key.empty() ? "" : ", ") + Quote(t->alias) + ".rowid";
+  }
+  return key;
+}
+
+// TOP n keeps the rows tied with the n-th in the order (all of them when there is no order):
+// as many rows as rank n or better. body: the FROM to HAVING clauses.
+std::string TopLimit(const Top& top, const std::string& count_source, const std::string& order,
+                     const std::string& body, bool distinct) {
+  const std::string n = std::to_string(static_cast<int64_t>(top.count));
+  if (!top.percent && (order.empty() || distinct)) return " LIMIT " + n;
+  if (!top.percent)
+    return " LIMIT (SELECT count(*) FROM (SELECT rank() OVER (ORDER BY " + order + ") AS kr_rank" +
+           body + ") WHERE kr_rank<=" + n + ")";
   return " LIMIT (SELECT CAST((count(*)*" + std::to_string(top.count) +
          "+99.999999)/100 AS INTEGER) FROM (" + count_source + "))";
 }
@@ -154,6 +200,7 @@ GeneratedSelect GenerateSelect(DatabaseImpl& db, const Select& select, Scope* ou
   for (size_t i = 0; i < from_parts.size(); ++i) from += (i == 0 ? " FROM " : ", ") + from_parts[i];
   std::string where = select.where ? RenderCondition(*select.where, scope) : "";
   std::string group;
+  if (std::string key = DistinctRowKey(select, scope); !key.empty()) group = " GROUP BY " + key;
   for (size_t i = 0; i < select.group_by.size(); ++i)
     group += (i == 0 ? " GROUP BY " : ", ") + RenderSortKey(*select.group_by[i], scope);
   std::string having = select.having ? " HAVING " + RenderCondition(*select.having, scope) : "";
@@ -167,8 +214,11 @@ GeneratedSelect GenerateSelect(DatabaseImpl& db, const Select& select, Scope* ou
     list += (i == 0 ? " " : ", ") + items[i].sql + " AS " + Quote(out.columns[i].def.name);
   if (select.top) {
     std::string base = out.head + list + body;
-    out.limit = select.top->percent ? -1 : static_cast<int64_t>(select.top->count);
-    body += (order.empty() ? "" : " ORDER BY " + order) + TopLimit(*select.top, base);
+    const std::string limit =
+        TopLimit(*select.top, base, order, body,
+                 select.quantifier == SelectQuantifier::kDistinct || !select.unions.empty());
+    if (!select.top->percent) out.limit_sql = limit;
+    body += (order.empty() ? "" : " ORDER BY " + order) + limit;
   } else {
     body += order.empty() ? "" : " ORDER BY " + order;
   }

@@ -3,6 +3,8 @@
 //   INSERT INTO t SELECT ... without a column list pairs columns by name, as Access does; with
 //   VALUES it pairs them by position.
 //   UPDATE a INNER JOIN b ON ... SET ... becomes UPDATE a ... FROM b WHERE <on> AND <where>.
+//   UPDATE a LEFT JOIN b ON ... SET ... changes every row of a, b's columns Null where no row
+//   of b matches: UPDATE a ... FROM (a LEFT JOIN b, with a's rowid) AS b WHERE that rowid.
 //   DELETE t.* FROM t INNER JOIN ... deletes the rows of t whose rowid the join selects.
 #include "db/engine/dao_errors.h"
 #include "db/engine/generator_internal.h"
@@ -138,11 +140,25 @@ GeneratedUpdate GenerateUpdate(DatabaseImpl& db, const Update& update, bool fail
   }
   if (target == nullptr) Raise(kDaoUpdateSyntax);
   std::vector<std::string> conditions;
-  CollectOnConditions(update.target, scope, conditions);
-  if (update.where) conditions.push_back("(" + RenderCondition(*update.where, scope) + ")");
   std::string from;
-  for (const ScopeTable& t : scope.tables())
-    if (&t != target) from += (from.empty() ? " FROM " : ", ") + t.from_sql;
+  const TableRef& join = update.target;
+  const bool outer = join.kind == TableRef::Kind::kJoin && join.join != JoinKind::kInner &&
+                     scope.tables().size() == 2 && join.on;
+  const ScopeTable* kept = nullptr;  // the side an outer join keeps every row of
+  if (outer) kept = &scope.tables()[join.join == JoinKind::kLeft ? 0 : 1];
+  if (kept != nullptr && kept == target) {
+    const ScopeTable* other = &scope.tables()[target == &scope.tables()[0] ? 1 : 0];
+    const std::string o = Quote(other->alias);
+    from = " FROM (SELECT " + Quote(target->alias) + ".rowid AS kr_rowid, " + o + ".* FROM " +
+           target->from_sql + " LEFT JOIN " + other->from_sql + " ON " +
+           RenderCondition(*join.on, scope) + ") AS " + o;
+    conditions.push_back(o + ".kr_rowid=" + Quote(target->alias) + ".rowid");
+  } else {
+    CollectOnConditions(update.target, scope, conditions);
+    for (const ScopeTable& t : scope.tables())
+      if (&t != target) from += (from.empty() ? " FROM " : ", ") + t.from_sql;
+  }
+  if (update.where) conditions.push_back("(" + RenderCondition(*update.where, scope) + ")");
   GeneratedUpdate out;
   out.sql = std::string(fail_on_error ? "UPDATE " : "UPDATE OR IGNORE ") + TargetSql(*target) +
             " AS " + Quote(target->alias) + " SET " + sets + from;

@@ -46,7 +46,7 @@ struct RowSource {
   std::string from_sql;     // "schema"."table" AS "alias"
   std::string where_sql;    // the statement's condition ("" when none)
   std::string order_sql;    // the ORDER BY list ("" for rowid order)
-  int64_t limit = -1;       // TOP n
+  std::string limit_sql;    // TOP n: " LIMIT ..." ("" when none)
 };
 
 // A table opened as a table recordset, ordered by an index ("" for rowid order).

@@ -71,7 +71,7 @@ struct GeneratedSelect {
   bool single_table = false;
   ScopeTable base;
   std::string where_sql, order_sql;
-  int64_t limit = -1;
+  std::string limit_sql;  // " LIMIT ..." of TOP n ("" when none)
 };
 
 GeneratedSelect GenerateSelect(DatabaseImpl& db, const Select& select, Scope* outer);

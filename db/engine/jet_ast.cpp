@@ -31,6 +31,7 @@ ExprPtr Clone(const Expr& expr) {
   copy->binary_op = expr.binary_op;
   copy->negated = expr.negated;
   copy->star = expr.star;
+  copy->all = expr.all;
   copy->args.reserve(expr.args.size());
   for (const ExprPtr& arg : expr.args) copy->args.push_back(arg ? Clone(*arg) : nullptr);
   if (expr.select) copy->select = Clone(*expr.select);
@@ -147,6 +148,9 @@ std::string DebugString(const Expr& e) {
       return std::string(e.negated ? "(NotIn" : "(In") + Children(e, 0) + " <select>)";
     case ExprKind::kExists:
       return "(Exists <select>)";
+    case ExprKind::kQuantified:
+      return "(" + std::string(OperatorName(e.binary_op)) + (e.all ? "All" : "Any") +
+             Children(e, 0) + " <select>)";
     case ExprKind::kSubquery:
       return "<select>";
     case ExprKind::kFunction: {

@@ -54,23 +54,24 @@ using TableRefPtr = std::unique_ptr<TableRef>;
 // Expressions
 
 enum class ExprKind {
-  kNull,      // Null
-  kBoolean,   // True/False/Yes/No/On/Off: `boolean`
-  kInteger,   // integer literal that fits 64 bits (decimal or &H/&O): `integer`
-  kDouble,    // literal with a point or exponent, or a too large integer: `number`
-  kText,      // '...' or "..." literal: `text` (quotes removed, doubled quotes undone)
-  kDate,      // #...# literal: `number` is the OLE automation date (days since 1899-12-30)
-  kColumn,    // column reference: `table` (qualifier, "" when bare) and `column`
-  kUnary,     // `unary_op` applied to args[0]
-  kBinary,    // args[0] `binary_op` args[1]
-  kLike,      // args[0] [Not] Like args[1]; `negated` for Not Like
-  kIsNull,    // args[0] Is [Not] Null; `negated` for Is Not Null
-  kBetween,   // args[0] [Not] Between args[1] And args[2]
-  kInList,    // args[0] [Not] In (args[1], args[2], ...)
-  kInSelect,  // args[0] [Not] In (`select`)
-  kExists,    // [Not] Exists (`select`); Not Exists parses as kUnary kNot over kExists
-  kSubquery,  // (`select`) used as a value
-  kFunction,  // `name`(args...): name upper-cased; `star` for Count(*) (args empty)
+  kNull,        // Null
+  kBoolean,     // True/False/Yes/No/On/Off: `boolean`
+  kInteger,     // integer literal that fits 64 bits (decimal or &H/&O): `integer`
+  kDouble,      // literal with a point or exponent, or a too large integer: `number`
+  kText,        // '...' or "..." literal: `text` (quotes removed, doubled quotes undone)
+  kDate,        // #...# literal: `number` is the OLE automation date (days since 1899-12-30)
+  kColumn,      // column reference: `table` (qualifier, "" when bare) and `column`
+  kUnary,       // `unary_op` applied to args[0]
+  kBinary,      // args[0] `binary_op` args[1]
+  kLike,        // args[0] [Not] Like args[1]; `negated` for Not Like
+  kIsNull,      // args[0] Is [Not] Null; `negated` for Is Not Null
+  kBetween,     // args[0] [Not] Between args[1] And args[2]
+  kInList,      // args[0] [Not] In (args[1], args[2], ...)
+  kInSelect,    // args[0] [Not] In (`select`)
+  kExists,      // [Not] Exists (`select`); Not Exists parses as kUnary kNot over kExists
+  kSubquery,    // (`select`) used as a value
+  kFunction,    // `name`(args...): name upper-cased; `star` for Count(*) (args empty)
+  kQuantified,  // args[0] `binary_op` (a comparison) Any|Some|All (`select`); `all` for All
 };
 
 enum class UnaryOp { kNegate, kPlus, kNot };
@@ -114,6 +115,7 @@ struct Expr {
   BinaryOp binary_op = BinaryOp::kEqual;
   bool negated = false;       // kLike, kIsNull, kBetween, kInList, kInSelect
   bool star = false;          // kFunction: Count(*)
+  bool all = false;           // kQuantified: All (otherwise Any or Some)
   std::vector<ExprPtr> args;  // operands and arguments, in source order
   SelectPtr select;           // kInSelect, kExists, kSubquery
 

@@ -31,6 +31,28 @@ DataType ArithmeticType(DataType a, DataType b, BinaryOp op) {
   return DataType::kDouble;
 }
 
+bool IsLiteral(const Expr& e) {
+  return e.kind == ExprKind::kText || e.kind == ExprKind::kInteger || e.kind == ExprKind::kDouble ||
+         e.kind == ExprKind::kNull || e.kind == ExprKind::kDate || e.kind == ExprKind::kBoolean ||
+         (e.kind == ExprKind::kUnary && e.unary_op != UnaryOp::kNot && IsLiteral(*e.args[0]));
+}
+
+bool IsNumberLiteral(const Expr& e) {
+  return e.kind == ExprKind::kInteger || e.kind == ExprKind::kDouble ||
+         (e.kind == ExprKind::kUnary && e.unary_op != UnaryOp::kNot && IsNumberLiteral(*e.args[0]));
+}
+
+// Jet refuses criteria that compare a number with a text literal, or text with a number
+// literal ("data type mismatch in criteria expression"); literals among themselves convert.
+void CheckComparable(const Expr& x, DataType x_type, const Expr& y, DataType y_type) {
+  auto mismatch = [](const Expr& literal, const Expr& other, DataType other_type) {
+    if (IsLiteral(other)) return false;
+    if (literal.kind == ExprKind::kText) return IsNumericType(other_type);
+    return IsNumberLiteral(literal) && IsTextType(other_type);
+  };
+  if (mismatch(x, y, y_type) || mismatch(y, x, x_type)) throw DaoFailure(kDaoTypeMismatch);
+}
+
 class Renderer;
 
 class Arguments : public FunctionArguments {
@@ -99,6 +121,8 @@ class Renderer {
         return Truth("(" + Value(*e.args[0]).sql + (e.negated ? " IS NOT NULL)" : " IS NULL)"));
       case ExprKind::kBetween: {
         Rendered x = Value(*e.args[0]), low = Value(*e.args[1]), high = Value(*e.args[2]);
+        CheckComparable(*e.args[0], x.type, *e.args[1], low.type);
+        CheckComparable(*e.args[0], x.type, *e.args[2], high.type);
         return Truth("(" + x.sql + CollateFor(x, {&low, &high}) +
                      (e.negated ? " NOT BETWEEN " : " BETWEEN ") + low.sql + " AND " + high.sql +
                      ")");
@@ -108,7 +132,10 @@ class Renderer {
         std::vector<Rendered> items;
         std::vector<const Rendered*> pointers;
         items.reserve(e.args.size());
-        for (size_t i = 1; i < e.args.size(); ++i) items.push_back(Value(*e.args[i]));
+        for (size_t i = 1; i < e.args.size(); ++i) {
+          items.push_back(Value(*e.args[i]));
+          CheckComparable(*e.args[0], x.type, *e.args[i], items.back().type);
+        }
         std::string list;
         for (const Rendered& item : items) {
           if (!list.empty()) list += ',';
@@ -126,6 +153,8 @@ class Renderer {
       }
       case ExprKind::kExists:
         return Truth("(EXISTS (" + resolver_.RenderSubquery(*e.select) + "))");
+      case ExprKind::kQuantified:
+        return Quantified(e);
       case ExprKind::kSubquery:
         return Make("(" + resolver_.RenderSubquery(*e.select) + ")", DataType::kUnknown);
       case ExprKind::kFunction: {
@@ -236,6 +265,7 @@ class Renderer {
       case BinaryOp::kGreaterEqual: {
         static constexpr std::string_view kSql[] = {"=", "<>", "<", "<=", ">", ">="};
         Rendered a = Value(*e.args[0]), b = Value(*e.args[1]);
+        CheckComparable(*e.args[0], a.type, *e.args[1], b.type);
         const auto index = static_cast<size_t>(op) - static_cast<size_t>(BinaryOp::kEqual);
         return Truth("(" + a.sql + CollateFor(a, {&b}, true) + " " + std::string(kSql[index]) +
                      " " + b.sql + ")");
@@ -288,6 +318,31 @@ class Renderer {
         break;
     }
     throw DaoFailure(kDaoQueryExpressionSyntax, "?");
+  }
+
+  // = Any is In and <> All is Not In; the others look for a row that decides, in SQL's three
+  // values: Any is true when a row compares true, All false when a row compares false, and
+  // either is Null when nothing decided and a comparison was Null. No rows: Any false, All true.
+  Rendered Quantified(const Expr& e) {
+    Rendered x = Value(*e.args[0]);
+    const std::string rows = resolver_.RenderSubquery(*e.select);
+    const std::string collate =
+        IsNumericType(x.type) ? "" : std::string(" COLLATE ") + kTextCollation;
+    if (e.binary_op == BinaryOp::kEqual && !e.all)
+      return Truth("(" + x.sql + collate + " IN (" + rows + "))");
+    if (e.binary_op == BinaryOp::kNotEqual && e.all)
+      return Truth("(" + x.sql + collate + " NOT IN (" + rows + "))");
+    static constexpr std::string_view kSql[] = {"=", "<>", "<", "<=", ">", ">="};
+    const auto index = static_cast<size_t>(e.binary_op) - static_cast<size_t>(BinaryOp::kEqual);
+    // The first part names the subquery's one column; it has no rows of its own.
+    const std::string each =
+        "(SELECT 1 FROM (SELECT NULL AS kr_value WHERE 0 UNION ALL " + rows + ") WHERE ";
+    const std::string compare =
+        "(" + x.sql + collate + " " + std::string(kSql[index]) + " kr_value)";
+    const std::string deciding = e.all ? "NOT " + compare : compare;
+    return Truth("(CASE WHEN EXISTS " + each + deciding + ") THEN " + (e.all ? "0" : "1") +
+                 " WHEN EXISTS " + each + compare + " IS NULL) THEN NULL ELSE " +
+                 (e.all ? "1" : "0") + " END)");
   }
 
   Rendered Like(const Expr& e) {

@@ -7,6 +7,8 @@
 //   - Text compares in the Japanese sort order (text_collation.h): a comparison, In or Between
 //     gets COLLATE JET_JA unless the collation of a column already decides it or both sides
 //     are numbers.
+//   - A number compared with a text literal, or text with a number literal, is error 3464.
+//   - x op Any|Some|All (SELECT ...) compares with each row, in SQL's three values.
 //   - Null propagates, except in "&" (Null counts as "", and Null & Null is Null), IsNull, Nz,
 //     IIf and Is Null. Numbers concatenate in Jet's text form (1.0 as "1").
 //   - "+" of two texts concatenates; "/" gives a Double; "\" and Mod round their operands to

@@ -214,6 +214,21 @@ ExprPtr Parser::Operand(int min_precedence) {
     BinaryOp op = BinaryOp::kEqual;
     if (BinaryOperator(Peek(), &op)) {
       Advance();
+      // x > ANY (SELECT ...), = SOME (...), <> ALL (...): a comparison with each row.
+      const bool comparison = op >= BinaryOp::kEqual && op <= BinaryOp::kGreaterEqual;
+      if (comparison && (AtWord("ANY") || AtWord("SOME") || AtWord("ALL")) && AtSymbol("(", 1) &&
+          AtWord("SELECT", 2)) {
+        const bool all = AtWord("ALL");
+        Advance();
+        Advance();
+        SelectPtr sub = Subquery();
+        if (!AcceptSymbol(")")) FailExpression(ExpressionSyntax::kMissingBracket);
+        left = MakeNode(ExprKind::kQuantified, SpanFrom(first), std::move(args));
+        left->binary_op = op;
+        left->all = all;
+        left->select = std::move(sub);
+        continue;
+      }
       args.push_back(Operand(precedence + 1));
       left = MakeNode(ExprKind::kBinary, SpanFrom(first), std::move(args));
       left->binary_op = op;

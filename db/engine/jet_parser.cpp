@@ -444,6 +444,8 @@ Delete Parser::DeleteStatement() {
   const size_t first = pos_;
   Delete del;
   ExpectWord("DELETE", kDaoFromClauseSyntax);
+  // Access writes DELETE DISTINCTROW t.* FROM t INNER JOIN ...: the rows of t go once each anyway.
+  AcceptWord("DISTINCTROW");
   if (AcceptSymbol("*")) {
     del.target = Delete::Target::kAll;
   } else if (AtName() && (AtSymbol(".", 1) || AtSymbol("!", 1)) && AtSymbol("*", 2)) {

@@ -12,19 +12,17 @@ void KeyedStatements(RowSource& s, const std::string& items) {
   std::string rowid = Quote(s.alias) + ".rowid";
   s.keyset_sql = "SELECT " + rowid + " FROM " + s.from_sql +
                  (s.where_sql.empty() ? "" : " WHERE " + s.where_sql) +
-                 (s.order_sql.empty() ? "" : " ORDER BY " + s.order_sql) +
-                 (s.limit >= 0 ? " LIMIT " + std::to_string(s.limit) : "");
+                 (s.order_sql.empty() ? "" : " ORDER BY " + s.order_sql) + s.limit_sql;
   s.row_sql = "SELECT " + items + " FROM " + s.from_sql + " WHERE " + rowid + "=?1";
   std::string marks;
   for (int i = 1; i <= 64; ++i) marks += (i > 1 ? ",?" : "?") + std::to_string(i);
   s.window_sql = "SELECT " + rowid + ", " + items + " FROM " + s.from_sql + " WHERE " + rowid +
                  " IN (" + marks + ")";
-  if (s.where_sql.empty() && s.limit < 0)
+  if (s.where_sql.empty() && s.limit_sql.empty())
     s.count_sql = "SELECT count(*) FROM " + s.from_sql;
   else
     s.count_sql = "SELECT count(*) FROM (SELECT 1 FROM " + s.from_sql +
-                  (s.where_sql.empty() ? "" : " WHERE " + s.where_sql) +
-                  (s.limit >= 0 ? " LIMIT " + std::to_string(s.limit) : "") + ")";
+                  (s.where_sql.empty() ? "" : " WHERE " + s.where_sql) + s.limit_sql + ")";
 }
 
 }  // namespace
@@ -83,7 +81,7 @@ RowSource PlanQuery(DatabaseImpl& db, std::string_view source) {
   s.from_sql = g.base.from_sql;
   s.where_sql = g.where_sql;
   s.order_sql = g.order_sql;
-  s.limit = g.limit;
+  s.limit_sql = g.limit_sql;
   std::string items;
   for (size_t i = 0; i < g.items.size(); ++i) items += (i ? ", " : "") + g.items[i];
   KeyedStatements(s, items);

@@ -35,7 +35,12 @@ Failure SqliteFailure(sqlite3* db, int rc, std::string_view context) {
     case SQLITE_CONSTRAINT:
       if (rc == SQLITE_CONSTRAINT_UNIQUE || rc == SQLITE_CONSTRAINT_PRIMARYKEY)
         return DaoFailure(kDaoDuplicateValue, {}, {}, detail);
-      if (rc == SQLITE_CONSTRAINT_NOTNULL) return DaoFailure(kDaoFieldRequired, "", {}, detail);
+      if (rc == SQLITE_CONSTRAINT_NOTNULL) {
+        // "NOT NULL constraint failed: Table.Field", the way 3314 names the field.
+        const size_t colon = message.rfind(": ");
+        return DaoFailure(kDaoFieldRequired,
+                          colon == std::string::npos ? "" : message.substr(colon + 2), {}, detail);
+      }
       if (rc == SQLITE_CONSTRAINT_CHECK) return ConstraintFailure(message);
       return DaoFailure(kDaoDuplicateValue, {}, {}, detail);
     case SQLITE_BUSY:
