@@ -1,16 +1,16 @@
 # The Debian package (scripts/package): the three programs and their manual pages, with the
 # runtime dependencies dpkg-shlibdeps finds and the version of project().
 set(KR_DOC_DIR ${CMAKE_INSTALL_DATAROOTDIR}/doc/${PROJECT_NAME})
-configure_file(${CMAKE_CURRENT_LIST_DIR}/changelog.in ${PROJECT_BINARY_DIR}/packaging/changelog
-               @ONLY)
+# A package with a Debian revision (1.0.0-1) carries changelog.Debian.gz.
+set(KR_CHANGELOG ${PROJECT_BINARY_DIR}/packaging/changelog.Debian)
+configure_file(${CMAKE_CURRENT_LIST_DIR}/changelog.in ${KR_CHANGELOG} @ONLY)
 add_custom_command(
-  OUTPUT ${PROJECT_BINARY_DIR}/packaging/changelog.gz
-  COMMAND ${KR_GZIP} -9nkf ${PROJECT_BINARY_DIR}/packaging/changelog
-  DEPENDS ${PROJECT_BINARY_DIR}/packaging/changelog
+  OUTPUT ${KR_CHANGELOG}.gz
+  COMMAND ${KR_GZIP} -9nkf ${KR_CHANGELOG}
+  DEPENDS ${KR_CHANGELOG}
   VERBATIM)
-add_custom_target(kr_changelog ALL DEPENDS ${PROJECT_BINARY_DIR}/packaging/changelog.gz)
-install(FILES ${CMAKE_CURRENT_LIST_DIR}/copyright DESTINATION ${KR_DOC_DIR})
-install(FILES ${PROJECT_BINARY_DIR}/packaging/changelog.gz DESTINATION ${KR_DOC_DIR})
+add_custom_target(kr_changelog ALL DEPENDS ${KR_CHANGELOG}.gz)
+install(FILES ${CMAKE_CURRENT_LIST_DIR}/copyright ${KR_CHANGELOG}.gz DESTINATION ${KR_DOC_DIR})
 
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME ${PROJECT_NAME})
@@ -19,13 +19,15 @@ set(CPACK_PACKAGE_CONTACT "kr-updater maintainers <maintainers@kr-updater.exampl
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY
     "updater for an installed Japanese construction-estimating application")
 set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
-    "Applies an update package (its manifest KrInst.ini) to an installed construction-estimating
-application: program files with dated backups, component registration, file and folder
-removal, shortcuts, XML settings and the update routines that migrate the application's
-Access price databases while keeping the prices users typed in.
+    "Applies an update package (its manifest KrInst.ini) to an installed
+construction-estimating application: program files with dated backups,
+component registration, file and folder removal, shortcuts, XML settings and
+the update routines that migrate the application's Access price databases
+while keeping the prices users typed in.
 .
-kr-updater is the desktop program (Qt), kr-updater-cli the console one; krdb inspects and
-changes the application's databases. All user-facing text is Japanese.")
+kr-updater is the desktop program (Qt), kr-updater-cli the console one; krdb
+inspects and changes the application's databases. All user-facing text is
+Japanese.")
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_RELEASE 1)
 set(CPACK_DEBIAN_PACKAGE_SECTION utils)
