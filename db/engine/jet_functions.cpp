@@ -213,8 +213,76 @@ constexpr char kMax[] = "max";
 constexpr char kFirst[] = "jet_first";
 constexpr char kLast[] = "jet_last";
 
+// A call of an SQL function of the same arity, arguments as values (kText: as Jet's text).
+template <const char* kSqlName, DataType kType, bool kTextArguments>
+Rendered Direct(FunctionArguments& a) {
+  std::string sql = std::string(kSqlName) + "(";
+  for (size_t i = 0; i < a.count(); ++i) {
+    Rendered r = a.Value(i);
+    sql += (i ? "," : "") + (kTextArguments && i == 0 ? TextOf(r) : r.sql);
+  }
+  return Result(sql + ")", kType);
+}
+
+constexpr char kReplace[] = "jet_replace";
+constexpr char kInStrRev[] = "jet_instrrev";
+constexpr char kStrComp[] = "jet_strcomp";
+constexpr char kStrConv[] = "jet_strconv";
+constexpr char kStrReverse[] = "jet_strreverse";
+constexpr char kString[] = "jet_string";
+constexpr char kChr[] = "jet_chr";
+constexpr char kAsc[] = "jet_asc";
+constexpr char kAtn[] = "jet_atn";
+constexpr char kSin[] = "jet_sin";
+constexpr char kCos[] = "jet_cos";
+constexpr char kTan[] = "jet_tan";
+constexpr char kExp[] = "jet_exp";
+constexpr char kLog[] = "jet_log";
+constexpr char kSqr[] = "jet_sqr";
+constexpr char kIsNumeric[] = "jet_isnumeric";
+constexpr char kDateSerial[] = "jet_dateserial";
+constexpr char kTimeSerial[] = "jet_timeserial";
+constexpr char kDateValue[] = "jet_datevalue";
+constexpr char kWeekday[] = "jet_weekday";
+constexpr char kDatePartOf[] = "jet_interval_part";
+constexpr char kDateAdd[] = "jet_dateadd";
+constexpr char kDateDiff[] = "jet_datediff";
+
+// The value's type tells jet_format a date from a number.
+Rendered Format(FunctionArguments& a) {
+  Rendered x = a.Value(0);
+  std::string format = a.count() > 1 ? TextOf(a.Value(1)) : "NULL";
+  std::string sql =
+      "jet_format(" + x.sql + "," + format + "," + std::to_string(static_cast<int>(x.type));
+  for (size_t i = 2; i < a.count(); ++i) sql += "," + a.Value(i).sql;
+  return Result(sql + ")", DataType::kText);
+}
+
 constexpr FunctionInfo kFunctions[] = {
     {"ABS", 1, 1, false, Abs},
+    {"ASC", 1, 1, false, Direct<kAsc, DataType::kInteger, true>},
+    {"ATN", 1, 1, false, Direct<kAtn, DataType::kDouble, false>},
+    {"CHR", 1, 1, false, Direct<kChr, DataType::kText, false>},
+    {"COS", 1, 1, false, Direct<kCos, DataType::kDouble, false>},
+    {"DATEADD", 3, 3, false, Direct<kDateAdd, DataType::kDate, false>},
+    {"DATEDIFF", 3, 5, false, Direct<kDateDiff, DataType::kLong, false>},
+    {"DATEPART", 2, 4, false, Direct<kDatePartOf, DataType::kInteger, false>},
+    {"DATESERIAL", 3, 3, false, Direct<kDateSerial, DataType::kDate, false>},
+    {"DATEVALUE", 1, 1, false, Direct<kDateValue, DataType::kDate, false>},
+    {"EXP", 1, 1, false, Direct<kExp, DataType::kDouble, false>},
+    {"INSTRREV", 2, 4, false, Direct<kInStrRev, DataType::kLong, true>},
+    {"ISNUMERIC", 1, 1, false, Direct<kIsNumeric, DataType::kBoolean, false>},
+    {"LOG", 1, 1, false, Direct<kLog, DataType::kDouble, false>},
+    {"REPLACE", 3, 6, false, Direct<kReplace, DataType::kText, true>},
+    {"SIN", 1, 1, false, Direct<kSin, DataType::kDouble, false>},
+    {"SQR", 1, 1, false, Direct<kSqr, DataType::kDouble, false>},
+    {"STRCOMP", 2, 3, false, Direct<kStrComp, DataType::kInteger, true>},
+    {"STRCONV", 2, 3, false, Direct<kStrConv, DataType::kText, true>},
+    {"STRING", 2, 2, false, Direct<kString, DataType::kText, false>},
+    {"STRREVERSE", 1, 1, false, Direct<kStrReverse, DataType::kText, true>},
+    {"TAN", 1, 1, false, Direct<kTan, DataType::kDouble, false>},
+    {"TIMESERIAL", 3, 3, false, Direct<kTimeSerial, DataType::kDate, false>},
+    {"WEEKDAY", 1, 2, false, Direct<kWeekday, DataType::kInteger, false>},
     {"AVG", 1, 1, true, Aggregate<kAvg, false>},
     {"CBOOL", 1, 1, false, Convert<kCbool, DataType::kBoolean>},
     {"CBYTE", 1, 1, false, Convert<kCbyte, DataType::kByte>},
@@ -230,6 +298,7 @@ constexpr FunctionInfo kFunctions[] = {
     {"DAY", 1, 1, false, DatePart<'d'>},
     {"FIRST", 1, 1, true, Aggregate<kFirst, true>},
     {"FIX", 1, 1, false, Fix},
+    {"FORMAT", 1, 4, false, Format},
     {"HOUR", 1, 1, false, DatePart<'h'>},
     {"IIF", 3, 3, false, IIf},
     {"INSTR", 2, 4, false, InStr},

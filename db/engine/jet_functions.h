@@ -2,10 +2,12 @@
 // that computes the function, and the SQL functions (jet_*) that text relies on.
 // Internal to db/engine.
 //
-// Functions: Len Left Right Mid InStr Val CCur CDbl CLng CInt CSng CStr CBool CByte CDate Int
-// Fix Abs Sgn Round IsNull Nz IIf Trim LTrim RTrim UCase LCase Space Now Date Time Year Month
-// Day Hour Minute Second, and the aggregates Count Sum Avg Min Max First Last. Any other name
-// is error 3085 (raised by the parser).
+// Functions: Format Len Left Right Mid InStr InStrRev Replace StrComp StrConv StrReverse String Chr
+// Asc Val CCur CDbl CLng CInt CSng CStr CBool CByte CDate Int Fix Abs Sgn Round Atn Sin Cos Tan
+// Exp Log Sqr IsNumeric IsNull Nz IIf Trim LTrim RTrim UCase LCase Space Now Date Time Year
+// Month Day Hour Minute Second Weekday DatePart DateAdd DateDiff DateSerial DateValue
+// TimeSerial, and the aggregates Count Sum Avg Min Max First Last. Any other name is error
+// 3085 (raised by the parser).
 //
 // SQL functions registered by RegisterJetFunctions (all deterministic except the clock ones):
 //   conversions on write, for the statement generators:
@@ -90,5 +92,14 @@ const FunctionInfo* FindFunction(std::string_view name);
 int RegisterJetFunctions(sqlite3* db);
 // The clock functions alone (jet_now, jet_today, jet_time; RegisterJetFunctions includes them).
 int RegisterJetClockFunctions(sqlite3* db);
+// Parts of RegisterJetFunctions, one per file: text (jet_replace, jet_instrrev, jet_strcomp,
+// jet_strconv, jet_strreverse, jet_string, jet_chr, jet_asc), numbers (jet_atn, jet_sin,
+// jet_cos, jet_tan, jet_exp, jet_log, jet_sqr, jet_isnumeric) and dates (jet_dateserial,
+// jet_timeserial, jet_datevalue, jet_weekday, jet_interval_part, jet_dateadd, jet_datediff).
+int RegisterJetTextFunctions(sqlite3* db);
+int RegisterJetMathFunctions(sqlite3* db);
+int RegisterJetDateFunctions(sqlite3* db);
+// jet_format(value[, format[, DAO type of value]]).
+int RegisterJetFormatFunctions(sqlite3* db);
 
 }  // namespace kr::db::engine

@@ -376,7 +376,9 @@ ExprPtr Parser::Primary() {
     node->select = std::move(sub);
     return node;
   }
-  if ((IsWord(t, "LEFT") || IsWord(t, "RIGHT")) && AtSymbol("(", 1)) return FunctionCall(t);
+  // Left, Right and Asc are also words of the grammar; with "(" they are the functions.
+  if ((IsWord(t, "LEFT") || IsWord(t, "RIGHT") || IsWord(t, "ASC")) && AtSymbol("(", 1))
+    return FunctionCall(t);
   if (IsReserved(t)) FailExpression(ExpressionSyntax::kMissingOperator);
   return ColumnOrFunction();
 }

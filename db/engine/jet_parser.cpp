@@ -243,7 +243,8 @@ Select Parser::SelectCore() {
 }
 
 void Parser::SelectItems(Select* select) {
-  const bool function_call = (AtWord("LEFT") || AtWord("RIGHT")) && AtSymbol("(", 1);
+  const bool function_call =
+      (AtWord("LEFT") || AtWord("RIGHT") || AtWord("ASC")) && AtSymbol("(", 1);
   if (AtEnd() || (IsClauseWord(Peek()) && !function_call) || AtSymbol(",") || AtSymbol(")"))
     Fail(kDaoSelectSyntax);
   do {

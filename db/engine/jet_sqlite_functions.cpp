@@ -17,6 +17,7 @@
 #include "db/engine/dao_errors.h"
 #include "db/engine/engine.h"
 #include "db/engine/jet_conversions.h"
+#include "db/engine/jet_function_support.h"
 #include "db/engine/jet_functions.h"
 #include "db/engine/jet_values.h"
 #include "db/engine/text_collation.h"
@@ -24,64 +25,7 @@
 namespace kr::db::engine {
 namespace {
 
-void Error(sqlite3_context* ctx, int number) {
-  const std::string text = JetSqlErrorText(number);
-  sqlite3_result_error(ctx, text.data(), static_cast<int>(text.size()));
-}
-
-bool IsNull(sqlite3_value* v) { return sqlite3_value_type(v) == SQLITE_NULL; }
-
-// The number a value holds; any text that is not a number (or a blob) is Jet's type mismatch,
-// reported on ctx. The value must not be Null.
-bool ToNumber(sqlite3_context* ctx, sqlite3_value* v, JetNumber* out) {
-  if (auto n = NumberOf(v)) {
-    *out = *n;
-    return true;
-  }
-  Error(ctx, kDaoTypeMismatch);
-  return false;
-}
-
-// A whole-number argument (count, start, position). Null is "invalid use of Null".
-bool ToCount(sqlite3_context* ctx, sqlite3_value* v, int64_t* out) {
-  if (IsNull(v)) {
-    Error(ctx, kJetInvalidUseOfNull);
-    return false;
-  }
-  JetNumber n;
-  if (!ToNumber(ctx, v, &n)) return false;
-  double rounded = n.integer ? static_cast<double>(n.i) : BankersRound(n.d);
-  if (!(rounded >= -2147483648.0 && rounded <= 2147483647.0)) {
-    Error(ctx, kJetOverflow);
-    return false;
-  }
-  *out = static_cast<int64_t>(rounded);
-  return true;
-}
-
-// A null pointer would make the result Null, so an empty text needs a real pointer.
-void ResultText(sqlite3_context* ctx, std::string_view text) {
-  sqlite3_result_text(ctx, text.empty() ? "" : text.data(), static_cast<int>(text.size()),
-                      SQLITE_TRANSIENT);
-}
-
-// Byte offset of the character at index chars (0-based), or text.size() past the end.
-size_t ByteOfChar(std::string_view text, int64_t chars) {
-  size_t i = 0;
-  for (; i < text.size(); ++i) {
-    if ((static_cast<unsigned char>(text[i]) & 0xC0) != 0x80) {
-      if (chars == 0) return i;
-      --chars;
-    }
-  }
-  return text.size();
-}
-
-int64_t CharCount(std::string_view text) {
-  int64_t n = 0;
-  for (char c : text) n += (static_cast<unsigned char>(c) & 0xC0) != 0x80;
-  return n;
-}
+using namespace functions;  // NOLINT: the helpers every callback uses
 
 // --- Conversions ---------------------------------------------------------------------------
 
@@ -187,11 +131,6 @@ void Power(sqlite3_context* ctx, int, sqlite3_value** argv) {
   if (std::isnan(r)) return Error(ctx, kJetInvalidCall);
   if (std::isinf(r)) return Error(ctx, kJetOverflow);
   sqlite3_result_double(ctx, r);
-}
-
-bool IsAscii(std::string_view text) {
-  return std::all_of(text.begin(), text.end(),
-                     [](char c) { return static_cast<unsigned char>(c) < 0x80; });
 }
 
 void DeleteString(void* p) { delete static_cast<std::string*>(p); }
@@ -454,28 +393,14 @@ void KeepFinal(sqlite3_context* ctx) {
 
 // --- Registration --------------------------------------------------------------------------
 
-using Callback = void (*)(sqlite3_context*, int, sqlite3_value**);
-
-// No C++ exception may cross into SQLite.
-template <Callback kCallback>
-void Guarded(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
-  try {
-    kCallback(ctx, argc, argv);
-  } catch (const std::bad_alloc&) {
-    sqlite3_result_error_nomem(ctx);
-  } catch (...) {
-    sqlite3_result_error(ctx, "jet function failed", -1);
-  }
-}
-
-struct Scalar {
+struct Entry {
   const char* name;
   int args;
   Callback callback;
   bool deterministic;
 };
 
-constexpr Scalar kScalars[] = {
+constexpr Entry kScalars[] = {
     {"jet_text", 1, Guarded<Convert<kText>>, true},
     {"jet_text", 2, Guarded<Convert<kText>>, true},
     {"jet_single", 1, Guarded<Convert<kSingle>>, true},
@@ -517,12 +442,16 @@ constexpr Scalar kScalars[] = {
 
 int RegisterJetFunctions(sqlite3* db) {
   if (int rc = RegisterTextCollation(db); rc != SQLITE_OK) return rc;
-  for (const Scalar& f : kScalars) {
+  for (const Entry& f : kScalars) {
     int flags = SQLITE_UTF8 | SQLITE_INNOCUOUS;
     if (f.deterministic) flags |= SQLITE_DETERMINISTIC;
     int rc = sqlite3_create_function_v2(db, f.name, f.args, flags, nullptr, f.callback, nullptr,
                                         nullptr, nullptr);
     if (rc != SQLITE_OK) return rc;
+  }
+  for (int (*more)(sqlite3*) : {RegisterJetTextFunctions, RegisterJetMathFunctions,
+                                RegisterJetDateFunctions, RegisterJetFormatFunctions}) {
+    if (int rc = more(db); rc != SQLITE_OK) return rc;
   }
   // First and Last depend on row order, so they are not marked deterministic.
   int rc = RegisterJetClockFunctions(db);

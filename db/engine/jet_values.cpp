@@ -206,9 +206,82 @@ std::optional<double> ParseDateLiteral(std::string_view text) {
   return Compose(*scan, scan->date_count == 3 && scan->digits[0] >= 3);
 }
 
+namespace {
+
+// 1 to 12 for an English month name or its first three letters (any case), else 0.
+int MonthOfName(std::string_view word) {
+  static constexpr std::string_view kMonths[] = {"january",   "february", "march",    "april",
+                                                 "may",       "june",     "july",     "august",
+                                                 "september", "october",  "november", "december"};
+  if (word.size() < 3) return 0;
+  std::string lower;
+  for (char c : word) lower += static_cast<char>(c >= 'A' && c <= 'Z' ? c + 32 : c);
+  for (int i = 0; i < 12; ++i)
+    if (kMonths[i].starts_with(lower) || (lower == "sept" && i == 8)) return i + 1;
+  return 0;
+}
+
+// A date written with a month name, as CDate reads it: "Apr 6, 2003", "6 April 2003",
+// "6-Apr-2003", "2003 Apr 6", with an optional time ("Apr 6, 2003 3:30 PM").
+std::optional<double> ParseMonthNameDate(std::string_view text) {
+  int month = 0;
+  int numbers[2] = {0, 0}, digits[2] = {0, 0}, count = 0;
+  std::string time;
+  size_t pos = 0;
+  while (pos < text.size()) {
+    const char c = text[pos];
+    if (c == ' ' || c == ',' || c == '-' || c == '/' || c == '.' || c == '\t') {
+      ++pos;
+      continue;
+    }
+    size_t end = pos;
+    while (end < text.size() && text[end] != ' ' && text[end] != ',' && text[end] != '-' &&
+           text[end] != '/' && text[end] != '\t' && (text[end] != '.' || !time.empty()))
+      ++end;
+    std::string_view word = text.substr(pos, end - pos);
+    pos = end;
+    if (word.find(':') != std::string_view::npos ||
+        (!time.empty() && MonthOfName(word) == 0 && (word[0] < '0' || word[0] > '9'))) {
+      time += std::string(time.empty() ? "" : " ") + std::string(word);
+    } else if (word[0] >= '0' && word[0] <= '9') {
+      if (count == 2) return std::nullopt;
+      int value = 0;
+      for (char d : word) {
+        if (d < '0' || d > '9' || value > 100000) return std::nullopt;
+        value = value * 10 + (d - '0');
+      }
+      numbers[count] = value;
+      digits[count++] = static_cast<int>(word.size());
+    } else {
+      if (month != 0) return std::nullopt;
+      month = MonthOfName(word);
+      if (month == 0) return std::nullopt;
+    }
+  }
+  if (month == 0 || count != 2) return std::nullopt;
+  const bool year_first = digits[0] >= 3 || numbers[0] > 31;
+  DateParts parts;
+  parts.month = month;
+  parts.day = numbers[year_first ? 1 : 0];
+  parts.year = ExpandYear(numbers[year_first ? 0 : 1], digits[year_first ? 0 : 1]);
+  if (!time.empty()) {
+    auto clock = Scan(time);
+    if (!clock || clock->date_count != 0) return std::nullopt;
+    auto fraction = Compose(*clock, false);
+    if (!fraction) return std::nullopt;
+    DateParts at = PartsFromOle(*fraction);
+    parts.hour = at.hour;
+    parts.minute = at.minute;
+    parts.second = at.second;
+  }
+  return OleFromParts(parts);
+}
+
+}  // namespace
+
 std::optional<double> ParseDateText(std::string_view text) {
   auto scan = Scan(text);
-  if (!scan) return std::nullopt;
+  if (!scan) return ParseMonthNameDate(Trim(text));
   bool year_first = scan->digits[0] >= 3 || scan->digits[2] <= 2;
   return Compose(*scan, year_first);
 }

@@ -119,6 +119,14 @@ TEST_F(AccessSqlTest, CriteriaComparingANumberWithTextAreRefused) {
   EXPECT_EQ(ErrorOf([&] { db_.Execute("DELETE FROM Items WHERE Code=1"); }), 3464);
 }
 
+TEST_F(AccessSqlTest, AscIsAFunctionBeforeAParenthesisAndASortOrderElsewhere) {
+  EXPECT_EQ(Rows(db_,
+                 "SELECT Asc(Code), Chr(Asc(Code) + 1) FROM Items WHERE Asc(Name)>Asc('o') "
+                 "ORDER BY Code ASC"),
+            V({"66|C", "67|D"}));
+  EXPECT_EQ(ErrorOf([&] { Rows(db_, "SELECT Nonesuch(Code) FROM Items"); }), 3085);
+}
+
 TEST_F(AccessSqlTest, ARequiredFieldLeftEmptyIsNamedWithItsTable) {
   db_.Execute("CREATE TABLE Req (A TEXT(10) NOT NULL, B LONG)");
   auto description = [](auto&& f) -> std::string {
