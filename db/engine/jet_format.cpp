@@ -6,6 +6,7 @@
 // format's second).
 #include <unicode/uchar.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <string>
@@ -212,6 +213,7 @@ std::string FormatNumberSection(double value, std::string_view section) {
 }
 
 std::string FormatNumber(double value, std::string_view format) {
+  if (!std::isfinite(value)) return FormatDouble(value);
   const std::string name = Lower(format);
   if (name == "general number") return FormatDouble(value);
   if (name == "currency")

@@ -562,6 +562,7 @@ TEST_F(JetExpressions, FormatWritesNamedAndUserFormats) {
       {"Format(s)", "text:Abc"},
       {"Format(s, '0.00')", "text:Abc"},
       {"Format(1.5)", "text:1.5"},
+      {"Format(1E308 * 10, '0.00E+00')", "text:Infinity"},
   };
   ExpectEvals(cases);
   EXPECT_EQ(Eval("Format(d, 'ww', 9)"), "error 5");
