@@ -254,10 +254,15 @@ void PutXmlSetting(std::string_view file, std::string_view section, std::string_
       SetText(AppendElement(section_node, key_name), text);
     }
     // An encoding that cannot hold a new element's name (Japanese in an ISO-8859-1 file) gives
-    // a document no parser reads; such a write would lose every setting of the file.
+    // a document no parser reads, and one libxml2 does not know drops characters of the value:
+    // what would not read back as written is not written.
     std::string bytes = Serialize(doc.get(), original);
     Doc written = Parse(bytes);
-    if (!written || Select(written.get(), section_name, key_name) == nullptr) {
+    xmlNode* node = written ? Select(written.get(), section_name, key_name) : nullptr;
+    xmlChar* content = node != nullptr ? xmlNodeGetContent(node) : nullptr;
+    const bool same = content != nullptr && text == reinterpret_cast<const char*>(content);
+    xmlFree(content);
+    if (!same) {
       LogLine("PutXmlSetting: " + section_name + "/" + key_name + " cannot be written in the " +
               "encoding of " + std::string(file) + "; left unchanged");
       return;
