@@ -209,6 +209,11 @@ bool WriteString(std::string_view file, std::string_view section,
 // --- Terminal --------------------------------------------------------------------------------
 // True when the process's standard error is a terminal (a status line can be rewritten there).
 bool StandardErrorIsTerminal();
+// True when standard input is a terminal (a person types there).
+bool StandardInputIsTerminal();
+// The native folder for what a program keeps between runs (history): $XDG_STATE_HOME, else
+// ~/.local/state; "" when neither is known.
+std::string StateFolder();
 
 // --- Single-instance guard -------------------------------------------------------------------
 // Held for the life of the process by the first copy of the updater. Acquire returns nothing

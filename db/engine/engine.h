@@ -40,6 +40,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "platform/failure.h"
@@ -295,6 +296,16 @@ class FieldCollection {
 
 // --- Table definitions --------------------------------------------------------------------------
 
+// An index of a table, as DAO's Index object describes it.
+struct IndexInfo {
+  std::string name;
+  std::vector<std::pair<std::string, bool>> fields;  // field name, descending
+  bool primary = false;
+  bool unique = false;
+  bool ignore_nulls = false;
+  bool required = false;
+};
+
 // A table of the database (local, attached or system), or a new definition from CreateTableDef.
 // An attached table is a definition with Connect ";DataBase=<path>;PWD=<password>;" and
 // SourceTableName; it is checked and opened when a statement or recordset uses it, so a link
@@ -310,6 +321,8 @@ class TableDef {
   // Rows of a local table (-1 for an attached one, as DAO gives).
   int64_t RecordCount() const;
   FieldCollection Fields() const;
+  // The indexes of a local table, primary key first, then by name (none for a link).
+  std::vector<IndexInfo> Indexes() const;
   // A new field, to be appended to Fields(). type 0 leaves it to SetType; size 0 takes the
   // type's default (text 50 characters, as DAO gives; Jet DDL's bare TEXT is 255).
   Field CreateField(std::string_view name = {}, int type = 0, int32_t size = 0) const;
@@ -445,6 +458,11 @@ class Database {
   void Execute(std::string_view sql, int options = 0);
   // Rows changed by the last Execute.
   int64_t RecordsAffected() const;
+  // The SQLite statements a Jet statement becomes, for diagnostics; nothing runs. A SELECT gives
+  // what its recordset runs (keyed: the keyset, then the statement that reads one row); INSERT,
+  // UPDATE and DELETE the statement Execute runs. Definition statements and SELECT ... INTO
+  // change the schema in several steps and give none. Raises the statement's own errors.
+  std::vector<std::string> Explain(std::string_view sql) const;
 
   // A table name or a SELECT statement. type kOpenDefault chooses as DAO does.
   Recordset OpenRecordset(std::string_view source, int type = kOpenDefault, int options = 0);

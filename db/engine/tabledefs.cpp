@@ -1,4 +1,6 @@
 // Table definitions, fields and their collections.
+#include <algorithm>
+
 #include "db/engine/dao_errors.h"
 #include "db/engine/engine_internal.h"
 #include "db/engine/recordset_impl.h"
@@ -175,6 +177,21 @@ int64_t TableDef::RecordCount() const {
   int64_t n = s.Int(0);
   s.Reset();
   return n;
+}
+
+std::vector<IndexInfo> TableDef::Indexes() const {
+  const TableInfo& info = Def(impl_).Info();
+  std::vector<IndexInfo> indexes;
+  if (info.linked) return indexes;
+  for (const internal::IndexDef& index : info.indexes) {
+    indexes.push_back({index.name, index.columns, index.primary, index.unique, index.ignore_nulls,
+                       index.required});
+  }
+  std::stable_sort(indexes.begin(), indexes.end(), [](const IndexInfo& a, const IndexInfo& b) {
+    if (a.primary != b.primary) return a.primary;
+    return internal::FoldName(a.name) < internal::FoldName(b.name);
+  });
+  return indexes;
 }
 
 FieldCollection TableDef::Fields() const {
