@@ -19,7 +19,7 @@
 #include <string>
 #include <string_view>
 
-#include "app/krdb_script.h"
+#include "app/krdb/krdb.h"
 #include "db/engine/engine.h"
 #include "fuzz/fuzz_env.h"
 #include "platform/failure.h"
@@ -69,7 +69,7 @@ class Fixture {
     if (mkdtemp(folder_.data()) == nullptr) Bug("no temporary folder");
     db_ = engine::CreateDatabase(folder_ + "/fuzz.mdb");
     std::ostringstream ignored;
-    kr::app::RunScript(db_, kSchema, engine::kFailOnError, ignored);
+    kr::krdb::RunScript(db_, kSchema, {.execute_options = engine::kFailOnError}, ignored);
     contents_ = Contents();
   }
   ~Fixture() {
@@ -81,7 +81,7 @@ class Fixture {
   std::string Contents() {
     std::ostringstream out;
     calls_left = kCallsPerInput;
-    kr::app::RunScript(db_, kContents, 0, out);
+    kr::krdb::RunScript(db_, kContents, {}, out);
     return out.str();
   }
 
@@ -90,7 +90,7 @@ class Fixture {
     calls_left = kCallsPerInput;
     try {
       std::ostream nowhere(nullptr);
-      kr::app::RunScript(db_, script, options, nowhere);
+      kr::krdb::RunScript(db_, script, {.execute_options = options}, nowhere);
     } catch (const kr::Failure& failure) {
       if (failure.number() <= 0 || failure.description().find("(line ") == std::string::npos) {
         Bug("a failure without a number or a line", failure.what());

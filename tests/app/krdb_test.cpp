@@ -1,27 +1,8 @@
-// krdb end to end: the built program on real files.
-#include <gtest/gtest.h>
+// krdb end to end: the built program on real files (scripts, listings, passwords, errors).
+#include "tests/app/krdb_fixture.h"
 
-#include "tests/testing/testing.h"
-
-namespace kr::db::engine::test {
+namespace kr::krdb::test {
 namespace {
-
-using kr::testing::ProcessResult;
-
-class KrdbTest : public ::testing::Test {
- protected:
-  ProcessResult Krdb(std::vector<std::string> args) {
-    args.insert(args.begin(), kr::testing::BuiltProgram("app/krdb"));
-    return kr::testing::RunProgram(args);
-  }
-  // Runs krdb and expects it to succeed.
-  void Ok(const std::vector<std::string>& args) {
-    ProcessResult result = Krdb(args);
-    EXPECT_EQ(result.exit_code, 0) << result.err;
-  }
-  std::string Db(const std::string& name) { return dir_.path() + "/" + name; }
-  kr::testing::TempDir dir_;
-};
 
 TEST_F(KrdbTest, ScriptBuildsAFixtureAndSelectPrintsTabSeparatedRows) {
   Ok({"--app", Db("KrVal.mdb"), "create"});
@@ -119,4 +100,4 @@ TEST_F(KrdbTest, ErrorsGoToStandardErrorWithTheirNumber) {
 }
 
 }  // namespace
-}  // namespace kr::db::engine::test
+}  // namespace kr::krdb::test

@@ -114,6 +114,12 @@ std::string SourceFile(std::string_view relative) {
 
 ProcessResult RunProgram(const std::vector<std::string>& argv,
                          const std::vector<std::string>& extra_env) {
+  return RunProgramWithInput(argv, std::nullopt, extra_env);
+}
+
+ProcessResult RunProgramWithInput(const std::vector<std::string>& argv,
+                                  std::optional<std::string_view> input,
+                                  const std::vector<std::string>& extra_env) {
   std::vector<std::string> env_strings;
   for (char** e = environ; *e != nullptr; ++e) env_strings.emplace_back(*e);
   for (const auto& entry : extra_env) {
@@ -131,9 +137,14 @@ ProcessResult RunProgram(const std::vector<std::string>& argv,
   // Output goes to temporary files so that a chatty child can never block on a full pipe.
   TempDir capture;
   std::string out_path = capture.Native("out"), err_path = capture.Native("err");
+  std::string in_path = "/dev/null";
+  if (input) {
+    capture.Write("in", *input);
+    in_path = capture.Native("in");
+  }
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+  posix_spawn_file_actions_addopen(&actions, 0, in_path.c_str(), O_RDONLY, 0);
   posix_spawn_file_actions_addopen(&actions, 1, out_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
                                    0600);
   posix_spawn_file_actions_addopen(&actions, 2, err_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC,

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <map>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -71,5 +72,9 @@ struct ProcessResult {
 // Runs argv (no shell) with extra "NAME=value" environment entries, waits, captures output.
 ProcessResult RunProgram(const std::vector<std::string>& argv,
                          const std::vector<std::string>& extra_env = {});
+// As RunProgram, with standard input read from input (std::nullopt: /dev/null).
+ProcessResult RunProgramWithInput(const std::vector<std::string>& argv,
+                                  std::optional<std::string_view> input,
+                                  const std::vector<std::string>& extra_env = {});
 
 }  // namespace kr::testing

@@ -1,0 +1,217 @@
+// krdb's command line.
+#include <CLI/CLI.hpp>
+
+#include <filesystem>
+#include <iostream>
+#include <sstream>
+
+#include "app/krdb/krdb_internal.h"
+#include "db/passwords.h"
+#include "platform/failure.h"
+#include "platform/platform.h"
+
+#ifndef KR_VERSION
+#define KR_VERSION "0"
+#endif
+
+namespace kr::krdb {
+
+namespace {
+
+constexpr const char* kFooter =
+    R"(Without a command, statements are read from standard input (see help there).
+Output (exec, tables, fields, statements): --format tsv (the default: Null as \N; tab, line
+feed and carriage return inside a text as \t, \n, \r), csv (RFC 4180; Null an empty field)
+or json (an array of row objects per result). Numbers print in their shortest round-trip
+form, Booleans as True/False, dates as yyyy/mm/dd hh:nn:ss (JSON: yyyy-mm-ddThh:mm:ss),
+binaries as 0x and hex digits.
+A file the user may not write, and every dump, explain, tables and fields, open read-only.
+Errors go to standard error as "error NNNN: description".
+Exit status: 0 done, 1 a database or statement error, 2 a malformed command line.)";
+
+struct Settings {
+  std::string file;
+  std::string password;
+  std::string password_option;  // how the password was given, for dump's rebuild line
+  bool read_only = false;
+  ScriptOptions script;
+};
+
+std::string AbsolutePath(const std::string& path) {
+  return std::filesystem::absolute(std::filesystem::path(path)).lexically_normal().string();
+}
+
+std::string Connect(const Settings& s) {
+  return s.password.empty() ? std::string() : ";PWD=" + s.password + ";";
+}
+
+engine::Database Open(const Settings& s, bool read_only) {
+  bool writable = !s.read_only && !read_only && !platform::Attributes(s.file).read_only;
+  return engine::OpenDatabase(s.file, false, !writable, Connect(s));
+}
+
+void PrintTable(const std::vector<std::string>& names, const std::vector<std::vector<Value>>& rows,
+                Format format) {
+  RowWriter writer(std::cout, format);
+  writer.Begin(names);
+  for (const auto& row : rows) writer.Row(row);
+  writer.End();
+}
+
+std::string ReadScript(const std::string& path) {
+  if (!platform::Attributes(path).exists)
+    throw kr::Failure::Runtime(kr::kErrFileNotFound, "cannot read " + path);
+  return platform::ReadFile(path);
+}
+
+}  // namespace
+
+int Main(int argc, char** argv) {
+  CLI::App app(
+      "krdb: runs Jet SQL against the application's databases, builds them from\n"
+      "scripts and writes them back as scripts.",
+      "krdb");
+  app.set_version_flag("--version", std::string("krdb ") + KR_VERSION);
+  app.footer(kFooter);
+  app.get_formatter()->label("SUBCOMMAND", "COMMAND");
+  app.get_formatter()->label("SUBCOMMANDS", "COMMANDS");
+  app.get_formatter()->label("Subcommands", "Commands");
+  app.require_subcommand(0, 1);
+  Settings s;
+  std::string format = "tsv";
+  bool app_password = false, former_password = false, fail_on_error = false;
+  auto* password = app.add_option("--password", s.password, "the database password");
+  auto* app_flag = app.add_flag("--app", app_password, "the application's database password");
+  auto* former_flag =
+      app.add_flag("--former", former_password, "the password of older releases' databases");
+  password->excludes(app_flag, former_flag);
+  app_flag->excludes(former_flag);
+  app.add_flag("--fail-on-error", fail_on_error,
+               "a row a statement cannot change fails the statement (and undoes it)");
+  app.add_flag("--read-only", s.read_only, "open the database read-only");
+  app.add_option("--format", format, "output format: tsv, csv or json")
+      ->check(CLI::IsMember({"tsv", "csv", "json"}));
+  app.add_option("DBFILE", s.file, "the database file")->required();
+
+  auto* create = app.add_subcommand("create", "make a new, empty database (with the password)");
+  std::vector<std::string> sql;
+  auto* exec = app.add_subcommand("exec", "run Jet SQL statements in order; a SELECT prints rows");
+  exec->add_option("SQL", sql, "statements")->required();
+  std::string script_file;
+  auto* script = app.add_subcommand(
+      "script", "run a script file in one transaction (an error undoes it and names its line)");
+  script->add_option("FILE", script_file, "the script")->required();
+  bool all_tables = false;
+  auto* tables = app.add_subcommand("tables", "list tables: name, source table, connect");
+  tables->add_flag("--all", all_tables, "system tables too");
+  std::string table_name;
+  auto* fields = app.add_subcommand("fields", "list a table's fields and their properties");
+  fields->add_option("TABLE", table_name, "the table")->required();
+  std::vector<std::string> link_args;
+  auto* link = app.add_subcommand(
+      "link", "attach a table of another database (opened with the same password)");
+  link->add_option("NAME SOURCE_DB SOURCE_TABLE", link_args, "link name, source, source table")
+      ->required()
+      ->expected(3);
+  std::string new_password;
+  auto* rekey = app.add_subcommand("rekey", "change the database password");
+  rekey->add_option("NEW_PASSWORD", new_password, "the new password (\"\" removes it)")->required();
+  auto* dump = app.add_subcommand(
+      "dump", "write tables, keys, indexes, rows and links as a script that makes the database");
+  std::string explain_sql;
+  auto* explain =
+      app.add_subcommand("explain", "show the SQLite statements a Jet statement becomes");
+  explain->add_option("SQL", explain_sql, "the statement")->required();
+
+  try {
+    app.parse(argc, argv);
+  } catch (const CLI::CallForHelp& e) {
+    return app.exit(e);
+  } catch (const CLI::CallForAllHelp& e) {
+    return app.exit(e);
+  } catch (const CLI::CallForVersion& e) {
+    return app.exit(e);
+  } catch (const CLI::ParseError& e) {
+    std::cerr << "krdb: " << e.what() << "\nRun with --help for more information.\n";
+    return 2;
+  }
+
+  if (app_password) {
+    s.password = db::DatabasePassword();
+    s.password_option = "--app";
+  } else if (former_password) {
+    s.password = db::FormerDatabasePassword();
+    s.password_option = "--former";
+  } else if (!s.password.empty()) {
+    s.password_option = "--password PASSWORD";
+  }
+  s.file = AbsolutePath(s.file);
+  s.script.execute_options = fail_on_error ? engine::kFailOnError : 0;
+  s.script.password = s.password;
+  s.script.format = format == "csv"    ? Format::kCsv
+                    : format == "json" ? Format::kJson
+                                       : Format::kTsv;
+
+  try {
+    if (create->parsed()) {
+      engine::CreateDatabase(s.file, s.password).Close();
+      return 0;
+    }
+    if (rekey->parsed()) {
+      engine::Database db = engine::OpenDatabase(s.file, true, false, Connect(s));
+      db.NewPassword(s.password, new_password);
+      db.Close();
+      return 0;
+    }
+    bool reading = dump->parsed() || explain->parsed() || tables->parsed() || fields->parsed();
+    engine::Database db = Open(s, reading);
+    int status = 0;
+    if (exec->parsed()) {
+      for (const std::string& statement : sql) RunStatement(db, statement, s.script, std::cout);
+    } else if (script->parsed()) {
+      RunScript(db, ReadScript(script_file), s.script, std::cout);
+    } else if (tables->parsed()) {
+      std::vector<std::vector<Value>> rows;
+      for (engine::TableDef t : db.TableDefs()) {
+        if (!all_tables && (t.Attributes() & engine::kSystemObject) == engine::kSystemObject)
+          continue;
+        rows.push_back(
+            {Value::Text(t.Name()), Value::Text(t.SourceTableName()), Value::Text(t.Connect())});
+      }
+      PrintTable({"Name", "SourceTableName", "Connect"}, rows, s.script.format);
+    } else if (fields->parsed()) {
+      std::vector<std::vector<Value>> rows;
+      for (engine::Field f : db.TableDefs()[table_name].Fields()) {
+        rows.push_back({Value::Text(f.Name()), Value::Long(f.Type()), Value::Long(f.Size()),
+                        Value::Boolean(f.Required()), Value::Boolean(f.AllowZeroLength()),
+                        Value::Text(f.DefaultValue()), Value::Text(f.ValidationRule())});
+      }
+      PrintTable(
+          {"Name", "Type", "Size", "Required", "AllowZeroLength", "DefaultValue", "ValidationRule"},
+          rows, s.script.format);
+    } else if (link->parsed()) {
+      engine::TableDef t = db.CreateTableDef(link_args[0]);
+      t.SetConnect(";DataBase=" + AbsolutePath(link_args[1]) + ";PWD=" + s.password + ";");
+      t.SetSourceTableName(link_args[2]);
+      db.TableDefs().Append(t);
+    } else if (dump->parsed()) {
+      Dump(db, s.password_option, std::cout);
+    } else if (explain->parsed()) {
+      for (const std::string& statement : db.Explain(explain_sql)) std::cout << statement << ";\n";
+    } else {
+      status = Shell(db, s.script);
+    }
+    db.Close();
+    return status;
+  } catch (const kr::Failure& failure) {
+    std::cout.flush();
+    std::cerr << "error " << failure.number() << ": " << failure.description() << '\n';
+    return 1;
+  } catch (const std::exception& e) {
+    std::cout.flush();
+    std::cerr << "error 3000: " << e.what() << '\n';
+    return 1;
+  }
+}
+
+}  // namespace kr::krdb

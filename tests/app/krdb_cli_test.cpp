@@ -1,0 +1,126 @@
+// krdb's command line, read-only opens, explain and statements from standard input.
+#include <filesystem>
+
+#include "tests/app/krdb_fixture.h"
+
+namespace kr::krdb::test {
+namespace {
+
+class KrdbCommandLineTest : public KrdbTest {
+ protected:
+  void SetUp() override {
+    Ok({"--app", Db("p.mdb"), "create"});
+    Ok({"--app", Db("p.mdb"), "exec",
+        "CREATE TABLE Price (Code TEXT(10) NOT NULL, Price DOUBLE, CONSTRAINT PrimaryKey "
+        "PRIMARY KEY (Code))",
+        "INSERT INTO Price VALUES ('A', 1.5)"});
+  }
+  std::string Bytes() { return dir_.Read("p.mdb"); }
+};
+
+TEST_F(KrdbCommandLineTest, HelpAndVersionAnswerInEnglishWithStatusZero) {
+  ProcessResult help = Krdb({"--help"});
+  EXPECT_EQ(help.exit_code, 0);
+  for (const char* word : {"Usage", "DBFILE", "--format", "--read-only", "dump", "explain",
+                           "script", "Exit status: 0 done, 1 a database or statement error"})
+    EXPECT_NE(help.out.find(word), std::string::npos) << word;
+  ProcessResult version = Krdb({"--version"});
+  EXPECT_EQ(version.exit_code, 0);
+  EXPECT_EQ(version.out.rfind("krdb ", 0), 0u);
+}
+
+TEST_F(KrdbCommandLineTest, UnknownMisplacedOrClashingOptionsAreRefusedWithStatusTwo) {
+  const std::vector<std::vector<std::string>> refused = {
+      {"--frobnicate", Db("p.mdb"), "tables"},
+      {Db("p.mdb"), "tables", "--app"},              // a global option after the command
+      {Db("p.mdb"), "--all", "tables"},              // the command's option before it
+      {"--app", "--former", Db("p.mdb"), "tables"},  // two passwords
+      {"--format", "xml", Db("p.mdb"), "tables"},
+      {"--app", Db("p.mdb"), "fields"},  // its table is missing
+      {"--app", Db("p.mdb"), "link", "L", Db("p.mdb")},
+      {"--app", Db("p.mdb"), "frobnicate"},
+      {},
+  };
+  for (const auto& args : refused) {
+    ProcessResult result = Krdb(args);
+    EXPECT_EQ(result.exit_code, 2) << ::testing::PrintToString(args);
+    EXPECT_NE(result.err.find("--help"), std::string::npos) << result.err;
+    EXPECT_EQ(result.out, "");
+  }
+  EXPECT_EQ(Bytes(), dir_.Read("p.mdb"));
+}
+
+TEST_F(KrdbCommandLineTest, FileTheUserMayNotWriteIsReadAndNeverChanged) {
+  std::string before = Bytes();
+  std::filesystem::permissions(Db("p.mdb"), std::filesystem::perms::owner_write,
+                               std::filesystem::perm_options::remove);
+  ProcessResult select = Krdb({"--app", Db("p.mdb"), "exec", "SELECT Code, Price FROM Price"});
+  EXPECT_EQ(select.exit_code, 0) << select.err;
+  EXPECT_EQ(select.out, "Code\tPrice\nA\t1.5\n");
+  ProcessResult insert = Krdb({"--app", Db("p.mdb"), "exec", "INSERT INTO Price VALUES ('B', 2)"});
+  EXPECT_EQ(insert.exit_code, 1);
+  EXPECT_EQ(insert.err.rfind("error 3027: ", 0), 0u) << insert.err;
+  EXPECT_EQ(Bytes(), before);
+  std::filesystem::permissions(Db("p.mdb"), std::filesystem::perms::owner_write,
+                               std::filesystem::perm_options::add);
+}
+
+TEST_F(KrdbCommandLineTest, ReadOnlyOptionRefusesChangesToAWritableFile) {
+  std::string before = Bytes();
+  for (const char* sql : {"DELETE FROM Price", "DROP TABLE Price", "CREATE TABLE T (A LONG)"}) {
+    ProcessResult change = Krdb({"--app", "--read-only", Db("p.mdb"), "exec", sql});
+    EXPECT_EQ(change.exit_code, 1) << sql;
+    EXPECT_EQ(change.err.rfind("error 3027: ", 0), 0u) << change.err;
+  }
+  EXPECT_EQ(
+      Krdb({"--app", "--read-only", Db("p.mdb"), "exec", "SELECT Count(*) AS N FROM Price"}).out,
+      "N\n1\n");
+  EXPECT_EQ(Bytes(), before);
+}
+
+TEST_F(KrdbCommandLineTest, ExplainShowsTheSqliteStatementAndRunsNothing) {
+  ProcessResult select = Krdb(
+      {"--app", Db("p.mdb"), "explain", "SELECT Code FROM Price WHERE Price > 1 ORDER BY Code"});
+  EXPECT_EQ(select.exit_code, 0) << select.err;
+  EXPECT_NE(select.out.find("SELECT"), std::string::npos) << select.out;
+  EXPECT_NE(select.out.find("\"Price\""), std::string::npos) << select.out;
+  ProcessResult del = Krdb({"--app", Db("p.mdb"), "explain", "DELETE FROM Price WHERE Code='A'"});
+  EXPECT_EQ(del.exit_code, 0) << del.err;
+  EXPECT_NE(del.out.find("DELETE"), std::string::npos) << del.out;
+  ProcessResult update =
+      Krdb({"--app", Db("p.mdb"), "explain", "UPDATE Price SET Price = Price * 2"});
+  EXPECT_NE(update.out.find("UPDATE"), std::string::npos) << update.out;
+  EXPECT_EQ(Krdb({"--app", Db("p.mdb"), "exec", "SELECT Price FROM Price"}).out, "Price\n1.5\n");
+  ProcessResult missing = Krdb({"--app", Db("p.mdb"), "explain", "SELECT * FROM Nowhere"});
+  EXPECT_EQ(missing.exit_code, 1);
+  EXPECT_EQ(missing.err.rfind("error 3078: ", 0), 0u) << missing.err;
+}
+
+TEST_F(KrdbCommandLineTest, StatementsFromStandardInputRunOneByOneAndAFailureEndsInStatusOne) {
+  ProcessResult run = Krdb({"--app", Db("p.mdb")},
+                           "-- piped statements\n"
+                           "help\n"
+                           "INSERT INTO Price\n"
+                           "  VALUES ('B', 2);\n"
+                           "INSERT INTO Nowhere VALUES (1);\n"
+                           "SELECT Code FROM Price\n"
+                           "  WHERE Code = 'x;\n"
+                           "--' OR Price = 2;\n"
+                           "tables;\n"
+                           "quit\n"
+                           "DELETE FROM Price;\n");
+  EXPECT_EQ(run.exit_code, 1);
+  EXPECT_NE(run.out.find("Commands: help"), std::string::npos) << run.out;
+  EXPECT_NE(run.out.find("Code\nB\n"), std::string::npos) << run.out;
+  EXPECT_NE(run.out.find("Name\tSourceTableName\nPrice\t\n"), std::string::npos) << run.out;
+  EXPECT_EQ(run.err.rfind("error 3192: ", 0), 0u) << run.err;
+  EXPECT_NE(run.err.find("(line 5)"), std::string::npos) << run.err;
+  EXPECT_EQ(Krdb({"--app", Db("p.mdb"), "exec", "SELECT Count(*) AS N FROM Price"}).out, "N\n2\n");
+  ProcessResult clean =
+      Krdb({"--app", "--format", "csv", Db("p.mdb")}, "SELECT Code FROM Price ORDER BY Code;");
+  EXPECT_EQ(clean.exit_code, 0) << clean.err;
+  EXPECT_EQ(clean.out, "Code\r\nA\r\nB\r\n");
+}
+
+}  // namespace
+}  // namespace kr::krdb::test
