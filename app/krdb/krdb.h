@@ -19,7 +19,7 @@ enum class Format { kTsv, kCsv, kJson };
 
 struct ScriptOptions {
   int execute_options = 0;  // engine::kFailOnError, ...
-  std::string password;     // the database's own, given to the sources of KRDB LINK
+  std::string password{};   // the database's own, given to the sources of KRDB LINK
   Format format = Format::kTsv;
 };
 
