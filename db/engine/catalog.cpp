@@ -141,9 +141,13 @@ void Catalog::Load(Connection& connection, std::string_view schema) {
     tables_.push_back(std::move(info));
   }
   t.Reset();
+  // Field and index rows come grouped by table: the last table found is mostly the next one.
+  TableInfo* last = nullptr;
   auto find = [&](const std::string& name) -> TableInfo* {
-    for (TableInfo& info : tables_)
-      if (SameName(info.name, name)) return &info;
+    if (last != nullptr && last->name == name) return last;
+    for (TableInfo& info : tables_) {
+      if (SameName(info.name, name)) return last = &info;
+    }
     return nullptr;
   };
   Statement& f = connection.Prepare(

@@ -96,9 +96,11 @@ const Catalog& DatabaseImpl::catalog() {
   return catalog_;
 }
 
+// The catalog in memory follows at once: reloading it for every attach-merge-drop cycle of the
+// toolkit would cost more than the merge of a small table.
 void DatabaseImpl::AddLink(const TableInfo& link) {
   pending_added_.push_back(link);
-  catalog_valid_ = false;
+  if (catalog_valid_) catalog_.Add(link);
 }
 
 void DatabaseImpl::DropLink(const TableInfo& link) {
@@ -109,7 +111,7 @@ void DatabaseImpl::DropLink(const TableInfo& link) {
     return same;
   });
   if (!was_pending) pending_dropped_.push_back(link.name);
-  catalog_valid_ = false;
+  if (catalog_valid_) catalog_.Remove(link.name);
 }
 
 const TableInfo& DatabaseImpl::Table(std::string_view name) {
@@ -169,6 +171,13 @@ void DatabaseImpl::Detach(size_t index) {
   } catch (const Failure&) {
     // Still in use by an open cursor; SQLite keeps it until the connection closes.
   }
+}
+
+void DatabaseImpl::AttachAhead(const std::string& path) {
+  platform::FileAttributes attributes = platform::Attributes(path);
+  if (path.empty() || !attributes.exists || attributes.is_directory) Raise(kDaoFileNotFound, path);
+  std::string native = platform::NativePath(path);
+  if (FileKey(native) != file_key_) Attach(native, path);
 }
 
 DatabaseImpl::LinkTarget DatabaseImpl::ResolveLink(const TableInfo& link) {
@@ -369,6 +378,8 @@ TableDef Database::CreateTableDef(std::string_view name, int32_t attributes,
   (void)attributes;
   return TableDef(table);
 }
+
+void Database::AttachAhead(std::string_view path) { Open(impl_).AttachAhead(std::string(path)); }
 
 void Database::NewPassword(std::string_view old_password, std::string_view new_password) {
   DatabaseImpl& db = Open(impl_);

@@ -487,6 +487,10 @@ class Database {
   void BeginTrans();
   void CommitTrans();
   void Rollback();
+  // Attaches the database file at path now, so that tables linked to it can be used inside a
+  // transaction begun later. 3024 when the file is missing; 3246 inside a transaction, unless
+  // the file is attached already.
+  void AttachAhead(std::string_view path);
 
   // Closes the database and every recordset on it. Harmless when already closed; 91 on a
   // handle that never held a database (its open failed).

@@ -58,6 +58,7 @@ class DatabaseImpl : public std::enable_shared_from_this<DatabaseImpl> {
     const TableInfo* table = nullptr;
   };
   LinkTarget ResolveLink(const TableInfo& link);
+  void AttachAhead(const std::string& path);
 
   void RegisterRecordset(const std::shared_ptr<RecordsetImpl>& recordset);
   void Close();
@@ -96,6 +97,9 @@ class DatabaseImpl : public std::enable_shared_from_this<DatabaseImpl> {
   };
   Attachment& Attach(const std::string& native, const std::string& shown_path);
   void Detach(size_t index);
+  // 3043 once SQLite has undone the user's transaction (disk full, I/O error): what follows
+  // must not reach the file piecemeal while the caller believes it is still inside one.
+  void CheckTransactionAlive();
 
   std::string name_, native_, file_key_;
   bool exclusive_, read_only_;

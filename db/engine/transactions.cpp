@@ -10,8 +10,14 @@ namespace kr::db::engine {
 
 namespace internal {
 
+void DatabaseImpl::CheckTransactionAlive() {
+  if (transaction_depth_ > 0 && sqlite3_get_autocommit(connection().handle()))
+    Raise(kDaoDiskOrNetworkError);
+}
+
 void DatabaseImpl::Write(const std::function<void()>& body, bool transaction) {
   Connection& c = connection();
+  CheckTransactionAlive();
   EndImplicitTransaction();
   // Links are no part of the user's transaction: they wait until it is over.
   bool links = transaction_depth_ == 0 && (!pending_added_.empty() || !pending_dropped_.empty());
@@ -26,15 +32,16 @@ void DatabaseImpl::Write(const std::function<void()>& body, bool transaction) {
     }
     body();
   });
+  // The catalog in memory holds the links already; schema statements invalidate it themselves.
   if (links) {
     pending_dropped_.clear();
     pending_added_.clear();
   }
-  catalog_valid_ = false;
 }
 
 void DatabaseImpl::WriteRow(const std::function<void()>& body) {
   Connection& c = connection();
+  CheckTransactionAlive();
   if (transaction_depth_ > 0) {
     body();
     return;
@@ -69,6 +76,7 @@ void DatabaseImpl::EndImplicitTransaction() {
 
 void DatabaseImpl::BeginTransaction() {
   Connection& c = connection();
+  CheckTransactionAlive();
   EndImplicitTransaction();
   c.Exec(transaction_depth_ == 0 ? std::string("BEGIN")
                                  : "SAVEPOINT kr_trans" + std::to_string(transaction_depth_));

@@ -112,5 +112,26 @@ TEST_F(TransactionTest, AnAttachedSourceFirstUsedInsideATransactionIsRefused) {
   EXPECT_EQ(Committed("SELECT Count(*) FROM LinkCri"), V({"0"}));
 }
 
+TEST_F(TransactionTest, ASourceAttachedAheadServesLinksMadeInsideTheTransaction) {
+  Database source = Create("s.mdb");
+  source.Execute("CREATE TABLE Cri (Code TEXT(10))");
+  source.Execute("INSERT INTO Cri VALUES ('S')");
+  source.Close();
+  Create("other.mdb").Close();
+  EXPECT_EQ(ErrorOf([&] { db_.AttachAhead(Path("missing.mdb")); }), 3024);
+  db_.AttachAhead(Path("s.mdb"));
+  db_.BeginTrans();
+  db_.AttachAhead(Path("s.mdb"));  // attached already: harmless
+  EXPECT_EQ(ErrorOf([&] { db_.AttachAhead(Path("other.mdb")); }), 3246);
+  TableDef link = db_.CreateTableDef("LinkCri");
+  link.SetConnect(";DataBase=" + Path("s.mdb") + ";PWD=;");
+  link.SetSourceTableName("Cri");
+  db_.TableDefs().Append(link);
+  db_.Execute("INSERT INTO Val (Code) SELECT Code FROM LinkCri");
+  db_.Execute("DROP TABLE LinkCri");
+  db_.Rollback();
+  EXPECT_EQ(Committed("SELECT Code FROM Val"), V({"A"}));
+}
+
 }  // namespace
 }  // namespace kr::db::engine::test
