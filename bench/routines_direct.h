@@ -1,6 +1,6 @@
 // The work of a catalogue routine written directly as SQLite statements, as the engine runs it:
-// guard, backup, the source attached, each step's statements (each its own transaction), the
-// stamp. Only what the benchmarked routines use is written out; anything else stops the run.
+// guard, backup, the source attached, then each step's statements and the stamp as one
+// transaction per database. Only what the benchmarked routines use is written out; anything else stops the run.
 // A generated year folder has no regional or disaster data, so the plain tables are chosen.
 #pragma once
 
@@ -279,7 +279,7 @@ class DirectRun {
     std::vector<std::string> codes;
     Query(db_, "SELECT Code FROM " + Q(table) + " WHERE \"Index\"=0 ORDER BY Code",
           [&](sqlite3_stmt* s) { codes.push_back(Text(s, 0)); });
-    Exec(db_, "BEGIN");
+    Exec(db_, "SAVEPOINT numbering");
     for (const std::string& code : codes) {
       std::string start, end;
       Query(db_,
@@ -294,7 +294,7 @@ class DirectRun {
       Exec(db_, "UPDATE " + Q(table) + " SET \"Index\"=" + std::to_string(highest + 1) +
                     " WHERE Code=" + Literal(code));
     }
-    Exec(db_, "COMMIT");
+    Exec(db_, "RELEASE numbering");
   }
 
   sqlite3* db_;
@@ -327,8 +327,10 @@ inline void RunDirect(const routines::Routine& routine, const std::string& app,
     }
     Exec(db, "PRAGMA cache_size=-262144");
     Exec(db, "ATTACH DATABASE " + Literal(source) + " AS src");
+    Exec(db, "BEGIN");
     DirectRun(db, folder + "KrCri.mdb", app + "/File/KrSet.mdb").Steps(routine.steps);
     if (!stored || *stored < stamp) Exec(db, "UPDATE Version SET Ver='" + stamp.Text() + "'");
+    Exec(db, "COMMIT");
     sqlite3_close(db);
   }
 }

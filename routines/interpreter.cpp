@@ -141,6 +141,26 @@ void RoutineRun::WriteRecord(const std::vector<Record>& record, Database& source
   }
 }
 
+void RoutineRun::Entry(Database& target, std::initializer_list<const Database*> sources,
+                       const std::function<void()>& body) {
+  for (const Database* source : sources) {
+    if (source != nullptr && source->IsOpen()) {
+      steps.Step([&] { target.AttachAhead(source->Name()); });
+    }
+  }
+  if (!steps.Step([&] { target.BeginTrans(); })) {
+    body();
+    return;
+  }
+  try {
+    body();
+  } catch (...) {
+    steps.Step([&] { target.Rollback(); });
+    throw;
+  }
+  if (!steps.Step([&] { target.CommitTrans(); })) steps.Step([&] { target.Rollback(); });
+}
+
 namespace {
 
 bool SourcesPresent(RoutineRun& run) {
@@ -191,8 +211,10 @@ bool Migrate(RoutineRun& run, const Place& place, Database& source) {
       return false;
     }
   }
-  run.RunSteps(r.steps, source, target, variants);
-  run.WriteRecord(r.record, source, target);
+  run.Entry(target, {&source}, [&] {
+    run.RunSteps(r.steps, source, target, variants);
+    run.WriteRecord(r.record, source, target);
+  });
   if (r.check == SourceCheck::kLate) run.Close(source);
   run.Close(target);
   return true;
@@ -219,14 +241,15 @@ void ForEachTarget(RoutineRun& run,
 }
 
 void ForEachGuardedTarget(
-    RoutineRun& run, const std::function<void(Database& target, VariantChooser& variants)>& work) {
+    RoutineRun& run, std::initializer_list<const Database*> sources,
+    const std::function<void(Database& target, VariantChooser& variants)>& work) {
   const Guard no_guard;
   const Guard& guard = run.routine.guards.empty() ? no_guard : run.routine.guards.front();
   ForEachTarget(run, [&](Database& target, const Place& place) {
     if (run.Skip(target, guard)) return true;
     run.Backup(target);
     VariantChooser variants(run.context, place.folder, target);
-    work(target, variants);
+    run.Entry(target, sources, [&] { work(target, variants); });
     return true;
   });
 }

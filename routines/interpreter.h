@@ -6,6 +6,7 @@
 #pragma once
 
 #include <functional>
+#include <initializer_list>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -54,6 +55,12 @@ class RoutineRun {
   void RunSteps(const std::vector<Step>& steps, Database& source, Database& target,
                 VariantChooser& variants);
   void WriteRecord(const std::vector<Record>& record, Database& source, Database& target);
+  // Runs body (a target's data steps through its record) as one transaction of target, so that
+  // a run killed midway leaves the database as it was and the next run migrates it whole. The
+  // sources the steps link to are attached first: SQLite attaches only outside transactions.
+  // A commit that fails (disk full) leaves the database as it was, the failure pending.
+  void Entry(Database& target, std::initializer_list<const Database*> sources,
+             const std::function<void()>& body);
   // The progress caption followed by suffix, with the user interface's events processed.
   void Progress(std::string_view suffix);
 };
@@ -64,9 +71,11 @@ void ForEachPlace(RoutineRun& run, const std::function<bool(const Place&)>& visi
 // visit; visit returns false to end the routine.
 void ForEachTarget(RoutineRun& run,
                    const std::function<bool(Database& target, const Place& place)>& visit);
-// Each target the row's first guard does not skip: backed up, then handed to work.
+// Each target the row's first guard does not skip: backed up, then handed to work, which runs
+// as the target's entry (RoutineRun::Entry) with sources attached.
 void ForEachGuardedTarget(
-    RoutineRun& run, const std::function<void(Database& target, VariantChooser& variants)>& work);
+    RoutineRun& run, std::initializer_list<const Database*> sources,
+    const std::function<void(Database& target, VariantChooser& variants)>& work);
 // Opens the row's first source when every source exists: the early check. An empty handle
 // when one is missing or it cannot be opened (then the routine does nothing).
 Database OpenSourceEarly(RoutineRun& run);

@@ -53,9 +53,11 @@ void RefreshCopy(RoutineRun& run, Database& source, const std::string& path) {
     return;
   }
   run.Backup(target);
-  RefreshLabourPrices(run, source, target, "Cri", NameSteps::kWith);
-  run.steps.Call([&] { db::TransferRows(source, target, "RoumuHosei", "", ""); });
-  run.WriteRecord(r.record, source, target);
+  run.Entry(target, {&source}, [&] {
+    RefreshLabourPrices(run, source, target, "Cri", NameSteps::kWith);
+    run.steps.Call([&] { db::TransferRows(source, target, "RoumuHosei", "", ""); });
+    run.WriteRecord(r.record, source, target);
+  });
   run.Close(target);
 }
 
@@ -123,7 +125,7 @@ void LabourRateTag(RoutineRun& run) {
   if (r.guards.empty()) return;
   Database source = OpenSourceEarly(run);
   if (!source.IsOpen()) return;
-  ForEachGuardedTarget(run, [&](Database& target, VariantChooser&) {
+  ForEachGuardedTarget(run, {&source}, [&](Database& target, VariantChooser&) {
     RefreshLabourPrices(run, source, target, "Cri", NameSteps::kWith);
     run.WriteRecord(r.record, source, target);
   });

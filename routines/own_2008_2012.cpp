@@ -23,13 +23,14 @@ void AttachLinkInstall(RoutineRun& run, Database& source, Database& target,
   run.steps.Step([&] { db::AttachTable(target, kLinkInstall, source, table); });
 }
 
-// Opens each existing place of the row and hands it to work with the early-checked source.
+// Opens each existing place of the row and hands it to work with the early-checked source,
+// as the target's entry.
 template <class F>
 void WithEachTarget(RoutineRun& run, F&& work) {
   Database source = OpenSourceEarly(run);
   if (!source.IsOpen()) return;
   ForEachTarget(run, [&](Database& target, const Place& place) {
-    work(source, target, place);
+    run.Entry(target, {&source}, [&] { work(source, target, place); });
     return true;
   });
   run.Close(source);
@@ -78,17 +79,10 @@ void Update200910NumberIni(RoutineRun& run) {
   run.steps.Call([&] { db::MergeNumberIni(run.context); });
 }
 
+namespace {
+
 // The settings part of the 2009 release: its own guards, one per group of changes.
-void Update200910SetTables(RoutineRun& run) {
-  std::string path = run.InstallFile("File\\KrSet.mdb");
-  if (!RoutineRun::FileExists(path)) return;
-  Database target = run.Open(path);
-  if (!target.IsOpen()) return;
-  Database source;
-  if (RoutineRun::FileExists(run.PackageFile("KrSet.mdb"))) {
-    source = run.Open(run.PackageFile("KrSet.mdb"));
-  }
-  if (!db::VersionAtLeast(target, {2009, 1, 2})) run.Backup(target);
+void MigrateSettings2009(RoutineRun& run, Database& source, Database& target) {
   if (!db::VersionAtLeast(target, {2009, 1, 1})) {
     run.steps.Call([&] { db::TransferRows(source, target, "OpenChk", "", "ID"); });
     run.steps.Call([&] { UpdatePrintWidthsFromPackage(run, source, target); });
@@ -103,6 +97,21 @@ void Update200910SetTables(RoutineRun& run) {
   if (!db::VersionAtLeast(target, {2009, 1, 2})) {
     run.steps.Call([&] { db::CopyVersion(source, target); });
   }
+}
+
+}  // namespace
+
+void Update200910SetTables(RoutineRun& run) {
+  std::string path = run.InstallFile("File\\KrSet.mdb");
+  if (!RoutineRun::FileExists(path)) return;
+  Database target = run.Open(path);
+  if (!target.IsOpen()) return;
+  Database source;
+  if (RoutineRun::FileExists(run.PackageFile("KrSet.mdb"))) {
+    source = run.Open(run.PackageFile("KrSet.mdb"));
+  }
+  if (!db::VersionAtLeast(target, {2009, 1, 2})) run.Backup(target);
+  run.Entry(target, {&source}, [&] { MigrateSettings2009(run, source, target); });
   run.Close(source);
   run.Close(target);
 }

@@ -40,8 +40,10 @@ void TwoStages(RoutineRun& run, std::string_view second_stage) {
       Database source;
       if (!OpenLate(run, r.sources[stage], source)) return false;
       VariantChooser variants(run.context, place.folder, target);
-      run.RunSteps(stage == 0 ? r.steps : ParsedSteps(second_stage), source, target, variants);
-      run.WriteRecord(r.record, source, target);
+      run.Entry(target, {&source}, [&] {
+        run.RunSteps(stage == 0 ? r.steps : ParsedSteps(second_stage), source, target, variants);
+        run.WriteRecord(r.record, source, target);
+      });
       run.Close(source);
     }
     return true;
@@ -76,9 +78,13 @@ void Update2015CriH2707(RoutineRun& run) {
     for (std::string_view name : kWest) {
       west = west || (target.IsOpen() && db::DistrictCommentContains(target, name));
     }
-    for (const std::string& code : west ? codes : std::vector<std::string>{}) {
-      run.steps.Step(
-          [&] { target.Execute("DELETE FROM Cri_Relation WHERE CodeK=" + Quoted(code)); });
+    if (west) {
+      run.Entry(target, {}, [&] {
+        for (const std::string& code : codes) {
+          run.steps.Step(
+              [&] { target.Execute("DELETE FROM Cri_Relation WHERE CodeK=" + Quoted(code)); });
+        }
+      });
     }
     run.Close(target);
     return true;
@@ -95,8 +101,10 @@ void Conditional(RoutineRun& run, Condition&& condition) {
     if (!condition(target, place)) return true;
     run.Backup(target);
     VariantChooser variants(run.context, place.folder, target);
-    run.RunSteps(run.routine.steps, source, target, variants);
-    run.WriteRecord(run.routine.record, source, target);
+    run.Entry(target, {&source}, [&] {
+      run.RunSteps(run.routine.steps, source, target, variants);
+      run.WriteRecord(run.routine.record, source, target);
+    });
     return true;
   });
   run.Close(source);
@@ -153,9 +161,11 @@ void Update2017CriH2911Ken(RoutineRun& run) {
     if (ids.empty()) return true;
     Database source;
     if (!BackupThenOpenLate(run, target, source)) return false;
-    for (const std::string& id : ids) {
-      run.steps.Call([&] { db::TransferRows(source, target, "Cri_Base", "県ID=" + id, ""); });
-    }
+    run.Entry(target, {&source}, [&] {
+      for (const std::string& id : ids) {
+        run.steps.Call([&] { db::TransferRows(source, target, "Cri_Base", "県ID=" + id, ""); });
+      }
+    });
     run.Close(source);
     CopyMarker(run, "KrUpdatedH2911Ken.ini");
     return true;
@@ -192,9 +202,11 @@ void Update2017ValH3006(RoutineRun& run) {
     Database source;
     if (!BackupThenOpenLate(run, target, source)) return false;
     VariantChooser variants(run.context, place.folder, target);
-    run.RunSteps(run.routine.steps, source, target, variants);
-    if (stored->minor == 1) db::WriteVersion(target, {2017, 1, 4}, "");
-    if (stored->minor == 2 || stored->minor == 3) db::WriteVersion(target, {2017, 1, 4}, "2018");
+    run.Entry(target, {&source}, [&] {
+      run.RunSteps(run.routine.steps, source, target, variants);
+      if (stored->minor == 1) db::WriteVersion(target, {2017, 1, 4}, "");
+      if (stored->minor == 2 || stored->minor == 3) db::WriteVersion(target, {2017, 1, 4}, "2018");
+    });
     run.Close(source);
     return true;
   });

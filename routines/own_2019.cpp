@@ -60,7 +60,7 @@ void Update2019ValR0108(RoutineRun& run) {
   if (RoutineRun::FileExists(run.PackageFile(run.routine.sources[1]))) {
     hiroshima = run.Open(run.PackageFile(run.routine.sources[1]));
   }
-  ForEachGuardedTarget(run, [&](Database& target, VariantChooser& variants) {
+  ForEachGuardedTarget(run, {&source, &hiroshima}, [&](Database& target, VariantChooser& variants) {
     std::string comment = db::ReadVersionComment(target) + ",";
     TransferMarked(run, source, target, comment, "Val_IndExplain");
     run.RunSteps(ParsedSteps(kValR0108), source, target, variants);
@@ -79,7 +79,7 @@ void Update2019ValR0108(RoutineRun& run) {
 void Update2019ExpR0108(RoutineRun& run) {
   Database source = OpenSourceEarly(run);
   if (!source.IsOpen()) return;
-  ForEachGuardedTarget(run, [&](Database& target, VariantChooser& variants) {
+  ForEachGuardedTarget(run, {&source}, [&](Database& target, VariantChooser& variants) {
     std::string mark = "201907_標準";
     if (variants.Decide("HasKumamotoDistrict")) {
       run.steps.Step([&] { target.Execute("DELETE FROM Expenses WHERE Big=1"); });

@@ -79,7 +79,7 @@ void KnowledgeBase(RoutineRun& run, int year) {
   ForEachTarget(run, [&](Database& target, const Place&) {
     if (year == 2014 || HasNoKnowledgeBase(run, target)) {
       if (run.routine.backup) run.Backup(target);
-      Convert(run, source, target, year);
+      run.Entry(target, {&source}, [&] { Convert(run, source, target, year); });
     }
     return true;
   });

@@ -40,17 +40,19 @@ void TaxSettings(RoutineRun& run, const Guard& guard, const Record& record) {
   if (!target.IsOpen()) return;
   if (!run.Skip(target, guard)) {
     run.Backup(target);
-    run.steps.Step([&] {
-      db::Recordset rs = target.OpenRecordset("SELECT * FROM SetOption WHERE [ID]=7;");
-      if (!rs.Eof()) {
-        rs.Edit();
-        rs["Result"].SetValue(db::Value::Integer(8));
-        rs.Update();
-      }
-      rs.Close();
+    run.Entry(target, {}, [&] {
+      run.steps.Step([&] {
+        db::Recordset rs = target.OpenRecordset("SELECT * FROM SetOption WHERE [ID]=7;");
+        if (!rs.Eof()) {
+          rs.Edit();
+          rs["Result"].SetValue(db::Value::Integer(8));
+          rs.Update();
+        }
+        rs.Close();
+      });
+      Database none;
+      run.WriteRecord({record}, none, target);
     });
-    Database none;
-    run.WriteRecord({record}, none, target);
   }
   run.Close(target);
 }
@@ -173,9 +175,11 @@ void Update2013H2604Syouhizei(RoutineRun& run) {
     if (!target.IsOpen()) continue;
     if (!run.Skip(target, r.guards[1])) {
       run.Backup(target);
-      TaxFormulas(run, target);
-      Database none;
-      run.WriteRecord({r.record[1]}, none, target);
+      run.Entry(target, {}, [&] {
+        TaxFormulas(run, target);
+        Database none;
+        run.WriteRecord({r.record[1]}, none, target);
+      });
     }
     run.Close(target);
   }
@@ -262,18 +266,24 @@ void UpdateFeldin3MitDeleteRecodeH3004(RoutineRun& run) {
     run.steps.Call([&] { db::BackupDatabase(run.context, file_path); });
     file = run.Open(file_path);
   }
-  for (const db::Value& code : codes) {
-    if (uke.IsOpen()) {
-      ClearFourDigitRecodes(
-          run, uke,
-          "SELECT * FROM Ukes WHERE NowCode<>'' AND Recode<>'' AND UkeCode=" + Number(code) + ";");
-    }
-    if (file.IsOpen()) {
-      ClearFourDigitRecodes(run, file,
-                            "SELECT * FROM Nou_s WHERE NowCode<>'' AND Recode<>'' AND NouCode IN "
-                            "(SELECT NouCode From Nou WHERE UkeCode=" +
-                                Quoted(db::NzString(code)) + ");");
-    }
+  if (uke.IsOpen()) {
+    run.Entry(uke, {}, [&] {
+      for (const db::Value& code : codes) {
+        ClearFourDigitRecodes(run, uke,
+                              "SELECT * FROM Ukes WHERE NowCode<>'' AND Recode<>'' AND UkeCode=" +
+                                  Number(code) + ";");
+      }
+    });
+  }
+  if (file.IsOpen()) {
+    run.Entry(file, {}, [&] {
+      for (const db::Value& code : codes) {
+        ClearFourDigitRecodes(run, file,
+                              "SELECT * FROM Nou_s WHERE NowCode<>'' AND Recode<>'' AND NouCode IN "
+                              "(SELECT NouCode From Nou WHERE UkeCode=" +
+                                  Quoted(db::NzString(code)) + ");");
+      }
+    });
   }
   run.Close(file);
   run.Close(uke);
