@@ -78,7 +78,7 @@ TableDef FindTable(Database& db, std::string_view name) {
   // instead of reloading it and folding every name.
   TableDef quick = LeaveOnError("HasTable", TableDef(), [&] { return tables[name]; });
   if (quick.impl() && support::NarrowLowerCase(quick.Name()) == wanted) return quick;
-  tables.Refresh();
+  // No refresh: the engine's catalogue follows our own schema changes and other connections'.
   for (TableDef table : tables) {
     if (support::NarrowLowerCase(table.Name()) == wanted) return table;
   }
