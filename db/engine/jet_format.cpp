@@ -19,6 +19,23 @@
 namespace kr::db::engine {
 namespace {
 
+// A quoted text or a backslash-escaped character of a format section, copied to out; false for
+// any other character. i moves to the last character used.
+bool CopyLiteral(std::string_view section, size_t& i, std::string& out) {
+  if (section[i] == '"') {
+    size_t close = section.find('"', i + 1);
+    if (close == std::string_view::npos) close = section.size();
+    out.append(section.substr(i + 1, close - i - 1));
+    i = close;
+    return true;
+  }
+  if (section[i] == '\\') {
+    if (i + 1 < section.size()) out += section[++i];
+    return true;
+  }
+  return false;
+}
+
 using namespace functions;  // NOLINT: the helpers every callback uses
 
 std::string Lower(std::string_view text) {
@@ -166,16 +183,10 @@ std::string FormatNumberSection(double value, std::string_view section) {
   bool whole_written = false, fraction_written = false, exponent_written = false;
   point = false;
   for (size_t i = 0; i < section.size(); ++i) {
+    if (CopyLiteral(section, i, out)) continue;
     const char c = section[i];
-    if (c == '"') {
-      size_t close = section.find('"', i + 1);
-      if (close == std::string_view::npos) close = section.size();
-      out.append(section.substr(i + 1, close - i - 1));
-      i = close;
-    } else if (c == '\\') {
-      if (i + 1 < section.size()) out += section[++i];
-    } else if ((c == 'E' || c == 'e') && i + 1 < section.size() &&
-               (section[i + 1] == '+' || section[i + 1] == '-')) {
+    if ((c == 'E' || c == 'e') && i + 1 < section.size() &&
+        (section[i + 1] == '+' || section[i + 1] == '-')) {
       const bool always_sign = section[i + 1] == '+';
       ++i;
       while (i + 1 < section.size() && (section[i + 1] == '0' || section[i + 1] == '#')) ++i;
@@ -432,15 +443,9 @@ std::string FormatTextSection(std::string_view text, std::string_view section) {
   int slot = 0;
   size_t next = 0;
   for (size_t i = 0; i < section.size(); ++i) {
+    if (CopyLiteral(section, i, out)) continue;
     const char c = section[i];
-    if (c == '"') {
-      size_t close = section.find('"', i + 1);
-      if (close == std::string_view::npos) close = section.size();
-      out.append(section.substr(i + 1, close - i - 1));
-      i = close;
-    } else if (c == '\\') {
-      if (i + 1 < section.size()) out += section[++i];
-    } else if (c == '@' || c == '&') {
+    if (c == '@' || c == '&') {
       if (slot == 0 && !left_first)
         for (int k = 0; k < extra; ++k) out += chars[next++];
       const bool empty = left_first ? next >= chars.size() : slot < missing;
