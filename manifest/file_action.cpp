@@ -28,12 +28,24 @@ void DeleteIfExists(FileAction& a, const std::string& path) {
   if (Exists(path)) a.steps.Step([&] { platform::DeleteFile(path); });
 }
 
+// The copy replaces an existing file in one step, so that a copy failing on the way (a full
+// disk, an I/O error) leaves the old file whole; a file the deletion could not remove fails the
+// copy with the same number. A package without the file still has the old one deleted first.
 void CopyReplacing(FileAction& a, const std::string& from, const std::string& to) {
-  DeleteIfExists(a, to);
+  if (!Exists(from)) DeleteIfExists(a, to);
   a.steps.Step([&] { platform::CopyFile(from, to); });
 }
 
 namespace {
+
+// A file under this run's backup name comes from an earlier run in the same minute. When it
+// differs from what would replace it, that run got past the update of the file and the backup
+// may be the only copy left of what the user had: it stays, and this line makes none.
+bool KeepsEarlierBackup(const std::string& backup, const std::string& file) {
+  if (!Exists(backup) || platform::SameContent(backup, file)) return false;
+  LogLine("backup " + backup + " differs from " + file + "; the earlier backup is kept");
+  return true;
+}
 
 // --- Rows ---------------------------------------------------------------------------------------
 
@@ -53,7 +65,7 @@ void InstallAndRegister(FileAction& a) {
 void BackupOld(FileAction& a) {
   a.ui.SetWaitLabel(1, kCopyingFiles);
   std::string backup = a.destination + BackupName(a.name, a.run.run_stamp);
-  DeleteIfExists(a, backup);
+  if (KeepsEarlierBackup(backup, a.target)) return;
   if (Exists(a.target)) a.steps.Step([&] { platform::CopyFile(a.target, backup); });
 }
 
@@ -103,14 +115,33 @@ void CopyPattern(FileAction& a) {
   a.steps.Call([&] { CopyFolderTree(a.ui, a.source, a.destination, recursive, true); });
 }
 
+// SAVEOLD ends where renaming the old file to its backup name ends, but copies it there, so the
+// file's own name never stands empty: the new file replaces the old one afterwards in one step.
+// Returns whether the old file is backed up (now or by an earlier run), which frees the name even
+// of a running program, as the rename does.
+bool SaveOld(FileAction& a) {
+  std::string backup = a.destination + BackupName(a.name, a.run.run_stamp);
+  if (KeepsEarlierBackup(backup, a.target)) return true;
+  if (!Exists(a.target)) return false;
+  return a.steps.Step([&] {
+    // The rename fails where the deletion could not free the name first.
+    platform::FileAttributes taken = platform::Attributes(backup);
+    if (taken.exists && (taken.is_directory || taken.read_only)) {
+      throw Failure::Runtime(kErrFileExists, "backup name taken: " + backup);
+    }
+    platform::CopyFile(a.target, backup);
+  });
+}
+
 // The plain copy; SAVEOLD, NOTOVERWRITE and EXECHECKVERSION modify it.
 void CopySingleFile(FileAction& a) {
   a.ui.SetWaitLabel(1, a.name + std::string(kInstalling));
   bool copy = true;
   if (a.keyword == "SAVEOLD") {
-    std::string backup = a.destination + BackupName(a.name, a.run.run_stamp);
-    DeleteIfExists(a, backup);
-    if (Exists(a.target)) a.steps.Step([&] { platform::Rename(a.target, backup); });
+    if (SaveOld(a)) {
+      a.steps.Step([&] { platform::ReplaceFile(a.source, a.target); });
+      return;
+    }
   } else if (a.keyword == "NOTOVERWRITE") {
     if (Exists(a.target)) copy = false;
   } else if (a.keyword == "EXECHECKVERSION") {

@@ -42,7 +42,7 @@ struct FileAction {
 bool Exists(const std::string& path);
 // Deletes path when it exists (a step).
 void DeleteIfExists(FileAction& a, const std::string& path);
-// Copies from to to, first deleting an existing file at to (steps).
+// Copies from to to, replacing an existing file at to (steps; see file_action.cpp).
 void CopyReplacing(FileAction& a, const std::string& from, const std::string& to);
 
 // The TABLE family (table_actions.cpp): "TABLE(OPENCHK)", "TABLE", "TABLECOPY",

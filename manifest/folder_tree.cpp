@@ -33,10 +33,19 @@ std::string ExpandPathMacros(RunContext& run, std::string_view text) {
   return support::AddTrailingSeparator(result);
 }
 
-void CopyFolderTree(ui::Ui& ui, std::string_view source_pattern, std::string_view destination,
-                    bool recursive, bool progress) {
+namespace {
+
+// One level of CopyFolderTree. A level below the first whose destination is a link to a folder
+// is not entered: its files would land (and the clearing would delete files) outside the tree.
+void CopyLevel(ui::Ui& ui, std::string_view source_pattern, std::string_view destination,
+               bool recursive, bool progress, bool nested) {
   StepAndContinue steps("CopyFolderTree");
   std::string target(destination);
+  if (nested && platform::Attributes(target).is_link) {
+    steps.Step([&] { throw Failure::Runtime(kErrPathFileAccess, "linked folder " + target); });
+    ReportLevel(ui, steps);
+    return;
+  }
   if (!platform::Listed(target, ListKind::kWithDirectories)) {
     steps.Step([&] { platform::MakeDirectory(target); });
   }
@@ -53,7 +62,12 @@ void CopyFolderTree(ui::Ui& ui, std::string_view source_pattern, std::string_vie
   for (const platform::DirEntry& entry :
        platform::List(source_pattern, ListKind::kWithDirectories)) {
     if (entry.is_directory) {
-      sub_folders.emplace_back(folder + entry.name + "\\" + pattern, target + entry.name + "\\");
+      // A linked folder of the package is not followed: it may lead out of it or in a circle.
+      if (entry.is_link) {
+        LogLine("CopyFolderTree: linked folder " + folder + entry.name + " not copied");
+      } else {
+        sub_folders.emplace_back(folder + entry.name + "\\" + pattern, target + entry.name + "\\");
+      }
       continue;
     }
     if (progress) ui.SetWaitLabel(1, entry.name + std::string(kInstalling));
@@ -62,20 +76,35 @@ void CopyFolderTree(ui::Ui& ui, std::string_view source_pattern, std::string_vie
 
   if (recursive) {
     for (const auto& sub : sub_folders) {
-      steps.Call([&] { CopyFolderTree(ui, sub.first, sub.second, recursive, progress); });
+      steps.Call([&] { CopyLevel(ui, sub.first, sub.second, recursive, progress, true); });
     }
   }
   ReportLevel(ui, steps);
 }
 
+}  // namespace
+
+void CopyFolderTree(ui::Ui& ui, std::string_view source_pattern, std::string_view destination,
+                    bool recursive, bool progress) {
+  CopyLevel(ui, source_pattern, destination, recursive, progress, false);
+}
+
+// Links are removed as links: a linked folder's content is outside the tree being removed.
 void DeleteFolderTree(ui::Ui& ui, std::string_view folder) {
   std::string path(folder);
-  if (path.empty() || !platform::Listed(path, ListKind::kWithDirectories)) return;
+  if (path.empty()) return;
+  if (platform::Attributes(path).is_link) {
+    StepAndContinue steps("DeleteFolderTree");
+    steps.Step([&] { platform::DeleteFile(support::RemoveTrailingSeparator(path)); });
+    ReportLevel(ui, steps);
+    return;
+  }
+  if (!platform::Listed(path, ListKind::kWithDirectories)) return;
   StepAndContinue steps("DeleteFolderTree");
 
   std::vector<std::string> sub_folders;
   for (const platform::DirEntry& entry : platform::List(path + "*.*", ListKind::kWithDirectories)) {
-    if (entry.is_directory) {
+    if (entry.is_directory && !entry.is_link) {
       sub_folders.push_back(path + entry.name + "\\");
     } else {
       steps.Step([&] { platform::DeleteFile(path + entry.name); });

@@ -26,6 +26,7 @@ std::vector<DirEntry> List(std::string_view pattern, ListKind kind) {
 bool Listed(std::string_view pattern, ListKind kind) { return CurrentEnv().Listed(pattern, kind); }
 FileAttributes Attributes(std::string_view path) { return CurrentEnv().Attributes(path); }
 void CopyFile(std::string_view from, std::string_view to) { CurrentEnv().CopyFile(from, to); }
+void ReplaceFile(std::string_view from, std::string_view to) { CurrentEnv().ReplaceFile(from, to); }
 void DeleteFile(std::string_view path) { CurrentEnv().DeleteFile(path); }
 void Rename(std::string_view from, std::string_view to) { CurrentEnv().Rename(from, to); }
 void MakeDirectory(std::string_view path) { CurrentEnv().MakeDirectory(path); }
@@ -34,5 +35,6 @@ std::string ReadFile(std::string_view path) { return CurrentEnv().ReadFile(path)
 void WriteFile(std::string_view path, std::string_view bytes) {
   CurrentEnv().WriteFile(path, bytes);
 }
+bool SameContent(std::string_view a, std::string_view b) { return CurrentEnv().SameContent(a, b); }
 
 }  // namespace kr::platform

@@ -92,25 +92,23 @@ class Fd {
   Fd(const Fd&) = delete;
   Fd& operator=(const Fd&) = delete;
   int get() const { return fd_; }
-  // Closes now, reporting a failed close (a write that did not reach the disk).
-  int Close() {
-    int result = close(fd_);
-    fd_ = -1;
-    return result;
-  }
 
  private:
   int fd_;
 };
 
-void WriteAll(int fd, std::string_view bytes, std::string_view path) {
-  while (!bytes.empty()) {
-    ssize_t written = write(fd, bytes.data(), bytes.size());
-    if (written < 0) {
-      if (errno == EINTR) continue;
-      throw SystemFailure(errno, "write", path);
-    }
-    bytes.remove_prefix(static_cast<size_t>(written));
+// Whether the native path itself (a trailing separator aside) is a symbolic link.
+bool IsLink(std::string native) {
+  while (native.size() > 1 && native.back() == '/') native.pop_back();
+  struct stat info;
+  return !native.empty() && lstat(native.c_str(), &info) == 0 && S_ISLNK(info.st_mode);
+}
+
+// Reads up to size bytes, retrying interrupted reads; -1 on failure.
+ssize_t ReadSome(int fd, char* buffer, size_t size) {
+  for (;;) {
+    ssize_t got = read(fd, buffer, size);
+    if (got >= 0 || errno != EINTR) return got;
   }
 }
 
@@ -124,10 +122,16 @@ void CheckWritableTarget(const std::string& native, std::string_view path) {
   }
 }
 
-}  // namespace
+// A running program cannot be opened for writing (ETXTBSY); nothing is written by asking.
+void CheckNotBusy(const std::string& native, std::string_view path) {
+  if (!StatOf(native).IsFile()) return;
+  int fd = open(native.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) throw SystemFailure(errno, "open for writing", path);
+  close(fd);
+}
 
-void Env::CopyFile(std::string_view from, std::string_view to) {
-  std::string source = NativePath(from), target = NativePath(to);
+void CopyReplacing(Env& env, std::string_view from, std::string_view to, bool busy_target_ok) {
+  std::string source = env.NativePath(from), target = env.NativePath(to);
   Stat source_stat = StatOf(source);
   if (!source_stat.exists) {
     bool folder_missing = !StatOf(NativeParent(source)).IsDirectory();
@@ -140,27 +144,34 @@ void Env::CopyFile(std::string_view from, std::string_view to) {
       target_stat.info.st_ino == source_stat.info.st_ino) {
     throw RuntimeFailure(kErrPermissionDenied, "copy onto itself", to);
   }
+  if (!busy_target_ok) CheckNotBusy(target, to);
 
   Fd in(open(source.c_str(), O_RDONLY | O_CLOEXEC));
   if (in.get() < 0) throw SystemFailure(errno, "open", from);
-  const mode_t mode = source_stat.info.st_mode & 07777;
-  Fd out(open(target.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, mode | S_IWUSR));
-  if (out.get() < 0) throw SystemFailure(errno, "create", to, true);
-  char buffer[1 << 16];
-  for (;;) {
-    ssize_t got = read(in.get(), buffer, sizeof buffer);
-    if (got < 0) {
-      if (errno == EINTR) continue;
-      throw SystemFailure(errno, "read", from);
+  internal::Content content;
+  content.fill = [&](int fd, const std::string& native_temp) {
+    char buffer[1 << 16];
+    for (;;) {
+      ssize_t got = ReadSome(in.get(), buffer, sizeof buffer);
+      if (got < 0) throw SystemFailure(errno, "read", from);
+      if (got == 0) break;
+      internal::WriteAll(fd, std::string_view(buffer, static_cast<size_t>(got)), native_temp, to);
     }
-    if (got == 0) break;
-    WriteAll(out.get(), std::string_view(buffer, static_cast<size_t>(got)), to);
-  }
+  };
   // A copy keeps the source's attributes and modification time, as Windows copies do.
-  fchmod(out.get(), mode);
-  const timespec times[2] = {source_stat.info.st_atim, source_stat.info.st_mtim};
-  futimens(out.get(), times);
-  if (out.Close() != 0) throw SystemFailure(errno, "close", to);
+  content.mode = source_stat.info.st_mode & 07777;
+  content.times.emplace(source_stat.info.st_atim, source_stat.info.st_mtim);
+  internal::WriteReplacing(target, to, content);
+}
+
+}  // namespace
+
+void Env::CopyFile(std::string_view from, std::string_view to) {
+  CopyReplacing(*this, from, to, false);
+}
+
+void Env::ReplaceFile(std::string_view from, std::string_view to) {
+  CopyReplacing(*this, from, to, true);
 }
 
 void Env::DeleteFile(std::string_view path) {
@@ -173,6 +184,11 @@ void Env::DeleteFile(std::string_view path) {
     return;
   }
   std::string native = NativePath(path);
+  if (IsLink(native)) {
+    // The link goes, whatever it points to; nothing behind it is touched.
+    if (internal::RemoveEntry(native) != 0) throw SystemFailure(errno, "delete link", path);
+    return;
+  }
   Stat target = StatOf(native);
   if (!target.exists) {
     bool folder_missing = !StatOf(NativeParent(native)).IsDirectory();
@@ -180,7 +196,7 @@ void Env::DeleteFile(std::string_view path) {
   }
   if (!target.IsFile()) throw RuntimeFailure(kErrFileNotFound, "delete non-file", path);
   if (target.ReadOnly()) throw RuntimeFailure(kErrPathFileAccess, "delete read-only", path);
-  if (unlink(native.c_str()) != 0) throw SystemFailure(errno, "delete", path);
+  if (internal::RemoveEntry(native) != 0) throw SystemFailure(errno, "delete", path);
 }
 
 void Env::Rename(std::string_view from, std::string_view to) {
@@ -198,17 +214,20 @@ void Env::Rename(std::string_view from, std::string_view to) {
     std::replace(wanted.begin(), wanted.end(), '\\', '/');
     target = NativeParent(target) + "/" + internal::SplitLast(wanted).last;
   }
-  if (std::rename(source.c_str(), target.c_str()) == 0) return;
+  if (internal::RenameEntry(source, target) == 0) {
+    internal::SyncFolder(NativeParent(target), to);
+    return;
+  }
   if (errno == ENOENT) throw RuntimeFailure(kErrPathNotFound, "rename into", to);
   if (errno != EXDEV || !source_stat.IsFile()) throw SystemFailure(errno, "rename", from);
   // Another file system: move the file by copy and delete, as Windows moves across volumes.
   CopyFile(from, to);
-  if (unlink(source.c_str()) != 0) throw SystemFailure(errno, "remove moved", from);
+  if (internal::RemoveEntry(source) != 0) throw SystemFailure(errno, "remove moved", from);
 }
 
 void Env::MakeDirectory(std::string_view path) {
   std::string native = NativePath(path);
-  if (mkdir(native.c_str(), 0777) == 0) return;
+  if (internal::MakeFolder(native) == 0) return;
   int error = errno;
   if (error == EEXIST) throw RuntimeFailure(kErrPathFileAccess, "make existing folder", path);
   throw SystemFailure(error, "make folder", path, true);
@@ -219,7 +238,10 @@ void Env::RemoveDirectory(std::string_view path) {
   Stat target = StatOf(native);
   if (!target.exists) throw RuntimeFailure(kErrPathNotFound, "remove folder", path);
   if (!target.IsDirectory()) throw RuntimeFailure(kErrPathNotFound, "remove non-folder", path);
-  if (rmdir(native.c_str()) != 0) throw SystemFailure(errno, "remove folder", path, true);
+  internal::RemoveLeftoverTemporaries(native);
+  if (internal::RemoveFolder(native) != 0) {
+    throw SystemFailure(errno, "remove folder", path, true);
+  }
 }
 
 void Env::SetReadOnly(std::string_view path, bool read_only) {
@@ -228,7 +250,7 @@ void Env::SetReadOnly(std::string_view path, bool read_only) {
   if (!target.exists) throw RuntimeFailure(kErrFileNotFound, "set attributes", path);
   mode_t mode = target.info.st_mode & 07777;
   mode = read_only ? (mode & ~mode_t{S_IWUSR | S_IWGRP | S_IWOTH}) : (mode | S_IWUSR);
-  if (chmod(native.c_str(), mode) != 0) throw SystemFailure(errno, "set attributes", path);
+  if (internal::ChangeMode(native, mode) != 0) throw SystemFailure(errno, "set attributes", path);
 }
 
 std::string Env::ReadFile(std::string_view path) {
@@ -242,11 +264,8 @@ std::string Env::ReadFile(std::string_view path) {
   bytes.reserve(static_cast<size_t>(target.info.st_size));
   char buffer[1 << 16];
   for (;;) {
-    ssize_t got = read(in.get(), buffer, sizeof buffer);
-    if (got < 0) {
-      if (errno == EINTR) continue;
-      throw SystemFailure(errno, "read", path);
-    }
+    ssize_t got = ReadSome(in.get(), buffer, sizeof buffer);
+    if (got < 0) throw SystemFailure(errno, "read", path);
     if (got == 0) break;
     bytes.append(buffer, static_cast<size_t>(got));
   }
@@ -254,12 +273,44 @@ std::string Env::ReadFile(std::string_view path) {
 }
 
 void Env::WriteFile(std::string_view path, std::string_view bytes) {
-  std::string native = NativePath(path);
+  internal::WriteFileWithMode(*this, path, bytes, std::nullopt);
+}
+
+void internal::WriteFileWithMode(Env& env, std::string_view path, std::string_view bytes,
+                                 std::optional<mode_t> mode) {
+  std::string native = env.NativePath(path);
   CheckWritableTarget(native, path);
-  Fd out(open(native.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666));
-  if (out.get() < 0) throw SystemFailure(errno, "create", path, true);
-  WriteAll(out.get(), bytes, path);
-  if (out.Close() != 0) throw SystemFailure(errno, "close", path);
+  Stat existing = StatOf(native);
+  internal::Content content;
+  content.fill = [&](int fd, const std::string& native_temp) {
+    internal::WriteAll(fd, bytes, native_temp, path);
+  };
+  content.mode = mode;
+  if (!mode && existing.exists) content.mode = existing.info.st_mode & 07777;
+  internal::WriteReplacing(native, path, content);
+}
+
+bool Env::SameContent(std::string_view a, std::string_view b) {
+  std::string first = NativePath(a), second = NativePath(b);
+  Stat first_stat = StatOf(first), second_stat = StatOf(second);
+  if (!first_stat.IsFile() || !second_stat.IsFile()) return false;
+  if (first_stat.info.st_size != second_stat.info.st_size) return false;
+  Fd one(open(first.c_str(), O_RDONLY | O_CLOEXEC));
+  Fd two(open(second.c_str(), O_RDONLY | O_CLOEXEC));
+  if (one.get() < 0 || two.get() < 0) return false;
+  char left[1 << 15], right[1 << 15];
+  for (;;) {
+    ssize_t got = ReadSome(one.get(), left, sizeof left);
+    if (got < 0) return false;
+    if (got == 0) return ReadSome(two.get(), right, 1) == 0;
+    size_t wanted = static_cast<size_t>(got), have = 0;
+    while (have < wanted) {
+      ssize_t more = ReadSome(two.get(), right + have, wanted - have);
+      if (more <= 0) return false;
+      have += static_cast<size_t>(more);
+    }
+    if (std::memcmp(left, right, wanted) != 0) return false;
+  }
 }
 
 }  // namespace kr::platform

@@ -17,6 +17,21 @@ Kind KindOf(const std::string& native) {
   return Kind::kOther;
 }
 
+// An entry's kind as listings show it, and whether it is a link. A link pointing nowhere counts
+// as a plain file, so that a folder holding one can still be emptied.
+struct EntryKind {
+  Kind kind = Kind::kMissing;
+  bool link = false;
+};
+
+EntryKind EntryKindOf(const std::string& native) {
+  struct stat info;
+  if (native.empty() || lstat(native.c_str(), &info) != 0) return {};
+  if (!S_ISLNK(info.st_mode)) return {KindOf(native), false};
+  Kind kind = KindOf(native);
+  return {kind == Kind::kMissing ? Kind::kFile : kind, true};
+}
+
 bool IsHidden(std::string_view name) { return !name.empty() && name.front() == '.'; }
 
 std::string Join(const std::string& native_folder, std::string_view name) {
@@ -26,12 +41,13 @@ std::string Join(const std::string& native_folder, std::string_view name) {
 }
 
 // Adds name when its kind fits the listing.
-void AddIfListed(std::vector<DirEntry>& entries, std::string name, Kind kind, ListKind wanted) {
+void AddIfListed(std::vector<DirEntry>& entries, std::string name, EntryKind kind,
+                 ListKind wanted) {
   if (IsHidden(name)) return;
-  if (kind == Kind::kFile) {
-    entries.push_back({std::move(name), false});
-  } else if (kind == Kind::kDirectory && wanted == ListKind::kWithDirectories) {
-    entries.push_back({std::move(name), true});
+  if (kind.kind == Kind::kFile) {
+    entries.push_back({std::move(name), false, kind.link});
+  } else if (kind.kind == Kind::kDirectory && wanted == ListKind::kWithDirectories) {
+    entries.push_back({std::move(name), true, kind.link});
   }
 }
 
@@ -47,7 +63,7 @@ std::vector<DirEntry> Env::List(std::string_view pattern, ListKind kind) {
   if (!split.last.empty() && !internal::HasWildcards(split.last)) {
     std::string native = NativePath(pattern);
     std::string name = internal::SplitLast(native).last;
-    AddIfListed(entries, std::move(name), KindOf(native), kind);
+    AddIfListed(entries, std::move(name), EntryKindOf(native), kind);
     return entries;
   }
 
@@ -56,7 +72,7 @@ std::vector<DirEntry> Env::List(std::string_view pattern, ListKind kind) {
   for (std::string& name : internal::ReadFolderNames(folder)) {
     if (IsHidden(name)) continue;
     if (!split.last.empty() && !internal::WildcardMatch(split.last, name)) continue;
-    Kind entry_kind = KindOf(Join(folder, name));
+    EntryKind entry_kind = EntryKindOf(Join(folder, name));
     AddIfListed(entries, std::move(name), entry_kind, kind);
   }
   return entries;
@@ -86,6 +102,8 @@ FileAttributes Env::Attributes(std::string_view path) {
   attributes.is_directory = S_ISDIR(info.st_mode);
   attributes.read_only = (info.st_mode & S_IWUSR) == 0;
   while (native.size() > 1 && native.back() == '/') native.pop_back();
+  struct stat own;
+  attributes.is_link = lstat(native.c_str(), &own) == 0 && S_ISLNK(own.st_mode);
   attributes.hidden = IsHidden(internal::SplitLast(native).last);
   return attributes;
 }

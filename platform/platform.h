@@ -11,8 +11,18 @@
 // original would have raised (53 file not found, 70 permission denied, 75 path/file access,
 // 76 path not found, ...). Queries never throw.
 //
+// Writes. Every file written (copies, WriteFile, shortcuts) goes to a temporary beside the
+// target, hidden from listings (".~krtmp-..."), is flushed to disk and renamed over the target:
+// at every moment the target holds the whole old or the whole new content. A failed write
+// removes its temporary; one left by a killed process goes with the next write into the same
+// folder or the folder's removal.
+//
+// Symbolic links. Listings say which entries are links; DeleteFile removes a link itself (also
+// one to a folder), so tree walks remove links and never enter them.
+//
 // Injection. All services go through Env. Tests install their own Env (usually a subclass of
-// the default that fails one call on purpose) with ScopedEnv.
+// the default that fails one call on purpose) with ScopedEnv, or a FaultHook (below) that fails
+// or interrupts the N-th change to the disk.
 #pragma once
 
 #include <cstdint>
@@ -34,8 +44,9 @@ enum class ListKind {
 };
 
 struct DirEntry {
-  std::string name;  // the entry's own name, without folder
-  bool is_directory = false;
+  std::string name;           // the entry's own name, without folder
+  bool is_directory = false;  // a folder, or a link to one
+  bool is_link = false;       // a symbolic link; one pointing nowhere is listed as a plain file
 };
 
 struct FileAttributes {
@@ -43,6 +54,7 @@ struct FileAttributes {
   bool is_directory = false;
   bool read_only = false;  // the owner may not write it
   bool hidden = false;     // its name begins with "."
+  bool is_link = false;    // the path itself (without trailing separator) is a symbolic link
 };
 
 // Local calendar time, as the run clock gives it.
@@ -85,18 +97,26 @@ class Env {
   // Copies a file with its attributes and modification time; an existing destination is
   // replaced unless it is read-only (75). 53/76 when the source or its folder is missing, 76
   // when the destination folder is missing, 70 when the destination is busy (a running program).
+  // A destination that is a link to a file has the linked file replaced.
   virtual void CopyFile(std::string_view from, std::string_view to);
+  // As CopyFile, but a running program at `to` is replaced too (it keeps running from the old
+  // file), as renaming it aside first allows on Windows.
+  virtual void ReplaceFile(std::string_view from, std::string_view to);
   // 53 when missing, 75 when read-only. A wildcard name deletes every matching plain file (53
-  // when none matches), as the run-time's Kill does.
+  // when none matches), as the run-time's Kill does. A symbolic link is removed, not followed.
   virtual void DeleteFile(std::string_view path);
   virtual void Rename(std::string_view from, std::string_view to);  // 58 when `to` exists
   // One level; 76 when the parent is missing, 75 when it exists.
   virtual void MakeDirectory(std::string_view path);
-  virtual void RemoveDirectory(std::string_view path);  // 75 when not empty
+  // 75 when not empty (temporaries left by a killed write are removed first).
+  virtual void RemoveDirectory(std::string_view path);
   virtual void SetReadOnly(std::string_view path, bool read_only);
   virtual std::string ReadFile(std::string_view path);  // whole file, bytes
-  // Replaces the file's content (created when missing; the folder must exist).
+  // Replaces the file's content (created when missing; the folder must exist); an existing
+  // file keeps its permissions.
   virtual void WriteFile(std::string_view path, std::string_view bytes);
+  // True when both are readable plain files with the same bytes. Never throws.
+  virtual bool SameContent(std::string_view a, std::string_view b);
   // True when a running process holds the file open (found through the process table).
   // The file is left unchanged.
   virtual bool FileInUse(std::string_view path);
@@ -160,12 +180,44 @@ std::vector<DirEntry> List(std::string_view pattern, ListKind kind);
 bool Listed(std::string_view pattern, ListKind kind);
 FileAttributes Attributes(std::string_view path);
 void CopyFile(std::string_view from, std::string_view to);
+void ReplaceFile(std::string_view from, std::string_view to);
 void DeleteFile(std::string_view path);
 void Rename(std::string_view from, std::string_view to);
 void MakeDirectory(std::string_view path);
 void RemoveDirectory(std::string_view path);
 std::string ReadFile(std::string_view path);
 void WriteFile(std::string_view path, std::string_view bytes);
+bool SameContent(std::string_view a, std::string_view b);
+
+// --- Fault injection (tests) -----------------------------------------------------------------
+// Every step by which Env changes the disk asks the hook in force first, with the native path
+// it is about to change (for a write: the temporary). A non-zero errno value makes the step
+// fail as if the system had returned it; a failing kWrite first writes half of its bytes, as a
+// disk filling up does. A hook may also end the process, to leave the disk as a crash would.
+enum class DiskStep {
+  kCreate,  // a new file (the temporary of a write)
+  kWrite,   // bytes into it
+  kSync,    // flushing a file or a folder to disk
+  kRename,  // a rename, also the one that puts a written file in place
+  kRemove,  // a file's or link's deletion
+  kMakeFolder,
+  kRemoveFolder,
+  kAttributes,  // permissions
+};
+using FaultHook = std::function<int(DiskStep step, std::string_view native_path)>;
+
+// Installs hook for its lifetime (the previous one is restored afterwards).
+class ScopedFaultHook {
+ public:
+  explicit ScopedFaultHook(FaultHook hook);
+  ~ScopedFaultHook();
+  ScopedFaultHook(const ScopedFaultHook&) = delete;
+  ScopedFaultHook& operator=(const ScopedFaultHook&) = delete;
+
+ private:
+  FaultHook hook_;
+  FaultHook* previous_;
+};
 
 // --- Code page 932 ---------------------------------------------------------------------------
 // Conversions at the boundary of ANSI files (INI files, shortcut lists). Characters code page

@@ -1,11 +1,17 @@
 // Helpers shared by the files of platform/. Not for use outside this folder.
 #pragma once
 
+#include <sys/types.h>
+
+#include <ctime>
+#include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "platform/failure.h"
+#include "platform/platform.h"
 
 namespace kr::platform::internal {
 
@@ -37,6 +43,38 @@ Failure RuntimeFailure(int number, std::string_view action, std::string_view pat
 
 // Names of a native folder's entries ("." and ".." left out); empty when it cannot be read.
 std::vector<std::string> ReadFolderNames(const std::string& native_folder);
+
+// --- Changes to the disk (disk.cpp) ---------------------------------------------------------
+// The system calls that change the disk, each asking the fault hook first. They return what the
+// system call returns and set errno.
+int CreateExclusive(const std::string& native);  // a new file for writing: fd or -1
+int SyncFile(int fd, const std::string& native);
+int RenameEntry(const std::string& from, const std::string& to);
+int RemoveEntry(const std::string& native);
+int MakeFolder(const std::string& native);
+int RemoveFolder(const std::string& native);
+int ChangeMode(const std::string& native, mode_t mode);
+// Writes all of bytes to fd (a file being written at native); throws on failure.
+void WriteAll(int fd, std::string_view bytes, const std::string& native, std::string_view path);
+
+// What a replacing write puts into its temporary: fill writes the bytes (throwing on failure);
+// mode, when given, becomes the file's permissions, times its access and modification times.
+struct Content {
+  std::function<void(int fd, const std::string& native_temp)> fill;
+  std::optional<mode_t> mode;
+  std::optional<std::pair<timespec, timespec>> times;
+};
+// Writes content to a temporary beside native (path names it in failures), flushes it, renames
+// it over native and flushes the folder. A link at native has its linked file replaced. On
+// failure the temporary is removed and native is unchanged. Throws.
+void WriteReplacing(const std::string& native, std::string_view path, const Content& content);
+// Env::WriteFile with the permissions given (std::nullopt: an existing file keeps its own).
+void WriteFileWithMode(Env& env, std::string_view path, std::string_view bytes,
+                       std::optional<mode_t> mode);
+// Flushes a native folder's entries (a rename in it) to disk. Throws.
+void SyncFolder(const std::string& native_folder, std::string_view path);
+// Removes the temporaries a killed write left in a native folder.
+void RemoveLeftoverTemporaries(const std::string& native_folder);
 
 // Splits a Windows argument string by the rules of the Windows C run-time (CommandLineToArgvW
 // without the program name): blanks separate, quotes group, backslashes escape only quotes.

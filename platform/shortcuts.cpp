@@ -1,6 +1,4 @@
 // Shortcuts as freedesktop desktop entries.
-#include <sys/stat.h>
-
 #include "platform/platform.h"
 #include "platform/platform_internal.h"
 
@@ -92,9 +90,8 @@ void Env::WriteShortcut(std::string_view path, std::string_view target, std::str
     entry += "Icon=" + EscapeValue(icon_value) + "\n";
   }
   entry += "Terminal=false\n";
-  WriteFile(path, entry);
   // Desktops start only entries marked executable.
-  chmod(NativePath(path).c_str(), 0755);
+  internal::WriteFileWithMode(*this, path, entry, 0755);
 }
 
 }  // namespace kr::platform

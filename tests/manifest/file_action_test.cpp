@@ -55,13 +55,16 @@ TEST_F(FileActionTest, FailuresInsideCalledOperationsNeverReachTheErrorText) {
   EXPECT_EQ(Apply("x.ocx", "OCX"), "");  // the registration that follows clears the failure
 }
 
-TEST_F(FileActionTest, SaveOldBacksUpUnderTheStemAndASecondRunInTheSameMinuteReplacesIt) {
+TEST_F(FileActionTest, SaveOldBacksUpUnderTheStemAndASecondRunInTheSameMinuteKeepsTheFirstBackup) {
   package_.Write("KrVal.2019.mdb", "new");
   install_.Write("KrVal.2019.mdb", "old");
   EXPECT_EQ(Apply("KrVal.2019.mdb", "SAVEOLD"), "");
+  EXPECT_EQ(install_.Read("KrVal202004071530.old"), "old");
+  EXPECT_EQ(install_.Read("KrVal.2019.mdb"), "new");
+  // The backup differs from what would replace it: it is the only copy of the old file left.
   package_.Write("KrVal.2019.mdb", "newer");
   EXPECT_EQ(Apply("KrVal.2019.mdb", "saveold"), "");
-  EXPECT_EQ(install_.Read("KrVal202004071530.old"), "new");
+  EXPECT_EQ(install_.Read("KrVal202004071530.old"), "old");
   EXPECT_EQ(install_.Read("KrVal.2019.mdb"), "newer");
 }
 

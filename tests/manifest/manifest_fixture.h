@@ -21,13 +21,20 @@ class FailingEnv : public platform::Env {
     failures_.emplace_back(std::move(to_suffix), number);
   }
   void CopyFile(std::string_view from, std::string_view to) override {
-    for (const auto& [suffix, number] : failures_) {
-      if (to.ends_with(suffix)) throw Failure::Runtime(number, "injected copy failure");
-    }
+    Check(to);
     Env::CopyFile(from, to);
+  }
+  void ReplaceFile(std::string_view from, std::string_view to) override {
+    Check(to);
+    Env::ReplaceFile(from, to);
   }
 
  private:
+  void Check(std::string_view to) const {
+    for (const auto& [suffix, number] : failures_) {
+      if (to.ends_with(suffix)) throw Failure::Runtime(number, "injected copy failure");
+    }
+  }
   std::vector<std::pair<std::string, int>> failures_;
 };
 

@@ -1,6 +1,7 @@
 #include "tests/testing/testing.h"
 
 #include <fcntl.h>
+#include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -163,6 +164,49 @@ ProcessResult RunProgramWithInput(const std::vector<std::string>& argv,
   result.out = capture.Read("out");
   result.err = capture.Read("err");
   return result;
+}
+
+int CountDiskSteps(const std::function<void()>& body) {
+  int steps = 0;
+  platform::ScopedFaultHook hook([&](platform::DiskStep, std::string_view) {
+    ++steps;
+    return 0;
+  });
+  body();
+  return steps;
+}
+
+int ForEachCrashPoint(const std::function<void()>& prepare, const std::function<void()>& body,
+                      const std::function<void(int n, bool killed)>& check) {
+  for (int n = 1;; ++n) {
+    prepare();
+    pid_t pid = fork();
+    if (pid < 0) throw std::runtime_error("fork failed");
+    if (pid == 0) {
+      int steps = 0;
+      platform::ScopedFaultHook hook([&](platform::DiskStep, std::string_view) {
+        if (++steps == n) raise(SIGKILL);
+        return 0;
+      });
+      body();
+      _exit(0);  // no destructors: the parent's folders are not the child's to remove
+    }
+    int status = 0;
+    waitpid(pid, &status, 0);
+    bool killed = WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL;
+    check(n, killed);
+    if (!killed) return n;
+  }
+}
+
+std::vector<std::string> LeftoverTemporaries(const std::string& native_folder) {
+  std::vector<std::string> found;
+  std::error_code ignored;
+  for (auto it = fs::recursive_directory_iterator(native_folder, ignored);
+       it != fs::recursive_directory_iterator(); it.increment(ignored)) {
+    if (it->path().filename().string().starts_with(".~krtmp-")) found.push_back(it->path());
+  }
+  return found;
 }
 
 }  // namespace kr::testing

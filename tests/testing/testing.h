@@ -2,6 +2,7 @@
 // test touches the home folder or another test's files.
 #pragma once
 
+#include <functional>
 #include <map>
 #include <optional>
 #include <string>
@@ -76,5 +77,16 @@ ProcessResult RunProgram(const std::vector<std::string>& argv,
 ProcessResult RunProgramWithInput(const std::vector<std::string>& argv,
                                   std::optional<std::string_view> input,
                                   const std::vector<std::string>& extra_env = {});
+
+// --- Crashes and failing disks --------------------------------------------------------------
+// How many changes to the disk body makes (steps of platform::FaultHook).
+int CountDiskSteps(const std::function<void()>& body);
+// Runs body in a child process that is killed (SIGKILL) at its n-th change to the disk, for
+// n = 1, 2, ... until body ends before its n-th change. prepare() runs in the parent before
+// each child, check(n, killed) after it has ended. Returns the number of children.
+int ForEachCrashPoint(const std::function<void()>& prepare, const std::function<void()>& body,
+                      const std::function<void(int n, bool killed)>& check);
+// Every file below a native folder whose name marks a write's temporary (".~krtmp-").
+std::vector<std::string> LeftoverTemporaries(const std::string& native_folder);
 
 }  // namespace kr::testing

@@ -1,0 +1,201 @@
+// Changes to the disk: the fault hook every change asks first, and the replacing write that
+// keeps a target whole through a full disk, an I/O error or a killed process.
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
+
+#include "platform/platform.h"
+#include "platform/platform_internal.h"
+
+namespace kr::platform {
+namespace {
+
+// Hidden (leading ".") so that no listing shows it; the prefix is what a later run removes.
+constexpr std::string_view kTemporaryPrefix = ".~krtmp-";
+
+FaultHook* fault_hook = nullptr;
+
+int Injected(DiskStep step, const std::string& native) {
+  if (fault_hook == nullptr || !*fault_hook) return 0;
+  return (*fault_hook)(step, native);
+}
+
+std::string FolderOf(const std::string& native) {
+  size_t cut = native.find_last_of('/');
+  if (cut == std::string::npos) return ".";
+  return cut == 0 ? "/" : native.substr(0, cut);
+}
+
+// The file a write onto native replaces: the linked file when native is a link to one.
+std::string ReplacedFile(const std::string& native) {
+  struct stat info;
+  if (lstat(native.c_str(), &info) != 0 || !S_ISLNK(info.st_mode)) return native;
+  char resolved[PATH_MAX];
+  if (realpath(native.c_str(), resolved) == nullptr) return native;
+  if (stat(resolved, &info) != 0 || !S_ISREG(info.st_mode)) return native;
+  return resolved;
+}
+
+// Closes and removes the temporary unless it was put in place.
+class Temporary {
+ public:
+  Temporary(std::string native, int fd) : native_(std::move(native)), fd_(fd) {}
+  ~Temporary() {
+    if (fd_ >= 0) close(fd_);
+    // Not through the hook: removing is what a full disk still allows, and a removal that does
+    // fail leaves a temporary the next write into the folder removes.
+    if (!placed_) unlink(native_.c_str());
+  }
+  Temporary(const Temporary&) = delete;
+  Temporary& operator=(const Temporary&) = delete;
+  int fd() const { return fd_; }
+  const std::string& native() const { return native_; }
+  int Close() {
+    int result = close(fd_);
+    fd_ = -1;
+    return result;
+  }
+  void Placed() { placed_ = true; }
+
+ private:
+  std::string native_;
+  int fd_;
+  bool placed_ = false;
+};
+
+}  // namespace
+
+ScopedFaultHook::ScopedFaultHook(FaultHook hook) : hook_(std::move(hook)), previous_(fault_hook) {
+  fault_hook = &hook_;
+}
+
+ScopedFaultHook::~ScopedFaultHook() { fault_hook = previous_; }
+
+namespace internal {
+
+int CreateExclusive(const std::string& native) {
+  if (int error = Injected(DiskStep::kCreate, native)) {
+    errno = error;
+    return -1;
+  }
+  return open(native.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+}
+
+int SyncFile(int fd, const std::string& native) {
+  if (int error = Injected(DiskStep::kSync, native)) {
+    errno = error;
+    return -1;
+  }
+  return fsync(fd);
+}
+
+int RenameEntry(const std::string& from, const std::string& to) {
+  if (int error = Injected(DiskStep::kRename, to)) {
+    errno = error;
+    return -1;
+  }
+  return std::rename(from.c_str(), to.c_str());
+}
+
+int RemoveEntry(const std::string& native) {
+  if (int error = Injected(DiskStep::kRemove, native)) {
+    errno = error;
+    return -1;
+  }
+  return unlink(native.c_str());
+}
+
+int MakeFolder(const std::string& native) {
+  if (int error = Injected(DiskStep::kMakeFolder, native)) {
+    errno = error;
+    return -1;
+  }
+  return mkdir(native.c_str(), 0777);
+}
+
+int RemoveFolder(const std::string& native) {
+  if (int error = Injected(DiskStep::kRemoveFolder, native)) {
+    errno = error;
+    return -1;
+  }
+  return rmdir(native.c_str());
+}
+
+int ChangeMode(const std::string& native, mode_t mode) {
+  if (int error = Injected(DiskStep::kAttributes, native)) {
+    errno = error;
+    return -1;
+  }
+  return chmod(native.c_str(), mode);
+}
+
+void WriteAll(int fd, std::string_view bytes, const std::string& native, std::string_view path) {
+  while (!bytes.empty()) {
+    if (int error = Injected(DiskStep::kWrite, native)) {
+      // As a disk filling up: part of the bytes land before the error.
+      ssize_t landed = bytes.size() > 1 ? write(fd, bytes.data(), bytes.size() / 2) : 0;
+      (void)landed;
+      throw SystemFailure(error, "write", path);
+    }
+    ssize_t written = write(fd, bytes.data(), bytes.size());
+    if (written < 0) {
+      if (errno == EINTR) continue;
+      throw SystemFailure(errno, "write", path);
+    }
+    bytes.remove_prefix(static_cast<size_t>(written));
+  }
+}
+
+void RemoveLeftoverTemporaries(const std::string& native_folder) {
+  for (const std::string& name : ReadFolderNames(native_folder)) {
+    if (name.starts_with(kTemporaryPrefix)) RemoveEntry(native_folder + "/" + name);
+  }
+}
+
+void WriteReplacing(const std::string& native, std::string_view path, const Content& content) {
+  const std::string target = ReplacedFile(native);
+  const std::string folder = FolderOf(target);
+  RemoveLeftoverTemporaries(folder);
+
+  static unsigned counter = 0;
+  std::string temporary;
+  int fd = -1;
+  for (int attempt = 0; fd < 0; ++attempt) {
+    temporary = folder + "/" + std::string(kTemporaryPrefix) + std::to_string(getpid()) + "-" +
+                std::to_string(++counter);
+    fd = CreateExclusive(temporary);
+    if (fd < 0 && (errno != EEXIST || attempt == 100)) {
+      throw SystemFailure(errno, "create", path, true);
+    }
+  }
+  Temporary file(temporary, fd);
+  content.fill(file.fd(), file.native());
+  if (content.mode) fchmod(file.fd(), *content.mode);
+  if (content.times) {
+    const timespec times[2] = {content.times->first, content.times->second};
+    futimens(file.fd(), times);
+  }
+  if (SyncFile(file.fd(), file.native()) != 0) throw SystemFailure(errno, "flush", path);
+  if (file.Close() != 0) throw SystemFailure(errno, "close", path);
+  if (RenameEntry(file.native(), target) != 0) throw SystemFailure(errno, "replace", path);
+  file.Placed();
+  SyncFolder(folder, path);
+}
+
+void SyncFolder(const std::string& native_folder, std::string_view path) {
+  int fd = open(native_folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return;
+  int synced = SyncFile(fd, native_folder);
+  int error = errno;
+  close(fd);
+  // Some file systems cannot flush a folder (EINVAL); their renames are as durable as they get.
+  if (synced != 0 && error != EINVAL) throw SystemFailure(error, "flush folder of", path);
+}
+
+}  // namespace internal
+}  // namespace kr::platform
