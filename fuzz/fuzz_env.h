@@ -77,6 +77,11 @@ class MemoryEnv : public platform::Env {
     Need(HasFolder(ParentOf(Key(to))), kErrPathNotFound, to);
     files[Key(to)] = source->second;
   }
+  void ReplaceFile(std::string_view from, std::string_view to) override { CopyFile(from, to); }
+  bool SameContent(std::string_view a, std::string_view b) override {
+    auto first = files.find(Key(a)), second = files.find(Key(b));
+    return first != files.end() && second != files.end() && first->second == second->second;
+  }
   void DeleteFile(std::string_view path) override {
     Need(files.erase(Key(path)) > 0, kErrFileNotFound, path);
   }

@@ -19,6 +19,7 @@ namespace {
 constexpr std::string_view kTemporaryPrefix = ".~krtmp-";
 
 FaultHook* fault_hook = nullptr;
+bool durable_writes = true;
 
 int Injected(DiskStep step, const std::string& native) {
   if (fault_hook == nullptr || !*fault_hook) return 0;
@@ -70,6 +71,8 @@ class Temporary {
 
 }  // namespace
 
+void SetDurableWrites(bool durable) { durable_writes = durable; }
+
 ScopedFaultHook::ScopedFaultHook(FaultHook hook) : hook_(std::move(hook)), previous_(fault_hook) {
   fault_hook = &hook_;
 }
@@ -87,6 +90,7 @@ int CreateExclusive(const std::string& native) {
 }
 
 int SyncFile(int fd, const std::string& native) {
+  if (!durable_writes) return 0;
   if (int error = Injected(DiskStep::kSync, native)) {
     errno = error;
     return -1;

@@ -206,6 +206,11 @@ enum class DiskStep {
 };
 using FaultHook = std::function<int(DiskStep step, std::string_view native_path)>;
 
+// Whether writes wait for the disk (flush before and after the rename), on by default. Without
+// it a killed process still leaves every file whole, only a power cut may not; test programs
+// that write much turn it off to run faster.
+void SetDurableWrites(bool durable);
+
 // Installs hook for its lifetime (the previous one is restored afterwards).
 class ScopedFaultHook {
  public:
