@@ -58,9 +58,10 @@ TEST_F(SafeActionTest, SaveOldWhoseNewProgramCannotBeWrittenKeepsTheOldOneBeside
   package_.Write("KrMain.exe", new_);
   install_.Write("KrMain.exe", old_);
   env_.FailCopy("\\KrMain.exe", kErrDiskFull);
-  EXPECT_EQ(Apply("KrMain.exe", "SAVEOLD"),
-            InstallPath("KrMain.exe") + "\r\nエラー番号=61\r\nエラー内容=" +
-                std::string(RuntimeErrorDescription(kErrDiskFull)) + "\r\n\r\n");
+  std::string shown = platform::NativePath(InstallPath("KrMain.exe"));
+  EXPECT_EQ(Apply("KrMain.exe", "SAVEOLD"), shown + "\r\nエラー番号=61\r\nエラー内容=" +
+                                                std::string(RuntimeErrorDescription(kErrDiskFull)) +
+                                                "\r\n\r\n");
   EXPECT_EQ(install_.Read("KrMain.exe"), old_);
   EXPECT_EQ(install_.Read("KrMain202004071530.old"), old_);
 }
