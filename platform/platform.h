@@ -70,6 +70,30 @@ class ChildProcess {
   virtual int ExitCode() const = 0;
 };
 
+// Opening a database file (see Env::OpenDatabaseFile).
+struct DatabaseFileMode {
+  bool read_only = false;
+  bool create = false;           // created when missing
+  bool must_create = false;      // fails (58) when it exists
+  bool delete_on_close = false;  // temporary: gone when closed (a file without a name always is)
+  bool durable_name = false;     // a new file whose folder entry must survive a crash
+};
+
+// An open database file; only the Env's database-file methods look inside.
+class DatabaseFile {
+ public:
+  virtual ~DatabaseFile() = default;
+};
+
+enum class RangeLock { kUnlock, kShared, kExclusive };
+
+struct DatabaseFileStatus {
+  bool exists = false;
+  bool is_directory = false;
+  bool writable = false;  // this process may write it
+  int64_t size = 0;
+};
+
 class Env {
  public:
   virtual ~Env() = default;
@@ -120,6 +144,34 @@ class Env {
   // True when a running process holds the file open (found through the process table).
   // The file is left unchanged.
   virtual bool FileInUse(std::string_view path);
+
+  // --- Database files: the storage under the database engine -------------------------------
+  // Native paths, as the engine resolved them (CanonicalNativePath). No caching. The methods
+  // that throw raise 61 when the disk is full, 57 on an I/O error, 70 or 75 when permission is
+  // denied, 53/76 when missing. Locks are advisory byte-range locks held by the open, not by
+  // the process: two opens of one file in this process exclude each other as two processes
+  // would, and closing one open never drops another's locks.
+  // native_path "" opens a new unnamed temporary file.
+  virtual std::unique_ptr<DatabaseFile> OpenDatabaseFile(std::string_view native_path,
+                                                         const DatabaseFileMode& mode);
+  // Bytes read at offset; fewer than size only at the end of the file.
+  virtual size_t ReadDatabaseFile(DatabaseFile& file, int64_t offset, void* buffer, size_t size);
+  // All of size bytes, or throws.
+  virtual void WriteDatabaseFile(DatabaseFile& file, int64_t offset, const void* bytes,
+                                 size_t size);
+  virtual void TruncateDatabaseFile(DatabaseFile& file, int64_t size);
+  // Written data reaches the disk; so does a durable_name file's folder entry, the first time.
+  virtual void SyncDatabaseFile(DatabaseFile& file);
+  virtual int64_t DatabaseFileSize(DatabaseFile& file);
+  // Takes, converts or releases a lock on length bytes from start, without waiting: false when
+  // another open holds a conflicting lock (the file's locks are then as before).
+  virtual bool LockDatabaseFile(DatabaseFile& file, int64_t start, int64_t length, RangeLock lock);
+  // Whether another open holds a lock on the range that an exclusive lock would meet.
+  virtual bool DatabaseFileLockedElsewhere(DatabaseFile& file, int64_t start, int64_t length);
+  // sync_folder: the removal itself reaches the disk before returning.
+  virtual void DeleteDatabaseFile(std::string_view native_path, bool sync_folder);
+  // A query: never throws.
+  virtual DatabaseFileStatus StatDatabaseFile(std::string_view native_path);
 
   // --- Well-known folders: updater paths with a trailing "\", "" when unknown --------------
   // Each comes from its environment variable; when that is unset (DATA = $XDG_DATA_HOME, else
@@ -223,6 +275,14 @@ class ScopedFaultHook {
   FaultHook hook_;
   FaultHook* previous_;
 };
+
+// The absolute native path with every symbolic link of its existing part resolved and "." and
+// ".." removed (the part that does not exist is kept as written). Never throws: on failure the
+// path comes back as given.
+std::string CanonicalNativePath(std::string_view native_path);
+
+// The value of an environment variable of this process, "" when unset.
+std::string EnvironmentValue(const char* name);
 
 // --- Code page 932 ---------------------------------------------------------------------------
 // Conversions at the boundary of ANSI files (INI files, shortcut lists). Characters code page

@@ -1,6 +1,5 @@
 // The engine object, opening and creating database files, and the database object with its
 // attached sources.
-#include <filesystem>
 #include <map>
 
 #include "db/engine/dao_errors.h"
@@ -44,11 +43,7 @@ void CommitOthers(const std::string& file_key, const DatabaseImpl* except) {
   }
 }
 
-std::string FileKey(const std::string& native) {
-  std::error_code error;
-  auto canonical = std::filesystem::weakly_canonical(native, error);
-  return error ? native : canonical.string();
-}
+std::string FileKey(const std::string& native) { return platform::CanonicalNativePath(native); }
 
 void Configure(Connection& connection) {
   sqlite3_busy_timeout(connection.handle(), 1000);
@@ -360,6 +355,18 @@ void Database::Close() {
   // A handle that never held a database (its open failed) reports that failure here.
   if (impl_ == nullptr) RaiseNotSet();
   impl_->Close();
+}
+
+std::vector<std::string> Database::CheckFile() {
+  DatabaseImpl& db = Open(impl_);
+  db.EndImplicitTransaction();
+  internal::Statement& check = db.connection().Prepare("PRAGMA main.integrity_check");
+  std::vector<std::string> problems;
+  while (check.Step()) {
+    std::string line = check.Text(0);
+    if (line != "ok") problems.push_back(line);
+  }
+  return problems;
 }
 
 TableDefCollection Database::TableDefs() const {

@@ -497,6 +497,9 @@ class Database {
   void Close();
   bool IsOpen() const;
 
+  // The damage found in the file (pages, indexes, records), empty when it is sound. Reads only.
+  std::vector<std::string> CheckFile();
+
   explicit Database(std::shared_ptr<internal::DatabaseImpl> impl) : impl_(std::move(impl)) {}
   const std::shared_ptr<internal::DatabaseImpl>& impl() const { return impl_; }
 

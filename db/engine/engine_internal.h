@@ -97,8 +97,10 @@ class DatabaseImpl : public std::enable_shared_from_this<DatabaseImpl> {
   };
   Attachment& Attach(const std::string& native, const std::string& shown_path);
   void Detach(size_t index);
-  // 3043 once SQLite has undone the user's transaction (disk full, I/O error): what follows
-  // must not reach the file piecemeal while the caller believes it is still inside one.
+  // Raises once the user's transaction has lost a change: SQLite undid it (3043), or a disk
+  // failure happened since it began (that failure, see DiskFailureCount) even where SQLite kept
+  // the rest and the caller skipped the failed step. What is left of it is undone, so that
+  // nothing reaches the file piecemeal; it can only be rolled back, and its commit raises.
   void CheckTransactionAlive();
 
   std::string name_, native_, file_key_;
@@ -116,6 +118,7 @@ class DatabaseImpl : public std::enable_shared_from_this<DatabaseImpl> {
   static constexpr int kImplicitRows = 1000;
   static constexpr std::chrono::milliseconds kImplicitTime{2000};
   int transaction_depth_ = 0;
+  int64_t disk_failures_at_begin_ = 0;
   bool implicit_open_ = false;
   int implicit_rows_ = 0;
   std::chrono::steady_clock::time_point implicit_start_;

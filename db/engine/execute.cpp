@@ -1,11 +1,11 @@
 // Database::Execute: parse, generate, run.
-#include <cstdlib>
 #include <variant>
 
 #include "db/engine/dao_errors.h"
 #include "db/engine/generator_internal.h"
 #include "db/engine/jet_parser.h"
 #include "db/engine/write_statements.h"
+#include "platform/platform.h"
 
 namespace kr::db::engine {
 
@@ -46,7 +46,7 @@ int64_t ExecuteStatement(DatabaseImpl& db, std::string_view sql, int options) {
       },
       statement.body);
   if (generated.empty()) return made_rows;
-  static const bool trace = std::getenv("KR_SQL_TRACE") != nullptr;
+  static const bool trace = !platform::EnvironmentValue("KR_SQL_TRACE").empty();
   if (trace) LogLine("sqlite: " + generated);
   if (db.read_only()) Raise(kDaoReadOnly);
   int64_t changes = 0;

@@ -1,12 +1,26 @@
 #include "db/engine/sqlite_db.h"
 
 #include "db/engine/dao_errors.h"
+#include "db/engine/vfs.h"
 
 namespace kr::db::engine::internal {
 
 namespace {
 
 constexpr size_t kCacheSize = 48;
+
+int64_t disk_failures = 0;
+
+Failure& LastDiskFailureSlot() {
+  static Failure failure = Failure::Runtime(kErrDeviceIo);
+  return failure;
+}
+
+Failure NoteDiskFailure(Failure failure) {
+  ++disk_failures;
+  LastDiskFailureSlot() = failure;
+  return failure;
+}
 
 // Our CHECK constraints are named "kr_<rule>:<column>".
 Failure ConstraintFailure(std::string_view message) {
@@ -29,6 +43,8 @@ Failure ConstraintFailure(std::string_view message) {
 Failure SqliteFailure(sqlite3* db, int rc, std::string_view context) {
   std::string message = db != nullptr ? sqlite3_errmsg(db) : sqlite3_errstr(rc);
   std::string detail = message;
+  std::string file_error = TakeFileError();
+  if (!file_error.empty()) detail += " (" + file_error + ")";
   if (!context.empty()) detail += " in: " + std::string(context);
   if (auto jet = FailureFromSqliteMessage(message)) return *jet;
   switch (rc & 0xff) {
@@ -47,16 +63,16 @@ Failure SqliteFailure(sqlite3* db, int rc, std::string_view context) {
     case SQLITE_LOCKED:
       return DaoFailure(kDaoTableLocked, "", {}, detail);
     case SQLITE_FULL:
-      return DaoFailure(kDaoDiskFull, {}, {}, detail);
+      return NoteDiskFailure(DaoFailure(kDaoDiskFull, {}, {}, detail));
     case SQLITE_IOERR:
-      return DaoFailure(kDaoDiskOrNetworkError, {}, {}, detail);
+      return NoteDiskFailure(DaoFailure(kDaoDiskOrNetworkError, {}, {}, detail));
     case SQLITE_CORRUPT:
     case SQLITE_NOTADB:
       return DaoFailure(kDaoUnrecognizedFormat, "", {}, detail);
     case SQLITE_READONLY:
       return DaoFailure(kDaoReadOnly, {}, {}, detail);
     case SQLITE_CANTOPEN:
-      return DaoFailure(kDaoCannotOpenFile, "", {}, detail);
+      return NoteDiskFailure(DaoFailure(kDaoCannotOpenFile, "", {}, detail));
     case SQLITE_NOMEM:
       return Failure::Runtime(kErrOutOfMemory, detail);
     case SQLITE_TOOBIG:
@@ -70,6 +86,10 @@ Failure SqliteFailure(sqlite3* db, int rc, std::string_view context) {
     return DaoFailure(kDaoInputTableNotFound, message.substr(message.rfind(' ') + 1), {}, detail);
   return DaoFailure(kDaoReservedError, std::to_string(rc), {}, detail);
 }
+
+int64_t DiskFailureCount() { return disk_failures; }
+
+const Failure& LastDiskFailure() { return LastDiskFailureSlot(); }
 
 Statement::~Statement() { sqlite3_finalize(stmt_); }
 
@@ -187,7 +207,7 @@ Connection::Connection(const std::string& native_path, bool read_only, bool crea
   int flags = read_only ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE;
   if (create) flags |= SQLITE_OPEN_CREATE;
   flags |= SQLITE_OPEN_NOMUTEX;
-  int rc = sqlite3_open_v2(native_path.c_str(), &db_, flags, nullptr);
+  int rc = sqlite3_open_v2(native_path.c_str(), &db_, flags, VfsName());
   if (rc != SQLITE_OK) {
     Failure failure = SqliteFailure(db_, rc, native_path);
     sqlite3_close(db_);

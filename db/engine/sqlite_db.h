@@ -20,6 +20,12 @@ namespace kr::db::engine::internal {
 // their own number).
 Failure SqliteFailure(sqlite3* db, int rc, std::string_view context = {});
 
+// Failures of the disk under any connection (full, I/O error, a file it would not open) since
+// the process started, and the last of them: a transaction during which one happened has lost
+// a change, whatever its caller did with the error.
+int64_t DiskFailureCount();
+const Failure& LastDiskFailure();
+
 class Statement {
  public:
   Statement(sqlite3* db, sqlite3_stmt* stmt) : db_(db), stmt_(stmt) {}

@@ -11,8 +11,22 @@ namespace kr::db::engine {
 namespace internal {
 
 void DatabaseImpl::CheckTransactionAlive() {
-  if (transaction_depth_ > 0 && sqlite3_get_autocommit(connection().handle()))
-    Raise(kDaoDiskOrNetworkError);
+  if (transaction_depth_ == 0) return;
+  Connection& c = connection();
+  bool lost = DiskFailureCount() != disk_failures_at_begin_;
+  if (!lost && !sqlite3_get_autocommit(c.handle())) return;
+  // The disk lost a change of it (or SQLite undid it): what is left of it must not reach the
+  // file, and nothing after it may reach the file outside it.
+  if (!sqlite3_get_autocommit(c.handle())) {
+    try {
+      c.Exec("ROLLBACK");
+    } catch (const Failure&) {
+      // The journal undoes it when the file is next read.
+    }
+  }
+  catalog_valid_ = false;
+  if (lost) throw LastDiskFailure();
+  Raise(kDaoDiskOrNetworkError);
 }
 
 void DatabaseImpl::Write(const std::function<void()>& body, bool transaction) {
@@ -78,6 +92,7 @@ void DatabaseImpl::BeginTransaction() {
   Connection& c = connection();
   CheckTransactionAlive();
   EndImplicitTransaction();
+  if (transaction_depth_ == 0) disk_failures_at_begin_ = DiskFailureCount();
   c.Exec(transaction_depth_ == 0 ? std::string("BEGIN")
                                  : "SAVEPOINT kr_trans" + std::to_string(transaction_depth_));
   ++transaction_depth_;
@@ -87,6 +102,12 @@ void DatabaseImpl::CommitTransaction() {
   Connection& c = connection();
   if (transaction_depth_ == 0) Raise(kDaoCommitWithoutBegin);
   int level = transaction_depth_ - 1;
+  try {
+    CheckTransactionAlive();
+  } catch (const Failure&) {
+    transaction_depth_ = level;
+    throw;
+  }
   try {
     c.Exec(level == 0 ? std::string("COMMIT") : "RELEASE kr_trans" + std::to_string(level));
   } catch (const Failure&) {

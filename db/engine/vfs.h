@@ -1,0 +1,17 @@
+// The SQLite file layer of the engine: every database file, journal and temporary file the
+// engine's connections open goes through platform::CurrentEnv()'s database-file methods, so
+// that tests can fail any of them. Internal to db/engine.
+#pragma once
+
+#include <string>
+
+namespace kr::db::engine::internal {
+
+// The name to open connections with; registers the layer on first use (not as SQLite's
+// default, so that other users of SQLite in the process keep theirs).
+const char* VfsName();
+
+// The English text of the last failed file operation, for the log; "" once taken.
+std::string TakeFileError();
+
+}  // namespace kr::db::engine::internal

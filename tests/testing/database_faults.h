@@ -1,0 +1,69 @@
+// Database files that fail on purpose: an Env whose database-file operations (platform.h) count
+// themselves and fail from a chosen one on, as a full disk, a failing disk or a refused
+// permission would. Install it with platform::ScopedEnv; everything else is the real machine.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "platform/platform.h"
+
+namespace kr::testing {
+
+class DatabaseFaults : public platform::Env {
+ public:
+  enum Op : unsigned {
+    kOpen = 1u << 0,
+    kRead = 1u << 1,
+    kWrite = 1u << 2,
+    kTruncate = 1u << 3,
+    kSync = 1u << 4,
+    kSize = 1u << 5,
+    kLock = 1u << 6,
+    kDelete = 1u << 7,
+    kAll = (1u << 8) - 1,
+  };
+
+  // Restarts the count: the nth operation of the kinds in ops (from 1) throws kr::Failure with
+  // error (61 no space, 57 I/O error, 70 permission denied); with sticky, so does every later
+  // one of those kinds. n 0 fails nothing and only counts.
+  void FailAt(int64_t n, int error, unsigned ops = kAll, bool sticky = false);
+  // Stops failing; the count goes on.
+  void Heal() { n_ = 0; }
+
+  // Operations of the chosen kinds since the last FailAt.
+  int64_t count() const { return count_; }
+  // Whether a failure was thrown since the last FailAt.
+  bool fired() const { return fired_; }
+  // What failed first: "write /tmp/x/KrCri.mdb-journal" and the like.
+  const std::string& first_failed() const { return first_failed_; }
+
+  std::unique_ptr<platform::DatabaseFile> OpenDatabaseFile(
+      std::string_view native_path, const platform::DatabaseFileMode& mode) override;
+  size_t ReadDatabaseFile(platform::DatabaseFile& file, int64_t offset, void* buffer,
+                          size_t size) override;
+  void WriteDatabaseFile(platform::DatabaseFile& file, int64_t offset, const void* bytes,
+                         size_t size) override;
+  void TruncateDatabaseFile(platform::DatabaseFile& file, int64_t size) override;
+  void SyncDatabaseFile(platform::DatabaseFile& file) override;
+  int64_t DatabaseFileSize(platform::DatabaseFile& file) override;
+  bool LockDatabaseFile(platform::DatabaseFile& file, int64_t start, int64_t length,
+                        platform::RangeLock lock) override;
+  bool DatabaseFileLockedElsewhere(platform::DatabaseFile& file, int64_t start,
+                                   int64_t length) override;
+  void DeleteDatabaseFile(std::string_view native_path, bool sync_folder) override;
+
+ private:
+  // Counts one operation of kind op and throws when it is due to fail.
+  void Step(Op op, std::string_view what);
+
+  int64_t n_ = 0;
+  int error_ = 0;
+  unsigned ops_ = kAll;
+  bool sticky_ = false;
+  int64_t count_ = 0;
+  bool fired_ = false;
+  std::string first_failed_;
+};
+
+}  // namespace kr::testing
