@@ -9,13 +9,6 @@ namespace {
 
 class FileActionTest : public ManifestTest {
  protected:
-  // Applies a line whose destination is the install folder, or a folder below it.
-  std::string Apply(std::string_view file, std::string_view keyword,
-                    std::string_view destination = "") {
-    std::string field(keyword);
-    return ApplyFileAction(run_, ui_, file, InstallPath(destination), support::UpperCase(field),
-                           field);
-  }
   // The block names the file as this machine writes paths.
   std::string Block(std::string_view name, int number) {
     std::string shown = InstallPath(name);

@@ -51,6 +51,14 @@ class ManifestTest : public ::testing::Test {
     return install_.folder() + std::string(relative);
   }
 
+  // Applies a file-action line whose destination is the install folder, or a folder below it.
+  std::string Apply(std::string_view file, std::string_view keyword,
+                    std::string_view destination = "") {
+    std::string field(keyword);
+    return ApplyFileAction(run_, ui_, file, InstallPath(destination), support::UpperCase(field),
+                           field);
+  }
+
   testing::SandboxedFolders sandbox_;
   testing::TempDir package_;
   testing::TempDir install_;

@@ -13,12 +13,6 @@ namespace fs = std::filesystem;
 
 class SafeActionTest : public ManifestTest {
  protected:
-  std::string Apply(std::string_view file, std::string_view keyword,
-                    std::string_view destination = "") {
-    std::string field(keyword);
-    return ApplyFileAction(run_, ui_, file, InstallPath(destination), support::UpperCase(field),
-                           field);
-  }
   bool NoTemporaries() const {
     return testing::LeftoverTemporaries(install_.path()).empty() &&
            testing::LeftoverTemporaries(outside_.path()).empty();
