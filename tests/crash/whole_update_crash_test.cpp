@@ -1,0 +1,361 @@
+// A whole update (the demo installation and package: its file lines, update routines over three
+// year folders, the finishing steps) killed with SIGKILL at thirty of its changes to the disk and
+// then run again to completion, in the same minute or the next: the installation ends as an
+// uninterrupted update leaves it, and the original program and databases survive as backups.
+//
+// The kill points are drawn from the run's disk changes with a seeded generator; the seed is
+// printed, and KR_CRASH_SEED=<seed> replays the same points. KR_CRASH_KILLS=<n> kills n times
+// instead of thirty, for a deeper search by hand.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <cstdlib>
+#include <filesystem>
+#include <iostream>
+#include <map>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "db/db.h"
+#include "platform/platform.h"
+#include "routines/routines.h"
+#include "startup/startup.h"
+#include "tests/testing/fake_ui.h"
+#include "tests/testing/testing.h"
+
+namespace kr::crash::test {
+namespace {
+
+namespace fs = std::filesystem;
+using Files = std::map<std::string, std::string>;  // path below the sandbox, bytes
+// Per table: its columns, then its rows sorted; an attached table shows its link only.
+using Tables = std::map<std::string, std::vector<std::string>>;
+
+constexpr int kDefaultKills = 30;
+constexpr const char* kMinute = "2020-04-07 15:30";
+constexpr const char* kNextMinute = "2020-04-07 15:31";
+
+// Counts every change to the disk, the file steps platform reports to a FaultHook and the
+// database engine's writes, truncations, syncs and deletions, and kills the process at the
+// kill_at-th (0: never). Installed for its lifetime.
+class CrashingDisk : public platform::Env {
+ public:
+  explicit CrashingDisk(int64_t kill_at) : kill_at_(kill_at) {}
+
+  int64_t steps() const { return steps_; }
+
+  void WriteDatabaseFile(platform::DatabaseFile& file, int64_t offset, const void* bytes,
+                         size_t size) override {
+    Step();
+    Env::WriteDatabaseFile(file, offset, bytes, size);
+  }
+  void TruncateDatabaseFile(platform::DatabaseFile& file, int64_t size) override {
+    Step();
+    Env::TruncateDatabaseFile(file, size);
+  }
+  void SyncDatabaseFile(platform::DatabaseFile& file) override {
+    Step();
+    Env::SyncDatabaseFile(file);
+  }
+  void DeleteDatabaseFile(std::string_view native_path, bool sync_folder) override {
+    Step();
+    Env::DeleteDatabaseFile(native_path, sync_folder);
+  }
+
+ private:
+  void Step() {
+    if (++steps_ == kill_at_) raise(SIGKILL);
+  }
+
+  int64_t kill_at_;
+  int64_t steps_ = 0;
+  platform::ScopedFaultHook hook_{[this](platform::DiskStep, std::string_view) {
+    Step();
+    return 0;
+  }};
+  platform::ScopedEnv env_{*this};
+};
+
+bool IsDatabase(const std::string& name) { return name.ends_with(".mdb"); }
+bool IsBackup(const std::string& name) { return name.ends_with(".old"); }
+// The stand-in registration programs append to their logs on every run.
+bool IsLog(const std::string& name) { return name.ends_with(".log"); }
+
+// "App/File/2019年度/KrVal202004071530.old" -> "App/File/2019年度/KrVal".
+std::string BackupStem(const std::string& backup) {
+  return backup.substr(0, backup.size() - std::string_view("202004071530.old").size());
+}
+
+std::string Cell(const db::Value& value) {
+  if (value.IsNull()) return "\\N";
+  if (value.kind() == db::Value::Kind::kText || value.kind() == db::Value::Kind::kBinary) {
+    return value.text();
+  }
+  return value.ToText();
+}
+
+// Every table of a database with its rows, read without changing the file.
+Tables ReadTables(const std::string& native_path) {
+  Tables tables;
+  db::Database database = db::engine::OpenDatabase(native_path, false, true, db::ConnectString());
+  std::vector<std::string> names;
+  for (const db::TableDef& table : database.TableDefs()) {
+    if ((table.Attributes() & db::engine::kSystemObject) == db::engine::kSystemObject) continue;
+    if (table.Attributes() & db::engine::kAttachedTable) {
+      tables[table.Name()] = {"link " + table.Connect() + " " + table.SourceTableName()};
+    } else {
+      names.push_back(table.Name());
+    }
+  }
+  for (const std::string& name : names) {
+    std::vector<std::string>& rows = tables[name];
+    db::Recordset recordset = database.OpenRecordset("SELECT * FROM [" + name + "]");
+    std::string columns;
+    for (const db::engine::Field& field : recordset.Fields()) {
+      columns += field.Name() + ":" + std::to_string(field.Type()) + "\t";
+    }
+    for (; !recordset.Eof(); recordset.MoveNext()) {
+      std::string row;
+      for (const db::engine::Field& field : recordset.Fields())
+        row += Cell(field.GetValue()) + "\t";
+      rows.push_back(row);
+    }
+    recordset.Close();
+    std::sort(rows.begin(), rows.end());
+    rows.insert(rows.begin(), columns);
+  }
+  std::vector<std::string> damage = database.CheckFile();
+  database.Close();
+  EXPECT_TRUE(damage.empty()) << native_path << ": " << damage.front();
+  return tables;
+}
+
+// What a user has of an installation: its files' bytes (databases and backups aside), every
+// database's tables, and its backups by name.
+struct Installation {
+  Files files;
+  std::map<std::string, Tables> databases;
+  std::vector<std::string> backups;
+};
+
+class WholeUpdateCrashTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    // Flushing only matters to a power cut; a killed process leaves what it wrote.
+    platform::SetDurableWrites(false);
+    const std::string pe = testing::BuiltProgram("tests/fixtures/pe");
+    const std::string maker = testing::BuiltProgram("demo/kr-make-demo");
+    if (!fs::exists(pe + "/app-2.0.0.84.exe") || !fs::exists(maker)) {
+      GTEST_SKIP() << "demo maker or PE fixtures not built";
+    }
+    for (const auto& entry : fs::directory_iterator(root_.path())) fs::remove_all(entry.path());
+    // The application asked for the update today: start-up runs it unattended.
+    testing::ProcessResult made = testing::RunProgram({maker, root_.path(), "--fixtures",
+                                                       testing::SourceFile("demo/fixtures"), "--pe",
+                                                       pe, "--update-day", "2020/04/07"});
+    ASSERT_EQ(made.exit_code, 0) << made.err;
+    fs::copy(root_.path(), pristine_.path(), fs::copy_options::recursive);
+  }
+
+  void TearDown() override {
+    unsetenv("KR_NOW");
+    platform::SetDurableWrites(true);
+  }
+
+  void Restore() {
+    for (const auto& entry : fs::directory_iterator(root_.path())) fs::remove_all(entry.path());
+    fs::copy(pristine_.path(), root_.path(), fs::copy_options::recursive);
+  }
+
+  // The updater as started from the package, with the clock at now.
+  startup::Outcome Update(const char* now) {
+    setenv("KR_NOW", now, 1);
+    testing::FakeUi ui;
+    routines::Registry routines;
+    startup::Updater updater(ui, routines);
+    updater.Main("\"" + root_.Native("Package") + "\"");
+    return updater.outcome();
+  }
+
+  // An update in a child process killed at its kill_at-th change to the disk; false when it
+  // ended before.
+  bool UpdateKilledAt(int64_t kill_at) {
+    pid_t child = fork();
+    if (child < 0) ADD_FAILURE() << "fork failed";
+    if (child == 0) {
+      CrashingDisk disk(kill_at);
+      Update(kMinute);
+      _exit(0);  // no destructors: the parent's folders are not the child's to remove
+    }
+    int status = 0;
+    waitpid(child, &status, 0);
+    return WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL;
+  }
+
+  Installation Read(const testing::TempDir& root) const {
+    Installation installation;
+    for (auto& [name, bytes] : root.Files()) {
+      // The run folder holds the single-instance lock.
+      if (name.starts_with("run/") || IsLog(name)) continue;
+      if (IsBackup(name)) {
+        installation.backups.push_back(name);
+      } else if (IsDatabase(name)) {
+        installation.databases[name] = ReadTables(root.Native(name));
+      } else {
+        installation.files[name] = std::move(bytes);
+      }
+    }
+    return installation;
+  }
+
+  // The user's prices of the generated year folder: what the routines must carry over.
+  std::vector<std::string> UserPrices(const testing::TempDir& root) const {
+    std::string val = root.Native("App/File/2019年度(令和2年3月労務更新)/KrVal.mdb");
+    db::Database database = db::engine::OpenDatabase(val, false, true, db::ConnectString());
+    db::Recordset recordset = database.OpenRecordset(
+        "SELECT Code, ValPrice1, UserCode FROM Val120 WHERE ValPrice1 IS NOT NULL ORDER BY Code");
+    std::vector<std::string> prices;
+    for (; !recordset.Eof(); recordset.MoveNext()) {
+      prices.push_back(Cell(recordset["Code"].GetValue()) + " " +
+                       Cell(recordset["ValPrice1"].GetValue()) + " " +
+                       Cell(recordset["UserCode"].GetValue()));
+    }
+    recordset.Close();
+    database.Close();
+    return prices;
+  }
+
+  // What a backup holds: a database's tables, or a file's bytes.
+  Tables BackupContent(const std::string& backup, const std::string& original) const {
+    if (IsDatabase(original)) return ReadTables(root_.Native(backup));
+    return {{"bytes", {root_.Read(backup)}}};
+  }
+  Tables OriginalContent(const std::string& original) const {
+    if (IsDatabase(original)) return original_.databases.at(original);
+    return {{"bytes", {original_.files.at(original)}}};
+  }
+
+  // Each backup the reference run made is there, under its name or a later minute's, holding
+  // what the reference's holds; every other backup is one of those files' too.
+  void ExpectBackups(const Installation& now) {
+    for (const auto& [stem, expected] : backed_up_) {
+      const std::string& original = original_by_stem_.at(stem);
+      bool kept = false;
+      for (const std::string& backup : now.backups) {
+        if (BackupStem(backup) == stem && !kept) kept = BackupContent(backup, original) == expected;
+      }
+      EXPECT_TRUE(kept) << "no backup holds " << original << " as the reference's does";
+    }
+    for (const std::string& backup : now.backups) {
+      EXPECT_TRUE(original_by_stem_.count(BackupStem(backup))) << backup << " backs up nothing";
+    }
+  }
+
+  testing::SandboxedFolders sandbox_;
+  const testing::TempDir& root_ = sandbox_.root();
+  testing::TempDir pristine_;
+  Installation original_;
+  std::map<std::string, std::string> original_by_stem_;  // backup stem -> original's path
+  std::map<std::string, Tables> backed_up_;              // backup stem -> the reference's backup
+};
+
+int Kills() {
+  std::string given = platform::EnvironmentValue("KR_CRASH_KILLS");
+  return given.empty() ? kDefaultKills : std::stoi(given);
+}
+
+// The seed of the kill points: KR_CRASH_SEED when set, else a fresh one.
+uint64_t Seed() {
+  std::string given = platform::EnvironmentValue("KR_CRASH_SEED");
+  if (!given.empty()) return std::stoull(given);
+  return std::random_device()();
+}
+
+TEST_F(WholeUpdateCrashTest, AnUpdateKilledAnywhereAndRunAgainEndsAsAnUninterruptedOne) {
+  original_ = Read(pristine_);
+  std::vector<std::string> prices_before = UserPrices(pristine_);
+  ASSERT_FALSE(prices_before.empty());
+
+  // The uninterrupted update, counted.
+  int64_t steps = 0;
+  {
+    CrashingDisk disk(0);
+    ASSERT_EQ(Update(kMinute), startup::Outcome::kFinished);
+    steps = disk.steps();
+  }
+  const Installation reference = Read(root_);
+  ASSERT_EQ(UserPrices(root_), prices_before);
+  ASSERT_NE(reference.databases, original_.databases);
+  // Backups of the program (SAVEOLD), the settings database (BACKUPOLD) and the year folders'
+  // databases, each made before its first change. The TABLE lines change the first year's
+  // price database in place before a routine backs it up: its backup holds their result.
+  ASSERT_GE(reference.backups.size(), 11u);
+  for (const std::string& backup : reference.backups) {
+    std::string stem = BackupStem(backup);
+    for (const auto& [name, bytes] : original_.files) {
+      if (name.starts_with(stem + ".")) original_by_stem_[stem] = name;
+    }
+    for (const auto& [name, tables] : original_.databases) {
+      if (name.starts_with(stem + ".")) original_by_stem_[stem] = name;
+    }
+    ASSERT_TRUE(original_by_stem_.count(stem)) << backup;
+    const std::string& original = original_by_stem_[stem];
+    backed_up_[stem] = BackupContent(backup, original);
+    EXPECT_EQ(backed_up_[stem] == OriginalContent(original),
+              original != "App/File/平成30年度/KrVal.mdb")
+        << backup;
+  }
+
+  const uint64_t seed = Seed();
+  std::cout << "[ crash    ] " << steps << " changes to the disk; KR_CRASH_SEED=" << seed
+            << " replays these kill points\n";
+  RecordProperty("seed", std::to_string(seed));
+  const int kills = Kills();
+  ASSERT_GE(steps, kills);
+  // One point in each of as many equal stretches of the run, so that every stage of it is met.
+  std::mt19937_64 random(seed);
+  std::vector<int64_t> points;
+  for (int i = 0; i < kills; ++i) {
+    int64_t from = 1 + steps * i / kills, to = steps * (i + 1) / kills;
+    points.push_back(std::uniform_int_distribution<int64_t>(from, to)(random));
+  }
+
+  for (int i = 0; i < kills; ++i) {
+    // Half the reruns come in the same minute, so that they meet the killed run's backups.
+    const bool same_minute = i % 2 == 0;
+    SCOPED_TRACE("killed at change " + std::to_string(points[i]) + " of " + std::to_string(steps) +
+                 ", run again " + (same_minute ? "the same minute" : "a minute later") +
+                 "; KR_CRASH_SEED=" + std::to_string(seed));
+    Restore();
+    ASSERT_TRUE(UpdateKilledAt(points[i]));
+    EXPECT_EQ(Update(same_minute ? kMinute : kNextMinute), startup::Outcome::kFinished);
+
+    Installation now = Read(root_);
+    EXPECT_EQ(now.files.size(), reference.files.size());
+    for (const auto& [name, bytes] : reference.files) {
+      EXPECT_TRUE(now.files.count(name) && now.files[name] == bytes) << name << " differs";
+    }
+    for (const auto& [name, bytes] : now.files) {
+      EXPECT_TRUE(reference.files.count(name)) << name << " is left over";
+    }
+    EXPECT_EQ(now.databases.size(), reference.databases.size());
+    for (const auto& [name, tables] : reference.databases) {
+      EXPECT_TRUE(now.databases.count(name) && now.databases[name] == tables) << name << " differs";
+    }
+    EXPECT_EQ(UserPrices(root_), prices_before);
+    EXPECT_EQ(testing::LeftoverTemporaries(root_.path()), std::vector<std::string>{});
+    if (same_minute) {
+      EXPECT_EQ(now.backups, reference.backups);
+    }
+    ExpectBackups(now);
+    if (HasFailure()) break;  // the first differing end state says enough
+  }
+}
+
+}  // namespace
+}  // namespace kr::crash::test
