@@ -201,6 +201,8 @@ void Catalog::Load(Connection& connection, std::string_view schema) {
   std::vector<std::string> system_names;
   while (m.Step()) system_names.push_back(m.Text(0));
   m.Reset();
+  // Gathered apart: a push_back into tables_ here would leave find's cached pointer dangling.
+  std::vector<TableInfo> system_tables;
   for (const std::string& name : system_names) {
     if (find(name) != nullptr) continue;
     TableInfo info;
@@ -217,8 +219,9 @@ void Catalog::Load(Connection& connection, std::string_view schema) {
       info.fields.push_back(std::move(field));
     }
     columns.Reset();
-    tables_.push_back(std::move(info));
+    system_tables.push_back(std::move(info));
   }
+  std::move(system_tables.begin(), system_tables.end(), std::back_inserter(tables_));
   std::sort(tables_.begin(), tables_.end(), [](const TableInfo& a, const TableInfo& b) {
     return FoldName(a.name) < FoldName(b.name);
   });

@@ -81,5 +81,23 @@ TEST_F(ObjectModelTest, AppendRefusesNamesInUseAndTablesWithoutFields) {
   EXPECT_EQ(ErrorOf([&] { target_.TableDefs().Delete("Cri"); }), 3265);
 }
 
+TEST_F(ObjectModelTest, AReopenedFileListsEachTableOnceWithItsFieldsAndTheSystemTablesAfter) {
+  // Enough tables that the list grows while the system tables are added to it.
+  for (const char* name : {"Alpha", "Beta", "Gamma", "Delta", "Epsilon"}) {
+    target_.Execute(std::string("CREATE TABLE ") + name + " (Code TEXT(10), N LONG)");
+  }
+  target_.Close();
+  Database reopened = OpenDatabase(Path("target.mdb"), false, false, ";PWD=pw;");
+  std::vector<std::string> names;
+  for (TableDef t : reopened.TableDefs()) {
+    names.push_back(t.Name());
+    EXPECT_GT(t.Fields().Count(), 0) << t.Name();
+  }
+  EXPECT_EQ(names, V({"Alpha", "Beta", "Cri", "Delta", "Epsilon", "Gamma", "MSysKrFields",
+                      "MSysKrIndexes", "MSysKrInfo", "MSysKrTables"}));
+  EXPECT_EQ(reopened.TableDefs()["Cri"].Fields().Count(), 3);
+  EXPECT_EQ(reopened.TableDefs()["MSysKrTables"].Attributes() & kSystemObject, kSystemObject);
+}
+
 }  // namespace
 }  // namespace kr::db::engine::test
