@@ -127,20 +127,65 @@ void CreateCatalog(Connection& connection) {
   connection.Exec("INSERT INTO MSysKrInfo VALUES ('Format'," + QuoteText(kFormatName) + ")");
 }
 
+namespace {
+
+// The columns of a field row, from first on: Name, Type, Size, Attributes, Required,
+// AllowZeroLength, DefaultValue, ValidationRule.
+FieldDef ReadField(Statement& row, int first) {
+  FieldDef field;
+  field.name = row.Text(first);
+  field.type = static_cast<int>(row.Int(first + 1));
+  field.size = static_cast<int32_t>(row.Int(first + 2));
+  field.attributes = static_cast<int32_t>(row.Int(first + 3));
+  field.required = row.Int(first + 4) != 0;
+  field.allow_zero_length = row.Int(first + 5) != 0;
+  field.default_value = row.Text(first + 6);
+  field.validation_rule = row.Text(first + 7);
+  return field;
+}
+
+// The columns of an index row, from first on: Name, Columns, Flags.
+IndexDef ReadIndex(Statement& row, int first) {
+  IndexDef index;
+  index.name = row.Text(first);
+  std::string columns = row.Text(first + 1);
+  size_t start = 0;
+  while (start <= columns.size()) {
+    size_t end = columns.find('\n', start);
+    if (end == std::string::npos) end = columns.size();
+    std::string column = columns.substr(start, end - start);
+    bool descending = !column.empty() && column[0] == '\x01';
+    if (descending) column.erase(0, 1);
+    if (!column.empty()) index.columns.emplace_back(column, descending);
+    start = end + 1;
+  }
+  int flags = static_cast<int>(row.Int(first + 2));
+  index.primary = flags & kIndexPrimary;
+  index.unique = flags & kIndexUnique;
+  index.ignore_nulls = flags & kIndexIgnoreNulls;
+  index.required = flags & kIndexRequired;
+  return index;
+}
+
+// The columns of a table row: Name, Connect, SourceTableName.
+TableInfo ReadTable(Statement& row) {
+  TableInfo info;
+  info.name = row.Text(0);
+  info.connect = row.Text(1);
+  info.source_table = row.Text(2);
+  info.linked = !row.IsNull(1) && !info.connect.empty();
+  return info;
+}
+
+}  // namespace
+
 void Catalog::Load(Connection& connection, std::string_view schema) {
   std::string s = Quote(schema) + ".";
   tables_.clear();
-  Statement& t =
+  Statement& table_rows =
       connection.Prepare("SELECT Name, Connect, SourceTableName FROM " + s + "MSysKrTables");
-  while (t.Step()) {
-    TableInfo info;
-    info.name = t.Text(0);
-    info.connect = t.Text(1);
-    info.source_table = t.Text(2);
-    info.linked = !t.IsNull(1) && !info.connect.empty();
-    tables_.push_back(std::move(info));
-  }
-  t.Reset();
+  while (table_rows.Step()) tables_.push_back(ReadTable(table_rows));
+  table_rows.Reset();
   // Field and index rows come grouped by table: the last table found is mostly the next one.
   TableInfo* last = nullptr;
   auto find = [&](const std::string& name) -> TableInfo* {
@@ -150,57 +195,29 @@ void Catalog::Load(Connection& connection, std::string_view schema) {
     }
     return nullptr;
   };
-  Statement& f = connection.Prepare(
+  Statement& field_rows = connection.Prepare(
       "SELECT TableName, Name, Type, Size, Attributes, Required, AllowZeroLength, DefaultValue, "
       "ValidationRule FROM " +
       s + "MSysKrFields ORDER BY TableName, Ordinal");
-  while (f.Step()) {
-    TableInfo* info = find(f.Text(0));
-    if (info == nullptr) continue;
-    FieldDef field;
-    field.name = f.Text(1);
-    field.type = static_cast<int>(f.Int(2));
-    field.size = static_cast<int32_t>(f.Int(3));
-    field.attributes = static_cast<int32_t>(f.Int(4));
-    field.required = f.Int(5) != 0;
-    field.allow_zero_length = f.Int(6) != 0;
-    field.default_value = f.Text(7);
-    field.validation_rule = f.Text(8);
-    info->fields.push_back(std::move(field));
+  while (field_rows.Step()) {
+    TableInfo* info = find(field_rows.Text(0));
+    if (info != nullptr) info->fields.push_back(ReadField(field_rows, 1));
   }
-  f.Reset();
-  Statement& x =
-      connection.Prepare("SELECT TableName, Name, Columns, Flags FROM " + s + "MSysKrIndexes");
-  while (x.Step()) {
-    TableInfo* info = find(x.Text(0));
-    if (info == nullptr) continue;
-    IndexDef index;
-    index.name = x.Text(1);
-    std::string columns = x.Text(2);
-    size_t start = 0;
-    while (start <= columns.size()) {
-      size_t end = columns.find('\n', start);
-      if (end == std::string::npos) end = columns.size();
-      std::string column = columns.substr(start, end - start);
-      bool descending = !column.empty() && column[0] == '\x01';
-      if (descending) column.erase(0, 1);
-      if (!column.empty()) index.columns.emplace_back(column, descending);
-      start = end + 1;
-    }
-    int flags = static_cast<int>(x.Int(3));
-    index.primary = flags & kIndexPrimary;
-    index.unique = flags & kIndexUnique;
-    index.ignore_nulls = flags & kIndexIgnoreNulls;
-    index.required = flags & kIndexRequired;
-    info->indexes.push_back(std::move(index));
+  field_rows.Reset();
+  // In the order the rows were written, as ReloadTable reads them.
+  Statement& index_rows = connection.Prepare("SELECT TableName, Name, Columns, Flags FROM " + s +
+                                             "MSysKrIndexes ORDER BY rowid");
+  while (index_rows.Step()) {
+    TableInfo* info = find(index_rows.Text(0));
+    if (info != nullptr) info->indexes.push_back(ReadIndex(index_rows, 1));
   }
-  x.Reset();
+  index_rows.Reset();
   // The catalog's own tables, as system tables.
-  Statement& m = connection.Prepare("SELECT name FROM " + s +
-                                    "sqlite_master WHERE type='table' AND name LIKE 'MSys%'");
+  Statement& system_rows = connection.Prepare(
+      "SELECT name FROM " + s + "sqlite_master WHERE type='table' AND name LIKE 'MSys%'");
   std::vector<std::string> system_names;
-  while (m.Step()) system_names.push_back(m.Text(0));
-  m.Reset();
+  while (system_rows.Step()) system_names.push_back(system_rows.Text(0));
+  system_rows.Reset();
   // Gathered apart: a push_back into tables_ here would leave find's cached pointer dangling.
   std::vector<TableInfo> system_tables;
   for (const std::string& name : system_names) {
@@ -225,6 +242,33 @@ void Catalog::Load(Connection& connection, std::string_view schema) {
   std::sort(tables_.begin(), tables_.end(), [](const TableInfo& a, const TableInfo& b) {
     return FoldName(a.name) < FoldName(b.name);
   });
+}
+
+void Catalog::ReloadTable(Connection& connection, std::string_view schema, std::string_view name) {
+  std::string s = Quote(schema) + ".";
+  Remove(name);
+  Statement& table_row = connection.Prepare("SELECT Name, Connect, SourceTableName FROM " + s +
+                                            "MSysKrTables WHERE Name=?");
+  table_row.BindText(1, name);
+  if (!table_row.Step()) {
+    table_row.Reset();
+    return;
+  }
+  TableInfo info = ReadTable(table_row);
+  table_row.Reset();
+  Statement& field_rows = connection.Prepare(
+      "SELECT Name, Type, Size, Attributes, Required, AllowZeroLength, DefaultValue, "
+      "ValidationRule FROM " +
+      s + "MSysKrFields WHERE TableName=? ORDER BY Ordinal");
+  field_rows.BindText(1, info.name);
+  while (field_rows.Step()) info.fields.push_back(ReadField(field_rows, 0));
+  field_rows.Reset();
+  Statement& index_rows = connection.Prepare("SELECT Name, Columns, Flags FROM " + s +
+                                             "MSysKrIndexes WHERE TableName=? ORDER BY rowid");
+  index_rows.BindText(1, info.name);
+  while (index_rows.Step()) info.indexes.push_back(ReadIndex(index_rows, 0));
+  index_rows.Reset();
+  Add(std::move(info));
 }
 
 const TableInfo* Catalog::Find(std::string_view name) const {

@@ -78,6 +78,9 @@ class Catalog {
  public:
   // Reads the catalog of schema ("main" or an attached alias).
   void Load(Connection& connection, std::string_view schema);
+  // Reads again the rows of one table after a schema change to it alone, as Load would read
+  // them; a table without rows (dropped) leaves the view.
+  void ReloadTable(Connection& connection, std::string_view schema, std::string_view name);
   const TableInfo* Find(std::string_view name) const;
   const std::vector<TableInfo>& tables() const { return tables_; }
   // Changes to the loaded view (for catalog rows not yet written).

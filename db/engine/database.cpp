@@ -91,6 +91,10 @@ const Catalog& DatabaseImpl::catalog() {
   return catalog_;
 }
 
+void DatabaseImpl::TableChanged(std::string_view name) {
+  if (catalog_valid_) catalog_.ReloadTable(connection(), "main", name);
+}
+
 // The catalog in memory follows at once: reloading it for every attach-merge-drop cycle of the
 // toolkit would cost more than the merge of a small table.
 void DatabaseImpl::AddLink(const TableInfo& link) {

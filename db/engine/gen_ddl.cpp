@@ -56,7 +56,7 @@ void AddIndex(DatabaseImpl& db, const TableInfo& table, IndexDef index) {
   TableInfo copy = table;
   c.ClearCache();
   db.Write([&] { CreateIndex(c, copy, index); }, true);
-  db.InvalidateCatalog();
+  db.TableChanged(copy.name);
 }
 
 }  // namespace
@@ -89,7 +89,7 @@ void RunCreateTable(DatabaseImpl& db, const engine::CreateTable& create) {
   Connection& c = db.connection();
   c.ClearCache();
   db.Write([&] { internal::CreateTable(c, table); }, true);
-  db.InvalidateCatalog();
+  db.TableChanged(table.name);
 }
 
 int64_t RunSelectInto(DatabaseImpl& db, Select& select, bool fail_on_error) {
@@ -113,17 +113,22 @@ int64_t RunSelectInto(DatabaseImpl& db, Select& select, bool fail_on_error) {
   Connection& c = db.connection();
   c.ClearCache();
   int64_t added = 0;
-  db.Write(
-      [&] {
-        internal::CreateTable(c, table);
-        db.InvalidateCatalog();
-        internal::Statement& run = c.Prepare(GenerateInsert(db, fill, fail_on_error));
-        run.Step();
-        run.Reset();
-        added = c.Changes();
-      },
-      true);
-  db.InvalidateCatalog();
+  try {
+    db.Write(
+        [&] {
+          internal::CreateTable(c, table);
+          // The insert is generated against the new table, before the transaction ends.
+          db.TableChanged(table.name);
+          internal::Statement& run = c.Prepare(GenerateInsert(db, fill, fail_on_error));
+          run.Step();
+          run.Reset();
+          added = c.Changes();
+        },
+        true);
+  } catch (...) {
+    db.InvalidateCatalog();  // the new table may have been undone with the transaction
+    throw;
+  }
   return added;
 }
 
@@ -151,7 +156,7 @@ void RunAlterTable(DatabaseImpl& db, const AlterTable& alter) {
       TableInfo copy = table;
       c.ClearCache();
       db.Write([&] { AddColumn(c, copy, field); }, true);
-      db.InvalidateCatalog();
+      db.TableChanged(copy.name);
       if (alter.column.primary_key || alter.column.unique) {
         TableConstraint constraint;
         constraint.kind = alter.column.primary_key ? TableConstraint::Kind::kPrimaryKey
@@ -167,7 +172,7 @@ void RunAlterTable(DatabaseImpl& db, const AlterTable& alter) {
       TableInfo copy = table;
       c.ClearCache();
       db.Write([&] { DropColumn(c, copy, alter.name); }, true);
-      db.InvalidateCatalog();
+      db.TableChanged(copy.name);
       return;
     }
     case AlterTable::Action::kAddConstraint:
@@ -177,7 +182,7 @@ void RunAlterTable(DatabaseImpl& db, const AlterTable& alter) {
       TableInfo copy = table;
       c.ClearCache();
       db.Write([&] { DropIndex(c, copy, alter.name); }, true);
-      db.InvalidateCatalog();
+      db.TableChanged(copy.name);
       return;
     }
     case AlterTable::Action::kAlterColumn:
@@ -191,7 +196,7 @@ void RunDropIndex(DatabaseImpl& db, const engine::DropIndex& drop) {
   Connection& c = db.connection();
   c.ClearCache();
   db.Write([&] { DropIndex(c, copy, drop.index); }, true);
-  db.InvalidateCatalog();
+  db.TableChanged(copy.name);
 }
 
 namespace {

@@ -73,7 +73,7 @@ void DropTableNamed(DatabaseImpl& db, std::string_view name, int missing_error) 
   }
   c.ClearCache();
   db.Write([&] { DropTable(c, table); }, true);
-  db.InvalidateCatalog();
+  db.TableChanged(table.name);
 }
 
 }  // namespace internal
@@ -143,14 +143,14 @@ void TableDefCollection::Append(const TableDef& table) {
   if (!info.connect.empty()) {
     if (info.source_table.empty()) Raise(kDaoObjectNotFound, "");
     info.linked = true;
-    db.AddLink(info);
+    db.AddLink(info);  // the catalog in memory holds it at once
   } else {
     if (info.fields.empty()) Raise(kDaoNoFieldsDefined);
     for (FieldDef& f : info.fields)
       if (f.size == 0) f.size = f.type == kText ? 50 : internal::DefaultSize(f.type);
     db.Write([&] { internal::CreateTable(c, info); }, true);
+    db.TableChanged(info.name);
   }
-  db.InvalidateCatalog();
   def.appended = true;
 }
 
@@ -296,7 +296,7 @@ void FieldCollection::Append(const Field& field) {
     internal::Connection& c = db.connection();
     c.ClearCache();
     db.Write([&] { internal::AddColumn(c, copy, def); }, true);
-    db.InvalidateCatalog();
+    db.TableChanged(copy.name);
   }
   f.owner = FieldImpl::Owner::kTable;
   f.table = table_;

@@ -1,0 +1,177 @@
+// After a schema change the database's own view of its tables (TableDefs, Fields, Indexes) is
+// the one a reload and a fresh open of the file give.
+#include "tests/db/engine/engine_fixture.h"
+
+namespace kr::db::engine::test {
+namespace {
+
+// Every table with its fields and indexes, one text to compare whole.
+std::string Describe(Database& db) {
+  std::string text;
+  for (TableDef table : db.TableDefs()) {
+    text += table.Name() + " attributes=" + std::to_string(table.Attributes()) + "\n";
+    for (Field field : table.Fields()) {
+      text += "  " + field.Name() + " type=" + std::to_string(field.Type()) +
+              " size=" + std::to_string(field.Size()) +
+              " attributes=" + std::to_string(field.Attributes()) +
+              " required=" + std::to_string(field.Required()) +
+              " zero_length=" + std::to_string(field.AllowZeroLength()) +
+              " default=" + field.DefaultValue() + " rule=" + field.ValidationRule() + "\n";
+    }
+    if (table.Attributes() != 0) continue;
+    for (const IndexInfo& index : table.Indexes()) {
+      text += "  index " + index.name + (index.primary ? " primary" : "") +
+              (index.unique ? " unique" : "") + (index.ignore_nulls ? " ignore_nulls" : "") +
+              (index.required ? " required" : "") + " (";
+      for (const auto& [name, descending] : index.fields)
+        text += name + (descending ? " desc" : "") + ",";
+      text += ")\n";
+    }
+  }
+  return text;
+}
+
+class CatalogFollowsTest : public EngineTest {
+ protected:
+  void SetUp() override {
+    db_ = Create("t.mdb", "pw");
+    db_.Execute(
+        "CREATE TABLE Val101 (Code TEXT(18), Name TEXT(40) NOT NULL, ValPrice1 CURRENCY, "
+        "MakeDay DATETIME, CONSTRAINT PrimaryKey PRIMARY KEY (Code))");
+    db_.Execute("CREATE INDEX ByName ON Val101 (Name DESC, MakeDay)");
+    db_.Execute("INSERT INTO Val101 VALUES ('A1', '砂', 1200, #2019/4/1#)");
+    db_.Execute("INSERT INTO Val101 VALUES ('A2', '砂利', 900, Null)");
+    db_.Execute("CREATE TABLE Book (ID COUNTER PRIMARY KEY, Title TEXT(10))");
+  }
+
+  // The view of db_ equals what a fresh open of the file reads, and what db_ reads after a
+  // refresh; returns that view.
+  std::string SeenEverywhere() {
+    std::string seen = Describe(db_);
+    Database fresh = OpenDatabase(Path("t.mdb"), false, false, ";PWD=pw");
+    EXPECT_EQ(seen, Describe(fresh));
+    fresh.Close();
+    db_.TableDefs().Refresh();
+    EXPECT_EQ(seen, Describe(db_));
+    return seen;
+  }
+
+  Database db_;
+};
+
+TEST_F(CatalogFollowsTest, TableMadeByCreateTableIsListedWithItsFieldsAndKeys) {
+  const int before = db_.TableDefs().Count();
+  db_.Execute(
+      "CREATE TABLE Val101Old (Code TEXT(18) CONSTRAINT Key PRIMARY KEY, Qty INTEGER NOT NULL, "
+      "Note MEMO, UNIQUE (Qty))");
+  EXPECT_EQ(db_.TableDefs().Count(), before + 1);
+  TableDef old = db_.TableDefs()["val101old"];
+  EXPECT_EQ(old.Name(), "Val101Old");
+  EXPECT_EQ(old.Fields().Count(), 3);
+  EXPECT_TRUE(old.Fields()["Qty"].Required());
+  ASSERT_EQ(old.Indexes().size(), 2u);
+  EXPECT_TRUE(old.Indexes()[0].primary);
+  SeenEverywhere();
+  db_.Execute("INSERT INTO Val101Old (Code, Qty) VALUES ('A1', 3)");
+  EXPECT_EQ(Rows(db_, "SELECT Code, Qty, Note FROM Val101Old"), V({"A1|3|Null"}));
+}
+
+TEST_F(CatalogFollowsTest, DroppedTableIsGoneAndItsNameFreeAgain) {
+  db_.Execute("CREATE TABLE Val101Old (Code TEXT(18))");
+  const int with = db_.TableDefs().Count();
+  db_.Execute("DROP TABLE Val101Old");
+  EXPECT_EQ(db_.TableDefs().Count(), with - 1);
+  EXPECT_EQ(ErrorOf([&] { db_.TableDefs()["Val101Old"]; }), 3265);
+  EXPECT_EQ(ErrorOf([&] { db_.OpenRecordset("SELECT * FROM Val101Old"); }), 3078);
+  SeenEverywhere();
+  db_.Execute("CREATE TABLE VAL101OLD (Other LONG)");
+  EXPECT_EQ(db_.TableDefs()["Val101Old"].Fields()[0].Name(), "Other");
+  SeenEverywhere();
+}
+
+TEST_F(CatalogFollowsTest, TableDeletedFromTableDefsIsGone) {
+  const int with = db_.TableDefs().Count();
+  db_.TableDefs().Delete("book");
+  EXPECT_EQ(db_.TableDefs().Count(), with - 1);
+  EXPECT_EQ(ErrorOf([&] { db_.TableDefs()["Book"]; }), 3265);
+  SeenEverywhere();
+}
+
+TEST_F(CatalogFollowsTest, TableMadeBySelectIntoHoldsTheResultsFieldsAndRows) {
+  db_.Execute("SELECT Code, Name AS Item, ValPrice1 * 2 AS Twice INTO Val101Old FROM Val101");
+  TableDef made = db_.TableDefs()["Val101Old"];
+  ASSERT_EQ(made.Fields().Count(), 3);
+  EXPECT_EQ(made.Fields()[1].Name(), "Item");
+  EXPECT_TRUE(made.Indexes().empty());
+  EXPECT_EQ(Rows(db_, "SELECT Code, Item FROM Val101Old ORDER BY Code"), V({"A1|砂", "A2|砂利"}));
+  SeenEverywhere();
+  // Made again under the same name once dropped, from another table.
+  db_.Execute("DROP TABLE Val101Old");
+  db_.Execute("SELECT Title INTO Val101Old FROM Book");
+  EXPECT_EQ(db_.TableDefs()["Val101Old"].Fields().Count(), 1);
+  SeenEverywhere();
+}
+
+TEST_F(CatalogFollowsTest, SelectIntoAnExistingTableIsRefusedAndChangesNothing) {
+  db_.Execute("CREATE TABLE Val101Old (Code TEXT(18))");
+  std::string before = SeenEverywhere();
+  EXPECT_EQ(ErrorOf([&] { db_.Execute("SELECT Code INTO Val101Old FROM Val101"); }), 3010);
+  EXPECT_EQ(Describe(db_), before);
+}
+
+TEST_F(CatalogFollowsTest, AlteredTableShowsItsNewColumnsAndIndexes) {
+  db_.Execute("ALTER TABLE Val101 ADD COLUMN UserCode TEXT(10)");
+  db_.Execute("ALTER TABLE Val101 ADD COLUMN JPer DOUBLE UNIQUE");
+  db_.Execute("ALTER TABLE Val101 ADD CONSTRAINT ByUser UNIQUE (UserCode)");
+  TableDef val = db_.TableDefs()["Val101"];
+  EXPECT_EQ(val.Fields().Count(), 6);
+  EXPECT_EQ(val.Fields()[5].Name(), "JPer");
+  EXPECT_EQ(val.Indexes().size(), 4u);
+  SeenEverywhere();
+  db_.Execute("ALTER TABLE Val101 DROP CONSTRAINT ByUser");
+  db_.Execute("DROP INDEX ByName ON Val101");
+  db_.Execute("ALTER TABLE Val101 DROP COLUMN MakeDay");
+  val = db_.TableDefs()["Val101"];
+  EXPECT_EQ(val.Fields().Count(), 5);
+  EXPECT_EQ(ErrorOf([&] { val.Fields()["MakeDay"]; }), 3265);
+  EXPECT_EQ(val.Indexes().size(), 2u);
+  SeenEverywhere();
+  EXPECT_EQ(Rows(db_, "SELECT Code, UserCode FROM Val101 ORDER BY Code"),
+            V({"A1|Null", "A2|Null"}));
+}
+
+TEST_F(CatalogFollowsTest, TablesAndFieldsAppendedThroughTheObjectModelAreSeen) {
+  TableDef old = db_.CreateTableDef("Val101Old");
+  old.Fields().Append(old.CreateField("Code", kText, 18));
+  old.Fields().Append(old.CreateField("ValPrice1", kCurrency));
+  db_.TableDefs().Append(old);
+  EXPECT_EQ(db_.TableDefs()["Val101Old"].Fields().Count(), 2);
+  TableDef appended = db_.TableDefs()["Val101Old"];
+  appended.Fields().Append(appended.CreateField("Search1", kText, 20));
+  EXPECT_EQ(db_.TableDefs()["Val101Old"].Fields()["search1"].Size(), 20);
+  SeenEverywhere();
+}
+
+TEST_F(CatalogFollowsTest, TableMadeInsideARolledBackTransactionIsGone) {
+  std::string before = SeenEverywhere();
+  db_.BeginTrans();
+  db_.Execute("CREATE TABLE Val101Old (Code TEXT(18))");
+  db_.Execute("DROP TABLE Book");
+  EXPECT_EQ(db_.TableDefs()["Val101Old"].Name(), "Val101Old");
+  db_.Rollback();
+  EXPECT_EQ(Describe(db_), before);
+  EXPECT_EQ(SeenEverywhere(), before);
+}
+
+TEST_F(CatalogFollowsTest, ChangesMadeThroughAnotherConnectionAreSeen) {
+  Describe(db_);
+  Database other = OpenDatabase(Path("t.mdb"), false, false, ";PWD=pw");
+  other.Execute("CREATE TABLE Val101Old (Code TEXT(18))");
+  other.Execute("DROP TABLE Book");
+  EXPECT_EQ(db_.TableDefs()["Val101Old"].Fields().Count(), 1);
+  EXPECT_EQ(ErrorOf([&] { db_.TableDefs()["Book"]; }), 3265);
+  EXPECT_EQ(Describe(db_), Describe(other));
+}
+
+}  // namespace
+}  // namespace kr::db::engine::test
