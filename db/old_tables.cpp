@@ -66,7 +66,7 @@ void KeepOldTable(Database& source, Database& target, std::string_view table) {
   }
   for (engine::Field field : layout.Fields()) CopyFieldDef(layout, old, field.Name());
   target.TableDefs().Append(old);
-  target.TableDefs().Refresh();
+  // No refresh: the engine's catalogue holds the appended table at once.
   target.Execute("INSERT INTO " + t + "Old SELECT * FROM " + t + " WHERE 1;");
 }
 
@@ -122,8 +122,8 @@ void TransferTableAs(Database& source, Database& target, std::string_view source
     steps.Step([&] {
       for (engine::Field field : layout.Fields()) CopyFieldDef(layout, created, field.Name());
     });
+    // No refresh after the append: the engine's catalogue holds the new table at once.
     steps.Step([&] { target.TableDefs().Append(created); });
-    steps.Step([&] { target.TableDefs().Refresh(); });
   }
   std::string spec = source_table == target_table
                          ? std::string(target_table)
