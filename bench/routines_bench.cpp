@@ -5,6 +5,9 @@
 //
 //   routines_bench [ROWS...]     (default: 2000 20000; 200000 when asked)
 //
+// For profiling: KR_BENCH_ONCE=1 runs each side once; KR_BENCH_DIR=<folder> keeps each generated
+// installation there and reuses it on the next run of that size.
+//
 // Above 20,000 rows per table the 39 extra price tables no routine touches are left out, and the
 // run says so: 200,000 rows still take some 20 GB of temporary disk (installation, its working
 // copy and the backups the routines make) and about half an hour.
@@ -266,24 +269,28 @@ int main(int argc, char** argv) {
   if (sizes.empty()) sizes = {2000, 20000};
 
   fs::path folder = fs::temp_directory_path() / ("kr-routines-bench-" + std::to_string(getpid()));
+  const char* keep = std::getenv("KR_BENCH_DIR");
+  if (keep) folder = keep;
   std::printf("%10s %11s %10s %7s %12s %12s %10s %10s\n", "rows", "routines s", "sqlite s", "ratio",
               "routines us", "sqlite us", "routines", "sqlite");
   std::printf("%10s %11s %10s %7s %12s %12s %10s %10s\n", "per table", "", "", "", "per row",
               "per row", "peak MB", "peak MB");
   for (int rows : sizes) {
-    const fs::path pristine = folder / "pristine", work = folder / "work";
-    fs::remove_all(pristine);
+    const fs::path pristine = folder / ("pristine-" + std::to_string(rows)), work = folder / "work";
+    if (!keep) fs::remove_all(pristine);
     Clock::time_point made = Clock::now();
-    InChild([&] {
-      Generate((pristine / "App").string(), (pristine / "Package").string(), rows);
-      return Outcome{};
-    });
+    if (!fs::exists(pristine)) {
+      InChild([&] {
+        Generate((pristine / "App").string(), (pristine / "Package").string(), rows);
+        return Outcome{};
+      });
+    }
     double making = Seconds(made);
     const std::string app = (work / "App").string(), package = (work / "Package").string();
 
     Outcome routines, sqlite;
     double routines_cpu = 0, sqlite_cpu = 0;
-    for (int run = 0; run < (rows <= 20000 ? 3 : 1); ++run) {
+    for (int run = 0; run < (rows <= 20000 && !std::getenv("KR_BENCH_ONCE") ? 3 : 1); ++run) {
       FreshCopy(pristine, work);
       Outcome r = InChild([&] { return ThroughRegistry(app, package); });
       FreshCopy(pristine, work);
@@ -311,7 +318,8 @@ int main(int argc, char** argv) {
                   kExtraPriceTables);
     }
     std::fflush(stdout);
+    if (!keep) fs::remove_all(pristine);
   }
-  fs::remove_all(folder);
+  if (!keep) fs::remove_all(folder);
   return 0;
 }
