@@ -115,6 +115,9 @@ void BackupDatabase(const RunContext& run, std::string_view path) {
   std::string backup = folder + BackupFileName(path.substr(slash + 1), run.run_stamp);
   if (platform::Listed(backup, platform::ListKind::kPlainFiles)) return;
   if (!platform::Listed(path, platform::ListKind::kPlainFiles)) return;
+  // A commit a killed run left halfway is undone first: copied as it lies, without its journal,
+  // the backup would keep the half commit for good.
+  if (!steps.Step([&] { engine::RecoverDatabaseFile(path); })) return;
   steps.Step([&] { platform::CopyFile(path, backup); });
 }
 

@@ -5,6 +5,7 @@
 #include <array>
 #include <string>
 
+#include "db/db.h"
 #include "manifest/file_action_rows.h"
 #include "platform/failure.h"
 #include "platform/platform.h"
@@ -65,6 +66,11 @@ void InstallAndRegister(FileAction& a) {
 void BackupOld(FileAction& a) {
   a.ui.SetWaitLabel(1, kCopyingFiles);
   std::string backup = a.destination + BackupName(a.name, a.run.run_stamp);
+  // A database a killed run left in the middle of a commit is made whole first: copied as it
+  // lies, without the journal that undoes the half commit, the backup would keep it for good.
+  if (Exists(a.target) && !a.steps.Step([&] { db::engine::RecoverDatabaseFile(a.target); })) {
+    return;
+  }
   if (KeepsEarlierBackup(backup, a.target)) return;
   if (Exists(a.target)) a.steps.Step([&] { platform::CopyFile(a.target, backup); });
 }

@@ -336,6 +336,22 @@ Database OpenDatabase(std::string_view path, bool exclusive, bool read_only,
   return DBEngine::Instance().OpenDatabase(path, exclusive, read_only, connect);
 }
 
+void RecoverDatabaseFile(std::string_view path) {
+  std::string native = platform::NativePath(path);
+  if (!platform::CurrentEnv().StatDatabaseFile(native + "-journal").exists) return;
+  // A file open here has no journal of a dead process: that one was played back at the open.
+  if (internal::OpenFiles().count(internal::FileKey(native))) return;
+  try {
+    internal::Connection connection(native, false, false);
+    // SQLite plays a hot journal back before the first read.
+    if (!internal::HasCatalog(connection, "main")) Raise(kDaoUnrecognizedFormat, std::string(path));
+  } catch (const Failure& failure) {
+    if (failure.number() == kDaoTableLocked) Raise(kDaoFileInUse, std::string(path));
+    if (failure.number() == kDaoReservedError) Raise(kDaoUnrecognizedFormat, std::string(path));
+    throw;
+  }
+}
+
 Database CreateDatabase(std::string_view path, std::string_view password) {
   return DBEngine::Instance().CreateDatabase(path, password);
 }

@@ -520,6 +520,14 @@ Database OpenDatabase(std::string_view path, bool exclusive = false, bool read_o
 // Creates an empty database file (3204 when the file exists). password "" means none.
 Database CreateDatabase(std::string_view path, std::string_view password = {});
 
+// Finishes what a process that died inside a commit left of it in the file at path: the change
+// it was putting in place is undone from the journal beside the file, as the next open would.
+// Afterwards a copy of the file is a whole database; copying it before would copy the half
+// commit without the journal that undoes it. Nothing happens when no such journal is there or
+// the file is open in this process. Raises 3343 when the file is no database of ours, 3045
+// when another process is using it.
+void RecoverDatabaseFile(std::string_view path);
+
 // True when sql is a SELECT that gives rows, to open as a recordset; false for the statements
 // Execute runs, make-table SELECT ... INTO among them. Raises the statement's syntax error.
 bool ReturnsRows(std::string_view sql);

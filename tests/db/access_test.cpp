@@ -1,5 +1,6 @@
 #include "platform/platform.h"
 #include "tests/db/db_fixture.h"
+#include "tests/testing/database_faults.h"
 
 namespace kr::db::test {
 namespace {
@@ -68,6 +69,31 @@ TEST_F(AccessTest, BackupOfAMissingFileAPathWithoutBackslashOrAFailedCopyIsSilen
   BackupDatabase(run_, install_.folder() + "Plain.mdb");
   EXPECT_FALSE(install_.Exists("Plain202004071530.old"));
   EXPECT_EQ(install_.Read("Plain.mdb"), "x");
+}
+
+TEST_F(AccessTest, BackupOfADatabaseARunLeftHalfCommittedHoldsItsLastCommittedRows) {
+  const std::string path = install_.folder() + "File\\KrVal.mdb";
+  install_.MakeDirs("File");
+  Database made = engine::CreateDatabase(path, DatabasePassword());
+  made.Execute("CREATE TABLE T (ID LONG, Name TEXT(200))");
+  made.BeginTrans();
+  for (int i = 0; i < 400; ++i) {
+    made.Execute("INSERT INTO T (ID, Name) VALUES (" + std::to_string(i) + ", '" +
+                 std::string(150, 'a') + "')");
+  }
+  made.CommitTrans();
+  made.Close();
+  // Killed while the change, many pages long, is being put in place.
+  ASSERT_TRUE(testing::KillAtDatabaseWrite(
+      [&] { OpenAppDatabase(path).Execute("UPDATE T SET Name = 'changed'"); }, 3));
+
+  BackupDatabase(run_, path);
+  Database backup = Open(InInstall("File/KrVal202004071530.old"));
+  EXPECT_EQ(backup.CheckFile(), std::vector<std::string>{});
+  EXPECT_EQ(Select(backup, "SELECT COUNT(*) FROM T WHERE Name = 'changed'"), Rows{"0"});
+  EXPECT_EQ(Select(backup, "SELECT COUNT(*) FROM T"), Rows{"400"});
+  Database db = Open(path);
+  EXPECT_EQ(Select(db, "SELECT COUNT(*) FROM T WHERE Name = 'changed'"), Rows{"0"});
 }
 
 TEST_F(AccessTest, FormerPasswordIsReplacedAndOtherFilesAreLeftAlone) {

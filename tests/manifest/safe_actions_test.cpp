@@ -5,6 +5,7 @@
 
 #include "db/db.h"
 #include "tests/manifest/manifest_fixture.h"
+#include "tests/testing/database_faults.h"
 
 namespace kr::manifest::test {
 namespace {
@@ -85,6 +86,31 @@ TEST_F(SafeActionTest, BackupOldRerunInTheSameMinuteKeepsTheBackupOfTheFileBefor
   fs::remove(install_.Native("File/KrSet.mdb"));
   EXPECT_EQ(Apply("KrSet.mdb", "BACKUPOLD", "File\\"), "");
   EXPECT_EQ(install_.Read("File/KrSet202004071530.old"), "as the user had it");
+}
+
+TEST_F(SafeActionTest, BackupOldOfADatabaseARunLeftHalfCommittedHoldsItsLastCommittedRows) {
+  const std::string path = InstallPath("File\\KrSet.mdb");
+  install_.MakeDirs("File");
+  db::Database made = db::engine::CreateDatabase(path, db::DatabasePassword());
+  made.Execute("CREATE TABLE T (ID LONG, Name TEXT(200))");
+  made.BeginTrans();
+  for (int i = 0; i < 400; ++i) {
+    made.Execute("INSERT INTO T (ID, Name) VALUES (" + std::to_string(i) + ", '" +
+                 std::string(150, 'a') + "')");
+  }
+  made.CommitTrans();
+  made.Close();
+  // Killed while the change, many pages long, is being put in place.
+  ASSERT_TRUE(testing::KillAtDatabaseWrite(
+      [&] { db::OpenAppDatabase(path).Execute("UPDATE T SET Name = 'changed'"); }, 3));
+
+  EXPECT_EQ(Apply("KrSet.mdb", "BACKUPOLD", "File\\"), "");
+  db::Database backup = db::OpenAppDatabase(InstallPath("File\\KrSet202004071530.old"));
+  EXPECT_EQ(backup.CheckFile(), std::vector<std::string>{});
+  db::Recordset changed = backup.OpenRecordset("SELECT COUNT(*) FROM T WHERE Name = 'changed'");
+  EXPECT_EQ(changed.Fields()[0].GetValue().ToLong(), 0);
+  changed.Close();
+  backup.Close();
 }
 
 TEST_F(SafeActionTest, DatabaseBackupKilledAnywhereLeavesNoPartialBackupForTheRerunToKeep) {

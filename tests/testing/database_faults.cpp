@@ -1,5 +1,12 @@
 #include "tests/testing/database_faults.h"
 
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <map>
+#include <stdexcept>
+
 namespace kr::testing {
 
 void DatabaseFaults::FailAt(int64_t n, int error, unsigned ops, bool sticky) {
@@ -69,6 +76,45 @@ bool DatabaseFaults::DatabaseFileLockedElsewhere(platform::DatabaseFile& file, i
 void DatabaseFaults::DeleteDatabaseFile(std::string_view native_path, bool sync_folder) {
   Step(kDelete, "delete " + std::string(native_path));
   Env::DeleteDatabaseFile(native_path, sync_folder);
+}
+
+namespace {
+
+class KillingDatabaseEnv : public platform::Env {
+ public:
+  explicit KillingDatabaseEnv(int n) : n_(n) {}
+  std::unique_ptr<platform::DatabaseFile> OpenDatabaseFile(
+      std::string_view native_path, const platform::DatabaseFileMode& mode) override {
+    std::unique_ptr<platform::DatabaseFile> file = Env::OpenDatabaseFile(native_path, mode);
+    paths_[file.get()] = native_path;
+    return file;
+  }
+  void WriteDatabaseFile(platform::DatabaseFile& file, int64_t offset, const void* bytes,
+                         size_t size) override {
+    if (paths_[&file].ends_with(".mdb") && ++writes_ == n_) raise(SIGKILL);
+    Env::WriteDatabaseFile(file, offset, bytes, size);
+  }
+
+ private:
+  int n_;
+  int writes_ = 0;
+  std::map<const platform::DatabaseFile*, std::string> paths_;
+};
+
+}  // namespace
+
+bool KillAtDatabaseWrite(const std::function<void()>& body, int n) {
+  pid_t pid = fork();
+  if (pid < 0) throw std::runtime_error("fork failed");
+  if (pid == 0) {
+    KillingDatabaseEnv env(n);
+    platform::ScopedEnv scoped(env);
+    body();
+    _exit(0);  // no destructors: the parent's folders are not the child's to remove
+  }
+  int status = 0;
+  waitpid(pid, &status, 0);
+  return WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL;
 }
 
 }  // namespace kr::testing

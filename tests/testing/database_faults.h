@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "platform/platform.h"
@@ -65,5 +66,10 @@ class DatabaseFaults : public platform::Env {
   bool fired_ = false;
   std::string first_failed_;
 };
+
+// Runs body in a child process that is killed (SIGKILL) at its n-th write into a database file
+// itself, not into a journal beside it: a commit caught halfway through putting its pages in
+// place. Returns whether the child was killed (false: body ended before that write).
+bool KillAtDatabaseWrite(const std::function<void()>& body, int n);
 
 }  // namespace kr::testing
