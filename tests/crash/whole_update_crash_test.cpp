@@ -1,11 +1,13 @@
 // A whole update (the demo installation and package: its file lines, update routines over three
 // year folders, the finishing steps) killed with SIGKILL at thirty of its changes to the disk and
 // then run again to completion, in the same minute or the next: the installation ends as an
-// uninterrupted update leaves it, and the original program and databases survive as backups.
+// uninterrupted update leaves it, every backup that update makes (the original program and
+// databases) is there as it made it, and every other backup is a whole database.
 //
 // The kill points are drawn from the run's disk changes with a seeded generator; the seed is
 // printed, and KR_CRASH_SEED=<seed> replays the same points. KR_CRASH_KILLS=<n> kills n times
-// instead of thirty, for a deeper search by hand.
+// instead of thirty, for a deeper search by hand; KR_CRASH_POINTS=<n>,... kills at those changes
+// (with KR_CRASH_SEED, each rerun in the minute that seed drew for it).
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/wait.h>
@@ -17,6 +19,7 @@
 #include <filesystem>
 #include <iostream>
 #include <map>
+#include <memory>
 #include <random>
 #include <string>
 #include <vector>
@@ -42,40 +45,52 @@ constexpr const char* kNextMinute = "2020-04-07 15:31";
 
 // Counts every change to the disk, the file steps platform reports to a FaultHook and the
 // database engine's writes, truncations, syncs and deletions, and kills the process at the
-// kill_at-th (0: never). Installed for its lifetime.
+// kill_at-th (0: never). Installed for its lifetime. Names each change, for the messages.
 class CrashingDisk : public platform::Env {
  public:
   explicit CrashingDisk(int64_t kill_at) : kill_at_(kill_at) {}
 
-  int64_t steps() const { return steps_; }
+  int64_t steps() const { return static_cast<int64_t>(changes_.size()); }
+  // "write /tmp/.../KrSet.mdb" for each change, in order.
+  const std::vector<std::string>& changes() const { return changes_; }
 
+  std::unique_ptr<platform::DatabaseFile> OpenDatabaseFile(
+      std::string_view native_path, const platform::DatabaseFileMode& mode) override {
+    std::unique_ptr<platform::DatabaseFile> file = Env::OpenDatabaseFile(native_path, mode);
+    paths_[file.get()] = native_path;
+    return file;
+  }
   void WriteDatabaseFile(platform::DatabaseFile& file, int64_t offset, const void* bytes,
                          size_t size) override {
-    Step();
+    Step("write", paths_[&file]);
     Env::WriteDatabaseFile(file, offset, bytes, size);
   }
   void TruncateDatabaseFile(platform::DatabaseFile& file, int64_t size) override {
-    Step();
+    Step("truncate", paths_[&file]);
     Env::TruncateDatabaseFile(file, size);
   }
   void SyncDatabaseFile(platform::DatabaseFile& file) override {
-    Step();
+    Step("sync", paths_[&file]);
     Env::SyncDatabaseFile(file);
   }
   void DeleteDatabaseFile(std::string_view native_path, bool sync_folder) override {
-    Step();
+    Step("delete", native_path);
     Env::DeleteDatabaseFile(native_path, sync_folder);
   }
 
  private:
-  void Step() {
-    if (++steps_ == kill_at_) raise(SIGKILL);
+  void Step(std::string_view what, std::string_view path) {
+    changes_.push_back(std::string(what) + " " + std::string(path));
+    if (steps() == kill_at_) raise(SIGKILL);
   }
 
   int64_t kill_at_;
-  int64_t steps_ = 0;
-  platform::ScopedFaultHook hook_{[this](platform::DiskStep, std::string_view) {
-    Step();
+  std::vector<std::string> changes_;
+  std::map<const platform::DatabaseFile*, std::string> paths_;  // a freed file's may be reused
+  platform::ScopedFaultHook hook_{[this](platform::DiskStep step, std::string_view path) {
+    constexpr const char* kNames[] = {"create", "write",       "sync",          "rename",
+                                      "remove", "make folder", "remove folder", "attributes"};
+    Step(kNames[static_cast<int>(step)], path);
     return 0;
   }};
   platform::ScopedEnv env_{*this};
@@ -241,18 +256,22 @@ class WholeUpdateCrashTest : public ::testing::Test {
   }
 
   // Each backup the reference run made is there, under its name or a later minute's, holding
-  // what the reference's holds; every other backup is one of those files' too.
+  // what the reference's holds; every other backup is one of those files' too, and a whole
+  // database when it backs one up (ReadTables checks the file).
   void ExpectBackups(const Installation& now) {
-    for (const auto& [stem, expected] : backed_up_) {
-      const std::string& original = original_by_stem_.at(stem);
-      bool kept = false;
-      for (const std::string& backup : now.backups) {
-        if (BackupStem(backup) == stem && !kept) kept = BackupContent(backup, original) == expected;
-      }
-      EXPECT_TRUE(kept) << "no backup holds " << original << " as the reference's does";
-    }
+    std::map<std::string, std::vector<Tables>> held;  // stem -> what its backups hold
     for (const std::string& backup : now.backups) {
-      EXPECT_TRUE(original_by_stem_.count(BackupStem(backup))) << backup << " backs up nothing";
+      auto original = original_by_stem_.find(BackupStem(backup));
+      if (original == original_by_stem_.end()) {
+        ADD_FAILURE() << backup << " backs up nothing";
+        continue;
+      }
+      held[original->first].push_back(BackupContent(backup, original->second));
+    }
+    for (const auto& [stem, expected] : backed_up_) {
+      const std::vector<Tables>& contents = held[stem];
+      EXPECT_NE(std::find(contents.begin(), contents.end(), expected), contents.end())
+          << "no backup holds " << original_by_stem_.at(stem) << " as the reference's does";
     }
   }
 
@@ -269,6 +288,16 @@ int Kills() {
   return given.empty() ? kDefaultKills : std::stoi(given);
 }
 
+// KR_CRASH_POINTS=<n>,<n>,...: these kill points instead of drawn ones, to replay a failure.
+std::vector<int64_t> ChosenPoints() {
+  std::vector<int64_t> points;
+  for (const std::string& point :
+       support::Split(platform::EnvironmentValue("KR_CRASH_POINTS"), ",")) {
+    if (!point.empty()) points.push_back(std::stoll(point));
+  }
+  return points;
+}
+
 // The seed of the kill points: KR_CRASH_SEED when set, else a fresh one.
 uint64_t Seed() {
   std::string given = platform::EnvironmentValue("KR_CRASH_SEED");
@@ -282,12 +311,13 @@ TEST_F(WholeUpdateCrashTest, AnUpdateKilledAnywhereAndRunAgainEndsAsAnUninterrup
   ASSERT_FALSE(prices_before.empty());
 
   // The uninterrupted update, counted.
-  int64_t steps = 0;
+  std::vector<std::string> changes;
   {
     CrashingDisk disk(0);
     ASSERT_EQ(Update(kMinute), startup::Outcome::kFinished);
-    steps = disk.steps();
+    changes = disk.changes();
   }
+  const int64_t steps = static_cast<int64_t>(changes.size());
   const Installation reference = Read(root_);
   ASSERT_EQ(UserPrices(root_), prices_before);
   ASSERT_NE(reference.databases, original_.databases);
@@ -315,21 +345,26 @@ TEST_F(WholeUpdateCrashTest, AnUpdateKilledAnywhereAndRunAgainEndsAsAnUninterrup
   std::cout << "[ crash    ] " << steps << " changes to the disk; KR_CRASH_SEED=" << seed
             << " replays these kill points\n";
   RecordProperty("seed", std::to_string(seed));
-  const int kills = Kills();
-  ASSERT_GE(steps, kills);
-  // One point in each of as many equal stretches of the run, so that every stage of it is met.
   std::mt19937_64 random(seed);
-  std::vector<int64_t> points;
-  for (int i = 0; i < kills; ++i) {
-    int64_t from = 1 + steps * i / kills, to = steps * (i + 1) / kills;
-    points.push_back(std::uniform_int_distribution<int64_t>(from, to)(random));
+  std::vector<int64_t> points = ChosenPoints();
+  if (points.empty()) {
+    const int kills = Kills();
+    ASSERT_GE(steps, kills);
+    // One point in each of as many equal stretches of the run, so that every stage is met.
+    for (int i = 0; i < kills; ++i) {
+      int64_t from = 1 + steps * i / kills, to = steps * (i + 1) / kills;
+      points.push_back(std::uniform_int_distribution<int64_t>(from, to)(random));
+    }
   }
 
-  for (int i = 0; i < kills; ++i) {
-    // Half the reruns come in the same minute, so that they meet the killed run's backups.
-    const bool same_minute = i % 2 == 0;
+  for (size_t i = 0; i < points.size(); ++i) {
+    ASSERT_LE(points[i], steps);
+    // About half the reruns come in the same minute, so that they meet the killed run's
+    // backups; the others make backups of their own, of what the killed run left.
+    const bool same_minute = std::bernoulli_distribution(0.5)(random);
     SCOPED_TRACE("killed at change " + std::to_string(points[i]) + " of " + std::to_string(steps) +
-                 ", run again " + (same_minute ? "the same minute" : "a minute later") +
+                 " (" + changes[points[i] - 1] + "), run again " +
+                 (same_minute ? "the same minute" : "a minute later") +
                  "; KR_CRASH_SEED=" + std::to_string(seed));
     Restore();
     ASSERT_TRUE(UpdateKilledAt(points[i]));
