@@ -25,7 +25,21 @@ constexpr std::string_view kCrLf = "\r\n";
 
 bool Exists(const std::string& path) { return platform::Listed(path, ListKind::kPlainFiles); }
 
+namespace {
+
+// A database a killed process left in the middle of a commit has the journal that undoes it
+// beside it. It is played back before the file is copied, replaced or deleted: a copy would
+// keep the half commit for good, and a file put in its place would have the old journal played
+// back onto it at its first open. False when that failed (the line's failure): the file stays.
+bool FinishHalfCommit(FileAction& a, const std::string& path) {
+  if (!Exists(path)) return true;
+  return a.steps.Step([&] { db::engine::RecoverDatabaseFile(path); });
+}
+
+}  // namespace
+
 void DeleteIfExists(FileAction& a, const std::string& path) {
+  if (!FinishHalfCommit(a, path)) return;
   if (Exists(path)) a.steps.Step([&] { platform::DeleteFile(path); });
 }
 
@@ -34,6 +48,7 @@ void DeleteIfExists(FileAction& a, const std::string& path) {
 // copy with the same number. A package without the file still has the old one deleted first.
 void CopyReplacing(FileAction& a, const std::string& from, const std::string& to) {
   if (!Exists(from)) DeleteIfExists(a, to);
+  if (!FinishHalfCommit(a, to)) return;
   a.steps.Step([&] { platform::CopyFile(from, to); });
 }
 
@@ -66,11 +81,7 @@ void InstallAndRegister(FileAction& a) {
 void BackupOld(FileAction& a) {
   a.ui.SetWaitLabel(1, kCopyingFiles);
   std::string backup = a.destination + BackupName(a.name, a.run.run_stamp);
-  // A database a killed run left in the middle of a commit is made whole first: copied as it
-  // lies, without the journal that undoes the half commit, the backup would keep it for good.
-  if (Exists(a.target) && !a.steps.Step([&] { db::engine::RecoverDatabaseFile(a.target); })) {
-    return;
-  }
+  if (!FinishHalfCommit(a, a.target)) return;
   if (KeepsEarlierBackup(backup, a.target)) return;
   if (Exists(a.target)) a.steps.Step([&] { platform::CopyFile(a.target, backup); });
 }
@@ -85,6 +96,7 @@ void ReplaceOldSystemComponent(FileAction& a) {
 void Delete(FileAction& a) {
   if (!Exists(a.target)) return;
   a.ui.SetWaitLabel(1, a.name + std::string(kDeleting));
+  if (!FinishHalfCommit(a, a.target)) return;
   a.steps.Step([&] { platform::DeleteFile(a.target); });
 }
 
@@ -127,6 +139,7 @@ void CopyPattern(FileAction& a) {
 // of a running program, as the rename does.
 bool SaveOld(FileAction& a) {
   std::string backup = a.destination + BackupName(a.name, a.run.run_stamp);
+  if (!FinishHalfCommit(a, a.target)) return false;
   if (KeepsEarlierBackup(backup, a.target)) return true;
   if (!Exists(a.target)) return false;
   return a.steps.Step([&] {

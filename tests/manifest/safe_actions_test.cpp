@@ -19,6 +19,37 @@ class SafeActionTest : public ManifestTest {
            testing::LeftoverTemporaries(outside_.path()).empty();
   }
 
+  // A database of 400 long rows in table T, Name 'a...' (or name), at an install-relative path.
+  std::string MakeManyRows(std::string_view relative, char name = 'a') {
+    const std::string path = InstallPath(relative);
+    db::Database made = db::engine::CreateDatabase(path, db::DatabasePassword());
+    made.Execute("CREATE TABLE T (ID LONG, Name TEXT(200))");
+    made.BeginTrans();
+    for (int i = 0; i < 400; ++i) {
+      made.Execute("INSERT INTO T (ID, Name) VALUES (" + std::to_string(i) + ", '" +
+                   std::string(150, name) + "')");
+    }
+    made.CommitTrans();
+    made.Close();
+    return path;
+  }
+  // Leaves the database in the middle of a commit that changes every row, its process killed.
+  static void LeaveHalfCommitted(const std::string& path) {
+    ASSERT_TRUE(testing::KillAtDatabaseWrite(
+        [&] { db::OpenAppDatabase(path).Execute("UPDATE T SET Name = 'changed'"); }, 3));
+  }
+  // Rows of T whose Name is text, in a whole database.
+  static int Count(const std::string& path, std::string_view name) {
+    db::Database database = db::OpenAppDatabase(path);
+    EXPECT_EQ(database.CheckFile(), std::vector<std::string>{});
+    db::Recordset rows =
+        database.OpenRecordset("SELECT COUNT(*) FROM T WHERE Name = '" + std::string(name) + "'");
+    int count = rows.Fields()[0].GetValue().ToLong();
+    rows.Close();
+    database.Close();
+    return count;
+  }
+
   testing::TempDir outside_;  // a folder outside the installation
   const std::string old_ = "old program " + std::string(100000, 'o');
   const std::string new_ = "new program " + std::string(100000, 'n');
@@ -89,28 +120,29 @@ TEST_F(SafeActionTest, BackupOldRerunInTheSameMinuteKeepsTheBackupOfTheFileBefor
 }
 
 TEST_F(SafeActionTest, BackupOldOfADatabaseARunLeftHalfCommittedHoldsItsLastCommittedRows) {
-  const std::string path = InstallPath("File\\KrSet.mdb");
   install_.MakeDirs("File");
-  db::Database made = db::engine::CreateDatabase(path, db::DatabasePassword());
-  made.Execute("CREATE TABLE T (ID LONG, Name TEXT(200))");
-  made.BeginTrans();
-  for (int i = 0; i < 400; ++i) {
-    made.Execute("INSERT INTO T (ID, Name) VALUES (" + std::to_string(i) + ", '" +
-                 std::string(150, 'a') + "')");
-  }
-  made.CommitTrans();
-  made.Close();
-  // Killed while the change, many pages long, is being put in place.
-  ASSERT_TRUE(testing::KillAtDatabaseWrite(
-      [&] { db::OpenAppDatabase(path).Execute("UPDATE T SET Name = 'changed'"); }, 3));
-
+  LeaveHalfCommitted(MakeManyRows("File\\KrSet.mdb"));
   EXPECT_EQ(Apply("KrSet.mdb", "BACKUPOLD", "File\\"), "");
-  db::Database backup = db::OpenAppDatabase(InstallPath("File\\KrSet202004071530.old"));
-  EXPECT_EQ(backup.CheckFile(), std::vector<std::string>{});
-  db::Recordset changed = backup.OpenRecordset("SELECT COUNT(*) FROM T WHERE Name = 'changed'");
-  EXPECT_EQ(changed.Fields()[0].GetValue().ToLong(), 0);
-  changed.Close();
-  backup.Close();
+  EXPECT_EQ(Count(InstallPath("File\\KrSet202004071530.old"), std::string(150, 'a')), 400);
+}
+
+TEST_F(SafeActionTest, ADatabaseInstalledOverOneLeftHalfCommittedIsThePackagesWhole) {
+  install_.MakeDirs("File");
+  LeaveHalfCommitted(MakeManyRows("File\\KrVal.mdb"));
+  LeaveHalfCommitted(MakeManyRows("KrVal.mdb"));  // for the SAVEOLD line
+  std::string package = package_.folder() + "KrVal.mdb";
+  db::engine::CreateDatabase(package, db::DatabasePassword()).Close();
+  {
+    db::Database made = db::OpenAppDatabase(package);
+    made.Execute("CREATE TABLE T (ID LONG, Name TEXT(200))");
+    made.Execute("INSERT INTO T (ID, Name) VALUES (1, 'new')");
+    made.Close();
+  }
+  EXPECT_EQ(Apply("KrVal.mdb", "", "File\\"), "");
+  EXPECT_EQ(Count(InstallPath("File\\KrVal.mdb"), "new"), 1);
+  EXPECT_EQ(Apply("KrVal.mdb", "SAVEOLD"), "");
+  EXPECT_EQ(Count(InstallPath("KrVal.mdb"), "new"), 1);
+  EXPECT_EQ(Count(InstallPath("KrVal202004071530.old"), std::string(150, 'a')), 400);
 }
 
 TEST_F(SafeActionTest, DatabaseBackupKilledAnywhereLeavesNoPartialBackupForTheRerunToKeep) {
