@@ -143,13 +143,23 @@ void RoutineRun::WriteRecord(const std::vector<Record>& record, Database& source
 
 void RoutineRun::Entry(Database& target, std::initializer_list<const Database*> sources,
                        const std::function<void()>& body) {
+  if (!target.IsOpen()) {
+    body();  // every step on the empty handle fails in turn, and nothing is recorded
+    return;
+  }
+  // A disk that fails while the sources are attached leaves the steps without their data, and
+  // the record would then stamp a database that never got it: such an entry does nothing.
+  int64_t disk_failures = db::engine::DiskFailures();
   for (const Database* source : sources) {
     if (source != nullptr && source->IsOpen()) {
       steps.Step([&] { target.AttachAhead(source->Name()); });
     }
   }
-  if (!steps.Step([&] { target.BeginTrans(); })) {
-    body();
+  if (!steps.Step([&] { target.BeginTrans(); })) return;
+  if (db::engine::DiskFailures() != disk_failures) {
+    LogLine(routine.name + ": the disk failed before " + target.Name() +
+            " was migrated; left as it was");
+    steps.Step([&] { target.Rollback(); });
     return;
   }
   try {

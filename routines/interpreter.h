@@ -58,7 +58,8 @@ class RoutineRun {
   // Runs body (a target's data steps through its record) as one transaction of target, so that
   // a run killed midway leaves the database as it was and the next run migrates it whole. The
   // sources the steps link to are attached first: SQLite attaches only outside transactions.
-  // A commit that fails (disk full) leaves the database as it was, the failure pending.
+  // A commit that fails (disk full) leaves the database as it was, the failure pending; so does
+  // a disk that fails before the transaction begins (body does not run then).
   void Entry(Database& target, std::initializer_list<const Database*> sources,
              const std::function<void()>& body);
   // The progress caption followed by suffix, with the user interface's events processed.

@@ -528,6 +528,11 @@ Database CreateDatabase(std::string_view path, std::string_view password = {});
 // when another process is using it.
 void RecoverDatabaseFile(std::string_view path);
 
+// How many times, in this process, a disk failed under the engine (full, I/O error, a file it
+// would not open), whatever its caller did with the error. A caller that reads it before work
+// and again after learns whether the work met a failing disk, even where a failure was skipped.
+int64_t DiskFailures();
+
 // True when sql is a SELECT that gives rows, to open as a recordset; false for the statements
 // Execute runs, make-table SELECT ... INTO among them. Raises the statement's syntax error.
 bool ReturnsRows(std::string_view sql);

@@ -142,6 +142,8 @@ internal::DatabaseImpl& Open(const std::shared_ptr<internal::DatabaseImpl>& impl
 }
 }  // namespace
 
+int64_t DiskFailures() { return internal::DiskFailureCount(); }
+
 void Database::BeginTrans() { Open(impl_).BeginTransaction(); }
 void Database::CommitTrans() { Open(impl_).CommitTransaction(); }
 void Database::Rollback() { Open(impl_).RollbackTransaction(); }

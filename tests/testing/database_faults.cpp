@@ -78,6 +78,31 @@ void DatabaseFaults::DeleteDatabaseFile(std::string_view native_path, bool sync_
   Env::DeleteDatabaseFile(native_path, sync_folder);
 }
 
+void DatabaseFaults::CopyFile(std::string_view from, std::string_view to) {
+  Step(kFileChange, "copy to " + std::string(to));
+  Env::CopyFile(from, to);
+}
+
+void DatabaseFaults::ReplaceFile(std::string_view from, std::string_view to) {
+  Step(kFileChange, "replace " + std::string(to));
+  Env::ReplaceFile(from, to);
+}
+
+void DatabaseFaults::WriteFile(std::string_view path, std::string_view bytes) {
+  Step(kFileChange, "write " + std::string(path));
+  Env::WriteFile(path, bytes);
+}
+
+void DatabaseFaults::Rename(std::string_view from, std::string_view to) {
+  Step(kFileChange, "rename to " + std::string(to));
+  Env::Rename(from, to);
+}
+
+void DatabaseFaults::DeleteFile(std::string_view path) {
+  Step(kFileChange, "delete " + std::string(path));
+  Env::DeleteFile(path);
+}
+
 namespace {
 
 class KillingDatabaseEnv : public platform::Env {

@@ -1,6 +1,7 @@
-// Database files that fail on purpose: an Env whose database-file operations (platform.h) count
-// themselves and fail from a chosen one on, as a full disk, a failing disk or a refused
-// permission would. Install it with platform::ScopedEnv; everything else is the real machine.
+// A disk that fails on purpose: an Env whose database-file operations (platform.h), and on request
+// its file changes (copies, replacements, writes, renames, deletions), count themselves and fail
+// from a chosen one on, as a full disk, a failing disk or a refused permission would. Install it
+// with platform::ScopedEnv; everything else is the real machine.
 #pragma once
 
 #include <cstdint>
@@ -22,7 +23,8 @@ class DatabaseFaults : public platform::Env {
     kSize = 1u << 5,
     kLock = 1u << 6,
     kDelete = 1u << 7,
-    kAll = (1u << 8) - 1,
+    kAll = (1u << 8) - 1,   // every database-file operation
+    kFileChange = 1u << 8,  // CopyFile, ReplaceFile, WriteFile, Rename, DeleteFile
   };
 
   // Restarts the count: the nth operation of the kinds in ops (from 1) throws kr::Failure with
@@ -53,6 +55,11 @@ class DatabaseFaults : public platform::Env {
   bool DatabaseFileLockedElsewhere(platform::DatabaseFile& file, int64_t start,
                                    int64_t length) override;
   void DeleteDatabaseFile(std::string_view native_path, bool sync_folder) override;
+  void CopyFile(std::string_view from, std::string_view to) override;
+  void ReplaceFile(std::string_view from, std::string_view to) override;
+  void WriteFile(std::string_view path, std::string_view bytes) override;
+  void Rename(std::string_view from, std::string_view to) override;
+  void DeleteFile(std::string_view path) override;
 
  private:
   // Counts one operation of kind op and throws when it is due to fail.
