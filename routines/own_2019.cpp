@@ -116,6 +116,14 @@ void Update2019SetR0109(RoutineRun& run) {
 
 // The October 2019 edition replaces the 2019 databases whole; the application's own carry-over
 // program then moves the user's data from the dated ".old" copies into them.
+//
+// The installed file is copied to its backup, then replaced whole, so that it never goes
+// missing: a run stopped between a rename and a copy used to leave the year without the
+// database, and the next run skipped it for good. A backup of the same day means an earlier run
+// that did not finish (it wrote no marker): that backup holds what the user had and stays the
+// copy the carry-over reads; what the installed file holds by then is kept beside it when it
+// differs. The marker is written only when every database was replaced: a year left half on the
+// old edition would otherwise be refused by every later run.
 void Update2019CopyCriValR0110(RoutineRun& run) {
   constexpr std::string_view kMarker = "KrUpdatedR0110.ini";
   if (RoutineRun::FileExists(run.InstallFile(kMarker))) {
@@ -125,6 +133,7 @@ void Update2019CopyCriValR0110(RoutineRun& run) {
   }
   std::string stamp = Today() + "9999";
   std::string folder = run.InstallFile("File\\2019年度\\");
+  bool whole = true;
   for (std::string_view name : {"KrCri", "KrExp", "KrVal"}) {
     std::string file = std::string(name) + ".mdb";
     std::string installed = folder + file;
@@ -132,24 +141,38 @@ void Update2019CopyCriValR0110(RoutineRun& run) {
     if (!RoutineRun::FileExists(run.PackageFile(file)) || !RoutineRun::FileExists(installed)) {
       continue;
     }
-    // A backup of the same day may be the user's only copy (a run that did not finish): it
-    // moves aside under a free name instead of being deleted.
-    if (RoutineRun::FileExists(backup)) {
-      std::string aside;
-      for (int n = 1; aside.empty() || RoutineRun::FileExists(aside); ++n) {
-        aside = folder + std::string(name) + stamp + "-" + std::to_string(n) + ".old";
-      }
-      run.steps.Step([&] { platform::Rename(backup, aside); });
-      if (RoutineRun::FileExists(backup)) continue;
+    // A commit a killed process left half done is undone first, or the copy would keep it.
+    if (!run.steps.Step([&] { db::engine::RecoverDatabaseFile(installed); })) {
+      whole = false;
+      continue;
     }
-    run.steps.Step([&] { platform::Rename(installed, backup); });
-    if (RoutineRun::FileExists(installed)) continue;  // never replace what has no backup
-    run.steps.Step([&] { platform::CopyFile(run.PackageFile(file), installed); });
+    std::string keep = backup;
+    if (RoutineRun::FileExists(backup)) {
+      keep.clear();
+      if (!platform::SameContent(installed, backup)) {
+        for (int n = 1; keep.empty() || RoutineRun::FileExists(keep); ++n) {
+          keep = folder + std::string(name) + stamp + "-" + std::to_string(n) + ".old";
+        }
+      }
+    }
+    if (!keep.empty()) {
+      // Never replace what has no copy.
+      if (!run.steps.Step([&] { platform::CopyFile(installed, keep); })) {
+        whole = false;
+        continue;
+      }
+    }
+    whole = run.steps.Step([&] { platform::CopyFile(run.PackageFile(file), installed); }) && whole;
     run.steps.Call([&] { db::ChangeDatabasePassword(installed); });
   }
   std::string command =
       "\"" + run.context.install_folder + "ReVudovaru.exe\" " + stamp + " NoMessage";
   run.steps.Call([&] { manifest::RunAndWait(run.ui, command, 1); });
+  if (!whole) {
+    LogLine(run.routine.name +
+            ": not every database was replaced; no marker, the next run repeats it");
+    return;
+  }
   run.steps.Step([&] { platform::CopyFile(run.PackageFile(kMarker), run.InstallFile(kMarker)); });
 }
 

@@ -144,15 +144,17 @@ TEST_F(RoutineTest, TheOctober2019ReplacementRunsOnceAndKeepsTheUsersDatabasesAs
   EXPECT_EQ(Query("File/2019年度/KrCri.mdb", "SELECT Code FROM Cri ORDER BY Code"),
             (Rows{"NEW", "USER"}));
 
-  // Without the marker (a run that did not finish) the same day's backup moves aside, kept.
+  // Without the marker (a run that did not finish) the same day's backup stays the user's copy;
+  // what the database held since is kept beside it.
   std::filesystem::remove(install_.Native("KrUpdatedR0110.ini"));
   Run("Update2019CopyCriValR0110");
-  EXPECT_EQ(testing::QueryRows(install_.Native("File/2019年度/KrCri201911059999-1.old"),
+  EXPECT_EQ(testing::QueryRows(install_.Native("File/2019年度/KrCri201911059999.old"),
                                "SELECT Code FROM Cri"),
             (Rows{"OLD"}));
-  EXPECT_EQ(testing::QueryRows(install_.Native("File/2019年度/KrCri201911059999.old"),
+  EXPECT_EQ(testing::QueryRows(install_.Native("File/2019年度/KrCri201911059999-1.old"),
                                "SELECT Code FROM Cri ORDER BY Code"),
             (Rows{"NEW", "USER"}));
+  EXPECT_EQ(Query("File/2019年度/KrCri.mdb", "SELECT Code FROM Cri"), (Rows{"NEW"}));
   unsetenv("KR_NOW");
 }
 
