@@ -154,7 +154,7 @@ double RawMerge(const std::string& target_path, const std::string& source_path, 
   sqlite3* db = nullptr;
   Check(sqlite3_open(target_path.c_str(), &db), db, "open");
   engine::RegisterTextCollation(db);
-  RawExec(db, "PRAGMA cache_size=-262144");
+  RawExec(db, "PRAGMA cache_size=-49152");
   auto start = Clock::now();
   char* quoted = sqlite3_mprintf("ATTACH DATABASE %Q AS src", source_path.c_str());
   RawExec(db, quoted);

@@ -58,7 +58,7 @@ sqlite3* OpenRaw(const std::string& path) {
     Fail("cannot open " + path);
   }
   kr::db::engine::RegisterTextCollation(db);
-  Exec(db, "PRAGMA cache_size=-262144");
+  Exec(db, "PRAGMA cache_size=-49152");
   return db;
 }
 

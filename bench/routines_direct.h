@@ -1,7 +1,8 @@
 // The work of a catalogue routine written directly as SQLite statements, as the engine runs it:
 // guard, backup, the source attached, then each step's statements and the stamp as one
-// transaction per database. Only what the benchmarked routines use is written out; anything else stops the run.
-// A generated year folder has no regional or disaster data, so the plain tables are chosen.
+// transaction per database. Only what the benchmarked routines use is written out; anything else
+// stops the run. A generated year folder has no regional or disaster data, so the plain tables are
+// chosen.
 #pragma once
 
 #include <sqlite3.h>
@@ -325,7 +326,7 @@ inline void RunDirect(const routines::Routine& routine, const std::string& app,
       if (!std::filesystem::exists(backup)) kr::platform::CopyFile(folder + file, backup);
       db = Open(folder + file);
     }
-    Exec(db, "PRAGMA cache_size=-262144");
+    Exec(db, "PRAGMA cache_size=-49152");
     Exec(db, "ATTACH DATABASE " + Literal(source) + " AS src");
     Exec(db, "BEGIN");
     DirectRun(db, folder + "KrCri.mdb", app + "/File/KrSet.mdb").Steps(routine.steps);

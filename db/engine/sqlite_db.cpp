@@ -271,7 +271,9 @@ void Connection::ClearCache() {
 
 void Connection::SetLargeCache(bool large) {
   if (large_cache_ == static_cast<int>(large)) return;
-  Exec(large ? "PRAGMA cache_size=-262144" : "PRAGMA cache_size=-16384");
+  // Bounded: past 48 MB a keyed merge of 200,000 rows gains little (the operating system keeps
+  // the file cached), while the process's peak memory would grow with the file.
+  Exec(large ? "PRAGMA cache_size=-49152" : "PRAGMA cache_size=-16384");
   large_cache_ = large;
 }
 
