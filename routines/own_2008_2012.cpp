@@ -162,30 +162,62 @@ void Update2011UserCode(RoutineRun& run) {
   });
 }
 
-// The package's KrBox.mdb replaces the installed one; the user's boxes come back into it.
+namespace {
+
+// Rows of a table, -1 when there is no such table or it cannot be read.
+int64_t RowsOf(Database& db, std::string_view table) {
+  return LeaveOnError("RowsOf", int64_t{-1}, [&] {
+    if (!db.IsOpen() || !db::TableExists(db, table)) return int64_t{-1};
+    db::Recordset rs = db.OpenRecordset("SELECT COUNT(*) FROM [" + std::string(table) + "]",
+                                        db::engine::kOpenSnapshot);
+    int64_t rows = static_cast<int64_t>(db::NzNumber(rs.Fields()[0].GetValue()).ToDouble());
+    rs.Close();
+    return rows;
+  });
+}
+
+}  // namespace
+
+// The package's KrBox.mdb replaces the installed one, with the user's boxes copied into it. The
+// new box is made whole beside the installed one and only then put in its place. Copying the
+// release over the installed file first left the user's boxes only in Temp.mdb while the copies
+// ran: a run stopped there left a box that already passed the guard, and no later run brought them
+// back.
 void Update2012Box10(RoutineRun& run) {
   std::string package_box = run.PackageFile("KrBox.mdb");
   if (!RoutineRun::FileExists(package_box)) return;
   ForEachPlace(run, [&](const Place& place) {
     Database installed = run.Open(place.path);
     // A box that cannot be read is not replaced: nothing could bring its contents back.
-    bool current = !installed.IsOpen() || db::VersionAtLeast(installed, {2012, 1, 1});
-    run.Close(installed);
-    if (current) return true;
-    std::string temp = place.folder + "Temp.mdb";
-    if (RoutineRun::FileExists(temp)) run.steps.Step([&] { platform::DeleteFile(temp); });
-    if (!run.steps.Step([&] { platform::CopyFile(place.path, temp); })) return true;
-    if (!run.steps.Step([&] { platform::CopyFile(package_box, place.path); })) return true;
-    Database old_box = run.Open(temp);
-    Database new_box = run.Open(place.path);
-    bool both = old_box.IsOpen() && new_box.IsOpen();
-    for (std::string_view table : {"Cri", "Val", "Vals", "Woody"}) {
-      run.steps.Call([&] { db::CopyTable(old_box, new_box, table, "", ""); });
+    if (!installed.IsOpen() || db::VersionAtLeast(installed, {2012, 1, 1})) {
+      run.Close(installed);
+      return true;
     }
-    run.Close(new_box);
-    run.Close(old_box);
-    // Temp.mdb holds the user's boxes until they are back in the new file.
-    if (both) run.steps.Step([&] { platform::DeleteFile(temp); });
+    std::string temp = place.folder + "Temp.mdb";
+    auto remove_temp = [&] {
+      if (!RoutineRun::FileExists(temp)) return true;
+      // A journal a killed run left beside it would otherwise be played back onto the next one.
+      return run.steps.Step([&] { db::engine::RecoverDatabaseFile(temp); }) &&
+             run.steps.Step([&] { platform::DeleteFile(temp); });
+    };
+    bool made = remove_temp() && run.steps.Step([&] { platform::CopyFile(package_box, temp); });
+    if (made) {
+      int64_t disk_failures = db::engine::DiskFailures();
+      Database new_box = run.Open(temp);
+      made = new_box.IsOpen();
+      for (std::string_view table : {"Cri", "Val", "Vals", "Woody"}) {
+        run.steps.Call([&] { db::CopyTable(installed, new_box, table, "", ""); });
+        // A copy that failed (it says so only in the log) would leave those boxes behind.
+        int64_t user = RowsOf(installed, table), copied = RowsOf(new_box, table);
+        if (user > 0 && copied >= 0 && copied != user) made = false;
+      }
+      run.Close(new_box);
+      made = made && db::engine::DiskFailures() == disk_failures;
+      if (!made) LogLine("Update2012Box10: the user's boxes did not all reach " + temp + "; kept");
+    }
+    run.Close(installed);
+    if (made) run.steps.Step([&] { platform::CopyFile(temp, place.path); });
+    remove_temp();
     return true;
   });
 }

@@ -208,8 +208,12 @@ Connection::Connection(const std::string& native_path, bool read_only, bool crea
   if (create) flags |= SQLITE_OPEN_CREATE;
   flags |= SQLITE_OPEN_NOMUTEX;
   int rc = sqlite3_open_v2(native_path.c_str(), &db_, flags, VfsName());
+  // The file layer falls back to reading a file it could not open for writing; asked for
+  // writing, that is a failed open, not a database whose every change fails later.
+  bool degraded = rc == SQLITE_OK && !read_only && sqlite3_db_readonly(db_, "main") == 1;
+  if (degraded) rc = SQLITE_CANTOPEN;
   if (rc != SQLITE_OK) {
-    Failure failure = SqliteFailure(db_, rc, native_path);
+    Failure failure = SqliteFailure(degraded ? nullptr : db_, rc, native_path);
     sqlite3_close(db_);
     db_ = nullptr;
     throw failure;
