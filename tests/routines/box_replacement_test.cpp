@@ -45,20 +45,9 @@ class BoxReplacementTest : public RoutineTest {
     std::vector<Rows> contents;
     db::Database db = db::OpenAppDatabase(Path(kBox));
     for (std::string_view table : kBoxTables) {
-      Rows& rows = contents.emplace_back();
-      if (!db::TableExists(db, table)) continue;
-      db::Recordset rs =
-          db.OpenRecordset("SELECT * FROM [" + std::string(table) + "]", db::engine::kOpenSnapshot);
-      for (; !rs.Eof(); rs.MoveNext()) {
-        std::string row;
-        for (int i = 0; i < rs.Fields().Count(); ++i) {
-          db::Value v = rs.Fields()[i].GetValue();
-          row += (i ? "|" : "") + (v.IsNull() ? std::string("null") : v.ToText());
-        }
-        rows.push_back(row);
-      }
-      rs.Close();
-      std::sort(rows.begin(), rows.end());
+      contents.push_back(db::TableExists(db, table)
+                             ? SortedRows(db, "SELECT * FROM [" + std::string(table) + "]")
+                             : Rows{});
     }
     EXPECT_TRUE(db.CheckFile().empty());
     db.Close();

@@ -29,17 +29,7 @@ struct Look {
 class EntryFaultsTest : public RoutineTest {
  protected:
   void SetUp() override {
-    fixtures::YearFolderSpec year;
-    year.name = "平成30年度";
-    year.val_version = "2018,0,9";
-    year.cri = year.exp = false;
-    fixtures::MakeYearFolder(install_.Native(""), year, 3);
-    fixtures::SourceSpec source;
-    source.database = "KrVal";
-    source.version = "2018,1,1";
-    source.rows_per_table = 3;
-    source.new_rows = 2;
-    fixtures::MakeSourceDatabase(package_.Native("KrVal201811.mdb"), source);
+    InstallVal30(3, 2);
     original_ = platform::ReadFile(Path(kVal30));
     before_ = See();
 
@@ -81,20 +71,8 @@ class EntryFaultsTest : public RoutineTest {
     Look look;
     db::Database db = db::OpenAppDatabase(Path(kVal30));
     for (const std::string& table : fixtures::StandardTables("KrVal")) {
-      Rows& rows = look.tables[table];
-      if (!db::TableExists(db, table)) continue;
-      db::Recordset rs =
-          db.OpenRecordset("SELECT * FROM [" + table + "]", db::engine::kOpenSnapshot);
-      for (; !rs.Eof(); rs.MoveNext()) {
-        std::string row;
-        for (int i = 0; i < rs.Fields().Count(); ++i) {
-          db::Value v = rs.Fields()[i].GetValue();
-          row += (i ? "|" : "") + (v.IsNull() ? std::string("null") : v.ToText());
-        }
-        rows.push_back(row);
-      }
-      rs.Close();
-      std::sort(rows.begin(), rows.end());
+      look.tables[table] =
+          db::TableExists(db, table) ? SortedRows(db, "SELECT * FROM [" + table + "]") : Rows{};
     }
     look.damage = db.CheckFile();
     db.Close();

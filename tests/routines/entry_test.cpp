@@ -33,18 +33,7 @@ class KillingUi : public testing::FakeUi {
 
 class EntryTest : public RoutineTest {
  protected:
-  void SetUp() override {
-    fixtures::YearFolderSpec year;
-    year.name = "平成30年度";
-    year.val_version = "2018,0,9";
-    year.cri = year.exp = false;
-    fixtures::MakeYearFolder(install_.Native(""), year, 30);
-    fixtures::SourceSpec source;
-    source.database = "KrVal";
-    source.version = "2018,1,1";
-    source.rows_per_table = 30;
-    fixtures::MakeSourceDatabase(package_.Native("KrVal201811.mdb"), source);
-  }
+  void SetUp() override { InstallVal30(30); }
 
   // Every table of the database, its rows sorted: what a user could see of it.
   std::map<std::string, Rows> Contents() const {

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <filesystem>
 
+#include "demo/fixture_generator.h"
+
 namespace kr::routines::test {
 
 std::string Table(std::string_view name, std::string_view layout) {
@@ -37,6 +39,36 @@ void RoutineTest::Package(std::string_view name, std::string_view script) {
 bool RoutineTest::Run(std::string_view name, std::string_view argument) {
   ui_.SetWaitLabel(1, std::string(name) + "を更新中...");
   return registry_.Run(name, argument, run_, ui_);
+}
+
+void RoutineTest::InstallVal30(int rows, int new_rows) {
+  fixtures::YearFolderSpec year;
+  year.name = "平成30年度";
+  year.val_version = "2018,0,9";
+  year.cri = year.exp = false;
+  fixtures::MakeYearFolder(install_.Native(""), year, rows);
+  fixtures::SourceSpec source;
+  source.database = "KrVal";
+  source.version = "2018,1,1";
+  source.rows_per_table = rows;
+  source.new_rows = new_rows;
+  fixtures::MakeSourceDatabase(package_.Native("KrVal201811.mdb"), source);
+}
+
+Rows RoutineTest::SortedRows(db::Database& db, std::string_view select) {
+  Rows rows;
+  db::Recordset rs = db.OpenRecordset(select, db::engine::kOpenSnapshot);
+  for (; !rs.Eof(); rs.MoveNext()) {
+    std::string row;
+    for (int i = 0; i < rs.Fields().Count(); ++i) {
+      db::Value v = rs.Fields()[i].GetValue();
+      row += (i ? "|" : "") + (v.IsNull() ? std::string("null") : v.ToText());
+    }
+    rows.push_back(row);
+  }
+  rs.Close();
+  std::sort(rows.begin(), rows.end());
+  return rows;
 }
 
 Rows RoutineTest::Query(std::string_view relative, std::string_view select) const {

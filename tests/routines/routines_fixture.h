@@ -49,7 +49,14 @@ class RoutineTest : public ::testing::Test {
   // Runs the "Function" line's routine with a caption in the progress line, as the driver does.
   bool Run(std::string_view name, std::string_view argument = "");
 
+  // File/平成30年度/KrVal.mdb at "2018,0,9" and the package's KrVal201811.mdb at "2018,1,1",
+  // every standard table with the given rows (what Update2018ValH3011 migrates).
+  void InstallVal30(int rows, int new_rows = 5);
+
   Rows Query(std::string_view relative, std::string_view select) const;
+  // The rows of a SELECT read in process ("a|b|null"), sorted: for tests that read many tables
+  // many times, where a krdb run per query would cost more than the routine.
+  static Rows SortedRows(db::Database& db, std::string_view select);
   std::string Value(std::string_view relative, std::string_view select) const;
   std::string Ver(std::string_view relative) const;
   // The files of an install sub-folder whose names end in ".old".
