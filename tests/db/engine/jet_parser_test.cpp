@@ -32,8 +32,8 @@ int ErrorOf(std::string_view sql) { return FailureOf(sql).number(); }
 
 TEST(JetParser, ReadsTheOddStatementsOfTheUpdateRoutines) {
   const char* statements[] = {
-      "DELETE ごみT.* FROM ごみT INNER JOIN ごみ ON ([ごみT].[Code]=[ごみ].[Code]) WHERE "
-      "ごみ.Code='1';",
+      ("DELETE ごみT.* FROM ごみT INNER JOIN ごみ ON ([ごみT].[Code]=[ごみ].[Code]) WHERE "
+       "ごみ.Code='1';"),
       "UPDATE Val_Ind SET [Index]='市場単価･土木工事標準単価' WHERE Code='190';",
       "SELECT 県ID FROM Cri_Base GROUP BY Cri_Base.県ID;",
       "SELECT * FROM Holidays WHERE HolidayString='山の日;08/11;;No;Yes;Yes'",

@@ -162,7 +162,10 @@ TEST_F(StatementTest, WritesIntoFieldsConvertAsTheConversionFunctionsDo) {
   const std::pair<std::string, std::string> pairs[] = {
       {"CSng", "S"}, {"CCur", "C"}, {"CLng", "L"}, {"CBool", "B"}, {"CDate", "D"}, {"CStr", "T"}};
   int id = 0;
-  for (const auto& [function, column] : pairs) {
+  // Named references, not a structured binding: Clang before 16 cannot capture one in a lambda.
+  for (const auto& pair : pairs) {
+    const std::string& function = pair.first;
+    const std::string& column = pair.second;
     for (std::string x : {"'12.5'", "2.5", "3.5", "' yes '", "'2020/02/29 13:45:00'", "1E+20",
                           "'abc'", "0.15", "-7"}) {
       SCOPED_TRACE(function + "(" + x + ") into " + column);
