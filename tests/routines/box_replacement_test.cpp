@@ -91,16 +91,14 @@ TEST_F(BoxReplacementTest, AFailingDiskNeverLeavesTheBoxWithoutTheUsersBoxes) {
 
   // Every change to the disk failing once, then (a run killed there) from the nth on; of the
   // thousands of reads and locks, a spread of forty.
-  constexpr unsigned kChanges = DatabaseFaults::kOpen | DatabaseFaults::kWrite |
-                                DatabaseFaults::kTruncate | DatabaseFaults::kSync |
-                                DatabaseFaults::kDelete | DatabaseFaults::kFileChange;
-  constexpr unsigned kLooks = DatabaseFaults::kRead | DatabaseFaults::kSize | DatabaseFaults::kLock;
   struct Sweep {
     unsigned ops;
     bool sticky;
     int64_t points;  // 0: every operation
   };
-  const Sweep sweeps[] = {{kChanges, false, 0}, {kChanges, true, 0}, {kLooks, false, 40}};
+  const Sweep sweeps[] = {{DatabaseFaults::kChanges, false, 0},
+                          {DatabaseFaults::kChanges, true, 0},
+                          {DatabaseFaults::kLooks, false, 40}};
   const int errors[] = {kErrDiskFull, kErrDeviceIo, kErrPermissionDenied};
   DatabaseFaults faults;
   for (const Sweep& sweep : sweeps) {

@@ -40,13 +40,6 @@ class EntryFaultsTest : public RoutineTest {
     Restore();
   }
 
-  // Operations that change the disk, and the far more numerous ones that only look at it.
-  static constexpr unsigned kChanges = DatabaseFaults::kOpen | DatabaseFaults::kWrite |
-                                       DatabaseFaults::kTruncate | DatabaseFaults::kSync |
-                                       DatabaseFaults::kDelete | DatabaseFaults::kFileChange;
-  static constexpr unsigned kLooks =
-      DatabaseFaults::kRead | DatabaseFaults::kSize | DatabaseFaults::kLock;
-
   // How many operations of the kinds in ops an undisturbed run makes.
   int64_t Count(unsigned ops) {
     faults_.FailAt(0, 0, ops);
@@ -149,33 +142,33 @@ class EntryFaultsTest : public RoutineTest {
 };
 
 TEST_F(EntryFaultsTest, EachFailingChangeToTheDiskLeavesTheDatabaseBeforeOrAfter) {
-  int64_t total = Count(kChanges);
+  int64_t total = Count(DatabaseFaults::kChanges);
   ASSERT_GT(total, 100);
   const int errors[] = {kErrDiskFull, kErrDeviceIo, kErrPermissionDenied};
   for (int64_t n = 1; n <= total && !HasFatalFailure(); ++n) {
-    FailAndRerun(kChanges, n, errors[n % 3], false);
+    FailAndRerun(DatabaseFaults::kChanges, n, errors[n % 3], false);
   }
 }
 
 TEST_F(EntryFaultsTest, FailingReadsSizesAndLocksLeaveTheDatabaseBeforeOrAfter) {
   // Tens of thousands of them: a spread of a hundred, ends included (KR_FAULT_POINTS more).
-  int64_t total = Count(kLooks);
+  int64_t total = Count(DatabaseFaults::kLooks);
   ASSERT_GT(total, 1000);
   const int errors[] = {kErrDeviceIo, kErrPermissionDenied};
   const char* asked = std::getenv("KR_FAULT_POINTS");
   const int64_t kPoints = std::clamp<int64_t>(asked ? std::atoll(asked) : 100, 2, total);
   for (int64_t k = 0; k < kPoints && !HasFatalFailure(); ++k) {
     int64_t n = 1 + k * (total - 1) / (kPoints - 1);
-    FailAndRerun(kLooks, n, errors[k % 2], false);
+    FailAndRerun(DatabaseFaults::kLooks, n, errors[k % 2], false);
   }
 }
 
 TEST_F(EntryFaultsTest, ADiskThatStaysBrokenLeavesTheDatabaseBeforeOrAfter) {
   // From the nth change on, every change and every look fails, the undo's included.
-  int64_t total = Count(kChanges);
+  int64_t total = Count(DatabaseFaults::kChanges);
   const int errors[] = {kErrDeviceIo, kErrDiskFull};
   for (int64_t n = 1; n <= total && !HasFatalFailure(); n += 7) {
-    FailAndRerun(kChanges, n, errors[n % 2], true);
+    FailAndRerun(DatabaseFaults::kChanges, n, errors[n % 2], true);
   }
 }
 

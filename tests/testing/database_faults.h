@@ -25,6 +25,9 @@ class DatabaseFaults : public platform::Env {
     kDelete = 1u << 7,
     kAll = (1u << 8) - 1,   // every database-file operation
     kFileChange = 1u << 8,  // CopyFile, ReplaceFile, WriteFile, Rename, DeleteFile
+    // What changes the disk, and the far more numerous operations that only look at it.
+    kChanges = kOpen | kWrite | kTruncate | kSync | kDelete | kFileChange,
+    kLooks = kRead | kSize | kLock,
   };
 
   // Restarts the count: the nth operation of the kinds in ops (from 1) throws kr::Failure with
