@@ -44,6 +44,10 @@ int main(int argc, char** argv) {
                   "省略すると、提案されたフォルダを表示するだけで何も変更しません。")
       ->type_name("DIR");
   if (std::optional<int> status = command.Parse(argc, argv)) return *status;
+  if (std::optional<int> status =
+          kr::app::RefuseBrokenBuild("kr-updater-cli", kr::routines::CatalogueErrors())) {
+    return *status;
+  }
 
   // The updater takes its package folder as the first token of its command line; quoting keeps
   // a folder with spaces one token.

@@ -9,10 +9,22 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace kr::app {
 
 inline constexpr int kExitBadCommandLine = 2;
+inline constexpr int kExitBrokenBuild = 70;
+
+// A routine catalogue that does not check out is a broken build, and nothing may run on it: says
+// so (the rows' faults in English) and gives the exit status; nothing when errors is empty.
+inline std::optional<int> RefuseBrokenBuild(std::string_view program,
+                                            const std::vector<std::string>& errors) {
+  if (errors.empty()) return std::nullopt;
+  std::cerr << program << ": 更新ルーチンの定義に誤りがあるため、実行できません。\n";
+  for (const std::string& error : errors) std::cerr << "  " << error << "\n";
+  return kExitBrokenBuild;
+}
 
 class CommandLine {
  public:

@@ -34,6 +34,10 @@ int main(int argc, char** argv) {
       "更新パッケージ（KrInst.ini）でインストール済みのアプリケーションを更新します。\n"
       "インストール先の確認画面と進行状況の画面を表示します。");
   if (std::optional<int> status = command.Parse(argc, argv)) return *status;
+  if (std::optional<int> status =
+          kr::app::RefuseBrokenBuild("kr-updater", kr::routines::CatalogueErrors())) {
+    return *status;
+  }
 
   // Qt's own options are not taken (QT_QPA_PLATFORM and the like still work).
   int qt_argc = 1;

@@ -76,7 +76,7 @@ TableDef FindTable(Database& db, std::string_view name) {
   std::string wanted = support::LowerCase(name);
   // Nearly always the name is stored as asked: one lookup in the engine's current catalogue
   // instead of reloading it and folding every name.
-  TableDef quick = LeaveOnError("HasTable", TableDef(), [&] { return tables[name]; });
+  TableDef quick = tables.Find(name);
   if (quick.impl() && support::NarrowLowerCase(quick.Name()) == wanted) return quick;
   // No refresh: the engine's catalogue follows our own schema changes and other connections'.
   for (TableDef table : tables) {

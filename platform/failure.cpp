@@ -70,7 +70,36 @@ void LogLine(std::string_view text) {
 
 namespace internal {
 
-std::optional<Failure> Capture(const std::function<void()>& f) noexcept {
+namespace {
+
+Failure Bug(std::string_view what, const std::source_location& origin) {
+  std::string text = "internal error at " + std::string(origin.file_name()) + ":" +
+                     std::to_string(origin.line()) + " (" + origin.function_name() +
+                     "): " + std::string(what);
+  LogLine(text);
+  if (StrictFailures()) {
+    std::fprintf(stderr, "%s\n", text.c_str());
+    std::abort();
+  }
+  return Failure::Runtime(kErrInternal, text);
+}
+
+}  // namespace
+
+bool StrictFailures() {
+#ifndef NDEBUG
+  return true;
+#else
+  static const bool strict = [] {
+    const char* value = std::getenv("KR_STRICT");
+    return value != nullptr && std::string_view(value) == "1";
+  }();
+  return strict;
+#endif
+}
+
+std::optional<Failure> Capture(const std::function<void()>& f,
+                               std::source_location origin) noexcept {
   try {
     f();
     return std::nullopt;
@@ -79,9 +108,9 @@ std::optional<Failure> Capture(const std::function<void()>& f) noexcept {
   } catch (const std::bad_alloc&) {
     return Failure::Runtime(kErrOutOfMemory, "out of memory");
   } catch (const std::exception& e) {
-    return Failure::Runtime(kErrInternal, std::string("unexpected exception: ") + e.what());
+    return Bug(e.what(), origin);
   } catch (...) {
-    return Failure::Runtime(kErrInternal, "unexpected non-standard exception");
+    return Bug("an exception that is not a std::exception", origin);
   }
 }
 

@@ -17,6 +17,7 @@
 
 #include <functional>
 #include <optional>
+#include <source_location>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -72,8 +73,15 @@ class Failure : public std::exception {
 void LogLine(std::string_view text);
 
 namespace internal {
-// Runs f, turning any exception into a Failure. Returns the failure, or nothing on success.
-std::optional<Failure> Capture(const std::function<void()>& f) noexcept;
+// Runs f and returns the Failure it threw, or nothing on success. Running out of memory is
+// failure 7. Any other exception is a bug, not a failure of the run: when StrictFailures() it is
+// logged with its origin and the process aborts; otherwise it is logged with its origin and
+// becomes failure 51, so a user's run goes on.
+std::optional<Failure> Capture(const std::function<void()>& f,
+                               std::source_location origin) noexcept;
+// On in builds with assertions, and wherever KR_STRICT=1 is set (the test suite sets it). Read
+// once; the process never changes it.
+bool StrictFailures();
 }  // namespace internal
 
 // Step-and-continue. One instance per operation; every step of the operation goes through it.
@@ -84,21 +92,28 @@ class StepAndContinue {
   // Runs one step. On failure the step's failure becomes the pending one (replacing an older
   // one) and false is returned; the caller goes on with its next step.
   template <class F>
-  bool Step(F&& step) {
-    auto failure = internal::Capture([&] { std::forward<F>(step)(); });
+  bool Step(F&& step, std::source_location origin = std::source_location::current()) {
+    auto failure = internal::Capture([&] { std::forward<F>(step)(); }, origin);
     if (!failure) return true;
-    LogLine(operation_ + ": " + failure->what());
+    LogLine(Where() + failure->what());
     pending_ = std::move(failure);
     return false;
   }
 
   // Runs a step that computes a value; on failure returns fallback (and the failure is pending).
   template <class T, class F>
-  T Value(T fallback, F&& step) {
+  T Value(T fallback, F&& step, std::source_location origin = std::source_location::current()) {
     T result = std::move(fallback);
-    Step([&] { result = std::forward<F>(step)(); });
+    Step([&] { result = std::forward<F>(step)(); }, origin);
     return result;
   }
+
+  // What the failures logged from now on were working on, after the operation's name: the file
+  // and the step ("" for none). A log line that names only the operation tells nobody which
+  // database of which year failed.
+  void SetPlace(std::string_view place) { place_ = place; }
+  void SetStep(std::string_view step) { step_ = step; }
+  const std::string& place() const { return place_; }
 
   // Calls another operation of the updater. Such an operation handles its own failures, and
   // starting it clears whatever failure was pending here (as a called procedure resets the
@@ -119,16 +134,26 @@ class StepAndContinue {
   void Clear() { pending_.reset(); }
 
  private:
+  std::string Where() const {
+    std::string where = operation_ + ": ";
+    if (!place_.empty()) where += place_ + ": ";
+    if (!step_.empty()) where += step_ + ": ";
+    return where;
+  }
+
   std::string operation_;
+  std::string place_;
+  std::string step_;
   std::optional<Failure> pending_;
 };
 
 // Leave-on-error: runs body; the first failure ends it, is logged and dropped, and fallback is
 // returned. Work the body did before the failure stays done.
 template <class T, class F>
-T LeaveOnError(std::string_view operation, T fallback, F&& body) {
+T LeaveOnError(std::string_view operation, T fallback, F&& body,
+               std::source_location origin = std::source_location::current()) {
   std::optional<T> result;
-  auto failure = internal::Capture([&] { result.emplace(std::forward<F>(body)()); });
+  auto failure = internal::Capture([&] { result.emplace(std::forward<F>(body)()); }, origin);
   if (!failure) return std::move(*result);
   LogLine(std::string(operation) + ": " + failure->what());
   return fallback;
@@ -136,8 +161,9 @@ T LeaveOnError(std::string_view operation, T fallback, F&& body) {
 
 // Leave-on-error for a body without a result.
 template <class F>
-void LeaveOnError(std::string_view operation, F&& body) {
-  auto failure = internal::Capture([&] { std::forward<F>(body)(); });
+void LeaveOnError(std::string_view operation, F&& body,
+                  std::source_location origin = std::source_location::current()) {
+  auto failure = internal::Capture([&] { std::forward<F>(body)(); }, origin);
   if (failure) LogLine(std::string(operation) + ": " + failure->what());
 }
 

@@ -2,6 +2,7 @@
 // routines/.
 #pragma once
 
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -22,8 +23,19 @@ struct CatalogueRow {
   bool late = false;  // the source is tested inside each target, after its backup
   std::string_view condition = "";
   std::string_view steps = "";
+  std::string_view second_stage = "";  // with the second guard and source, after the first
+  std::string_view extra_steps = "";   // a list the body runs besides the steps
   Body body = nullptr;
 };
+
+// Rows read and checked: every row that reads, and an English line for each that does not (a
+// text that does not follow the notation, a test, step word or procedure nobody knows, a variant
+// table whose test the row does not name, the rows of one name apart).
+struct CheckedCatalogue {
+  std::vector<Routine> routines;
+  std::vector<std::string> errors;
+};
+CheckedCatalogue CheckRows(const std::vector<CatalogueRow>& rows);
 
 void AddRows2008To2012(std::vector<CatalogueRow>& rows);
 void AddRows2013To2014(std::vector<CatalogueRow>& rows);
@@ -42,18 +54,14 @@ void Update2014CriInsertKB(RoutineRun& run);
 void Update2015CriInsertKB(RoutineRun& run);
 void Update2018CriInsertKB(RoutineRun& run);
 void Update2019CriInsertKB(RoutineRun& run);
-void Update2014CriH2611(RoutineRun& run);
-void Update2014ValH2611(RoutineRun& run);
 void Update2015CriH2707(RoutineRun& run);
 void Update2016ExpH2904A(RoutineRun& run);
 void Update2016ExpH2904M(RoutineRun& run);
 void Update2017CriH2911Ken(RoutineRun& run);
-void Update2017ValH3004K(RoutineRun& run);
 void Update2017ValH3006(RoutineRun& run);
 void Update2018KelmoraSettingH3104(RoutineRun& run);
 void Update2019ValR0108(RoutineRun& run);
 void Update2019ExpR0108(RoutineRun& run);
-void Update2019SetR0109(RoutineRun& run);
 void Update2019CopyCriValR0110(RoutineRun& run);
 void UpdateFeldin3MitDeleteRecodeH3004(RoutineRun& run);
 void LabourRateFolderCopy(RoutineRun& run);

@@ -175,7 +175,9 @@ void AddRows2013To2014(std::vector<CatalogueRow>& rows) {
                     R"~( ; T Cri_IndRelation ; T Cri_PackageStand [PStandCode])~"
                     R"~( ; ‹HasValIndex200› ; T Cri(神戸) → Cri [Code] ; ZeroNullPrices)~"
                     R"~( ; T Cri_Base(神戸) → Cri_Base ; T Cri_Base_Ind(神戸) → Cri_Base_Ind)~",
-           .body = Update2014CriH2611},
+           .second_stage = R"~(T ChangeCode ; T Cri [Code] ; RDP Cri ; ExecuteWithLink "Cri2,Cri")~"
+                           R"~( ; T Cri_PackageStand [PStandCode])~"
+                           R"~( ; T Cri_Relation(九州) → Cri_Relation [CodeS])~"},
           // 40
           {.name = "Update2014ValH2611",
            .kind = Kind::kUnitPrices,
@@ -203,7 +205,7 @@ void AddRows2013To2014(std::vector<CatalogueRow>& rows) {
                     R"~( ; K Val820s ; T Val820s ; C Val820s ; K Val830 ; T Val830 ; C Val830)~"
                     R"~( ; K Val830s ; T Val830s ; C Val830s ; K Val850 ; T Val850 ; C Val850)~"
                     R"~( ; T one of Val890_Ind / Val890_Ind(被災) → Val890_Ind)~",
-           .body = Update2014ValH2611},
+           .second_stage = "T Special_Package [SpecialCode]"},
           // 41
           {.name = "Update2014ValKoube",
            .kind = Kind::kUnitPrices,

@@ -337,8 +337,7 @@ void AddRows2015To2017(std::vector<CatalogueRow>& rows) {
            .backup = true,
            .late = true,
            .condition = "‹HasKumamotoDistrict›",
-           .steps = "T Val800_Ind_HisaiK → Val800_Ind",
-           .body = Update2017ValH3004K},
+           .steps = "T Val800_Ind_HisaiK → Val800_Ind"},
           // 71
           {.name = "Update2017ValH3006",
            .kind = Kind::kUnitPrices,

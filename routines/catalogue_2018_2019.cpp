@@ -128,6 +128,18 @@ void AddRows2018To2019(std::vector<CatalogueRow>& rows) {
            .guard = "2019,1,1",
            .record = R"~(stamp "2019,1,1")~",
            .backup = true,
+           .steps = "K Val710 ; T Val710 [Code] ; C Val710 ; K Val720 ; T Val720 [Code] ; C Val720"
+                    " ; K Val740 ; T Val740 [Code] ; C Val740 ; K Val750 ; T Val750 [Code]"
+                    " ; C Val750 ; K Val760 ; T Val760 [Code] ; C Val760 ; K Val870"
+                    " ; T Val870 [Code] ; C Val870",
+           // From the Hiroshima source, after the stamp, where HasHiroshimaDistrict holds.
+           .extra_steps =
+               "T Val_IndExplain ; K Val700 ; T Val700 [Code] ; C Val700 ; K Val710"
+               " ; T Val710 [Code] ; C Val710 ; K Val720 ; T Val720 [Code] ; C Val720 ; K Val740"
+               " ; T Val740 [Code] ; C Val740 ; K Val750 ; T Val750 [Code] ; C Val750 ; K Val760"
+               " ; T Val760 [Code] ; C Val760 ; K Val770 ; T Val770 [Code] ; C Val770 ; K Val790"
+               " ; T Val790 [Code] ; C Val790 ; T Val700_Ind ; T Val710_Ind ; T Val720_Ind"
+               " ; T Val800_Ind ; T Val810_Ind ; T Val890_Ind",
            .body = Update2019ValR0108},
           // 83
           {.name = "Update2019ExpR0108",
@@ -155,8 +167,7 @@ void AddRows2018To2019(std::vector<CatalogueRow>& rows) {
            .guard = "2019,1,2, 2019,1,1",
            .record = R"~(stamp "2019,1,2" + stamp "2019,1,1")~",
            .backup = true,
-           .steps = "T SetOption [ID]",
-           .body = Update2019SetR0109},
+           .steps = "T SetOption [ID]"},
           // 86
           {.name = "Update2019ValR0109",
            .kind = Kind::kUnitPrices,

@@ -1,8 +1,8 @@
-// The routine skeleton: source check, target selection, guard, backup, data steps, record.
+// The one routine skeleton: source check, target selection, guard, backup, data steps, record.
 #include "routines/interpreter.h"
 
+#include <algorithm>
 #include <cassert>
-#include <map>
 
 #include "platform/platform.h"
 #include "routines/notation.h"
@@ -66,11 +66,17 @@ Database RoutineRun::Open(std::string_view path) {
   return db;
 }
 
+Database RoutineRun::OpenIfPresent(std::string_view path) {
+  return FileExists(path) ? Open(path) : Database();
+}
+
 void RoutineRun::Close(Database& db) {
   if (db.IsOpen()) steps.Step([&] { db.Close(); });
 }
 
-bool RoutineRun::Skip(Database& target, const Guard& guard) {
+bool RoutineRun::Skip(Database& target, const Guard* stage_guard) {
+  if (stage_guard == nullptr) return false;
+  const Guard& guard = *stage_guard;
   if (guard.at_least && db::VersionAtLeast(target, *guard.at_least)) return true;
   if (!guard.with_any_tag.empty()) {
     bool any = false;
@@ -93,27 +99,36 @@ void RoutineRun::Progress(std::string_view suffix) {
   ui.PumpEvents();
 }
 
-void RoutineRun::RunSteps(const std::vector<Step>& list, Database& source, Database& target,
+bool RoutineRun::RunSteps(const std::vector<Step>& list, Database& source, Database& target,
                           VariantChooser& variants) {
+  bool all = true;
   for (const Step& step : list) {
+    assert((!step.gate || step.op == Op::kTest) && "only a test guards steps");
+    steps.SetStep(step.written);
     if (step.op == Op::kTest) {
-      bool holds = steps.Value(false, [&] { return variants.Decide(step.text, step.arguments); });
-      if (step.gate && holds) RunSteps(step.gated, source, target, variants);
+      std::optional<bool> holds;
+      all = steps.Step([&] { holds = variants.Decide(step.text, step.arguments); }) && all;
+      if (step.gate && holds.value_or(false)) {
+        all = RunSteps(step.gated, source, target, variants) && all;
+      }
       continue;
     }
-    steps.Step([&] { ExecuteStep(*this, step, source, target, variants); });
+    all = steps.Step([&] { ExecuteStep(*this, step, source, target, variants); }) && all;
   }
+  steps.SetStep("");
+  return all;
 }
 
 void RoutineRun::WriteRecord(const std::vector<Record>& record, Database& source,
                              Database& target) {
   for (const Record& r : record) {
     switch (r.kind) {
-      case RecordKind::kStamp:
-        if (auto tuple = db::VersionTuple::Parse(r.text)) {
-          steps.Call([&] { db::WriteVersion(target, *tuple, r.comment); });
-        }
+      case RecordKind::kStamp: {
+        std::optional<db::VersionTuple> tuple = db::VersionTuple::Parse(r.text);
+        assert(tuple && "stamps are checked when the catalogue is built");
+        if (tuple) steps.Call([&] { db::WriteVersion(target, *tuple, r.comment); });
         break;
+      }
       case RecordKind::kCopy:
         steps.Call([&] { db::CopyVersion(source, target); });
         break;
@@ -141,12 +156,10 @@ void RoutineRun::WriteRecord(const std::vector<Record>& record, Database& source
   }
 }
 
-void RoutineRun::Entry(Database& target, std::initializer_list<const Database*> sources,
+bool RoutineRun::Entry(Database& target, const std::vector<const Database*>& sources,
                        const std::function<void()>& body) {
-  if (!target.IsOpen()) {
-    body();  // every step on the empty handle fails in turn, and nothing is recorded
-    return;
-  }
+  assert(target.IsOpen() && "the skeleton opens a target before its entry");
+  if (!target.IsOpen()) return false;
   // A disk that fails while the sources are attached leaves the steps without their data, and
   // the record would then stamp a database that never got it: such an entry does nothing.
   int64_t disk_failures = db::engine::DiskFailures();
@@ -155,12 +168,12 @@ void RoutineRun::Entry(Database& target, std::initializer_list<const Database*> 
       steps.Step([&] { target.AttachAhead(source->Name()); });
     }
   }
-  if (!steps.Step([&] { target.BeginTrans(); })) return;
+  if (!steps.Step([&] { target.BeginTrans(); })) return false;
   if (db::engine::DiskFailures() != disk_failures) {
     LogLine(routine.name + ": the disk failed before " + target.Name() +
             " was migrated; left as it was");
     steps.Step([&] { target.Rollback(); });
-    return;
+    return false;
   }
   try {
     body();
@@ -168,7 +181,27 @@ void RoutineRun::Entry(Database& target, std::initializer_list<const Database*> 
     steps.Step([&] { target.Rollback(); });
     throw;
   }
-  if (!steps.Step([&] { target.CommitTrans(); })) steps.Step([&] { target.Rollback(); });
+  if (steps.Step([&] { target.CommitTrans(); })) return true;
+  steps.Step([&] { target.Rollback(); });
+  return false;
+}
+
+Stage StageOf(const Routine& r, size_t index) {
+  Stage stage;
+  bool two_stages = !r.second_stage.empty();
+  bool paired = !two_stages && r.guards.size() > 1 && r.record.size() == r.guards.size();
+  if (!r.guards.empty()) stage.guard = &r.guards[std::min(index, r.guards.size() - 1)];
+  if (paired) {
+    stage.record = {r.record[std::min(index, r.record.size() - 1)]};
+  } else {
+    stage.record = r.record;
+  }
+  assert((!two_stages || index < 2) && "a two-stage row has two stages");
+  stage.steps = two_stages && index == 1 ? &r.second_stage : &r.steps;
+  if (!r.sources.empty()) {
+    stage.source = r.sources[two_stages ? std::min(index, r.sources.size() - 1) : 0];
+  }
+  return stage;
 }
 
 namespace {
@@ -182,55 +215,95 @@ bool SourcesPresent(RoutineRun& run) {
 
 // A source that exists but cannot be opened counts as missing: migrating without its data and
 // then recording the release would keep the database from ever receiving it.
-bool OpenSource(RoutineRun& run, Database& source) {
-  if (run.routine.sources.empty()) return true;
-  source = run.Open(run.PackageFile(run.routine.sources.front()));
-  if (!source.IsOpen()) LogLine(run.routine.name + ": the source cannot be opened; stopped");
-  return source.IsOpen();
+Database OpenSource(RoutineRun& run, std::string_view name) {
+  Database source = run.OpenIfPresent(run.PackageFile(name));
+  if (!source.IsOpen())
+    LogLine(run.routine.name + ": the source " + std::string(name) +
+            " is missing or cannot be opened; stopped");
+  return source;
 }
 
-// One target: guard, backup, late source check, steps, record. False: the routine ends.
-bool Migrate(RoutineRun& run, const Place& place, Database& source) {
-  const Routine& r = run.routine;
-  Database target = run.Open(place.path);
-  if (!target.IsOpen()) return true;
-  VariantChooser variants(run.context, place.folder, target);
-  for (const Step& test : r.condition) {
-    if (!variants.Decide(test.text, test.arguments)) {
-      run.Close(target);
-      return true;
-    }
+// A target the skeleton leaves alone: the row's condition, the stage's guard, the body's own
+// condition.
+bool LeftAlone(RoutineRun& run, Database& target, const Place& place, const Stage& stage,
+               VariantChooser& variants, const Hooks& hooks) {
+  for (const Step& test : run.routine.condition) {
+    if (!variants.Decide(test.text, test.arguments)) return true;
   }
-  const Guard no_guard;
-  const Guard& guard = r.guards.empty() ? no_guard : r.guards.front();
-  if (run.Skip(target, guard)) {
-    run.Close(target);
-    return true;
+  if (run.Skip(target, stage.guard)) return true;
+  return hooks.admit && !hooks.admit(target, place);
+}
+
+void WriteStageRecord(RoutineRun& run, EntryContext& entry, const Hooks& hooks) {
+  std::vector<Record> items;
+  for (const Record& item : entry.stage.record) {
+    std::optional<Record> chosen = hooks.record ? hooks.record(item, entry) : item;
+    if (chosen) items.push_back(*chosen);
   }
-  if (r.backup) {
-    run.Backup(target);
-    // Fixed targets test their guard again after reopening.
-    if (r.targets.selection == Selection::kFixed && run.Skip(target, guard)) {
-      run.Close(target);
-      return true;
-    }
+  run.WriteRecord(items, entry.source, entry.target);
+}
+
+// A marker file of the package copied into the install folder once an entry that records it
+// was committed; one already there stays.
+void WriteMarkers(RoutineRun& run, const Stage& stage) {
+  for (const Record& item : stage.record) {
+    if (item.kind != RecordKind::kMarker) continue;
+    std::string from = run.PackageFile(item.text), to = run.InstallFile(item.text);
+    if (!RoutineRun::FileExists(from) || RoutineRun::FileExists(to)) continue;
+    run.steps.Step([&] { platform::CopyFile(from, to); });
   }
-  if (r.check == SourceCheck::kLate) {
-    if (!SourcesPresent(run) || !OpenSource(run, source)) {
-      run.Close(target);
-      return false;
-    }
-  }
-  run.Entry(target, {&source}, [&] {
-    run.RunSteps(r.steps, source, target, variants);
-    run.WriteRecord(r.record, source, target);
-  });
-  if (r.check == SourceCheck::kLate) run.Close(source);
-  run.Close(target);
-  return true;
+}
+
+// A place's name in the log: below the install folder where it lies there.
+std::string LogName(const RoutineRun& run, const std::string& path) {
+  const std::string& install = run.context.install_folder;
+  return path.rfind(install, 0) == 0 ? path.substr(install.size()) : path;
 }
 
 }  // namespace
+
+bool MigrateTarget(RoutineRun& run, const Place& place, Database& source, size_t index,
+                   const Hooks& hooks) {
+  const Routine& r = run.routine;
+  Stage stage = StageOf(r, index);
+  run.steps.SetPlace(LogName(run, place.path));
+  Database target = run.OpenIfPresent(place.path);
+  bool go_on = true;
+  VariantChooser variants(run.context, place.folder, target);
+  if (target.IsOpen() && !LeftAlone(run, target, place, stage, variants, hooks)) {
+    if (r.backup) run.Backup(target);
+    // Fixed targets test their guard again after reopening.
+    bool current =
+        r.backup && r.targets.selection == Selection::kFixed && run.Skip(target, stage.guard);
+    Database late;
+    if (!current && r.check == SourceCheck::kLate) {
+      // A one-stage row needs every source it names; each stage of a two-stage row its own.
+      bool present = !r.second_stage.empty() || SourcesPresent(run);
+      if (present) late = OpenSource(run, stage.source);
+      go_on = late.IsOpen();
+    }
+    Database& from = r.check == SourceCheck::kLate ? late : source;
+    if (!current && go_on) {
+      EntryContext entry{target, from, variants, place, stage};
+      std::vector<const Database*> sources = {&from};
+      sources.insert(sources.end(), hooks.more_sources.begin(), hooks.more_sources.end());
+      bool committed = run.Entry(target, sources, [&] {
+        if (hooks.work) {
+          hooks.work(entry);
+        } else {
+          run.RunSteps(*stage.steps, from, target, variants);
+        }
+        WriteStageRecord(run, entry, hooks);
+        if (hooks.after_record) hooks.after_record(entry);
+      });
+      if (committed) WriteMarkers(run, stage);
+    }
+    run.Close(late);
+  }
+  run.Close(target);
+  run.steps.SetPlace("");
+  return go_on;
+}
 
 void ForEachPlace(RoutineRun& run, const std::function<bool(const Place&)>& visit) {
   for (const Place& place : run.Places()) {
@@ -239,62 +312,31 @@ void ForEachPlace(RoutineRun& run, const std::function<bool(const Place&)>& visi
   }
 }
 
-void ForEachTarget(RoutineRun& run,
-                   const std::function<bool(Database& target, const Place& place)>& visit) {
+void RunSkeleton(RoutineRun& run, const Hooks& hooks) {
+  const Routine& r = run.routine;
+  Database early;
+  if (hooks.source == nullptr && r.check == SourceCheck::kEarly) {
+    if (!SourcesPresent(run)) return;
+    early = OpenSource(run, r.sources.front());
+    if (!early.IsOpen()) return;
+  }
+  Database& source = hooks.source != nullptr ? *hooks.source : early;
+  bool two_stages = !r.second_stage.empty();
+  bool paired = !two_stages && r.guards.size() > 1 && r.record.size() == r.guards.size();
+  size_t index = 0;
   ForEachPlace(run, [&](const Place& place) {
-    Database target = run.Open(place.path);
-    if (!target.IsOpen()) return true;
-    bool go_on = visit(target, place);
-    run.Close(target);
-    return go_on;
-  });
-}
-
-void ForEachGuardedTarget(
-    RoutineRun& run, std::initializer_list<const Database*> sources,
-    const std::function<void(Database& target, VariantChooser& variants)>& work) {
-  const Guard no_guard;
-  const Guard& guard = run.routine.guards.empty() ? no_guard : run.routine.guards.front();
-  ForEachTarget(run, [&](Database& target, const Place& place) {
-    if (run.Skip(target, guard)) return true;
-    run.Backup(target);
-    VariantChooser variants(run.context, place.folder, target);
-    run.Entry(target, sources, [&] { work(target, variants); });
+    size_t first = paired ? index : 0;
+    ++index;
+    for (size_t stage = first; stage <= (two_stages ? 1 : first); ++stage) {
+      if (!MigrateTarget(run, place, source, stage, hooks)) return false;
+    }
     return true;
   });
+  run.Close(early);
 }
 
-Database OpenSourceEarly(RoutineRun& run) {
-  Database source;
-  if (SourcesPresent(run)) OpenSource(run, source);
-  return source;
-}
-
-// Steps written in the notation inside a body; parsed once.
 std::string Quoted(std::string_view text) {
   return "'" + support::ReplaceAll(text, "'", "''") + "'";
-}
-
-const std::vector<Step>& ParsedSteps(std::string_view text) {
-  static std::map<std::string, std::vector<Step>, std::less<>> cache;
-  auto found = cache.find(text);
-  if (found != cache.end()) return found->second;
-  std::string error;
-  std::optional<std::vector<Step>> steps = notation::ParseSteps(text, error);
-  assert(steps && "a body's steps do not parse");
-  if (!steps) LogLine("routine steps left out: " + error);
-  return cache.emplace(std::string(text), steps.value_or(std::vector<Step>{})).first->second;
-}
-
-void RunDescribed(RoutineRun& run) {
-  const Routine& r = run.routine;
-  Database source;
-  if (r.check == SourceCheck::kEarly) {
-    source = OpenSourceEarly(run);
-    if (!source.IsOpen()) return;
-  }
-  ForEachPlace(run, [&](const Place& place) { return Migrate(run, place, source); });
-  run.Close(source);
 }
 
 }  // namespace kr::routines

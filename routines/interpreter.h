@@ -1,12 +1,17 @@
-// The skeleton every routine shares, as one interpreter over a catalogue row, and the pieces of
-// it that hand-written bodies reuse. Internal to routines/.
+// The one skeleton every routine runs in, and the hooks through which hand-written bodies add
+// what is truly their own. Internal to routines/.
+//
+// The skeleton, per target: open it; the row's condition; the guard; the body's own condition;
+// the backup; the late source; the entry (data steps, the record, then whatever the body adds
+// after the record) as one transaction; the marker file when the entry was committed. Every
+// guard, record and source is the row's: a body never repeats them.
 //
 // Regime: step-and-continue throughout. Every step runs through RoutineRun::steps; a failing
-// step is logged and skipped, and nothing escapes a routine.
+// step is logged with its routine, database and step, and skipped; nothing escapes a routine.
 #pragma once
 
 #include <functional>
-#include <initializer_list>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -24,6 +29,18 @@ struct Place {
   std::string path;    // the database file, an updater path
   std::string folder;  // its year folder with "\" ("" when it lies outside one)
 };
+
+// What one stage of a row checks, runs and records. A two-stage row runs stage 0 then stage 1 on
+// each target, each with its own guard, source and steps; a row with as many guards as records
+// pairs them with its targets in order (the last pair serves the rest); any other row has one
+// stage.
+struct Stage {
+  const Guard* guard = nullptr;  // nullptr: no guard
+  std::vector<Record> record;
+  const std::vector<Step>* steps = nullptr;
+  std::string source;  // the late-checked source file ("" for none)
+};
+Stage StageOf(const Routine& routine, size_t index);
 
 // The state of one running routine.
 class RoutineRun {
@@ -46,49 +63,69 @@ class RoutineRun {
   std::vector<Place> Places() const;
   // Opens an application database as a step; an empty handle when it fails.
   Database Open(std::string_view path);
+  // Open only when the file exists; an empty handle otherwise.
+  Database OpenIfPresent(std::string_view path);
   void Close(Database& db);
-  // The row's guards and condition for a database (true: leave it alone).
-  bool Skip(Database& target, const Guard& guard);
-  // The backup and reopen of the row's skeleton.
+  // The guard of a stage for a database (true: leave it alone).
+  bool Skip(Database& target, const Guard* guard);
+  // The backup and reopen of the skeleton.
   void Backup(Database& target);
-  // The data steps on one target, then the record.
-  void RunSteps(const std::vector<Step>& steps, Database& source, Database& target,
+  // Data steps on one target; true when none of them failed.
+  bool RunSteps(const std::vector<Step>& steps, Database& source, Database& target,
                 VariantChooser& variants);
   void WriteRecord(const std::vector<Record>& record, Database& source, Database& target);
   // Runs body (a target's data steps through its record) as one transaction of target, so that
   // a run killed midway leaves the database as it was and the next run migrates it whole. The
   // sources the steps link to are attached first: SQLite attaches only outside transactions.
   // A commit that fails (disk full) leaves the database as it was, the failure pending; so does
-  // a disk that fails before the transaction begins (body does not run then).
-  void Entry(Database& target, std::initializer_list<const Database*> sources,
+  // a disk that fails before the transaction begins (body does not run then). True when the
+  // transaction was committed.
+  bool Entry(Database& target, const std::vector<const Database*>& sources,
              const std::function<void()>& body);
   // The progress caption followed by suffix, with the user interface's events processed.
   void Progress(std::string_view suffix);
 };
 
+// A target while its entry runs.
+struct EntryContext {
+  Database& target;
+  Database& source;
+  VariantChooser& variants;
+  const Place& place;
+  const Stage& stage;
+};
+
+// What a hand-written body adds to the skeleton. Every hook is optional.
+struct Hooks {
+  // A source the body opened itself (another password, not required), used instead of the
+  // row's early-checked source; the body closes it.
+  Database* source = nullptr;
+  // Further sources the entry's steps link to.
+  std::vector<const Database*> more_sources;
+  // The body's own condition on an open target, after the row's condition and the guard and
+  // before the backup; false leaves the target alone.
+  std::function<bool(Database& target, const Place& place)> admit;
+  // The entry's data steps; by default the stage's steps.
+  std::function<void(EntryContext& entry)> work;
+  // The record item to write for one of the stage's items: the item itself by default, another
+  // text or comment, or nothing.
+  std::function<std::optional<Record>(const Record& item, EntryContext& entry)> record;
+  // Inside the entry, after the record.
+  std::function<void(EntryContext& entry)> after_record;
+};
+
+// The routine through the skeleton: the early source (a missing one: nothing happens), then each
+// existing place with each of its stages.
+void RunSkeleton(RoutineRun& run, const Hooks& hooks = {});
+// One place in one stage, with the routine's open source (an empty handle for none). False ends
+// the routine: a late-checked source is missing or cannot be opened.
+bool MigrateTarget(RoutineRun& run, const Place& place, Database& source, size_t stage,
+                   const Hooks& hooks = {});
 // Visits the row's places whose file exists, in order; visit returns false to end the routine.
 void ForEachPlace(RoutineRun& run, const std::function<bool(const Place&)>& visit);
-// Each existing place of the row, opened (one that cannot be opened is skipped) and closed after
-// visit; visit returns false to end the routine.
-void ForEachTarget(RoutineRun& run,
-                   const std::function<bool(Database& target, const Place& place)>& visit);
-// Each target the row's first guard does not skip: backed up, then handed to work, which runs
-// as the target's entry (RoutineRun::Entry) with sources attached.
-void ForEachGuardedTarget(
-    RoutineRun& run, std::initializer_list<const Database*> sources,
-    const std::function<void(Database& target, VariantChooser& variants)>& work);
-// Opens the row's first source when every source exists: the early check. An empty handle
-// when one is missing or it cannot be opened (then the routine does nothing).
-Database OpenSourceEarly(RoutineRun& run);
 
 // A Jet text literal: the text in apostrophes, those inside it doubled.
 std::string Quoted(std::string_view text);
-
-// Steps a body writes in the notation; parsed once (a text that does not parse: no steps).
-const std::vector<Step>& ParsedSteps(std::string_view text);
-
-// The interpreter: runs a row that has no hand-written body.
-void RunDescribed(RoutineRun& run);
 
 // A step of the notation on one target. Pass-through: the caller's step-and-continue applies.
 void ExecuteStep(RoutineRun& run, const Step& step, Database& source, Database& target,

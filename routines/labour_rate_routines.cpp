@@ -38,27 +38,16 @@ const FolderCopy* FindFolderCopy(std::string_view routine) {
   return nullptr;
 }
 
-Database OpenIfPresent(RoutineRun& run, const std::string& path) {
-  if (!RoutineRun::FileExists(path)) return Database();
-  return run.Open(path);
-}
-
-// The refreshed prices, the correction table and the record in the copied KrCri.mdb.
-void RefreshCopy(RoutineRun& run, Database& source, const std::string& path) {
-  const Routine& r = run.routine;
-  Database target = OpenIfPresent(run, path);
-  if (!target.IsOpen()) return;
-  if (!r.guards.empty() && run.Skip(target, r.guards.front())) {
-    run.Close(target);
-    return;
-  }
-  run.Backup(target);
-  run.Entry(target, {&source}, [&] {
-    RefreshLabourPrices(run, source, target, "Cri", NameSteps::kWith);
-    run.steps.Call([&] { db::TransferRows(source, target, "RoumuHosei", "", ""); });
-    run.WriteRecord(r.record, source, target);
-  });
-  run.Close(target);
+// The refreshed prices and the correction table of one database, then the row's record.
+Hooks RefreshHooks(RoutineRun& run, bool correction_table) {
+  Hooks hooks;
+  hooks.work = [&run, correction_table](EntryContext& e) {
+    RefreshLabourPrices(run, e.source, e.target, "Cri", NameSteps::kWith);
+    if (correction_table) {
+      run.steps.Call([&] { db::TransferRows(e.source, e.target, "RoumuHosei", "", ""); });
+    }
+  };
+  return hooks;
 }
 
 // The minimum-price settings read their second database from the refresh folder.
@@ -80,7 +69,7 @@ void SetMinPricePath(Database& settings, std::string_view folder) {
 
 // The application opens the refresh folder from now on.
 void SwitchSettings(RoutineRun& run, const FolderCopy& copy) {
-  Database settings = OpenIfPresent(run, run.InstallFile("File\\KrSet.mdb"));
+  Database settings = run.OpenIfPresent(run.InstallFile("File\\KrSet.mdb"));
   if (settings.IsOpen()) {
     run.steps.Step([&] {
       settings.Execute("UPDATE Environ SET SetName=" + Quoted(copy.refresh) + " WHERE [ID]=110;");
@@ -88,7 +77,7 @@ void SwitchSettings(RoutineRun& run, const FolderCopy& copy) {
     run.Close(settings);
   }
   if (!copy.min_price_path) return;
-  Database min_price = OpenIfPresent(run, run.InstallFile("File\\KrSetMinPrice.mdb"));
+  Database min_price = run.OpenIfPresent(run.InstallFile("File\\KrSetMinPrice.mdb"));
   if (!min_price.IsOpen()) return;
   run.steps.Step([&] { SetMinPricePath(min_price, copy.refresh); });
   run.Close(min_price);
@@ -115,21 +104,14 @@ void LabourRateFolderCopy(RoutineRun& run) {
   Database source = run.Open(source_path);
   // A source that cannot be opened counts as missing: the settings stay on the fiscal year.
   if (!source.IsOpen()) return;
-  RefreshCopy(run, source, refresh + "KrCri.mdb");
+  MigrateTarget(run, {refresh + "KrCri.mdb", refresh}, source, 0, RefreshHooks(run, true));
   run.Close(source);
   SwitchSettings(run, *copy);
 }
 
 void LabourRateTag(RoutineRun& run) {
-  const Routine& r = run.routine;
-  if (r.guards.empty()) return;
-  Database source = OpenSourceEarly(run);
-  if (!source.IsOpen()) return;
-  ForEachGuardedTarget(run, {&source}, [&](Database& target, VariantChooser&) {
-    RefreshLabourPrices(run, source, target, "Cri", NameSteps::kWith);
-    run.WriteRecord(r.record, source, target);
-  });
-  run.Close(source);
+  if (run.routine.guards.empty()) return;
+  RunSkeleton(run, RefreshHooks(run, false));
 }
 
 }  // namespace kr::routines

@@ -3,6 +3,8 @@
 
 #include <cstddef>
 
+#include "routines/procedures.h"
+#include "routines/variants.h"
 #include "support/support.h"
 
 namespace kr::routines::notation {
@@ -14,6 +16,7 @@ enum class Kind { kWord, kString, kKeys, kTest, kArrow, kSlash, kSemicolon, kOpe
 struct Token {
   Kind kind = Kind::kEnd;
   std::string text;
+  size_t begin = 0, end = 0;  // where it stands in the text
 };
 
 constexpr std::string_view kArrow = "→";
@@ -36,35 +39,46 @@ class Tokenizer {
     while (true) {
       while (at_ < text_.size() && IsSpace(text_[at_])) ++at_;
       if (at_ >= text_.size()) break;
-      char c = text_[at_];
-      if (c == '"') {
-        if (!Enclosed("\"", Kind::kString, tokens)) return Fail("unterminated string", error);
-      } else if (c == '[') {
-        if (!Enclosed("]", Kind::kKeys, tokens)) return Fail("unterminated key list", error);
-      } else if (StartsWith(text_, at_, kTestOpen)) {
-        at_ += kTestOpen.size() - 1;
-        if (!Enclosed(kTestClose, Kind::kTest, tokens)) return Fail("unterminated test", error);
-      } else if (StartsWith(text_, at_, kArrow)) {
-        tokens.push_back({Kind::kArrow, std::string(kArrow)});
-        at_ += kArrow.size();
-      } else if (c == '/' || c == ';' || c == '{' || c == '}') {
-        Kind kind = c == '/'   ? Kind::kSlash
-                    : c == ';' ? Kind::kSemicolon
-                    : c == '{' ? Kind::kOpen
-                               : Kind::kClose;
-        tokens.push_back({kind, std::string(1, c)});
-        ++at_;
-      } else {
-        size_t start = at_;
-        while (at_ < text_.size() && !IsSpace(text_[at_]) && !Special(at_)) ++at_;
-        tokens.push_back({Kind::kWord, std::string(text_.substr(start, at_ - start))});
+      size_t begin = at_, count = tokens.size();
+      if (!Token1(tokens, error)) return false;
+      if (tokens.size() > count) {
+        tokens.back().begin = begin;
+        tokens.back().end = at_;
       }
     }
-    tokens.push_back({Kind::kEnd, ""});
+    tokens.push_back({Kind::kEnd, "", text_.size(), text_.size()});
     return true;
   }
 
  private:
+  // One token at at_ (not a space).
+  bool Token1(std::vector<Token>& tokens, std::string& error) {
+    char c = text_[at_];
+    if (c == '"') {
+      if (!Enclosed("\"", Kind::kString, tokens)) return Fail("unterminated string", error);
+    } else if (c == '[') {
+      if (!Enclosed("]", Kind::kKeys, tokens)) return Fail("unterminated key list", error);
+    } else if (StartsWith(text_, at_, kTestOpen)) {
+      at_ += kTestOpen.size() - 1;
+      if (!Enclosed(kTestClose, Kind::kTest, tokens)) return Fail("unterminated test", error);
+    } else if (StartsWith(text_, at_, kArrow)) {
+      tokens.push_back({Kind::kArrow, std::string(kArrow)});
+      at_ += kArrow.size();
+    } else if (c == '/' || c == ';' || c == '{' || c == '}') {
+      Kind kind = c == '/'   ? Kind::kSlash
+                  : c == ';' ? Kind::kSemicolon
+                  : c == '{' ? Kind::kOpen
+                             : Kind::kClose;
+      tokens.push_back({kind, std::string(1, c)});
+      ++at_;
+    } else {
+      size_t start = at_;
+      while (at_ < text_.size() && !IsSpace(text_[at_]) && !Special(at_)) ++at_;
+      tokens.push_back({Kind::kWord, std::string(text_.substr(start, at_ - start))});
+    }
+    return true;
+  }
+
   bool Special(size_t at) const {
     char c = text_[at];
     return c == '"' || c == '[' || c == ';' || c == '{' || c == '}' ||
@@ -88,16 +102,57 @@ class Tokenizer {
   size_t at_ = 0;
 };
 
+// How a step word's operands are written.
+enum class Form {
+  kSpec,       // name | a → b, then [keys] and where "..." (T also "one of")
+  kTable,      // one table name
+  kArrow,      // a → b
+  kPair,       // a,b | a → b, then [keys] and where "..."
+  kStatement,  // one quoted text
+};
+
+struct StepWord {
+  std::string_view word;
+  Op op;
+  Form form;
+};
+
+// Every step word; any other word is a procedure (procedures.h) or an error.
+constexpr StepWord kStepWords[] = {
+    {"T", Op::kTransfer, Form::kSpec},
+    {"K", Op::kKeepOld, Form::kTable},
+    {"C", Op::kCarryOver, Form::kTable},
+    {"TT", Op::kTransferTable, Form::kTable},
+    {"RDP", Op::kRefreshDistrictPrices, Form::kTable},
+    {"TA", Op::kTransferTableAs, Form::kArrow},
+    {"D", Op::kDeleteMatching, Form::kPair},
+    {"CT", Op::kCopyTable, Form::kSpec},
+    {"X", Op::kExecute, Form::kStatement},
+    {kProgress, Op::kProgress, Form::kStatement},
+};
+
+const StepWord* FindStepWord(std::string_view word) {
+  for (const StepWord& step_word : kStepWords) {
+    if (step_word.word == word) return &step_word;
+  }
+  return nullptr;
+}
+
 class StepParser {
  public:
-  explicit StepParser(std::vector<Token> tokens) : tokens_(std::move(tokens)) {}
+  StepParser(std::string_view text, std::vector<Token> tokens)
+      : text_(text), tokens_(std::move(tokens)) {}
 
   std::optional<std::vector<Step>> List(bool nested, std::string& error) {
     std::vector<Step> steps;
     while (true) {
       if (Peek().kind == Kind::kEnd || Peek().kind == Kind::kClose) break;
+      size_t first = at_;
       std::optional<Step> step = One(error);
       if (!step) return std::nullopt;
+      size_t last = step->gate ? first : at_ - 1;
+      step->written =
+          std::string(text_.substr(tokens_[first].begin, tokens_[last].end - tokens_[first].begin));
       steps.push_back(std::move(*step));
       if (Peek().kind == Kind::kSemicolon) {
         Next();
@@ -133,52 +188,53 @@ class StepParser {
 
   std::optional<Step> One(std::string& error) {
     Token head = Next();
-    Step step;
     if (head.kind == Kind::kTest) return Test(head.text, error);
-    if (head.kind == Kind::kWord && head.text == kProgress) {
-      if (Peek().kind != Kind::kString) return Fail("» needs a quoted suffix", error);
-      step.op = Op::kProgress;
-      step.text = Next().text;
+    if (head.kind != Kind::kWord) {
+      return Fail("a step cannot start with \"" + head.text + "\"", error);
+    }
+    Step step;
+    const StepWord* word = FindStepWord(head.text);
+    if (word == nullptr) {
+      if (FindProcedure(head.text) == nullptr) {
+        return Fail("\"" + head.text + "\" is neither a step word nor a procedure", error);
+      }
+      step.op = Op::kProcedure;
+      step.text = head.text;
+      Arguments(step);
       return step;
     }
-    if (head.kind != Kind::kWord)
-      return Fail("a step cannot start with \"" + head.text + "\"", error);
+    step.op = word->op;
     const std::string& w = head.text;
-    if (w == "T") {
-      step.op = Op::kTransfer;
-      if (!TableSpec(step, true, error)) return std::nullopt;
-      Options(step);
-    } else if (w == "K" || w == "C" || w == "TT" || w == "RDP") {
-      step.op = w == "K"    ? Op::kKeepOld
-                : w == "C"  ? Op::kCarryOver
-                : w == "TT" ? Op::kTransferTable
-                            : Op::kRefreshDistrictPrices;
-      std::string table;
-      if (!Word(table)) return Fail(w + " needs a table", error);
-      step.tables = {table};
-    } else if (w == "TA") {
-      step.op = Op::kTransferTableAs;
-      if (!TableSpec(step, false, error) || step.target.empty()) {
-        return Fail("TA needs a → b", error);
+    switch (word->form) {
+      case Form::kSpec:
+        if (!TableSpec(step, step.op == Op::kTransfer, error)) return std::nullopt;
+        Options(step);
+        break;
+      case Form::kTable: {
+        std::string table;
+        if (!Word(table)) return Fail(w + " needs a table", error);
+        step.tables = {table};
+        break;
       }
-    } else if (w == "D" || w == "CT") {
-      step.op = w == "D" ? Op::kDeleteMatching : Op::kCopyTable;
-      if (!TableSpec(step, false, error)) return std::nullopt;
-      if (step.target.empty() && w == "D") {
-        std::vector<std::string> pair = support::Split(step.tables[0], ",");
-        if (pair.size() != 2) return Fail("D needs a,b or a → b", error);
-        step.tables = {pair[0]};
-        step.target = pair[1];
-      }
-      Options(step);
-    } else if (w == "X") {
-      if (Peek().kind != Kind::kString) return Fail("X needs a quoted statement", error);
-      step.op = Op::kExecute;
-      step.text = Next().text;
-    } else {
-      step.op = Op::kProcedure;
-      step.text = w;
-      Arguments(step);
+      case Form::kArrow:
+        if (!TableSpec(step, false, error) || step.target.empty()) {
+          return Fail(w + " needs a → b", error);
+        }
+        break;
+      case Form::kPair:
+        if (!TableSpec(step, false, error)) return std::nullopt;
+        if (step.target.empty()) {
+          std::vector<std::string> pair = support::Split(step.tables[0], ",");
+          if (pair.size() != 2) return Fail(w + " needs a,b or a → b", error);
+          step.tables = {pair[0]};
+          step.target = pair[1];
+        }
+        Options(step);
+        break;
+      case Form::kStatement:
+        if (Peek().kind != Kind::kString) return Fail(w + " needs a quoted text", error);
+        step.text = Next().text;
+        break;
     }
     return step;
   }
@@ -193,6 +249,11 @@ class StepParser {
     step.op = Op::kTest;
     step.text = tokens.front().text;
     for (size_t i = 1; i + 1 < tokens.size(); ++i) step.arguments.push_back(tokens[i].text);
+    const TestDef* test = FindTest(step.text);
+    if (test == nullptr) return Fail("no test is called " + step.text, error);
+    if (test->arguments != step.arguments.size()) {
+      return Fail(step.text + " takes " + std::to_string(test->arguments) + " arguments", error);
+    }
     if (Peek().kind == Kind::kOpen) {
       Next();
       std::optional<std::vector<Step>> gated = List(true, error);
@@ -258,6 +319,7 @@ class StepParser {
     }
   }
 
+  std::string_view text_;
   std::vector<Token> tokens_;
   size_t at_ = 0;
 };
@@ -280,7 +342,7 @@ std::string Trimmed(std::string_view text) {
 std::optional<std::vector<Step>> ParseSteps(std::string_view text, std::string& error) {
   std::optional<std::vector<Token>> tokens = Tokens(text, error);
   if (!tokens) return std::nullopt;
-  return StepParser(std::move(*tokens)).List(false, error);
+  return StepParser(text, std::move(*tokens)).List(false, error);
 }
 
 Targets ParseTargets(std::string_view text) {

@@ -23,17 +23,12 @@ void AttachLinkInstall(RoutineRun& run, Database& source, Database& target,
   run.steps.Step([&] { db::AttachTable(target, kLinkInstall, source, table); });
 }
 
-// Opens each existing place of the row and hands it to work with the early-checked source,
-// as the target's entry.
+// The row's early source and each target, with work as the target's entry.
 template <class F>
 void WithEachTarget(RoutineRun& run, F&& work) {
-  Database source = OpenSourceEarly(run);
-  if (!source.IsOpen()) return;
-  ForEachTarget(run, [&](Database& target, const Place& place) {
-    run.Entry(target, {&source}, [&] { work(source, target, place); });
-    return true;
-  });
-  run.Close(source);
+  Hooks hooks;
+  hooks.work = [&](EntryContext& e) { work(e.source, e.target, e.place); };
+  RunSkeleton(run, hooks);
 }
 
 }  // namespace
@@ -79,41 +74,26 @@ void Update200910NumberIni(RoutineRun& run) {
   run.steps.Call([&] { db::MergeNumberIni(run.context); });
 }
 
-namespace {
-
-// The settings part of the 2009 release: its own guards, one per group of changes.
-void MigrateSettings2009(RoutineRun& run, Database& source, Database& target) {
-  if (!db::VersionAtLeast(target, {2009, 1, 1})) {
-    run.steps.Call([&] { db::TransferRows(source, target, "OpenChk", "", "ID"); });
-    run.steps.Call([&] { UpdatePrintWidthsFromPackage(run, source, target); });
-    run.steps.Call([&] { UpdateWordTables(run, source, target); });
-  }
-  if (!db::VersionAtLeast(target, {2009, 1, 2})) {
+// The settings part of the 2009 release: the package's settings database is optional, and the
+// first group of changes has a guard of its own (the row's second).
+void Update200910SetTables(RoutineRun& run) {
+  const Routine& r = run.routine;
+  Database source = run.OpenIfPresent(run.PackageFile("KrSet.mdb"));
+  Hooks hooks;
+  hooks.source = &source;
+  hooks.work = [&](EntryContext& e) {
+    if (r.guards.size() > 1 && !run.Skip(e.target, &r.guards[1])) {
+      run.steps.Call([&] { db::TransferRows(e.source, e.target, "OpenChk", "", "ID"); });
+      run.steps.Call([&] { UpdatePrintWidthsFromPackage(run, e.source, e.target); });
+      run.steps.Call([&] { UpdateWordTables(run, e.source, e.target); });
+    }
     run.steps.Call([&] {
-      db::TransferRows(source, target, "Environ",
+      db::TransferRows(e.source, e.target, "Environ",
                        "(ID BETWEEN 201 AND 215) OR (ID BETWEEN 401 AND 415)", "ID");
     });
-  }
-  if (!db::VersionAtLeast(target, {2009, 1, 2})) {
-    run.steps.Call([&] { db::CopyVersion(source, target); });
-  }
-}
-
-}  // namespace
-
-void Update200910SetTables(RoutineRun& run) {
-  std::string path = run.InstallFile("File\\KrSet.mdb");
-  if (!RoutineRun::FileExists(path)) return;
-  Database target = run.Open(path);
-  if (!target.IsOpen()) return;
-  Database source;
-  if (RoutineRun::FileExists(run.PackageFile("KrSet.mdb"))) {
-    source = run.Open(run.PackageFile("KrSet.mdb"));
-  }
-  if (!db::VersionAtLeast(target, {2009, 1, 2})) run.Backup(target);
-  run.Entry(target, {&source}, [&] { MigrateSettings2009(run, source, target); });
+  };
+  RunSkeleton(run, hooks);
   run.Close(source);
-  run.Close(target);
 }
 
 // The users' own codes of the district unit prices, sought by key in the Val### table that
@@ -189,7 +169,7 @@ void Update2012Box10(RoutineRun& run) {
   ForEachPlace(run, [&](const Place& place) {
     Database installed = run.Open(place.path);
     // A box that cannot be read is not replaced: nothing could bring its contents back.
-    if (!installed.IsOpen() || db::VersionAtLeast(installed, {2012, 1, 1})) {
+    if (!installed.IsOpen() || run.Skip(installed, StageOf(run.routine, 0).guard)) {
       run.Close(installed);
       return true;
     }

@@ -30,18 +30,6 @@ void TransferMarked(RoutineRun& run, Database& source, Database& target, const s
   }
 }
 
-constexpr std::string_view kValR0108 =
-    "K Val710 ; T Val710 [Code] ; C Val710 ; K Val720 ; T Val720 [Code] ; C Val720 ; "
-    "K Val740 ; T Val740 [Code] ; C Val740 ; K Val750 ; T Val750 [Code] ; C Val750 ; "
-    "K Val760 ; T Val760 [Code] ; C Val760 ; K Val870 ; T Val870 [Code] ; C Val870";
-constexpr std::string_view kValR0108Hiroshima =
-    "T Val_IndExplain ; K Val700 ; T Val700 [Code] ; C Val700 ; K Val710 ; T Val710 [Code] ; "
-    "C Val710 ; K Val720 ; T Val720 [Code] ; C Val720 ; K Val740 ; T Val740 [Code] ; "
-    "C Val740 ; K Val750 ; T Val750 [Code] ; C Val750 ; K Val760 ; T Val760 [Code] ; "
-    "C Val760 ; K Val770 ; T Val770 [Code] ; C Val770 ; K Val790 ; T Val790 [Code] ; "
-    "C Val790 ; T Val700_Ind ; T Val710_Ind ; T Val720_Ind ; T Val800_Ind ; T Val810_Ind ; "
-    "T Val890_Ind";
-
 std::string Today() {
   platform::LocalTime now = platform::CurrentEnv().Now();
   char text[16];
@@ -51,67 +39,62 @@ std::string Today() {
 
 }  // namespace
 
+// Two sources: only the first is required. The Hiroshima part runs after the stamp from the
+// second, and its comment is written only where that data arrived.
 void Update2019ValR0108(RoutineRun& run) {
-  // Only the main source is required; without the Hiroshima one its steps fail and are skipped.
-  if (!RoutineRun::FileExists(run.PackageFile(run.routine.sources[0]))) return;
-  Database source = run.Open(run.PackageFile(run.routine.sources[0]));
+  const Routine& r = run.routine;
+  Database source = run.OpenIfPresent(run.PackageFile(r.sources[0]));
   if (!source.IsOpen()) return;
-  Database hiroshima;
-  if (RoutineRun::FileExists(run.PackageFile(run.routine.sources[1]))) {
-    hiroshima = run.Open(run.PackageFile(run.routine.sources[1]));
-  }
-  ForEachGuardedTarget(run, {&source, &hiroshima}, [&](Database& target, VariantChooser& variants) {
-    std::string comment = db::ReadVersionComment(target) + ",";
-    TransferMarked(run, source, target, comment, "Val_IndExplain");
-    run.RunSteps(ParsedSteps(kValR0108), source, target, variants);
-    TransferMarked(run, source, target, comment, "Val810_Ind");
-    db::WriteVersion(target, {2019, 1, 1}, "");
-    if (!variants.Decide("HasHiroshimaDistrict")) return;
-    run.RunSteps(ParsedSteps(kValR0108Hiroshima), hiroshima, target, variants);
-    db::SetVersionComment(
-        target, variants.Decide("EnvironFlag60") ? "201907_土木+被災広島" : "201907_造園+被災広島",
-        false);
-  });
+  Database hiroshima = run.OpenIfPresent(run.PackageFile(r.sources[1]));
+  Hooks hooks;
+  hooks.source = &source;
+  hooks.more_sources = {&hiroshima};
+  hooks.work = [&](EntryContext& e) {
+    std::string comment = db::ReadVersionComment(e.target) + ",";
+    TransferMarked(run, e.source, e.target, comment, "Val_IndExplain");
+    run.RunSteps(r.steps, e.source, e.target, e.variants);
+    TransferMarked(run, e.source, e.target, comment, "Val810_Ind");
+  };
+  hooks.after_record = [&](EntryContext& e) {
+    if (!e.variants.Decide("HasHiroshimaDistrict")) return;
+    if (!hiroshima.IsOpen() || !run.RunSteps(r.extra_steps, hiroshima, e.target, e.variants)) {
+      LogLine(r.name + ": " + e.place.path +
+              ": the Hiroshima data did not all arrive; its comment is not written");
+      return;
+    }
+    run.steps.Step([&] {
+      db::SetVersionComment(
+          e.target,
+          e.variants.Decide("EnvironFlag60") ? "201907_土木+被災広島" : "201907_造園+被災広島",
+          false);
+    });
+  };
+  RunSkeleton(run, hooks);
   run.Close(hiroshima);
   run.Close(source);
 }
 
 void Update2019ExpR0108(RoutineRun& run) {
-  Database source = OpenSourceEarly(run);
-  if (!source.IsOpen()) return;
-  ForEachGuardedTarget(run, {&source}, [&](Database& target, VariantChooser& variants) {
+  Hooks hooks;
+  hooks.work = [&](EntryContext& e) {
+    Database& source = e.source;
+    Database& target = e.target;
     std::string mark = "201907_標準";
-    if (variants.Decide("HasKumamotoDistrict")) {
+    if (e.variants.Decide("HasKumamotoDistrict")) {
       run.steps.Step([&] { target.Execute("DELETE FROM Expenses WHERE Big=1"); });
       run.steps.Call(
           [&] { db::TransferRows(source, target, "Expenses_HisaiK,Expenses", "", "Big,Mdl,Sml"); });
       mark = "201907_標準+被災熊本";
-    } else if (variants.Decide("HasHiroshimaDistrict")) {
+    } else if (e.variants.Decide("HasHiroshimaDistrict")) {
       run.steps.Call(
           [&] { db::TransferRows(source, target, "Expenses_HisaiH,Expenses", "", "Big,Mdl,Sml"); });
       mark = "201907_標準+被災広島";
     }
-    db::SetVersionComment(target, mark, false);
+    run.steps.Step([&] { db::SetVersionComment(target, mark, false); });
     run.steps.Call([&] { db::TransferRows(source, target, "Expenses", "", "Big,Mdl,Sml"); });
     run.steps.Call([&] { db::TransferRows(source, target, "ExpOption", "", "Big,Mdl"); });
-    run.WriteRecord(run.routine.record, source, target);
-  });
-  run.Close(source);
-}
-
-// Two settings databases, each with its own guard and stamp: the row run once per target.
-void Update2019SetR0109(RoutineRun& run) {
-  const Routine& r = run.routine;
-  size_t targets = std::min({r.targets.places.size(), r.guards.size(), r.record.size()});
-  for (size_t i = 0; i < targets; ++i) {
-    Routine one = r;
-    one.body = nullptr;
-    one.targets.places = {r.targets.places[i]};
-    one.guards = {r.guards[i]};
-    one.record = {r.record[i]};
-    RoutineRun part(one, run.context, run.ui, run.argument);
-    RunDescribed(part);
-  }
+  };
+  RunSkeleton(run, hooks);
 }
 
 // The October 2019 edition replaces the 2019 databases whole; the application's own carry-over
@@ -125,8 +108,8 @@ void Update2019SetR0109(RoutineRun& run) {
 // differs. The marker is written only when every database was replaced: a year left half on the
 // old edition would otherwise be refused by every later run.
 void Update2019CopyCriValR0110(RoutineRun& run) {
-  constexpr std::string_view kMarker = "KrUpdatedR0110.ini";
-  if (RoutineRun::FileExists(run.InstallFile(kMarker))) {
+  const std::string& marker = run.routine.record.front().text;
+  if (RoutineRun::FileExists(run.InstallFile(marker))) {
     run.ui.MessageBox("すでに2019年10月版で更新されています。", "確認メッセージ",
                       ui::Icon::kCritical);
     return;
@@ -173,7 +156,7 @@ void Update2019CopyCriValR0110(RoutineRun& run) {
             ": not every database was replaced; no marker, the next run repeats it");
     return;
   }
-  run.steps.Step([&] { platform::CopyFile(run.PackageFile(kMarker), run.InstallFile(kMarker)); });
+  run.steps.Step([&] { platform::CopyFile(run.PackageFile(marker), run.InstallFile(marker)); });
 }
 
 }  // namespace kr::routines

@@ -54,7 +54,13 @@ void Convert(RoutineRun& run, Database& source, Database& target, int year) {
   while (run.steps.Value(false, [&] { return !gone.Eof(); })) {
     std::string code;
     if (!run.steps.Step([&] { code = db::NzString(gone["Code"].GetValue()); })) break;
-    run.steps.Step([&] { target.Execute("DELETE FROM Woody WHERE Code=" + Quoted(code)); });
+    // The row found by the code goes; another row with the same code stays.
+    run.steps.Step([&] {
+      db::Recordset woody = target.OpenRecordset("SELECT * FROM Woody WHERE Code=" + Quoted(code),
+                                                 db::engine::kOpenDynaset);
+      if (!woody.Eof()) woody.Delete();
+      woody.Close();
+    });
     if (!run.steps.Step([&] { gone.MoveNext(); })) break;
   }
   run.steps.Step([&] { gone.Close(); });
@@ -76,13 +82,13 @@ void KnowledgeBase(RoutineRun& run, int year) {
     run.Close(source);
     return;
   }
-  ForEachTarget(run, [&](Database& target, const Place&) {
-    if (year == 2014 || HasNoKnowledgeBase(run, target)) {
-      if (run.routine.backup) run.Backup(target);
-      run.Entry(target, {&source}, [&] { Convert(run, source, target, year); });
-    }
-    return true;
-  });
+  Hooks hooks;
+  hooks.source = &source;
+  hooks.admit = [&](Database& target, const Place&) {
+    return year == 2014 || HasNoKnowledgeBase(run, target);
+  };
+  hooks.work = [&](EntryContext& e) { Convert(run, e.source, e.target, year); };
+  RunSkeleton(run, hooks);
   run.Close(source);
 }
 

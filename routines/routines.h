@@ -107,6 +107,7 @@ struct Step {
   std::vector<std::string> arguments;
   bool gate = false;        // a test with { ... }
   std::vector<Step> gated;  // the steps a gate guards
+  std::string written;      // the step as the catalogue writes it (for the log)
 };
 
 class RoutineRun;
@@ -122,15 +123,20 @@ struct Routine {
   std::vector<Guard> guards;  // two for two-stage routines
   std::vector<Record> record;
   bool backup = false;
-  std::vector<Step> condition;  // tests a year folder must pass to be visited at all
-  std::vector<Step> steps;      // in order, for one target
-  std::string notation;         // the steps as written in the catalogue
-  Body body = nullptr;          // hand-written body; nullptr: the interpreter runs the description
+  std::vector<Step> condition;     // tests a year folder must pass to be visited at all
+  std::vector<Step> steps;         // in order, for one target
+  std::vector<Step> second_stage;  // two-stage routines: the second stage's steps
+  std::vector<Step> extra_steps;   // a further list a hand-written body runs
+  std::string notation;            // the steps as written in the catalogue
+  Body body = nullptr;  // hand-written body; nullptr: the interpreter runs the description
 };
 
-// Every routine, in catalogue order. Built once; a row that does not parse is a programming
-// error (asserted, and left out with a log line in release builds).
+// Every routine, in catalogue order. Built once; a row that does not parse or names a test,
+// step word or procedure nobody knows is a programming error, left out.
 const std::vector<Routine>& Catalogue();
+// What is wrong with the rows, one English line each ("" when nothing). The programs check it
+// when they start and refuse to run with a broken catalogue.
+std::vector<std::string> CatalogueErrors();
 // The rows registered under name (exact, case-sensitive), in order; empty when unknown.
 std::vector<const Routine*> Lookup(std::string_view name);
 

@@ -32,31 +32,6 @@ bool IsDelimiter(std::string_view character) {
   return false;
 }
 
-// Stage one: option 7 of the settings database.
-void TaxSettings(RoutineRun& run, const Guard& guard, const Record& record) {
-  std::string path = run.InstallFile("File\\KrSet.mdb");
-  if (!RoutineRun::FileExists(path)) return;
-  Database target = run.Open(path);
-  if (!target.IsOpen()) return;
-  if (!run.Skip(target, guard)) {
-    run.Backup(target);
-    run.Entry(target, {}, [&] {
-      run.steps.Step([&] {
-        db::Recordset rs = target.OpenRecordset("SELECT * FROM SetOption WHERE [ID]=7;");
-        if (!rs.Eof()) {
-          rs.Edit();
-          rs["Result"].SetValue(db::Value::Integer(8));
-          rs.Update();
-        }
-        rs.Close();
-      });
-      Database none;
-      run.WriteRecord({record}, none, target);
-    });
-  }
-  run.Close(target);
-}
-
 // Stage two: the MinPrice formulas of one expenses database, row by row.
 void TaxFormulas(RoutineRun& run, Database& target) {
   db::Recordset rs;
@@ -164,24 +139,28 @@ std::optional<std::string> RewriteTaxFormula(std::string_view formula) {
   return text;
 }
 
+// Stage one, option 7 of the settings database; stage two, the MinPrice formulas of the
+// expenses databases. Each stage has its guard and stamp in the row.
 void Update2013H2604Syouhizei(RoutineRun& run) {
-  const Routine& r = run.routine;
-  if (r.guards.size() < 2 || r.record.size() < 2) return;
-  TaxSettings(run, r.guards[0], r.record[0]);
+  Database none;
+  Hooks settings;
+  settings.work = [&](EntryContext& e) {
+    run.steps.Step([&] {
+      db::Recordset rs = e.target.OpenRecordset("SELECT * FROM SetOption WHERE [ID]=7;");
+      if (!rs.Eof()) {
+        rs.Edit();
+        rs["Result"].SetValue(db::Value::Integer(8));
+        rs.Update();
+      }
+      rs.Close();
+    });
+  };
+  MigrateTarget(run, {run.InstallFile("File\\KrSet.mdb"), ""}, none, 0, settings);
+  Hooks formulas;
+  formulas.work = [&](EntryContext& e) { TaxFormulas(run, e.target); };
   for (std::string_view folder : {"平成25年度", "平成26年度(一部更新)"}) {
-    std::string path = run.InstallFile("File\\" + std::string(folder) + "\\KrExp.mdb");
-    if (!RoutineRun::FileExists(path)) continue;
-    Database target = run.Open(path);
-    if (!target.IsOpen()) continue;
-    if (!run.Skip(target, r.guards[1])) {
-      run.Backup(target);
-      run.Entry(target, {}, [&] {
-        TaxFormulas(run, target);
-        Database none;
-        run.WriteRecord({r.record[1]}, none, target);
-      });
-    }
-    run.Close(target);
+    std::string year = run.InstallFile("File\\" + std::string(folder) + "\\");
+    MigrateTarget(run, {year + "KrExp.mdb", year}, none, 1, formulas);
   }
 }
 
@@ -245,12 +224,12 @@ void UserListRows(RoutineRun& run, const Step&, Database&, Database& target, Var
   });
 }
 
+// The slips whose re-codes were renumbered, and their four-digit re-codes emptied in both
+// databases; nothing at all when the slips database has none.
 void UpdateFeldin3MitDeleteRecodeH3004(RoutineRun& run) {
   std::string uke_path = run.InstallFile("File\\KrUke.mdb");
-  std::string file_path = run.InstallFile("File\\KrFile.mdb");
-  if (!RoutineRun::FileExists(uke_path)) return;
   std::vector<db::Value> codes;
-  Database uke = run.Open(uke_path);
+  Database uke = run.OpenIfPresent(uke_path);
   if (!uke.IsOpen()) return;
   run.steps.Step([&] {
     db::Recordset rs = uke.OpenRecordset(kRecodedSlips);
@@ -259,34 +238,20 @@ void UpdateFeldin3MitDeleteRecodeH3004(RoutineRun& run) {
   });
   run.Close(uke);
   if (codes.empty()) return;
-  run.steps.Call([&] { db::BackupDatabase(run.context, uke_path); });
-  uke = run.Open(uke_path);
-  Database file;
-  if (RoutineRun::FileExists(file_path)) {
-    run.steps.Call([&] { db::BackupDatabase(run.context, file_path); });
-    file = run.Open(file_path);
-  }
-  if (uke.IsOpen()) {
-    run.Entry(uke, {}, [&] {
-      for (const db::Value& code : codes) {
-        ClearFourDigitRecodes(run, uke,
-                              "SELECT * FROM Ukes WHERE NowCode<>'' AND Recode<>'' AND UkeCode=" +
-                                  Number(code) + ";");
-      }
-    });
-  }
-  if (file.IsOpen()) {
-    run.Entry(file, {}, [&] {
-      for (const db::Value& code : codes) {
-        ClearFourDigitRecodes(run, file,
-                              "SELECT * FROM Nou_s WHERE NowCode<>'' AND Recode<>'' AND NouCode IN "
-                              "(SELECT NouCode From Nou WHERE UkeCode=" +
-                                  Quoted(db::NzString(code)) + ");");
-      }
-    });
-  }
-  run.Close(file);
-  run.Close(uke);
+  Hooks hooks;
+  hooks.work = [&](EntryContext& e) {
+    bool slips = e.place.path == uke_path;
+    for (const db::Value& code : codes) {
+      ClearFourDigitRecodes(
+          run, e.target,
+          slips ? "SELECT * FROM Ukes WHERE NowCode<>'' AND Recode<>'' AND UkeCode=" +
+                      Number(code) + ";"
+                : "SELECT * FROM Nou_s WHERE NowCode<>'' AND Recode<>'' AND NouCode IN "
+                  "(SELECT NouCode From Nou WHERE UkeCode=" +
+                      Quoted(db::NzString(code)) + ");");
+    }
+  };
+  RunSkeleton(run, hooks);
 }
 
 }  // namespace kr::routines

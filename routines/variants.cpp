@@ -1,8 +1,8 @@
 #include "routines/variants.h"
 
 #include <algorithm>
-#include <array>
 #include <initializer_list>
+#include <stdexcept>
 #include <utility>
 
 #include "platform/failure.h"
@@ -102,20 +102,101 @@ bool HasHiroshimaDistrict(std::string_view path) {
   return DistrictsAt("HasHiroshimaDistrict", path, {"広島"});
 }
 
+namespace {
+
+// The year-folder tests need a year folder: "" + "KrCri.mdb" would name a file of the working
+// folder.
+std::string FolderFile(const VariantChooser& chooser, std::string_view file) {
+  return chooser.folder().empty() ? std::string() : chooser.folder() + std::string(file);
+}
+
+// A test of the year folder's KrCri.mdb; false outside a year folder.
+bool OfFolderCri(const VariantChooser& c, bool (*test)(std::string_view path)) {
+  std::string cri = FolderFile(c, "KrCri.mdb");
+  return !cri.empty() && test(cri);
+}
+
+// Every test the notation may name. The disaster tests come first, in the order their variants
+// take precedence.
+constexpr TestDef kTests[] = {
+    {"HasTohokuDistricts", 0,
+     [](VariantChooser& c, const std::string&) { return OfFolderCri(c, HasTohokuDistricts); }},
+    {"HasKumamotoDistrict", 0,
+     [](VariantChooser& c, const std::string&) { return OfFolderCri(c, HasKumamotoDistrict); }},
+    {"HasHiroshimaDistrict", 0,
+     [](VariantChooser& c, const std::string&) { return OfFolderCri(c, HasHiroshimaDistrict); }},
+    {"EnvironFlag60", 0,
+     [](VariantChooser& c, const std::string&) { return EnvironFlag60(c.run()); }},
+    {"HasValIndex200", 0,
+     [](VariantChooser& c, const std::string&) {
+       std::string val = FolderFile(c, "KrVal.mdb");
+       return !val.empty() && HasValIndex200(val);
+     }},
+    {"HasGreenBankIndex", 0,
+     [](VariantChooser& c, const std::string&) { return HasGreenBankIndex("", c.target()); }},
+    {"HasCriKbRows", 0,
+     [](VariantChooser& c, const std::string&) { return db::HasCriKbRows(c.target()); }},
+    {"HasKyushuDistricts", 0,
+     [](VariantChooser& c, const std::string&) {
+       return db::CountAboveZero(c.target(), kKyushuQuery);
+     }},
+    {"HasHyogoDistrict", 0,
+     [](VariantChooser& c, const std::string&) { return HasHyogoDistrict(c.target()); }},
+    {"DistrictCommentContains", 1,
+     [](VariantChooser& c, const std::string& text) {
+       return db::DistrictCommentContains(c.target(), text);
+     }},
+    {"FolderDistrictCommentContains", 1,
+     [](VariantChooser& c, const std::string& text) {
+       std::string cri = FolderFile(c, "KrCri.mdb");
+       return !cri.empty() && AtPath("FolderDistrictCommentContains", cri, [&](Database& db) {
+         return db::DistrictCommentContains(db, text);
+       });
+     }},
+};
+
+struct Suffix {
+  std::string_view text;
+  Mark mark;
+};
+// Longer suffixes first: "_HisaiK" also ends like "_Hisai" would not, but order keeps it plain.
+constexpr Suffix kSuffixes[] = {
+    {"_HisaiK", Mark::kKumamoto}, {"_HisaiH", Mark::kHiroshima},   {"_Hisai", Mark::kTohoku},
+    {"(被災)", Mark::kTohoku},    {"_Shizuoka", Mark::kGreenBank}, {"(神戸)", Mark::kKobe},
+    {"(九州)", Mark::kKyushu},    {"(土木)", Mark::kCivil},        {"(造園)", Mark::kLandscaping},
+};
+
+constexpr MarkDef kMarks[] = {
+    {Mark::kNone, ""},
+    {Mark::kTohoku, "HasTohokuDistricts", false, true},
+    {Mark::kKumamoto, "HasKumamotoDistrict", false, true},
+    {Mark::kHiroshima, "HasHiroshimaDistrict", false, true},
+    {Mark::kCivil, "EnvironFlag60"},
+    {Mark::kLandscaping, "EnvironFlag60", true},
+    {Mark::kGreenBank, "HasGreenBankIndex"},
+    {Mark::kKobe, "HasValIndex200"},
+    {Mark::kKyushu, "HasKyushuDistricts"},
+};
+
+}  // namespace
+
+const TestDef* FindTest(std::string_view name) {
+  for (const TestDef& test : kTests) {
+    if (test.name == name) return &test;
+  }
+  return nullptr;
+}
+
+const MarkDef& DefinitionOf(Mark mark) {
+  for (const MarkDef& def : kMarks) {
+    if (def.mark == mark) return def;
+  }
+  throw std::logic_error("a mark without a definition");
+}
+
 Mark MarkOf(std::string_view table) {
-  static constexpr std::array<std::pair<std::string_view, Mark>, 9> kSuffixes = {{
-      {"_HisaiK", Mark::kKumamoto},
-      {"_HisaiH", Mark::kHiroshima},
-      {"_Hisai", Mark::kTohoku},
-      {"(被災)", Mark::kTohoku},
-      {"_Shizuoka", Mark::kGreenBank},
-      {"(神戸)", Mark::kKobe},
-      {"(九州)", Mark::kKyushu},
-      {"(土木)", Mark::kCivil},
-      {"(造園)", Mark::kLandscaping},
-  }};
-  for (const auto& [suffix, mark] : kSuffixes) {
-    if (EndsWith(table, suffix)) return mark;
+  for (const Suffix& suffix : kSuffixes) {
+    if (EndsWith(table, suffix.text)) return suffix.mark;
   }
   // Only the book table has a "_D" variant; Val_IndD is no variant of anything.
   if (table.rfind("Book", 0) == 0 && EndsWith(table, "_D")) return Mark::kCivil;
@@ -126,47 +207,18 @@ VariantChooser::VariantChooser(const RunContext& run, std::string folder, Databa
     : run_(run), folder_(std::move(folder)), target_(target) {}
 
 bool VariantChooser::Decide(std::string_view test, const std::vector<std::string>& arguments) {
+  const TestDef* def = FindTest(test);
+  if (def == nullptr || arguments.size() != def->arguments) {
+    throw std::logic_error("no test " + std::string(test) + " with " +
+                           std::to_string(arguments.size()) + " arguments");
+  }
   std::string key(test);
   for (const std::string& argument : arguments) key += "\x1f" + argument;
   auto found = decided_.find(key);
   if (found != decided_.end()) return found->second;
-
-  std::string argument = arguments.empty() ? std::string() : arguments.front();
-  bool result = false;
-  // The year-folder tests need a year folder: "" + "KrCri.mdb" would name a file of the working
-  // folder.
-  bool in_folder = !folder_.empty();
-  if (test == "HasTohokuDistricts" || test == "HasKumamotoDistrict" ||
-      test == "HasHiroshimaDistrict") {
-    Mark mark = test == "HasTohokuDistricts"    ? Mark::kTohoku
-                : test == "HasKumamotoDistrict" ? Mark::kKumamoto
-                                                : Mark::kHiroshima;
-    std::string cri = folder_ + "KrCri.mdb";
-    result = !in_folder                ? false
-             : mark == Mark::kTohoku   ? HasTohokuDistricts(cri)
-             : mark == Mark::kKumamoto ? HasKumamotoDistrict(cri)
-                                       : HasHiroshimaDistrict(cri);
-    disaster_tests_.push_back(mark);
-  } else if (test == "EnvironFlag60") {
-    result = EnvironFlag60(run_);
-  } else if (test == "HasValIndex200") {
-    result = in_folder && HasValIndex200(folder_ + "KrVal.mdb");
-  } else if (test == "HasGreenBankIndex") {
-    result = HasGreenBankIndex("", target_);
-  } else if (test == "HasCriKbRows") {
-    result = db::HasCriKbRows(target_);
-  } else if (test == "HasKyushuDistricts") {
-    result = db::CountAboveZero(target_, kKyushuQuery);
-  } else if (test == "HasHyogoDistrict") {
-    result = HasHyogoDistrict(target_);
-  } else if (test == "DistrictCommentContains") {
-    result = db::DistrictCommentContains(target_, argument);
-  } else if (test == "FolderDistrictCommentContains") {
-    result = in_folder &&
-             AtPath("FolderDistrictCommentContains", folder_ + "KrCri.mdb",
-                    [&](Database& db) { return db::DistrictCommentContains(db, argument); });
-  } else {
-    LogLine("VariantChooser: unknown test " + key);
+  bool result = def->decide(*this, arguments.empty() ? std::string() : arguments.front());
+  for (const MarkDef& mark : kMarks) {
+    if (mark.disaster && mark.test == test) disaster_tests_.push_back(mark.mark);
   }
   decided_[key] = result;
   return result;
@@ -175,39 +227,21 @@ bool VariantChooser::Decide(std::string_view test, const std::vector<std::string
 bool VariantChooser::Disaster(Mark mark) {
   // Only the disaster tests the routine names count: a table whose test it does not name is
   // no variant it knows.
-  static constexpr std::array<std::pair<Mark, std::string_view>, 3> kTests = {{
-      {Mark::kTohoku, "HasTohokuDistricts"},
-      {Mark::kKumamoto, "HasKumamotoDistrict"},
-      {Mark::kHiroshima, "HasHiroshimaDistrict"},
-  }};
-  for (const auto& [candidate, test] : kTests) {
-    bool named = std::find(disaster_tests_.begin(), disaster_tests_.end(), candidate) !=
+  for (const MarkDef& candidate : kMarks) {
+    if (!candidate.disaster) continue;
+    bool named = std::find(disaster_tests_.begin(), disaster_tests_.end(), candidate.mark) !=
                  disaster_tests_.end();
-    if (named && decided_[std::string(test)]) return candidate == mark;
+    if (named && decided_[std::string(candidate.test)]) return candidate.mark == mark;
   }
   return false;
 }
 
 bool VariantChooser::Applies(std::string_view table) {
-  switch (MarkOf(table)) {
-    case Mark::kNone:
-      return true;
-    case Mark::kTohoku:
-    case Mark::kKumamoto:
-    case Mark::kHiroshima:
-      return Disaster(MarkOf(table));
-    case Mark::kCivil:
-      return Decide("EnvironFlag60");
-    case Mark::kLandscaping:
-      return !Decide("EnvironFlag60");
-    case Mark::kGreenBank:
-      return Decide("HasGreenBankIndex");
-    case Mark::kKobe:
-      return Decide("HasValIndex200");
-    case Mark::kKyushu:
-      return Decide("HasKyushuDistricts");
-  }
-  return false;
+  Mark mark = MarkOf(table);
+  if (mark == Mark::kNone) return true;
+  const MarkDef& def = DefinitionOf(mark);
+  if (def.disaster) return Disaster(mark);
+  return Decide(def.test) != def.negated;
 }
 
 std::string VariantChooser::Choose(const std::vector<std::string>& alternatives) {

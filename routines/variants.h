@@ -26,7 +26,7 @@ bool HasTohokuDistricts(std::string_view path);
 bool HasKumamotoDistrict(std::string_view path);
 bool HasHiroshimaDistrict(std::string_view path);
 
-// --- The chooser
+// --- The named tests and the marks, one table each --------------------------------------------
 
 // What a table name's suffix marks it as.
 enum class Mark {
@@ -42,6 +42,30 @@ enum class Mark {
 };
 Mark MarkOf(std::string_view table);
 
+class VariantChooser;
+
+// A test the notation names between ‹ and ›: how many quoted arguments it takes and how it is
+// decided for one target.
+struct TestDef {
+  std::string_view name;
+  size_t arguments = 0;
+  bool (*decide)(VariantChooser& chooser, const std::string& argument) = nullptr;
+};
+// The test of that name, or nullptr.
+const TestDef* FindTest(std::string_view name);
+
+// When a marked table applies: its test holds (or, negated, does not). The disaster marks follow
+// the first of the disaster tests the routine named that holds.
+struct MarkDef {
+  Mark mark;
+  std::string_view test;
+  bool negated = false;
+  bool disaster = false;
+};
+const MarkDef& DefinitionOf(Mark mark);
+
+// --- The chooser
+
 // The variants of one target, decided once: each test runs at most once, where the routine
 // names it or (the edition and regional tests) when a step first needs it. The disaster variant
 // is the first of the disaster tests the routine names (Tohoku, Kumamoto, Hiroshima, in that
@@ -53,12 +77,18 @@ class VariantChooser {
   VariantChooser(const RunContext& run, std::string folder, db::Database& target);
 
   // Decides a named test now ("HasTohokuDistricts", "EnvironFlag60", "HasCriKbRows",
-  // "DistrictCommentContains" with its text, ...). Unknown names are false.
+  // "DistrictCommentContains" with its text, ...). A name FindTest does not know is a bug
+  // (std::logic_error): the catalogue is checked for them when it is built.
   bool Decide(std::string_view test, const std::vector<std::string>& arguments = {});
   // Whether a marked table applies to this target (an unmarked one always does).
   bool Applies(std::string_view table);
   // Of alternatives, the first marked one that applies, else the first unmarked one.
   std::string Choose(const std::vector<std::string>& alternatives);
+
+  // What the tests read.
+  const RunContext& run() const { return run_; }
+  const std::string& folder() const { return folder_; }
+  db::Database& target() { return target_; }
 
  private:
   bool Disaster(Mark mark);

@@ -346,6 +346,7 @@ class TableDefCollection {
   int Count() const;
   TableDef Item(int index) const;              // 3265 when out of range
   TableDef Item(std::string_view name) const;  // case-insensitive; 3265 when missing
+  TableDef Find(std::string_view name) const;  // case-insensitive; an empty handle when missing
   TableDef operator[](int index) const { return Item(index); }
   TableDef operator[](std::string_view name) const { return Item(name); }
   TableDef operator[](const char* name) const { return Item(std::string_view(name)); }

@@ -122,8 +122,14 @@ TableDef TableDefCollection::Item(int index) const {
 }
 
 TableDef TableDefCollection::Item(std::string_view name) const {
+  TableDef found = Find(name);
+  if (!found.impl()) Raise(kDaoItemNotFound);
+  return found;
+}
+
+TableDef TableDefCollection::Find(std::string_view name) const {
   const TableInfo* found = OpenDb(database_).catalog().Find(name);
-  if (found == nullptr) Raise(kDaoItemNotFound);
+  if (found == nullptr) return TableDef();
   auto table = std::make_shared<TableDefImpl>();
   table->database = database_;
   table->appended = true;

@@ -218,5 +218,55 @@ TEST_F(RoutineTest, TheJune2018UnitPricesStampByTheStoredMinorNumber) {
   EXPECT_EQ(Value("File/C/KrVal.mdb", "SELECT COUNT(*) FROM SpeExe"), "0");
 }
 
+// The Hiroshima tables come from a second source after the stamp; the comment that marks them
+// is written only where they arrived.
+TEST_F(RoutineTest, TheHiroshimaMarkFollowsOnlyTheHiroshimaDataThatArrived) {
+  std::string tables;
+  for (std::string_view name :
+       {"Val700", "Val710", "Val720", "Val740", "Val750", "Val760", "Val770", "Val790"}) {
+    tables += Table(name, kValTable) + "INSERT INTO " + std::string(name) +
+              " (Code, Price) VALUES ('1', 1);\n";
+  }
+  for (std::string_view name : {"Val_IndExplain", "Val700_Ind", "Val710_Ind", "Val720_Ind",
+                                "Val800_Ind", "Val810_Ind", "Val890_Ind"}) {
+    tables += Table(name, "(Code TEXT(10), Title TEXT(50))");
+  }
+  std::string hiroshima =
+      Table("地区名", kDistrictTable) +
+      "INSERT INTO 地区名 (ID, 地区名, コメント) VALUES (1, '地区', '1,広島,');\n";
+  auto install_year = [&](const std::string& year) {
+    Install("File/" + year + "/KrCri.mdb", hiroshima);
+    Install("File/" + year + "/KrVal.mdb", tables + VersionRow("2018,1,1", "201907_造園"));
+  };
+  install_year("2018年度");
+  Package("KrVal2019R0108.mdb", tables);
+  Run("Update2019ValR0108");
+  auto version = [&](const std::string& year) {
+    return Query("File/" + year + "/KrVal.mdb", "SELECT Ver, Comment FROM Version");
+  };
+  EXPECT_EQ(version("2018年度"), (Rows{"2019,1,1\t201907_造園"}));
+
+  install_year("2019年度");
+  Package("KrVal2019R0108_Hiroshima.mdb",
+          tables + "UPDATE Val700 SET Price=7;\nINSERT INTO Val700_Ind VALUES ('1', '広島');\n");
+  Run("Update2019ValR0108");
+  EXPECT_EQ(version("2019年度"), (Rows{"2019,1,1\t201907_造園+被災広島"}));
+  EXPECT_EQ(Value("File/2019年度/KrVal.mdb", "SELECT Price FROM Val700"), "7");
+  EXPECT_EQ(version("2018年度"), (Rows{"2019,1,1\t201907_造園"}));
+}
+
+// WoodyDelete names rows by code; the row found by the code goes and a second one stays.
+TEST_F(RoutineTest, The2014KnowledgeBaseDeletesTheOneWoodyRowItFinds) {
+  Package("KrCri2014KB.mdb",
+          Table("WoodyDelete", "(Code TEXT(10))") + "INSERT INTO WoodyDelete VALUES ('W1');\n");
+  Install("File/平成26年度/KrCri.mdb", Table("Woody", "(Code TEXT(10), Name TEXT(20))") +
+                                           "INSERT INTO Woody VALUES ('W1', 'a');\n"
+                                           "INSERT INTO Woody VALUES ('W1', 'b');\n"
+                                           "INSERT INTO Woody VALUES ('W2', 'c');\n");
+  Run("Update2014CriInsertKB");
+  EXPECT_EQ(Value("File/平成26年度/KrCri.mdb", "SELECT COUNT(*) FROM Woody WHERE Code='W1'"), "1");
+  EXPECT_EQ(Value("File/平成26年度/KrCri.mdb", "SELECT COUNT(*) FROM Woody WHERE Code='W2'"), "1");
+}
+
 }  // namespace
 }  // namespace kr::routines::test

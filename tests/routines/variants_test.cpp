@@ -1,7 +1,9 @@
 // Which variant of a table a year folder receives: decided once per target by the tests the
 // routine names, the first true disaster test winning.
-#include "routines/variants.h"
+#include <stdexcept>
+
 #include "db/db.h"
+#include "routines/variants.h"
 #include "tests/routines/routines_fixture.h"
 
 namespace kr::routines::test {
@@ -85,7 +87,7 @@ TEST_F(VariantTest, UnreadableDataMeansTheStandardVariant) {
   VariantChooser chooser = Chooser();
   EXPECT_FALSE(chooser.Decide("HasTohokuDistricts"));
   EXPECT_FALSE(chooser.Decide("HasCriKbRows"));
-  EXPECT_FALSE(chooser.Decide("NoSuchTest"));
+  EXPECT_THROW(chooser.Decide("NoSuchTest"), std::logic_error);
   EXPECT_EQ(chooser.Choose({"V", "V_Hisai"}), "V");
   target_.Close();
 }
