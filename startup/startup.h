@@ -153,7 +153,8 @@ class Updater {
   void Main(std::string_view command_line);
 
   // The package's signature check (CheckPackageSignature) on its own, for a front end that
-  // refuses before its other checks; Main then does not repeat a check that passed.
+  // refuses before its other checks; Main, given the same command line, then does not repeat
+  // a check that passed.
   std::optional<std::string> CheckSignature(std::string_view command_line);
 
   Outcome outcome() const;
