@@ -6,11 +6,13 @@
 // is normalised and validated, and the update runs only when every check passes. The message
 // boxes (a refusal among them) go to standard error as "[title] text".
 //
-// A package folder that does not exist or holds no KrInst.ini is refused before anything is done.
+// When the machine trusts package-signing keys, a package they did not sign, or one changed
+// since, is refused first; then a package folder that does not exist or holds no KrInst.ini.
+// Both before anything is done.
 //
 // Exit status: 0 finished without file-action errors, 1 finished with errors, 2 refused (the
-// package folder, the validation or the command line) or cancelled: nothing changed; 3 already
-// running.
+// signature, the package folder, the validation or the command line) or cancelled: nothing
+// changed; 3 already running.
 #include <iostream>
 #include <optional>
 #include <string>
@@ -30,8 +32,8 @@ constexpr int kExitAlreadyRunning = 3;
 
 constexpr const char* kSummary =
     "更新パッケージ（KrInst.ini）でインストール済みのアプリケーションを更新します。\n"
-    "終了コード: 0 完了, 1 エラーあり, 2 中止・インストール先の確認で拒否・コマンドラインの誤り\n"
-    "（いずれも変更なし）, 3 既に起動中";
+    "終了コード: 0 完了, 1 エラーあり, 2 中止・署名やインストール先の確認で拒否・\n"
+    "コマンドラインの誤り（いずれも変更なし）, 3 既に起動中";
 
 }  // namespace
 
@@ -54,17 +56,20 @@ int main(int argc, char** argv) {
   std::string command_line;
   if (command.package_folder()) command_line = "\"" + *command.package_folder() + "\"";
 
-  // A mistyped folder must not look like a finished update.
-  if (std::optional<std::string> refusal =
-          kr::startup::CheckPackageFolder(kr::startup::PackageFolderOf(command_line))) {
-    std::cerr << "kr-updater-cli: " << *refusal << "\n";
-    return kExitNotRun;
-  }
-
   kr::ui::ConsoleUi ui(install_folder, std::cout, std::cerr,
                        kr::platform::StandardErrorIsTerminal());
   kr::routines::Registry routines;
   kr::startup::Updater updater(ui, routines);
+  // A package nobody trusted signed is refused before it is looked at; a mistyped folder must
+  // not look like a finished update.
+  std::optional<std::string> refusal = updater.CheckSignature(command_line);
+  if (!refusal) {
+    refusal = kr::startup::CheckPackageFolder(kr::startup::PackageFolderOf(command_line));
+  }
+  if (refusal) {
+    std::cerr << "kr-updater-cli: " << *refusal << "\n";
+    return kExitNotRun;
+  }
   updater.Main(command_line);
 
   switch (updater.outcome()) {
@@ -75,6 +80,7 @@ int main(int argc, char** argv) {
     case kr::startup::Outcome::kAlreadyRunning:
       return kExitAlreadyRunning;
     case kr::startup::Outcome::kNotRun:
+    case kr::startup::Outcome::kRefused:
     case kr::startup::Outcome::kPending:  // the validation refused: the dialog is still open
       return kExitNotRun;
   }

@@ -1,5 +1,6 @@
-# The Debian package (scripts/package): the three programs and their manual pages, with the
-# runtime dependencies dpkg-shlibdeps finds and the version of project().
+# The Debian package (scripts/package): the four programs and their manual pages, the empty
+# folder of trusted package-signing keys, with the runtime dependencies dpkg-shlibdeps finds and
+# the version of project().
 set(KR_DOC_DIR ${CMAKE_INSTALL_DATAROOTDIR}/doc/${PROJECT_NAME})
 # A package with a Debian revision (1.0.0-1) carries changelog.Debian.gz.
 set(KR_CHANGELOG ${PROJECT_BINARY_DIR}/packaging/changelog.Debian)
@@ -11,6 +12,11 @@ add_custom_command(
   VERBATIM)
 add_custom_target(kr_changelog ALL DEPENDS ${KR_CHANGELOG}.gz)
 install(FILES ${CMAKE_CURRENT_LIST_DIR}/copyright ${KR_CHANGELOG}.gz DESTINATION ${KR_DOC_DIR})
+
+# The updaters look in /etc/kr-updater/trusted-keys; scripts/package installs below /usr, whose
+# configuration folder is /etc. The folder ships empty: a machine trusts no key until its
+# administrator puts one there.
+install(DIRECTORY DESTINATION ${CMAKE_INSTALL_FULL_SYSCONFDIR}/kr-updater/trusted-keys)
 
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME ${PROJECT_NAME})
@@ -26,8 +32,9 @@ the update routines that migrate the application's Access price databases
 while keeping the prices users typed in.
 .
 kr-updater is the desktop program (Qt), kr-updater-cli the console one; krdb
-inspects and changes the application's databases. All user-facing text is
-Japanese.")
+inspects and changes the application's databases; kr-package signs update
+packages, which the updaters then verify against the keys in
+/etc/kr-updater/trusted-keys. All user-facing text is Japanese.")
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_RELEASE 1)
 set(CPACK_DEBIAN_PACKAGE_SECTION utils)

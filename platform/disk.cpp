@@ -178,8 +178,9 @@ void WriteReplacing(const std::string& native, std::string_view path, const Cont
     }
   }
   Temporary file(temporary, fd);
-  content.fill(file.fd(), file.native());
+  // Before the bytes, so that a private file is never readable by others.
   if (content.mode) fchmod(file.fd(), *content.mode);
+  content.fill(file.fd(), file.native());
   if (content.times) {
     const timespec times[2] = {content.times->first, content.times->second};
     futimens(file.fd(), times);

@@ -36,5 +36,10 @@ void WriteFile(std::string_view path, std::string_view bytes) {
   CurrentEnv().WriteFile(path, bytes);
 }
 bool SameContent(std::string_view a, std::string_view b) { return CurrentEnv().SameContent(a, b); }
+std::vector<TreeEntry> ListTree(std::string_view folder) { return CurrentEnv().ListTree(folder); }
+void ReadFileInPieces(std::string_view path, std::span<char> buffer,
+                      const std::function<void(std::string_view)>& piece) {
+  CurrentEnv().ReadFileInPieces(path, buffer, piece);
+}
 
 }  // namespace kr::platform

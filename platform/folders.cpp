@@ -89,6 +89,12 @@ std::string Env::DesktopFolder() {
   return AsFolder(folder);
 }
 
+std::vector<std::string> Env::TrustedKeyFolders() {
+  std::string folder = GetEnv("KR_TRUSTED_KEYS");
+  if (!folder.empty()) return {AsFolder(folder)};
+  return {AsFolder("/etc/kr-updater/trusted-keys"), AsFolder("/usr/share/kr-updater/trusted-keys")};
+}
+
 std::string Env::ExecutableFolder() {
   std::string buffer(4096, '\0');
   ssize_t length = readlink("/proc/self/exe", buffer.data(), buffer.size());

@@ -30,6 +30,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -55,6 +56,17 @@ struct FileAttributes {
   bool read_only = false;  // the owner may not write it
   bool hidden = false;     // its name begins with "."
   bool is_link = false;    // the path itself (without trailing separator) is a symbolic link
+};
+
+// An entry of a whole-tree listing (Env::ListTree).
+enum class TreeEntryKind {
+  kFile,   // a plain file
+  kLink,   // a symbolic link, wherever it points
+  kOther,  // a device, pipe or socket
+};
+struct TreeEntry {
+  std::string path;  // below the folder listed: the native names joined with "/"
+  TreeEntryKind kind = TreeEntryKind::kFile;
 };
 
 // Local calendar time, as the run clock gives it.
@@ -116,6 +128,10 @@ class Env {
   // and so does a pattern matching the "." entry of an existing folder ("*.*", "*").
   virtual bool Listed(std::string_view pattern, ListKind kind);
   virtual FileAttributes Attributes(std::string_view path);
+  // Every entry at any depth below folder, hidden ones included; folders are entered but not
+  // listed themselves, links are listed and never followed. Order: unspecified. Throws when
+  // the folder or one below it cannot be read (76 when missing).
+  virtual std::vector<TreeEntry> ListTree(std::string_view folder);
 
   // --- File operations (all throw) --------------------------------------------------------
   // Copies a file with its attributes and modification time; an existing destination is
@@ -136,6 +152,10 @@ class Env {
   virtual void RemoveDirectory(std::string_view path);
   virtual void SetReadOnly(std::string_view path, bool read_only);
   virtual std::string ReadFile(std::string_view path);  // whole file, bytes
+  // Reads a plain file from start to end through buffer, handing each filled part to piece in
+  // order: files of any size in bounded memory. A symbolic link is not followed (75). Throws.
+  virtual void ReadFileInPieces(std::string_view path, std::span<char> buffer,
+                                const std::function<void(std::string_view)>& piece);
   // Replaces the file's content (created when missing; the folder must exist); an existing
   // file keeps its permissions.
   virtual void WriteFile(std::string_view path, std::string_view bytes);
@@ -188,6 +208,10 @@ class Env {
   virtual std::string DesktopFolder();        // KR_DESKTOP_DIR
   // The folder holding the running executable.
   virtual std::string ExecutableFolder();
+  // The folders whose "*.pub" files are the package-signing keys this machine trusts: the one
+  // KR_TRUSTED_KEYS names, else /etc/kr-updater/trusted-keys and
+  // /usr/share/kr-updater/trusted-keys. Missing folders are listed too.
+  virtual std::vector<std::string> TrustedKeyFolders();
 
   // --- Processes ---------------------------------------------------------------------------
   // Starts a command line as the Windows shell would: a leading quoted program, or else the
@@ -240,6 +264,14 @@ void RemoveDirectory(std::string_view path);
 std::string ReadFile(std::string_view path);
 void WriteFile(std::string_view path, std::string_view bytes);
 bool SameContent(std::string_view a, std::string_view b);
+std::vector<TreeEntry> ListTree(std::string_view folder);
+void ReadFileInPieces(std::string_view path, std::span<char> buffer,
+                      const std::function<void(std::string_view)>& piece);
+// As WriteFile, but only the owner may read or write the file (mode 0600), from its first byte
+// on: for secrets.
+void WritePrivateFile(std::string_view path, std::string_view bytes);
+// Fills bytes from the system's random source (for keys). Throws when it fails.
+void RandomBytes(std::span<uint8_t> bytes);
 
 // --- Fault injection (tests) -----------------------------------------------------------------
 // Every step by which Env changes the disk asks the hook in force first, with the native path

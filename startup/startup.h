@@ -105,10 +105,20 @@ class frmMlDir : public ui::InstallFolderHandler {
 
 // --- Main ---------------------------------------------------------------------------------------
 
-// Start-up steps 2 and 3: the package folder a command line names (the executable's folder
-// when it names none), with a trailing separator, and its "TEST\" sub-folder when it holds a
-// file "_Test". Regime: step-and-continue; failures are dropped.
+// Start-up step 2: the folder a command line names (the executable's folder when it names
+// none), with a trailing separator: the package as it was signed.
+// Regime: step-and-continue; failures are dropped.
+std::string PackageRootOf(std::string_view command_line);
+
+// Start-up steps 2 and 3: PackageRootOf, and its "TEST\" sub-folder when it holds a file
+// "_Test". Regime: step-and-continue; failures are dropped.
 std::string PackageFolderOf(std::string_view command_line);
+
+// Whether the package at package_root may be used: nothing when it is signed by a trusted key
+// and unchanged since (platform::Env::TrustedKeyFolders), when no key is trusted (logged as not
+// verified), or when the folder is missing (the folder checks report that). Otherwise the
+// Japanese message naming the first difference; the log names every one. Reads the disk only.
+std::optional<std::string> CheckPackageSignature(std::string_view package_root);
 
 // Whether a package folder can be updated from: nothing when it exists and holds KrInst.ini,
 // otherwise the Japanese message naming it (logged in English). Reads the disk only. The
@@ -119,6 +129,7 @@ enum class Outcome {
   kPending,             // Main has not run, or the install-folder dialog is still open
   kAlreadyRunning,      // another copy holds the guard; nothing was done
   kNotRun,              // cancelled, or no install folder: nothing was changed
+  kRefused,             // the package's signature did not pass: nothing was done
   kFinished,            // the manifest ran and no file action reported an error
   kFinishedWithErrors,  // the manifest ran and the end message is the error message
 };
@@ -132,12 +143,19 @@ class Updater {
   Updater(const Updater&) = delete;
   Updater& operator=(const Updater&) = delete;
 
-  // Main: start-up steps 1 to 12. command_line: the program's arguments as one line, the
-  // package folder its first token ("" when there are none: the executable's folder is the
-  // package). Returns after the unattended run, or with frmMlDir shown (which may already have
-  // finished the run when the view acts at once, as the console's does).
-  // Regime: step-and-continue; the only message is the single-instance one.
+  // Main: the package's signature check, then start-up steps 1 to 12. command_line: the
+  // program's arguments as one line, the package folder its first token ("" when there are
+  // none: the executable's folder is the package). Returns after the unattended run, after a
+  // refused signature (its message box shown, nothing else done), or with frmMlDir shown
+  // (which may already have finished the run when the view acts at once, as the console's
+  // does). Regime: step-and-continue; the only messages are the signature's refusal and the
+  // single-instance one.
   void Main(std::string_view command_line);
+
+  // The package's signature check (CheckPackageSignature) on its own, for a front end that
+  // refuses before its other checks; Main, given the same command line, then does not repeat
+  // a check that passed.
+  std::optional<std::string> CheckSignature(std::string_view command_line);
 
   Outcome outcome() const;
   RunContext& run() { return run_; }
@@ -149,6 +167,7 @@ class Updater {
   std::unique_ptr<platform::InstanceGuard> guard_;
   std::unique_ptr<frmMlDir> dialog_;
   std::optional<Outcome> outcome_;
+  bool signature_passed_ = false;
 };
 
 // The name of the single-instance guard every copy of the updater takes.

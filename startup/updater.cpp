@@ -17,8 +17,8 @@ Outcome FromManifest(const manifest::ManifestOutcome& outcome) {
 
 }  // namespace
 
-std::string PackageFolderOf(std::string_view command_line) {
-  StepAndContinue steps("PackageFolderOf");
+std::string PackageRootOf(std::string_view command_line) {
+  StepAndContinue steps("PackageRootOf");
   std::string folder;
   if (!command_line.empty()) {
     std::vector<std::string> tokens = support::SplitCommandLine(command_line);
@@ -26,7 +26,11 @@ std::string PackageFolderOf(std::string_view command_line) {
   } else {
     folder = steps.Value(std::string(), [] { return platform::CurrentEnv().ExecutableFolder(); });
   }
-  folder = support::AddTrailingSeparator(folder);
+  return support::AddTrailingSeparator(folder);
+}
+
+std::string PackageFolderOf(std::string_view command_line) {
+  std::string folder = PackageRootOf(command_line);
   if (platform::Listed(folder + "_Test", platform::ListKind::kPlainFiles)) folder += "TEST\\";
   return folder;
 }
@@ -49,7 +53,21 @@ Updater::Updater(ui::Ui& ui, manifest::RoutineRegistry& routines) : ui_(ui), rou
 
 Updater::~Updater() = default;
 
+std::optional<std::string> Updater::CheckSignature(std::string_view command_line) {
+  std::optional<std::string> refusal = CheckPackageSignature(PackageRootOf(command_line));
+  signature_passed_ = !refusal;
+  return refusal;
+}
+
 void Updater::Main(std::string_view command_line) {
+  // Nothing of a package is read, and nothing is locked, before its signature has passed.
+  if (!signature_passed_) {
+    if (std::optional<std::string> refusal = CheckSignature(command_line)) {
+      ui_.MessageBox(*refusal, kMessageTitle, ui::Icon::kCritical);
+      outcome_ = Outcome::kRefused;
+      return;
+    }
+  }
   guard_ = platform::InstanceGuard::Acquire(kInstanceGuardName);
   if (!guard_) {
     ui_.MessageBox(kAlreadyRunning, kMessageTitle, ui::Icon::kCritical);

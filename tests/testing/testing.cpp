@@ -80,6 +80,7 @@ SandboxedFolders::SandboxedFolders() {
       {"KR_COMMON_APPDATA_DIR", common_appdata()},
       {"KR_PROGRAMS_DIR", programs()},
       {"KR_DESKTOP_DIR", desktop()},
+      {"KR_TRUSTED_KEYS", trusted_keys()},
       {"XDG_RUNTIME_DIR", root_.Native("run")},
       {"HOME", root_.Native("home")},
   };

@@ -38,8 +38,9 @@ class TempDir {
 };
 
 // Points every well-known folder (KR_WINDOWS_DIR, KR_SYSTEM_DIR, KR_COMMON_APPDATA_DIR,
-// KR_PROGRAMS_DIR, KR_DESKTOP_DIR, XDG_RUNTIME_DIR, HOME) into a TempDir for its lifetime, and
-// restores the previous environment afterwards.
+// KR_PROGRAMS_DIR, KR_DESKTOP_DIR, KR_TRUSTED_KEYS, XDG_RUNTIME_DIR, HOME) into a TempDir for
+// its lifetime, and restores the previous environment afterwards. No signing key is trusted
+// until a test puts one into trusted_keys().
 class SandboxedFolders {
  public:
   SandboxedFolders();
@@ -51,6 +52,7 @@ class SandboxedFolders {
   std::string common_appdata() const { return root_.Native("ProgramData"); }
   std::string programs() const { return root_.Native("Programs"); }
   std::string desktop() const { return root_.Native("Desktop"); }
+  std::string trusted_keys() const { return root_.Native("TrustedKeys"); }
 
  private:
   TempDir root_;
