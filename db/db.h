@@ -37,11 +37,17 @@ using engine::Value;
 
 // --- Access conventions -------------------------------------------------------------------------
 
-// The connect string every open uses: ";PWD=" and the database password.
-std::string ConnectString();
-// Opens an application database shared and read-write with the database password.
+// Which password a database carries: the current one, or the one of older releases (a database
+// opened that way is about to be re-keyed or carried over).
+enum class Keying { kCurrent, kFormer };
+enum class Sharing { kShared, kExclusive };
+
+// The connect string of an open: ";PWD=" and the password. A closing ";" would change nothing.
+std::string ConnectString(Keying keying = Keying::kCurrent);
+// Opens an application database read-write with its password: every open of the updater.
 // Regime: pass-through (3024 missing file, 3031 wrong password, 3343 not a database, ...).
-Database OpenAppDatabase(std::string_view path);
+Database OpenAppDatabase(std::string_view path, Keying keying = Keying::kCurrent,
+                         Sharing sharing = Sharing::kShared);
 // The connect string of a table attached from source: ";DataBase=" + the path source was opened
 // with + ";PWD=" + the database password + ";".
 std::string LinkConnectString(const Database& source);
@@ -89,8 +95,6 @@ bool HasField(Database& db, std::string_view table, std::string_view field);
 // missing, the path has no "\" or that backup already exists (the first backup of a run is
 // kept). The file must not be open. Regime: step-and-continue, reports nothing.
 void BackupDatabase(const RunContext& run, std::string_view path);
-// The backup file name of file_name (no folder): stem before the first ".", stamp, ".old".
-std::string BackupFileName(std::string_view file_name, std::string_view run_stamp);
 
 // Closes db, takes its backup (BackupDatabase of the path it was opened with) and opens it again:
 // a database must not be open while it is copied. Regime: pass-through (a failed reopen throws

@@ -203,10 +203,6 @@ PackedArguments Unpack(StepAndContinue& steps, std::string_view packed) {
   return a;
 }
 
-bool FileExists(std::string_view path) {
-  return platform::Listed(path, platform::ListKind::kPlainFiles);
-}
-
 }  // namespace
 
 CopyIfOlderResult CopyTableIfOlder(const RunContext& run, std::string_view target_path,
@@ -215,13 +211,13 @@ CopyIfOlderResult CopyTableIfOlder(const RunContext& run, std::string_view targe
   PackedArguments a = Unpack(steps, fields[3]);
   std::string source_path = run.package_folder + a.source_file;
   if (a.source_file.empty() || a.year == 0) return CopyIfOlderResult::kBadArguments;
-  if (!FileExists(source_path)) return CopyIfOlderResult::kDone;
+  if (!platform::FileExists(source_path)) return CopyIfOlderResult::kDone;
   Database source;
   // A source that exists but cannot be opened is treated as missing: nothing is backed up,
   // copied or stamped, so that the copy runs again once the package is repaired.
   if (!steps.Step([&] { source = OpenAppDatabase(source_path); })) return CopyIfOlderResult::kDone;
 
-  if (FileExists(target_path)) {
+  if (platform::FileExists(target_path)) {
     Database target;
     steps.Step([&] { target = OpenAppDatabase(target_path); });
     if (!steps.Call([&] { return VersionAtLeast(target, {a.year, a.major, a.minor}); })) {

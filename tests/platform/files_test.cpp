@@ -153,6 +153,20 @@ TEST_F(ListingTest, ListedCountsFoldersEvenWhenEmptyButPlainFilesOnlyWhenPresent
   }
 }
 
+// FileExists asks the listing (the updater's rows), IsFile the path itself (the INI and XML
+// stores, which must not write through a link to nowhere).
+TEST_F(ListingTest, FileExistsFindsPlainFilesCaseBlindWhereIsFileAsksThePathItself) {
+  ASSERT_EQ(symlink(dir_.Native("App/gone").c_str(), dir_.Native("App/dangling").c_str()), 0);
+  EXPECT_TRUE(FileExists(At("app\\KRMAIN.EXE")));
+  for (const char* path : {"App\\File", "App\\sub.mdb\\", "App\\.hidden", "App\\missing"}) {
+    EXPECT_FALSE(FileExists(At(path))) << path;
+  }
+  EXPECT_TRUE(FileExists(At("App\\dangling")));
+  EXPECT_FALSE(Attributes(At("App\\dangling")).IsFile());
+  EXPECT_TRUE(Attributes(At("App\\.hidden")).IsFile());
+  EXPECT_FALSE(Attributes(At("app\\file")).IsFile());
+}
+
 TEST_F(ListingTest, PathsResolveCaseBlindAndAttributesTellFoldersReadOnlyAndHidden) {
   dir_.Write("平成30年度/ＡＢＣ.txt", "x");
   EXPECT_EQ(NativePath(At("app\\file\\")), dir_.Native("App/File/"));
