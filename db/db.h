@@ -106,6 +106,42 @@ void BackupAndReopen(const RunContext& run, Database& db);
 // unchanged. Regime: step-and-continue, reports nothing.
 void ChangeDatabasePassword(std::string_view path);
 
+// --- Attached tables ----------------------------------------------------------------------------
+
+// Attaches source's table source_table to target under link_name (a left-over link of that name
+// must be dropped first). Regime: pass-through.
+void AttachTable(Database& target, std::string_view link_name, const Database& source,
+                 std::string_view source_table);
+
+// source's table attached to target under a fixed name for the life of the object:
+//   db::AttachedTable link(target, "LinkInstall", source, "SpeExe");
+// The constructor first drops a table of that name a failed run left behind, then attaches;
+// either failing throws (pass-through) and leaves nothing to drop. Drop() drops the link now
+// and throws when that fails. The destructor drops the link when it is still there and never
+// throws: a failed drop is logged and the link stays for the next attach of the name to drop.
+// With kLeave, leaving the scope by an exception keeps the link too, as the leave-on-error
+// copies promise.
+class AttachedTable {
+ public:
+  enum class OnUnwind { kDrop, kLeave };
+
+  AttachedTable(Database& target, std::string_view name, const Database& source,
+                std::string_view source_table, OnUnwind on_unwind = OnUnwind::kDrop);
+  ~AttachedTable();
+  AttachedTable(const AttachedTable&) = delete;
+  AttachedTable& operator=(const AttachedTable&) = delete;
+
+  const std::string& name() const { return name_; }
+  void Drop();
+
+ private:
+  Database& target_;
+  std::string name_;
+  OnUnwind on_unwind_;
+  int exceptions_at_start_;
+  bool attached_ = false;
+};
+
 // --- Whole-table copy ---------------------------------------------------------------------------
 
 // A table spec split at ",": source table and target table (both the whole spec without ",").
@@ -159,10 +195,6 @@ CopyIfOlderResult CopyTableIfOlder(const RunContext& run, std::string_view targe
 // arrives as 0.1). Regime: leave-on-error; on that path "LinkHikitugi" stays behind.
 void TransferRows(Database& source, Database& target, std::string_view table_spec,
                   std::string_view where_text, std::string_view key_list);
-// Attaches source's table source_table to target under link_name (a left-over link of that name
-// must be dropped first). Regime: pass-through.
-void AttachTable(Database& target, std::string_view link_name, const Database& source,
-                 std::string_view source_table);
 // The delete half of TransferRows alone. Regime: leave-on-error.
 void DeleteMatchingRows(Database& source, Database& target, std::string_view table_spec,
                         std::string_view where_text, std::string_view key_list);
