@@ -113,6 +113,18 @@ std::string SourceFile(std::string_view relative) {
   return std::string(dir ? dir : KR_DEFAULT_SOURCE_DIR) + "/" + std::string(relative);
 }
 
+bool DemoBuilt() {
+  return fs::exists(BuiltProgram("tests/fixtures/pe/app-2.0.0.84.exe")) &&
+         fs::exists(BuiltProgram("demo/kr-make-demo"));
+}
+
+ProcessResult MakeDemo(const std::string& root, std::string_view update_day) {
+  for (const auto& entry : fs::directory_iterator(root)) fs::remove_all(entry.path());
+  return RunProgram({BuiltProgram("demo/kr-make-demo"), root, "--fixtures",
+                     SourceFile("demo/fixtures"), "--pe", BuiltProgram("tests/fixtures/pe"),
+                     "--update-day", std::string(update_day)});
+}
+
 ProcessResult RunProgram(const std::vector<std::string>& argv,
                          const std::vector<std::string>& extra_env) {
   return RunProgramWithInput(argv, std::nullopt, extra_env);

@@ -78,6 +78,13 @@ ProcessResult RunProgramWithInput(const std::vector<std::string>& argv,
                                   std::optional<std::string_view> input,
                                   const std::vector<std::string>& extra_env = {});
 
+// --- The demo -------------------------------------------------------------------------------
+// Whether kr-make-demo and the PE test programs it installs are built (they need MinGW-w64).
+bool DemoBuilt();
+// The demo's installation and package made in root (emptied first), the application having
+// asked for the update on update_day ("yyyy/mm/dd").
+ProcessResult MakeDemo(const std::string& root, std::string_view update_day);
+
 // --- Crashes and failing disks --------------------------------------------------------------
 // How many changes to the disk body makes (steps of platform::FaultHook).
 int CountDiskSteps(const std::function<void()>& body);
