@@ -9,19 +9,8 @@
 namespace kr::platform {
 namespace {
 
+using kr::testing::FailureNumber;
 using kr::testing::TempDir;
-
-// The run-time number a call fails with (0 when it does not fail).
-template <class F>
-int FailureNumber(F&& call) {
-  try {
-    call();
-  } catch (const Failure& failure) {
-    EXPECT_FALSE(failure.description().empty()) << failure.what();
-    return failure.number();
-  }
-  return 0;
-}
 
 class FileOpsTest : public ::testing::Test {
  protected:

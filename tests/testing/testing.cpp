@@ -1,6 +1,7 @@
 #include "tests/testing/testing.h"
 
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
@@ -12,6 +13,7 @@
 #include <sstream>
 #include <stdexcept>
 
+#include "platform/failure.h"
 #include "platform/platform.h"
 
 extern char** environ;
@@ -99,6 +101,16 @@ SandboxedFolders::~SandboxedFolders() {
       setenv(name.c_str(), value.c_str(), 1);
     }
   }
+}
+
+int FailureNumber(const std::function<void()>& call) {
+  try {
+    call();
+  } catch (const Failure& failure) {
+    EXPECT_FALSE(failure.description().empty()) << failure.what();
+    return failure.number();
+  }
+  return 0;
 }
 
 std::string ToCp932(std::string_view utf8) { return platform::Utf8ToCp932(utf8); }

@@ -57,6 +57,10 @@ class SandboxedFolders {
   std::vector<std::pair<std::string, std::string>> saved_;  // name, value ("\x01" when unset)
 };
 
+// The run-time number call fails with, 0 when it does not fail; a failure must carry the
+// description a user would see.
+int FailureNumber(const std::function<void()>& call);
+
 // Text in code page 932, for writing INI fixtures.
 std::string ToCp932(std::string_view utf8);
 
