@@ -322,7 +322,7 @@ inline void RunDirect(const routines::Routine& routine, const std::string& app,
     }
     if (routine.backup) {
       sqlite3_close(db);
-      std::string backup = folder + kr::db::BackupFileName(file, run_stamp);
+      std::string backup = folder + kr::support::BackupFileName(file, run_stamp);
       if (!std::filesystem::exists(backup)) kr::platform::CopyFile(folder + file, backup);
       db = Open(folder + file);
     }

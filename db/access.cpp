@@ -34,10 +34,12 @@ T Narrow(const Currency& value) {
 int16_t Currency::ToInt16() const { return Narrow<int16_t>(*this); }
 int32_t Currency::ToInt32() const { return Narrow<int32_t>(*this); }
 
-std::string ConnectString() { return ";PWD=" + DatabasePassword(); }
+std::string ConnectString(Keying keying) {
+  return ";PWD=" + (keying == Keying::kCurrent ? DatabasePassword() : FormerDatabasePassword());
+}
 
-Database OpenAppDatabase(std::string_view path) {
-  return engine::OpenDatabase(path, false, false, ConnectString());
+Database OpenAppDatabase(std::string_view path, Keying keying, Sharing sharing) {
+  return engine::OpenDatabase(path, sharing == Sharing::kExclusive, false, ConnectString(keying));
 }
 
 std::string LinkConnectString(const Database& source) {
@@ -103,18 +105,14 @@ bool HasField(Database& db, std::string_view table, std::string_view field) {
   });
 }
 
-std::string BackupFileName(std::string_view file_name, std::string_view run_stamp) {
-  return std::string(file_name.substr(0, file_name.find('.'))) + std::string(run_stamp) + ".old";
-}
-
 void BackupDatabase(const RunContext& run, std::string_view path) {
   StepAndContinue steps("BackupDatabase");
   size_t slash = path.rfind('\\');
   if (slash == std::string_view::npos) return;
   std::string folder(path.substr(0, slash + 1));
-  std::string backup = folder + BackupFileName(path.substr(slash + 1), run.run_stamp);
-  if (platform::Listed(backup, platform::ListKind::kPlainFiles)) return;
-  if (!platform::Listed(path, platform::ListKind::kPlainFiles)) return;
+  std::string backup = folder + support::BackupFileName(path.substr(slash + 1), run.run_stamp);
+  if (platform::FileExists(backup)) return;
+  if (!platform::FileExists(path)) return;
   // A commit a killed run left halfway is undone first: copied as it lies, without its journal,
   // the backup would keep the half commit for good.
   if (!steps.Step([&] { engine::RecoverDatabaseFile(path); })) return;
@@ -130,11 +128,9 @@ void BackupAndReopen(const RunContext& run, Database& db) {
 
 void ChangeDatabasePassword(std::string_view path) {
   StepAndContinue steps("ChangeDatabasePassword");
-  if (!platform::Listed(path, platform::ListKind::kPlainFiles)) return;
+  if (!platform::FileExists(path)) return;
   Database db;
-  steps.Step([&] {
-    db = engine::OpenDatabase(path, true, false, ";PWD=" + FormerDatabasePassword() + ";");
-  });
+  steps.Step([&] { db = OpenAppDatabase(path, Keying::kFormer, Sharing::kExclusive); });
   steps.Step([&] { db.NewPassword(FormerDatabasePassword(), DatabasePassword()); });
   // Releasing the handle closes the database.
 }

@@ -37,11 +37,17 @@ using engine::Value;
 
 // --- Access conventions -------------------------------------------------------------------------
 
-// The connect string every open uses: ";PWD=" and the database password.
-std::string ConnectString();
-// Opens an application database shared and read-write with the database password.
+// Which password a database carries: the current one, or the one of older releases (a database
+// opened that way is about to be re-keyed or carried over).
+enum class Keying { kCurrent, kFormer };
+enum class Sharing { kShared, kExclusive };
+
+// The connect string of an open: ";PWD=" and the password. A closing ";" would change nothing.
+std::string ConnectString(Keying keying = Keying::kCurrent);
+// Opens an application database read-write with its password: every open of the updater.
 // Regime: pass-through (3024 missing file, 3031 wrong password, 3343 not a database, ...).
-Database OpenAppDatabase(std::string_view path);
+Database OpenAppDatabase(std::string_view path, Keying keying = Keying::kCurrent,
+                         Sharing sharing = Sharing::kShared);
 // The connect string of a table attached from source: ";DataBase=" + the path source was opened
 // with + ";PWD=" + the database password + ";".
 std::string LinkConnectString(const Database& source);
@@ -89,8 +95,6 @@ bool HasField(Database& db, std::string_view table, std::string_view field);
 // missing, the path has no "\" or that backup already exists (the first backup of a run is
 // kept). The file must not be open. Regime: step-and-continue, reports nothing.
 void BackupDatabase(const RunContext& run, std::string_view path);
-// The backup file name of file_name (no folder): stem before the first ".", stamp, ".old".
-std::string BackupFileName(std::string_view file_name, std::string_view run_stamp);
 
 // Closes db, takes its backup (BackupDatabase of the path it was opened with) and opens it again:
 // a database must not be open while it is copied. Regime: pass-through (a failed reopen throws
@@ -101,6 +105,42 @@ void BackupAndReopen(const RunContext& run, Database& db);
 // (opened exclusively). A missing file, or one already keyed with the current password, is left
 // unchanged. Regime: step-and-continue, reports nothing.
 void ChangeDatabasePassword(std::string_view path);
+
+// --- Attached tables ----------------------------------------------------------------------------
+
+// Attaches source's table source_table to target under link_name (a left-over link of that name
+// must be dropped first). Regime: pass-through.
+void AttachTable(Database& target, std::string_view link_name, const Database& source,
+                 std::string_view source_table);
+
+// source's table attached to target under a fixed name for the life of the object:
+//   db::AttachedTable link(target, "LinkInstall", source, "SpeExe");
+// The constructor first drops a table of that name a failed run left behind, then attaches;
+// either failing throws (pass-through) and leaves nothing to drop. Drop() drops the link now
+// and throws when that fails. The destructor drops the link when it is still there and never
+// throws: a failed drop is logged and the link stays for the next attach of the name to drop.
+// With kLeave, leaving the scope by an exception keeps the link too, as the leave-on-error
+// copies promise.
+class AttachedTable {
+ public:
+  enum class OnUnwind { kDrop, kLeave };
+
+  AttachedTable(Database& target, std::string_view name, const Database& source,
+                std::string_view source_table, OnUnwind on_unwind = OnUnwind::kDrop);
+  ~AttachedTable();
+  AttachedTable(const AttachedTable&) = delete;
+  AttachedTable& operator=(const AttachedTable&) = delete;
+
+  const std::string& name() const { return name_; }
+  void Drop();
+
+ private:
+  Database& target_;
+  std::string name_;
+  OnUnwind on_unwind_;
+  int exceptions_at_start_;
+  bool attached_ = false;
+};
 
 // --- Whole-table copy ---------------------------------------------------------------------------
 
@@ -155,10 +195,6 @@ CopyIfOlderResult CopyTableIfOlder(const RunContext& run, std::string_view targe
 // arrives as 0.1). Regime: leave-on-error; on that path "LinkHikitugi" stays behind.
 void TransferRows(Database& source, Database& target, std::string_view table_spec,
                   std::string_view where_text, std::string_view key_list);
-// Attaches source's table source_table to target under link_name (a left-over link of that name
-// must be dropped first). Regime: pass-through.
-void AttachTable(Database& target, std::string_view link_name, const Database& source,
-                 std::string_view source_table);
 // The delete half of TransferRows alone. Regime: leave-on-error.
 void DeleteMatchingRows(Database& source, Database& target, std::string_view table_spec,
                         std::string_view where_text, std::string_view key_list);

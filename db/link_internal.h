@@ -1,28 +1,35 @@
-// What the whole-table copy and the row transfer share: the attached source table, the count of
-// selected source rows and the join condition. Internal to db/.
+// The one body of the whole-table copy and the row transfer. Internal to db/.
 #pragma once
 
-#include <cstdint>
-#include <string>
+#include <functional>
 #include <string_view>
 
 #include "db/db.h"
 
 namespace kr::db::internal {
 
-// Attaches source's table source_table to target under link_name. Pass-through.
-void AttachTable(Database& target, std::string_view link_name, const Database& source,
-                 std::string_view source_table);
+// How a copy writes its statements. CopyTable: bare names through "ごみ", tables found by
+// TableExists. TransferRows: every name bracketed, a Single column feeding a Double one through
+// CCur, through "LinkHikitugi", tables found by HasTable.
+struct LinkStyle {
+  std::string_view link;
+  bool bracketed = false;
+  bool (*has_table)(Database& db, std::string_view name) = nullptr;
+};
 
-// The rows of rs: 0 at end-of-file, else the record count after moving to the last row.
-// Pass-through.
-int64_t CountRows(Recordset& rs);
+// Runs work with the spec's source table attached to target as style.link, then drops the
+// link; nothing happens when either table is missing. Pass-through: a failure leaves the link
+// behind, for the next call to drop.
+void WithLink(const LinkStyle& style, Database& source, Database& target,
+              std::string_view table_spec, const std::function<void(const TableSpec&)>& work);
 
-// How the two copies write names in their join condition.
-enum class Naming { kBare, kBracketed };
+enum class Halves { kDeleteAndInsert, kDeleteOnly };
 
-// The keys split at "," joined as "(T.k=link.k)" terms with " AND ", "" for an empty list.
-std::string JoinCondition(std::string_view target_table, std::string_view link_name,
-                          std::string_view key_list, Naming naming);
+// The copy: the target rows the selected source rows supersede are deleted (by key, or the
+// where text's slice) and, with kDeleteAndInsert, the selected source rows inserted. Nothing is
+// deleted when no source row is selected. Pass-through.
+void CopyThroughLink(const LinkStyle& style, Database& source, Database& target,
+                     std::string_view table_spec, std::string_view where_text,
+                     std::string_view key_list, Halves halves);
 
 }  // namespace kr::db::internal

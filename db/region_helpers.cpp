@@ -31,14 +31,10 @@ constexpr std::array<Prefecture, 47> kPrefectures = {{
     {"鹿児島", "県"}, {"沖縄", "県"},
 }};
 
-bool FileExists(std::string_view path) {
-  return platform::Listed(path, platform::ListKind::kPlainFiles);
-}
-
 // Runs query on the database at path (opened only when the file exists, then released).
 template <class T, class F>
 T WithDatabaseAt(StepAndContinue& steps, std::string_view path, T fallback, F&& query) {
-  if (!FileExists(path)) return fallback;
+  if (!platform::FileExists(path)) return fallback;
   Database db;
   steps.Step([&] { db = OpenAppDatabase(path); });
   T result = query(db);

@@ -52,7 +52,7 @@ void FilesLine(kr::RunContext& run, const std::string& line) {
   std::vector<std::string> parts = kr::support::Split(upper, ";");
   if (parts.empty()) Bug("a split gave no part", upper);
   kr::support::GetFileNamePart(values[0]);
-  kr::manifest::BackupName(kr::support::GetFileNamePart(values[0]), run.run_stamp);
+  kr::support::BackupFileName(kr::support::GetFileNamePart(values[0]), run.run_stamp);
 }
 
 void FunctionLine(const std::string& line) {

@@ -21,18 +21,12 @@ constexpr std::string_view kDeleting = "を削除中...";
 constexpr std::string_view kCopyingFiles = "ファイルコピー中...";
 constexpr std::string_view kCrLf = "\r\n";
 
-}  // namespace
-
-bool Exists(const std::string& path) { return platform::Listed(path, ListKind::kPlainFiles); }
-
-namespace {
-
 // A database a killed process left in the middle of a commit has the journal that undoes it
 // beside it. It is played back before the file is copied, replaced or deleted: a copy would
 // keep the half commit for good, and a file put in its place would have the old journal played
 // back onto it at its first open. False when that failed (the line's failure): the file stays.
 bool FinishHalfCommit(FileAction& a, const std::string& path) {
-  if (!Exists(path)) return true;
+  if (!platform::FileExists(path)) return true;
   return a.steps.Step([&] { db::engine::RecoverDatabaseFile(path); });
 }
 
@@ -40,14 +34,14 @@ bool FinishHalfCommit(FileAction& a, const std::string& path) {
 
 void DeleteIfExists(FileAction& a, const std::string& path) {
   if (!FinishHalfCommit(a, path)) return;
-  if (Exists(path)) a.steps.Step([&] { platform::DeleteFile(path); });
+  if (platform::FileExists(path)) a.steps.Step([&] { platform::DeleteFile(path); });
 }
 
 // The copy replaces an existing file in one step, so that a copy failing on the way (a full
 // disk, an I/O error) leaves the old file whole; a file the deletion could not remove fails the
 // copy with the same number. A package without the file still has the old one deleted first.
 void CopyReplacing(FileAction& a, const std::string& from, const std::string& to) {
-  if (!Exists(from)) DeleteIfExists(a, to);
+  if (!platform::FileExists(from)) DeleteIfExists(a, to);
   if (!FinishHalfCommit(a, to)) return;
   a.steps.Step([&] { platform::CopyFile(from, to); });
 }
@@ -58,7 +52,7 @@ namespace {
 // differs from what would replace it, that run got past the update of the file and the backup
 // may be the only copy left of what the user had: it stays, and this line makes none.
 bool KeepsEarlierBackup(const std::string& backup, const std::string& file) {
-  if (!Exists(backup) || platform::SameContent(backup, file)) return false;
+  if (!platform::FileExists(backup) || platform::SameContent(backup, file)) return false;
   LogLine("backup " + backup + " differs from " + file + "; the earlier backup is kept");
   return true;
 }
@@ -80,21 +74,21 @@ void InstallAndRegister(FileAction& a) {
 
 void BackupOld(FileAction& a) {
   a.ui.SetWaitLabel(1, kCopyingFiles);
-  std::string backup = a.destination + BackupName(a.name, a.run.run_stamp);
+  std::string backup = a.destination + support::BackupFileName(a.name, a.run.run_stamp);
   if (!FinishHalfCommit(a, a.target)) return;
   if (KeepsEarlierBackup(backup, a.target)) return;
-  if (Exists(a.target)) a.steps.Step([&] { platform::CopyFile(a.target, backup); });
+  if (platform::FileExists(a.target)) a.steps.Step([&] { platform::CopyFile(a.target, backup); });
 }
 
 void ReplaceOldSystemComponent(FileAction& a) {
-  if (!Exists(a.target)) return;
+  if (!platform::FileExists(a.target)) return;
   if (a.steps.Call([] { return support::GetPlatformId(); }) != 1) return;
   if (a.steps.Call([&] { return support::GetFileVersion(a.target, true); }) != "5.1.2600.0") return;
   CopyReplacing(a, a.source, a.target);
 }
 
 void Delete(FileAction& a) {
-  if (!Exists(a.target)) return;
+  if (!platform::FileExists(a.target)) return;
   a.ui.SetWaitLabel(1, a.name + std::string(kDeleting));
   if (!FinishHalfCommit(a, a.target)) return;
   a.steps.Step([&] { platform::DeleteFile(a.target); });
@@ -138,10 +132,10 @@ void CopyPattern(FileAction& a) {
 // Returns whether the old file is backed up (now or by an earlier run), which frees the name even
 // of a running program, as the rename does.
 bool SaveOld(FileAction& a) {
-  std::string backup = a.destination + BackupName(a.name, a.run.run_stamp);
+  std::string backup = a.destination + support::BackupFileName(a.name, a.run.run_stamp);
   if (!FinishHalfCommit(a, a.target)) return false;
   if (KeepsEarlierBackup(backup, a.target)) return true;
-  if (!Exists(a.target)) return false;
+  if (!platform::FileExists(a.target)) return false;
   return a.steps.Step([&] {
     // The rename fails where the deletion could not free the name first.
     platform::FileAttributes taken = platform::Attributes(backup);
@@ -162,9 +156,9 @@ void CopySingleFile(FileAction& a) {
       return;
     }
   } else if (a.keyword == "NOTOVERWRITE") {
-    if (Exists(a.target)) copy = false;
+    if (platform::FileExists(a.target)) copy = false;
   } else if (a.keyword == "EXECHECKVERSION") {
-    if (Exists(a.target)) {
+    if (platform::FileExists(a.target)) {
       std::string installed =
           a.steps.Call([&] { return support::GetFileVersion(a.target, false); });
       int32_t have = a.steps.Call([&] { return support::VersionToNumber(installed); });
@@ -216,10 +210,6 @@ std::string ErrorBlock(const FileAction& a, const Failure& failure) {
 
 }  // namespace
 }  // namespace internal
-
-std::string BackupName(std::string_view name, std::string_view run_stamp) {
-  return std::string(name.substr(0, name.find('.'))) + std::string(run_stamp) + ".old";
-}
 
 std::string ApplyFileAction(RunContext& run, ui::Ui& ui, std::string_view file,
                             std::string_view destination, std::string_view keyword_upper,

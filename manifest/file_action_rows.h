@@ -38,8 +38,6 @@ struct FileAction {
   std::string target;               // destination & name
 };
 
-// A path exists for the rows when a plain-file listing of it returns a name.
-bool Exists(const std::string& path);
 // Deletes path when it exists (a step).
 void DeleteIfExists(FileAction& a, const std::string& path);
 // Copies from to to, replacing an existing file at to (steps; see file_action.cpp).

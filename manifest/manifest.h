@@ -67,9 +67,6 @@ std::string ApplyFileAction(RunContext& run, ui::Ui& ui, std::string_view file,
                             std::string_view destination, std::string_view keyword_upper,
                             std::string_view keyword_as_written);
 
-// The backup name of a file: its stem (text before the first "."), RunStamp and ".old".
-std::string BackupName(std::string_view name, std::string_view run_stamp);
-
 // --- Folder trees -------------------------------------------------------------------------------
 
 // "$(AppPath)", "$(WinPath)" and "$(WinSysPath)" replaced (exactly, case-sensitively), then a

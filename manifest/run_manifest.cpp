@@ -8,8 +8,6 @@
 namespace kr::manifest {
 namespace {
 
-using platform::ListKind;
-
 constexpr std::string_view kUpdatingVersion = "バージョン情報を更新中...";
 constexpr std::string_view kCreatingShortcut = "ショートカットを作成中...";
 constexpr std::string_view kDefaultEndMessage = "アップデートが完了しました。";
@@ -56,8 +54,7 @@ void FinishingSteps(RunContext& run, ui::Ui& ui, support::clsIniFile& ini, StepA
   ini.Section("Bootstrap");
 
   std::string settings_database = run.install_folder + "File\\KrSet.mdb";
-  if (CarriesVersionText(run.inst_model) &&
-      platform::Listed(settings_database, ListKind::kPlainFiles)) {
+  if (CarriesVersionText(run.inst_model) && platform::FileExists(settings_database)) {
     std::string statement = VersionTextStatement(run.exe_year, ini.GetString("ExeVersion", ""));
     steps.Call([&] { WriteVersionText(settings_database, statement); });
   }
@@ -65,7 +62,7 @@ void FinishingSteps(RunContext& run, ui::Ui& ui, support::clsIniFile& ini, StepA
   std::string cab_file = ini.GetString("CabFile", "");
   if (!cab_file.empty()) {
     std::string cab_path = support::GetWindowsFolder(run) + cab_file;
-    if (platform::Listed(cab_path, ListKind::kPlainFiles)) {
+    if (platform::FileExists(cab_path)) {
       steps.Step([&] { platform::DeleteFile(cab_path); });
     }
   }

@@ -14,8 +14,6 @@
 namespace kr::manifest {
 namespace {
 
-using platform::ListKind;
-
 constexpr std::string_view kConfirmTitle = "確認メッセージ";
 constexpr std::string_view kLinkFailed = "ショートカットの作成に失敗しました";
 constexpr std::string_view kListFailed = "ショートカットの作成に失敗しました。 InstList.ini";
@@ -196,7 +194,7 @@ void RepairShortcut(RunContext& run, ui::Ui& ui, std::string_view list_file) {
       } else if (entry.kind == 2) {
         if (entry.flags & 1) {
           std::string target = ExpandLinkMacros(run, list_file, entry.link_path);
-          if (platform::Listed(target, ListKind::kPlainFiles)) {
+          if (platform::FileExists(target)) {
             std::string arguments = ExpandLinkMacros(run, list_file, entry.link_arguments);
             if (!CreateShellLink(entry.folder_name, entry.link_name, target, arguments,
                                  entry.is_private, entry.parent)) {
@@ -209,7 +207,7 @@ void RepairShortcut(RunContext& run, ui::Ui& ui, std::string_view list_file) {
           platform::Env& env = platform::CurrentEnv();
           std::string file_name = env.ShortcutFileName(entry.link_name);
           std::string link = FolderBelow(ProgramsFolder(), entry.folder_name) + file_name;
-          if (platform::Listed(link, ListKind::kPlainFiles)) {
+          if (platform::FileExists(link)) {
             platform::CopyFile(link, DesktopFolder() + file_name);
           }
         }

@@ -4,8 +4,7 @@
 namespace kr::manifest {
 
 void WriteVersionText(std::string_view settings_database, std::string_view statement) {
-  db::Database db =
-      db::engine::OpenDatabase(settings_database, false, false, db::ConnectString() + ";");
+  db::Database db = db::OpenAppDatabase(settings_database);
   db.Execute(statement);
   db.Close();
 }

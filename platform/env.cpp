@@ -24,6 +24,7 @@ std::vector<DirEntry> List(std::string_view pattern, ListKind kind) {
   return CurrentEnv().List(pattern, kind);
 }
 bool Listed(std::string_view pattern, ListKind kind) { return CurrentEnv().Listed(pattern, kind); }
+bool FileExists(std::string_view path) { return Listed(path, ListKind::kPlainFiles); }
 FileAttributes Attributes(std::string_view path) { return CurrentEnv().Attributes(path); }
 void CopyFile(std::string_view from, std::string_view to) { CurrentEnv().CopyFile(from, to); }
 void ReplaceFile(std::string_view from, std::string_view to) { CurrentEnv().ReplaceFile(from, to); }

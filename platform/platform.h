@@ -56,6 +56,9 @@ struct FileAttributes {
   bool read_only = false;  // the owner may not write it
   bool hidden = false;     // its name begins with "."
   bool is_link = false;    // the path itself (without trailing separator) is a symbolic link
+
+  // Something other than a folder is at the path itself (a link only when it leads somewhere).
+  bool IsFile() const { return exists && !is_directory; }
 };
 
 // An entry of a whole-tree listing (Env::ListTree).
@@ -255,6 +258,12 @@ std::string NativePath(std::string_view path);
 std::vector<DirEntry> List(std::string_view pattern, ListKind kind);
 bool Listed(std::string_view pattern, ListKind kind);
 FileAttributes Attributes(std::string_view path);
+// Whether a plain file is at path, as the run-time's listing finds it: Listed(path,
+// kPlainFiles). Letter case is ignored when the exact name is missing; a folder, a hidden name
+// ("." first) or a device is no file, a link to a file (or to nothing) is one. Wildcards in the
+// last component match as in List, and a path ending in a separator asks whether that folder
+// holds a plain file.
+bool FileExists(std::string_view path);
 void CopyFile(std::string_view from, std::string_view to);
 void ReplaceFile(std::string_view from, std::string_view to);
 void DeleteFile(std::string_view path);

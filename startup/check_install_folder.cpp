@@ -12,17 +12,13 @@
 namespace kr::startup {
 namespace {
 
-using platform::ListKind;
-
 constexpr std::string_view kCrLf = "\r\n";
-
-bool FileExists(const std::string& path) { return platform::Listed(path, ListKind::kPlainFiles); }
 
 }  // namespace
 
 std::optional<Refusal> CheckProgramPresent(const std::string& folder, std::string_view exe_name,
                                            std::string_view exe_title) {
-  if (FileExists(folder + std::string(exe_name))) return std::nullopt;
+  if (platform::FileExists(folder + std::string(exe_name))) return std::nullopt;
   return Refusal{"指定したフォルダには " + std::string(exe_title) +
                      " がインストールされていません。" + std::string(kCrLf) +
                      "再度インストール先を設定してください。",
@@ -80,7 +76,7 @@ std::optional<Refusal> ValidateInstallFolder(RunContext& run, const std::string&
       steps.Call([&] { return manifest::ExpandPathMacros(run, ini.GetString("ExeInitDir", "")); });
   const std::string second_version = ini.GetString("ExeVersion", "");
   const std::string second_path = second_folder + second_name;
-  check(FileExists(second_path) && ini.GetInteger("ChkExeVersion", 0) != 0, [&] {
+  check(platform::FileExists(second_path) && ini.GetInteger("ChkExeVersion", 0) != 0, [&] {
     return CheckProgramVersion(second_path, second_name, run.exe_year, second_version);
   });
 

@@ -39,10 +39,6 @@ ManifestLine ReadLine(RunContext& run, std::string_view text) {
   return line;
 }
 
-bool FileExists(const std::string& path) {
-  return platform::Listed(path, platform::ListKind::kPlainFiles);
-}
-
 bool NeedsNoSource(std::string_view keyword) {
   std::string upper = support::UpperCase(keyword);
   for (std::string_view action : kActionsWithoutSource) {
@@ -60,7 +56,7 @@ std::optional<Refusal> CheckFilesInUse(RunContext& run, const std::vector<std::s
     if (name.empty()) continue;
     std::string target = line.destination + name;
     // The process table answers; the file itself is neither opened nor changed.
-    if (FileExists(target) && platform::CurrentEnv().FileInUse(target)) {
+    if (platform::FileExists(target) && platform::CurrentEnv().FileInUse(target)) {
       return Refusal{
           platform::NativePath(target) + " は現在使用中です。終了してから再度実行して下さい。",
           target + " is held open by a running program"};
@@ -76,7 +72,7 @@ std::optional<Refusal> CheckSourcesPresent(RunContext& run, const std::vector<st
     if (name.empty()) continue;
     // A source in a sub-folder of the package is still looked for by its name alone.
     std::string source = run.package_folder + name;
-    if (!FileExists(source) && !NeedsNoSource(line.keyword)) {
+    if (!platform::FileExists(source) && !NeedsNoSource(line.keyword)) {
       return Refusal{platform::NativePath(source) + " が存在しません。",
                      source + " is missing from the package and its action needs it"};
     }

@@ -1,8 +1,7 @@
 // ChkExeYear: the product year the installed application's settings database records.
 #include <string>
 
-#include "db/engine/engine.h"
-#include "db/passwords.h"
+#include "db/db.h"
 #include "platform/failure.h"
 #include "platform/platform.h"
 #include "startup/check_install_folder.h"
@@ -46,7 +45,7 @@ bool RecordsSettingsYear(int32_t inst_model) {
 std::optional<Refusal> CheckSettingsYear(const std::string& folder, int16_t exe_year,
                                          std::string_view exe_title) {
   const std::string path = folder + std::string(kSettingsDatabase);
-  if (!platform::Listed(path, platform::ListKind::kPlainFiles)) return std::nullopt;
+  if (!platform::FileExists(path)) return std::nullopt;
 
   // One step: the first engine failure ends the read, and its number and text go into the
   // refusal. The handles close when they go out of scope, failed or not, so the later in-use
@@ -54,11 +53,10 @@ std::optional<Refusal> CheckSettingsYear(const std::string& folder, int16_t exe_
   std::optional<std::string> set_name;
   StepAndContinue read("ChkExeYear");
   read.Step([&] {
-    db::engine::Database db = db::engine::OpenDatabase(
-        path, /*exclusive=*/false, /*read_only=*/false, ";PWD=" + db::DatabasePassword() + ";");
-    db::engine::Recordset rs = db.OpenRecordset(kYearQuery);
+    db::Database db = db::OpenAppDatabase(path);
+    db::Recordset rs = db.OpenRecordset(kYearQuery);
     if (!rs.Eof()) {
-      db::engine::Value value = rs["SetName"].GetValue();
+      db::Value value = rs["SetName"].GetValue();
       if (!value.IsNull()) set_name = value.ToText();
     }
     rs.Close();

@@ -103,8 +103,7 @@ std::string frmMlDir::FindInstallFolder() {
   std::string windows = steps.Call([&] { return support::GetWindowsFolder(run_); });
 
   std::string legacy = windows + "Kelmora.Ini";
-  if (HasLegacySettings(run_.inst_model) &&
-      platform::Listed(legacy, platform::ListKind::kPlainFiles)) {
+  if (HasLegacySettings(run_.inst_model) && platform::FileExists(legacy)) {
     steps.Step([&] { ReadLegacySettings(legacy, run_.exe_year, found); });
   }
   if (found.empty()) {

@@ -8,8 +8,6 @@ namespace {
 
 using platform::ListKind;
 
-bool FileExists(const std::string& path) { return platform::Listed(path, ListKind::kPlainFiles); }
-
 // A value names an existing directory when a directory-inclusive listing of it returns a name,
 // with or without a trailing separator.
 bool NamesExistingDirectory(const std::string& value) {
@@ -20,13 +18,13 @@ bool NamesExistingDirectory(const std::string& value) {
 // written with its separator that holds a file. A folder written without separator never
 // counts, so it never stops the search.
 bool Found(const std::string& install_folder) {
-  return !install_folder.empty() && FileExists(install_folder);
+  return !install_folder.empty() && platform::Listed(install_folder, ListKind::kPlainFiles);
 }
 
 // One INI source: InstPath when it names a folder, UpdateDay in any case.
 void ReadIniSource(RunContext& run, const std::string& file, const std::string& section,
                    std::string& update_day, StepAndContinue& steps) {
-  if (!FileExists(file)) return;
+  if (!platform::FileExists(file)) return;
   steps.Step([&] {
     support::clsIniFile ini;
     ini.FileName(file);
@@ -47,7 +45,7 @@ std::string LookUpInstallFolder(RunContext& run) {
   std::string update_day;
 
   std::string xml_file = run.common_data_folder + file_stem + ".xml";
-  if (FileExists(xml_file)) {
+  if (platform::FileExists(xml_file)) {
     steps.Step([&] {
       std::string install_path = support::GetXmlSetting(xml_file, section, "InstPath");
       if (NamesExistingDirectory(install_path)) run.install_folder = install_path;
@@ -64,7 +62,7 @@ std::string LookUpInstallFolder(RunContext& run) {
 
   // Without an install folder the day cannot lead to an unattended run; no file is read then.
   std::string update_file = run.install_folder + "Update\\UpdateDate.ini";
-  if (update_day.empty() && !run.install_folder.empty() && FileExists(update_file)) {
+  if (update_day.empty() && !run.install_folder.empty() && platform::FileExists(update_file)) {
     steps.Step([&] {
       support::clsIniFile ini;
       ini.FileName(update_file);
@@ -78,7 +76,8 @@ std::string LookUpInstallFolder(RunContext& run) {
 bool ShouldRunUnattended(const RunContext& run, std::string_view exe_name,
                          std::string_view update_day, const platform::LocalTime& now) {
   return !run.install_folder.empty() && !update_day.empty() &&
-         FileExists(run.install_folder + std::string(exe_name)) && IsToday(update_day, now);
+         platform::FileExists(run.install_folder + std::string(exe_name)) &&
+         IsToday(update_day, now);
 }
 
 }  // namespace kr::startup

@@ -31,7 +31,7 @@ std::string PackageRootOf(std::string_view command_line) {
 
 std::string PackageFolderOf(std::string_view command_line) {
   std::string folder = PackageRootOf(command_line);
-  if (platform::Listed(folder + "_Test", platform::ListKind::kPlainFiles)) folder += "TEST\\";
+  if (platform::FileExists(folder + "_Test")) folder += "TEST\\";
   return folder;
 }
 
@@ -42,7 +42,7 @@ std::optional<std::string> CheckPackageFolder(std::string_view package_folder) {
     LogLine("package folder not found: " + shown);
     return "更新パッケージのフォルダが見つかりません: " + shown;
   }
-  if (!platform::Listed(folder + "KrInst.ini", platform::ListKind::kPlainFiles)) {
+  if (!platform::FileExists(folder + "KrInst.ini")) {
     LogLine("no KrInst.ini in the package folder: " + shown);
     return "更新パッケージのフォルダに KrInst.ini がありません: " + shown;
   }

@@ -23,11 +23,6 @@ int32_t SplitNullList(std::vector<std::string>& array, std::string_view buffer) 
   return count;
 }
 
-bool FileExists(std::string_view path) {
-  platform::FileAttributes attributes = platform::Attributes(path);
-  return attributes.exists && !attributes.is_directory;
-}
-
 }  // namespace
 
 int32_t clsIniFile::EmnumSection(std::vector<std::string>& strSection) {
@@ -71,7 +66,10 @@ int32_t clsIniFile::EnumKeyString(std::vector<std::string>& sKey) {
 // Step-and-continue: a key that cannot be read or written is skipped.
 void MergeIniFile(std::string_view source, std::string_view destination) {
   if (source.empty() || destination.empty()) return;
-  if (!FileExists(source) || !FileExists(destination)) return;
+  // Asked of the path, not of a listing: a link to nowhere is no file, so no write replaces it.
+  if (!platform::Attributes(source).IsFile() || !platform::Attributes(destination).IsFile()) {
+    return;
+  }
   clsIniFile from, to;
   from.FileName(std::string(source));
   to.FileName(std::string(destination));

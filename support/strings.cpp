@@ -39,6 +39,13 @@ std::string GetFileNamePart(std::string_view path) {
   return std::string(cut == std::string_view::npos ? path : path.substr(cut + 1));
 }
 
+std::string BackupFileName(std::string_view file_name, std::string_view stamp, int copy) {
+  std::string name(file_name.substr(0, file_name.find('.')));
+  name += stamp;
+  if (copy > 0) name += "-" + std::to_string(copy);
+  return name + ".old";
+}
+
 std::string ReplaceAll(std::string_view text, std::string_view searched,
                        std::string_view replacement) {
   if (searched.empty()) return std::string(text);

@@ -64,6 +64,9 @@ std::string AddTrailingSeparator(std::string& path);
 std::string RemoveTrailingSeparator(std::string& path);
 std::string GetParentPath(std::string_view path);
 std::string GetFileNamePart(std::string_view path);
+// The dated backup name of a file (a name, no folder): the name up to its first ".", stamp and
+// ".old"; copy n > 0 is a further backup of the same stamp, "-n" put before ".old".
+std::string BackupFileName(std::string_view file_name, std::string_view stamp, int copy = 0);
 // Every occurrence of searched replaced, left to right, never rescanning a replacement.
 std::string ReplaceAll(std::string_view text, std::string_view searched,
                        std::string_view replacement);

@@ -1,6 +1,7 @@
 // The XML settings store on libxml2. Documents are parsed as they are (blanks kept) and saved
 // without reformatting, in the encoding their declaration names, so a write changes the one
-// value it sets and little else.
+// value it sets and little else. A file is asked for by its own path, not by a listing: a link
+// to nowhere is no file, so no write replaces the link.
 #include <libxml/parser.h>
 #include <libxml/tree.h>
 #include <libxml/xmlsave.h>
@@ -22,11 +23,6 @@ using Doc = std::unique_ptr<xmlDoc, DocFree>;
 
 const xmlChar* Xml(const std::string& text) {
   return reinterpret_cast<const xmlChar*>(text.c_str());
-}
-
-bool FileExists(std::string_view path) {
-  platform::FileAttributes attributes = platform::Attributes(path);
-  return attributes.exists && !attributes.is_directory;
 }
 
 // libxml2 reports some errors (bad bytes for the declared encoding) past the parser options;
@@ -200,7 +196,8 @@ std::string Serialize(xmlDoc* doc, std::string_view original) {
 std::string GetXmlSetting(std::string_view file, std::string_view section, std::string_view key) {
   return LeaveOnError("GetXmlSetting", std::string(), [&] {
     std::string section_name(section), key_name(key);
-    if (!FileExists(file) || !IsElementName(section_name) || !IsElementName(key_name)) {
+    if (!platform::Attributes(file).IsFile() || !IsElementName(section_name) ||
+        !IsElementName(key_name)) {
       return std::string();
     }
     Doc doc = Parse(platform::ReadFile(file));
@@ -223,7 +220,7 @@ void PutXmlSetting(std::string_view file, std::string_view section, std::string_
                    std::string_view value) {
   LeaveOnError("PutXmlSetting", [&] {
     std::string section_name(section), key_name(key);
-    if (!FileExists(file)) return;
+    if (!platform::Attributes(file).IsFile()) return;
     if (!IsElementName(section_name) || !IsElementName(key_name)) {
       LogLine("PutXmlSetting: " + section_name + "/" + key_name +
               " is not an element path; nothing written");
@@ -276,7 +273,9 @@ void CarryXmlSetting(const RunContext& run, std::string_view section, std::strin
                      std::string_view value) {
   const std::string package = run.package_folder + "KelmoraSetting.xml";
   const std::string installed = run.install_folder + "KelmoraSetting.xml";
-  if (!FileExists(package) || !FileExists(installed)) return;
+  if (!platform::Attributes(package).IsFile() || !platform::Attributes(installed).IsFile()) {
+    return;
+  }
   if (GetXmlSetting(package, section, key) == GetXmlSetting(installed, section, key)) {
     PutXmlSetting(installed, section, key, value);
   }

@@ -19,19 +19,13 @@ constexpr const char* kStamp = "202004071530";
 class CliTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    if (!fs::exists(BuiltProgram("tests/fixtures/pe/app-2.0.0.84.exe"))) {
-      GTEST_SKIP() << "PE fixtures not built (MinGW-w64 missing)";
-    }
+    if (!testing::DemoBuilt()) GTEST_SKIP() << "PE fixtures not built (MinGW-w64 missing)";
     Generate("2000/01/01");
   }
 
   // The demo goes into the sandbox itself, whose folders the demo's layout matches.
   void Generate(std::string_view update_day) {
-    for (const auto& entry : fs::directory_iterator(demo_)) fs::remove_all(entry.path());
-    ProcessResult made = testing::RunProgram({BuiltProgram("demo/kr-make-demo"), demo_,
-                                              "--fixtures", testing::SourceFile("demo/fixtures"),
-                                              "--pe", BuiltProgram("tests/fixtures/pe"),
-                                              "--update-day", std::string(update_day)});
+    ProcessResult made = testing::MakeDemo(demo_, update_day);
     ASSERT_EQ(made.exit_code, 0) << made.err;
   }
   ProcessResult Cli(std::vector<std::string> args) {

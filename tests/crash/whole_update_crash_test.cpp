@@ -163,16 +163,9 @@ class WholeUpdateCrashTest : public ::testing::Test {
   void SetUp() override {
     // Flushing only matters to a power cut; a killed process leaves what it wrote.
     platform::SetDurableWrites(false);
-    const std::string pe = testing::BuiltProgram("tests/fixtures/pe");
-    const std::string maker = testing::BuiltProgram("demo/kr-make-demo");
-    if (!fs::exists(pe + "/app-2.0.0.84.exe") || !fs::exists(maker)) {
-      GTEST_SKIP() << "demo maker or PE fixtures not built";
-    }
-    for (const auto& entry : fs::directory_iterator(root_.path())) fs::remove_all(entry.path());
+    if (!testing::DemoBuilt()) GTEST_SKIP() << "demo maker or PE fixtures not built";
     // The application asked for the update today: start-up runs it unattended.
-    testing::ProcessResult made = testing::RunProgram({maker, root_.path(), "--fixtures",
-                                                       testing::SourceFile("demo/fixtures"), "--pe",
-                                                       pe, "--update-day", "2020/04/07"});
+    testing::ProcessResult made = testing::MakeDemo(root_.path(), "2020/04/07");
     ASSERT_EQ(made.exit_code, 0) << made.err;
     fs::copy(root_.path(), pristine_.path(), fs::copy_options::recursive);
   }

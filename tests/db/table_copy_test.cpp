@@ -124,6 +124,31 @@ TEST_F(ItemsTest, ExecuteWithLinkRunsTheStatementsAgainstTheSourceByItsExactPath
   EXPECT_FALSE(HasTable(target_, "LinkHikitugi"));
 }
 
+TEST_F(ItemsTest, AnAttachedTableReplacesAStaleLinkAndGoesWithItsScopeEvenWhenAStepThrows) {
+  AttachTable(target_, "LinkInstall", source_, "NewItems");  // what a failed run left
+  {
+    AttachedTable link(target_, "LinkInstall", source_, "Items");
+    EXPECT_EQ(Select(target_, "SELECT COUNT(*) FROM LinkInstall"), (Rows{"3"}));
+  }
+  EXPECT_FALSE(HasTable(target_, "LinkInstall"));
+  EXPECT_THROW(
+      {
+        AttachedTable link(target_, "LinkInstall", source_, "Items");
+        target_.Execute("INSERT INTO Nowhere SELECT * FROM LinkInstall");
+      },
+      Failure);
+  EXPECT_FALSE(HasTable(target_, "LinkInstall"));
+  // The leave-on-error copies keep theirs when a step throws; the next attach drops it.
+  EXPECT_THROW(
+      {
+        AttachedTable link(target_, "LinkInstall", source_, "Items",
+                           AttachedTable::OnUnwind::kLeave);
+        target_.Execute("INSERT INTO Nowhere SELECT * FROM LinkInstall");
+      },
+      Failure);
+  EXPECT_TRUE(HasTable(target_, "LinkInstall"));
+}
+
 TEST_F(DbTest, ColumnListsPairFieldsByNameInTheTargetsOrder) {
   testing::MakeDatabaseFromText(
       InInstall("c.mdb"),

@@ -43,15 +43,8 @@ class DemoFaultsTest : public ::testing::Test {
   void SetUp() override {
     // Flushing to disk is checked by the platform's tests; here it only costs time.
     platform::SetDurableWrites(false);
-    const std::string pe = testing::BuiltProgram("tests/fixtures/pe");
-    const std::string maker = testing::BuiltProgram("demo/kr-make-demo");
-    if (!fs::exists(pe + "/app-2.0.0.84.exe") || !fs::exists(maker)) {
-      GTEST_SKIP() << "demo maker or PE fixtures not built";
-    }
-    for (const auto& entry : fs::directory_iterator(root_.path())) fs::remove_all(entry.path());
-    testing::ProcessResult made = testing::RunProgram({maker, root_.path(), "--fixtures",
-                                                       testing::SourceFile("demo/fixtures"), "--pe",
-                                                       pe, "--update-day", "2000/01/01"});
+    if (!testing::DemoBuilt()) GTEST_SKIP() << "demo maker or PE fixtures not built";
+    testing::ProcessResult made = testing::MakeDemo(root_.path(), "2000/01/01");
     ASSERT_EQ(made.exit_code, 0) << made.err;
     // The table lines' work is the database engine's, checked by the database tests; they
     // would triple the time of every run here.

@@ -9,19 +9,8 @@
 namespace kr::platform {
 namespace {
 
+using kr::testing::FailureNumber;
 using kr::testing::TempDir;
-
-// The run-time number a call fails with (0 when it does not fail).
-template <class F>
-int FailureNumber(F&& call) {
-  try {
-    call();
-  } catch (const Failure& failure) {
-    EXPECT_FALSE(failure.description().empty()) << failure.what();
-    return failure.number();
-  }
-  return 0;
-}
 
 class FileOpsTest : public ::testing::Test {
  protected:
@@ -151,6 +140,20 @@ TEST_F(ListingTest, ListedCountsFoldersEvenWhenEmptyButPlainFilesOnlyWhenPresent
   for (const char* pattern : {"Empty\\*.*", "Empty\\", "App", "App\\File\\"}) {
     EXPECT_FALSE(Listed(At(pattern), kFiles)) << pattern;
   }
+}
+
+// FileExists asks the listing (the updater's rows), IsFile the path itself (the INI and XML
+// stores, which must not write through a link to nowhere).
+TEST_F(ListingTest, FileExistsFindsPlainFilesCaseBlindWhereIsFileAsksThePathItself) {
+  ASSERT_EQ(symlink(dir_.Native("App/gone").c_str(), dir_.Native("App/dangling").c_str()), 0);
+  EXPECT_TRUE(FileExists(At("app\\KRMAIN.EXE")));
+  for (const char* path : {"App\\File", "App\\sub.mdb\\", "App\\.hidden", "App\\missing"}) {
+    EXPECT_FALSE(FileExists(At(path))) << path;
+  }
+  EXPECT_TRUE(FileExists(At("App\\dangling")));
+  EXPECT_FALSE(Attributes(At("App\\dangling")).IsFile());
+  EXPECT_TRUE(Attributes(At("App\\.hidden")).IsFile());
+  EXPECT_FALSE(Attributes(At("app\\file")).IsFile());
 }
 
 TEST_F(ListingTest, PathsResolveCaseBlindAndAttributesTellFoldersReadOnlyAndHidden) {

@@ -14,18 +14,8 @@ namespace kr::platform {
 namespace {
 
 namespace fs = std::filesystem;
+using kr::testing::FailureNumber;
 using kr::testing::TempDir;
-
-// The run-time number a call fails with (0 when it does not fail).
-template <class F>
-int FailureNumber(F&& call) {
-  try {
-    call();
-  } catch (const Failure& failure) {
-    return failure.number();
-  }
-  return 0;
-}
 
 // Fails the first disk step of one kind with error.
 FaultHook FailFirst(DiskStep kind, int error) {

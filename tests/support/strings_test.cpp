@@ -53,6 +53,10 @@ TEST(PathTest, SeparatorsParentsAndFileNames) {
   EXPECT_EQ(GetParentPath("平成\\x"), "平成\\");  // separator third in characters
   EXPECT_EQ(GetFileNamePart("sub/x.dll"), "x.dll");
   EXPECT_EQ(GetFileNamePart("C:\\App\\"), "");
+  // Backups: the stem ends at the first dot; a further copy of the same stamp is numbered.
+  EXPECT_EQ(BackupFileName("KrVal.mdb.bak", "202004071530"), "KrVal202004071530.old");
+  EXPECT_EQ(BackupFileName("README", "2020"), "README2020.old");
+  EXPECT_EQ(BackupFileName("KrCri.mdb", "202001019999", 2), "KrCri202001019999-2.old");
 }
 
 TEST(StringTest, ReplaceAllNeverRescansItsReplacementAndSplitKeepsEmptyParts) {

@@ -1,6 +1,7 @@
 #include "tests/testing/testing.h"
 
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
@@ -12,6 +13,7 @@
 #include <sstream>
 #include <stdexcept>
 
+#include "platform/failure.h"
 #include "platform/platform.h"
 
 extern char** environ;
@@ -102,6 +104,16 @@ SandboxedFolders::~SandboxedFolders() {
   }
 }
 
+int FailureNumber(const std::function<void()>& call) {
+  try {
+    call();
+  } catch (const Failure& failure) {
+    EXPECT_FALSE(failure.description().empty()) << failure.what();
+    return failure.number();
+  }
+  return 0;
+}
+
 std::string ToCp932(std::string_view utf8) { return platform::Utf8ToCp932(utf8); }
 
 std::string BuiltProgram(std::string_view relative) {
@@ -112,6 +124,18 @@ std::string BuiltProgram(std::string_view relative) {
 std::string SourceFile(std::string_view relative) {
   const char* dir = std::getenv("KR_SOURCE_DIR");
   return std::string(dir ? dir : KR_DEFAULT_SOURCE_DIR) + "/" + std::string(relative);
+}
+
+bool DemoBuilt() {
+  return fs::exists(BuiltProgram("tests/fixtures/pe/app-2.0.0.84.exe")) &&
+         fs::exists(BuiltProgram("demo/kr-make-demo"));
+}
+
+ProcessResult MakeDemo(const std::string& root, std::string_view update_day) {
+  for (const auto& entry : fs::directory_iterator(root)) fs::remove_all(entry.path());
+  return RunProgram({BuiltProgram("demo/kr-make-demo"), root, "--fixtures",
+                     SourceFile("demo/fixtures"), "--pe", BuiltProgram("tests/fixtures/pe"),
+                     "--update-day", std::string(update_day)});
 }
 
 ProcessResult RunProgram(const std::vector<std::string>& argv,

@@ -59,6 +59,10 @@ class SandboxedFolders {
   std::vector<std::pair<std::string, std::string>> saved_;  // name, value ("\x01" when unset)
 };
 
+// The run-time number call fails with, 0 when it does not fail; a failure must carry the
+// description a user would see.
+int FailureNumber(const std::function<void()>& call);
+
 // Text in code page 932, for writing INI fixtures.
 std::string ToCp932(std::string_view utf8);
 
@@ -79,6 +83,13 @@ ProcessResult RunProgram(const std::vector<std::string>& argv,
 ProcessResult RunProgramWithInput(const std::vector<std::string>& argv,
                                   std::optional<std::string_view> input,
                                   const std::vector<std::string>& extra_env = {});
+
+// --- The demo -------------------------------------------------------------------------------
+// Whether kr-make-demo and the PE test programs it installs are built (they need MinGW-w64).
+bool DemoBuilt();
+// The demo's installation and package made in root (emptied first), the application having
+// asked for the update on update_day ("yyyy/mm/dd").
+ProcessResult MakeDemo(const std::string& root, std::string_view update_day);
 
 // --- Crashes and failing disks --------------------------------------------------------------
 // How many changes to the disk body makes (steps of platform::FaultHook).
