@@ -26,10 +26,6 @@ std::string RoutineRun::InstallFile(std::string_view relative) const {
   return context.install_folder + std::string(relative);
 }
 
-bool RoutineRun::FileExists(std::string_view path) {
-  return platform::Listed(path, platform::ListKind::kPlainFiles);
-}
-
 std::vector<Place> RoutineRun::Places() const {
   const Targets& targets = routine.targets;
   std::string files = InstallFile("File\\");
@@ -67,7 +63,7 @@ Database RoutineRun::Open(std::string_view path) {
 }
 
 Database RoutineRun::OpenIfPresent(std::string_view path) {
-  return FileExists(path) ? Open(path) : Database();
+  return platform::FileExists(path) ? Open(path) : Database();
 }
 
 void RoutineRun::Close(Database& db) {
@@ -208,7 +204,7 @@ namespace {
 
 bool SourcesPresent(RoutineRun& run) {
   for (const std::string& name : run.routine.sources) {
-    if (!RoutineRun::FileExists(run.PackageFile(name))) return false;
+    if (!platform::FileExists(run.PackageFile(name))) return false;
   }
   return true;
 }
@@ -249,7 +245,7 @@ void WriteMarkers(RoutineRun& run, const Stage& stage) {
   for (const Record& item : stage.record) {
     if (item.kind != RecordKind::kMarker) continue;
     std::string from = run.PackageFile(item.text), to = run.InstallFile(item.text);
-    if (!RoutineRun::FileExists(from) || RoutineRun::FileExists(to)) continue;
+    if (!platform::FileExists(from) || platform::FileExists(to)) continue;
     run.steps.Step([&] { platform::CopyFile(from, to); });
   }
 }
@@ -307,7 +303,7 @@ bool MigrateTarget(RoutineRun& run, const Place& place, Database& source, size_t
 
 void ForEachPlace(RoutineRun& run, const std::function<bool(const Place&)>& visit) {
   for (const Place& place : run.Places()) {
-    if (!RoutineRun::FileExists(place.path)) continue;
+    if (!platform::FileExists(place.path)) continue;
     if (!visit(place)) break;
   }
 }

@@ -57,7 +57,6 @@ class RoutineRun {
   // PackageFolder + name, InstallFolder + relative.
   std::string PackageFile(std::string_view name) const;
   std::string InstallFile(std::string_view relative) const;
-  static bool FileExists(std::string_view path);
 
   // The places of the row's targets, in order (only those whose file exists are visited).
   std::vector<Place> Places() const;

@@ -1,5 +1,7 @@
 // The district-price refresh shared by the labour-rate routines and most price routines since
 // 2012, and the numbering of new items within their index range.
+#include <optional>
+
 #include "routines/labour_rate.h"
 
 #include <algorithm>
@@ -116,16 +118,19 @@ std::string DerivedAssignments(const Districts& districts, const std::string& ta
   return assignments;
 }
 
-void DropLink(RoutineRun& run, Database& target) {
-  run.steps.Step([&] {
-    if (db::HasTable(target, kLink)) target.Execute("DROP Table LinkHikitugi;");
-  });
+// LinkHikitugi for the source table, replacing one a failed run left; empty when that failed.
+void AttachLink(RoutineRun& run, std::optional<db::AttachedTable>& link, Database& source,
+                Database& target, const std::string& table) {
+  run.steps.Step([&] { link.emplace(target, kLink, source, table); });
 }
 
+void DropLink(RoutineRun& run, std::optional<db::AttachedTable>& link) {
+  if (link) run.steps.Step([&] { link->Drop(); });
+}
+
+// With LinkHikitugi attached for table.
 void PriceSteps(RoutineRun& run, Database& source, Database& target, const std::string& table,
                 NameSteps names, std::string_view comment_column) {
-  DropLink(run, target);
-  if (!run.steps.Step([&] { db::AttachTable(target, kLink, source, table); })) return;
   const std::string t = "[" + table + "]";
   const std::string join =
       "UPDATE " + t + " INNER JOIN LinkHikitugi ON " + t + ".Code=LinkHikitugi.Code SET ";
@@ -216,8 +221,10 @@ void RefreshLabourPrices(RoutineRun& run, Database& source, Database& target,
     LogLine(run.routine.name + ": no table to refresh the district prices of");
     return;
   }
-  PriceSteps(run, source, target, name, names, comment_column);
-  DropLink(run, target);
+  std::optional<db::AttachedTable> link;
+  AttachLink(run, link, source, target, name);
+  if (link) PriceSteps(run, source, target, name, names, comment_column);
+  DropLink(run, link);
 }
 
 void RefreshDistrictPrices(RoutineRun& run, Database& source, Database& target,
@@ -237,16 +244,20 @@ void RefreshDistrictPrices(RoutineRun& run, Database& source, Database& target,
     index_table = "Cri_IndKB";
     comment_column = "コメント_建設物価";
   }
+  std::optional<db::AttachedTable> link;
+  AttachLink(run, link, source, target, name);
+  if (!link) return;
   PriceSteps(run, source, target, name, NameSteps::kWithout, comment_column);
   if (!index_table.empty()) NumberNewItems(run, target, name, index_table);
-  DropLink(run, target);
+  DropLink(run, link);
 }
 
 void RefreshDirectDistricts(RoutineRun& run, Database& source, Database& target,
                             std::string_view table, const std::vector<std::string>& prefectures) {
   std::string name(table);
-  DropLink(run, target);
-  if (!run.steps.Step([&] { db::AttachTable(target, kLink, source, name); })) return;
+  std::optional<db::AttachedTable> link;
+  AttachLink(run, link, source, target, name);
+  if (!link) return;
   Districts districts = ReadDistricts(run, source, target, name, "コメント", prefectures);
   if (!districts.assignments.empty()) {
     run.steps.Step([&] {
@@ -254,7 +265,7 @@ void RefreshDirectDistricts(RoutineRun& run, Database& source, Database& target,
                      "].Code=LinkHikitugi.Code SET " + districts.assignments.substr(1) + ";");
     });
   }
-  DropLink(run, target);
+  DropLink(run, link);
 }
 
 void RefreshLabourPricesStep(RoutineRun& run, const Step& step, Database& source, Database& target,

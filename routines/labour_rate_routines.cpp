@@ -100,7 +100,7 @@ void LabourRateFolderCopy(RoutineRun& run) {
                              true, false);
   });
   std::string source_path = run.PackageFile(run.routine.sources.front());
-  if (!RoutineRun::FileExists(source_path)) return;
+  if (!platform::FileExists(source_path)) return;
   Database source = run.Open(source_path);
   // A source that cannot be opened counts as missing: the settings stay on the fiscal year.
   if (!source.IsOpen()) return;

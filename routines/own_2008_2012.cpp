@@ -1,4 +1,6 @@
 // Hand-written routines of 2008 to 2012: work that is more than a list of toolkit steps.
+#include <optional>
+
 #include "platform/platform.h"
 #include "routines/catalogue.h"
 #include "routines/interpreter.h"
@@ -9,18 +11,14 @@ namespace kr::routines {
 
 namespace {
 
-constexpr std::string_view kLinkInstall = "LinkInstall";
-
-void DropLinkInstall(RoutineRun& run, Database& target) {
-  if (db::HasTable(target, kLinkInstall)) {
-    run.steps.Step([&] { target.Execute("DROP Table LinkInstall;"); });
-  }
-}
-
-void AttachLinkInstall(RoutineRun& run, Database& source, Database& target,
-                       std::string_view table) {
-  DropLinkInstall(run, target);
-  run.steps.Step([&] { db::AttachTable(target, kLinkInstall, source, table); });
+// LinkInstall attached for the source table around the steps of f, dropped after them.
+template <class F>
+void WithLinkInstall(RoutineRun& run, Database& source, Database& target, std::string_view table,
+                     F&& f) {
+  std::optional<db::AttachedTable> link;
+  run.steps.Step([&] { link.emplace(target, "LinkInstall", source, table); });
+  f();
+  if (link) run.steps.Step([&] { link->Drop(); });
 }
 
 // The row's early source and each target, with work as the target's entry.
@@ -31,46 +29,49 @@ void WithEachTarget(RoutineRun& run, F&& work) {
   RunSkeleton(run, hooks);
 }
 
+// The specials of LinkInstall replace the target's rows of the same specials.
+void MergeSpecials(RoutineRun& run, Database& target) {
+  std::vector<std::string> specials;
+  run.steps.Step([&] {
+    db::Recordset rs = target.OpenRecordset("SELECT DISTINCT Special FROM LinkInstall;",
+                                            db::engine::kOpenSnapshot);
+    for (; !rs.Eof(); rs.MoveNext()) specials.push_back(db::NzString(rs["Special"].GetValue()));
+    rs.Close();
+  });
+  for (const std::string& special : specials) {
+    run.steps.Step(
+        [&] { target.Execute("DELETE * FROM SpeExe WHERE Special=" + Quoted(special) + ";"); });
+  }
+  run.steps.Step([&] { target.Execute("INSERT INTO SpeExe SELECT * FROM LinkInstall;"); });
+}
+
 }  // namespace
 
 void UpdateSpeExeH20(RoutineRun& run) {
   WithEachTarget(run, [&](Database& source, Database& target, const Place&) {
-    AttachLinkInstall(run, source, target, "SpeExe");
-    std::vector<std::string> specials;
-    run.steps.Step([&] {
-      db::Recordset rs = target.OpenRecordset("SELECT DISTINCT Special FROM LinkInstall;",
-                                              db::engine::kOpenSnapshot);
-      for (; !rs.Eof(); rs.MoveNext()) specials.push_back(db::NzString(rs["Special"].GetValue()));
-      rs.Close();
-    });
-    for (const std::string& special : specials) {
-      run.steps.Step(
-          [&] { target.Execute("DELETE * FROM SpeExe WHERE Special=" + Quoted(special) + ";"); });
-    }
-    run.steps.Step([&] { target.Execute("INSERT INTO SpeExe SELECT * FROM LinkInstall;"); });
-    DropLinkInstall(run, target);
+    WithLinkInstall(run, source, target, "SpeExe", [&] { MergeSpecials(run, target); });
   });
 }
 
 void UpdateCriBaseYamanashiH21(RoutineRun& run) {
   WithEachTarget(run, [&](Database& source, Database& target, const Place&) {
-    AttachLinkInstall(run, source, target, "Cri");
-    run.steps.Step([&] { target.Execute("DELETE FROM Cri WHERE LEN(Code)=14;"); });
-    run.steps.Step([&] { target.Execute("INSERT INTO Cri SELECT * FROM LinkInstall;"); });
-    DropLinkInstall(run, target);
+    WithLinkInstall(run, source, target, "Cri", [&] {
+      run.steps.Step([&] { target.Execute("DELETE FROM Cri WHERE LEN(Code)=14;"); });
+      run.steps.Step([&] { target.Execute("INSERT INTO Cri SELECT * FROM LinkInstall;"); });
+    });
     for (std::string table : {"Cri_Base", "Cri_Base_Ind"}) {
-      AttachLinkInstall(run, source, target, table);
-      run.steps.Step([&] { target.Execute("DELETE FROM " + table + " WHERE 1;"); });
-      run.steps.Step([&] { db::SyncFields(target, kLinkInstall, target, table, true); });
-      run.steps.Step(
-          [&] { target.Execute("INSERT INTO " + table + " SELECT * FROM LinkInstall;"); });
-      DropLinkInstall(run, target);
+      WithLinkInstall(run, source, target, table, [&] {
+        run.steps.Step([&] { target.Execute("DELETE FROM " + table + " WHERE 1;"); });
+        run.steps.Step([&] { db::SyncFields(target, "LinkInstall", target, table, true); });
+        run.steps.Step(
+            [&] { target.Execute("INSERT INTO " + table + " SELECT * FROM LinkInstall;"); });
+      });
     }
   });
 }
 
 void Update200910NumberIni(RoutineRun& run) {
-  if (!RoutineRun::FileExists(run.PackageFile("KrNumber.ini"))) return;
+  if (!platform::FileExists(run.PackageFile("KrNumber.ini"))) return;
   run.steps.Call([&] { db::MergeNumberIni(run.context); });
 }
 
@@ -165,7 +166,7 @@ int64_t RowsOf(Database& db, std::string_view table) {
 // back.
 void Update2012Box10(RoutineRun& run) {
   std::string package_box = run.PackageFile("KrBox.mdb");
-  if (!RoutineRun::FileExists(package_box)) return;
+  if (!platform::FileExists(package_box)) return;
   ForEachPlace(run, [&](const Place& place) {
     Database installed = run.Open(place.path);
     // A box that cannot be read is not replaced: nothing could bring its contents back.
@@ -175,7 +176,7 @@ void Update2012Box10(RoutineRun& run) {
     }
     std::string temp = place.folder + "Temp.mdb";
     auto remove_temp = [&] {
-      if (!RoutineRun::FileExists(temp)) return true;
+      if (!platform::FileExists(temp)) return true;
       // A journal a killed run left beside it would otherwise be played back onto the next one.
       return run.steps.Step([&] { db::engine::RecoverDatabaseFile(temp); }) &&
              run.steps.Step([&] { platform::DeleteFile(temp); });

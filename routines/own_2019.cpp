@@ -109,7 +109,7 @@ void Update2019ExpR0108(RoutineRun& run) {
 // old edition would otherwise be refused by every later run.
 void Update2019CopyCriValR0110(RoutineRun& run) {
   const std::string& marker = run.routine.record.front().text;
-  if (RoutineRun::FileExists(run.InstallFile(marker))) {
+  if (platform::FileExists(run.InstallFile(marker))) {
     run.ui.MessageBox("すでに2019年10月版で更新されています。", "確認メッセージ",
                       ui::Icon::kCritical);
     return;
@@ -117,11 +117,10 @@ void Update2019CopyCriValR0110(RoutineRun& run) {
   std::string stamp = Today() + "9999";
   std::string folder = run.InstallFile("File\\2019年度\\");
   bool whole = true;
-  for (std::string_view name : {"KrCri", "KrExp", "KrVal"}) {
-    std::string file = std::string(name) + ".mdb";
-    std::string installed = folder + file;
-    std::string backup = folder + std::string(name) + stamp + ".old";
-    if (!RoutineRun::FileExists(run.PackageFile(file)) || !RoutineRun::FileExists(installed)) {
+  for (std::string_view file : {"KrCri.mdb", "KrExp.mdb", "KrVal.mdb"}) {
+    std::string installed = folder + std::string(file);
+    std::string backup = folder + support::BackupFileName(file, stamp);
+    if (!platform::FileExists(run.PackageFile(file)) || !platform::FileExists(installed)) {
       continue;
     }
     // A commit a killed process left half done is undone first, or the copy would keep it.
@@ -130,11 +129,11 @@ void Update2019CopyCriValR0110(RoutineRun& run) {
       continue;
     }
     std::string keep = backup;
-    if (RoutineRun::FileExists(backup)) {
+    if (platform::FileExists(backup)) {
       keep.clear();
       if (!platform::SameContent(installed, backup)) {
-        for (int n = 1; keep.empty() || RoutineRun::FileExists(keep); ++n) {
-          keep = folder + std::string(name) + stamp + "-" + std::to_string(n) + ".old";
+        for (int n = 1; keep.empty() || platform::FileExists(keep); ++n) {
+          keep = folder + support::BackupFileName(file, stamp, n);
         }
       }
     }

@@ -1,6 +1,7 @@
 // The knowledge-base conversions: the construction-price knowledge base brought into each
 // KrCri.mdb that has none yet. The only routines that tell the user when their data is missing.
 #include "db/passwords.h"
+#include "platform/platform.h"
 #include "routines/catalogue.h"
 #include "routines/interpreter.h"
 
@@ -20,10 +21,8 @@ Database OpenKnowledgeBase(RoutineRun& run, bool former_first) {
   std::string path = run.PackageFile(run.routine.sources.front());
   Database source;
   if (former_first) {
-    LeaveOnError("knowledge base", [&] {
-      source = db::engine::OpenDatabase(path, false, false,
-                                        ";PWD=" + db::FormerDatabasePassword() + ";");
-    });
+    LeaveOnError("knowledge base",
+                 [&] { source = db::OpenAppDatabase(path, db::Keying::kFormer); });
   }
   if (!source.IsOpen()) source = run.Open(path);
   return source;
@@ -67,7 +66,7 @@ void Convert(RoutineRun& run, Database& source, Database& target, int year) {
 }
 
 void KnowledgeBase(RoutineRun& run, int year) {
-  if (!RoutineRun::FileExists(run.PackageFile(run.routine.sources.front()))) {
+  if (!platform::FileExists(run.PackageFile(run.routine.sources.front()))) {
     Tell(run, kNoSource);
     return;
   }
@@ -77,7 +76,7 @@ void KnowledgeBase(RoutineRun& run, int year) {
     return;
   }
   std::vector<Place> places = run.Places();
-  if (year == 2014 && (places.empty() || !RoutineRun::FileExists(places.front().path))) {
+  if (year == 2014 && (places.empty() || !platform::FileExists(places.front().path))) {
     Tell(run, kNoTarget);
     run.Close(source);
     return;

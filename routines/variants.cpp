@@ -20,14 +20,10 @@ constexpr std::string_view kKyushuQuery =
     "SELECT COUNT([ID]) FROM 地区名 WHERE INSTR(コメント,'福岡') OR INSTR(コメント,'宮崎') OR "
     "INSTR(コメント,'長崎');";
 
-bool FileExists(std::string_view path) {
-  return platform::Listed(path, platform::ListKind::kPlainFiles);
-}
-
 // Runs query on the database at path, opened only when the file exists and released after.
 template <class F>
 bool AtPath(std::string_view operation, std::string_view path, F&& query) {
-  if (!FileExists(path)) return false;
+  if (!platform::FileExists(path)) return false;
   return LeaveOnError(operation, false, [&] {
     Database db = db::OpenAppDatabase(path);
     bool result = query(db);
