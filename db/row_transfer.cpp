@@ -27,7 +27,7 @@ void Transfer(Database& source, Database& target, std::string_view table_spec,
               std::string_view where_text, std::string_view key_list, Halves halves) {
   TableSpec spec = SplitTableSpec(table_spec);
   if (!Attach(source, target, spec)) return;
-  const std::string t = "[" + spec.target + "]";
+  const std::string t = QuoteJetName(spec.target);
 
   std::string where = NormaliseWhere(where_text);
   Recordset rows = target.OpenRecordset(spec.target);
@@ -110,8 +110,8 @@ ColumnLists MatchColumnsTyped(std::string_view target_prefix, std::string_view s
           lists.target += ",";
           lists.source += ",";
         }
-        lists.target += p + "[" + field.Name() + "]";
-        std::string item = q + "[" + partner.Name() + "]";
+        lists.target += p + QuoteJetName(field.Name());
+        std::string item = q + QuoteJetName(partner.Name());
         lists.source += convert ? "CCur(" + item + ")" : item;
         break;
       }

@@ -37,9 +37,11 @@ std::string JoinCondition(std::string_view target_table, std::string_view link_n
   // copy (-Wrestrict), a false alarm not worth a pragma.
   std::string condition;
   auto append_name = [&](std::string_view n) {
-    if (naming == Naming::kBracketed) condition += '[';
-    condition += n;
-    if (naming == Naming::kBracketed) condition += ']';
+    if (naming == Naming::kBracketed) {
+      condition += QuoteJetName(n);
+    } else {
+      condition += n;
+    }
   };
   for (const std::string& key : support::Split(key_list, ",")) {
     if (!condition.empty()) condition += " AND ";

@@ -149,14 +149,14 @@ void RoutineRun::Entry(Database& target, std::initializer_list<const Database*> 
   }
   // A disk that fails while the sources are attached leaves the steps without their data, and
   // the record would then stamp a database that never got it: such an entry does nothing.
-  int64_t disk_failures = db::engine::DiskFailures();
+  int64_t disk_failures = target.DiskFailures();
   for (const Database* source : sources) {
     if (source != nullptr && source->IsOpen()) {
       steps.Step([&] { target.AttachAhead(source->Name()); });
     }
   }
   if (!steps.Step([&] { target.BeginTrans(); })) return;
-  if (db::engine::DiskFailures() != disk_failures) {
+  if (target.DiskFailures() != disk_failures) {
     LogLine(routine.name + ": the disk failed before " + target.Name() +
             " was migrated; left as it was");
     steps.Step([&] { target.Rollback(); });

@@ -202,7 +202,7 @@ void Update2012Box10(RoutineRun& run) {
     };
     bool made = remove_temp() && run.steps.Step([&] { platform::CopyFile(package_box, temp); });
     if (made) {
-      int64_t disk_failures = db::engine::DiskFailures();
+      int64_t disk_failures = installed.DiskFailures();
       Database new_box = run.Open(temp);
       made = new_box.IsOpen();
       for (std::string_view table : {"Cri", "Val", "Vals", "Woody"}) {
@@ -212,7 +212,7 @@ void Update2012Box10(RoutineRun& run) {
         if (user > 0 && copied >= 0 && copied != user) made = false;
       }
       run.Close(new_box);
-      made = made && db::engine::DiskFailures() == disk_failures;
+      made = made && installed.DiskFailures() + new_box.DiskFailures() == disk_failures;
       if (!made) LogLine("Update2012Box10: the user's boxes did not all reach " + temp + "; kept");
     }
     run.Close(installed);

@@ -144,11 +144,11 @@ DatabaseImpl::Attachment& DatabaseImpl::Attach(const std::string& native,
   a.alias = "kr_link" + std::to_string(next_alias_++);
   a.native = native;
   c.ClearCache();
-  c.Exec("ATTACH DATABASE " + QuoteText(native) + " AS " + Quote(a.alias));
+  c.Exec("ATTACH DATABASE " + SqlTextLiteral(native) + " AS " + SqlIdentifier(a.alias));
   try {
     if (!HasCatalog(c, a.alias)) Raise(kDaoUnrecognizedFormat, shown_path);
   } catch (const Failure& failure) {
-    c.Exec("DETACH DATABASE " + Quote(a.alias));
+    c.Exec("DETACH DATABASE " + SqlIdentifier(a.alias));
     if (failure.number() == kDaoTableLocked) Raise(kDaoFileInUse, shown_path);
     if (failure.number() == kDaoUnrecognizedFormat) Raise(kDaoUnrecognizedFormat, shown_path);
     throw;
@@ -166,7 +166,7 @@ void DatabaseImpl::Detach(size_t index) {
   std::string alias = attachments_[index].alias;
   attachments_.erase(attachments_.begin() + static_cast<std::ptrdiff_t>(index));
   try {
-    c.Exec("DETACH DATABASE " + Quote(alias));
+    c.Exec("DETACH DATABASE " + SqlIdentifier(alias));
   } catch (const Failure&) {
     // Still in use by an open cursor; SQLite keeps it until the connection closes.
   }
@@ -198,7 +198,7 @@ DatabaseImpl::LinkTarget DatabaseImpl::ResolveLink(const TableInfo& link) {
       if (!PasswordMatches(c, a.alias, password)) Raise(kDaoNotValidPassword);
       a.passwords_ok.push_back(password);
     }
-    Statement& v = c.Prepare("PRAGMA " + Quote(a.alias) + ".data_version");
+    Statement& v = c.Prepare("PRAGMA " + SqlIdentifier(a.alias) + ".data_version");
     v.Step();
     int64_t version = v.Int(0);
     v.Reset();
@@ -239,6 +239,7 @@ void DatabaseImpl::Close() {
     if (auto recordset = weak.lock()) CloseRecordset(*recordset);
   recordsets_.clear();
   attachments_.clear();
+  closed_disk_failures_ = connection_->disk_failures();
   connection_.reset();
   std::erase(LiveDatabases(), this);
   auto state = OpenFiles().find(file_key_);
@@ -369,6 +370,7 @@ std::string Database::Name() const { return Open(impl_).name(); }
 bool Database::Exclusive() const { return Open(impl_).exclusive(); }
 bool Database::ReadOnly() const { return Open(impl_).read_only(); }
 bool Database::IsOpen() const { return impl_ != nullptr && impl_->is_open(); }
+int64_t Database::DiskFailures() const { return impl_ != nullptr ? impl_->disk_failures() : 0; }
 int64_t Database::RecordsAffected() const { return Open(impl_).records_affected; }
 
 void Database::Close() {

@@ -87,6 +87,10 @@ class DatabaseImpl : public std::enable_shared_from_this<DatabaseImpl> {
   void CommitTransaction();
   void RollbackTransaction();
   bool in_transaction() const { return transaction_depth_ > 0; }
+  // Disk failures this database met while open, also after it closed.
+  int64_t disk_failures() const {
+    return connection_ != nullptr ? connection_->disk_failures() : closed_disk_failures_;
+  }
 
   int64_t records_affected = 0;
 
@@ -102,7 +106,7 @@ class DatabaseImpl : public std::enable_shared_from_this<DatabaseImpl> {
   Attachment& Attach(const std::string& native, const std::string& shown_path);
   void Detach(size_t index);
   // Raises once the user's transaction has lost a change: SQLite undid it (3043), or a disk
-  // failure happened since it began (that failure, see DiskFailureCount) even where SQLite kept
+  // failure of this connection happened since it began (that failure) even where SQLite kept
   // the rest and the caller skipped the failed step. What is left of it is undone, so that
   // nothing reaches the file piecemeal; it can only be rolled back, and its commit raises.
   void CheckTransactionAlive();
@@ -123,6 +127,7 @@ class DatabaseImpl : public std::enable_shared_from_this<DatabaseImpl> {
   static constexpr std::chrono::milliseconds kImplicitTime{2000};
   int transaction_depth_ = 0;
   int64_t disk_failures_at_begin_ = 0;
+  int64_t closed_disk_failures_ = 0;
   bool implicit_open_ = false;
   int implicit_rows_ = 0;
   std::chrono::steady_clock::time_point implicit_start_;

@@ -24,7 +24,7 @@ struct Item {
 
 Item ColumnItem(const ScopeTable& table, const FieldDef& field) {
   Item item;
-  item.sql = Quote(table.alias) + "." + Quote(field.name);
+  item.sql = SqlIdentifier(table.alias) + "." + SqlIdentifier(field.name);
   item.type = static_cast<DataType>(field.type);
   item.column.def = field;
   item.column.source_table = table.jet_name;
@@ -101,23 +101,18 @@ bool IsOrdinal(const Expr& e, size_t count) {
 }
 
 std::string OrderKey(const OrderItem& order, Scope& scope, const std::vector<Item>& items) {
-  if (IsOrdinal(*order.expr, items.size()))
-    return items[order.expr->integer - 1].sql + (order.descending ? " DESC" : "");
-  std::string key;
-  try {
-    key = RenderSortKey(*order.expr, scope);
-  } catch (const Failure& failure) {
-    // An alias of the select list.
-    if (failure.number() != kDaoTooFewParameters || order.expr->kind != ExprKind::kColumn ||
-        !order.expr->table.empty())
-      throw;
+  const std::string direction = order.descending ? " DESC" : "";
+  const Expr& e = *order.expr;
+  if (IsOrdinal(e, items.size())) return items[e.integer - 1].sql + direction;
+  // A bare name that no table in scope has is an alias of the select list (the last of that
+  // name); a column of that name wins over an alias, as in Jet.
+  if (e.kind == ExprKind::kColumn && e.table.empty() && scope.Find(e).field == nullptr) {
     const Item* match = nullptr;
     for (const Item& item : items)
-      if (SameName(item.column.def.name, order.expr->column)) match = &item;
-    if (match == nullptr) throw;
-    key = match->sql;
+      if (SameName(item.column.def.name, e.column)) match = &item;
+    if (match != nullptr) return match->sql + direction;
   }
-  return key + (order.descending ? " DESC" : "");
+  return RenderSortKey(e, scope) + direction;
 }
 
 bool HasAggregate(const Select& select) {
@@ -158,7 +153,7 @@ std::string DistinctRowKey(const Select& select, Scope& scope) {
   std::string key;
   for (const ScopeTable* t : shown) {
     if (t->schema.empty()) return "";
-    key += (key.empty() ? "" : ", ") + Quote(t->alias) + ".rowid";
+    key += (key.empty() ? "" : ", ") + SqlIdentifier(t->alias) + ".rowid";
   }
   return key;
 }
@@ -211,7 +206,7 @@ GeneratedSelect GenerateSelect(DatabaseImpl& db, const Select& select, Scope* ou
   std::string body = from + (where.empty() ? "" : " WHERE " + where) + group + having;
   std::string list;
   for (size_t i = 0; i < items.size(); ++i)
-    list += (i == 0 ? " " : ", ") + items[i].sql + " AS " + Quote(out.columns[i].def.name);
+    list += (i == 0 ? " " : ", ") + items[i].sql + " AS " + SqlIdentifier(out.columns[i].def.name);
   if (select.top) {
     std::string base = out.head + list + body;
     const std::string limit =
@@ -237,12 +232,13 @@ GeneratedSelect GenerateSelect(DatabaseImpl& db, const Select& select, Scope* ou
     for (size_t i = 0; i < select.order_by.size(); ++i) {
       const Expr& e = *select.order_by[i].expr;
       std::string key;
-      if (IsOrdinal(e, out.columns.size())) key = Quote(out.columns[e.integer - 1].def.name);
+      if (IsOrdinal(e, out.columns.size()))
+        key = SqlIdentifier(out.columns[e.integer - 1].def.name);
       if (e.kind == ExprKind::kColumn) {
         for (const OutputColumn& c : out.columns)
           if (SameName(c.def.name, e.column) ||
               (c.source_field.size() && SameName(c.source_field, e.column)))
-            key = Quote(c.def.name);
+            key = SqlIdentifier(c.def.name);
       }
       if (key.empty()) Raise(kDaoOrderBySyntax);
       union_order +=

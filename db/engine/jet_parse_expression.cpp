@@ -203,9 +203,20 @@ Span Parser::SpanFrom(size_t first_token) const {
   return {tokens_[first_token].span.begin, tokens_[last].span.end};
 }
 
+bool Parser::AtImplicitOperand(int min_precedence) const {
+  return implicit_column_ && min_precedence <= kComparePrecedence &&
+         OperatorPrecedence() == kComparePrecedence;
+}
+
 ExprPtr Parser::Operand(int min_precedence) {
   const size_t first = pos_;
-  ExprPtr left = Prefix(min_precedence);
+  ExprPtr left;
+  if (AtImplicitOperand(min_precedence)) {
+    left = MakeNode(ExprKind::kColumn, {Peek().span.begin, Peek().span.begin}, {});
+    left->column = *implicit_column_;
+  } else {
+    left = Prefix(min_precedence);
+  }
   while (true) {
     const int precedence = OperatorPrecedence();
     if (precedence == 0 || precedence < min_precedence) break;

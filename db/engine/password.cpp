@@ -53,7 +53,7 @@ std::set<std::string>& VerifiedPairs() {
 std::optional<std::string> InfoValue(Connection& connection, std::string_view schema,
                                      std::string_view key) {
   Statement& s =
-      connection.Prepare("SELECT Value FROM " + Quote(schema) + ".MSysKrInfo WHERE Key=?");
+      connection.Prepare("SELECT Value FROM " + SqlIdentifier(schema) + ".MSysKrInfo WHERE Key=?");
   s.BindText(1, key);
   std::optional<std::string> value;
   if (s.Step()) value = s.Text(0);
