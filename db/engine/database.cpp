@@ -19,14 +19,16 @@ struct OpenFileState {
 };
 
 // Databases this process holds open, by file: Jet refuses a second open of a file opened
-// exclusively and an exclusive open of a file already open.
+// exclusively and an exclusive open of a file already open. Written by opens and closes, one
+// thread at a time; process-wide because the files are.
 std::map<std::string, OpenFileState>& OpenFiles() {
   static std::map<std::string, OpenFileState> files;
   return files;
 }
 
 // The open database objects, so that opening or attaching a file first commits the row changes
-// another object holds uncommitted on it (they would lock the newcomer out).
+// another object holds uncommitted on it (they would lock the newcomer out). Each object adds
+// itself when it opens and removes itself when it closes, one thread at a time.
 std::vector<DatabaseImpl*>& LiveDatabases() {
   static std::vector<DatabaseImpl*> live;
   return live;

@@ -173,6 +173,60 @@ std::string TopLimit(const Top& top, const std::string& count_source, const std:
 
 }  // namespace
 
+namespace {
+
+// The other parts of a union, and its ORDER BY, which names the result's columns.
+void AppendUnions(DatabaseImpl& db, const Select& select, Scope* outer, GeneratedSelect& out) {
+  out.is_union = true;
+  // A union's column takes the collation of the first part that has one: say it explicitly.
+  for (OutputColumn& c : out.columns) c.collated = false;
+  for (const Select::UnionPart& part : select.unions) {
+    GeneratedSelect next = GenerateSelect(db, *part.select, outer);
+    if (next.items.size() != out.items.size()) Raise(kDaoUnionSyntax);
+    out.sql += (part.all ? " UNION ALL " : " UNION ") + next.sql;
+  }
+  std::string union_order;
+  for (size_t i = 0; i < select.order_by.size(); ++i) {
+    const Expr& e = *select.order_by[i].expr;
+    std::string key;
+    if (IsOrdinal(e, out.columns.size())) key = SqlIdentifier(out.columns[e.integer - 1].def.name);
+    if (e.kind == ExprKind::kColumn) {
+      for (const OutputColumn& c : out.columns)
+        if (SameName(c.def.name, e.column) ||
+            (c.source_field.size() && SameName(c.source_field, e.column)))
+          key = SqlIdentifier(c.def.name);
+    }
+    if (key.empty()) Raise(kDaoOrderBySyntax);
+    union_order +=
+        (i == 0 ? " ORDER BY " : ", ") + key + (select.order_by[i].descending ? " DESC" : "");
+  }
+  out.sql += union_order;
+}
+
+// A plain select of one table: recordsets edit its rows through the table itself.
+void NoteSingleTable(const Select& select, Scope& scope, const std::vector<Item>& items,
+                     const std::string& where, const std::string& order, GeneratedSelect& out) {
+  out.single_table =
+      !out.is_union && select.from.size() == 1 && select.from[0].kind == TableRef::Kind::kTable &&
+      select.quantifier != SelectQuantifier::kDistinct && select.group_by.empty() &&
+      !select.having && !HasAggregate(select) && !(select.top && select.top->percent);
+  if (out.single_table) {
+    out.base = scope.tables()[0];
+    out.where_sql = where;
+    out.order_sql = order;
+    for (size_t i = 0; i < out.columns.size(); ++i) {
+      if (!items[i].plain_column && !(items[i].expr && items[i].expr->kind == ExprKind::kColumn))
+        continue;
+      if (out.columns[i].source_table.empty()) continue;
+      for (size_t f = 0; f < out.base.fields.size(); ++f)
+        if (SameName(out.base.fields[f].name, out.columns[i].source_field))
+          out.columns[i].base_index = static_cast<int>(f);
+    }
+  }
+}
+
+}  // namespace
+
 GeneratedSelect GenerateSelect(DatabaseImpl& db, const Select& select, Scope* outer) {
   GeneratedSelect out;
   Scope scope(db, outer);
@@ -219,50 +273,8 @@ GeneratedSelect GenerateSelect(DatabaseImpl& db, const Select& select, Scope* ou
   }
   out.tail = body;
   out.sql = out.head + list + body;
-  if (!select.unions.empty()) {
-    out.is_union = true;
-    // A union's column takes the collation of the first part that has one: say it explicitly.
-    for (OutputColumn& c : out.columns) c.collated = false;
-    for (const Select::UnionPart& part : select.unions) {
-      GeneratedSelect next = GenerateSelect(db, *part.select, outer);
-      if (next.items.size() != out.items.size()) Raise(kDaoUnionSyntax);
-      out.sql += (part.all ? " UNION ALL " : " UNION ") + next.sql;
-    }
-    std::string union_order;
-    for (size_t i = 0; i < select.order_by.size(); ++i) {
-      const Expr& e = *select.order_by[i].expr;
-      std::string key;
-      if (IsOrdinal(e, out.columns.size()))
-        key = SqlIdentifier(out.columns[e.integer - 1].def.name);
-      if (e.kind == ExprKind::kColumn) {
-        for (const OutputColumn& c : out.columns)
-          if (SameName(c.def.name, e.column) ||
-              (c.source_field.size() && SameName(c.source_field, e.column)))
-            key = SqlIdentifier(c.def.name);
-      }
-      if (key.empty()) Raise(kDaoOrderBySyntax);
-      union_order +=
-          (i == 0 ? " ORDER BY " : ", ") + key + (select.order_by[i].descending ? " DESC" : "");
-    }
-    out.sql += union_order;
-  }
-  out.single_table =
-      !out.is_union && select.from.size() == 1 && select.from[0].kind == TableRef::Kind::kTable &&
-      select.quantifier != SelectQuantifier::kDistinct && select.group_by.empty() &&
-      !select.having && !HasAggregate(select) && !(select.top && select.top->percent);
-  if (out.single_table) {
-    out.base = scope.tables()[0];
-    out.where_sql = where;
-    out.order_sql = order;
-    for (size_t i = 0; i < out.columns.size(); ++i) {
-      if (!items[i].plain_column && !(items[i].expr && items[i].expr->kind == ExprKind::kColumn))
-        continue;
-      if (out.columns[i].source_table.empty()) continue;
-      for (size_t f = 0; f < out.base.fields.size(); ++f)
-        if (SameName(out.base.fields[f].name, out.columns[i].source_field))
-          out.columns[i].base_index = static_cast<int>(f);
-    }
-  }
+  if (!select.unions.empty()) AppendUnions(db, select, outer, out);
+  NoteSingleTable(select, scope, items, where, order, out);
   return out;
 }
 

@@ -131,24 +131,8 @@ class Renderer {
                      (e.negated ? " NOT BETWEEN " : " BETWEEN ") + low.sql + " AND " + high.sql +
                      ")");
       }
-      case ExprKind::kInList: {
-        Rendered x = Value(*e.args[0]);
-        std::vector<Rendered> items;
-        std::vector<const Rendered*> pointers;
-        items.reserve(e.args.size());
-        for (size_t i = 1; i < e.args.size(); ++i) {
-          items.push_back(Value(*e.args[i]));
-          CheckComparable(*e.args[0], x.type, *e.args[i], items.back().type);
-        }
-        std::string list;
-        for (const Rendered& item : items) {
-          if (!list.empty()) list += ',';
-          list += item.sql;
-          pointers.push_back(&item);
-        }
-        return Truth("(" + x.sql + CollateFor(x, pointers) + (e.negated ? " NOT IN (" : " IN (") +
-                     list + "))");
-      }
+      case ExprKind::kInList:
+        return InList(e);
       case ExprKind::kInSelect: {
         Rendered x = Value(*e.args[0]);
         Rendered unknown;
@@ -177,6 +161,25 @@ class Renderer {
     r.sql = std::move(sql);
     r.type = type;
     return r;
+  }
+
+  Rendered InList(const Expr& e) {
+    Rendered x = Value(*e.args[0]);
+    std::vector<Rendered> items;
+    std::vector<const Rendered*> pointers;
+    items.reserve(e.args.size());
+    for (size_t i = 1; i < e.args.size(); ++i) {
+      items.push_back(Value(*e.args[i]));
+      CheckComparable(*e.args[0], x.type, *e.args[i], items.back().type);
+    }
+    std::string list;
+    for (const Rendered& item : items) {
+      if (!list.empty()) list += ',';
+      list += item.sql;
+      pointers.push_back(&item);
+    }
+    return Truth("(" + x.sql + CollateFor(x, pointers) + (e.negated ? " NOT IN (" : " IN (") +
+                 list + "))");
   }
 
   // "(a OP b)", or "(a's terms OP b)" when a is a chain of the same group.

@@ -342,25 +342,7 @@ ExprPtr Parser::Primary() {
     case TokenKind::kName:
       return ColumnOrFunction();
     case TokenKind::kSymbol:
-      if (IsSymbol(t, "(")) {
-        Nest nest(*this);
-        Advance();
-        if (AtWord("SELECT")) {
-          SelectPtr sub = Subquery();
-          if (!AcceptSymbol(")")) FailExpression(ExpressionSyntax::kMissingBracket);
-          ExprPtr node = MakeNode(ExprKind::kSubquery, SpanFrom(first), {});
-          node->select = std::move(sub);
-          return node;
-        }
-        ExprPtr inner = Operand(1);
-        if (AtSymbol(",")) FailExpression(ExpressionSyntax::kComma);
-        if (!AcceptSymbol(")")) {
-          if (Peek().kind == TokenKind::kError) FailExpression(SyntaxOfTokenError(Peek().error));
-          FailExpression(AtEnd() ? ExpressionSyntax::kMissingBracket
-                                 : ExpressionSyntax::kMissingOperator);
-        }
-        return inner;
-      }
+      if (IsSymbol(t, "(")) return Parenthesized();
       if (IsSymbol(t, ")")) FailExpression(ExpressionSyntax::kExtraParenthesis);
       if (IsSymbol(t, ",")) FailExpression(ExpressionSyntax::kComma);
       FailExpression(ExpressionSyntax::kMissingOperator);
@@ -392,6 +374,27 @@ ExprPtr Parser::Primary() {
     return FunctionCall(t);
   if (IsReserved(t)) FailExpression(ExpressionSyntax::kMissingOperator);
   return ColumnOrFunction();
+}
+
+ExprPtr Parser::Parenthesized() {
+  const size_t first = pos_;
+  Nest nest(*this);
+  Advance();
+  if (AtWord("SELECT")) {
+    SelectPtr sub = Subquery();
+    if (!AcceptSymbol(")")) FailExpression(ExpressionSyntax::kMissingBracket);
+    ExprPtr node = MakeNode(ExprKind::kSubquery, SpanFrom(first), {});
+    node->select = std::move(sub);
+    return node;
+  }
+  ExprPtr inner = Operand(1);
+  if (AtSymbol(",")) FailExpression(ExpressionSyntax::kComma);
+  if (!AcceptSymbol(")")) {
+    if (Peek().kind == TokenKind::kError) FailExpression(SyntaxOfTokenError(Peek().error));
+    FailExpression(AtEnd() ? ExpressionSyntax::kMissingBracket
+                           : ExpressionSyntax::kMissingOperator);
+  }
+  return inner;
 }
 
 ExprPtr Parser::ColumnOrFunction() {

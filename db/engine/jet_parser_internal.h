@@ -69,6 +69,7 @@ class Parser {
   ExprPtr Operand(int min_precedence);
   ExprPtr Prefix(int min_precedence);
   ExprPtr Primary();
+  ExprPtr Parenthesized();  // at "(": a parenthesised expression or a subquery
   ExprPtr ColumnOrFunction();
   ExprPtr FunctionCall(const Token& name);
   ExprPtr MakeNode(ExprKind kind, Span span, std::vector<ExprPtr> args);

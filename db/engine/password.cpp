@@ -45,6 +45,8 @@ std::string QuickDigest(std::string_view a, std::string_view b, std::string_view
   return Hex(digest, sizeof digest);
 }
 
+// Password and verifier pairs already found to match, so that PBKDF2 runs once per pair and
+// process; only grows (a pair that matched always matches). One thread at a time.
 std::set<std::string>& VerifiedPairs() {
   static std::set<std::string> pairs;
   return pairs;
