@@ -459,3 +459,16 @@ ExprPtr Parser::FunctionCall(const Token& name_token) {
 }
 
 }  // namespace kr::db::engine::parse
+
+namespace kr::db::engine {
+
+ExprPtr ParseValidationRule(std::string_view rule, std::string_view field) {
+  parse::Parser parser(rule);
+  parser.implicit_column_ = std::string(field);
+  if (parser.Peek().kind == TokenKind::kEnd) {
+    parser.FailExpression(ExpressionSyntax::kMissingOperator);
+  }
+  return parser.WholeExpression();
+}
+
+}  // namespace kr::db::engine

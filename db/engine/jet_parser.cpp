@@ -484,15 +484,6 @@ ExprPtr ParseExpression(std::string_view text) {
   return parser.WholeExpression();
 }
 
-ExprPtr ParseValidationRule(std::string_view rule, std::string_view field) {
-  parse::Parser parser(rule);
-  parser.implicit_column_ = std::string(field);
-  if (parser.Peek().kind == TokenKind::kEnd) {
-    parser.FailExpression(ExpressionSyntax::kMissingOperator);
-  }
-  return parser.WholeExpression();
-}
-
 ExprPtr ParseWhereText(std::string_view text) {
   parse::Parser parser(text);
   return parser.WhereText();

@@ -261,7 +261,7 @@ TEST_F(JetExpressions, AChainOfTenThousandAndsRendersFlatWithoutDeepRecursion) {
   }
   const std::string sql = RenderCondition(*chain, *this);
   EXPECT_EQ(std::count(sql.begin(), sql.end(), '('), 10002);  // each term's, and one around
-  EXPECT_TRUE(sql.starts_with("((n = 5) AND (n <> 10) AND")) << sql.substr(0, 40);
+  EXPECT_TRUE(sql.starts_with(R"x((("n" = 5) AND ("n" <> 10) AND)x")) << sql.substr(0, 40);
   // Dismantled from the top, so that freeing it does not recurse ten thousand deep either.
   while (chain->kind == ExprKind::kBinary) chain = std::move(chain->args[0]);
 }
