@@ -47,6 +47,30 @@ void CommitOthers(const std::string& file_key, const DatabaseImpl* except) {
 
 std::string FileKey(const std::string& native) { return platform::CanonicalNativePath(native); }
 
+// Disk failures by file (FileKey). Entries stay once made: counts only grow, so a database that
+// attached a file learns of its failures by difference. Written by the connections as they meet
+// failures, one thread at a time.
+FileFailures& FailuresOf(const std::string& file_key) {
+  static std::map<std::string, FileFailures> files;
+  return files[file_key];
+}
+
+// Plays back the journal a commit left beside the file at native (shown as path in failures),
+// unless the file is open in this process (its open played back what there was).
+void PlayBackJournal(const std::string& native, std::string_view path) {
+  if (!platform::CurrentEnv().StatDatabaseFile(native + "-journal").exists) return;
+  if (OpenFiles().count(FileKey(native))) return;
+  try {
+    Connection connection(native, false, false);
+    // SQLite plays a hot journal back before the first read.
+    if (!HasCatalog(connection, "main")) Raise(kDaoUnrecognizedFormat, std::string(path));
+  } catch (const Failure& failure) {
+    if (failure.number() == kDaoTableLocked) Raise(kDaoFileInUse, std::string(path));
+    if (failure.number() == kDaoReservedError) Raise(kDaoUnrecognizedFormat, std::string(path));
+    throw;
+  }
+}
+
 void Configure(Connection& connection) {
   sqlite3_busy_timeout(connection.handle(), 1000);
   // The journal stays the default rollback journal with full syncs. The page cache is modest
@@ -71,6 +95,7 @@ DatabaseImpl::DatabaseImpl(std::string name, std::string native, std::string fil
   if (exclusive_) state.exclusive = true;
   ++state.shared;
   LiveDatabases().push_back(this);
+  if (connection_ != nullptr) connection_->ShareFailures(&FailuresOf(file_key_));
 }
 
 DatabaseImpl::~DatabaseImpl() { Close(); }
@@ -145,6 +170,8 @@ DatabaseImpl::Attachment& DatabaseImpl::Attach(const std::string& native,
   Attachment a;
   a.alias = "kr_link" + std::to_string(next_alias_++);
   a.native = native;
+  a.failures = &FailuresOf(FileKey(native));
+  a.failures_at_attach = a.failures->count;
   c.ClearCache();
   c.Exec("ATTACH DATABASE " + SqlTextLiteral(native) + " AS " + SqlIdentifier(a.alias));
   try {
@@ -160,12 +187,29 @@ DatabaseImpl::Attachment& DatabaseImpl::Attach(const std::string& native,
   return attachments_.back();
 }
 
+int64_t DatabaseImpl::disk_failures() const {
+  if (connection_ == nullptr) return closed_disk_failures_;
+  int64_t count = connection_->disk_failures() + detached_failures_;
+  for (const Attachment& a : attachments_) count += a.failures->count - a.failures_at_attach;
+  return count;
+}
+
+const Failure& DatabaseImpl::LastDiskFailure() const {
+  if (connection_->disk_failures() != own_failures_at_begin_ || attachments_.empty())
+    return connection_->last_disk_failure();
+  for (const Attachment& a : attachments_)
+    if (a.failures->count != a.failures_at_attach) return a.failures->last;
+  return connection_->last_disk_failure();
+}
+
 void DatabaseImpl::Detach(size_t index) {
   if (transaction_depth_ > 0) return;  // stays attached: SQLite detaches outside transactions
   Connection& c = connection();
   EndImplicitTransaction();
   c.ClearCache();
   std::string alias = attachments_[index].alias;
+  detached_failures_ +=
+      attachments_[index].failures->count - attachments_[index].failures_at_attach;
   attachments_.erase(attachments_.begin() + static_cast<std::ptrdiff_t>(index));
   try {
     c.Exec("DETACH DATABASE " + SqlIdentifier(alias));
@@ -240,14 +284,24 @@ void DatabaseImpl::Close() {
   for (auto& weak : recordsets_)
     if (auto recordset = weak.lock()) CloseRecordset(*recordset);
   recordsets_.clear();
+  closed_disk_failures_ = disk_failures();
+  const bool met_failure = connection_->disk_failures() > 0;
   attachments_.clear();
-  closed_disk_failures_ = connection_->disk_failures();
   connection_.reset();
   std::erase(LiveDatabases(), this);
   auto state = OpenFiles().find(file_key_);
   if (state != OpenFiles().end()) {
     if (exclusive_) state->second.exclusive = false;
     if (--state->second.shared <= 0) OpenFiles().erase(state);
+  }
+  if (met_failure && !read_only_) {
+    try {
+      // A commit whose journal the disk would not remove left it hot: played back now, while
+      // the disk may allow it, rather than by whoever opens the file next.
+      PlayBackJournal(native_, name_);
+    } catch (const Failure&) {
+      // The next open plays it back.
+    }
   }
 }
 
@@ -340,19 +394,7 @@ Database OpenDatabase(std::string_view path, bool exclusive, bool read_only,
 }
 
 void RecoverDatabaseFile(std::string_view path) {
-  std::string native = platform::NativePath(path);
-  if (!platform::CurrentEnv().StatDatabaseFile(native + "-journal").exists) return;
-  // A file open here has no journal of a dead process: that one was played back at the open.
-  if (internal::OpenFiles().count(internal::FileKey(native))) return;
-  try {
-    internal::Connection connection(native, false, false);
-    // SQLite plays a hot journal back before the first read.
-    if (!internal::HasCatalog(connection, "main")) Raise(kDaoUnrecognizedFormat, std::string(path));
-  } catch (const Failure& failure) {
-    if (failure.number() == kDaoTableLocked) Raise(kDaoFileInUse, std::string(path));
-    if (failure.number() == kDaoReservedError) Raise(kDaoUnrecognizedFormat, std::string(path));
-    throw;
-  }
+  internal::PlayBackJournal(platform::NativePath(path), path);
 }
 
 Database CreateDatabase(std::string_view path, std::string_view password) {

@@ -66,8 +66,9 @@ Database CreateDatabase(std::string_view path, std::string_view password = {});
 // when another process is using it.
 void RecoverDatabaseFile(std::string_view path);
 
-// The one way to put a text or a name into a Jet statement: 'te''xt' (a NUL, which would end
-// the statement's text in Jet, joined in as Chr(0)) and [name].
+// The one way to put a text or a name into a Jet statement: 'te''xt' and [name]. The engine
+// reads a statement whole, so a NUL inside a text stays in it (SQLite's literals, which end at a
+// NUL, are the engine's business).
 std::string QuoteJetText(std::string_view text);
 std::string QuoteJetName(std::string_view name);
 

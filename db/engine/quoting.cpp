@@ -20,18 +20,7 @@ std::string Doubled(std::string_view text, char quote) {
 
 }  // namespace
 
-std::string QuoteJetText(std::string_view text) {
-  if (text.find('\0') == std::string_view::npos) return Doubled(text, '\'');
-  std::string out = "(";
-  for (size_t begin = 0;;) {
-    size_t nul = text.find('\0', begin);
-    out += Doubled(text.substr(begin, nul - begin), '\'');
-    if (nul == std::string_view::npos) break;
-    out += " & Chr(0) & ";
-    begin = nul + 1;
-  }
-  return out + ")";
-}
+std::string QuoteJetText(std::string_view text) { return Doubled(text, '\''); }
 
 std::string QuoteJetName(std::string_view name) { return "[" + std::string(name) + "]"; }
 

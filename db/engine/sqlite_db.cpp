@@ -243,6 +243,10 @@ Failure Connection::Fail(int rc, std::string_view context) {
   if (IsDiskFailure(rc)) {
     ++disk_failures_;
     last_disk_failure_ = failure;
+    if (file_failures_ != nullptr) {
+      ++file_failures_->count;
+      file_failures_->last = failure;
+    }
   }
   return failure;
 }

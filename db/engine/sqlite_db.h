@@ -27,6 +27,13 @@ bool IsDiskFailure(int rc);
 
 class Connection;
 
+// Disk failures met on one database file by the connections of this process that have it as
+// their database, and the last of them.
+struct FileFailures {
+  int64_t count = 0;
+  Failure last = Failure::Runtime(kErrDeviceIo);
+};
+
 class Statement {
  public:
   Statement(Connection& owner, sqlite3_stmt* stmt) : owner_(owner), stmt_(stmt) {}
@@ -86,9 +93,13 @@ class Connection {
   // caller did with the error.
   int64_t disk_failures() const { return disk_failures_; }
   const Failure& last_disk_failure() const { return last_disk_failure_; }
+  // Counts them also against file (which outlives the connection), so that the databases that
+  // have this one's file attached learn of them.
+  void ShareFailures(FileFailures* file) { file_failures_ = file; }
 
  private:
   sqlite3* db_ = nullptr;
+  FileFailures* file_failures_ = nullptr;
   int64_t disk_failures_ = 0;
   Failure last_disk_failure_ = Failure::Runtime(kErrDeviceIo);
   int large_cache_ = -1;  // unknown

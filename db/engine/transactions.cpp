@@ -14,7 +14,7 @@ namespace internal {
 void DatabaseImpl::CheckTransactionAlive() {
   if (transaction_depth_ == 0) return;
   Connection& c = connection();
-  bool lost = c.disk_failures() != disk_failures_at_begin_;
+  bool lost = disk_failures() != disk_failures_at_begin_;
   if (!lost && !sqlite3_get_autocommit(c.handle())) return;
   // The disk lost a change of it (or SQLite undid it): what is left of it must not reach the
   // file, and nothing after it may reach the file outside it.
@@ -26,7 +26,7 @@ void DatabaseImpl::CheckTransactionAlive() {
     }
   }
   catalog_valid_ = false;
-  if (lost) throw c.last_disk_failure();
+  if (lost) throw LastDiskFailure();
   Raise(kDaoDiskOrNetworkError);
 }
 
@@ -96,7 +96,10 @@ void DatabaseImpl::BeginTransaction() {
   Connection& c = connection();
   CheckTransactionAlive();
   EndImplicitTransaction();
-  if (transaction_depth_ == 0) disk_failures_at_begin_ = c.disk_failures();
+  if (transaction_depth_ == 0) {
+    disk_failures_at_begin_ = disk_failures();
+    own_failures_at_begin_ = c.disk_failures();
+  }
   assert(transaction_depth_ >= 0 && !implicit_open_);
   c.Exec(transaction_depth_ == 0 ? std::string("BEGIN")
                                  : "SAVEPOINT kr_trans" + std::to_string(transaction_depth_));
