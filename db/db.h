@@ -31,6 +31,8 @@
 namespace kr::db {
 
 using engine::Database;
+using engine::QuoteJetName;
+using engine::QuoteJetText;
 using engine::Recordset;
 using engine::TableDef;
 using engine::Value;

@@ -6,9 +6,11 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cassert>
 #include <cerrno>
 #include <cstdlib>
 #include <filesystem>
+#include <string>
 #include <utility>
 
 #include "platform/platform.h"
@@ -18,6 +20,7 @@ namespace kr::platform {
 
 namespace {
 
+using internal::Injected;
 using internal::SystemFailure;
 
 class PosixDatabaseFile : public DatabaseFile {
@@ -37,22 +40,9 @@ class PosixDatabaseFile : public DatabaseFile {
   bool sync_folder_;
 };
 
-PosixDatabaseFile& Posix(DatabaseFile& file) { return static_cast<PosixDatabaseFile&>(file); }
-
-std::string FolderOf(const std::string& path) {
-  size_t slash = path.rfind('/');
-  if (slash == std::string::npos) return ".";
-  return slash == 0 ? "/" : path.substr(0, slash);
-}
-
-void SyncFolder(const std::string& path) {
-  std::string folder = FolderOf(path);
-  int fd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (fd < 0) return;  // some file systems refuse to open folders; the data is synced anyway
-  int rc = fsync(fd);
-  int error = errno;
-  close(fd);
-  if (rc != 0 && error != EINVAL) throw SystemFailure(error, "sync folder", folder);
+PosixDatabaseFile& Posix(DatabaseFile& file) {
+  assert(dynamic_cast<PosixDatabaseFile*>(&file) != nullptr);
+  return static_cast<PosixDatabaseFile&>(file);
 }
 
 std::string TemporaryFolder() {
@@ -96,12 +86,16 @@ std::unique_ptr<DatabaseFile> Env::OpenDatabaseFile(std::string_view native_path
   int flags = (mode.read_only ? O_RDONLY : O_RDWR) | O_CLOEXEC;
   if (mode.create) flags |= O_CREAT;
   if (mode.must_create) flags |= O_CREAT | O_EXCL;
+  if (mode.must_create || (mode.create && access(path.c_str(), F_OK) != 0)) {
+    if (int error = Injected(DiskStep::kCreate, path)) throw SystemFailure(error, "open", path);
+  }
   int fd;
   do {
     fd = open(path.c_str(), flags, 0644);
   } while (fd < 0 && errno == EINTR);
   if (fd < 0) throw SystemFailure(errno, "open", path);
-  if (mode.delete_on_close) unlink(path.c_str());  // the open keeps the data while it lives
+  // The open keeps the data while it lives; nothing is left to ask the hook about.
+  if (mode.delete_on_close) unlink(path.c_str());
   return std::make_unique<PosixDatabaseFile>(fd, path, mode.durable_name);
 }
 
@@ -123,6 +117,9 @@ size_t Env::ReadDatabaseFile(DatabaseFile& file, int64_t offset, void* buffer, s
 
 void Env::WriteDatabaseFile(DatabaseFile& file, int64_t offset, const void* bytes, size_t size) {
   PosixDatabaseFile& f = Posix(file);
+  // A failing write first writes half, as a disk filling up does.
+  const int injected = Injected(DiskStep::kWrite, f.path());
+  if (injected != 0) size /= 2;
   size_t done = 0;
   while (done < size) {
     ssize_t n = pwrite(f.fd(), static_cast<const char*>(bytes) + done, size - done,
@@ -134,10 +131,13 @@ void Env::WriteDatabaseFile(DatabaseFile& file, int64_t offset, const void* byte
     if (n == 0) throw SystemFailure(ENOSPC, "write", f.path());
     done += static_cast<size_t>(n);
   }
+  if (injected != 0) throw SystemFailure(injected, "write", f.path());
 }
 
 void Env::TruncateDatabaseFile(DatabaseFile& file, int64_t size) {
   PosixDatabaseFile& f = Posix(file);
+  if (int error = Injected(DiskStep::kWrite, f.path()))
+    throw SystemFailure(error, "truncate", f.path());
   while (ftruncate(f.fd(), static_cast<off_t>(size)) != 0) {
     if (errno != EINTR) throw SystemFailure(errno, "truncate", f.path());
   }
@@ -145,8 +145,9 @@ void Env::TruncateDatabaseFile(DatabaseFile& file, int64_t size) {
 
 void Env::SyncDatabaseFile(DatabaseFile& file) {
   PosixDatabaseFile& f = Posix(file);
+  if (int error = Injected(DiskStep::kSync, f.path())) throw SystemFailure(error, "sync", f.path());
   if (fdatasync(f.fd()) != 0) throw SystemFailure(errno, "sync", f.path());
-  if (f.TakeFolderSync()) SyncFolder(f.path());
+  if (f.TakeFolderSync()) internal::SyncFolder(internal::FolderOf(f.path()), f.path());
 }
 
 int64_t Env::DatabaseFileSize(DatabaseFile& file) {
@@ -177,8 +178,8 @@ bool Env::DatabaseFileLockedElsewhere(DatabaseFile& file, int64_t start, int64_t
 
 void Env::DeleteDatabaseFile(std::string_view native_path, bool sync_folder) {
   std::string path(native_path);
-  if (unlink(path.c_str()) != 0) throw SystemFailure(errno, "delete", path);
-  if (sync_folder) SyncFolder(path);
+  if (internal::RemoveEntry(path) != 0) throw SystemFailure(errno, "delete", path);
+  if (sync_folder) internal::SyncFolder(internal::FolderOf(path), path);
 }
 
 DatabaseFileStatus Env::StatDatabaseFile(std::string_view native_path) {

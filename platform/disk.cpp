@@ -18,19 +18,10 @@ namespace {
 // Hidden (leading ".") so that no listing shows it; the prefix is what a later run removes.
 constexpr std::string_view kTemporaryPrefix = ".~krtmp-";
 
+// Set by ScopedFaultHook (tests) and SetDurableWrites (start-up of test programs); read by
+// every change to the disk. One thread at a time, as the engine.
 FaultHook* fault_hook = nullptr;
 bool durable_writes = true;
-
-int Injected(DiskStep step, const std::string& native) {
-  if (fault_hook == nullptr || !*fault_hook) return 0;
-  return (*fault_hook)(step, native);
-}
-
-std::string FolderOf(const std::string& native) {
-  size_t cut = native.find_last_of('/');
-  if (cut == std::string::npos) return ".";
-  return cut == 0 ? "/" : native.substr(0, cut);
-}
 
 // The file a write onto native replaces: the linked file when native is a link to one.
 std::string ReplacedFile(const std::string& native) {
@@ -80,6 +71,17 @@ ScopedFaultHook::ScopedFaultHook(FaultHook hook) : hook_(std::move(hook)), previ
 ScopedFaultHook::~ScopedFaultHook() { fault_hook = previous_; }
 
 namespace internal {
+
+int Injected(DiskStep step, const std::string& native) {
+  if (fault_hook == nullptr || !*fault_hook) return 0;
+  return (*fault_hook)(step, native);
+}
+
+std::string FolderOf(const std::string& native) {
+  size_t cut = native.find_last_of('/');
+  if (cut == std::string::npos) return ".";
+  return cut == 0 ? "/" : native.substr(0, cut);
+}
 
 int CreateExclusive(const std::string& native) {
   if (int error = Injected(DiskStep::kCreate, native)) {

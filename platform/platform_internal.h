@@ -45,6 +45,10 @@ Failure RuntimeFailure(int number, std::string_view action, std::string_view pat
 std::vector<std::string> ReadFolderNames(const std::string& native_folder);
 
 // --- Changes to the disk (disk.cpp) ---------------------------------------------------------
+// The errno value the fault hook in force makes step on native fail with; 0: go ahead.
+int Injected(DiskStep step, const std::string& native);
+// The native folder holding native ("." for a bare name).
+std::string FolderOf(const std::string& native);
 // The system calls that change the disk, each asking the fault hook first. They return what the
 // system call returns and set errno.
 int CreateExclusive(const std::string& native);  // a new file for writing: fd or -1

@@ -72,7 +72,7 @@ void CloseAll(RoutineRun& run, std::initializer_list<Recordset*> recordsets) {
 void BigIndexRefresh(RoutineRun& run, const Step& step, Database& source, Database& target,
                      VariantChooser&) {
   std::string caption = step.arguments.empty() ? std::string() : step.arguments.front();
-  std::string select = "SELECT [ID] FROM Cri_Ind WHERE BigIndex=" + Quoted(caption);
+  std::string select = "SELECT [ID] FROM Cri_Ind WHERE BigIndex=" + db::QuoteJetText(caption);
   int64_t t = run.steps.Value<int64_t>(-1, [&] { return FirstId(target, select).value_or(-1); });
   int64_t s = run.steps.Value<int64_t>(-1, [&] { return FirstId(source, select).value_or(-1); });
   if (t <= 0 || s <= 0) return;
@@ -133,7 +133,7 @@ void UnitPriceGroupRemoval(RoutineRun& run, const Step&, Database&, Database& ta
       target.Execute("UPDATE " + table + " SET [ID]=[ID]-1 WHERE [ID]>" + std::to_string(*n) + ";");
     });
     run.steps.Step([&] {
-      target.Execute("UPDATE " + table + " SET [Index]=" + Quoted(kPackageCaption) +
+      target.Execute("UPDATE " + table + " SET [Index]=" + db::QuoteJetText(kPackageCaption) +
                      " WHERE [Code]='890';");
     });
   }
@@ -187,7 +187,7 @@ void NameRefresh(RoutineRun& run, const Step& step, Database& source, Database& 
     return;
   }
   ForEachRow(run, rows, [&] {
-    table.FindFirst("Code=" + Quoted(db::NzString(rows["Code"].GetValue())));
+    table.FindFirst("Code=" + db::QuoteJetText(db::NzString(rows["Code"].GetValue())));
     if (table.NoMatch()) return;
     table.Edit();
     for (std::string_view column : {"cName", "cStand", "cUnit"}) {
@@ -234,7 +234,7 @@ void IndexCopy(RoutineRun& run, const Step& step, Database& source, Database& ta
     return;
   }
   ForEachRow(run, captions, [&] {
-    ranges.FindFirst("StrtCode=" + Quoted(db::NzString(captions["StrtCode"].GetValue())));
+    ranges.FindFirst("StrtCode=" + db::QuoteJetText(db::NzString(captions["StrtCode"].GetValue())));
     if (ranges.NoMatch()) return;
     ranges.Edit();
     ranges["SmlIndex"].SetValue(captions["SmlIndex"].GetValue());

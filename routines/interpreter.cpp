@@ -158,14 +158,14 @@ bool RoutineRun::Entry(Database& target, const std::vector<const Database*>& sou
   if (!target.IsOpen()) return false;
   // A disk that fails while the sources are attached leaves the steps without their data, and
   // the record would then stamp a database that never got it: such an entry does nothing.
-  int64_t disk_failures = db::engine::DiskFailures();
+  int64_t disk_failures = target.DiskFailures();
   for (const Database* source : sources) {
     if (source != nullptr && source->IsOpen()) {
       steps.Step([&] { target.AttachAhead(source->Name()); });
     }
   }
   if (!steps.Step([&] { target.BeginTrans(); })) return false;
-  if (db::engine::DiskFailures() != disk_failures) {
+  if (target.DiskFailures() != disk_failures) {
     LogLine(routine.name + ": the disk failed before " + target.Name() +
             " was migrated; left as it was");
     steps.Step([&] { target.Rollback(); });
@@ -329,10 +329,6 @@ void RunSkeleton(RoutineRun& run, const Hooks& hooks) {
     return true;
   });
   run.Close(early);
-}
-
-std::string Quoted(std::string_view text) {
-  return "'" + support::ReplaceAll(text, "'", "''") + "'";
 }
 
 }  // namespace kr::routines

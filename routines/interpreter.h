@@ -123,9 +123,6 @@ bool MigrateTarget(RoutineRun& run, const Place& place, Database& source, size_t
 // Visits the row's places whose file exists, in order; visit returns false to end the routine.
 void ForEachPlace(RoutineRun& run, const std::function<bool(const Place&)>& visit);
 
-// A Jet text literal: the text in apostrophes, those inside it doubled.
-std::string Quoted(std::string_view text);
-
 // A step of the notation on one target. Pass-through: the caller's step-and-continue applies.
 void ExecuteStep(RoutineRun& run, const Step& step, Database& source, Database& target,
                  VariantChooser& variants);

@@ -166,8 +166,8 @@ void NumberItem(Database& target, db::Recordset& item, const std::string& table,
                 std::string_view index_table) {
   std::string code = db::NzString(item["Code"].GetValue());
   db::Recordset range = target.OpenRecordset("SELECT * FROM [" + std::string(index_table) +
-                                                 "] WHERE [StrtCode]<=" + Quoted(code) +
-                                                 " AND [EndCode]>" + Quoted(code) + ";",
+                                                 "] WHERE [StrtCode]<=" + db::QuoteJetText(code) +
+                                                 " AND [EndCode]>" + db::QuoteJetText(code) + ";",
                                              db::engine::kOpenSnapshot);
   if (range.Eof()) {
     range.Close();
@@ -177,8 +177,8 @@ void NumberItem(Database& target, db::Recordset& item, const std::string& table,
   std::string end = db::NzString(range["EndCode"].GetValue());
   range.Close();
   db::Recordset top =
-      target.OpenRecordset("SELECT MAX([Index]) FROM [" + table + "] WHERE Code>=" + Quoted(start) +
-                               " AND Code<" + Quoted(end) + ";",
+      target.OpenRecordset("SELECT MAX([Index]) FROM [" + table + "] WHERE Code>=" + db::QuoteJetText(start) +
+                               " AND Code<" + db::QuoteJetText(end) + ";",
                            db::engine::kOpenSnapshot);
   Currency highest = db::NzNumber(top.Fields()[0].GetValue());
   top.Close();

@@ -40,7 +40,7 @@ void MergeSpecials(RoutineRun& run, Database& target) {
   });
   for (const std::string& special : specials) {
     run.steps.Step(
-        [&] { target.Execute("DELETE * FROM SpeExe WHERE Special=" + Quoted(special) + ";"); });
+        [&] { target.Execute("DELETE * FROM SpeExe WHERE Special=" + db::QuoteJetText(special) + ";"); });
   }
   run.steps.Step([&] { target.Execute("INSERT INTO SpeExe SELECT * FROM LinkInstall;"); });
 }
@@ -183,7 +183,7 @@ void Update2012Box10(RoutineRun& run) {
     };
     bool made = remove_temp() && run.steps.Step([&] { platform::CopyFile(package_box, temp); });
     if (made) {
-      int64_t disk_failures = db::engine::DiskFailures();
+      int64_t disk_failures = installed.DiskFailures();
       Database new_box = run.Open(temp);
       made = new_box.IsOpen();
       for (std::string_view table : {"Cri", "Val", "Vals", "Woody"}) {
@@ -193,7 +193,7 @@ void Update2012Box10(RoutineRun& run) {
         if (user > 0 && copied >= 0 && copied != user) made = false;
       }
       run.Close(new_box);
-      made = made && db::engine::DiskFailures() == disk_failures;
+      made = made && installed.DiskFailures() + new_box.DiskFailures() == disk_failures;
       if (!made) LogLine("Update2012Box10: the user's boxes did not all reach " + temp + "; kept");
     }
     run.Close(installed);

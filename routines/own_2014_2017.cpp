@@ -26,7 +26,7 @@ void Update2015CriH2707(RoutineRun& run) {
     });
     for (const std::string& code : codes) {
       run.steps.Step(
-          [&] { e.target.Execute("DELETE FROM Cri_Relation WHERE CodeK=" + Quoted(code)); });
+          [&] { e.target.Execute("DELETE FROM Cri_Relation WHERE CodeK=" + db::QuoteJetText(code)); });
     }
   };
   RunSkeleton(run, hooks);

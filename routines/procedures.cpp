@@ -63,8 +63,8 @@ void IndexTextsFromSource(RoutineRun& run, const Step&, Database& source, Databa
     while (run.steps.Value(false, [&] { return !rows.Eof(); })) {
       run.steps.Step([&] {
         target.Execute("UPDATE " + std::string(table) +
-                       " SET [Index]=" + Quoted(db::NzString(rows["Index"].GetValue())) +
-                       " WHERE Code=" + Quoted(db::NzString(rows["Code"].GetValue())) + ";");
+                       " SET [Index]=" + db::QuoteJetText(db::NzString(rows["Index"].GetValue())) +
+                       " WHERE Code=" + db::QuoteJetText(db::NzString(rows["Code"].GetValue())) + ";");
       });
       if (!run.steps.Step([&] { rows.MoveNext(); })) break;
     }

@@ -175,7 +175,7 @@ void Update2018KelmoraSettingH3104(RoutineRun& run) {
 void HolidaysAndMaps(RoutineRun& run, const Step&, Database&, Database& target, VariantChooser&) {
   run.steps.Step([&] {
     db::Recordset rs =
-        target.OpenRecordset("SELECT * FROM Holidays WHERE HolidayString=" + Quoted(kMountainDay));
+        target.OpenRecordset("SELECT * FROM Holidays WHERE HolidayString=" + db::QuoteJetText(kMountainDay));
     if (rs.Eof()) {
       rs.AddNew();
       rs["HolidayString"].SetValue(db::Value(kMountainDay));
@@ -185,7 +185,7 @@ void HolidaysAndMaps(RoutineRun& run, const Step&, Database&, Database& target, 
   });
   run.steps.Step([&] {
     db::Recordset rs =
-        target.OpenRecordset("SELECT * FROM SetWord WHERE Comment=" + Quoted(kMapPlaceUrl) +
+        target.OpenRecordset("SELECT * FROM SetWord WHERE Comment=" + db::QuoteJetText(kMapPlaceUrl) +
                              " AND [ID]>=231 AND [ID]<=239");
     if (!rs.Eof()) {
       rs.Edit();
@@ -206,7 +206,7 @@ void UserListRows(RoutineRun& run, const Step&, Database&, Database& target, Var
           "INSERT INTO [UserList] (UserCode, UserKind, UserConfigWord, UserConfig1, UserConfig2, "
           "UserConfig3) VALUES (" +
           Number(rs["UserCode"].GetValue()) + ",206," +
-          Quoted(db::NzString(rs["UserConfigWord"].GetValue())) + "," +
+          db::QuoteJetText(db::NzString(rs["UserConfigWord"].GetValue())) + "," +
           Number(rs["UserConfig1"].GetValue()) + "," + Number(rs["UserConfig2"].GetValue()) + "," +
           Number(rs["UserConfig3"].GetValue()) + ")");
     }
@@ -248,7 +248,7 @@ void UpdateFeldin3MitDeleteRecodeH3004(RoutineRun& run) {
                       Number(code) + ";"
                 : "SELECT * FROM Nou_s WHERE NowCode<>'' AND Recode<>'' AND NouCode IN "
                   "(SELECT NouCode From Nou WHERE UkeCode=" +
-                      Quoted(db::NzString(code)) + ");");
+                      db::QuoteJetText(db::NzString(code)) + ");");
     }
   };
   RunSkeleton(run, hooks);

@@ -64,6 +64,164 @@ std::string ReadScript(const std::string& path) {
   return platform::ReadFile(path);
 }
 
+// What the command line asks for: the options, the command given and its arguments.
+struct Request {
+  Settings s;
+  std::string format = "tsv";
+  bool app_password = false, former_password = false, fail_on_error = false;
+  std::vector<std::string> sql;
+  std::string script_file;
+  bool all_tables = false;
+  std::string table_name;
+  std::vector<std::string> link_args;
+  std::string new_password;
+  std::string explain_sql;
+  CLI::App* create = nullptr;
+  CLI::App* exec = nullptr;
+  CLI::App* script = nullptr;
+  CLI::App* tables = nullptr;
+  CLI::App* fields = nullptr;
+  CLI::App* link = nullptr;
+  CLI::App* rekey = nullptr;
+  CLI::App* dump = nullptr;
+  CLI::App* explain = nullptr;
+};
+
+void DefineOptions(CLI::App& app, Request& r) {
+  app.set_version_flag("--version", std::string("krdb ") + KR_VERSION);
+  app.footer(kFooter);
+  app.get_formatter()->label("SUBCOMMAND", "COMMAND");
+  app.get_formatter()->label("SUBCOMMANDS", "COMMANDS");
+  app.get_formatter()->label("Subcommands", "Commands");
+  app.require_subcommand(0, 1);
+  auto* password = app.add_option("--password", r.s.password, "the database password");
+  auto* app_flag = app.add_flag("--app", r.app_password, "the application's database password");
+  auto* former_flag =
+      app.add_flag("--former", r.former_password, "the password of older releases' databases");
+  password->excludes(app_flag, former_flag);
+  app_flag->excludes(former_flag);
+  app.add_flag("--fail-on-error", r.fail_on_error,
+               "a row a statement cannot change fails the statement (and undoes it)");
+  app.add_flag("--read-only", r.s.read_only, "open the database read-only");
+  app.add_option("--format", r.format, "output format: tsv, csv or json")
+      ->check(CLI::IsMember({"tsv", "csv", "json"}));
+  app.add_option("DBFILE", r.s.file, "the database file")->required();
+}
+
+void DefineCommands(CLI::App& app, Request& r) {
+  r.create = app.add_subcommand("create", "make a new, empty database (with the password)");
+  r.exec = app.add_subcommand("exec", "run Jet SQL statements in order; a SELECT prints rows");
+  r.exec->add_option("SQL", r.sql, "statements")->required();
+  r.script = app.add_subcommand(
+      "script", "run a script file in one transaction (an error undoes it and names its line)");
+  r.script->add_option("FILE", r.script_file, "the script")->required();
+  r.tables = app.add_subcommand("tables", "list tables: name, source table, connect");
+  r.tables->add_flag("--all", r.all_tables, "system tables too");
+  r.fields = app.add_subcommand("fields", "list a table's fields and their properties");
+  r.fields->add_option("TABLE", r.table_name, "the table")->required();
+  r.link = app.add_subcommand("link",
+                              "attach a table of another database (opened with the same password)");
+  r.link->add_option("NAME SOURCE_DB SOURCE_TABLE", r.link_args, "link name, source, source table")
+      ->required()
+      ->expected(3);
+  r.rekey = app.add_subcommand("rekey", "change the database password");
+  r.rekey->add_option("NEW_PASSWORD", r.new_password, "the new password (\"\" removes it)")
+      ->required();
+  r.dump = app.add_subcommand(
+      "dump", "write tables, keys, indexes, rows and links as a script that makes the database");
+  r.explain = app.add_subcommand("explain", "show the SQLite statements a Jet statement becomes");
+  r.explain->add_option("SQL", r.explain_sql, "the statement")->required();
+}
+
+// The password the options name, the absolute file, and the options statements run with.
+void Settle(Request& r) {
+  Settings& s = r.s;
+  if (r.app_password) {
+    s.password = db::DatabasePassword();
+    s.password_option = "--app";
+  } else if (r.former_password) {
+    s.password = db::FormerDatabasePassword();
+    s.password_option = "--former";
+  } else if (!s.password.empty()) {
+    s.password_option = "--password PASSWORD";
+  }
+  s.file = AbsolutePath(s.file);
+  s.script.execute_options = r.fail_on_error ? engine::kFailOnError : 0;
+  s.script.password = s.password;
+  s.script.format = r.format == "csv"    ? Format::kCsv
+                    : r.format == "json" ? Format::kJson
+                                         : Format::kTsv;
+}
+
+void ListTables(engine::Database& db, bool all_tables, Format format) {
+  std::vector<std::vector<Value>> rows;
+  for (engine::TableDef t : db.TableDefs()) {
+    if (!all_tables && (t.Attributes() & engine::kSystemObject) == engine::kSystemObject) continue;
+    rows.push_back(
+        {Value::Text(t.Name()), Value::Text(t.SourceTableName()), Value::Text(t.Connect())});
+  }
+  PrintTable({"Name", "SourceTableName", "Connect"}, rows, format);
+}
+
+void ListFields(engine::Database& db, const std::string& table_name, Format format) {
+  std::vector<std::vector<Value>> rows;
+  for (engine::Field f : db.TableDefs()[table_name].Fields()) {
+    rows.push_back({Value::Text(f.Name()), Value::Long(f.Type()), Value::Long(f.Size()),
+                    Value::Boolean(f.Required()), Value::Boolean(f.AllowZeroLength()),
+                    Value::Text(f.DefaultValue()), Value::Text(f.ValidationRule())});
+  }
+  PrintTable(
+      {"Name", "Type", "Size", "Required", "AllowZeroLength", "DefaultValue", "ValidationRule"},
+      rows, format);
+}
+
+// The command on an open database; the exit status.
+int RunOnDatabase(engine::Database& db, const Request& r) {
+  const Settings& s = r.s;
+  if (r.exec->parsed()) {
+    for (const std::string& statement : r.sql) RunStatement(db, statement, s.script, std::cout);
+  } else if (r.script->parsed()) {
+    RunScript(db, ReadScript(r.script_file), s.script, std::cout);
+  } else if (r.tables->parsed()) {
+    ListTables(db, r.all_tables, s.script.format);
+  } else if (r.fields->parsed()) {
+    ListFields(db, r.table_name, s.script.format);
+  } else if (r.link->parsed()) {
+    engine::TableDef t = db.CreateTableDef(r.link_args[0]);
+    t.SetConnect(";DataBase=" + AbsolutePath(r.link_args[1]) + ";PWD=" + s.password + ";");
+    t.SetSourceTableName(r.link_args[2]);
+    db.TableDefs().Append(t);
+  } else if (r.dump->parsed()) {
+    Dump(db, s.password_option, std::cout);
+  } else if (r.explain->parsed()) {
+    for (const std::string& statement : db.Explain(r.explain_sql)) std::cout << statement << ";\n";
+  } else {
+    return Shell(db, s.script);
+  }
+  return 0;
+}
+
+// The command; the exit status. Raises what the engine raises.
+int Run(const Request& r) {
+  const Settings& s = r.s;
+  if (r.create->parsed()) {
+    engine::CreateDatabase(s.file, s.password).Close();
+    return 0;
+  }
+  if (r.rekey->parsed()) {
+    engine::Database db = engine::OpenDatabase(s.file, true, false, Connect(s));
+    db.NewPassword(s.password, r.new_password);
+    db.Close();
+    return 0;
+  }
+  bool reading =
+      r.dump->parsed() || r.explain->parsed() || r.tables->parsed() || r.fields->parsed();
+  engine::Database db = Open(s, reading);
+  int status = RunOnDatabase(db, r);
+  db.Close();
+  return status;
+}
+
 }  // namespace
 
 int Main(int argc, char** argv) {
@@ -71,58 +229,9 @@ int Main(int argc, char** argv) {
       "krdb: runs Jet SQL against the application's databases, builds them from\n"
       "scripts and writes them back as scripts.",
       "krdb");
-  app.set_version_flag("--version", std::string("krdb ") + KR_VERSION);
-  app.footer(kFooter);
-  app.get_formatter()->label("SUBCOMMAND", "COMMAND");
-  app.get_formatter()->label("SUBCOMMANDS", "COMMANDS");
-  app.get_formatter()->label("Subcommands", "Commands");
-  app.require_subcommand(0, 1);
-  Settings s;
-  std::string format = "tsv";
-  bool app_password = false, former_password = false, fail_on_error = false;
-  auto* password = app.add_option("--password", s.password, "the database password");
-  auto* app_flag = app.add_flag("--app", app_password, "the application's database password");
-  auto* former_flag =
-      app.add_flag("--former", former_password, "the password of older releases' databases");
-  password->excludes(app_flag, former_flag);
-  app_flag->excludes(former_flag);
-  app.add_flag("--fail-on-error", fail_on_error,
-               "a row a statement cannot change fails the statement (and undoes it)");
-  app.add_flag("--read-only", s.read_only, "open the database read-only");
-  app.add_option("--format", format, "output format: tsv, csv or json")
-      ->check(CLI::IsMember({"tsv", "csv", "json"}));
-  app.add_option("DBFILE", s.file, "the database file")->required();
-
-  auto* create = app.add_subcommand("create", "make a new, empty database (with the password)");
-  std::vector<std::string> sql;
-  auto* exec = app.add_subcommand("exec", "run Jet SQL statements in order; a SELECT prints rows");
-  exec->add_option("SQL", sql, "statements")->required();
-  std::string script_file;
-  auto* script = app.add_subcommand(
-      "script", "run a script file in one transaction (an error undoes it and names its line)");
-  script->add_option("FILE", script_file, "the script")->required();
-  bool all_tables = false;
-  auto* tables = app.add_subcommand("tables", "list tables: name, source table, connect");
-  tables->add_flag("--all", all_tables, "system tables too");
-  std::string table_name;
-  auto* fields = app.add_subcommand("fields", "list a table's fields and their properties");
-  fields->add_option("TABLE", table_name, "the table")->required();
-  std::vector<std::string> link_args;
-  auto* link = app.add_subcommand(
-      "link", "attach a table of another database (opened with the same password)");
-  link->add_option("NAME SOURCE_DB SOURCE_TABLE", link_args, "link name, source, source table")
-      ->required()
-      ->expected(3);
-  std::string new_password;
-  auto* rekey = app.add_subcommand("rekey", "change the database password");
-  rekey->add_option("NEW_PASSWORD", new_password, "the new password (\"\" removes it)")->required();
-  auto* dump = app.add_subcommand(
-      "dump", "write tables, keys, indexes, rows and links as a script that makes the database");
-  std::string explain_sql;
-  auto* explain =
-      app.add_subcommand("explain", "show the SQLite statements a Jet statement becomes");
-  explain->add_option("SQL", explain_sql, "the statement")->required();
-
+  Request r;
+  DefineOptions(app, r);
+  DefineCommands(app, r);
   try {
     app.parse(argc, argv);
   } catch (const CLI::CallForHelp& e) {
@@ -135,74 +244,9 @@ int Main(int argc, char** argv) {
     std::cerr << "krdb: " << e.what() << "\nRun with --help for more information.\n";
     return 2;
   }
-
-  if (app_password) {
-    s.password = db::DatabasePassword();
-    s.password_option = "--app";
-  } else if (former_password) {
-    s.password = db::FormerDatabasePassword();
-    s.password_option = "--former";
-  } else if (!s.password.empty()) {
-    s.password_option = "--password PASSWORD";
-  }
-  s.file = AbsolutePath(s.file);
-  s.script.execute_options = fail_on_error ? engine::kFailOnError : 0;
-  s.script.password = s.password;
-  s.script.format = format == "csv"    ? Format::kCsv
-                    : format == "json" ? Format::kJson
-                                       : Format::kTsv;
-
+  Settle(r);
   try {
-    if (create->parsed()) {
-      engine::CreateDatabase(s.file, s.password).Close();
-      return 0;
-    }
-    if (rekey->parsed()) {
-      engine::Database db = engine::OpenDatabase(s.file, true, false, Connect(s));
-      db.NewPassword(s.password, new_password);
-      db.Close();
-      return 0;
-    }
-    bool reading = dump->parsed() || explain->parsed() || tables->parsed() || fields->parsed();
-    engine::Database db = Open(s, reading);
-    int status = 0;
-    if (exec->parsed()) {
-      for (const std::string& statement : sql) RunStatement(db, statement, s.script, std::cout);
-    } else if (script->parsed()) {
-      RunScript(db, ReadScript(script_file), s.script, std::cout);
-    } else if (tables->parsed()) {
-      std::vector<std::vector<Value>> rows;
-      for (engine::TableDef t : db.TableDefs()) {
-        if (!all_tables && (t.Attributes() & engine::kSystemObject) == engine::kSystemObject)
-          continue;
-        rows.push_back(
-            {Value::Text(t.Name()), Value::Text(t.SourceTableName()), Value::Text(t.Connect())});
-      }
-      PrintTable({"Name", "SourceTableName", "Connect"}, rows, s.script.format);
-    } else if (fields->parsed()) {
-      std::vector<std::vector<Value>> rows;
-      for (engine::Field f : db.TableDefs()[table_name].Fields()) {
-        rows.push_back({Value::Text(f.Name()), Value::Long(f.Type()), Value::Long(f.Size()),
-                        Value::Boolean(f.Required()), Value::Boolean(f.AllowZeroLength()),
-                        Value::Text(f.DefaultValue()), Value::Text(f.ValidationRule())});
-      }
-      PrintTable(
-          {"Name", "Type", "Size", "Required", "AllowZeroLength", "DefaultValue", "ValidationRule"},
-          rows, s.script.format);
-    } else if (link->parsed()) {
-      engine::TableDef t = db.CreateTableDef(link_args[0]);
-      t.SetConnect(";DataBase=" + AbsolutePath(link_args[1]) + ";PWD=" + s.password + ";");
-      t.SetSourceTableName(link_args[2]);
-      db.TableDefs().Append(t);
-    } else if (dump->parsed()) {
-      Dump(db, s.password_option, std::cout);
-    } else if (explain->parsed()) {
-      for (const std::string& statement : db.Explain(explain_sql)) std::cout << statement << ";\n";
-    } else {
-      status = Shell(db, s.script);
-    }
-    db.Close();
-    return status;
+    return Run(r);
   } catch (const kr::Failure& failure) {
     std::cout.flush();
     std::cerr << "error " << failure.number() << ": " << failure.description() << '\n';

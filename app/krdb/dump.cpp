@@ -50,14 +50,14 @@ bool SaidByDdl(const engine::Field& f) {
 }
 
 std::string FieldDdl(const engine::Field& f) {
-  return QuoteName(f.Name()) + " " + TypeText(f) + (f.Required() ? " NOT NULL" : "");
+  return engine::QuoteJetName(f.Name()) + " " + TypeText(f) + (f.Required() ? " NOT NULL" : "");
 }
 
 std::string ColumnList(const engine::IndexInfo& index, bool with_order) {
   std::string list;
   for (const auto& [name, descending] : index.fields)
-    list +=
-        (list.empty() ? "" : ", ") + QuoteName(name) + (with_order && descending ? " DESC" : "");
+    list += (list.empty() ? "" : ", ") + engine::QuoteJetName(name) +
+            (with_order && descending ? " DESC" : "");
   return list;
 }
 
@@ -71,8 +71,8 @@ bool PlainPrimaryKey(const engine::IndexInfo& index) {
 
 std::string IndexDdl(std::string_view table, const engine::IndexInfo& index) {
   std::string sql = std::string("CREATE ") + (index.unique && !index.primary ? "UNIQUE " : "") +
-                    "INDEX " + QuoteName(index.name) + " ON " + QuoteName(table) + " (" +
-                    ColumnList(index, true) + ")";
+                    "INDEX " + engine::QuoteJetName(index.name) + " ON " +
+                    engine::QuoteJetName(table) + " (" + ColumnList(index, true) + ")";
   std::string with;
   if (index.primary) with += " PRIMARY";
   if (index.required && !index.primary) with += " DISALLOW NULL";
@@ -88,23 +88,23 @@ bool DumpDefinition(engine::TableDef& table, const std::vector<engine::IndexInfo
   for (engine::Field f : fields) ddl = ddl && SaidByDdl(f);
   bool key_inside = ddl && !indexes.empty() && PlainPrimaryKey(indexes.front());
   if (ddl) {
-    out << "CREATE TABLE " << QuoteName(table.Name()) << " (";
+    out << "CREATE TABLE " << engine::QuoteJetName(table.Name()) << " (";
     for (int i = 0; i < fields.Count(); ++i) out << (i ? ", " : "") << FieldDdl(fields[i]);
     if (key_inside) {
-      out << ", CONSTRAINT " << QuoteName(indexes.front().name) << " PRIMARY KEY ("
+      out << ", CONSTRAINT " << engine::QuoteJetName(indexes.front().name) << " PRIMARY KEY ("
           << ColumnList(indexes.front(), false) << ")";
     }
     out << ");\n";
     return key_inside;
   }
-  out << "KRDB TABLE " << QuoteName(table.Name()) << " (";
+  out << "KRDB TABLE " << engine::QuoteJetName(table.Name()) << " (";
   for (int i = 0; i < fields.Count(); ++i) {
     engine::Field f = fields[i];
     out << (i ? ",\n  " : "") << FieldDdl(f);
     if (f.AllowZeroLength() != Textual(f.Type()))
       out << (f.AllowZeroLength() ? " ZEROLENGTH" : " NOZEROLENGTH");
-    if (!f.DefaultValue().empty()) out << " DEFAULT " << QuoteText(f.DefaultValue());
-    if (!f.ValidationRule().empty()) out << " RULE " << QuoteText(f.ValidationRule());
+    if (!f.DefaultValue().empty()) out << " DEFAULT " << engine::QuoteJetText(f.DefaultValue());
+    if (!f.ValidationRule().empty()) out << " RULE " << engine::QuoteJetText(f.ValidationRule());
   }
   out << ");\n";
   return false;
@@ -114,8 +114,10 @@ void DumpRows(engine::Database& db, engine::TableDef& table, std::ostream& out) 
   engine::Recordset rs = db.OpenRecordset(table.Name(), engine::kOpenTable);
   engine::FieldCollection fields = rs.Fields();
   std::string names;
-  for (int i = 0; i < fields.Count(); ++i) names += (i ? ", " : "") + QuoteName(fields[i].Name());
-  std::string into = "INSERT INTO " + QuoteName(table.Name()) + " (" + names + ") VALUES (";
+  for (int i = 0; i < fields.Count(); ++i)
+    names += (i ? ", " : "") + engine::QuoteJetName(fields[i].Name());
+  std::string into =
+      "INSERT INTO " + engine::QuoteJetName(table.Name()) + " (" + names + ") VALUES (";
   std::vector<std::string> literals(static_cast<size_t>(fields.Count()));
   while (!rs.Eof()) {
     bool jet = true;
@@ -177,8 +179,9 @@ void Dump(engine::Database& db, std::string_view password_option, std::ostream& 
       size_t end = connect.find(';', start);
       path = connect.substr(start, end == std::string::npos ? std::string::npos : end - start);
     }
-    out << "KRDB LINK " << QuoteName(link.Name()) << " TO " << QuoteName(link.SourceTableName())
-        << " IN " << QuoteText(path) << ";\n";
+    out << "KRDB LINK " << engine::QuoteJetName(link.Name()) << " TO "
+        << engine::QuoteJetName(link.SourceTableName()) << " IN " << engine::QuoteJetText(path)
+        << ";\n";
   }
   out.flush();
 }

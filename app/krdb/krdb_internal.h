@@ -81,8 +81,6 @@ void Dump(engine::Database& db, std::string_view password_option, std::ostream& 
 std::string JetLiteral(const Value& value);
 // KRDB INSERT literal of a value (every value has one, non-finite numbers aside: "").
 std::string KrdbLiteral(const Value& value);
-std::string QuoteName(std::string_view name);  // [name]
-std::string QuoteText(std::string_view text);  // 'te''xt'
 
 // --- Statements from standard input -------------------------------------------------------------
 

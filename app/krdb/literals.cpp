@@ -55,17 +55,6 @@ bool Finite(double d) { return std::isfinite(d); }
 
 }  // namespace
 
-std::string QuoteName(std::string_view name) { return "[" + std::string(name) + "]"; }
-
-std::string QuoteText(std::string_view text) {
-  std::string out = "'";
-  for (char c : text) {
-    if (c == '\'') out.push_back('\'');
-    out.push_back(c);
-  }
-  return out + "'";
-}
-
 std::string JetLiteral(const Value& v) {
   switch (v.kind()) {
     case K::kNull:
@@ -86,7 +75,7 @@ std::string JetLiteral(const Value& v) {
     case K::kDate:
       return Finite(v.real()) ? DateLiteral(v.real()) : "";
     case K::kText:
-      return ValidUtf8WithoutNul(v.text()) ? QuoteText(v.text()) : "";
+      return ValidUtf8WithoutNul(v.text()) ? engine::QuoteJetText(v.text()) : "";
     case K::kBinary:
       return "";
   }
@@ -96,9 +85,9 @@ std::string JetLiteral(const Value& v) {
 std::string KrdbLiteral(const Value& v) {
   switch (v.kind()) {
     case K::kCurrency:
-      return "CCur(" + QuoteText(CurrencyText(v.integer())) + ")";
+      return "CCur(" + engine::QuoteJetText(CurrencyText(v.integer())) + ")";
     case K::kText:
-      return QuoteText(v.text());
+      return engine::QuoteJetText(v.text());
     case K::kBinary:
       return Hex(v.text());
     default:

@@ -144,11 +144,10 @@ std::string DisplayText(const Value& v) {
     case K::kNull:
       return "";
     case K::kBoolean:
-      return v.integer() ? "True" : "False";
     case K::kByte:
     case K::kInteger:
     case K::kLong:
-      return std::to_string(v.integer());
+      return JetLiteral(v);  // True/False and the digits, as a literal has them
     case K::kCurrency:
       return v.ToText();
     case K::kSingle:

@@ -100,7 +100,7 @@ std::string SqliteIndexName(std::string_view table, std::string_view index) {
 }
 
 bool HasCatalog(Connection& connection, std::string_view schema) {
-  std::string s = Quote(schema);
+  std::string s = SqlIdentifier(schema);
   Statement& probe = connection.Prepare("SELECT count(*) FROM " + s +
                                         ".sqlite_master WHERE type='table' AND name='MSysKrInfo'");
   probe.Step();
@@ -124,7 +124,7 @@ void CreateCatalog(Connection& connection) {
       "INTEGER, DefaultValue TEXT, ValidationRule TEXT, PRIMARY KEY (TableName, Ordinal));"
       "CREATE TABLE MSysKrIndexes (TableName TEXT COLLATE NOCASE, Name TEXT COLLATE NOCASE, "
       "Columns TEXT, Flags INTEGER, PRIMARY KEY (TableName, Name));");
-  connection.Exec("INSERT INTO MSysKrInfo VALUES ('Format'," + QuoteText(kFormatName) + ")");
+  connection.Exec("INSERT INTO MSysKrInfo VALUES ('Format'," + SqlTextLiteral(kFormatName) + ")");
 }
 
 namespace {
@@ -180,7 +180,7 @@ TableInfo ReadTable(Statement& row) {
 }  // namespace
 
 void Catalog::Load(Connection& connection, std::string_view schema) {
-  std::string s = Quote(schema) + ".";
+  std::string s = SqlIdentifier(schema) + ".";
   tables_.clear();
   Statement& table_rows =
       connection.Prepare("SELECT Name, Connect, SourceTableName FROM " + s + "MSysKrTables");
@@ -226,7 +226,7 @@ void Catalog::Load(Connection& connection, std::string_view schema) {
     info.name = name;
     info.system = true;
     Statement& columns = connection.Prepare("SELECT name, type FROM " + s + "pragma_table_info(" +
-                                            QuoteText(name) + ")");
+                                            SqlTextLiteral(name) + ")");
     while (columns.Step()) {
       FieldDef field;
       field.name = columns.Text(0);
@@ -245,7 +245,7 @@ void Catalog::Load(Connection& connection, std::string_view schema) {
 }
 
 void Catalog::ReloadTable(Connection& connection, std::string_view schema, std::string_view name) {
-  std::string s = Quote(schema) + ".";
+  std::string s = SqlIdentifier(schema) + ".";
   Remove(name);
   Statement& table_row = connection.Prepare("SELECT Name, Connect, SourceTableName FROM " + s +
                                             "MSysKrTables WHERE Name=?");

@@ -62,7 +62,7 @@ std::string TypeCheck(const std::string& c, int type) {
 }
 
 std::string Constraint(std::string_view rule, std::string_view column, const std::string& check) {
-  return " CONSTRAINT " + Quote("kr_" + std::string(rule) + ":" + std::string(column)) +
+  return " CONSTRAINT " + SqlIdentifier("kr_" + std::string(rule) + ":" + std::string(column)) +
          " CHECK (" + check + ")";
 }
 
@@ -76,7 +76,7 @@ std::string ColumnDefaultSql(const FieldDef& f) {
 // The column definition of a field of table. primary_key_column: the field belongs to the
 // primary key. The Null check is named for table and field, as error 3314 names them.
 std::string ColumnSql(std::string_view table, const FieldDef& f, bool primary_key_column) {
-  std::string c = Quote(f.name);
+  std::string c = SqlIdentifier(f.name);
   std::string sql = c + " " + Affinity(f.type);
   std::string default_sql = ColumnDefaultSql(f);
   if (!default_sql.empty()) sql += " DEFAULT " + default_sql;
@@ -98,10 +98,10 @@ std::string ColumnSql(std::string_view table, const FieldDef& f, bool primary_ke
 
 // The next number follows the furthest one given so far in the counter's direction.
 std::string CounterTrigger(std::string_view table, const FieldDef& f) {
-  std::string t = Quote(table), c = Quote(f.name);
+  std::string t = SqlIdentifier(table), c = SqlIdentifier(f.name);
   std::string next = std::string(f.counter_increment < 0 ? "min(" : "max(") + c + ")+(" +
                      std::to_string(f.counter_increment) + ")";
-  return "CREATE TRIGGER " + Quote("kr_counter:" + std::string(table) + ":" + f.name) +
+  return "CREATE TRIGGER " + SqlIdentifier("kr_counter:" + std::string(table) + ":" + f.name) +
          " AFTER INSERT ON " + t + " FOR EACH ROW WHEN NEW." + c + " IS NULL BEGIN UPDATE " + t +
          " SET " + c + "=(SELECT ifnull(" + next + "," + std::to_string(f.counter_seed) +
          ") FROM " + t + ") WHERE rowid=NEW.rowid; END";
@@ -145,7 +145,7 @@ void AddColumnWithComputedDefault(Connection& connection, const TableInfo& table
   FieldDef bare = field;
   bare.default_value.clear();
   std::string bare_sql = ColumnSql(table.name, bare, false);
-  connection.Exec("ALTER TABLE " + Quote(table.name) + " ADD COLUMN " + bare_sql);
+  connection.Exec("ALTER TABLE " + SqlIdentifier(table.name) + " ADD COLUMN " + bare_sql);
   Statement& read = connection.Prepare(
       "SELECT sql, (SELECT schema_version FROM pragma_schema_version) FROM sqlite_schema "
       "WHERE type='table' AND name=?");
@@ -223,7 +223,7 @@ bool UpgradeTextCollation(Connection& connection) {
 
 void CreateTable(Connection& connection, const TableInfo& table) {
   const IndexDef* primary = table.PrimaryKey();
-  std::string sql = "CREATE TABLE " + Quote(table.name) + " (";
+  std::string sql = "CREATE TABLE " + SqlIdentifier(table.name) + " (";
   for (size_t i = 0; i < table.fields.size(); ++i) {
     const FieldDef& f = table.fields[i];
     bool in_primary = false;
@@ -250,7 +250,7 @@ void CreateTable(Connection& connection, const TableInfo& table) {
 }
 
 void AddColumn(Connection& connection, const TableInfo& table, const FieldDef& field) {
-  std::string t = Quote(table.name);
+  std::string t = SqlIdentifier(table.name);
   std::string default_sql = ColumnDefaultSql(field);
   bool has_rows = false;
   if (!default_sql.empty()) {
@@ -267,7 +267,8 @@ void AddColumn(Connection& connection, const TableInfo& table, const FieldDef& f
     AddColumnWithComputedDefault(connection, table, field);
   } else {
     connection.Exec("ALTER TABLE " + t + " ADD COLUMN " + ColumnSql(table.name, field, false));
-    if (rows_differ) connection.Exec("UPDATE " + t + " SET " + Quote(field.name) + "=" + existing);
+    if (rows_differ)
+      connection.Exec("UPDATE " + t + " SET " + SqlIdentifier(field.name) + "=" + existing);
   }
   if (field.counter()) connection.Exec(CounterTrigger(table.name, field));
   InsertFieldRow(connection, table.name, static_cast<int>(table.fields.size()), field);
@@ -282,8 +283,9 @@ void DropColumn(Connection& connection, const TableInfo& table, std::string_view
   const FieldDef& field = table.fields[static_cast<size_t>(at)];
   if (field.counter())
     connection.Exec("DROP TRIGGER IF EXISTS " +
-                    Quote("kr_counter:" + table.name + ":" + field.name));
-  connection.Exec("ALTER TABLE " + Quote(table.name) + " DROP COLUMN " + Quote(field.name));
+                    SqlIdentifier("kr_counter:" + table.name + ":" + field.name));
+  connection.Exec("ALTER TABLE " + SqlIdentifier(table.name) + " DROP COLUMN " +
+                  SqlIdentifier(field.name));
   Statement& del = connection.Prepare("DELETE FROM MSysKrFields WHERE TableName=? AND Ordinal=?");
   del.BindText(1, table.name);
   del.BindInt(2, at);
@@ -299,11 +301,11 @@ void DropColumn(Connection& connection, const TableInfo& table, std::string_view
 
 std::string IndexSql(std::string_view table, const IndexDef& index) {
   std::string sql = std::string("CREATE ") + (index.unique || index.primary ? "UNIQUE " : "") +
-                    "INDEX " + Quote(SqliteIndexName(table, index.name)) + " ON " + Quote(table) +
-                    " (";
+                    "INDEX " + SqlIdentifier(SqliteIndexName(table, index.name)) + " ON " +
+                    SqlIdentifier(table) + " (";
   for (size_t i = 0; i < index.columns.size(); ++i) {
     if (i > 0) sql += ", ";
-    sql += Quote(index.columns[i].first);
+    sql += SqlIdentifier(index.columns[i].first);
     if (index.columns[i].second) sql += " DESC";
   }
   return sql + ")";
@@ -326,7 +328,7 @@ void CreateIndex(Connection& connection, const TableInfo& table, const IndexDef&
 void DropIndex(Connection& connection, const TableInfo& table, std::string_view index) {
   const IndexDef* def = table.FindIndex(index);
   if (def == nullptr) Raise(kDaoNoTableOrConstraint, index);
-  connection.Exec("DROP INDEX IF EXISTS " + Quote(SqliteIndexName(table.name, def->name)));
+  connection.Exec("DROP INDEX IF EXISTS " + SqlIdentifier(SqliteIndexName(table.name, def->name)));
   Statement& del = connection.Prepare("DELETE FROM MSysKrIndexes WHERE TableName=? AND Name=?");
   del.BindText(1, table.name);
   del.BindText(2, def->name);
@@ -335,7 +337,7 @@ void DropIndex(Connection& connection, const TableInfo& table, std::string_view 
 }
 
 void DropTable(Connection& connection, const TableInfo& table) {
-  if (!table.linked) connection.Exec("DROP TABLE " + Quote(table.name));
+  if (!table.linked) connection.Exec("DROP TABLE " + SqlIdentifier(table.name));
   for (const char* sql :
        {"DELETE FROM MSysKrTables WHERE Name=?", "DELETE FROM MSysKrFields WHERE TableName=?",
         "DELETE FROM MSysKrIndexes WHERE TableName=?"}) {
@@ -398,7 +400,7 @@ std::string DefaultValueSql(std::string_view jet_default, int type) {
     value = Value(value.ToDouble());
   }
   try {
-    if (textual) return QuoteText(value.ToText());
+    if (textual) return SqlTextLiteral(value.ToText());
     if (type == kBoolean) return value.ToBoolean() ? "-1" : "0";
     if (IsIntegerType(type)) return std::to_string(value.ToLong());
     if (type == kDate) {

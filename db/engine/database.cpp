@@ -19,14 +19,16 @@ struct OpenFileState {
 };
 
 // Databases this process holds open, by file: Jet refuses a second open of a file opened
-// exclusively and an exclusive open of a file already open.
+// exclusively and an exclusive open of a file already open. Written by opens and closes, one
+// thread at a time; process-wide because the files are.
 std::map<std::string, OpenFileState>& OpenFiles() {
   static std::map<std::string, OpenFileState> files;
   return files;
 }
 
 // The open database objects, so that opening or attaching a file first commits the row changes
-// another object holds uncommitted on it (they would lock the newcomer out).
+// another object holds uncommitted on it (they would lock the newcomer out). Each object adds
+// itself when it opens and removes itself when it closes, one thread at a time.
 std::vector<DatabaseImpl*>& LiveDatabases() {
   static std::vector<DatabaseImpl*> live;
   return live;
@@ -44,6 +46,30 @@ void CommitOthers(const std::string& file_key, const DatabaseImpl* except) {
 }
 
 std::string FileKey(const std::string& native) { return platform::CanonicalNativePath(native); }
+
+// Disk failures by file (FileKey). Entries stay once made: counts only grow, so a database that
+// attached a file learns of its failures by difference. Written by the connections as they meet
+// failures, one thread at a time.
+FileFailures& FailuresOf(const std::string& file_key) {
+  static std::map<std::string, FileFailures> files;
+  return files[file_key];
+}
+
+// Plays back the journal a commit left beside the file at native (shown as path in failures),
+// unless the file is open in this process (its open played back what there was).
+void PlayBackJournal(const std::string& native, std::string_view path) {
+  if (!platform::CurrentEnv().StatDatabaseFile(native + "-journal").exists) return;
+  if (OpenFiles().count(FileKey(native))) return;
+  try {
+    Connection connection(native, false, false);
+    // SQLite plays a hot journal back before the first read.
+    if (!HasCatalog(connection, "main")) Raise(kDaoUnrecognizedFormat, std::string(path));
+  } catch (const Failure& failure) {
+    if (failure.number() == kDaoTableLocked) Raise(kDaoFileInUse, std::string(path));
+    if (failure.number() == kDaoReservedError) Raise(kDaoUnrecognizedFormat, std::string(path));
+    throw;
+  }
+}
 
 void Configure(Connection& connection) {
   sqlite3_busy_timeout(connection.handle(), 1000);
@@ -69,6 +95,7 @@ DatabaseImpl::DatabaseImpl(std::string name, std::string native, std::string fil
   if (exclusive_) state.exclusive = true;
   ++state.shared;
   LiveDatabases().push_back(this);
+  if (connection_ != nullptr) connection_->ShareFailures(&FailuresOf(file_key_));
 }
 
 DatabaseImpl::~DatabaseImpl() { Close(); }
@@ -143,12 +170,14 @@ DatabaseImpl::Attachment& DatabaseImpl::Attach(const std::string& native,
   Attachment a;
   a.alias = "kr_link" + std::to_string(next_alias_++);
   a.native = native;
+  a.failures = &FailuresOf(FileKey(native));
+  a.failures_at_attach = a.failures->count;
   c.ClearCache();
-  c.Exec("ATTACH DATABASE " + QuoteText(native) + " AS " + Quote(a.alias));
+  c.Exec("ATTACH DATABASE " + SqlTextLiteral(native) + " AS " + SqlIdentifier(a.alias));
   try {
     if (!HasCatalog(c, a.alias)) Raise(kDaoUnrecognizedFormat, shown_path);
   } catch (const Failure& failure) {
-    c.Exec("DETACH DATABASE " + Quote(a.alias));
+    c.Exec("DETACH DATABASE " + SqlIdentifier(a.alias));
     if (failure.number() == kDaoTableLocked) Raise(kDaoFileInUse, shown_path);
     if (failure.number() == kDaoUnrecognizedFormat) Raise(kDaoUnrecognizedFormat, shown_path);
     throw;
@@ -158,15 +187,32 @@ DatabaseImpl::Attachment& DatabaseImpl::Attach(const std::string& native,
   return attachments_.back();
 }
 
+int64_t DatabaseImpl::disk_failures() const {
+  if (connection_ == nullptr) return closed_disk_failures_;
+  int64_t count = connection_->disk_failures() + detached_failures_;
+  for (const Attachment& a : attachments_) count += a.failures->count - a.failures_at_attach;
+  return count;
+}
+
+const Failure& DatabaseImpl::LastDiskFailure() const {
+  if (connection_->disk_failures() != own_failures_at_begin_ || attachments_.empty())
+    return connection_->last_disk_failure();
+  for (const Attachment& a : attachments_)
+    if (a.failures->count != a.failures_at_attach) return a.failures->last;
+  return connection_->last_disk_failure();
+}
+
 void DatabaseImpl::Detach(size_t index) {
   if (transaction_depth_ > 0) return;  // stays attached: SQLite detaches outside transactions
   Connection& c = connection();
   EndImplicitTransaction();
   c.ClearCache();
   std::string alias = attachments_[index].alias;
+  detached_failures_ +=
+      attachments_[index].failures->count - attachments_[index].failures_at_attach;
   attachments_.erase(attachments_.begin() + static_cast<std::ptrdiff_t>(index));
   try {
-    c.Exec("DETACH DATABASE " + Quote(alias));
+    c.Exec("DETACH DATABASE " + SqlIdentifier(alias));
   } catch (const Failure&) {
     // Still in use by an open cursor; SQLite keeps it until the connection closes.
   }
@@ -198,7 +244,7 @@ DatabaseImpl::LinkTarget DatabaseImpl::ResolveLink(const TableInfo& link) {
       if (!PasswordMatches(c, a.alias, password)) Raise(kDaoNotValidPassword);
       a.passwords_ok.push_back(password);
     }
-    Statement& v = c.Prepare("PRAGMA " + Quote(a.alias) + ".data_version");
+    Statement& v = c.Prepare("PRAGMA " + SqlIdentifier(a.alias) + ".data_version");
     v.Step();
     int64_t version = v.Int(0);
     v.Reset();
@@ -238,6 +284,8 @@ void DatabaseImpl::Close() {
   for (auto& weak : recordsets_)
     if (auto recordset = weak.lock()) CloseRecordset(*recordset);
   recordsets_.clear();
+  closed_disk_failures_ = disk_failures();
+  const bool met_failure = connection_->disk_failures() > 0;
   attachments_.clear();
   connection_.reset();
   std::erase(LiveDatabases(), this);
@@ -245,6 +293,15 @@ void DatabaseImpl::Close() {
   if (state != OpenFiles().end()) {
     if (exclusive_) state->second.exclusive = false;
     if (--state->second.shared <= 0) OpenFiles().erase(state);
+  }
+  if (met_failure && !read_only_) {
+    try {
+      // A commit whose journal the disk would not remove left it hot: played back now, while
+      // the disk may allow it, rather than by whoever opens the file next.
+      PlayBackJournal(native_, name_);
+    } catch (const Failure&) {
+      // The next open plays it back.
+    }
   }
 }
 
@@ -337,19 +394,7 @@ Database OpenDatabase(std::string_view path, bool exclusive, bool read_only,
 }
 
 void RecoverDatabaseFile(std::string_view path) {
-  std::string native = platform::NativePath(path);
-  if (!platform::CurrentEnv().StatDatabaseFile(native + "-journal").exists) return;
-  // A file open here has no journal of a dead process: that one was played back at the open.
-  if (internal::OpenFiles().count(internal::FileKey(native))) return;
-  try {
-    internal::Connection connection(native, false, false);
-    // SQLite plays a hot journal back before the first read.
-    if (!internal::HasCatalog(connection, "main")) Raise(kDaoUnrecognizedFormat, std::string(path));
-  } catch (const Failure& failure) {
-    if (failure.number() == kDaoTableLocked) Raise(kDaoFileInUse, std::string(path));
-    if (failure.number() == kDaoReservedError) Raise(kDaoUnrecognizedFormat, std::string(path));
-    throw;
-  }
+  internal::PlayBackJournal(platform::NativePath(path), path);
 }
 
 Database CreateDatabase(std::string_view path, std::string_view password) {
@@ -369,6 +414,7 @@ std::string Database::Name() const { return Open(impl_).name(); }
 bool Database::Exclusive() const { return Open(impl_).exclusive(); }
 bool Database::ReadOnly() const { return Open(impl_).read_only(); }
 bool Database::IsOpen() const { return impl_ != nullptr && impl_->is_open(); }
+int64_t Database::DiskFailures() const { return impl_ != nullptr ? impl_->disk_failures() : 0; }
 int64_t Database::RecordsAffected() const { return Open(impl_).records_affected; }
 
 void Database::Close() {

@@ -87,6 +87,9 @@ class DatabaseImpl : public std::enable_shared_from_this<DatabaseImpl> {
   void CommitTransaction();
   void RollbackTransaction();
   bool in_transaction() const { return transaction_depth_ > 0; }
+  // Disk failures under this database while open, also after it closed: its connection's and,
+  // since they were attached, those other connections met on the files attached to it.
+  int64_t disk_failures() const;
 
   int64_t records_affected = 0;
 
@@ -98,11 +101,15 @@ class DatabaseImpl : public std::enable_shared_from_this<DatabaseImpl> {
     Catalog catalog;
     int64_t data_version = -1;
     uint64_t last_use = 0;
+    FileFailures* failures = nullptr;  // of the file, by every connection that has it as main
+    int64_t failures_at_attach = 0;
   };
+  // The failure a transaction that lost a change raises: the last of those since it began.
+  const Failure& LastDiskFailure() const;
   Attachment& Attach(const std::string& native, const std::string& shown_path);
   void Detach(size_t index);
   // Raises once the user's transaction has lost a change: SQLite undid it (3043), or a disk
-  // failure happened since it began (that failure, see DiskFailureCount) even where SQLite kept
+  // failure of this connection happened since it began (that failure) even where SQLite kept
   // the rest and the caller skipped the failed step. What is left of it is undone, so that
   // nothing reaches the file piecemeal; it can only be rolled back, and its commit raises.
   void CheckTransactionAlive();
@@ -123,6 +130,9 @@ class DatabaseImpl : public std::enable_shared_from_this<DatabaseImpl> {
   static constexpr std::chrono::milliseconds kImplicitTime{2000};
   int transaction_depth_ = 0;
   int64_t disk_failures_at_begin_ = 0;
+  int64_t own_failures_at_begin_ = 0;
+  int64_t detached_failures_ = 0;
+  int64_t closed_disk_failures_ = 0;
   bool implicit_open_ = false;
   int implicit_rows_ = 0;
   std::chrono::steady_clock::time_point implicit_start_;

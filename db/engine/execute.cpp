@@ -58,7 +58,7 @@ int64_t ExecuteStatement(DatabaseImpl& db, std::string_view sql, int options) {
       db.Write(
           [&] {
             for (const IndexDef& index : update.shifted_indexes)
-              c.Exec("DROP INDEX " + Quote(SqliteIndexName(update.table, index.name)));
+              c.Exec("DROP INDEX " + SqlIdentifier(SqliteIndexName(update.table, index.name)));
             internal::Statement& run = c.Prepare(generated);
             run.Step();
             run.Reset();

@@ -207,7 +207,7 @@ class RuleResolver : public ExpressionResolver {
   explicit RuleResolver(std::string column) : column_(std::move(column)) {}
   ColumnInfo ResolveColumn(const Expr& expr) override {
     if (!SameName(expr.column, column_)) Raise(kDaoTooFewParameters, "1");
-    return ColumnInfo{Quote(column_), DataType::kUnknown, true};
+    return ColumnInfo{SqlIdentifier(column_), DataType::kUnknown, true};
   }
   std::string RenderSubquery(const Select&) override { Raise(kDaoInvalidOperation); }
 
@@ -218,20 +218,12 @@ class RuleResolver : public ExpressionResolver {
 }  // namespace
 
 std::string ValidationRuleSql(std::string_view column, std::string_view rule) {
-  std::string text(rule);
-  size_t start = text.find_first_not_of(' ');
-  if (start == std::string::npos) return {};
-  std::string head = FoldName(text.substr(start, 8));
-  bool implicit = text[start] == '<' || text[start] == '>' || text[start] == '=' ||
-                  head.rfind("between", 0) == 0 || head.rfind("in ", 0) == 0 ||
-                  head.rfind("in(", 0) == 0 || head.rfind("like", 0) == 0 ||
-                  head.rfind("is ", 0) == 0 || head.rfind("not ", 0) == 0;
-  if (implicit) text = "[" + std::string(column) + "] " + text;
+  if (rule.find_first_not_of(' ') == std::string_view::npos) return {};
   try {
-    ExprPtr expr = ParseExpression(text);
+    ExprPtr expr = ParseValidationRule(rule, column);
     RuleResolver resolver{std::string(column)};
     // A Null value passes a rule, as in Jet.
-    return Quote(column) + " IS NULL OR (" + RenderCondition(*expr, resolver) + ")";
+    return SqlIdentifier(column) + " IS NULL OR (" + RenderCondition(*expr, resolver) + ")";
   } catch (const Failure&) {
     return {};
   }

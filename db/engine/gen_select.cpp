@@ -24,7 +24,7 @@ struct Item {
 
 Item ColumnItem(const ScopeTable& table, const FieldDef& field) {
   Item item;
-  item.sql = Quote(table.alias) + "." + Quote(field.name);
+  item.sql = SqlIdentifier(table.alias) + "." + SqlIdentifier(field.name);
   item.type = static_cast<DataType>(field.type);
   item.column.def = field;
   item.column.source_table = table.jet_name;
@@ -101,23 +101,18 @@ bool IsOrdinal(const Expr& e, size_t count) {
 }
 
 std::string OrderKey(const OrderItem& order, Scope& scope, const std::vector<Item>& items) {
-  if (IsOrdinal(*order.expr, items.size()))
-    return items[order.expr->integer - 1].sql + (order.descending ? " DESC" : "");
-  std::string key;
-  try {
-    key = RenderSortKey(*order.expr, scope);
-  } catch (const Failure& failure) {
-    // An alias of the select list.
-    if (failure.number() != kDaoTooFewParameters || order.expr->kind != ExprKind::kColumn ||
-        !order.expr->table.empty())
-      throw;
+  const std::string direction = order.descending ? " DESC" : "";
+  const Expr& e = *order.expr;
+  if (IsOrdinal(e, items.size())) return items[e.integer - 1].sql + direction;
+  // A bare name that no table in scope has is an alias of the select list (the last of that
+  // name); a column of that name wins over an alias, as in Jet.
+  if (e.kind == ExprKind::kColumn && e.table.empty() && scope.Find(e).field == nullptr) {
     const Item* match = nullptr;
     for (const Item& item : items)
-      if (SameName(item.column.def.name, order.expr->column)) match = &item;
-    if (match == nullptr) throw;
-    key = match->sql;
+      if (SameName(item.column.def.name, e.column)) match = &item;
+    if (match != nullptr) return match->sql + direction;
   }
-  return key + (order.descending ? " DESC" : "");
+  return RenderSortKey(e, scope) + direction;
 }
 
 bool HasAggregate(const Select& select) {
@@ -158,7 +153,7 @@ std::string DistinctRowKey(const Select& select, Scope& scope) {
   std::string key;
   for (const ScopeTable* t : shown) {
     if (t->schema.empty()) return "";
-    key += (key.empty() ? "" : ", ") + Quote(t->alias) + ".rowid";
+    key += (key.empty() ? "" : ", ") + SqlIdentifier(t->alias) + ".rowid";
   }
   return key;
 }
@@ -174,6 +169,60 @@ std::string TopLimit(const Top& top, const std::string& count_source, const std:
            body + ") WHERE kr_rank<=" + n + ")";
   return " LIMIT (SELECT CAST((count(*)*" + std::to_string(top.count) +
          "+99.999999)/100 AS INTEGER) FROM (" + count_source + "))";
+}
+
+}  // namespace
+
+namespace {
+
+// The other parts of a union, and its ORDER BY, which names the result's columns.
+void AppendUnions(DatabaseImpl& db, const Select& select, Scope* outer, GeneratedSelect& out) {
+  out.is_union = true;
+  // A union's column takes the collation of the first part that has one: say it explicitly.
+  for (OutputColumn& c : out.columns) c.collated = false;
+  for (const Select::UnionPart& part : select.unions) {
+    GeneratedSelect next = GenerateSelect(db, *part.select, outer);
+    if (next.items.size() != out.items.size()) Raise(kDaoUnionSyntax);
+    out.sql += (part.all ? " UNION ALL " : " UNION ") + next.sql;
+  }
+  std::string union_order;
+  for (size_t i = 0; i < select.order_by.size(); ++i) {
+    const Expr& e = *select.order_by[i].expr;
+    std::string key;
+    if (IsOrdinal(e, out.columns.size())) key = SqlIdentifier(out.columns[e.integer - 1].def.name);
+    if (e.kind == ExprKind::kColumn) {
+      for (const OutputColumn& c : out.columns)
+        if (SameName(c.def.name, e.column) ||
+            (c.source_field.size() && SameName(c.source_field, e.column)))
+          key = SqlIdentifier(c.def.name);
+    }
+    if (key.empty()) Raise(kDaoOrderBySyntax);
+    union_order +=
+        (i == 0 ? " ORDER BY " : ", ") + key + (select.order_by[i].descending ? " DESC" : "");
+  }
+  out.sql += union_order;
+}
+
+// A plain select of one table: recordsets edit its rows through the table itself.
+void NoteSingleTable(const Select& select, Scope& scope, const std::vector<Item>& items,
+                     const std::string& where, const std::string& order, GeneratedSelect& out) {
+  out.single_table =
+      !out.is_union && select.from.size() == 1 && select.from[0].kind == TableRef::Kind::kTable &&
+      select.quantifier != SelectQuantifier::kDistinct && select.group_by.empty() &&
+      !select.having && !HasAggregate(select) && !(select.top && select.top->percent);
+  if (out.single_table) {
+    out.base = scope.tables()[0];
+    out.where_sql = where;
+    out.order_sql = order;
+    for (size_t i = 0; i < out.columns.size(); ++i) {
+      if (!items[i].plain_column && !(items[i].expr && items[i].expr->kind == ExprKind::kColumn))
+        continue;
+      if (out.columns[i].source_table.empty()) continue;
+      for (size_t f = 0; f < out.base.fields.size(); ++f)
+        if (SameName(out.base.fields[f].name, out.columns[i].source_field))
+          out.columns[i].base_index = static_cast<int>(f);
+    }
+  }
 }
 
 }  // namespace
@@ -211,7 +260,7 @@ GeneratedSelect GenerateSelect(DatabaseImpl& db, const Select& select, Scope* ou
   std::string body = from + (where.empty() ? "" : " WHERE " + where) + group + having;
   std::string list;
   for (size_t i = 0; i < items.size(); ++i)
-    list += (i == 0 ? " " : ", ") + items[i].sql + " AS " + Quote(out.columns[i].def.name);
+    list += (i == 0 ? " " : ", ") + items[i].sql + " AS " + SqlIdentifier(out.columns[i].def.name);
   if (select.top) {
     std::string base = out.head + list + body;
     const std::string limit =
@@ -224,49 +273,8 @@ GeneratedSelect GenerateSelect(DatabaseImpl& db, const Select& select, Scope* ou
   }
   out.tail = body;
   out.sql = out.head + list + body;
-  if (!select.unions.empty()) {
-    out.is_union = true;
-    // A union's column takes the collation of the first part that has one: say it explicitly.
-    for (OutputColumn& c : out.columns) c.collated = false;
-    for (const Select::UnionPart& part : select.unions) {
-      GeneratedSelect next = GenerateSelect(db, *part.select, outer);
-      if (next.items.size() != out.items.size()) Raise(kDaoUnionSyntax);
-      out.sql += (part.all ? " UNION ALL " : " UNION ") + next.sql;
-    }
-    std::string union_order;
-    for (size_t i = 0; i < select.order_by.size(); ++i) {
-      const Expr& e = *select.order_by[i].expr;
-      std::string key;
-      if (IsOrdinal(e, out.columns.size())) key = Quote(out.columns[e.integer - 1].def.name);
-      if (e.kind == ExprKind::kColumn) {
-        for (const OutputColumn& c : out.columns)
-          if (SameName(c.def.name, e.column) ||
-              (c.source_field.size() && SameName(c.source_field, e.column)))
-            key = Quote(c.def.name);
-      }
-      if (key.empty()) Raise(kDaoOrderBySyntax);
-      union_order +=
-          (i == 0 ? " ORDER BY " : ", ") + key + (select.order_by[i].descending ? " DESC" : "");
-    }
-    out.sql += union_order;
-  }
-  out.single_table =
-      !out.is_union && select.from.size() == 1 && select.from[0].kind == TableRef::Kind::kTable &&
-      select.quantifier != SelectQuantifier::kDistinct && select.group_by.empty() &&
-      !select.having && !HasAggregate(select) && !(select.top && select.top->percent);
-  if (out.single_table) {
-    out.base = scope.tables()[0];
-    out.where_sql = where;
-    out.order_sql = order;
-    for (size_t i = 0; i < out.columns.size(); ++i) {
-      if (!items[i].plain_column && !(items[i].expr && items[i].expr->kind == ExprKind::kColumn))
-        continue;
-      if (out.columns[i].source_table.empty()) continue;
-      for (size_t f = 0; f < out.base.fields.size(); ++f)
-        if (SameName(out.base.fields[f].name, out.columns[i].source_field))
-          out.columns[i].base_index = static_cast<int>(f);
-    }
-  }
+  if (!select.unions.empty()) AppendUnions(db, select, outer, out);
+  NoteSingleTable(select, scope, items, where, order, out);
   return out;
 }
 

@@ -14,7 +14,9 @@ namespace kr::db::engine::internal {
 
 namespace {
 
-std::string TargetSql(const ScopeTable& t) { return Quote(t.schema) + "." + Quote(t.table); }
+std::string TargetSql(const ScopeTable& t) {
+  return SqlIdentifier(t.schema) + "." + SqlIdentifier(t.table);
+}
 
 const FieldDef& TargetField(const ScopeTable& t, std::string_view name) {
   for (const FieldDef& f : t.fields)
@@ -81,7 +83,7 @@ std::string GenerateInsert(DatabaseImpl& db, const Insert& insert, bool fail_on_
     Scope empty(db, nullptr);
     std::string columns, values;
     for (size_t i = 0; i < fields.size(); ++i) {
-      columns += (i ? "," : "") + Quote(fields[i]->name);
+      columns += (i ? "," : "") + SqlIdentifier(fields[i]->name);
       values += (i ? "," : "") + StoreAs(RenderValue(*insert.values[i], empty),
                                          StaticType(*insert.values[i], empty), *fields[i]);
     }
@@ -110,8 +112,9 @@ std::string GenerateInsert(DatabaseImpl& db, const Insert& insert, bool fail_on_
   }
   std::string columns, values;
   for (size_t i = 0; i < fields.size(); ++i) {
-    columns += (i ? "," : "") + Quote(fields[i]->name);
-    std::string value = select.is_union ? Quote(select.columns[i].def.name) : select.items[i];
+    columns += (i ? "," : "") + SqlIdentifier(fields[i]->name);
+    std::string value =
+        select.is_union ? SqlIdentifier(select.columns[i].def.name) : select.items[i];
     values += (i ? ", " : " ") + StoreAs(value, select.item_types[i], *fields[i]);
   }
   if (select.is_union) return head + columns + ") SELECT" + values + " FROM (" + select.sql + ")";
@@ -131,7 +134,7 @@ GeneratedUpdate GenerateUpdate(DatabaseImpl& db, const Update& update, bool fail
     if (target == nullptr) target = found.table;
     if (target != found.table) Raise(kDaoReadOnly);
     std::string value = RenderValue(*a.value, scope);
-    sets += (i ? ", " : "") + Quote(found.field->name) + "=" +
+    sets += (i ? ", " : "") + SqlIdentifier(found.field->name) + "=" +
             StoreAs(value, StaticType(*a.value, scope), *found.field);
     // A key taken over from another table's row (the joins of the toolkit) cannot collide
     // row by row; anything computed can.
@@ -148,11 +151,11 @@ GeneratedUpdate GenerateUpdate(DatabaseImpl& db, const Update& update, bool fail
   if (outer) kept = &scope.tables()[join.join == JoinKind::kLeft ? 0 : 1];
   if (kept != nullptr && kept == target) {
     const ScopeTable* other = &scope.tables()[target == &scope.tables()[0] ? 1 : 0];
-    const std::string o = Quote(other->alias);
-    from = " FROM (SELECT " + Quote(target->alias) + ".rowid AS kr_rowid, " + o + ".* FROM " +
-           target->from_sql + " LEFT JOIN " + other->from_sql + " ON " +
+    const std::string o = SqlIdentifier(other->alias);
+    from = " FROM (SELECT " + SqlIdentifier(target->alias) + ".rowid AS kr_rowid, " + o +
+           ".* FROM " + target->from_sql + " LEFT JOIN " + other->from_sql + " ON " +
            RenderCondition(*join.on, scope) + ") AS " + o;
-    conditions.push_back(o + ".kr_rowid=" + Quote(target->alias) + ".rowid");
+    conditions.push_back(o + ".kr_rowid=" + SqlIdentifier(target->alias) + ".rowid");
   } else {
     CollectOnConditions(update.target, scope, conditions);
     for (const ScopeTable& t : scope.tables())
@@ -161,7 +164,7 @@ GeneratedUpdate GenerateUpdate(DatabaseImpl& db, const Update& update, bool fail
   if (update.where) conditions.push_back("(" + RenderCondition(*update.where, scope) + ")");
   GeneratedUpdate out;
   out.sql = std::string(fail_on_error ? "UPDATE " : "UPDATE OR IGNORE ") + TargetSql(*target) +
-            " AS " + Quote(target->alias) + " SET " + sets + from;
+            " AS " + SqlIdentifier(target->alias) + " SET " + sets + from;
   for (size_t i = 0; i < conditions.size(); ++i)
     out.sql += (i == 0 ? " WHERE " : " AND ") + conditions[i];
   out.table = target->table;
@@ -192,7 +195,7 @@ std::string GenerateDelete(DatabaseImpl& db, const Delete& del) {
   }
   std::string where = del.where ? RenderCondition(*del.where, scope) : "";
   if (del.from.kind == TableRef::Kind::kTable)
-    return "DELETE FROM " + TargetSql(*target) + " AS " + Quote(target->alias) +
+    return "DELETE FROM " + TargetSql(*target) + " AS " + SqlIdentifier(target->alias) +
            (where.empty() ? "" : " WHERE " + where);
   // The keyed delete of the toolkit (t INNER JOIN link ON key equalities, a condition on the
   // link only) as the key IN (SELECT key FROM link ...) that SQLite runs best.
@@ -210,13 +213,14 @@ std::string GenerateDelete(DatabaseImpl& db, const Delete& del) {
         right += (i ? "," : "") + pairs[i].second;
       }
       if (pairs.size() > 1) left = "(" + left + ")";
-      return "DELETE FROM " + TargetSql(*target) + " AS " + Quote(target->alias) + " WHERE " +
-             left + " IN (SELECT " + right + " FROM " + other->from_sql +
+      return "DELETE FROM " + TargetSql(*target) + " AS " + SqlIdentifier(target->alias) +
+             " WHERE " + left + " IN (SELECT " + right + " FROM " + other->from_sql +
              (where.empty() ? "" : " WHERE " + where) + ")";
     }
   }
-  return "DELETE FROM " + TargetSql(*target) + " WHERE rowid IN (SELECT " + Quote(target->alias) +
-         ".rowid FROM " + from + (where.empty() ? "" : " WHERE " + where) + ")";
+  return "DELETE FROM " + TargetSql(*target) + " WHERE rowid IN (SELECT " +
+         SqlIdentifier(target->alias) + ".rowid FROM " + from +
+         (where.empty() ? "" : " WHERE " + where) + ")";
 }
 
 }  // namespace kr::db::engine::internal

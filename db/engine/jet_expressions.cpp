@@ -1,7 +1,10 @@
 #include "db/engine/jet_expressions.h"
 
+#include <algorithm>
+#include <cassert>
 #include <charconv>
 #include <cmath>
+#include <vector>
 
 #include "db/engine/dao_errors.h"
 #include "db/engine/jet_functions.h"
@@ -78,6 +81,7 @@ class Renderer {
       r.truth = false;
       r.collation = Collation::kNone;
       r.chain = {};
+      r.chain_terms.clear();
     }
     return r;
   }
@@ -127,24 +131,8 @@ class Renderer {
                      (e.negated ? " NOT BETWEEN " : " BETWEEN ") + low.sql + " AND " + high.sql +
                      ")");
       }
-      case ExprKind::kInList: {
-        Rendered x = Value(*e.args[0]);
-        std::vector<Rendered> items;
-        std::vector<const Rendered*> pointers;
-        items.reserve(e.args.size());
-        for (size_t i = 1; i < e.args.size(); ++i) {
-          items.push_back(Value(*e.args[i]));
-          CheckComparable(*e.args[0], x.type, *e.args[i], items.back().type);
-        }
-        std::string list;
-        for (const Rendered& item : items) {
-          if (!list.empty()) list += ',';
-          list += item.sql;
-          pointers.push_back(&item);
-        }
-        return Truth("(" + x.sql + CollateFor(x, pointers) + (e.negated ? " NOT IN (" : " IN (") +
-                     list + "))");
-      }
+      case ExprKind::kInList:
+        return InList(e);
       case ExprKind::kInSelect: {
         Rendered x = Value(*e.args[0]);
         Rendered unknown;
@@ -175,13 +163,76 @@ class Renderer {
     return r;
   }
 
-  // "(a OP b)" where a, when it is a chain of the same group, loses its parentheses.
+  Rendered InList(const Expr& e) {
+    Rendered x = Value(*e.args[0]);
+    std::vector<Rendered> items;
+    std::vector<const Rendered*> pointers;
+    items.reserve(e.args.size());
+    for (size_t i = 1; i < e.args.size(); ++i) {
+      items.push_back(Value(*e.args[i]));
+      CheckComparable(*e.args[0], x.type, *e.args[i], items.back().type);
+    }
+    std::string list;
+    for (const Rendered& item : items) {
+      if (!list.empty()) list += ',';
+      list += item.sql;
+      pointers.push_back(&item);
+    }
+    return Truth("(" + x.sql + CollateFor(x, pointers) + (e.negated ? " NOT IN (" : " IN (") +
+                 list + "))");
+  }
+
+  // "(a OP b)", or "(a's terms OP b)" when a is a chain of the same group.
   static Rendered Chain(const Rendered& a, std::string_view op, const Rendered& b,
                         std::string_view group, DataType type) {
-    std::string left = a.chain == group ? a.sql.substr(1, a.sql.size() - 2) : a.sql;
-    Rendered r = Make("(" + left + std::string(op) + b.sql + ")", type);
+    Rendered r;
+    r.chain_terms = (a.chain == group ? a.chain_terms : a.sql) + std::string(op) + b.sql;
+    r.sql = "(" + r.chain_terms + ")";
+    r.type = type;
     r.chain = group;
     return r;
+  }
+
+  // The operands of a left-associative chain of op, left to right: x op y op z is ((x op y) op
+  // z) in the tree, walked down its left side without recursion however long it is.
+  static std::vector<const Expr*> ChainOperands(const Expr& e, BinaryOp op) {
+    std::vector<const Expr*> operands;
+    const Expr* node = &e;
+    for (; node->kind == ExprKind::kBinary && node->binary_op == op; node = node->args[0].get()) {
+      assert(node->args.size() == 2);
+      operands.push_back(node->args[1].get());
+    }
+    operands.push_back(node);
+    std::reverse(operands.begin(), operands.end());
+    return operands;
+  }
+
+  Rendered Logical(const Expr& e) {
+    const std::string_view op = e.binary_op == BinaryOp::kAnd ? " AND " : " OR ";
+    std::string sql = "(";
+    const std::vector<const Expr*> operands = ChainOperands(e, e.binary_op);
+    for (size_t i = 0; i < operands.size(); ++i) {
+      if (i > 0) sql += op;
+      sql += Render(*operands[i]).sql;
+    }
+    return Truth(sql + ")");
+  }
+
+  // Null & Null is Null, so a chain is Null only when every part is: one call takes it (a call
+  // of kMaxConcatArguments goes on as the first argument of the next).
+  Rendered Concatenation(const Expr& e) {
+    const std::vector<const Expr*> operands = ChainOperands(e, BinaryOp::kConcat);
+    std::string sql = "jet_concat(" + ConcatOperand(Value(*operands[0]));
+    int arity = 1;
+    for (size_t i = 1; i < operands.size(); ++i) {
+      if (arity == kMaxConcatArguments) {
+        sql = "jet_concat(" + sql + ")";
+        arity = 1;
+      }
+      sql += "," + ConcatOperand(Value(*operands[i]));
+      ++arity;
+    }
+    return Make(sql + ")", DataType::kText);
   }
 
   static Rendered Truth(std::string sql) {
@@ -241,13 +292,10 @@ class Renderer {
     const BinaryOp op = e.binary_op;
     switch (op) {
       case BinaryOp::kAnd:
-      case BinaryOp::kOr: {
-        Rendered a = Render(*e.args[0]), b = Render(*e.args[1]);
-        Rendered r = op == BinaryOp::kAnd ? Chain(a, " AND ", b, "AND", DataType::kBoolean)
-                                          : Chain(a, " OR ", b, "OR", DataType::kBoolean);
-        r.truth = true;
-        return r;
-      }
+      case BinaryOp::kOr:
+        return Logical(e);
+      case BinaryOp::kConcat:
+        return Concatenation(e);
       case BinaryOp::kXor:
       case BinaryOp::kEqv: {
         Rendered a = Render(*e.args[0]), b = Render(*e.args[1]);
@@ -300,20 +348,6 @@ class Renderer {
         return Make("jet_mod(" + a.sql + "," + b.sql + ")", DataType::kLong);
       case BinaryOp::kPower:
         return Make("jet_pow(" + a.sql + "," + b.sql + ")", DataType::kDouble);
-      case BinaryOp::kConcat: {
-        // Null & Null is Null, so a chain is Null only when every part is: one call takes it.
-        Rendered r;
-        if (a.concat_arity > 0 && a.concat_arity < kMaxConcatArguments) {
-          r = Make(a.sql.substr(0, a.sql.size() - 1) + "," + ConcatOperand(b) + ")",
-                   DataType::kText);
-          r.concat_arity = a.concat_arity + 1;
-        } else {
-          r = Make("jet_concat(" + ConcatOperand(a) + "," + ConcatOperand(b) + ")",
-                   DataType::kText);
-          r.concat_arity = 2;
-        }
-        return r;
-      }
       default:
         break;
     }
@@ -390,24 +424,6 @@ DataType StaticType(const Expr& expr, ExpressionResolver& resolver) {
   return Renderer(resolver).Render(expr).type;
 }
 
-std::string SqlTextLiteral(std::string_view text) {
-  if (text.find('\0') != std::string_view::npos) {
-    static constexpr char kHex[] = "0123456789ABCDEF";
-    std::string out = "CAST(X'";
-    for (unsigned char c : text) {
-      out += kHex[c >> 4];
-      out += kHex[c & 15];
-    }
-    return out + "' AS TEXT)";
-  }
-  std::string out = "'";
-  for (char c : text) {
-    if (c == '\'') out += '\'';
-    out += c;
-  }
-  return out + "'";
-}
-
 std::string SqlRealLiteral(double value) {
   if (std::isnan(value)) return "NULL";
   if (std::isinf(value)) return value > 0 ? "9e999" : "-9e999";
@@ -416,15 +432,6 @@ std::string SqlRealLiteral(double value) {
   std::string text(buffer, result.ptr);
   if (text.find_first_of(".e") == std::string::npos) text += ".0";
   return text;
-}
-
-std::string SqlIdentifier(std::string_view name) {
-  std::string out = "\"";
-  for (char c : name) {
-    if (c == '"') out += '"';
-    out += c;
-  }
-  return out + "\"";
 }
 
 }  // namespace kr::db::engine

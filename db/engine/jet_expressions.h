@@ -26,6 +26,7 @@
 #include <string_view>
 
 #include "db/engine/jet_ast.h"
+#include "db/engine/sql_quote.h"
 
 namespace kr::db::engine {
 
@@ -64,13 +65,8 @@ std::string RenderSortKey(const Expr& expr, ExpressionResolver& resolver);
 // The type expr evaluates to, as far as it is known without data (kUnknown otherwise).
 DataType StaticType(const Expr& expr, ExpressionResolver& resolver);
 
-// SQLite literal for a text value ('...' with quotes doubled; a text holding NUL characters is
-// written as a cast blob so nothing is cut off).
-std::string SqlTextLiteral(std::string_view text);
 // SQLite literal for a double that reads back as the same REAL (never as an INTEGER).
 std::string SqlRealLiteral(double value);
-// SQLite quoted identifier ("..." with quotes doubled).
-std::string SqlIdentifier(std::string_view name);
 
 // Type helpers.
 bool IsTextType(DataType type);     // kText, kMemo

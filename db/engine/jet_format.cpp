@@ -13,11 +13,13 @@
 #include <vector>
 
 #include "db/engine/engine.h"
+#include "db/engine/jet_format_internal.h"
 #include "db/engine/jet_function_support.h"
 #include "db/engine/jet_functions.h"
 
 namespace kr::db::engine {
-namespace {
+
+namespace format {
 
 // A quoted text or a backslash-escaped character of a format section, copied to out; false for
 // any other character. i moves to the last character used.
@@ -35,8 +37,6 @@ bool CopyLiteral(std::string_view section, size_t& i, std::string& out) {
   }
   return false;
 }
-
-using namespace functions;  // NOLINT: the helpers every callback uses
 
 std::string Lower(std::string_view text) {
   std::string out(text);
@@ -66,6 +66,20 @@ std::vector<std::string> Sections(std::string_view format) {
   return sections;
 }
 
+bool IsDateToken(char c) {
+  c = static_cast<char>(c >= 'A' && c <= 'Z' ? c + 32 : c);
+  return c == 'y' || c == 'm' || c == 'd' || c == 'h' || c == 'n' || c == 's' || c == 'w' ||
+         c == 'q' || c == 'c' || c == 't' || c == 'a';
+}
+
+}  // namespace format
+
+namespace {
+
+using namespace format;  // NOLINT: the helpers of this function's files
+
+using namespace functions;  // NOLINT: the helpers every callback uses
+
 // Rounds half away from zero, as Format does (Round rounds half to even).
 double RoundAway(double value, int decimals) {
   const double scale = std::pow(10.0, decimals);
@@ -92,24 +106,20 @@ std::string Fixed(double value, int decimals, bool group) {
   return (group ? Grouped(whole) : whole) + fraction;
 }
 
-bool IsDateToken(char c) {
-  c = static_cast<char>(c >= 'A' && c <= 'Z' ? c + 32 : c);
-  return c == 'y' || c == 'm' || c == 'd' || c == 'h' || c == 'n' || c == 's' || c == 'w' ||
-         c == 'q' || c == 'c' || c == 't' || c == 'a';
-}
-
 enum class Kind { kNumber, kDate, kText };
+
+// A quoted text or an escaped character at i of a section: i moves to its last character.
+bool SkipLiteral(std::string_view section, size_t& i) {
+  std::string unused;
+  return CopyLiteral(section, i, unused);
+}
 
 Kind KindOf(std::string_view section) {
   bool date = false;
   for (size_t i = 0; i < section.size(); ++i) {
+    if (SkipLiteral(section, i)) continue;
     const char c = section[i];
-    if (c == '"') {
-      size_t close = section.find('"', i + 1);
-      i = close == std::string_view::npos ? section.size() : close;
-    } else if (c == '\\') {
-      ++i;
-    } else if (c == '@' || c == '&' || c == '<' || c == '>' || c == '!') {
+    if (c == '@' || c == '&' || c == '<' || c == '>' || c == '!') {
       return Kind::kText;
     } else if (c == '0' || c == '#') {
       return Kind::kNumber;
@@ -122,20 +132,22 @@ Kind KindOf(std::string_view section) {
 
 // --- Numbers ---------------------------------------------------------------------------------
 
-std::string FormatNumberSection(double value, std::string_view section) {
-  // What the placeholders ask for.
+// What the placeholders of a number section ask for.
+struct NumberShape {
   int integer_zeros = 0, decimals = 0, decimal_zeros = 0;
   bool point = false, group = false, percent = false, exponent = false;
   int exponent_digits = 0;
+};
+
+NumberShape ShapeOf(std::string_view section) {
+  NumberShape shape;
+  auto& [integer_zeros, decimals, decimal_zeros, point, group, percent, exponent, exponent_digits] =
+      shape;
   for (size_t i = 0; i < section.size(); ++i) {
+    if (SkipLiteral(section, i)) continue;
     const char c = section[i];
-    if (c == '"') {
-      size_t close = section.find('"', i + 1);
-      i = close == std::string_view::npos ? section.size() : close;
-    } else if (c == '\\') {
-      ++i;
-    } else if ((c == 'E' || c == 'e') && i + 1 < section.size() &&
-               (section[i + 1] == '+' || section[i + 1] == '-')) {
+    if ((c == 'E' || c == 'e') && i + 1 < section.size() &&
+        (section[i + 1] == '+' || section[i + 1] == '-')) {
       exponent = true;
       ++i;
       while (i + 1 < section.size() && (section[i + 1] == '0' || section[i + 1] == '#')) {
@@ -158,9 +170,16 @@ std::string FormatNumberSection(double value, std::string_view section) {
       percent = true;
     }
   }
-  if (percent) value *= 100;
+  return shape;
+}
+
+std::string FormatNumberSection(double value, std::string_view section) {
+  const NumberShape shape = ShapeOf(section);
+  const int integer_zeros = shape.integer_zeros, decimals = shape.decimals;
+  const int decimal_zeros = shape.decimal_zeros, exponent_digits = shape.exponent_digits;
+  if (shape.percent) value *= 100;
   int power = 0;
-  if (exponent && value != 0) {
+  if (shape.exponent && value != 0) {
     power = static_cast<int>(std::floor(std::log10(std::fabs(value))));
     value /= std::pow(10.0, power);
     if (RoundAway(std::fabs(value), decimals) >= 10) {
@@ -168,7 +187,7 @@ std::string FormatNumberSection(double value, std::string_view section) {
       ++power;
     }
   }
-  std::string number = Fixed(value, decimals, group);
+  std::string number = Fixed(value, decimals, shape.group);
   std::string whole = number.substr(0, number.find('.'));
   std::string fraction =
       number.find('.') == std::string::npos ? "" : number.substr(number.find('.') + 1);
@@ -180,8 +199,7 @@ std::string FormatNumberSection(double value, std::string_view section) {
   // Write the section: the whole digits at the first integer placeholder, the fraction at the
   // point, literals where they stand.
   std::string out;
-  bool whole_written = false, fraction_written = false, exponent_written = false;
-  point = false;
+  bool point = false, whole_written = false, fraction_written = false, exponent_written = false;
   for (size_t i = 0; i < section.size(); ++i) {
     if (CopyLiteral(section, i, out)) continue;
     const char c = section[i];
@@ -247,149 +265,11 @@ std::string FormatNumber(double value, std::string_view format) {
   return text;
 }
 
-// --- Dates -----------------------------------------------------------------------------------
-
-std::string Two(int n) {
-  char buffer[16];
-  std::snprintf(buffer, sizeof buffer, "%02d", n);
-  return buffer;
-}
-
-std::string FormatDateSection(double ole, std::string_view f) {
-  static constexpr const char* kDays[] = {"Sunday",   "Monday", "Tuesday", "Wednesday",
-                                          "Thursday", "Friday", "Saturday"};
-  static constexpr const char* kJapaneseDays[] = {"日", "月", "火", "水", "木", "金", "土"};
-  static constexpr const char* kMonths[] = {"January",   "February", "March",    "April",
-                                            "May",       "June",     "July",     "August",
-                                            "September", "October",  "November", "December"};
-  const DateParts p = PartsFromOle(ole);
-  const int64_t day = static_cast<int64_t>(std::floor(ole < 0 ? std::trunc(ole) : ole));
-  const int weekday = static_cast<int>(((day % 7) + 7 + 6) % 7);  // 0 Sunday
-  const int64_t jan1 =
-      static_cast<int64_t>(std::trunc(OleFromParts({p.year, 1, 1, 0, 0, 0}).value_or(0)));
-  std::string out;
-  bool after_hour = false;
-  auto run = [&](size_t i, char c) {
-    size_t n = 0;
-    while (i + n < f.size() && (f[i + n] == c || f[i + n] == c - 32 || f[i + n] == c + 32)) ++n;
-    return n;
-  };
-  for (size_t i = 0; i < f.size();) {
-    const char c = f[i];
-    const char lc = static_cast<char>(c >= 'A' && c <= 'Z' ? c + 32 : c);
-    const std::string rest = Lower(f.substr(i, 5));
-    if (c == '"') {
-      size_t close = f.find('"', i + 1);
-      if (close == std::string_view::npos) close = f.size();
-      out.append(f.substr(i + 1, close - i - 1));
-      i = close + 1;
-      continue;
-    }
-    if (c == '\\') {
-      if (i + 1 < f.size()) out += f[i + 1];
-      i += 2;
-      continue;
-    }
-    if (rest == "am/pm" || rest.starts_with("a/p")) {
-      const bool pm = p.hour >= 12;
-      const size_t n = rest == "am/pm" ? 5 : 3;
-      std::string text = rest == "am/pm" ? (pm ? "PM" : "AM") : (pm ? "P" : "A");
-      if (c == 'a' || c == 'p') text = Lower(text);
-      out += text;
-      i += n;
-      continue;
-    }
-    const size_t n = IsDateToken(c) ? run(i, lc) : 1;
-    const bool twelve =
-        Lower(f).find("am/pm") != std::string::npos || Lower(f).find("a/p") != std::string::npos;
-    const int hour = twelve ? (p.hour % 12 == 0 ? 12 : p.hour % 12) : p.hour;
-    switch (lc) {
-      case 'y':
-        out += n >= 3 ? std::to_string(p.year)
-                      : (n == 2 ? Two(p.year % 100) : std::to_string(day - jan1 + 1));
-        break;
-      case 'm':
-        if (after_hour && n <= 2) {
-          out += n == 2 ? Two(p.minute) : std::to_string(p.minute);
-        } else {
-          out += n >= 4   ? kMonths[p.month - 1]
-                 : n == 3 ? std::string(kMonths[p.month - 1]).substr(0, 3)
-                 : n == 2 ? Two(p.month)
-                          : std::to_string(p.month);
-        }
-        break;
-      case 'd':
-        out += n >= 6 ? std::to_string(p.year) + "年" + std::to_string(p.month) + "月" +
-                            std::to_string(p.day) + "日"
-               : n == 5 ? FormatDateSection(ole, "yyyy/mm/dd")
-               : n == 4 ? kDays[weekday]
-               : n == 3 ? std::string(kDays[weekday]).substr(0, 3)
-               : n == 2 ? Two(p.day)
-                        : std::to_string(p.day);
-        break;
-      case 'a':
-        out += n >= 4 ? std::string(kJapaneseDays[weekday]) + "曜日"
-                      : (n == 3 ? kJapaneseDays[weekday] : std::string(n, c));
-        break;
-      case 'w':
-        out += n >= 2 ? std::to_string((day - (jan1 - ((((jan1 % 7) + 13) % 7)))) / 7 + 1)
-                      : std::to_string(weekday + 1);
-        break;
-      case 'q':
-        out += std::to_string((p.month - 1) / 3 + 1);
-        break;
-      case 'h':
-        out += n >= 2 ? Two(hour) : std::to_string(hour);
-        break;
-      case 'n':
-        out += n >= 2 ? Two(p.minute) : std::to_string(p.minute);
-        break;
-      case 's':
-        out += n >= 2 ? Two(p.second) : std::to_string(p.second);
-        break;
-      case 't':
-        out += n >= 5 ? FormatDateSection(ole, "h:nn:ss") : std::string(n, c);
-        break;
-      case 'c':
-        out += FormatDate(ole);
-        break;
-      default:
-        out += c;
-        break;
-    }
-    if (lc == 'h')
-      after_hour = true;
-    else if (lc != ':' && lc != ' ' && lc != 'm')
-      after_hour = false;
-    i += n;
-  }
-  return out;
-}
-
-std::string FormatDateValue(double ole, std::string_view format) {
-  const std::string name = Lower(format);
-  if (name == "general date") return FormatDate(ole);
-  if (name == "long date") return FormatDateSection(ole, "dddddd");
-  if (name == "medium date") return FormatDateSection(ole, "yy-mm-dd");
-  if (name == "short date") return FormatDateSection(ole, "yyyy/mm/dd");
-  if (name == "long time") return FormatDateSection(ole, "h:nn:ss");
-  if (name == "medium time") return FormatDateSection(ole, "hh:nn AM/PM");
-  if (name == "short time") return FormatDateSection(ole, "hh:nn");
-  return FormatDateSection(ole, Sections(format)[0]);
-}
-
 bool IsNumberName(std::string_view format) {
   const std::string name = Lower(format);
   return name == "general number" || name == "currency" || name == "fixed" || name == "standard" ||
          name == "percent" || name == "scientific" || name == "yes/no" || name == "true/false" ||
          name == "on/off";
-}
-
-bool IsDateName(std::string_view format) {
-  const std::string name = Lower(format);
-  return name == "general date" || name == "long date" || name == "medium date" ||
-         name == "short date" || name == "long time" || name == "medium time" ||
-         name == "short time";
 }
 
 // --- Text --------------------------------------------------------------------------------------

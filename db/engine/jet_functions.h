@@ -55,11 +55,12 @@ struct Rendered {
   bool truth = false;                      // sql is an SQLite truth value 1/0/Null
   std::optional<int64_t> integer_literal;  // set when the argument is an integer literal
   bool null_literal = false;
-  // Set when sql is "(x OP y OP ...)", a flat chain of one left-associative group ("AND",
-  // "OR", "ADD" for + and -, "MUL", "CAT" for ||): a parent of the same group drops these
-  // parentheses, so that long chains do not nest (SQLite's parser allows ~90 levels).
+  // Set when sql is "(x OP y OP ...)", a chain of one left-associative arithmetic group ("ADD"
+  // for + and -, "MUL", "CAT" for ||), and chain_terms is what stands inside the parentheses: a
+  // parent of the same group goes on from the terms, so that long chains do not nest (SQLite's
+  // parser allows ~90 levels). AND, OR and & chains are flattened in the tree instead.
   std::string_view chain;
-  int concat_arity = 0;  // sql is "jet_concat(...)" with this many arguments
+  std::string chain_terms;
 };
 
 // Gives a function's renderer its arguments, rendered on demand.

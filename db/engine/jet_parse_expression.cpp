@@ -203,9 +203,20 @@ Span Parser::SpanFrom(size_t first_token) const {
   return {tokens_[first_token].span.begin, tokens_[last].span.end};
 }
 
+bool Parser::AtImplicitOperand(int min_precedence) const {
+  return implicit_column_ && min_precedence <= kComparePrecedence &&
+         OperatorPrecedence() == kComparePrecedence;
+}
+
 ExprPtr Parser::Operand(int min_precedence) {
   const size_t first = pos_;
-  ExprPtr left = Prefix(min_precedence);
+  ExprPtr left;
+  if (AtImplicitOperand(min_precedence)) {
+    left = MakeNode(ExprKind::kColumn, {Peek().span.begin, Peek().span.begin}, {});
+    left->column = *implicit_column_;
+  } else {
+    left = Prefix(min_precedence);
+  }
   while (true) {
     const int precedence = OperatorPrecedence();
     if (precedence == 0 || precedence < min_precedence) break;
@@ -331,25 +342,7 @@ ExprPtr Parser::Primary() {
     case TokenKind::kName:
       return ColumnOrFunction();
     case TokenKind::kSymbol:
-      if (IsSymbol(t, "(")) {
-        Nest nest(*this);
-        Advance();
-        if (AtWord("SELECT")) {
-          SelectPtr sub = Subquery();
-          if (!AcceptSymbol(")")) FailExpression(ExpressionSyntax::kMissingBracket);
-          ExprPtr node = MakeNode(ExprKind::kSubquery, SpanFrom(first), {});
-          node->select = std::move(sub);
-          return node;
-        }
-        ExprPtr inner = Operand(1);
-        if (AtSymbol(",")) FailExpression(ExpressionSyntax::kComma);
-        if (!AcceptSymbol(")")) {
-          if (Peek().kind == TokenKind::kError) FailExpression(SyntaxOfTokenError(Peek().error));
-          FailExpression(AtEnd() ? ExpressionSyntax::kMissingBracket
-                                 : ExpressionSyntax::kMissingOperator);
-        }
-        return inner;
-      }
+      if (IsSymbol(t, "(")) return Parenthesized();
       if (IsSymbol(t, ")")) FailExpression(ExpressionSyntax::kExtraParenthesis);
       if (IsSymbol(t, ",")) FailExpression(ExpressionSyntax::kComma);
       FailExpression(ExpressionSyntax::kMissingOperator);
@@ -381,6 +374,27 @@ ExprPtr Parser::Primary() {
     return FunctionCall(t);
   if (IsReserved(t)) FailExpression(ExpressionSyntax::kMissingOperator);
   return ColumnOrFunction();
+}
+
+ExprPtr Parser::Parenthesized() {
+  const size_t first = pos_;
+  Nest nest(*this);
+  Advance();
+  if (AtWord("SELECT")) {
+    SelectPtr sub = Subquery();
+    if (!AcceptSymbol(")")) FailExpression(ExpressionSyntax::kMissingBracket);
+    ExprPtr node = MakeNode(ExprKind::kSubquery, SpanFrom(first), {});
+    node->select = std::move(sub);
+    return node;
+  }
+  ExprPtr inner = Operand(1);
+  if (AtSymbol(",")) FailExpression(ExpressionSyntax::kComma);
+  if (!AcceptSymbol(")")) {
+    if (Peek().kind == TokenKind::kError) FailExpression(SyntaxOfTokenError(Peek().error));
+    FailExpression(AtEnd() ? ExpressionSyntax::kMissingBracket
+                           : ExpressionSyntax::kMissingOperator);
+  }
+  return inner;
 }
 
 ExprPtr Parser::ColumnOrFunction() {
@@ -445,3 +459,16 @@ ExprPtr Parser::FunctionCall(const Token& name_token) {
 }
 
 }  // namespace kr::db::engine::parse
+
+namespace kr::db::engine {
+
+ExprPtr ParseValidationRule(std::string_view rule, std::string_view field) {
+  parse::Parser parser(rule);
+  parser.implicit_column_ = std::string(field);
+  if (parser.Peek().kind == TokenKind::kEnd) {
+    parser.FailExpression(ExpressionSyntax::kMissingOperator);
+  }
+  return parser.WholeExpression();
+}
+
+}  // namespace kr::db::engine

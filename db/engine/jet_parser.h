@@ -36,6 +36,11 @@ Statement ParseStatement(std::string_view sql);
 // A bare expression, such as a FindFirst criterion ("Code='200'"). Errors are 3075.
 ExprPtr ParseExpression(std::string_view text);
 
+// A field's validation rule, where a comparison may leave out its left operand, which is then
+// the field: ">0", "Between 1 And 5", "Is Null Or >0", "In ('a','b')", "Like 'A*'". Errors
+// are 3075.
+ExprPtr ParseValidationRule(std::string_view rule, std::string_view field);
+
 // A where text as the toolkit builds it: empty (or blanks) gives null; otherwise an optional
 // leading WHERE keyword and a condition. Errors are 3075 (3145 for WHERE without condition).
 ExprPtr ParseWhereText(std::string_view text);

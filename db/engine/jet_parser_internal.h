@@ -2,6 +2,7 @@
 // jet_parse_expression.cpp (expressions) and jet_parse_ddl.cpp (definition statements).
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -68,11 +69,16 @@ class Parser {
   ExprPtr Operand(int min_precedence);
   ExprPtr Prefix(int min_precedence);
   ExprPtr Primary();
+  ExprPtr Parenthesized();  // at "(": a parenthesised expression or a subquery
   ExprPtr ColumnOrFunction();
   ExprPtr FunctionCall(const Token& name);
   ExprPtr MakeNode(ExprKind kind, Span span, std::vector<ExprPtr> args);
   // Whether a binary or comparison operator starts at the current token; its precedence.
   int OperatorPrecedence() const;
+  // Validation rules leave a comparison's left operand out (">0", "Between 1 And 5"): the
+  // field, when implicit_column_ is set and a comparison starts where an operand should.
+  bool AtImplicitOperand(int min_precedence) const;
+  std::optional<std::string> implicit_column_;
   // After an expression in a clause: the next token must be able to follow one.
   void ExpectExpressionEnd(bool in_list) const;
   static bool IsClauseWord(const Token& token);

@@ -162,23 +162,36 @@ void Like(sqlite3_context* ctx, int, sqlite3_value** argv) {
 
 // --- Text ----------------------------------------------------------------------------------
 
+// The text and character count of Left(text, n) and Right(text, n); false once the result is
+// given (Jet's error for a negative count, Null for Null).
+bool TextAndCount(sqlite3_context* ctx, sqlite3_value** argv, std::string* storage,
+                  std::string_view* text, int64_t* n) {
+  if (!ToCount(ctx, argv[1], n)) return false;
+  if (*n < 0) {
+    Error(ctx, kJetInvalidCall);
+    return false;
+  }
+  if (IsNull(argv[0])) {
+    sqlite3_result_null(ctx);
+    return false;
+  }
+  *text = JetText(argv[0], 0, storage);
+  return true;
+}
+
 void Left(sqlite3_context* ctx, int, sqlite3_value** argv) {
-  int64_t n;
-  if (!ToCount(ctx, argv[1], &n)) return;
-  if (n < 0) return Error(ctx, kJetInvalidCall);
-  if (IsNull(argv[0])) return sqlite3_result_null(ctx);
   std::string storage;
-  std::string_view text = JetText(argv[0], 0, &storage);
-  ResultText(ctx, text.substr(0, ByteOfChar(text, n)));
+  std::string_view text;
+  int64_t n;
+  if (TextAndCount(ctx, argv, &storage, &text, &n))
+    ResultText(ctx, text.substr(0, ByteOfChar(text, n)));
 }
 
 void Right(sqlite3_context* ctx, int, sqlite3_value** argv) {
-  int64_t n;
-  if (!ToCount(ctx, argv[1], &n)) return;
-  if (n < 0) return Error(ctx, kJetInvalidCall);
-  if (IsNull(argv[0])) return sqlite3_result_null(ctx);
   std::string storage;
-  std::string_view text = JetText(argv[0], 0, &storage);
+  std::string_view text;
+  int64_t n;
+  if (!TextAndCount(ctx, argv, &storage, &text, &n)) return;
   const int64_t length = CharCount(text);
   ResultText(ctx, n >= length ? text : text.substr(ByteOfChar(text, length - n)));
 }

@@ -148,6 +148,7 @@ struct Cp932 {
   }
 };
 
+// Made once (call_once), then shared by every connection under its mutex.
 Cp932& TheCp932() {
   static Cp932 cp932;
   static std::once_flag once;

@@ -15,6 +15,11 @@
 
 namespace kr::db::engine {
 
+// A space, tab, carriage return or line feed: what Jet skips around numbers and dates in text.
+bool IsSpace(char c);
+// text without those around it.
+std::string_view TrimSpaces(std::string_view text);
+
 struct DateParts {
   int year = 1899, month = 12, day = 30;
   int hour = 0, minute = 0, second = 0;

@@ -45,6 +45,8 @@ std::string QuickDigest(std::string_view a, std::string_view b, std::string_view
   return Hex(digest, sizeof digest);
 }
 
+// Password and verifier pairs already found to match, so that PBKDF2 runs once per pair and
+// process; only grows (a pair that matched always matches). One thread at a time.
 std::set<std::string>& VerifiedPairs() {
   static std::set<std::string> pairs;
   return pairs;
@@ -53,7 +55,7 @@ std::set<std::string>& VerifiedPairs() {
 std::optional<std::string> InfoValue(Connection& connection, std::string_view schema,
                                      std::string_view key) {
   Statement& s =
-      connection.Prepare("SELECT Value FROM " + Quote(schema) + ".MSysKrInfo WHERE Key=?");
+      connection.Prepare("SELECT Value FROM " + SqlIdentifier(schema) + ".MSysKrInfo WHERE Key=?");
   s.BindText(1, key);
   std::optional<std::string> value;
   if (s.Step()) value = s.Text(0);

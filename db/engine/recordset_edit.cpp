@@ -88,12 +88,12 @@ void RecordsetImpl::Update() {
   db();
   if (edit_mode_ == 0) Raise(kDaoUpdateWithoutEdit);
   Connection& c = db().connection();
-  std::string table = Quote(source_.base_schema) + "." + Quote(source_.base_table);
+  std::string table = SqlIdentifier(source_.base_schema) + "." + SqlIdentifier(source_.base_table);
   std::vector<int> changed;
   for (int i = 0; i < FieldCount(); ++i)
     if (dirty_[static_cast<size_t>(i)]) changed.push_back(i);
   auto column_name = [&](int i) {
-    return Quote(source_.columns[static_cast<size_t>(i)].source_field);
+    return SqlIdentifier(source_.columns[static_cast<size_t>(i)].source_field);
   };
   if (edit_mode_ == 1) {
     if (!changed.empty()) {
@@ -146,8 +146,8 @@ void RecordsetImpl::Delete() {
   int64_t rowid = Keys()[static_cast<size_t>(position_)];
   Connection& c = db().connection();
   db().WriteRow([&] {
-    Statement& s = c.Prepare("DELETE FROM " + Quote(source_.base_schema) + "." +
-                             Quote(source_.base_table) + " WHERE rowid=?1");
+    Statement& s = c.Prepare("DELETE FROM " + SqlIdentifier(source_.base_schema) + "." +
+                             SqlIdentifier(source_.base_table) + " WHERE rowid=?1");
     s.BindInt(1, rowid);
     s.Step();
     s.Reset();
@@ -172,7 +172,7 @@ void RecordsetImpl::Find(std::string_view criteria, bool forward, bool from_curr
   db();
   if (!keyed()) Raise(kDaoOperationNotSupported);
   std::string condition = CriteriaSql(db(), source_, criteria);
-  std::string sql = "SELECT " + Quote(source_.alias) + ".rowid FROM " + source_.from_sql +
+  std::string sql = "SELECT " + SqlIdentifier(source_.alias) + ".rowid FROM " + source_.from_sql +
                     " WHERE (" + condition + ")" +
                     (source_.where_sql.empty() ? "" : " AND (" + source_.where_sql + ")");
   RefreshPositionMap();  // before Prepare: reading the keyset prepares statements of its own
@@ -223,7 +223,8 @@ void RecordsetImpl::Seek(std::string_view comparison, const std::vector<Value>& 
   std::string left, right, order;
   bool backward = op == "<" || op == "<=";
   for (size_t i = 0; i < keys.size(); ++i) {
-    std::string column = Quote(source_.alias) + "." + Quote(index->columns[i].first);
+    std::string column =
+        SqlIdentifier(source_.alias) + "." + SqlIdentifier(index->columns[i].first);
     left += (i ? "," : "") + column;
     right += (i ? ",?" : "?") + std::to_string(i + 1);
     order += (i ? ", " : "") + column + (backward ? " DESC" : "");
@@ -232,7 +233,7 @@ void RecordsetImpl::Seek(std::string_view comparison, const std::vector<Value>& 
     left = "(" + left + ")";
     right = "(" + right + ")";
   }
-  std::string sql = "SELECT " + Quote(source_.alias) + ".rowid FROM " + source_.from_sql +
+  std::string sql = "SELECT " + SqlIdentifier(source_.alias) + ".rowid FROM " + source_.from_sql +
                     " WHERE " + left + op + right + " ORDER BY " + order + " LIMIT 1";
   Statement& s = db().connection().Prepare(sql);
   for (size_t i = 0; i < keys.size(); ++i) {

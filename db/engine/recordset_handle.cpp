@@ -1,8 +1,20 @@
 // Database::OpenRecordset (DAO's default recordset types) and the Recordset handle.
 #include "db/engine/dao_errors.h"
+#include "db/engine/jet_tokens.h"
 #include "db/engine/recordset_impl.h"
 
 namespace kr::db::engine {
+
+namespace {
+
+// A source that begins as a query does (SELECT, TRANSFORM, a parenthesis) is a statement, and a
+// syntax error in it is the statement's error; anything else names a table.
+bool StartsQuery(std::string_view source) {
+  const Token first = Tokenize(source).front();
+  return IsWord(first, "SELECT") || IsWord(first, "TRANSFORM") || IsSymbol(first, "(");
+}
+
+}  // namespace
 
 // --- Database::OpenRecordset and the handle -----------------------------------------------------
 
@@ -13,11 +25,7 @@ Recordset Database::OpenRecordset(std::string_view source, int type, int options
   while (!text.empty() && (text.front() == ' ' || text.front() == '\t' || text.front() == '\r' ||
                            text.front() == '\n'))
     text.remove_prefix(1);
-  std::string first;
-  for (char c : text.substr(0, 9))
-    first.push_back(static_cast<char>(toupper(static_cast<unsigned char>(c))));
-  bool statement =
-      first.rfind("SELECT", 0) == 0 || first.rfind("(", 0) == 0 || first.rfind("TRANSFORM", 0) == 0;
+  bool statement = StartsQuery(text);
   db.connection().SetLargeCache(false);
   internal::RowSource plan;
   if (!statement) {
@@ -30,7 +38,7 @@ Recordset Database::OpenRecordset(std::string_view source, int type, int options
     if (type == kOpenTable) {
       plan = internal::PlanTable(db, info.name, "");
     } else {
-      plan = internal::PlanQuery(db, "SELECT * FROM [" + info.name + "]");
+      plan = internal::PlanQuery(db, "SELECT * FROM " + QuoteJetName(info.name));
     }
   } else {
     if (type == kOpenDefault) type = kOpenDynaset;

@@ -9,7 +9,7 @@ namespace kr::db::engine::internal {
 namespace {
 
 void KeyedStatements(RowSource& s, const std::string& items) {
-  std::string rowid = Quote(s.alias) + ".rowid";
+  std::string rowid = SqlIdentifier(s.alias) + ".rowid";
   s.keyset_sql = "SELECT " + rowid + " FROM " + s.from_sql +
                  (s.where_sql.empty() ? "" : " WHERE " + s.where_sql) +
                  (s.order_sql.empty() ? "" : " ORDER BY " + s.order_sql) + s.limit_sql;
@@ -37,7 +37,7 @@ RowSource PlanTable(DatabaseImpl& db, std::string_view table, std::string_view i
   s.base_table = t.name;
   s.base_name = t.name;
   s.alias = t.name;
-  s.from_sql = "\"main\"." + Quote(t.name) + " AS " + Quote(t.name);
+  s.from_sql = "\"main\"." + SqlIdentifier(t.name) + " AS " + SqlIdentifier(t.name);
   std::string items;
   for (size_t i = 0; i < t.fields.size(); ++i) {
     OutputColumn c;
@@ -46,16 +46,17 @@ RowSource PlanTable(DatabaseImpl& db, std::string_view table, std::string_view i
     c.source_field = t.fields[i].name;
     c.base_index = static_cast<int>(i);
     s.columns.push_back(std::move(c));
-    items += (i ? ", " : "") + Quote(t.name) + "." + Quote(t.fields[i].name);
+    items += (i ? ", " : "") + SqlIdentifier(t.name) + "." + SqlIdentifier(t.fields[i].name);
   }
   if (index.empty()) {
-    s.order_sql = Quote(t.name) + ".rowid";  // the order rows were added in, as Jet keeps them
+    s.order_sql =
+        SqlIdentifier(t.name) + ".rowid";  // the order rows were added in, as Jet keeps them
   } else {
     const IndexDef* def = t.FindIndex(index);
     if (def == nullptr) Raise(kDaoNotAnIndex, index);
     for (size_t i = 0; i < def->columns.size(); ++i)
-      s.order_sql += (i ? ", " : "") + Quote(t.name) + "." + Quote(def->columns[i].first) +
-                     (def->columns[i].second ? " DESC" : "");
+      s.order_sql += (i ? ", " : "") + SqlIdentifier(t.name) + "." +
+                     SqlIdentifier(def->columns[i].first) + (def->columns[i].second ? " DESC" : "");
   }
   KeyedStatements(s, items);
   return s;

@@ -24,7 +24,8 @@ ScopeTable& Scope::AddTable(std::string_view name, std::string_view alias) {
   }
   // Text fields are declared COLLATE JET_JA; the others never hold text.
   t.collated.assign(t.fields.size(), true);
-  t.from_sql = Quote(t.schema) + "." + Quote(t.table) + " AS " + Quote(t.alias);
+  t.from_sql =
+      SqlIdentifier(t.schema) + "." + SqlIdentifier(t.table) + " AS " + SqlIdentifier(t.alias);
   tables_.push_back(std::move(t));
   return tables_.back();
 }
@@ -41,7 +42,7 @@ std::string Scope::AddTableRef(const TableRef& ref) {
         t.fields.push_back(c.def);
         t.collated.push_back(c.collated);  // SQLite passes on a plain column's collation only
       }
-      t.from_sql = "(" + inner.sql + ") AS " + Quote(t.alias);
+      t.from_sql = "(" + inner.sql + ") AS " + SqlIdentifier(t.alias);
       tables_.push_back(std::move(t));
       return tables_.back().from_sql;
     }
@@ -92,7 +93,7 @@ ColumnInfo Scope::ResolveColumn(const Expr& expr) {
   Found found = Find(expr);
   if (found.field == nullptr) Raise(kDaoTooFewParameters, "1");
   ColumnInfo info;
-  info.sql = Quote(found.table->alias) + "." + Quote(found.field->name);
+  info.sql = SqlIdentifier(found.table->alias) + "." + SqlIdentifier(found.field->name);
   info.type = static_cast<DataType>(found.field->type);
   info.collated = found.table->Collated(*found.field);
   return info;

@@ -9,19 +9,6 @@ namespace {
 
 constexpr size_t kCacheSize = 48;
 
-int64_t disk_failures = 0;
-
-Failure& LastDiskFailureSlot() {
-  static Failure failure = Failure::Runtime(kErrDeviceIo);
-  return failure;
-}
-
-Failure NoteDiskFailure(Failure failure) {
-  ++disk_failures;
-  LastDiskFailureSlot() = failure;
-  return failure;
-}
-
 // Our CHECK constraints are named "kr_<rule>:<column>".
 Failure ConstraintFailure(std::string_view message) {
   size_t at = message.find("kr_");
@@ -43,36 +30,44 @@ Failure ConstraintFailure(std::string_view message) {
 Failure SqliteFailure(sqlite3* db, int rc, std::string_view context) {
   std::string message = db != nullptr ? sqlite3_errmsg(db) : sqlite3_errstr(rc);
   std::string detail = message;
-  std::string file_error = TakeFileError();
+  std::string file_error = db != nullptr ? TakeFileError(db) : std::string();
   if (!file_error.empty()) detail += " (" + file_error + ")";
   if (!context.empty()) detail += " in: " + std::string(context);
-  if (auto jet = FailureFromSqliteMessage(message)) return *jet;
+  switch (rc) {
+    case SQLITE_CONSTRAINT_UNIQUE:
+    case SQLITE_CONSTRAINT_PRIMARYKEY:
+      return DaoFailure(kDaoDuplicateValue, {}, {}, detail);
+    case SQLITE_CONSTRAINT_NOTNULL: {
+      // The code names no field: "NOT NULL constraint failed: Table.Field" does, as 3314 does.
+      const size_t colon = message.rfind(": ");
+      return DaoFailure(kDaoFieldRequired,
+                        colon == std::string::npos ? "" : message.substr(colon + 2), {}, detail);
+    }
+    case SQLITE_CONSTRAINT_CHECK:
+      // Which of our CHECKs failed is in its name, which only the message holds.
+      return ConstraintFailure(message);
+    case SQLITE_IOERR_NOMEM:
+      return Failure::Runtime(kErrOutOfMemory, detail);
+    default:
+      break;
+  }
   switch (rc & 0xff) {
     case SQLITE_CONSTRAINT:
-      if (rc == SQLITE_CONSTRAINT_UNIQUE || rc == SQLITE_CONSTRAINT_PRIMARYKEY)
-        return DaoFailure(kDaoDuplicateValue, {}, {}, detail);
-      if (rc == SQLITE_CONSTRAINT_NOTNULL) {
-        // "NOT NULL constraint failed: Table.Field", the way 3314 names the field.
-        const size_t colon = message.rfind(": ");
-        return DaoFailure(kDaoFieldRequired,
-                          colon == std::string::npos ? "" : message.substr(colon + 2), {}, detail);
-      }
-      if (rc == SQLITE_CONSTRAINT_CHECK) return ConstraintFailure(message);
       return DaoFailure(kDaoDuplicateValue, {}, {}, detail);
     case SQLITE_BUSY:
     case SQLITE_LOCKED:
       return DaoFailure(kDaoTableLocked, "", {}, detail);
     case SQLITE_FULL:
-      return NoteDiskFailure(DaoFailure(kDaoDiskFull, {}, {}, detail));
+      return DaoFailure(kDaoDiskFull, {}, {}, detail);
     case SQLITE_IOERR:
-      return NoteDiskFailure(DaoFailure(kDaoDiskOrNetworkError, {}, {}, detail));
+      return DaoFailure(kDaoDiskOrNetworkError, {}, {}, detail);
     case SQLITE_CORRUPT:
     case SQLITE_NOTADB:
       return DaoFailure(kDaoUnrecognizedFormat, "", {}, detail);
     case SQLITE_READONLY:
       return DaoFailure(kDaoReadOnly, {}, {}, detail);
     case SQLITE_CANTOPEN:
-      return NoteDiskFailure(DaoFailure(kDaoCannotOpenFile, "", {}, detail));
+      return DaoFailure(kDaoCannotOpenFile, "", {}, detail);
     case SQLITE_NOMEM:
       return Failure::Runtime(kErrOutOfMemory, detail);
     case SQLITE_TOOBIG:
@@ -82,14 +77,22 @@ Failure SqliteFailure(sqlite3* db, int rc, std::string_view context) {
     default:
       break;
   }
-  if (message.find("no such table") != std::string::npos)
-    return DaoFailure(kDaoInputTableNotFound, message.substr(message.rfind(' ') + 1), {}, detail);
+  // SQLite gives plain SQLITE_ERROR, no code of their own, for the errors of our SQL functions
+  // ("jet:" texts), for its limits on a statement's shape and for a table that is not there:
+  // only the message tells them apart.
+  if ((rc & 0xff) == SQLITE_ERROR) {
+    if (auto jet = FailureFromSqliteMessage(message)) return *jet;
+    if (message.find("no such table") != std::string::npos)
+      return DaoFailure(kDaoInputTableNotFound, message.substr(message.rfind(' ') + 1), {}, detail);
+  }
   return DaoFailure(kDaoReservedError, std::to_string(rc), {}, detail);
 }
 
-int64_t DiskFailureCount() { return disk_failures; }
-
-const Failure& LastDiskFailure() { return LastDiskFailureSlot(); }
+bool IsDiskFailure(int rc) {
+  if (rc == SQLITE_IOERR_NOMEM) return false;
+  const int primary = rc & 0xff;
+  return primary == SQLITE_FULL || primary == SQLITE_IOERR || primary == SQLITE_CANTOPEN;
+}
 
 Statement::~Statement() { sqlite3_finalize(stmt_); }
 
@@ -139,7 +142,7 @@ bool Statement::Step() {
   int rc = sqlite3_step(stmt_);
   if (rc == SQLITE_ROW) return true;
   if (rc == SQLITE_DONE) return false;
-  Failure failure = SqliteFailure(db_, sqlite3_extended_errcode(db_), sqlite3_sql(stmt_));
+  Failure failure = owner_.Fail(sqlite3_extended_errcode(owner_.handle()), sqlite3_sql(stmt_));
   sqlite3_reset(stmt_);
   throw failure;
 }
@@ -232,7 +235,20 @@ void Connection::Exec(std::string_view sql) {
   char* error = nullptr;
   int rc = sqlite3_exec(db_, text.c_str(), nullptr, nullptr, &error);
   sqlite3_free(error);
-  if (rc != SQLITE_OK) throw SqliteFailure(db_, sqlite3_extended_errcode(db_), text);
+  if (rc != SQLITE_OK) throw Fail(sqlite3_extended_errcode(db_), text);
+}
+
+Failure Connection::Fail(int rc, std::string_view context) {
+  Failure failure = SqliteFailure(db_, rc, context);
+  if (IsDiskFailure(rc)) {
+    ++disk_failures_;
+    last_disk_failure_ = failure;
+    if (file_failures_ != nullptr) {
+      ++file_failures_->count;
+      file_failures_->last = failure;
+    }
+  }
+  return failure;
 }
 
 Statement& Connection::Prepare(std::string_view sql) {
@@ -264,8 +280,8 @@ std::unique_ptr<Statement> Connection::PrepareOwned(std::string_view sql) {
   sqlite3_stmt* stmt = nullptr;
   int rc = sqlite3_prepare_v3(db_, sql.data(), static_cast<int>(sql.size()),
                               SQLITE_PREPARE_PERSISTENT, &stmt, nullptr);
-  if (rc != SQLITE_OK) throw SqliteFailure(db_, sqlite3_extended_errcode(db_), sql);
-  return std::make_unique<Statement>(db_, stmt);
+  if (rc != SQLITE_OK) throw Fail(sqlite3_extended_errcode(db_), sql);
+  return std::make_unique<Statement>(*this, stmt);
 }
 
 void Connection::ClearCache() {
@@ -287,26 +303,6 @@ int64_t Connection::DataVersion() {
   int64_t v = s.Int(0);
   s.Reset();
   return v;
-}
-
-std::string Quote(std::string_view identifier) {
-  std::string out = "\"";
-  for (char c : identifier) {
-    if (c == '"') out.push_back('"');
-    out.push_back(c);
-  }
-  out.push_back('"');
-  return out;
-}
-
-std::string QuoteText(std::string_view text) {
-  std::string out = "'";
-  for (char c : text) {
-    if (c == '\'') out.push_back('\'');
-    out.push_back(c);
-  }
-  out.push_back('\'');
-  return out;
 }
 
 }  // namespace kr::db::engine::internal

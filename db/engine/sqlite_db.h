@@ -12,23 +12,31 @@
 #include <unordered_map>
 
 #include "db/engine/engine.h"
+#include "db/engine/sql_quote.h"
 
 namespace kr::db::engine::internal {
 
 // The failure for an SQLite result code on db (constraint names of our CHECKs become 3314,
 // 3315, 3163, 3421, 3317, 3058; unique violations 3022; "jet:" messages of the SQL functions
-// their own number).
+// their own number). The text of the failed file operation behind it, when one of db's files
+// kept one, goes into the detail.
 Failure SqliteFailure(sqlite3* db, int rc, std::string_view context = {});
 
-// Failures of the disk under any connection (full, I/O error, a file it would not open) since
-// the process started, and the last of them: a transaction during which one happened has lost
-// a change, whatever its caller did with the error.
-int64_t DiskFailureCount();
-const Failure& LastDiskFailure();
+// True for the result codes of a disk that failed (full, I/O error, a file it would not open).
+bool IsDiskFailure(int rc);
+
+class Connection;
+
+// Disk failures met on one database file by the connections of this process that have it as
+// their database, and the last of them.
+struct FileFailures {
+  int64_t count = 0;
+  Failure last = Failure::Runtime(kErrDeviceIo);
+};
 
 class Statement {
  public:
-  Statement(sqlite3* db, sqlite3_stmt* stmt) : db_(db), stmt_(stmt) {}
+  Statement(Connection& owner, sqlite3_stmt* stmt) : owner_(owner), stmt_(stmt) {}
   ~Statement();
   Statement(const Statement&) = delete;
   Statement& operator=(const Statement&) = delete;
@@ -49,7 +57,7 @@ class Statement {
   Value Get(int column, int field_type) const;
 
  private:
-  sqlite3* db_;
+  Connection& owner_;
   sqlite3_stmt* stmt_;
 };
 
@@ -78,8 +86,22 @@ class Connection {
   void SetLargeCache(bool large);
   int64_t DataVersion();
 
+  // The failure for rc on this connection; a disk failure is counted against it.
+  Failure Fail(int rc, std::string_view context);
+  // Disk failures under this connection (its file, its journal, the files attached to it), and
+  // the last of them: a transaction during which one happened has lost a change, whatever its
+  // caller did with the error.
+  int64_t disk_failures() const { return disk_failures_; }
+  const Failure& last_disk_failure() const { return last_disk_failure_; }
+  // Counts them also against file (which outlives the connection), so that the databases that
+  // have this one's file attached learn of them.
+  void ShareFailures(FileFailures* file) { file_failures_ = file; }
+
  private:
   sqlite3* db_ = nullptr;
+  FileFailures* file_failures_ = nullptr;
+  int64_t disk_failures_ = 0;
+  Failure last_disk_failure_ = Failure::Runtime(kErrDeviceIo);
   int large_cache_ = -1;  // unknown
   std::list<std::pair<std::string, std::unique_ptr<Statement>>> lru_;
   std::unordered_map<std::string, decltype(lru_)::iterator> cache_;
@@ -102,10 +124,5 @@ void InTransaction(Connection& c, F&& body) {
     throw;
   }
 }
-
-// "name" with embedded quotes doubled: an SQLite identifier.
-std::string Quote(std::string_view identifier);
-// 'text' with embedded quotes doubled: an SQLite string literal.
-std::string QuoteText(std::string_view text);
 
 }  // namespace kr::db::engine::internal

@@ -178,7 +178,7 @@ int64_t TableDef::RecordCount() const {
   const TableInfo& info = def.Info();
   if (!def.appended || info.linked) return -1;
   internal::Statement& s =
-      def.db().connection().Prepare("SELECT count(*) FROM main." + internal::Quote(info.name));
+      def.db().connection().Prepare("SELECT count(*) FROM main." + SqlIdentifier(info.name));
   s.Step();
   int64_t n = s.Int(0);
   s.Reset();

@@ -1,5 +1,6 @@
 // How the database object writes: statements and schema changes, the implicit transactions of
 // recordset row changes, and the user's transactions (BeginTrans, CommitTrans, Rollback).
+#include <cassert>
 #include <chrono>
 #include <string>
 
@@ -13,7 +14,7 @@ namespace internal {
 void DatabaseImpl::CheckTransactionAlive() {
   if (transaction_depth_ == 0) return;
   Connection& c = connection();
-  bool lost = DiskFailureCount() != disk_failures_at_begin_;
+  bool lost = disk_failures() != disk_failures_at_begin_;
   if (!lost && !sqlite3_get_autocommit(c.handle())) return;
   // The disk lost a change of it (or SQLite undid it): what is left of it must not reach the
   // file, and nothing after it may reach the file outside it.
@@ -56,6 +57,7 @@ void DatabaseImpl::Write(const std::function<void()>& body, bool transaction) {
 void DatabaseImpl::WriteRow(const std::function<void()>& body) {
   Connection& c = connection();
   CheckTransactionAlive();
+  assert(transaction_depth_ >= 0);
   if (transaction_depth_ > 0) {
     body();
     return;
@@ -84,6 +86,8 @@ void DatabaseImpl::WriteRow(const std::function<void()>& body) {
 
 void DatabaseImpl::EndImplicitTransaction() {
   if (!implicit_open_ || connection_ == nullptr) return;
+  // Row changes join the user's transaction while one is open; an implicit one never spans it.
+  assert(transaction_depth_ == 0);
   implicit_open_ = false;
   connection_->Exec("COMMIT");
 }
@@ -92,7 +96,11 @@ void DatabaseImpl::BeginTransaction() {
   Connection& c = connection();
   CheckTransactionAlive();
   EndImplicitTransaction();
-  if (transaction_depth_ == 0) disk_failures_at_begin_ = DiskFailureCount();
+  if (transaction_depth_ == 0) {
+    disk_failures_at_begin_ = disk_failures();
+    own_failures_at_begin_ = c.disk_failures();
+  }
+  assert(transaction_depth_ >= 0 && !implicit_open_);
   c.Exec(transaction_depth_ == 0 ? std::string("BEGIN")
                                  : "SAVEPOINT kr_trans" + std::to_string(transaction_depth_));
   ++transaction_depth_;
@@ -108,6 +116,7 @@ void DatabaseImpl::CommitTransaction() {
     transaction_depth_ = level;
     throw;
   }
+  assert(level >= 0 && transaction_depth_ == level + 1);
   try {
     c.Exec(level == 0 ? std::string("COMMIT") : "RELEASE kr_trans" + std::to_string(level));
   } catch (const Failure&) {
@@ -116,12 +125,14 @@ void DatabaseImpl::CommitTransaction() {
     throw;
   }
   --transaction_depth_;
+  assert(transaction_depth_ >= 0);
 }
 
 void DatabaseImpl::RollbackTransaction() {
   Connection& c = connection();
   if (transaction_depth_ == 0) Raise(kDaoCommitWithoutBegin);
   int level = transaction_depth_ - 1;
+  assert(level >= 0);
   transaction_depth_ = level;
   catalog_valid_ = false;                          // schema changes are undone too
   if (sqlite3_get_autocommit(c.handle())) return;  // SQLite undid it already
@@ -141,8 +152,6 @@ internal::DatabaseImpl& Open(const std::shared_ptr<internal::DatabaseImpl>& impl
   return *impl;
 }
 }  // namespace
-
-int64_t DiskFailures() { return internal::DiskFailureCount(); }
 
 void Database::BeginTrans() { Open(impl_).BeginTransaction(); }
 void Database::CommitTrans() { Open(impl_).CommitTransaction(); }

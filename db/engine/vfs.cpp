@@ -6,10 +6,12 @@
 
 #include <sqlite3.h>
 
+#include <cassert>
+#include <cstdio>
 #include <cstring>
 #include <new>
 #include <string>
-#include <utility>
+#include <string_view>
 
 #include "platform/platform.h"
 
@@ -23,17 +25,41 @@ constexpr int64_t kSharedFirst = kPendingByte + 2;
 constexpr int64_t kSharedSize = 510;
 constexpr int kSectorSize = 4096;
 
+// SQLite allocates this (szOsFile bytes) and may keep the memory after a failed open or a
+// close, so it holds only plain data: the error survives until the connection takes it.
 struct File {
   sqlite3_file base;
-  platform::DatabaseFile* file;  // owned
+  uint32_t tag;                  // kTag: this layer opened the memory (it may hold other files)
   int level;                     // SQLITE_LOCK_*
+  platform::DatabaseFile* file;  // owned
+  char error[200];               // the English text of the last failed operation, "" when none
 };
 
-File& Of(sqlite3_file* f) { return *reinterpret_cast<File*>(f); }
+constexpr uint32_t kTag = 0x6b72f11e;
+
+File& Of(sqlite3_file* f) {
+  assert(f->pMethods == nullptr || reinterpret_cast<File*>(f)->tag == kTag);
+  return *reinterpret_cast<File*>(f);
+}
 platform::Env& Env() { return platform::CurrentEnv(); }
 
+// Written once, when the layer registers; read by the services below.
 sqlite3_vfs* default_vfs = nullptr;  // the services that are no file access
-std::string last_error;
+
+void KeepError(File* file, const char* text) {
+  if (file == nullptr) return;
+  std::snprintf(file->error, sizeof file->error, "%s", text);
+}
+
+// The database file whose journal this is, to keep a failed delete's text on: SQLite passes
+// the journal's name as it opened it, with the database file behind it. Other names have none.
+File* DatabaseOfJournal(const char* name) {
+  std::string_view text = name != nullptr ? name : "";
+  if (!text.ends_with("-journal")) return nullptr;
+  sqlite3_file* main = sqlite3_database_file_object(name);
+  if (main == nullptr || main->pMethods == nullptr) return nullptr;
+  return &Of(main);
+}
 
 // The SQLite code for a failed file operation: no space is SQLITE_FULL whatever the operation.
 int CodeFor(const Failure& failure, int code) {
@@ -42,11 +68,11 @@ int CodeFor(const Failure& failure, int code) {
 
 // Runs op, turning its failure into code (exceptions must not cross SQLite's frames).
 template <class F>
-int Guard(int code, F&& op) noexcept {
+int Guard(File* file, int code, F&& op) noexcept {
   try {
     return op();
   } catch (const Failure& failure) {
-    last_error = failure.what();
+    KeepError(file, failure.what());
     return CodeFor(failure, code);
   } catch (const std::bad_alloc&) {
     return SQLITE_IOERR_NOMEM;
@@ -62,7 +88,7 @@ int Close(sqlite3_file* f) {
 }
 
 int Read(sqlite3_file* f, void* buffer, int amount, sqlite3_int64 offset) {
-  return Guard(SQLITE_IOERR_READ, [&] {
+  return Guard(&Of(f), SQLITE_IOERR_READ, [&] {
     size_t n = Env().ReadDatabaseFile(*Of(f).file, offset, buffer, static_cast<size_t>(amount));
     if (n == static_cast<size_t>(amount)) return SQLITE_OK;
     std::memset(static_cast<char*>(buffer) + n, 0, static_cast<size_t>(amount) - n);
@@ -71,28 +97,28 @@ int Read(sqlite3_file* f, void* buffer, int amount, sqlite3_int64 offset) {
 }
 
 int Write(sqlite3_file* f, const void* bytes, int amount, sqlite3_int64 offset) {
-  return Guard(SQLITE_IOERR_WRITE, [&] {
+  return Guard(&Of(f), SQLITE_IOERR_WRITE, [&] {
     Env().WriteDatabaseFile(*Of(f).file, offset, bytes, static_cast<size_t>(amount));
     return SQLITE_OK;
   });
 }
 
 int Truncate(sqlite3_file* f, sqlite3_int64 size) {
-  return Guard(SQLITE_IOERR_TRUNCATE, [&] {
+  return Guard(&Of(f), SQLITE_IOERR_TRUNCATE, [&] {
     Env().TruncateDatabaseFile(*Of(f).file, size);
     return SQLITE_OK;
   });
 }
 
 int Sync(sqlite3_file* f, int /*flags*/) {
-  return Guard(SQLITE_IOERR_FSYNC, [&] {
+  return Guard(&Of(f), SQLITE_IOERR_FSYNC, [&] {
     Env().SyncDatabaseFile(*Of(f).file);
     return SQLITE_OK;
   });
 }
 
 int FileSize(sqlite3_file* f, sqlite3_int64* size) {
-  return Guard(SQLITE_IOERR_FSTAT, [&] {
+  return Guard(&Of(f), SQLITE_IOERR_FSTAT, [&] {
     *size = Env().DatabaseFileSize(*Of(f).file);
     return SQLITE_OK;
   });
@@ -105,8 +131,13 @@ bool LockRange(File& file, int64_t start, int64_t length, platform::RangeLock lo
 int Lock(sqlite3_file* f, int level) {
   File& file = Of(f);
   if (file.level >= level) return SQLITE_OK;
+  // SQLite climbs one way: none to shared, shared to reserved, then exclusive (through pending,
+  // which it never asks for itself).
+  assert(level != SQLITE_LOCK_PENDING);
+  assert(file.level != SQLITE_LOCK_NONE || level == SQLITE_LOCK_SHARED);
+  assert(level != SQLITE_LOCK_RESERVED || file.level == SQLITE_LOCK_SHARED);
   using platform::RangeLock;
-  return Guard(SQLITE_IOERR_LOCK, [&] {
+  return Guard(&file, SQLITE_IOERR_LOCK, [&] {
     // The pending byte keeps new readers out while a writer waits for the readers to leave.
     if (level == SQLITE_LOCK_SHARED) {
       if (!LockRange(file, kPendingByte, 1, RangeLock::kShared)) return SQLITE_BUSY;
@@ -132,6 +163,7 @@ int Lock(sqlite3_file* f, int level) {
       if (!LockRange(file, kPendingByte, 1, RangeLock::kExclusive)) return SQLITE_BUSY;
       file.level = SQLITE_LOCK_PENDING;
     }
+    assert(file.level == SQLITE_LOCK_PENDING);
     if (!LockRange(file, kSharedFirst, kSharedSize, RangeLock::kExclusive)) return SQLITE_BUSY;
     file.level = SQLITE_LOCK_EXCLUSIVE;
     return SQLITE_OK;
@@ -140,9 +172,10 @@ int Lock(sqlite3_file* f, int level) {
 
 int Unlock(sqlite3_file* f, int level) {
   File& file = Of(f);
+  assert(level == SQLITE_LOCK_NONE || level == SQLITE_LOCK_SHARED);
   if (file.level <= level) return SQLITE_OK;
   using platform::RangeLock;
-  return Guard(SQLITE_IOERR_UNLOCK, [&] {
+  return Guard(&file, SQLITE_IOERR_UNLOCK, [&] {
     if (file.level > SQLITE_LOCK_SHARED) {
       if (level == SQLITE_LOCK_SHARED)
         LockRange(file, kSharedFirst, kSharedSize, RangeLock::kShared);  // a downgrade
@@ -159,7 +192,7 @@ int Unlock(sqlite3_file* f, int level) {
 
 int CheckReservedLock(sqlite3_file* f, int* reserved) {
   File& file = Of(f);
-  return Guard(SQLITE_IOERR_CHECKRESERVEDLOCK, [&] {
+  return Guard(&file, SQLITE_IOERR_CHECKRESERVEDLOCK, [&] {
     *reserved = file.level > SQLITE_LOCK_SHARED ||
                 Env().DatabaseFileLockedElsewhere(*file.file, kReservedByte, 1);
     return SQLITE_OK;
@@ -202,10 +235,12 @@ const sqlite3_io_methods kMethods = {
 };
 
 int Open(sqlite3_vfs*, const char* name, sqlite3_file* f, int flags, int* out_flags) {
-  File& file = Of(f);
+  File& file = *reinterpret_cast<File*>(f);
   file.base.pMethods = nullptr;  // SQLite closes only what opened
+  file.tag = kTag;
   file.file = nullptr;
   file.level = SQLITE_LOCK_NONE;
+  file.error[0] = '\0';
   platform::DatabaseFileMode mode;
   mode.read_only = (flags & SQLITE_OPEN_READONLY) != 0;
   mode.create = (flags & SQLITE_OPEN_CREATE) != 0;
@@ -215,7 +250,7 @@ int Open(sqlite3_vfs*, const char* name, sqlite3_file* f, int flags, int* out_fl
       mode.create &&
       (flags & (SQLITE_OPEN_MAIN_JOURNAL | SQLITE_OPEN_SUPER_JOURNAL | SQLITE_OPEN_WAL)) != 0;
   std::string path = name != nullptr ? name : "";
-  int rc = Guard(SQLITE_CANTOPEN, [&] {
+  int rc = Guard(&file, SQLITE_CANTOPEN, [&] {
     try {
       file.file = Env().OpenDatabaseFile(path, mode).release();
     } catch (const Failure& failure) {
@@ -234,7 +269,7 @@ int Open(sqlite3_vfs*, const char* name, sqlite3_file* f, int flags, int* out_fl
 }
 
 int Delete(sqlite3_vfs*, const char* name, int sync_folder) {
-  return Guard(SQLITE_IOERR_DELETE, [&] {
+  return Guard(DatabaseOfJournal(name), SQLITE_IOERR_DELETE, [&] {
     try {
       Env().DeleteDatabaseFile(name, sync_folder != 0);
     } catch (const Failure& failure) {
@@ -290,7 +325,24 @@ int CurrentTimeInt64(sqlite3_vfs*, sqlite3_int64* now) {
 
 }  // namespace
 
-std::string TakeFileError() { return std::exchange(last_error, {}); }
+std::string TakeFileError(sqlite3* db) {
+  std::string text;
+  auto take = [&](const char* schema, int op) {
+    sqlite3_file* f = nullptr;
+    if (sqlite3_file_control(db, schema, op, &f) != SQLITE_OK || f == nullptr) return;
+    File* file = reinterpret_cast<File*>(f);
+    // A file this layer never opened (an in-memory journal) has no tag where ours is.
+    if (file->tag != kTag || file->error[0] == '\0') return;
+    if (!text.empty()) text += "; ";
+    text += file->error;
+    file->error[0] = '\0';
+  };
+  for (int i = 0; const char* schema = sqlite3_db_name(db, i); ++i) {
+    take(schema, SQLITE_FCNTL_FILE_POINTER);
+    take(schema, SQLITE_FCNTL_JOURNAL_POINTER);
+  }
+  return text;
+}
 
 const char* VfsName() {
   static const char* name = [] {

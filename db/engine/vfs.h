@@ -3,6 +3,8 @@
 // that tests can fail any of them. Internal to db/engine.
 #pragma once
 
+#include <sqlite3.h>
+
 #include <string>
 
 namespace kr::db::engine::internal {
@@ -11,7 +13,8 @@ namespace kr::db::engine::internal {
 // default, so that other users of SQLite in the process keep theirs).
 const char* VfsName();
 
-// The English text of the last failed file operation, for the log; "" once taken.
-std::string TakeFileError();
+// The English text of the last failed operation on each file of db (its databases and their
+// journals), for the log; "" when none. Taking it clears it, so that it is told once.
+std::string TakeFileError(sqlite3* db);
 
 }  // namespace kr::db::engine::internal

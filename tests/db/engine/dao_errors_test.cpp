@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "db/engine/dao_errors.h"
+#include "db/engine/sqlite_db.h"
 
 namespace kr::db::engine {
 namespace {
@@ -32,6 +33,28 @@ TEST(DaoErrors, FailuresRaisedInsideSqlFunctionsComeBack) {
             3360);
   for (const char* other : {"no such table: x", "jet:x:y", "jet:12"})
     EXPECT_FALSE(FailureFromSqliteMessage(other)) << other;
+}
+
+TEST(DaoErrors, SqliteErrorsMapByTheirExtendedCodes) {
+  using internal::IsDiskFailure;
+  using internal::SqliteFailure;
+  EXPECT_EQ(SqliteFailure(nullptr, SQLITE_CONSTRAINT_UNIQUE).number(), kDaoDuplicateValue);
+  EXPECT_EQ(SqliteFailure(nullptr, SQLITE_CONSTRAINT_PRIMARYKEY).number(), kDaoDuplicateValue);
+  EXPECT_EQ(SqliteFailure(nullptr, SQLITE_CONSTRAINT_NOTNULL).number(), 3314);
+  EXPECT_EQ(SqliteFailure(nullptr, SQLITE_BUSY_SNAPSHOT).number(), kDaoTableLocked);
+  EXPECT_EQ(SqliteFailure(nullptr, SQLITE_LOCKED_SHAREDCACHE).number(), kDaoTableLocked);
+  EXPECT_EQ(SqliteFailure(nullptr, SQLITE_IOERR_FSYNC).number(), 3043);
+  EXPECT_EQ(SqliteFailure(nullptr, SQLITE_CORRUPT_INDEX).number(), 3343);
+  EXPECT_EQ(SqliteFailure(nullptr, SQLITE_READONLY_DBMOVED).number(), 3027);
+  // Memory that ran out under a file operation is no failing disk.
+  EXPECT_EQ(SqliteFailure(nullptr, SQLITE_IOERR_NOMEM).number(), kErrOutOfMemory);
+  EXPECT_FALSE(IsDiskFailure(SQLITE_IOERR_NOMEM));
+  EXPECT_TRUE(IsDiskFailure(SQLITE_IOERR_WRITE));
+  EXPECT_TRUE(IsDiskFailure(SQLITE_FULL));
+  EXPECT_TRUE(IsDiskFailure(SQLITE_CANTOPEN_ISDIR));
+  EXPECT_FALSE(IsDiskFailure(SQLITE_BUSY));
+  // Only a plain SQLITE_ERROR is told by its message.
+  EXPECT_EQ(SqliteFailure(nullptr, SQLITE_ERROR).number(), kDaoReservedError);
 }
 
 }  // namespace

@@ -103,6 +103,31 @@ TEST_F(DiskFaultTest, ATransactionHitByAFullDiskIsUndoneWholeAndCannotBeCommitte
   EXPECT_EQ(Prices(), V({"A|1"}));
 }
 
+TEST_F(DiskFaultTest, AFailureOnOneDatabaseDoesNotCountAgainstAnother) {
+  Create("other.mdb").Execute("CREATE TABLE Val (Code TEXT(10))");
+  Database failing = OpenDatabase(Path("t.mdb"));
+  Database other = OpenDatabase(Path("other.mdb"));
+  other.BeginTrans();
+  other.Execute("INSERT INTO Val VALUES ('X')");
+  {
+    kr::platform::ScopedEnv env(faults_);
+    faults_.FailAt(1, kErrDiskFull, DatabaseFaults::kWrite | DatabaseFaults::kOpen);
+    EXPECT_EQ(ErrorOf([&] { failing.Execute("INSERT INTO Val VALUES ('B', 2)"); }), 3026);
+    faults_.Heal();
+  }
+  EXPECT_EQ(failing.DiskFailures(), 1);
+  EXPECT_EQ(other.DiskFailures(), 0);
+  other.Execute("INSERT INTO Val VALUES ('Y')");
+  EXPECT_EQ(ErrorOf([&] { other.CommitTrans(); }), 0);
+  other.Close();
+  EXPECT_EQ(other.DiskFailures(), 0);
+  failing.Close();
+  EXPECT_EQ(failing.DiskFailures(), 1);
+  Database reopened = OpenDatabase(Path("other.mdb"));
+  EXPECT_EQ(Rows(reopened, "SELECT Code FROM Val ORDER BY Code"), V({"X", "Y"}));
+  EXPECT_EQ(Prices(), V({"A|1"}));
+}
+
 TEST_F(DiskFaultTest, AnOpenBeingChangedStaysLockedWhenAnotherOpenOfTheFileCloses) {
   Database writer = OpenDatabase(Path("t.mdb"));
   Database other = OpenDatabase(Path("t.mdb"));

@@ -4,7 +4,9 @@
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
+#include <algorithm>
 #include <map>
+#include <memory>
 #include <span>
 #include <stdexcept>
 
@@ -244,6 +246,24 @@ TEST_F(JetExpressions, LongChainsStayWithinSqliteNestingLimits) {
   EXPECT_EQ(Eval("Len(" + text + ")"), "int:93");
   EXPECT_EQ(Eval("nul & nul & nul"), "null");
   EXPECT_EQ(Eval("nul & nul & 1"), "text:1");
+}
+
+TEST_F(JetExpressions, AChainOfTenThousandAndsRendersFlatWithoutDeepRecursion) {
+  // Built as the parser builds a chain, left-deep, past the height the parser itself accepts.
+  ExprPtr chain = ParseExpression("n = 5");
+  for (int i = 0; i < 10000; ++i) {
+    auto node = std::make_unique<Expr>();
+    node->kind = ExprKind::kBinary;
+    node->binary_op = BinaryOp::kAnd;
+    node->args.push_back(std::move(chain));
+    node->args.push_back(ParseExpression("n <> " + std::to_string(i + 10)));
+    chain = std::move(node);
+  }
+  const std::string sql = RenderCondition(*chain, *this);
+  EXPECT_EQ(std::count(sql.begin(), sql.end(), '('), 10002);  // each term's, and one around
+  EXPECT_TRUE(sql.starts_with(R"x((("n" = 5) AND ("n" <> 10) AND)x")) << sql.substr(0, 40);
+  // Dismantled from the top, so that freeing it does not recurse ten thousand deep either.
+  while (chain->kind == ExprKind::kBinary) chain = std::move(chain->args[0]);
 }
 
 TEST_F(JetExpressions, ConversionsRoundHalfToEvenAndRaiseJetErrors) {

@@ -49,6 +49,39 @@ TEST_F(ObjectModelTest, CreateTableDefWithFieldsMakesATableWithThoseProperties) 
   EXPECT_EQ(stored.RecordCount(), 1);
 }
 
+TEST_F(ObjectModelTest, ValidationRulesLeaveTheFieldOutOfTheirComparisons) {
+  struct Case {
+    const char* rule;
+    int type;
+    std::vector<const char*> values;  // Jet literals; those the rule refuses are skipped
+    V kept;
+  };
+  const Case cases[] = {
+      {">0", kLong, {"1", "0", "-3", "Null"}, {"Null", "1"}},
+      {"Between 1 And 5", kLong, {"0", "1", "5", "6"}, {"1", "5"}},
+      {"Is Null Or >0", kLong, {"Null", "2", "-2"}, {"Null", "2"}},
+      {">0 And <10 Or =100", kLong, {"5", "10", "100", "0"}, {"5", "100"}},
+      {"Not Between 1 And 5", kLong, {"0", "3", "9"}, {"0", "9"}},
+      {"In ('a','b')", kText, {"'a'", "'c'", "'B'"}, {"a", "B"}},
+      {"Like 'A*'", kText, {"'Apple'", "'pear'", "'avocado'"}, {"Apple", "avocado"}},
+      {"Not Like 'A*'", kText, {"'Apple'", "'pear'"}, {"pear"}},
+      {"[R] <> 'x'", kText, {"'x'", "'y'"}, {"y"}},
+  };
+  int n = 0;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.rule);
+    const std::string table = "Ruled" + std::to_string(++n);
+    TableDef t = target_.CreateTableDef(table);
+    Field field = t.CreateField("R", c.type);
+    field.SetValidationRule(c.rule);
+    t.Fields().Append(field);
+    target_.TableDefs().Append(t);
+    for (const char* value : c.values)
+      target_.Execute("INSERT INTO " + table + " (R) VALUES (" + value + ")");
+    EXPECT_EQ(Rows(target_, "SELECT R FROM " + table + " ORDER BY R"), c.kept);
+  }
+}
+
 TEST_F(ObjectModelTest, FieldWithDefaultAddedToATableWithRowsLeavesThoseRowsNull) {
   TableDef cri = target_.TableDefs()["Cri"];
   Field rate = cri.CreateField("Rate", kLong);

@@ -54,6 +54,26 @@ TEST_F(StatementTest, SelectFormsReturnJetResults) {
   for (const auto& [sql, rows] : cases) EXPECT_EQ(Rows(db_, sql), rows) << sql;
 }
 
+TEST_F(StatementTest, OrderByTakesTheSelectListsAliasesWhereNoColumnHasTheName) {
+  EXPECT_EQ(Rows(db_, "SELECT Code, Qty * -1 AS Neg FROM Val120 ORDER BY Neg"),
+            V({"C3|-3", "B2|-2", "A1|-1"}));
+  EXPECT_EQ(Rows(db_, "SELECT Code, Qty * -1 AS neg FROM Val120 ORDER BY NEG DESC, Code"),
+            V({"A1|-1", "B2|-2", "C3|-3"}));
+  // A column of the table wins over an alias of the same name.
+  EXPECT_EQ(Rows(db_, "SELECT Code, Qty * -1 AS Qty FROM Val120 ORDER BY Qty"),
+            V({"A1|-1", "B2|-2", "C3|-3"}));
+  EXPECT_EQ(Rows(db_, "SELECT Name AS Code, Code AS Name FROM Val120 ORDER BY Code"),
+            V({"one|A1", "two|B2", "three|C3"}));
+  // An alias of a subquery's select list is a column of the outer query.
+  EXPECT_EQ(
+      Rows(db_, "SELECT Code FROM (SELECT Code, Qty * -1 AS Neg FROM Val120) AS s ORDER BY Neg"),
+      V({"C3", "B2", "A1"}));
+  // Qualified, a name is never an alias; unknown, it is a parameter.
+  EXPECT_EQ(ErrorOf([&] { Rows(db_, "SELECT Qty * -1 AS Neg FROM Val120 ORDER BY Val120.Neg"); }),
+            3061);
+  EXPECT_EQ(ErrorOf([&] { Rows(db_, "SELECT Code FROM Val120 ORDER BY Nothing"); }), 3061);
+}
+
 TEST_F(StatementTest, SelectIntoMakesATableOfTheResultAndRefusesAnExistingOne) {
   db_.Execute("SELECT Code, Qty * 2 AS Twice, Left(Name, 1) INTO Made FROM Val120 WHERE Qty>1");
   EXPECT_EQ(db_.RecordsAffected(), 2);
