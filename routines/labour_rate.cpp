@@ -176,10 +176,10 @@ void NumberItem(Database& target, db::Recordset& item, const std::string& table,
   std::string start = db::NzString(range["StrtCode"].GetValue());
   std::string end = db::NzString(range["EndCode"].GetValue());
   range.Close();
-  db::Recordset top =
-      target.OpenRecordset("SELECT MAX([Index]) FROM [" + table + "] WHERE Code>=" + db::QuoteJetText(start) +
-                               " AND Code<" + db::QuoteJetText(end) + ";",
-                           db::engine::kOpenSnapshot);
+  db::Recordset top = target.OpenRecordset("SELECT MAX([Index]) FROM [" + table +
+                                               "] WHERE Code>=" + db::QuoteJetText(start) +
+                                               " AND Code<" + db::QuoteJetText(end) + ";",
+                                           db::engine::kOpenSnapshot);
   Currency highest = db::NzNumber(top.Fields()[0].GetValue());
   top.Close();
   if (highest <= Currency()) return;

@@ -72,7 +72,8 @@ void SwitchSettings(RoutineRun& run, const FolderCopy& copy) {
   Database settings = run.OpenIfPresent(run.InstallFile("File\\KrSet.mdb"));
   if (settings.IsOpen()) {
     run.steps.Step([&] {
-      settings.Execute("UPDATE Environ SET SetName=" + db::QuoteJetText(copy.refresh) + " WHERE [ID]=110;");
+      settings.Execute("UPDATE Environ SET SetName=" + db::QuoteJetText(copy.refresh) +
+                       " WHERE [ID]=110;");
     });
     run.Close(settings);
   }

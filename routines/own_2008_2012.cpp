@@ -39,8 +39,9 @@ void MergeSpecials(RoutineRun& run, Database& target) {
     rs.Close();
   });
   for (const std::string& special : specials) {
-    run.steps.Step(
-        [&] { target.Execute("DELETE * FROM SpeExe WHERE Special=" + db::QuoteJetText(special) + ";"); });
+    run.steps.Step([&] {
+      target.Execute("DELETE * FROM SpeExe WHERE Special=" + db::QuoteJetText(special) + ";");
+    });
   }
   run.steps.Step([&] { target.Execute("INSERT INTO SpeExe SELECT * FROM LinkInstall;"); });
 }

@@ -25,8 +25,9 @@ void Update2015CriH2707(RoutineRun& run) {
       rs.Close();
     });
     for (const std::string& code : codes) {
-      run.steps.Step(
-          [&] { e.target.Execute("DELETE FROM Cri_Relation WHERE CodeK=" + db::QuoteJetText(code)); });
+      run.steps.Step([&] {
+        e.target.Execute("DELETE FROM Cri_Relation WHERE CodeK=" + db::QuoteJetText(code));
+      });
     }
   };
   RunSkeleton(run, hooks);

@@ -55,8 +55,8 @@ void Convert(RoutineRun& run, Database& source, Database& target, int year) {
     if (!run.steps.Step([&] { code = db::NzString(gone["Code"].GetValue()); })) break;
     // The row found by the code goes; another row with the same code stays.
     run.steps.Step([&] {
-      db::Recordset woody = target.OpenRecordset("SELECT * FROM Woody WHERE Code=" + db::QuoteJetText(code),
-                                                 db::engine::kOpenDynaset);
+      db::Recordset woody = target.OpenRecordset(
+          "SELECT * FROM Woody WHERE Code=" + db::QuoteJetText(code), db::engine::kOpenDynaset);
       if (!woody.Eof()) woody.Delete();
       woody.Close();
     });

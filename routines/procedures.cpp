@@ -64,7 +64,8 @@ void IndexTextsFromSource(RoutineRun& run, const Step&, Database& source, Databa
       run.steps.Step([&] {
         target.Execute("UPDATE " + std::string(table) +
                        " SET [Index]=" + db::QuoteJetText(db::NzString(rows["Index"].GetValue())) +
-                       " WHERE Code=" + db::QuoteJetText(db::NzString(rows["Code"].GetValue())) + ";");
+                       " WHERE Code=" + db::QuoteJetText(db::NzString(rows["Code"].GetValue())) +
+                       ";");
       });
       if (!run.steps.Step([&] { rows.MoveNext(); })) break;
     }

@@ -174,8 +174,8 @@ void Update2018KelmoraSettingH3104(RoutineRun& run) {
 
 void HolidaysAndMaps(RoutineRun& run, const Step&, Database&, Database& target, VariantChooser&) {
   run.steps.Step([&] {
-    db::Recordset rs =
-        target.OpenRecordset("SELECT * FROM Holidays WHERE HolidayString=" + db::QuoteJetText(kMountainDay));
+    db::Recordset rs = target.OpenRecordset("SELECT * FROM Holidays WHERE HolidayString=" +
+                                            db::QuoteJetText(kMountainDay));
     if (rs.Eof()) {
       rs.AddNew();
       rs["HolidayString"].SetValue(db::Value(kMountainDay));
@@ -184,9 +184,9 @@ void HolidaysAndMaps(RoutineRun& run, const Step&, Database&, Database& target, 
     rs.Close();
   });
   run.steps.Step([&] {
-    db::Recordset rs =
-        target.OpenRecordset("SELECT * FROM SetWord WHERE Comment=" + db::QuoteJetText(kMapPlaceUrl) +
-                             " AND [ID]>=231 AND [ID]<=239");
+    db::Recordset rs = target.OpenRecordset(
+        "SELECT * FROM SetWord WHERE Comment=" + db::QuoteJetText(kMapPlaceUrl) +
+        " AND [ID]>=231 AND [ID]<=239");
     if (!rs.Eof()) {
       rs.Edit();
       rs["Comment"].SetValue(db::Value(kMapSearchUrl));
