@@ -4,15 +4,13 @@
 
 #include <filesystem>
 
-#include "tests/testing/databases.h"
-#include "tests/testing/testing.h"
+#include "tests/app/unattended_run.h"
 
 namespace kr::app::test {
 namespace {
 
 namespace fs = std::filesystem;
 using testing::ProcessResult;
-using Rows = std::vector<std::string>;
 
 constexpr const char* kCriBackup = "File/2019年度/KrCri202004071530.old";
 
@@ -25,34 +23,18 @@ constexpr std::string_view kTableLines =
     "File5=File\\2019年度\\KrCri.mdb,$(AppPath)\\,"
     "TABLECOPYVERSION;Cri;;Code|KrCri2019Src.mdb|2019|1|3|TRUE\r\n";
 
-class TableActionsTest : public ::testing::Test {
+class TableActionsTest : public UnattendedRun {
  protected:
   void SetUp() override {
     testing::MakeSampleDatabases(install_, "install");
     testing::MakeSampleDatabases(package_, "package");
-    install_.Write("KrMain.exe", "program");
-    sandbox_.root().Write("ProgramData/Kelmora/KrTN2000.ini",
-                          testing::ToCp932("[TN2019]\r\nInstPath=" + install_.folder() +
-                                           "\r\nUpdateDay=2020/04/07\r\n"));
   }
-  // Model 50 runs unattended (its update day is today); any other through the dialog.
   ProcessResult Run(std::string_view lines, std::string_view model = "50") {
-    std::string ini =
-        "[Bootstrap]\r\nExeName=KrMain.exe\r\nExeYear=2019\r\nExeVersion=3.2.0\r\n"
-        "DispDlgCaption=ケルモラ積算 2019 アップデート\r\nInstModel=";
-    ini += std::string(model) + "\r\n[Bootstrap Files]\r\n" + std::string(lines);
-    package_.Write("KrInst.ini", testing::ToCp932(ini));
-    std::vector<std::string> argv{testing::BuiltProgram("app/kr-updater-cli"), package_.path()};
-    if (model != "50") argv.insert(argv.end(), {"--install-folder", install_.path()});
-    return testing::RunProgram(argv, {"KR_NOW=2020-04-07 15:30"});
+    WritePackage("[Bootstrap Files]\r\n" + std::string(lines), model);
+    std::vector<std::string> options;
+    if (model != "50") options = {"--install-folder", install_.path()};
+    return UnattendedRun::Run("2020-04-07 15:30", options);
   }
-  Rows Query(std::string_view db, std::string_view select) const {
-    return testing::QueryRows(install_.Native(db), select);
-  }
-
-  testing::SandboxedFolders sandbox_;
-  testing::TempDir install_;
-  testing::TempDir package_;
 };
 
 TEST_F(TableActionsTest, EveryTableKeywordChangesItsDatabaseAndARerunLeavesVersionedOnesAlone) {

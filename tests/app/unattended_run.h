@@ -1,9 +1,10 @@
 // An install folder and a package for kr-updater-cli runs that go unattended (the application
-// asked for the update today): the package's KrInst.ini holds the given "Function" section.
+// asked for the update today): the package's KrInst.ini holds the given sections.
 #pragma once
 
 #include <gtest/gtest.h>
 
+#include <map>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -18,21 +19,35 @@ class UnattendedRun : public ::testing::Test {
   using Rows = std::vector<std::string>;
 
   // The program the application would start, the settings that point at the install folder
-  // with today's update day, and KrInst.ini with function_section ("[Function]\r\n...").
-  void WritePackage(std::string_view function_section) {
+  // with today's update day, and KrInst.ini of the edition model with the given sections
+  // ("[Function]\r\n..."). Model 50 runs unattended; any other goes through the dialog.
+  void WritePackage(std::string_view sections, std::string_view model = "50") {
     install_.Write("KrMain.exe", "program");
     sandbox_.root().Write("ProgramData/Kelmora/KrTN2000.ini",
                           testing::ToCp932("[TN2019]\r\nInstPath=" + install_.folder() +
                                            "\r\nUpdateDay=2020/04/07\r\n"));
     package_.Write("KrInst.ini",
                    testing::ToCp932("[Bootstrap]\r\nExeName=KrMain.exe\r\nExeYear=2019\r\n"
-                                    "ExeVersion=3.2.0\r\nInstModel=50\r\n"
-                                    "DispDlgCaption=ケルモラ積算 2019 アップデート\r\n" +
-                                    std::string(function_section)));
+                                    "ExeVersion=3.2.0\r\nInstModel=" +
+                                    std::string(model) +
+                                    "\r\nDispDlgCaption=ケルモラ積算 2019 アップデート\r\n" +
+                                    std::string(sections)));
   }
-  testing::ProcessResult Run(std::string_view now) {
-    return testing::RunProgram({testing::BuiltProgram("app/kr-updater-cli"), package_.path()},
-                               {"KR_NOW=" + std::string(now)});
+  testing::ProcessResult Run(std::string_view now, const std::vector<std::string>& options = {}) {
+    std::vector<std::string> argv{testing::BuiltProgram("app/kr-updater-cli"), package_.path()};
+    argv.insert(argv.end(), options.begin(), options.end());
+    return testing::RunProgram(argv, {"KR_NOW=" + std::string(now)});
+  }
+  // A run at a later minute leaves every file of the install folder as it was.
+  void ExpectASecondRunChangesNothing() {
+    std::map<std::string, std::string> before = install_.Files();
+    testing::ProcessResult second = Run("2020-04-07 16:45");
+    ASSERT_EQ(second.exit_code, 0) << second.out << second.err;
+    std::map<std::string, std::string> after = install_.Files();
+    ASSERT_EQ(before.size(), after.size());
+    for (const auto& [path, bytes] : before) {
+      EXPECT_TRUE(after[path] == bytes) << path << " changed on the second run";
+    }
   }
   Rows Query(std::string_view db, std::string_view select) const {
     return testing::QueryRows(install_.Native(db), select);

@@ -69,32 +69,22 @@ TEST_F(RoutineTest, ASourceTableWithOneColumnMoreOrLessStillRefreshesTheMatching
   EXPECT_EQ(Query(kVal19, "SELECT Price, ValPrice1 FROM Val870"), (Rows{"2\t7"}));
 }
 
-class TwoStageTest : public RoutineTest {
- protected:
-  void Prepare(std::string_view installed) {
+// Below the first guard a database receives the first stage only, at it the second stage only.
+TEST_F(RoutineTest, ATwoStageRoutineGivesEachDatabaseOnlyTheStageItLacks) {
+  for (auto [name, price] :
+       {std::pair{"KrCri201411_V10.mdb", "10"}, {"KrCri201411_V11.mdb", "11"}}) {
+    Package(name, Table("Cri", kCriTable) + "INSERT INTO Cri (Code, Price1) VALUES ('C1', " +
+                      price + ");\n" + VersionRow("2014,1,2"));
+  }
+  for (auto [installed, price] : {std::pair{"2013,1,9", "10"}, {"2014,1,1", "11"}}) {
+    std::filesystem::remove(install_.Native("File/平成26年度/KrCri.mdb"));
     Install("File/平成26年度/KrCri.mdb", Table("Cri", kCriTable) +
                                              "INSERT INTO Cri (Code, Price1) VALUES ('C1', 1);\n" +
                                              VersionRow(installed));
-    for (auto [name, price] :
-         {std::pair{"KrCri201411_V10.mdb", "10"}, {"KrCri201411_V11.mdb", "11"}}) {
-      Package(name, Table("Cri", kCriTable) + "INSERT INTO Cri (Code, Price1) VALUES ('C1', " +
-                        price + ");\n" + VersionRow("2014,1,2"));
-    }
+    Run("Update2014CriH2611");
+    EXPECT_EQ(Value("File/平成26年度/KrCri.mdb", "SELECT Price1 FROM Cri"), price) << installed;
+    EXPECT_EQ(Ver("File/平成26年度/KrCri.mdb"), "2014,1,2") << installed;
   }
-};
-
-TEST_F(TwoStageTest, ADatabaseBelowTheFirstGuardReceivesTheFirstStageOnly) {
-  Prepare("2013,1,9");
-  Run("Update2014CriH2611");
-  EXPECT_EQ(Value("File/平成26年度/KrCri.mdb", "SELECT Price1 FROM Cri"), "10");
-  EXPECT_EQ(Ver("File/平成26年度/KrCri.mdb"), "2014,1,2");
-}
-
-TEST_F(TwoStageTest, ADatabaseAtTheFirstGuardReceivesTheSecondStageOnly) {
-  Prepare("2014,1,1");
-  Run("Update2014CriH2611");
-  EXPECT_EQ(Value("File/平成26年度/KrCri.mdb", "SELECT Price1 FROM Cri"), "11");
-  EXPECT_EQ(Ver("File/平成26年度/KrCri.mdb"), "2014,1,2");
 }
 
 TEST_F(RoutineTest, KnowledgeBaseConversionsSayWhatIsMissingAndSkipConvertedDatabases) {

@@ -1,5 +1,7 @@
 // After new items arrive, the index structures follow: the big-index blocks of Cri_Ind, the
 // expense and unit-price group lists, the ranges and names of the price and knowledge-base items.
+#include <filesystem>
+
 #include "tests/routines/routines_fixture.h"
 
 namespace kr::routines::test {
@@ -184,27 +186,25 @@ TEST_F(RoutineTest, UnitPriceGroup880LeavesAndGroup890TakesThePackageCaption) {
 
 constexpr std::string_view kCri28 = "File/平成28年度/KrCri.mdb";
 
-TEST_F(RoutineTest, TheNewRangeTakesTheIdOfRange1001990000WhichMovesUpByOne) {
-  Install(kCri28, Table("Cri_Ind", kRangeTable) + Range(100, "1001900000", "1001910000", "A", "a") +
-                      Range(105, "1001990000", "1002000000", "A", "z", "末") +
-                      Range(110, "1002000000", "1003000000", "B", "b") + VersionRow("2015,1,9"));
+TEST_F(RoutineTest,
+       TheNewRangeTakesTheIdOfRange1001990000WhichMovesUpByOneAndWithoutItNoneIsAdded) {
   Package("KrCri201611.mdb", Table("Cri_Ind", kRangeTable) +
                                  Range(7, "1001910000", "1001920000", "A", "新設") +
                                  VersionRow("2016,1,2"));
+  Install(kCri28, Table("Cri_Ind", kRangeTable) + Range(100, "1001900000", "1001910000", "A", "a") +
+                      Range(105, "1001990000", "1002000000", "A", "z", "末") +
+                      Range(110, "1002000000", "1003000000", "B", "b") + VersionRow("2015,1,9"));
   Run("Update2016CriH2811");
   EXPECT_EQ(
       Query(kCri28, kRangeSelect),
       (Rows{"100\t1001900000\t1001910000\tA\ta\t\\N", "105\t1001910000\t1001920000\tA\t新設\t",
             "106\t1001990000\t1002000000\tA\tz\t末", "110\t1002000000\t1003000000\tB\tb\t\\N"}));
   EXPECT_EQ(Ver(kCri28), "2016,1,2");
-}
 
-TEST_F(RoutineTest, WithoutRange1001990000NoRangeIsAdded) {
+  // Without range 1001990000 no range is added.
+  std::filesystem::remove(install_.Native(kCri28));
   Install(kCri28, Table("Cri_Ind", kRangeTable) + Range(100, "1001900000", "1001910000", "A", "a") +
                       VersionRow("2015,1,9"));
-  Package("KrCri201611.mdb", Table("Cri_Ind", kRangeTable) +
-                                 Range(7, "1001910000", "1001920000", "A", "新設") +
-                                 VersionRow("2016,1,2"));
   Run("Update2016CriH2811");
   EXPECT_EQ(Query(kCri28, "SELECT ID, StrtCode FROM Cri_Ind"), (Rows{"100\t1001900000"}));
 }

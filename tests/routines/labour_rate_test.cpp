@@ -82,9 +82,6 @@ class LabourRateTest : public RoutineTest {
   Rows MinPriceRows() {
     return Query("File/KrSetMinPrice.mdb", "SELECT Name, StrValue FROM Setting ORDER BY Name");
   }
-  bool Exists(std::string_view relative) {
-    return std::filesystem::exists(install_.Native(relative));
-  }
 };
 
 TEST_F(LabourRateTest, DirectDistrictsComeFromPrefectureColumnsAndDerivedOnesFollowThem) {
@@ -175,7 +172,7 @@ TEST_F(LabourRateTest, TheMinimumPriceSettingIsEditedWhenPresentAndAMissingDatab
   Run("Update2019CriR0203");
   EXPECT_EQ(Query("File/2019年度(令和2年3月労務更新)/KrCri.mdb", kPrices), kRefreshed);
   EXPECT_EQ(Environ110(), "2019年度(令和2年3月労務更新)");
-  EXPECT_FALSE(Exists("File/KrSetMinPrice.mdb"));
+  EXPECT_FALSE(install_.Exists("File/KrSetMinPrice.mdb"));
 }
 
 TEST_F(LabourRateTest, The2014CopyIsGuardedByItsVersionAndStampedAndLeavesMinimumPricesAlone) {
@@ -239,30 +236,18 @@ TEST_F(LabourRateTest, EachCorrectionReachesOnlyTheDatabasesItsTagsAllow) {
 }
 
 // Ranges C100..C200 (items numbered up to 7) and C200..C300 (none numbered yet).
-std::string IndexedCri(std::string_view table, std::string_view index_table) {
-  std::string t(table);
-  return Table(t, kCriLayout) +
-         Table(std::string(index_table),
-               "(ID LONG, StrtCode TEXT(20), EndCode TEXT(20), BigIndex TEXT(50))") +
-         "INSERT INTO " + std::string(index_table) +
-         " (ID, StrtCode, EndCode) VALUES (1, 'C100', 'C200');\n"
-         "INSERT INTO " +
-         std::string(index_table) +
-         " (ID, StrtCode, EndCode) VALUES (2, 'C200', 'C300');\n"
-         "INSERT INTO " +
-         t +
-         " (Code, [Index]) VALUES ('C101', 6);\n"
-         "INSERT INTO " +
-         t +
-         " (Code, [Index]) VALUES ('C102', 7);\n"
-         "INSERT INTO " +
-         t +
-         " (Code, [Index]) VALUES ('C105', 0);\n"
-         "INSERT INTO " +
-         t +
-         " (Code, [Index]) VALUES ('C103', 0);\n"
-         "INSERT INTO " +
-         t + " (Code, [Index]) VALUES ('C201', 0);\n";
+std::string IndexedCri(const std::string& table, const std::string& index_table) {
+  std::string script =
+      Table(table, kCriLayout) +
+      Table(index_table, "(ID LONG, StrtCode TEXT(20), EndCode TEXT(20), BigIndex TEXT(50))") +
+      "INSERT INTO " + index_table + " (ID, StrtCode, EndCode) VALUES (1, 'C100', 'C200');\n" +
+      "INSERT INTO " + index_table + " (ID, StrtCode, EndCode) VALUES (2, 'C200', 'C300');\n";
+  for (auto [code, index] :
+       {std::pair{"C101", 6}, {"C102", 7}, {"C105", 0}, {"C103", 0}, {"C201", 0}}) {
+    script += "INSERT INTO " + table + " (Code, [Index]) VALUES ('" + code + "', " +
+              std::to_string(index) + ");\n";
+  }
+  return script;
 }
 
 TEST_F(LabourRateTest, NewItemsAreNumberedAfterTheHighestOfTheirRangeInCodeOrder) {

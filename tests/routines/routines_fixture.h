@@ -22,9 +22,6 @@ inline constexpr std::string_view kValTable =
     "(Code TEXT(30) NOT NULL, Name TEXT(100), Price DOUBLE, ValPrice1 DOUBLE, ValPrice2 DOUBLE, "
     "UserCode TEXT(30), JPer DOUBLE, Search1 TEXT(50), Search2 TEXT(50), MakeDay TEXT(10), "
     "CONSTRAINT PrimaryKey PRIMARY KEY (Code))";
-inline constexpr std::string_view kValSubTable =
-    "(Code TEXT(30) NOT NULL, ValCode TEXT(30) NOT NULL, Quantity1 DOUBLE, Quantity2 DOUBLE, "
-    "CONSTRAINT PrimaryKey PRIMARY KEY (Code, ValCode))";
 inline constexpr std::string_view kCriTable =
     "(Code TEXT(20) NOT NULL, cName TEXT(100), Price1 DOUBLE, Price2 DOUBLE, "
     "CONSTRAINT PrimaryKey PRIMARY KEY (Code))";

@@ -100,8 +100,10 @@ TEST_F(SkeletonTest, ATargetThatIsNoDatabaseIsLeftAloneWithoutABackup) {
 
 TEST_F(SkeletonTest, UnknownNamesRunNothing) {
   Source();
-  EXPECT_FALSE(Run("update2018crih3011"));
-  EXPECT_FALSE(Run("Update2018CriH3011 "));
+  for (std::string_view name :
+       {"update2018crih3011", "Update2018CriH3011 ", " Update2018CriH3011", ""}) {
+    EXPECT_FALSE(Run(name)) << name;
+  }
   EXPECT_EQ(Ver(kCri30), "2018,0,9");
 }
 

@@ -1,10 +1,8 @@
 // A user interface for tests: records every message box, every caption of the wait dialog's
-// labels, every copy-source question and what the install-folder dialog was shown; answers the
-// folder browser and the copy-source question with prepared results.
+// labels and what the install-folder dialog holds; the folder browser is always cancelled.
 #pragma once
 
 #include <memory>
-#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -22,18 +20,17 @@ struct MessageBoxCall {
 class FakeInstallFolderView : public ui::InstallFolderView {
  public:
   explicit FakeInstallFolderView(ui::InstallFolderHandler& handler) : handler(handler) {}
-  void SetTitle(std::string_view text) override { title = text; }
-  void SetCaptions(std::string_view path, std::string_view comment,
-                   std::string_view comment2) override;
+  void SetTitle(std::string_view) override {}
+  void SetCaptions(std::string_view, std::string_view, std::string_view) override {}
   void SetFolderText(std::string_view text) override { folder_text = text; }
   std::string FolderText() const override { return folder_text; }
   void FocusBrowseButton() override { browse_focused = true; }
-  void Show() override { shown = true; }
-  void Close() override { closed = true; }
+  void Show() override {}
+  void Close() override {}
 
   ui::InstallFolderHandler& handler;
-  std::string title, path_caption, comment, comment2, folder_text;
-  bool browse_focused = false, shown = false, closed = false;
+  std::string folder_text;
+  bool browse_focused = false;
 };
 
 class FakeUi : public ui::Ui {
@@ -46,7 +43,8 @@ class FakeUi : public ui::Ui {
   void UnloadWait() override { wait_unloaded = true; }
   void SetBusy(bool busy) override { this->busy = busy; }
   void PumpEvents() override { ++pumped; }
-  std::string BrowseForFolder(std::string_view title, std::string_view initial_folder) override;
+  std::string BrowseForFolder(std::string_view, std::string_view) override { return ""; }
+  // The first choice ("" for none), as the form preselects.
   std::string SelectCopySource(const std::vector<std::string>& choices) override;
   ui::InstallFolderView& LoadInstallFolderDialog(ui::InstallFolderHandler& handler) override;
 
@@ -56,11 +54,6 @@ class FakeUi : public ui::Ui {
   std::string wait_title;
   bool wait_shown = false, wait_ok_enabled = false, wait_unloaded = false, busy = false;
   int pumped = 0;
-  std::string browse_answer;                                      // what BrowseForFolder returns
-  std::vector<std::pair<std::string, std::string>> browse_calls;  // title, initial folder
-  // What SelectCopySource returns; unset, the first choice ("" for none), as the form preselects.
-  std::optional<std::string> copy_source_answer;
-  std::vector<std::vector<std::string>> copy_source_calls;  // the choices of each question
   std::unique_ptr<FakeInstallFolderView> dialog;
 };
 
