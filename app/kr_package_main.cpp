@@ -11,6 +11,7 @@
 #include <iostream>
 #include <string>
 
+#include "app/english_command_line.h"
 #include "platform/platform.h"
 #include "signing/signing.h"
 
@@ -110,18 +111,8 @@ int main(int argc, char** argv) {
   verify->add_option("PACKAGE", package, "the package folder")->required();
   verify->add_option("--public", public_file, "the public key file")->required();
 
-  try {
-    app.parse(argc, argv);
-  } catch (const CLI::CallForHelp& e) {
-    return app.exit(e);
-  } catch (const CLI::CallForAllHelp& e) {
-    return app.exit(e);
-  } catch (const CLI::CallForVersion& e) {
-    return app.exit(e);
-  } catch (const CLI::ParseError& e) {
-    std::cerr << "kr-package: " << e.what() << "\nRun with --help for more information.\n";
-    return kExitBadCommandLine;
-  }
+  if (std::optional<int> status = kr::app::ParseEnglish(app, argc, argv, "kr-package"))
+    return *status;
 
   try {
     if (keygen->parsed()) {

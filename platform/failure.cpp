@@ -72,9 +72,9 @@ namespace internal {
 
 namespace {
 
-Failure Bug(std::string_view what, const std::source_location& origin) {
-  std::string text = "internal error at " + std::string(origin.file_name()) + ":" +
-                     std::to_string(origin.line()) + " (" + origin.function_name() +
+Failure Bug(std::string_view what, const Origin& origin) {
+  std::string text = "internal error at " + std::string(origin.file) + ":" +
+                     std::to_string(origin.line) + " (" + origin.function +
                      "): " + std::string(what);
   LogLine(text);
   if (StrictFailures()) {
@@ -98,8 +98,7 @@ bool StrictFailures() {
 #endif
 }
 
-std::optional<Failure> Capture(const std::function<void()>& f,
-                               std::source_location origin) noexcept {
+std::optional<Failure> Capture(const std::function<void()>& f, Origin origin) noexcept {
   try {
     f();
     return std::nullopt;

@@ -17,7 +17,6 @@
 
 #include <functional>
 #include <optional>
-#include <source_location>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -72,13 +71,25 @@ class Failure : public std::exception {
 // unset means no log). Never throws.
 void LogLine(std::string_view text);
 
+// Where a step is written, for the log line of a bug. Origin::Here() as a default argument gives
+// the caller's place. (Clang 14 with libstdc++ 12 has no std::source_location; both compilers
+// have these builtins.)
+struct Origin {
+  static constexpr Origin Here(const char* file = __builtin_FILE(), int line = __builtin_LINE(),
+                               const char* function = __builtin_FUNCTION()) {
+    return Origin{file, line, function};
+  }
+  const char* file;
+  int line;
+  const char* function;
+};
+
 namespace internal {
 // Runs f and returns the Failure it threw, or nothing on success. Running out of memory is
 // failure 7. Any other exception is a bug, not a failure of the run: when StrictFailures() it is
 // logged with its origin and the process aborts; otherwise it is logged with its origin and
 // becomes failure 51, so a user's run goes on.
-std::optional<Failure> Capture(const std::function<void()>& f,
-                               std::source_location origin) noexcept;
+std::optional<Failure> Capture(const std::function<void()>& f, Origin origin) noexcept;
 // On in builds with assertions, and wherever KR_STRICT=1 is set (the test suite sets it). Read
 // once; the process never changes it.
 bool StrictFailures();
@@ -92,7 +103,7 @@ class StepAndContinue {
   // Runs one step. On failure the step's failure becomes the pending one (replacing an older
   // one) and false is returned; the caller goes on with its next step.
   template <class F>
-  bool Step(F&& step, std::source_location origin = std::source_location::current()) {
+  bool Step(F&& step, Origin origin = Origin::Here()) {
     auto failure = internal::Capture([&] { std::forward<F>(step)(); }, origin);
     if (!failure) return true;
     LogLine(Where() + failure->what());
@@ -102,7 +113,7 @@ class StepAndContinue {
 
   // Runs a step that computes a value; on failure returns fallback (and the failure is pending).
   template <class T, class F>
-  T Value(T fallback, F&& step, std::source_location origin = std::source_location::current()) {
+  T Value(T fallback, F&& step, Origin origin = Origin::Here()) {
     T result = std::move(fallback);
     Step([&] { result = std::forward<F>(step)(); }, origin);
     return result;
@@ -150,8 +161,7 @@ class StepAndContinue {
 // Leave-on-error: runs body; the first failure ends it, is logged and dropped, and fallback is
 // returned. Work the body did before the failure stays done.
 template <class T, class F>
-T LeaveOnError(std::string_view operation, T fallback, F&& body,
-               std::source_location origin = std::source_location::current()) {
+T LeaveOnError(std::string_view operation, T fallback, F&& body, Origin origin = Origin::Here()) {
   std::optional<T> result;
   auto failure = internal::Capture([&] { result.emplace(std::forward<F>(body)()); }, origin);
   if (!failure) return std::move(*result);
@@ -161,8 +171,7 @@ T LeaveOnError(std::string_view operation, T fallback, F&& body,
 
 // Leave-on-error for a body without a result.
 template <class F>
-void LeaveOnError(std::string_view operation, F&& body,
-                  std::source_location origin = std::source_location::current()) {
+void LeaveOnError(std::string_view operation, F&& body, Origin origin = Origin::Here()) {
   auto failure = internal::Capture([&] { std::forward<F>(body)(); }, origin);
   if (failure) LogLine(std::string(operation) + ": " + failure->what());
 }

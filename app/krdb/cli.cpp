@@ -5,6 +5,7 @@
 #include <iostream>
 #include <sstream>
 
+#include "app/english_command_line.h"
 #include "app/krdb/krdb_internal.h"
 #include "db/passwords.h"
 #include "platform/failure.h"
@@ -232,18 +233,7 @@ int Main(int argc, char** argv) {
   Request r;
   DefineOptions(app, r);
   DefineCommands(app, r);
-  try {
-    app.parse(argc, argv);
-  } catch (const CLI::CallForHelp& e) {
-    return app.exit(e);
-  } catch (const CLI::CallForAllHelp& e) {
-    return app.exit(e);
-  } catch (const CLI::CallForVersion& e) {
-    return app.exit(e);
-  } catch (const CLI::ParseError& e) {
-    std::cerr << "krdb: " << e.what() << "\nRun with --help for more information.\n";
-    return 2;
-  }
+  if (std::optional<int> status = kr::app::ParseEnglish(app, argc, argv, "krdb")) return *status;
   Settle(r);
   try {
     return Run(r);
