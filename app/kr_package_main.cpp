@@ -26,7 +26,6 @@ namespace signing = kr::signing;
 
 constexpr int kExitDone = 0;
 constexpr int kExitFailed = 1;
-constexpr int kExitBadCommandLine = 2;
 
 constexpr const char* kFooter =
     R"(A signed package holds KrInst.sig at its top: the SHA-256 of every other file below the
