@@ -17,9 +17,9 @@ struct LinkStyle {
   bool (*has_table)(Database& db, std::string_view name) = nullptr;
 };
 
-// Runs work with the spec's source table attached to target as style.link, then drops the
-// link; nothing happens when either table is missing. Pass-through: a failure leaves the link
-// behind, for the next call to drop.
+// Runs work with the table spec's source table attached to target as style.link, then drops
+// the link; nothing happens when either table is missing. Pass-through: a failure leaves the
+// link behind, for the next call to drop.
 void WithLink(const LinkStyle& style, Database& source, Database& target,
               std::string_view table_spec, const std::function<void(const TableSpec&)>& work);
 
