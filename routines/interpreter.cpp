@@ -182,10 +182,14 @@ bool RoutineRun::Entry(Database& target, const std::vector<const Database*>& sou
   return false;
 }
 
+bool Paired(const Routine& r) {
+  return r.second_stage.empty() && r.guards.size() > 1 && r.record.size() == r.guards.size();
+}
+
 Stage StageOf(const Routine& r, size_t index) {
   Stage stage;
   bool two_stages = !r.second_stage.empty();
-  bool paired = !two_stages && r.guards.size() > 1 && r.record.size() == r.guards.size();
+  bool paired = Paired(r);
   if (!r.guards.empty()) stage.guard = &r.guards[std::min(index, r.guards.size() - 1)];
   if (paired) {
     stage.record = {r.record[std::min(index, r.record.size() - 1)]};
@@ -317,17 +321,18 @@ void RunSkeleton(RoutineRun& run, const Hooks& hooks) {
     if (!early.IsOpen()) return;
   }
   Database& source = hooks.source != nullptr ? *hooks.source : early;
-  bool two_stages = !r.second_stage.empty();
-  bool paired = !two_stages && r.guards.size() > 1 && r.record.size() == r.guards.size();
-  size_t index = 0;
-  ForEachPlace(run, [&](const Place& place) {
-    size_t first = paired ? index : 0;
-    ++index;
-    for (size_t stage = first; stage <= (two_stages ? 1 : first); ++stage) {
-      if (!MigrateTarget(run, place, source, stage, hooks)) return false;
+  size_t last_stage = r.second_stage.empty() ? 0 : 1;
+  std::vector<Place> places = run.Places();
+  for (size_t i = 0; i < places.size(); ++i) {
+    if (!platform::FileExists(places[i].path)) continue;
+    // A paired row's target keeps its own guard and record when an earlier one is missing.
+    size_t first = Paired(r) ? i : 0;
+    bool go_on = true;
+    for (size_t stage = first; go_on && stage <= std::max(first, last_stage); ++stage) {
+      go_on = MigrateTarget(run, places[i], source, stage, hooks);
     }
-    return true;
-  });
+    if (!go_on) break;
+  }
   run.Close(early);
 }
 

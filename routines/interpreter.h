@@ -41,6 +41,8 @@ struct Stage {
   std::string source;  // the late-checked source file ("" for none)
 };
 Stage StageOf(const Routine& routine, size_t index);
+// Whether the row pairs its guards and records with its targets.
+bool Paired(const Routine& routine);
 
 // The state of one running routine.
 class RoutineRun {

@@ -190,7 +190,7 @@ TEST_F(PrintWidthTest, The2009SettingsTakeTheNewColumnAndTheWordsColumnsFromTheP
 
 // --- Two settings databases ----------------------------------------------------------------------
 
-TEST_F(RoutineTest, AMissingMinimumPriceSettingsDatabaseLeavesTheOtherOneMigrated) {
+TEST_F(RoutineTest, EachSettingsDatabaseKeepsItsOwnGuardAndStampWhenTheOtherIsMissing) {
   std::string options = Table("SetOption",
                               "(ID LONG NOT NULL, Result SHORT, CONSTRAINT "
                               "PrimaryKey PRIMARY KEY (ID))");
@@ -203,6 +203,12 @@ TEST_F(RoutineTest, AMissingMinimumPriceSettingsDatabaseLeavesTheOtherOneMigrate
   EXPECT_EQ(Query(kSet, "SELECT ID, Result FROM SetOption ORDER BY ID"), (Rows{"1\t3", "2\t4"}));
   EXPECT_EQ(Ver(kSet), "2019,1,2");
   EXPECT_FALSE(std::filesystem::exists(install_.Native("File/KrSetMinPrice.mdb")));
+
+  // The other way round, the minimum-price database keeps its own guard and stamp.
+  std::filesystem::remove(install_.Native(std::string(kSet)));
+  Install("File/KrSetMinPrice.mdb", options + VersionRow("2019,1,0"));
+  Run("Update2019SetR0109");
+  EXPECT_EQ(Ver("File/KrSetMinPrice.mdb"), "2019,1,1");
 }
 
 // --- KelmoraSetting.xml --------------------------------------------------------------------------
