@@ -272,9 +272,10 @@ bool MigrateTarget(RoutineRun& run, const Place& place, Database& source, size_t
   VariantChooser variants(run.context, place.folder, target);
   if (target.IsOpen() && !LeftAlone(run, target, place, stage, variants, hooks)) {
     if (r.backup) run.Backup(target);
-    // Fixed targets test their guard again after reopening.
-    bool current =
-        r.backup && r.targets.selection == Selection::kFixed && run.Skip(target, stage.guard);
+    // A target the backup could not reopen is left alone (its steps could only fail); fixed
+    // targets test their guard again after reopening.
+    bool current = !target.IsOpen() || (r.backup && r.targets.selection == Selection::kFixed &&
+                                        run.Skip(target, stage.guard));
     Database late;
     if (!current && r.check == SourceCheck::kLate) {
       // A one-stage row needs every source it names; each stage of a two-stage row its own.
