@@ -306,10 +306,11 @@ bool MigrateTarget(RoutineRun& run, const Place& place, Database& source, size_t
   return go_on;
 }
 
-void ForEachPlace(RoutineRun& run, const std::function<bool(const Place&)>& visit) {
-  for (const Place& place : run.Places()) {
-    if (!platform::FileExists(place.path)) continue;
-    if (!visit(place)) break;
+void ForEachPlace(RoutineRun& run, const std::function<bool(const Place&, size_t)>& visit) {
+  std::vector<Place> places = run.Places();
+  for (size_t i = 0; i < places.size(); ++i) {
+    if (!platform::FileExists(places[i].path)) continue;
+    if (!visit(places[i], i)) break;
   }
 }
 
@@ -323,17 +324,14 @@ void RunSkeleton(RoutineRun& run, const Hooks& hooks) {
   }
   Database& source = hooks.source != nullptr ? *hooks.source : early;
   size_t last_stage = r.second_stage.empty() ? 0 : 1;
-  std::vector<Place> places = run.Places();
-  for (size_t i = 0; i < places.size(); ++i) {
-    if (!platform::FileExists(places[i].path)) continue;
+  ForEachPlace(run, [&](const Place& place, size_t index) {
     // A paired row's target keeps its own guard and record when an earlier one is missing.
-    size_t first = Paired(r) ? i : 0;
-    bool go_on = true;
-    for (size_t stage = first; go_on && stage <= std::max(first, last_stage); ++stage) {
-      go_on = MigrateTarget(run, places[i], source, stage, hooks);
+    size_t first = Paired(r) ? index : 0;
+    for (size_t stage = first; stage <= std::max(first, last_stage); ++stage) {
+      if (!MigrateTarget(run, place, source, stage, hooks)) return false;
     }
-    if (!go_on) break;
-  }
+    return true;
+  });
   run.Close(early);
 }
 

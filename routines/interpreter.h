@@ -122,8 +122,9 @@ void RunSkeleton(RoutineRun& run, const Hooks& hooks = {});
 // the routine: a late-checked source is missing or cannot be opened.
 bool MigrateTarget(RoutineRun& run, const Place& place, Database& source, size_t stage,
                    const Hooks& hooks = {});
-// Visits the row's places whose file exists, in order; visit returns false to end the routine.
-void ForEachPlace(RoutineRun& run, const std::function<bool(const Place&)>& visit);
+// Visits the row's places whose file exists, in order, with each one's index among all the row's
+// places; visit returns false to end the routine.
+void ForEachPlace(RoutineRun& run, const std::function<bool(const Place&, size_t)>& visit);
 
 // A step of the notation on one target. Pass-through: the caller's step-and-continue applies.
 void ExecuteStep(RoutineRun& run, const Step& step, Database& source, Database& target,

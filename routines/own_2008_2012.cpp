@@ -168,7 +168,7 @@ int64_t RowsOf(Database& db, std::string_view table) {
 void Update2012Box10(RoutineRun& run) {
   std::string package_box = run.PackageFile("KrBox.mdb");
   if (!platform::FileExists(package_box)) return;
-  ForEachPlace(run, [&](const Place& place) {
+  ForEachPlace(run, [&](const Place& place, size_t) {
     Database installed = run.Open(place.path);
     // A box that cannot be read is not replaced: nothing could bring its contents back.
     if (!installed.IsOpen() || run.Skip(installed, StageOf(run.routine, 0).guard)) {
