@@ -106,13 +106,6 @@ TEST_F(ProfileTest, MalformedFilesNeverBreakReads) {
   EXPECT_EQ(dir_.Read("KrInst.ini"), garbage + "\nw=1\n");
 }
 
-TEST_F(ProfileTest, AFileWithAUtf8ByteOrderMarkIsReadAndWrittenAsUtf8) {
-  dir_.Write("KrInst.ini", "\xEF\xBB\xBF[Bootstrap]\r\nExeName=積算.exe\r\n");
-  EXPECT_EQ(profile::GetString(file_, "Bootstrap", "ExeName", ""), "積算.exe");
-  EXPECT_TRUE(profile::WriteString(file_, "Bootstrap", "Title", "表"));
-  EXPECT_EQ(Bytes(), "\xEF\xBB\xBF[Bootstrap]\r\nExeName=積算.exe\r\nTitle=表\r\n");
-}
-
 // Windows' profile functions read a file saved as "Unicode" by Notepad; users save KrInst.ini so.
 TEST_F(ProfileTest, AUtf16FileWithItsByteOrderMarkIsReadAndKeepsItsEncodingWhenWritten) {
   auto utf16 = [](std::u16string_view text, bool big_endian) {
@@ -136,24 +129,28 @@ TEST_F(ProfileTest, AUtf16FileWithItsByteOrderMarkIsReadAndKeepsItsEncodingWhenW
   }
 }
 
-TEST_F(ProfileTest, AUtf8FileWithoutByteOrderMarkIsReadAsUtf8AndWrittenSo) {
-  dir_.Write("KrInst.ini", "[Bootstrap]\nDispDlgCaption=ケルモラ積算 2019 アップデート\n");
-  EXPECT_EQ(profile::GetString(file_, "Bootstrap", "DispDlgCaption", ""),
-            "ケルモラ積算 2019 アップデート");
-  EXPECT_TRUE(profile::WriteString(file_, "Bootstrap", "Title", "表"));
-  EXPECT_EQ(Bytes(), "[Bootstrap]\nDispDlgCaption=ケルモラ積算 2019 アップデート\nTitle=表\n");
-}
-
-TEST_F(ProfileTest, AsciiAndCp932FilesStayCp932AndNewFilesAreCp932) {
-  // Plain ASCII could be either: what the updater adds to it is code page 932.
-  dir_.Write("KrInst.ini", "[Bootstrap]\r\nExeName=KrMain.exe\r\n");
-  EXPECT_TRUE(profile::WriteString(file_, "Bootstrap", "Title", "積算"));
-  EXPECT_EQ(Bytes(), ToCp932("[Bootstrap]\r\nExeName=KrMain.exe\r\nTitle=積算\r\n"));
-  // Code page 932 bytes are no valid UTF-8.
-  WriteIni("[表示]\r\n色=ユーザー設定\r\n");
-  EXPECT_EQ(profile::GetString(file_, "表示", "色", ""), "ユーザー設定");
-  EXPECT_TRUE(profile::WriteString(file_, "表示", "文字", "大"));
-  EXPECT_EQ(Bytes(), ToCp932("[表示]\r\n色=ユーザー設定\r\n文字=大\r\n"));
+// Plain ASCII could be either: what the updater adds to it is code page 932, as to a new file.
+TEST_F(ProfileTest, Utf8FilesWithOrWithoutByteOrderMarkStayUtf8AndOthersCp932) {
+  struct Case {
+    std::string before, exe_name, after;  // after adding Title=表
+  };
+  const std::string bom = "\xEF\xBB\xBF";
+  const Case cases[] = {
+      {bom + "[Bootstrap]\r\nExeName=積算.exe\r\n", "積算.exe",
+       bom + "[Bootstrap]\r\nExeName=積算.exe\r\nTitle=表\r\n"},
+      {"[Bootstrap]\nExeName=積算.exe\n", "積算.exe", "[Bootstrap]\nExeName=積算.exe\nTitle=表\n"},
+      {ToCp932("[Bootstrap]\r\nExeName=積算.exe\r\n"), "積算.exe",
+       ToCp932("[Bootstrap]\r\nExeName=積算.exe\r\nTitle=表\r\n")},
+      {"[Bootstrap]\r\nExeName=KrMain.exe\r\n", "KrMain.exe",
+       ToCp932("[Bootstrap]\r\nExeName=KrMain.exe\r\nTitle=表\r\n")},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.before);
+    dir_.Write("KrInst.ini", c.before);
+    EXPECT_EQ(profile::GetString(file_, "Bootstrap", "ExeName", ""), c.exe_name);
+    EXPECT_TRUE(profile::WriteString(file_, "Bootstrap", "Title", "表"));
+    EXPECT_EQ(Bytes(), c.after);
+  }
   EXPECT_TRUE(profile::WriteString(dir_.folder() + "new.ini", "表示", "色", "青"));
   EXPECT_EQ(dir_.Read("new.ini"), ToCp932("[表示]\r\n色=青\r\n"));
 }

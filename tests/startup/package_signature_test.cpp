@@ -15,14 +15,7 @@ class SignedStartupTest : public StartupTest {
  protected:
   SignedStartupTest() : updater_(ui_, routines_) {
     setenv("KR_LOG", log_.c_str(), 1);
-    // An unattended package: without a refusal it installs note.txt at once.
-    Ini("Pkg/KrInst.ini",
-        "[Bootstrap]\r\nExeName=Kr.exe\r\nExeYear=2019\r\nInstModel=50\r\n"
-        "[Bootstrap Files]\r\nF=note.txt,$(AppPath)\\,\r\n");
-    sandbox_.root().Write("Pkg/note.txt", "note");
-    sandbox_.root().Write("App/Kr.exe", "program");
-    Ini("ProgramData/Kelmora/KrTN2000.ini",
-        "[TN2019]\r\nInstPath=" + Folder("App") + "\r\nUpdateDay=2020/04/07");
+    UnattendedPackage();  // without a refusal it installs note.txt at once
   }
   ~SignedStartupTest() override { unsetenv("KR_LOG"); }
 

@@ -30,6 +30,19 @@ class StartupTest : public ::testing::Test {
   void Ini(std::string_view relative, std::string_view text) {
     sandbox_.root().Write(relative, testing::ToCp932(text));
   }
+  // An unattended package in Pkg (or a folder below it) for edition TN, year 2019, installing
+  // note.txt into App, which holds the program Kr.exe and which the settings name with this
+  // update day.
+  void UnattendedPackage(std::string_view package = "Pkg",
+                         std::string_view update_day = "2020/04/07") {
+    Ini(std::string(package) + "/KrInst.ini",
+        "[Bootstrap]\r\nExeName=Kr.exe\r\nExeYear=2019\r\nInstModel=50\r\n"
+        "DispDlgCaption=ケルモラ更新\r\n[Bootstrap Files]\r\nF=note.txt,$(AppPath)\\,\r\n");
+    sandbox_.root().Write(std::string(package) + "/note.txt", "note");
+    sandbox_.root().Write("App/Kr.exe", "program");
+    Ini("ProgramData/Kelmora/KrTN2000.ini",
+        "[TN2019]\r\nInstPath=" + Folder("App") + "\r\nUpdateDay=" + std::string(update_day));
+  }
   // A sandbox folder as an updater folder (trailing "\").
   std::string Folder(std::string_view relative) const {
     return sandbox_.root().Native(relative) + "\\";

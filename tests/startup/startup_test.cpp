@@ -126,24 +126,13 @@ class UpdaterTest : public StartupTest {
  protected:
   UpdaterTest() : updater_(ui_, routines_) {}
 
-  // A package (in folder package) for edition TN, year 2019, installing note.txt; the
-  // application installed in App with this update day in the common data folder's settings.
-  void Package(std::string_view package = "Pkg", std::string_view update_day = "2020/04/07") {
-    Ini(std::string(package) + "/KrInst.ini",
-        "[Bootstrap]\r\nExeName=Kr.exe\r\nExeYear=2019\r\nInstModel=50\r\n"
-        "DispDlgCaption=ケルモラ更新\r\n[Bootstrap Files]\r\nF=note.txt,$(AppPath)\\,\r\n");
-    sandbox_.root().Write(std::string(package) + "/note.txt", "note");
-    sandbox_.root().Write("App/Kr.exe", "program");
-    Ini("ProgramData/Kelmora/KrTN2000.ini",
-        "[TN2019]\r\nInstPath=" + Folder("App") + "\r\nUpdateDay=" + std::string(update_day));
-  }
   void Main() { updater_.Main("\"" + sandbox_.root().Native("Pkg") + "\""); }
 
   Updater updater_;
 };
 
 TEST_F(UpdaterTest, UpdateDayTodayWithTheProgramInPlaceRunsUnattended) {
-  Package("Pkg/TEST");
+  UnattendedPackage("Pkg/TEST");
   sandbox_.root().Write("Pkg/_Test", "");  // the marker redirects to the TEST sub-folder
   Main();
   EXPECT_EQ(updater_.outcome(), Outcome::kFinished);
@@ -158,7 +147,7 @@ TEST_F(UpdaterTest, UpdateDayTodayWithTheProgramInPlaceRunsUnattended) {
 }
 
 TEST_F(UpdaterTest, AnotherDayOpensTheDialogWithTheFoundFolder) {
-  Package("Pkg", "2020/04/06");
+  UnattendedPackage("Pkg", "2020/04/06");
   Main();
   ASSERT_TRUE(ui_.dialog);
   EXPECT_EQ(ui_.dialog->folder_text, sandbox_.root().Native("App") + "/");
@@ -170,7 +159,7 @@ TEST_F(UpdaterTest, AnotherDayOpensTheDialogWithTheFoundFolder) {
 }
 
 TEST_F(UpdaterTest, MissingProgramOpensTheDialogEvenOnTheUpdateDay) {
-  Package();
+  UnattendedPackage();
   std::filesystem::rename(sandbox_.root().Native("App/Kr.exe"), sandbox_.root().Native("App/x"));
   Main();
   EXPECT_TRUE(ui_.dialog);

@@ -115,16 +115,6 @@ TEST_F(LinkTest, ManyLinksToManySourcesAllWork) {
   EXPECT_EQ(sum, 2 * 91);
 }
 
-TEST_F(LinkTest, TablesChangedByAnotherHandleAreSeenAfterRefresh) {
-  Database second = Reopen("KrVal.mdb");
-  second.Execute("CREATE TABLE Extra (A LONG)");
-  second.Execute("INSERT INTO Extra VALUES (7)");
-  TableDefCollection defs = target_.TableDefs();
-  defs.Refresh();
-  EXPECT_EQ(defs["Extra"].Fields().Count(), 1);
-  EXPECT_EQ(Scalar(target_, "SELECT A FROM Extra").ToLong(), 7);
-}
-
 TEST_F(LinkTest, FieldsReportWhereTheirValuesComeFrom) {
   Attach("LinkHikitugi");
   Recordset rs = target_.OpenRecordset(

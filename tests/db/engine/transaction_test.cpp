@@ -18,6 +18,18 @@ class TransactionTest : public EngineTest {
     Database other = OpenDatabase(Path("t.mdb"));
     return Rows(other, sql);
   }
+  // s.mdb with one row in Cri, and the link LinkCri to it.
+  void MakeSource() {
+    Database source = Create("s.mdb");
+    source.Execute("CREATE TABLE Cri (Code TEXT(10))");
+    source.Execute("INSERT INTO Cri VALUES ('S')");
+  }
+  void LinkCri() {
+    TableDef link = db_.CreateTableDef("LinkCri");
+    link.SetConnect(";DataBase=" + Path("s.mdb") + ";PWD=;");
+    link.SetSourceTableName("Cri");
+    db_.TableDefs().Append(link);
+  }
   Database db_;
 };
 
@@ -90,14 +102,8 @@ TEST_F(TransactionTest, ClosingWithATransactionOpenRollsItBack) {
 }
 
 TEST_F(TransactionTest, AnAttachedSourceFirstUsedInsideATransactionIsRefused) {
-  Database source = Create("s.mdb");
-  source.Execute("CREATE TABLE Cri (Code TEXT(10))");
-  source.Execute("INSERT INTO Cri VALUES ('S')");
-  source.Close();
-  TableDef link = db_.CreateTableDef("LinkCri");
-  link.SetConnect(";DataBase=" + Path("s.mdb") + ";PWD=;");
-  link.SetSourceTableName("Cri");
-  db_.TableDefs().Append(link);
+  MakeSource();
+  LinkCri();
   db_.BeginTrans();
   EXPECT_EQ(ErrorOf([&] { db_.Execute("INSERT INTO Val SELECT Code FROM LinkCri"); }), 3246);
   db_.Rollback();
@@ -113,20 +119,14 @@ TEST_F(TransactionTest, AnAttachedSourceFirstUsedInsideATransactionIsRefused) {
 }
 
 TEST_F(TransactionTest, ASourceAttachedAheadServesLinksMadeInsideTheTransaction) {
-  Database source = Create("s.mdb");
-  source.Execute("CREATE TABLE Cri (Code TEXT(10))");
-  source.Execute("INSERT INTO Cri VALUES ('S')");
-  source.Close();
+  MakeSource();
   Create("other.mdb").Close();
   EXPECT_EQ(ErrorOf([&] { db_.AttachAhead(Path("missing.mdb")); }), 3024);
   db_.AttachAhead(Path("s.mdb"));
   db_.BeginTrans();
   db_.AttachAhead(Path("s.mdb"));  // attached already: harmless
   EXPECT_EQ(ErrorOf([&] { db_.AttachAhead(Path("other.mdb")); }), 3246);
-  TableDef link = db_.CreateTableDef("LinkCri");
-  link.SetConnect(";DataBase=" + Path("s.mdb") + ";PWD=;");
-  link.SetSourceTableName("Cri");
-  db_.TableDefs().Append(link);
+  LinkCri();
   db_.Execute("INSERT INTO Val (Code) SELECT Code FROM LinkCri");
   db_.Execute("DROP TABLE LinkCri");
   db_.Rollback();

@@ -12,7 +12,6 @@
 #include <optional>
 #include <string>
 
-#include "signing/signing.h"
 #include "startup/startup.h"
 #include "tests/testing/testing.h"
 #include "tests/ui/qt/qt_testing.h"
@@ -128,31 +127,6 @@ TEST_F(InstallFolderDialogTest, RefusedFolderKeepsTheDialogOpenAndAPassingOneRun
   EXPECT_EQ(Control<QLabel>(wait, "lbl0")->text(), Q("アップデートが完了しました。"));
   EXPECT_EQ(Readme(), "new readme");
   EXPECT_TRUE(Control<QPushButton>(wait, "cmdOk")->isEnabled());
-}
-
-TEST_F(InstallFolderDialogTest, APackageChangedSinceItWasSignedIsRefusedBeforeTheDialogOpens) {
-  signing::SecretKey key = signing::GenerateKey();
-  sandbox_.root().Write("TrustedKeys/vendor.pub", signing::PublicKeyText(key.public_key));
-  sandbox_.root().Write("Pkg/KrInst.sig",
-                        signing::SignPackage(sandbox_.root().Native("Pkg") + "\\", key));
-  In("cmdCancel")->click();
-  ASSERT_NO_FATAL_FAILURE(StartUp());  // intact: the dialog opens as before
-  In("cmdCancel")->click();
-
-  sandbox_.root().Write("Pkg/Readme.txt", "new readmE");
-  updater_.reset();
-  testing::DeleteClosedForms();
-  updater_.emplace(ui_, routines_);
-  auto box =
-      testing::BoxShownBy([&] { updater_->Main("\"" + sandbox_.root().Native("Pkg") + "\""); });
-  ASSERT_TRUE(box) << "no message box";
-  EXPECT_EQ(box->title, Q("メッセージ"));
-  EXPECT_EQ(box->icon, QMessageBox::Critical);
-  EXPECT_EQ(box->text, Q("更新パッケージに署名の後で変更されたファイルがあります: Readme.txt\n"
-                         "この更新パッケージではアップデートできません。"));
-  EXPECT_EQ(FindForm("frmMlDir"), nullptr);
-  EXPECT_EQ(updater_->outcome(), startup::Outcome::kRefused);
-  EXPECT_EQ(Readme(), "old readme");
 }
 
 TEST_F(InstallFolderDialogTest, CancelEscOrTheCloseButtonCloseEverythingAndChangeNothing) {
