@@ -84,6 +84,7 @@ TEST_F(CatalogFollowsTest, TablesMadeDroppedOrDeletedAreListedOrGoneWithTheirFie
   db_.TableDefs().Delete("book");
   EXPECT_EQ(db_.TableDefs().Count(), before);
   EXPECT_EQ(ErrorOf([&] { db_.TableDefs()["Book"]; }), 3265);
+  EXPECT_EQ(ErrorOf([&] { db_.TableDefs().Delete("Book"); }), 3265);
   SeenEverywhere();
 }
 

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -44,15 +45,7 @@ class EngineTest : public ::testing::Test {
   }
 
   // The DAO number a call fails with (0 when it succeeds).
-  template <class F>
-  static int ErrorOf(F&& f) {
-    try {
-      f();
-    } catch (const Failure& failure) {
-      return failure.number();
-    }
-    return 0;
-  }
+  static int ErrorOf(const std::function<void()>& f) { return kr::testing::FailureNumber(f); }
 
   kr::testing::TempDir dir_;
 };

@@ -1,12 +1,17 @@
-// Jet's value conversions without SQLite: text forms, number and date parsing, the Like matcher.
+// Jet's value conversions without SQLite: the variant value, text forms, number and date
+// parsing, the Like matcher.
 #include <gtest/gtest.h>
 
 #include <tuple>
 
+#include "db/engine/engine.h"
 #include "db/engine/jet_values.h"
+#include "tests/testing/testing.h"
 
 namespace kr::db::engine {
 namespace {
+
+using kr::testing::FailureNumber;
 
 TEST(JetValues, DatesRoundTripThroughOleDates) {
   EXPECT_FALSE(OleFromParts({2019, 2, 29, 0, 0, 0}));
@@ -85,6 +90,32 @@ TEST(JetValues, Utf8DecodingIsForgiving) {
   EXPECT_EQ(DecodeUtf8(bad, &pos), 0xFFFDu);
   EXPECT_EQ(DecodeUtf8(bad, &pos), 0xFFFDu);
   EXPECT_EQ(pos, 3u);
+}
+
+TEST(Value, NumbersConvertWithBankersRoundingAndRangeChecks) {
+  EXPECT_EQ(Value(2.5).ToLong(), 2);
+  EXPECT_EQ(Value(3.5).ToLong(), 4);
+  EXPECT_EQ(Value(" 2009 ").ToLong(), 2009);
+  EXPECT_EQ(Value("1,234").ToDouble(), 1234);
+  EXPECT_EQ(Value::CurrencyOf(1.23455).integer(), 12346);
+  EXPECT_EQ(Value::CurrencyOf(static_cast<double>(0.1f)).ToText(), "0.1");
+  EXPECT_EQ(Value(true).ToLong(), -1);
+  EXPECT_EQ(FailureNumber([] { Value("abc").ToDouble(); }), 13);
+  EXPECT_EQ(FailureNumber([] { Value().ToLong(); }), 94);
+  EXPECT_EQ(FailureNumber([] { Value(3e10).ToLong(); }), 6);
+  EXPECT_TRUE(Value("12.5").IsNumeric());
+  EXPECT_FALSE(Value("").IsNumeric());
+  EXPECT_FALSE(Value().IsNumeric());
+}
+
+TEST(Value, TextFormsFollowJetAndDatesAreOleDays) {
+  EXPECT_EQ(Value::Currency(-5000).ToText(), "-0.5");
+  EXPECT_EQ(Value::DateOf(2019, 4, 1, 13, 5, 9).ToText(), "2019/04/01 13:05:09");
+  EXPECT_EQ(Value::DateOf(1900, 1, 1, 12).real(), 2.5);
+  DateTime t = SplitDate(43556.75);
+  EXPECT_EQ(t.year * 10000 + t.month * 100 + t.day, 20190401);
+  EXPECT_EQ(t.hour, 18);
+  EXPECT_EQ(Value("2020/02/29 13:45").ToDate(), MakeDate({2020, 2, 29, 13, 45, 0}));
 }
 
 }  // namespace

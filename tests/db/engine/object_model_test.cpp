@@ -17,7 +17,7 @@ class ObjectModelTest : public EngineTest {
   Database target_;
 };
 
-TEST_F(ObjectModelTest, CreateTableDefWithFieldsMakesATableWithThoseProperties) {
+TEST_F(ObjectModelTest, CreateTableDefMakesATableWithThosePropertiesAndRefusesNamesInUse) {
   TableDef t = target_.CreateTableDef("Version");
   Field ver = t.CreateField("Ver", kText, 30);
   ver.SetAllowZeroLength(true);
@@ -30,6 +30,10 @@ TEST_F(ObjectModelTest, CreateTableDefWithFieldsMakesATableWithThoseProperties) 
   EXPECT_EQ(ErrorOf([&] { t.Fields().Append(t.CreateField("ver", kLong)); }), 3191);
   target_.TableDefs().Append(t);
   EXPECT_EQ(ErrorOf([&] { target_.TableDefs().Append(t); }), 3367);
+  TableDef dup = target_.CreateTableDef("cri");
+  dup.Fields().Append(dup.CreateField("A", kLong));
+  EXPECT_EQ(ErrorOf([&] { target_.TableDefs().Append(dup); }), 3010);
+  EXPECT_EQ(ErrorOf([&] { target_.TableDefs().Append(target_.CreateTableDef("Empty")); }), 3264);
   TableDef stored = target_.TableDefs()["VERSION"];
   EXPECT_EQ(stored.Fields()["ver"].Size(), 30);
   EXPECT_TRUE(stored.Fields()["Ver"].AllowZeroLength());
@@ -102,16 +106,6 @@ TEST_F(ObjectModelTest, FieldWithDefaultAddedToATableWithRowsLeavesThoseRowsNull
   again.Execute("INSERT INTO Cri (Code) VALUES ('3000')");
   EXPECT_EQ(Rows(again, "SELECT Code, Rate, Stamp Is Null FROM Cri WHERE Code >= '2000'"),
             V({"2000|5|False", "3000|5|False"}));
-}
-
-TEST_F(ObjectModelTest, AppendRefusesNamesInUseAndTablesWithoutFields) {
-  TableDef dup = target_.CreateTableDef("cri");
-  dup.Fields().Append(dup.CreateField("A", kLong));
-  EXPECT_EQ(ErrorOf([&] { target_.TableDefs().Append(dup); }), 3010);
-  TableDef empty = target_.CreateTableDef("Empty");
-  EXPECT_EQ(ErrorOf([&] { target_.TableDefs().Append(empty); }), 3264);
-  target_.TableDefs().Delete("Cri");
-  EXPECT_EQ(ErrorOf([&] { target_.TableDefs().Delete("Cri"); }), 3265);
 }
 
 TEST_F(ObjectModelTest, AReopenedFileListsEachTableOnceWithItsFieldsAndTheSystemTablesAfter) {

@@ -96,16 +96,6 @@ TEST_F(StatementTest, SelectIntoMakesATableOfTheResultAndRefusesAnExistingOne) {
   EXPECT_EQ(ErrorOf([&] { Rows(db_, "SELECT Code FROM Val120 ORDER BY 3"); }), 3138);
 }
 
-TEST_F(StatementTest, CounterSeedAndIncrementNumberNewRows) {
-  db_.Execute("CREATE TABLE Numbered (Id COUNTER(10, 5), Name TEXT(10))");
-  db_.Execute("INSERT INTO Numbered (Name) VALUES ('a')");
-  db_.Execute("ALTER TABLE Numbered ADD COLUMN Down AUTOINCREMENT(100, -10)");
-  db_.Execute("INSERT INTO Numbered (Name) VALUES ('b')");
-  db_.Execute("INSERT INTO Numbered (Name) VALUES ('c')");
-  EXPECT_EQ(Rows(db_, "SELECT * FROM Numbered ORDER BY Id"),
-            V({"10|a|Null", "15|b|100", "20|c|90"}));
-}
-
 TEST_F(StatementTest, ComputedTextColumnsOfASubqueryCompareIgnoringCase) {
   const std::string sub =
       "(SELECT Code, Name, UCase(Name) AS Upper, Name & '' AS Plain, Qty * 2 AS Twice FROM "
@@ -135,9 +125,6 @@ TEST_F(StatementTest, RowsThatBreakRulesAreSkippedUnlessFailOnErrorUndoesTheStat
   EXPECT_EQ(db_.RecordsAffected(), 1);
   EXPECT_EQ(Rows(db_, "SELECT Code, Qty FROM Val120 ORDER BY Code"),
             V({"A1|1", "B2|2", "C3|3", "D4|4"}));
-}
-
-TEST_F(StatementTest, RequiredAndZeroLengthRulesSkipRows) {
   TableDef t = db_.CreateTableDef("R");
   Field a = t.CreateField("A", kText, 10);
   a.SetRequired(true);
@@ -164,7 +151,7 @@ TEST_F(StatementTest, InsertSelectWithoutColumnListPairsColumnsByName) {
   EXPECT_EQ(ErrorOf([&] { db_.Execute("INSERT INTO Val120 VALUES ('X9')"); }), 3346);
 }
 
-TEST_F(StatementTest, SingleColumnsHoldSinglePrecisionAndCCurRoundsItBack) {
+TEST_F(StatementTest, WritesIntoFieldsConvertAsTheConversionFunctionsDo) {
   db_.Execute("CREATE TABLE D (Code TEXT(20), Price DOUBLE)");
   db_.Execute("INSERT INTO D (Code, Price) SELECT Code, Price FROM Val120 WHERE Code='A1'");
   EXPECT_EQ(Scalar(db_, "SELECT Price FROM D").ToDouble(), static_cast<double>(0.1f));
@@ -173,9 +160,6 @@ TEST_F(StatementTest, SingleColumnsHoldSinglePrecisionAndCCurRoundsItBack) {
   EXPECT_EQ(Scalar(db_, "SELECT Price FROM Val120 WHERE Code='C3'").ToDouble(),
             static_cast<double>(0.7f));
   EXPECT_EQ(Scalar(db_, "SELECT CCur(Price) FROM Val120 WHERE Code='C3'").ToText(), "0.7");
-}
-
-TEST_F(StatementTest, WritesIntoFieldsConvertAsTheConversionFunctionsDo) {
   db_.Execute(
       "CREATE TABLE Conv (Id LONG, S SINGLE, C CURRENCY, L LONG, B YESNO, D DATETIME, T "
       "TEXT(30))");
@@ -294,7 +278,14 @@ TEST_F(StatementTest, DefinitionStatementsShapeTheCatalog) {
   EXPECT_EQ(ErrorOf([&] { db_.Execute("DROP TABLE [Cri 地区]"); }), 3376);
 }
 
-TEST_F(StatementTest, KeysCanBeRenumberedAndCountersFillThemselves) {
+TEST_F(StatementTest, CountersNumberNewRowsFromTheirSeedAndKeysCanBeRenumbered) {
+  db_.Execute("CREATE TABLE Numbered (Id COUNTER(10, 5), Name TEXT(10))");
+  db_.Execute("INSERT INTO Numbered (Name) VALUES ('a')");
+  db_.Execute("ALTER TABLE Numbered ADD COLUMN Down AUTOINCREMENT(100, -10)");
+  db_.Execute("INSERT INTO Numbered (Name) VALUES ('b')");
+  db_.Execute("INSERT INTO Numbered (Name) VALUES ('c')");
+  EXPECT_EQ(Rows(db_, "SELECT * FROM Numbered ORDER BY Id"),
+            V({"10|a|Null", "15|b|100", "20|c|90"}));
   db_.Execute(
       "CREATE TABLE Exp_Ind ([ID] COUNTER, Big LONG, CONSTRAINT PrimaryKey PRIMARY KEY ([ID]))");
   for (int big : {10, 11, 12})
@@ -327,7 +318,7 @@ TEST_F(StatementTest, TheUpdateRoutinesParenthesizedQueryRuns) {
             V({"0012"}));
 }
 
-TEST_F(StatementTest, BadStatementsRaiseTheirNumbers) {
+TEST_F(StatementTest, BadStatementsRaiseTheirNumbersAndHostileOnesNeverCrash) {
   db_.Execute("CREATE TABLE J (Code TEXT(20), Qty LONG)");
   EXPECT_EQ(ErrorOf([&] { db_.Execute("SELECT * FROM Nowhere"); }), 3065);
   EXPECT_EQ(ErrorOf([&] { db_.OpenRecordset("SELECT * FROM Nowhere"); }), 3078);
@@ -338,9 +329,6 @@ TEST_F(StatementTest, BadStatementsRaiseTheirNumbers) {
             }),
             3079);
   EXPECT_EQ(Scalar(db_, "SELECT Count(*) FROM Val120").ToLong(), 3);
-}
-
-TEST_F(StatementTest, OddAndHostileStatementsFailWithANumberOrRunNeverCrash) {
   db_.Execute("CREATE TABLE T (A LONG, B TEXT(5), CONSTRAINT PrimaryKey PRIMARY KEY (A))");
   db_.Execute("CREATE TABLE U (A LONG, C DOUBLE)");
   db_.Execute("INSERT INTO T VALUES (1, 'x')");
