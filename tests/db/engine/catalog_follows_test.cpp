@@ -133,7 +133,7 @@ TEST_F(CatalogFollowsTest, TablesAlteredByStatementsOrTheObjectModelShowTheirCol
   SeenEverywhere();
 }
 
-TEST_F(CatalogFollowsTest, TableMadeInsideARolledBackTransactionIsGone) {
+TEST_F(CatalogFollowsTest, RolledBackTablesAreGoneAndAnotherConnectionsChangesAreSeen) {
   std::string before = SeenEverywhere();
   db_.BeginTrans();
   db_.Execute("CREATE TABLE Val101Old (Code TEXT(18))");
@@ -142,9 +142,6 @@ TEST_F(CatalogFollowsTest, TableMadeInsideARolledBackTransactionIsGone) {
   db_.Rollback();
   EXPECT_EQ(Describe(db_), before);
   EXPECT_EQ(SeenEverywhere(), before);
-}
-
-TEST_F(CatalogFollowsTest, ChangesMadeThroughAnotherConnectionAreSeen) {
   Describe(db_);
   Database other = OpenDatabase(Path("t.mdb"), false, false, ";PWD=pw");
   other.Execute("CREATE TABLE Val101Old (Code TEXT(18))");

@@ -208,17 +208,14 @@ TEST_F(JetExpressions, SubqueriesAndWhereTruth) {
   ExpectRows(cases);
 }
 
-TEST_F(JetExpressions, StaticTypesFollowOperandsAndFunctions) {
-  const std::pair<const char*, DataType> cases[] = {
+TEST_F(JetExpressions, LiteralsReachSqliteUnchangedAndStaticTypesFollowOperands) {
+  const std::pair<const char*, DataType> types[] = {
       {"s & n", DataType::kText},      {"n * 2", DataType::kLong},
       {"n / 2", DataType::kDouble},    {"CCur(sg)", DataType::kCurrency},
       {"n = 1", DataType::kBoolean},   {"Len(s)", DataType::kLong},
       {"#2020/1/1#", DataType::kDate}, {"Null", DataType::kUnknown},
   };
-  for (const auto& [jet, type] : cases) EXPECT_EQ(StaticType(*ParseExpression(jet), *this), type);
-}
-
-TEST_F(JetExpressions, LiteralsReachSqliteUnchanged) {
+  for (const auto& [jet, type] : types) EXPECT_EQ(StaticType(*ParseExpression(jet), *this), type);
   const EvalCase cases[] = {
       {"'it''s'", "text:it's"},
       {"\"say \"\"hi\"\"\"", "text:say \"hi\""},
@@ -354,7 +351,7 @@ TEST_F(JetExpressions, TextFunctionsCountCharactersNotBytes) {
   ExpectEvals(cases);
 }
 
-TEST_F(JetExpressions, IIfNzAndNumberFunctions) {
+TEST_F(JetExpressions, IIfNzAndMathFunctionsGiveNullForNullAndRefuseTheirDomainsOutside) {
   const EvalCase cases[] = {
       {"IIf(n > 3, 'big', 'small')", "text:big"},
       {"IIf(nul = 'x', 1, 2)", "int:2"},
@@ -370,6 +367,22 @@ TEST_F(JetExpressions, IIfNzAndNumberFunctions) {
       {"Sgn(-0.5)", "int:-1"},
       {"Round(2.5)", "real:2"},
       {"Round(1.2345, 2)", "real:1.23"},
+      {"Sqr(16)", "real:4"},
+      {"Cos(0)", "real:1"},
+      {"Tan(0)", "real:0"},
+      {"Exp(0)", "real:1"},
+      {"Log(1)", "real:0"},
+      {"Sin(nul)", "null"},
+      {"Atn(nul)", "null"},
+      {"Sqr(-1)", "error 5"},
+      {"Log(0)", "error 5"},
+      {"Exp(1000)", "error 6"},
+      {"Sqr('x')", "error 3464"},
+      {"Atn(1) * 4 > 3.14159", "int:-1"},
+      {"IsNumeric('12.5')", "int:-1"},
+      {"IsNumeric('abc')", "int:0"},
+      {"IsNumeric(nul)", "int:0"},
+      {"IsNumeric(n)", "int:-1"},
   };
   ExpectEvals(cases);
 }
@@ -460,28 +473,6 @@ TEST_F(JetExpressions, TextFunctionsOfVbaWithTheirNullRules) {
       {"Asc('ｱ')", "int:177"},
       {"Asc(e)", "error 5"},
       {"Asc(nul)", "error 94"},
-  };
-  ExpectEvals(cases);
-}
-
-TEST_F(JetExpressions, MathFunctionsGiveNullForNullAndRefuseTheirDomainsOutside) {
-  const EvalCase cases[] = {
-      {"Sqr(16)", "real:4"},
-      {"Cos(0)", "real:1"},
-      {"Tan(0)", "real:0"},
-      {"Exp(0)", "real:1"},
-      {"Log(1)", "real:0"},
-      {"Sin(nul)", "null"},
-      {"Atn(nul)", "null"},
-      {"Sqr(-1)", "error 5"},
-      {"Log(0)", "error 5"},
-      {"Exp(1000)", "error 6"},
-      {"Sqr('x')", "error 3464"},
-      {"Atn(1) * 4 > 3.14159", "int:-1"},
-      {"IsNumeric('12.5')", "int:-1"},
-      {"IsNumeric('abc')", "int:0"},
-      {"IsNumeric(nul)", "int:0"},
-      {"IsNumeric(n)", "int:-1"},
   };
   ExpectEvals(cases);
 }

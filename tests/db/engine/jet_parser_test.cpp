@@ -30,7 +30,7 @@ Failure FailureOf(std::string_view sql) {
 
 int ErrorOf(std::string_view sql) { return FailureOf(sql).number(); }
 
-TEST(JetParser, ReadsTheOddStatementsOfTheUpdateRoutines) {
+TEST(JetParser, ReadsTheOddStatementsAndWhereTextsOfTheUpdateRoutines) {
   const char* statements[] = {
       ("DELETE ごみT.* FROM ごみT INNER JOIN ごみ ON ([ごみT].[Code]=[ごみ].[Code]) WHERE "
        "ごみ.Code='1';"),
@@ -41,6 +41,11 @@ TEST(JetParser, ReadsTheOddStatementsOfTheUpdateRoutines) {
       "select [Select] from [From] where [Not]=1",
   };
   for (const char* sql : statements) EXPECT_NO_THROW(ParseStatement(sql)) << sql;
+  EXPECT_EQ(Where(""), "<none>");
+  EXPECT_EQ(Where("   "), "<none>");
+  EXPECT_EQ(Where("WHERE LEN(Code)>=18"), "(>= LEN(Code) 18)");
+  EXPECT_EQ(Where("where 県ID=9"), "(= 県ID 9)");
+  EXPECT_EQ(Where("WHERE LinkHikitugi.Code='1';"), "(= LinkHikitugi.Code '1')");
 }
 
 TEST(JetParser, OperatorsFollowJetPrecedence) {
@@ -65,7 +70,7 @@ TEST(JetParser, OperatorsFollowJetPrecedence) {
   EXPECT_EQ(Expression("(SELECT Max(a) FROM T) + 1"), "(+ <select> 1)");
 }
 
-TEST(JetParser, LiteralsInJetForms) {
+TEST(JetParser, LiteralsAndNamesInJetForms) {
   EXPECT_EQ(Expression("&H1F + &HFFFF + &o17"), "(+ (+ 31 -1) 15)");
   EXPECT_EQ(Expression("a&Hz"), "(& a Hz)");
   EXPECT_EQ(Expression("1.5E3 + .5"), "(+ 1500 0.5)");
@@ -79,9 +84,6 @@ TEST(JetParser, LiteralsInJetForms) {
   EXPECT_EQ(Expression("#2020-04-07 18:00:00#"), "#43928.75#");
   EXPECT_EQ(Expression("#6:00 PM#"), "#0.75#");
   EXPECT_EQ(Expression("#1899/12/29 06:00#"), "#-1.25#");
-}
-
-TEST(JetParser, NamesBracketedQualifiedAndJapanese) {
   EXPECT_EQ(Expression("[単価 (円)] + 県ID"), "(+ 単価 (円) 県ID)");
   EXPECT_EQ(Expression("県ID　=　1"), "(= 県ID 1)");  // ideographic spaces separate tokens
   EXPECT_EQ(Expression("[T 1].[Code] = Uke!KelmoraFile"), "(= T 1.Code Uke.KelmoraFile)");
@@ -92,15 +94,7 @@ TEST(JetParser, NamesBracketedQualifiedAndJapanese) {
             "(& (& (& MID(a, 2) INSTR(2, a, 'x')) NZ(b)) IIF((> a 1), 'y', 'n'))");
 }
 
-TEST(JetParser, WhereTextsAsTheToolkitBuildsThem) {
-  EXPECT_EQ(Where(""), "<none>");
-  EXPECT_EQ(Where("   "), "<none>");
-  EXPECT_EQ(Where("WHERE LEN(Code)>=18"), "(>= LEN(Code) 18)");
-  EXPECT_EQ(Where("where 県ID=9"), "(= 県ID 9)");
-  EXPECT_EQ(Where("WHERE LinkHikitugi.Code='1';"), "(= LinkHikitugi.Code '1')");
-}
-
-TEST(JetParser, MalformedStatementsRaiseJetNumbersAndTexts) {
+TEST(JetParser, MalformedStatementsRaiseJetNumbersAndTextsQuotingTheExpression) {
   struct Case {
     const char* sql;
     int number;
@@ -157,9 +151,6 @@ TEST(JetParser, MalformedStatementsRaiseJetNumbersAndTexts) {
     EXPECT_NE(f.description().find(c.text), std::string::npos) << f.description();
   }
   EXPECT_EQ(ErrorOf(std::string_view("SELECT a\0b FROM T", 17)), 3075);
-}
-
-TEST(JetParser, ErrorTextsQuoteTheExpressionAndCountCharacters) {
   Failure f = FailureOf("SELECT * FROM T WHERE Code = = '1' ORDER BY Code");
   EXPECT_EQ(f.description(), "クエリ式 'Code = = '1'' の構文エラー: 演算子がありません。");
   EXPECT_NE(std::string(f.what()).find("character 30"), std::string::npos) << f.what();

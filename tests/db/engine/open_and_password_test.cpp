@@ -38,7 +38,7 @@ TEST_F(OpenTest, NonDatabaseEmptyAndCorruptFilesAre3343) {
   EXPECT_TRUE(corrupt == 3343 || corrupt == 3031) << corrupt;
 }
 
-TEST_F(OpenTest, ExclusiveOpenShutsOthersOutUntilClosed) {
+TEST_F(OpenTest, ExclusiveOpensShutOthersOutAndReadOnlyOnesRefuseChanges) {
   Create("x.mdb").Close();
   Database shared = OpenDatabase(Path("x.mdb"));
   EXPECT_EQ(ErrorOf([&] { OpenDatabase(Path("x.mdb"), true); }), 3045);
@@ -47,9 +47,6 @@ TEST_F(OpenTest, ExclusiveOpenShutsOthersOutUntilClosed) {
   EXPECT_EQ(OpenError("x.mdb"), 3356);
   exclusive.Close();
   EXPECT_EQ(OpenError("x.mdb"), 0);
-}
-
-TEST_F(OpenTest, ReadOnlyOpensReadButRefuseChanges) {
   Database db = Create("r.mdb");
   db.Execute("CREATE TABLE T (A LONG)");
   db.Execute("INSERT INTO T VALUES (1)");

@@ -127,7 +127,7 @@ TEST_F(RecordsetTest, EditAddNewDeleteChangeTheTableWithItsRules) {
   EXPECT_EQ(ErrorOf([&] { snapshot.AddNew(); }), 3027);
 }
 
-TEST_F(RecordsetTest, FindFirstAndFindNextMoveToMatchesOrSetNoMatch) {
+TEST_F(RecordsetTest, FindAndSeekMoveToMatchesOrSetNoMatch) {
   Recordset rs = db_.OpenRecordset("SELECT * FROM Cri_Ind ORDER BY [ID]");
   rs.FindFirst("BigIndex='その他' OR BigIndex='道路'");
   ASSERT_FALSE(rs.NoMatch());
@@ -143,22 +143,19 @@ TEST_F(RecordsetTest, FindFirstAndFindNextMoveToMatchesOrSetNoMatch) {
   EXPECT_EQ(rs["ID"].GetValue().ToLong(), 2);
   EXPECT_EQ(ErrorOf([&] { rs.FindFirst("Nope=1"); }), 3061);
   EXPECT_EQ(ErrorOf([&] { rs.FindFirst("StrtCode='"); }), 3075);
-}
-
-TEST_F(RecordsetTest, SeekFindsKeysThroughThePrimaryKeyIndex) {
-  Recordset rs = db_.OpenRecordset("Cri_Ind");
-  rs.SetIndex("primarykey");
-  EXPECT_EQ(rs.Index(), "PrimaryKey");
-  rs.Seek("=", {Value("b")});
-  ASSERT_FALSE(rs.NoMatch());
-  EXPECT_EQ(rs["ID"].GetValue().ToLong(), 2);
-  rs.Seek(">", {Value("B")});
-  EXPECT_EQ(rs["StrtCode"].GetValue().ToText(), "C");
-  rs.Seek("=", {Value("Z")});
-  EXPECT_TRUE(rs.NoMatch());
-  rs.MoveFirst();  // ordered by the index now
-  EXPECT_EQ(rs["StrtCode"].GetValue().ToText(), "A");
-  EXPECT_EQ(ErrorOf([&] { rs.SetIndex("NoSuchIndex"); }), 3800);
+  Recordset keyed = db_.OpenRecordset("Cri_Ind");
+  keyed.SetIndex("primarykey");
+  EXPECT_EQ(keyed.Index(), "PrimaryKey");
+  keyed.Seek("=", {Value("b")});
+  ASSERT_FALSE(keyed.NoMatch());
+  EXPECT_EQ(keyed["ID"].GetValue().ToLong(), 2);
+  keyed.Seek(">", {Value("B")});
+  EXPECT_EQ(keyed["StrtCode"].GetValue().ToText(), "C");
+  keyed.Seek("=", {Value("Z")});
+  EXPECT_TRUE(keyed.NoMatch());
+  keyed.MoveFirst();  // ordered by the index now
+  EXPECT_EQ(keyed["StrtCode"].GetValue().ToText(), "A");
+  EXPECT_EQ(ErrorOf([&] { keyed.SetIndex("NoSuchIndex"); }), 3800);
 }
 
 TEST_F(RecordsetTest, ManyRowEditsAreAllKeptOnceTheDatabaseCloses) {
