@@ -5,7 +5,7 @@
 namespace kr::db::test {
 namespace {
 
-TEST(NzTest, NullAndNonNumbersGiveZeroOrEmptyText) {
+TEST(CurrencyTest, NullAndNonNumbersGiveZeroAndNarrowingRoundsHalfToEvenAndRefusesOverflow) {
   EXPECT_EQ(NzNumber(Value::Null()), Currency());
   EXPECT_EQ(NzNumber(Value("12a")), Currency());
   EXPECT_EQ(NzNumber(Value::Double(1e300)), Currency());  // beyond the currency range
@@ -13,9 +13,6 @@ TEST(NzTest, NullAndNonNumbersGiveZeroOrEmptyText) {
   EXPECT_EQ(NzNumber(Value::Double(0.1)), Currency::FromScaled(1000));
   EXPECT_EQ(NzString(Value::Null()), "");
   EXPECT_EQ(NzString(Value("平成30年度")), "平成30年度");
-}
-
-TEST(CurrencyTest, NarrowingRoundsHalfToEvenAndRefusesOverflow) {
   EXPECT_EQ(Currency::FromScaled(25000).ToInt16(), 2);
   EXPECT_EQ(Currency::FromScaled(35000).ToInt16(), 4);
   EXPECT_EQ(Currency::FromScaled(-25000).ToInt32(), -2);
@@ -45,16 +42,13 @@ TEST_F(AccessTest, TableAndFieldTestsIgnoreCaseAndWidth) {
   EXPECT_THROW(TableExists(none, "Version"), Failure);
 }
 
-TEST_F(AccessTest, BackupIsNamedByStemAndRunStampAndMadeOncePerRun) {
+TEST_F(AccessTest, BackupIsNamedByStemAndRunStampMadeOncePerRunAndSilentWhenItCannotBe) {
   install_.Write("File/KrSet.2019.mdb", "first");
   BackupDatabase(run_, install_.folder() + "File\\KrSet.2019.mdb");
   install_.Write("File/KrSet.2019.mdb", "changed");
   BackupDatabase(run_, install_.folder() + "File\\KrSet.2019.mdb");
   EXPECT_EQ(install_.Read("File/KrSet202004071530.old"), "first");
   EXPECT_EQ(install_.Read("File/KrSet.2019.mdb"), "changed");
-}
-
-TEST_F(AccessTest, BackupOfAMissingFileAPathWithoutBackslashOrAFailedCopyIsSilent) {
   BackupDatabase(run_, install_.folder() + "Missing.mdb");
   EXPECT_FALSE(install_.Exists("Missing202004071530.old"));
   install_.Write("Plain.mdb", "x");

@@ -177,15 +177,12 @@ TEST_F(DbTest, ColumnListsPairFieldsByNameInTheTargetsOrder) {
   EXPECT_EQ(MatchColumnsTyped("", "L", Recordset(), Recordset()), (ColumnLists{"*", "*"}));
 }
 
-TEST(WhereTextTest, WhereIsPutInFrontOnlyWhenMissing) {
+TEST(WhereTextTest, WhereIsPutInFrontOnlyWhenMissingAndKeyColumnsAreQualifiedUnlessPrefixed) {
   EXPECT_EQ(NormaliseWhere(""), "");
   EXPECT_EQ(NormaliseWhere("   "), "   ");
   EXPECT_EQ(NormaliseWhere("where Code='1'"), "where Code='1'");
   EXPECT_EQ(NormaliseWhere("WHEREVER=1"), "WHERE WHEREVER=1");
   EXPECT_EQ(NormaliseWhere(" Code=1"), "WHERE  Code=1");
-}
-
-TEST(WhereTextTest, KeyColumnsAreQualifiedUnlessAlreadyPrefixed) {
   EXPECT_EQ(QualifyKeyColumns("WHERE LEN(Code)>=18", "ごみ", "Code"), "WHERE LEN(ごみ.Code)>=18");
   EXPECT_EQ(QualifyKeyColumns("WHERE T.Code='1' OR Code='2' OR T!Code='3'", "L", "Code"),
             "WHERE T.Code='1' OR L.Code='2' OR T!Code='3'");
