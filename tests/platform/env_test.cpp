@@ -59,7 +59,7 @@ TEST(ClockTest, KrNowFixesTheTimeUnlessMalformed) {
   EXPECT_GE(CurrentEnv().Now().year, 2024);
 }
 
-TEST(FoldersTest, PerUserDefaultsWhenTheVariablesAreUnset) {
+TEST(FoldersTest, PerUserDefaultsWhenTheVariablesAreUnsetAndTheProgramsOwnFolder) {
   SandboxedFolders sandbox;
   const std::string home = sandbox.root().Native("home");
   ScopedVariable a("KR_WINDOWS_DIR", nullptr), b("KR_SYSTEM_DIR", nullptr),
@@ -73,9 +73,6 @@ TEST(FoldersTest, PerUserDefaultsWhenTheVariablesAreUnset) {
   EXPECT_EQ(env.DesktopFolder(), home + "/Desktop\\");
   sandbox.root().Write("home/.config/user-dirs.dirs", "XDG_DESKTOP_DIR=\"$HOME/デスクトップ\"\n");
   EXPECT_EQ(env.DesktopFolder(), home + "/デスクトップ\\");
-}
-
-TEST(FoldersTest, ExecutableFolderHoldsTheRunningProgram) {
   EXPECT_TRUE(Listed(CurrentEnv().ExecutableFolder() + "platform_tests", ListKind::kPlainFiles));
 }
 

@@ -28,7 +28,7 @@ TEST_F(ProfileTest, ReadsJapaneseKeysAndValuesOfACp932File) {
   EXPECT_EQ(profile::GetString(file_, "ファイル", "表示", ""), "ソ\\表");
 }
 
-TEST_F(ProfileTest, MissingFileSectionOrKeyGiveTheDefaultButAnEmptyValueReadsEmpty) {
+TEST_F(ProfileTest, MissingValuesGiveTheDefaultEmptyOnesReadEmptyAndSectionListsAreNulSeparated) {
   EXPECT_EQ(profile::GetString(file_, "Bootstrap", "ExeName", "def"), "def");
   WriteIni(
       "[Bootstrap]\nExeYear=2019\nEmpty=\nQuoted=\"  a b \"\na=12abc\nb=-40\nc=abc\nd= 300 \n");
@@ -44,9 +44,6 @@ TEST_F(ProfileTest, MissingFileSectionOrKeyGiveTheDefaultButAnEmptyValueReadsEmp
   EXPECT_EQ(profile::GetInt(file_, "Bootstrap", "b", 0), -40);
   EXPECT_EQ(profile::GetInt(file_, "Bootstrap", "c", 5), 0);
   EXPECT_EQ(profile::GetInt(file_, "Bootstrap", "d", 0), 300);
-}
-
-TEST_F(ProfileTest, SectionListsAreNulSeparatedAndTheFirstDuplicateCounts) {
   WriteIni(
       "[Bootstrap Files]\n; comment\nKrMain.exe = $(AppPath)\\,SAVEOLD\n\nNoEquals\n[F]\n"
       "[S]\nk=1\nk=2\n[s]\nk=3\nj=4\n");

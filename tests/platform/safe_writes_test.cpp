@@ -100,7 +100,15 @@ TEST_F(SafeWriteTest, KillingACopyOrAWriteAtAnyStepLeavesTheOldOrTheNewFileAndTh
   EXPECT_TRUE(testing::LeftoverTemporaries(dir_.path()).empty());
 }
 
-TEST_F(SafeWriteTest, ATemporaryLeftByAKilledWriteNeitherShowsInListingsNorKeepsAFolderAlive) {
+TEST_F(SafeWriteTest, ATemporaryLeftByAKilledWriteIsNoFileAndSameContentComparesBytes) {
+  dir_.Write("a", new_);
+  dir_.Write("b", new_);
+  dir_.Write("c", new_.substr(0, new_.size() - 1) + "x");
+  dir_.MakeDirs("d");
+  EXPECT_TRUE(SameContent(At("a"), At("B")));
+  EXPECT_FALSE(SameContent(At("a"), At("c")));
+  EXPECT_FALSE(SameContent(At("a"), At("missing")));
+  EXPECT_FALSE(SameContent(At("d"), At("d")));
   dir_.Write("app/Old/.~krtmp-123-1", "partial");
   dir_.Write("app/Old/a.txt", "a");
   EXPECT_EQ(List(At("app\\Old\\"), ListKind::kWithDirectories).size(), 1u);
@@ -110,17 +118,6 @@ TEST_F(SafeWriteTest, ATemporaryLeftByAKilledWriteNeitherShowsInListingsNorKeeps
   // Another hidden file is the user's, and keeps its folder.
   dir_.Write("app/Kept/.user", "mine");
   EXPECT_EQ(FailureNumber([&] { RemoveDirectory(At("app\\Kept\\")); }), kErrPathFileAccess);
-}
-
-TEST_F(SafeWriteTest, SameContentComparesBytesAndAnswersFalseForMissingFilesOrFolders) {
-  dir_.Write("a", new_);
-  dir_.Write("b", new_);
-  dir_.Write("c", new_.substr(0, new_.size() - 1) + "x");
-  dir_.MakeDirs("d");
-  EXPECT_TRUE(SameContent(At("a"), At("B")));
-  EXPECT_FALSE(SameContent(At("a"), At("c")));
-  EXPECT_FALSE(SameContent(At("a"), At("missing")));
-  EXPECT_FALSE(SameContent(At("d"), At("d")));
 }
 
 TEST_F(SafeWriteTest, ReplaceFileReplacesARunningProgramThatCopyFileMustLeave) {

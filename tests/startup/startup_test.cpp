@@ -7,15 +7,12 @@
 namespace kr::startup::test {
 namespace {
 
-TEST(EditionCodeTest, ModelRangesGiveTheTwoLetterCode) {
+TEST(EditionCodeTest, ModelRangesGiveTheTwoLetterCodeAndTheRunStampTwelveDigitsOfTheStartMinute) {
   const std::pair<int32_t, const char*> cases[] = {
       {0, "TN"},   {99, "TN"},  {100, "TR"}, {199, "TR"}, {200, ""}, {300, "TW"},
       {399, "TW"}, {400, "TS"}, {499, "TS"}, {500, ""},   {-1, ""},
   };
   for (const auto& [model, code] : cases) EXPECT_EQ(EditionCode(model), code) << model;
-}
-
-TEST(RunStampTest, TwelveDigitsOfTheStartMinute) {
   EXPECT_EQ(FormatRunStamp({2021, 12, 31, 0, 5, 59}), "202112310005");
   ScopedNow now("2019-01-02 03:04:05");
   EXPECT_EQ(RunStamp(), "201901020304");

@@ -30,16 +30,13 @@ class IniFileTest : public ::testing::Test {
   clsIniFile ini_;
 };
 
-TEST_F(IniFileTest, GetStringGivesTheDefaultForMissingAndEmptyValues) {
+TEST_F(IniFileTest, ReadsGiveTheDefaultForMissingAndEmptyValuesAndEnumerationsKeepTheArrayForNone) {
   EXPECT_EQ(ini_.GetString("ExeName", ""), "KrMain.exe");
   EXPECT_EQ(ini_.GetString("DispDlgCaption", ""), "積算 アップデート");
   EXPECT_EQ(ini_.GetString("Empty", "def"), "def");
   EXPECT_EQ(ini_.GetString("Missing", "def"), "def");
   EXPECT_EQ(ini_.GetInteger("ExeYear", 0), 2019);
   EXPECT_EQ(ini_.GetInteger("Missing", -1), -1);
-}
-
-TEST_F(IniFileTest, EnumerationsResizeTheArrayButKeepItForAnEmptyList) {
   Strings list(10, "old");
   EXPECT_EQ(ini_.EmnumSection(list), 3);
   EXPECT_EQ(list, (Strings{"Bootstrap", "Bootstrap Files", "Empty Section"}));

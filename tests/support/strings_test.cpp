@@ -10,7 +10,7 @@ namespace {
 
 using Tokens = std::vector<std::string>;
 
-TEST(CharsTest, CountCharactersNotBytesAndSurviveInvalidUtf8) {
+TEST(CharsTest, CountCharactersNotBytesMapFullWidthCaseAndTrimOnlySpaces) {
   EXPECT_EQ(CharLength("平成22年度"), 6u);
   EXPECT_EQ(CharLeft("平成22年度", 2), "平成");
   EXPECT_EQ(CharRight("平成22年度", 3), "2年度");
@@ -22,9 +22,6 @@ TEST(CharsTest, CountCharactersNotBytesAndSurviveInvalidUtf8) {
   EXPECT_EQ(CharLength(bad), 3u);
   EXPECT_EQ(CharRight(bad, 1), "\xC3");
   EXPECT_EQ(CharMid(bad, 2, 1), "\xFF");
-}
-
-TEST(CharsTest, CaseMappingCoversFullWidthLettersAndTrimsTouchOnlySpaces) {
   EXPECT_EQ(UpperCase("abc ａｂｃ ä"), "ABC ＡＢＣ Ä");
   EXPECT_EQ(LowerCase("KrMain.EXE ＡＢＣ"), "krmain.exe ａｂｃ");
   EXPECT_EQ(NarrowLowerCase("ＫＲＭａｉｎ．ＥＸＥ"), "krmain.exe");
@@ -59,7 +56,7 @@ TEST(PathTest, SeparatorsParentsAndFileNames) {
   EXPECT_EQ(BackupFileName("KrCri.mdb", "202001019999", 2), "KrCri202001019999-2.old");
 }
 
-TEST(StringTest, ReplaceAllNeverRescansItsReplacementAndSplitKeepsEmptyParts) {
+TEST(StringTest, ReplaceAllNeverRescansSplitKeepsEmptyPartsAndCommandLinesGroupQuotes) {
   EXPECT_EQ(ReplaceAll("aXbX", "X", "XX"), "aXXbXX");
   EXPECT_EQ(ReplaceAll("$(apppath)", "$(AppPath)", "x"), "$(apppath)");
   EXPECT_EQ(ReplaceAll("abc", "", "x"), "abc");
@@ -67,9 +64,6 @@ TEST(StringTest, ReplaceAllNeverRescansItsReplacementAndSplitKeepsEmptyParts) {
   EXPECT_EQ(TrimAtNull(std::string("C:\\Win\0junk", 11)), "C:\\Win");
   EXPECT_EQ(Split("a,,b", ","), (Tokens{"a", "", "b"}));
   EXPECT_EQ(Split("", ","), (Tokens{""}));
-}
-
-TEST(CommandLineTest, SpacesSplitAndQuotesGroup) {
   EXPECT_EQ(SplitCommandLine("C:\\Pkg a"), (Tokens{"C:\\Pkg", "a"}));
   EXPECT_EQ(SplitCommandLine("a  b"), (Tokens{"a", "", "b"}));
   EXPECT_EQ(SplitCommandLine(""), Tokens{});
