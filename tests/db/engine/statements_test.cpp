@@ -282,10 +282,10 @@ TEST_F(StatementTest, CountersNumberNewRowsFromTheirSeedAndKeysCanBeRenumbered) 
   db_.Execute("CREATE TABLE Numbered (Id COUNTER(10, 5), Name TEXT(10))");
   db_.Execute("INSERT INTO Numbered (Name) VALUES ('a')");
   db_.Execute("ALTER TABLE Numbered ADD COLUMN Down AUTOINCREMENT(100, -10)");
-  db_.Execute("INSERT INTO Numbered (Name) VALUES ('b')");
-  db_.Execute("INSERT INTO Numbered (Name) VALUES ('c')");
+  for (const char* name : {"b", "c", "d"})
+    db_.Execute(std::string("INSERT INTO Numbered (Name) VALUES ('") + name + "')");
   EXPECT_EQ(Rows(db_, "SELECT * FROM Numbered ORDER BY Id"),
-            V({"10|a|Null", "15|b|100", "20|c|90"}));
+            V({"10|a|Null", "15|b|100", "20|c|90", "25|d|80"}));
   db_.Execute(
       "CREATE TABLE Exp_Ind ([ID] COUNTER, Big LONG, CONSTRAINT PrimaryKey PRIMARY KEY ([ID]))");
   for (int big : {10, 11, 12})
