@@ -91,9 +91,6 @@ TEST_F(InstallFolderDialogTest, ShowsTheCaptionsAndTheFolderStartUpFoundSelected
   EXPECT_EQ(In<QLabel>("lblComment")->text(), Q("指定してください。"));
   EXPECT_EQ(In<QLabel>("lblComment2")->text(), Q("二行目"));
   EXPECT_GE(In<QLabel>("lblComment2")->height(), In<QLabel>("lblComment2")->fontMetrics().height());
-  EXPECT_EQ(In("cmdOk")->text(), Q("実行"));
-  EXPECT_EQ(In("cmdCancel")->text(), Q("キャンセル"));
-  EXPECT_EQ(In("cmdDir")->text(), Q("参照(&B)..."));
 
   EXPECT_EQ(QApplication::focusWidget(), In("cmdOk"));  // the default button has the focus
   auto* folder_box = In<QLineEdit>("txtDir");
