@@ -8,6 +8,7 @@
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
+#include <map>
 #include <set>
 #include <utility>
 #include <vector>
@@ -34,8 +35,16 @@ struct OpenBatch {
   std::vector<PendingWrite> writes;
   // Folders whose leftovers are gone: cleaning again would remove this batch's temporaries.
   std::set<std::string> cleaned;
+  std::map<std::string, internal::CaseBlindNames> names;
 };
 OpenBatch* open_batch = nullptr;
+
+// A change to an entry of the folder holding native: its names must be read again.
+void Changed(std::string native) {
+  if (open_batch == nullptr) return;
+  while (native.size() > 1 && native.back() == '/') native.pop_back();
+  open_batch->names.erase(internal::FolderOf(native));
+}
 
 // The file a write onto native replaces: the linked file when native is a link to one.
 std::string ReplacedFile(const std::string& native) {
@@ -86,6 +95,17 @@ ScopedFaultHook::~ScopedFaultHook() { fault_hook = previous_; }
 
 namespace internal {
 
+const CaseBlindNames* BatchedFolderNames(const std::string& native_folder) {
+  if (open_batch == nullptr) return nullptr;
+  auto [at, added] = open_batch->names.try_emplace(native_folder);
+  if (added) {
+    for (const std::string& name : ReadFolderNames(native_folder)) {
+      at->second.try_emplace(FoldCase(name), name);
+    }
+  }
+  return &at->second;
+}
+
 int Injected(DiskStep step, const std::string& native) {
   if (fault_hook == nullptr || !*fault_hook) return 0;
   return (*fault_hook)(step, native);
@@ -115,6 +135,9 @@ int SyncFile(int fd, const std::string& native) {
 }
 
 int RenameEntry(const std::string& from, const std::string& to) {
+  Changed(to);
+  Changed(from);
+
   if (int error = Injected(DiskStep::kRename, to)) {
     errno = error;
     return -1;
@@ -123,6 +146,8 @@ int RenameEntry(const std::string& from, const std::string& to) {
 }
 
 int RemoveEntry(const std::string& native) {
+  Changed(native);
+
   if (int error = Injected(DiskStep::kRemove, native)) {
     errno = error;
     return -1;
@@ -131,6 +156,8 @@ int RemoveEntry(const std::string& native) {
 }
 
 int MakeFolder(const std::string& native) {
+  Changed(native);
+
   if (int error = Injected(DiskStep::kMakeFolder, native)) {
     errno = error;
     return -1;
@@ -139,6 +166,8 @@ int MakeFolder(const std::string& native) {
 }
 
 int RemoveFolder(const std::string& native) {
+  Changed(native);
+
   if (int error = Injected(DiskStep::kRemoveFolder, native)) {
     errno = error;
     return -1;

@@ -87,6 +87,18 @@ TEST_F(WriteBatchTest, ABatchOpenedInsideAnotherJoinsItAndCommitsWithIt) {
   EXPECT_EQ(dir_.Read(kFiles[0]), "inner");
 }
 
+// Names are looked up case-blind from a folder listing the batch keeps; a change the batch's
+// process makes in the folder must be seen by the next lookup.
+TEST_F(WriteBatchTest, ANameMadeDuringTheBatchIsFoundCaseBlindByTheNextWrite) {
+  WriteBatch batch;
+  EXPECT_FALSE(FileExists(At("app/Help/z.htm")));
+  Rename(At("app/Help/a.htm"), At("app/Help/Z.HTM"));
+  WriteFile(At("app/Help/z.htm"), "new");
+  EXPECT_TRUE(batch.Commit().empty());
+  EXPECT_EQ(dir_.Read("app/Help/Z.HTM"), "new");
+  EXPECT_FALSE(dir_.Exists("app/Help/z.htm"));
+}
+
 TEST_F(WriteBatchTest, KilledAtAnyStepEachFileIsOldOrNewAndTheNextBatchTidiesUp) {
   int points = testing::ForEachCrashPoint(
       [&] {
