@@ -342,6 +342,24 @@ class WriteBatch {
   bool owner_;
 };
 
+// Where a run's wall time goes, for the log and the benchmarks. A PhaseTimer adds the time of
+// its lifetime to its phase; timers of different phases may nest (backups run inside routines).
+enum class RunPhase { kFileActions, kRoutines, kBackups };
+class PhaseTimer {
+ public:
+  explicit PhaseTimer(RunPhase phase);
+  ~PhaseTimer();
+  PhaseTimer(const PhaseTimer&) = delete;
+  PhaseTimer& operator=(const PhaseTimer&) = delete;
+
+ private:
+  RunPhase phase_;
+  int64_t started_ns_;
+};
+// Seconds spent in phase since the process started or the last ResetPhaseTimes().
+double PhaseSeconds(RunPhase phase);
+void ResetPhaseTimes();
+
 // The absolute native path with every symbolic link of its existing part resolved and "." and
 // ".." removed (the part that does not exist is kept as written). Never throws: on failure the
 // path comes back as given.
