@@ -106,6 +106,7 @@ bool HasField(Database& db, std::string_view table, std::string_view field) {
 }
 
 void BackupDatabase(const RunContext& run, std::string_view path) {
+  platform::PhaseTimer timer(platform::RunPhase::kBackups);
   StepAndContinue steps("BackupDatabase");
   size_t slash = path.rfind('\\');
   if (slash == std::string_view::npos) return;

@@ -1,3 +1,4 @@
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -76,6 +77,18 @@ void FinishingSteps(RunContext& run, ui::Ui& ui, support::clsIniFile& ini, StepA
   }
 }
 
+// Backups are made both by file actions (table copies) and by routines: counted in both.
+void LogTimes() {
+  using platform::PhaseSeconds;
+  using platform::RunPhase;
+  char text[160];
+  std::snprintf(text, sizeof text,
+                "RunManifest: file actions %.2f s, routines %.2f s, backups within both %.2f s",
+                PhaseSeconds(RunPhase::kFileActions), PhaseSeconds(RunPhase::kRoutines),
+                PhaseSeconds(RunPhase::kBackups));
+  LogLine(text);
+}
+
 }  // namespace
 
 std::vector<std::string> ParseManifestValues(std::string_view line) {
@@ -105,9 +118,20 @@ ManifestOutcome RunManifest(RunContext& run, ui::Ui& ui, RoutineRegistry& routin
   ini.FileName(run.package_folder + "KrInst.ini");
   ui.SetWaitLabel(1, "");
 
-  FilesPass(run, ui, ini, steps, outcome.error_log);
-  RoutinePass(run, ui, ini, steps, routines);
-  FinishingSteps(run, ui, ini, steps);
+  platform::ResetPhaseTimes();
+  {
+    platform::PhaseTimer timer(platform::RunPhase::kFileActions);
+    FilesPass(run, ui, ini, steps, outcome.error_log);
+  }
+  {
+    platform::PhaseTimer timer(platform::RunPhase::kRoutines);
+    RoutinePass(run, ui, ini, steps, routines);
+  }
+  {
+    platform::PhaseTimer timer(platform::RunPhase::kFileActions);
+    FinishingSteps(run, ui, ini, steps);
+  }
+  LogTimes();
 
   if (outcome.error_log.empty()) {
     ui.SetWaitLabel(0, ini.GetString("DispEndMsg", kDefaultEndMessage));

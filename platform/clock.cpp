@@ -1,4 +1,6 @@
 // The run clock: local time, or the time KR_NOW fixes for reproducible runs.
+#include <array>
+#include <chrono>
 #include <cstdio>
 #include <ctime>
 
@@ -29,7 +31,26 @@ std::optional<LocalTime> FixedTime(const std::string& text) {
   return t;
 }
 
+int64_t MonotonicNs() {
+  return std::chrono::duration_cast<std::chrono::nanoseconds>(
+             std::chrono::steady_clock::now().time_since_epoch())
+      .count();
+}
+
+// One thread at a time, as the rest of a run.
+std::array<int64_t, 3> phase_ns{};
+
 }  // namespace
+
+PhaseTimer::PhaseTimer(RunPhase phase) : phase_(phase), started_ns_(MonotonicNs()) {}
+
+PhaseTimer::~PhaseTimer() { phase_ns[static_cast<size_t>(phase_)] += MonotonicNs() - started_ns_; }
+
+double PhaseSeconds(RunPhase phase) {
+  return static_cast<double>(phase_ns[static_cast<size_t>(phase)]) / 1e9;
+}
+
+void ResetPhaseTimes() { phase_ns.fill(0); }
 
 LocalTime Env::Now() {
   std::string fixed = internal::GetEnv("KR_NOW");

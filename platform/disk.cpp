@@ -8,6 +8,10 @@
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
+#include <map>
+#include <set>
+#include <utility>
+#include <vector>
 
 #include "platform/platform.h"
 #include "platform/platform_internal.h"
@@ -22,6 +26,25 @@ constexpr std::string_view kTemporaryPrefix = ".~krtmp-";
 // every change to the disk. One thread at a time, as the engine.
 FaultHook* fault_hook = nullptr;
 bool durable_writes = true;
+
+// The writes of the open WriteBatch, waiting to be put in place.
+struct PendingWrite {
+  std::string temporary, target, folder, path;
+};
+struct OpenBatch {
+  std::vector<PendingWrite> writes;
+  // Folders whose leftovers are gone: cleaning again would remove this batch's temporaries.
+  std::set<std::string> cleaned;
+  std::map<std::string, internal::CaseBlindNames> names;
+};
+OpenBatch* open_batch = nullptr;
+
+// A change to an entry of the folder holding native: its names must be read again.
+void Changed(std::string native) {
+  if (open_batch == nullptr) return;
+  while (native.size() > 1 && native.back() == '/') native.pop_back();
+  open_batch->names.erase(internal::FolderOf(native));
+}
 
 // The file a write onto native replaces: the linked file when native is a link to one.
 std::string ReplacedFile(const std::string& native) {
@@ -72,6 +95,17 @@ ScopedFaultHook::~ScopedFaultHook() { fault_hook = previous_; }
 
 namespace internal {
 
+const CaseBlindNames* BatchedFolderNames(const std::string& native_folder) {
+  if (open_batch == nullptr) return nullptr;
+  auto [at, added] = open_batch->names.try_emplace(native_folder);
+  if (added) {
+    for (const std::string& name : ReadFolderNames(native_folder)) {
+      at->second.try_emplace(FoldCase(name), name);
+    }
+  }
+  return &at->second;
+}
+
 int Injected(DiskStep step, const std::string& native) {
   if (fault_hook == nullptr || !*fault_hook) return 0;
   return (*fault_hook)(step, native);
@@ -101,6 +135,9 @@ int SyncFile(int fd, const std::string& native) {
 }
 
 int RenameEntry(const std::string& from, const std::string& to) {
+  Changed(to);
+  Changed(from);
+
   if (int error = Injected(DiskStep::kRename, to)) {
     errno = error;
     return -1;
@@ -109,6 +146,8 @@ int RenameEntry(const std::string& from, const std::string& to) {
 }
 
 int RemoveEntry(const std::string& native) {
+  Changed(native);
+
   if (int error = Injected(DiskStep::kRemove, native)) {
     errno = error;
     return -1;
@@ -117,6 +156,8 @@ int RemoveEntry(const std::string& native) {
 }
 
 int MakeFolder(const std::string& native) {
+  Changed(native);
+
   if (int error = Injected(DiskStep::kMakeFolder, native)) {
     errno = error;
     return -1;
@@ -125,6 +166,8 @@ int MakeFolder(const std::string& native) {
 }
 
 int RemoveFolder(const std::string& native) {
+  Changed(native);
+
   if (int error = Injected(DiskStep::kRemoveFolder, native)) {
     errno = error;
     return -1;
@@ -166,7 +209,9 @@ void RemoveLeftoverTemporaries(const std::string& native_folder) {
 void WriteReplacing(const std::string& native, std::string_view path, const Content& content) {
   const std::string target = ReplacedFile(native);
   const std::string folder = FolderOf(target);
-  RemoveLeftoverTemporaries(folder);
+  if (open_batch == nullptr || open_batch->cleaned.insert(folder).second) {
+    RemoveLeftoverTemporaries(folder);
+  }
 
   static unsigned counter = 0;
   std::string temporary;
@@ -187,6 +232,12 @@ void WriteReplacing(const std::string& native, std::string_view path, const Cont
     const timespec times[2] = {content.times->first, content.times->second};
     futimens(file.fd(), times);
   }
+  if (open_batch != nullptr) {
+    if (file.Close() != 0) throw SystemFailure(errno, "close", path);
+    open_batch->writes.push_back({file.native(), target, folder, std::string(path)});
+    file.Placed();
+    return;
+  }
   if (SyncFile(file.fd(), file.native()) != 0) throw SystemFailure(errno, "flush", path);
   if (file.Close() != 0) throw SystemFailure(errno, "close", path);
   if (RenameEntry(file.native(), target) != 0) throw SystemFailure(errno, "replace", path);
@@ -205,4 +256,84 @@ void SyncFolder(const std::string& native_folder, std::string_view path) {
 }
 
 }  // namespace internal
+
+namespace {
+
+// Flushes the file system holding native_folder: every temporary written there reaches the disk
+// in one pass.
+int SyncFileSystem(const std::string& native_folder) {
+  if (!durable_writes) return 0;
+  if (int error = internal::Injected(DiskStep::kSync, native_folder)) {
+    errno = error;
+    return -1;
+  }
+  int fd = open(native_folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return -1;
+  int synced = syncfs(fd);
+  int error = errno;
+  close(fd);
+  errno = error;
+  return synced;
+}
+
+}  // namespace
+
+WriteBatch::WriteBatch() : owner_(open_batch == nullptr) {
+  if (owner_) open_batch = new OpenBatch;
+}
+
+WriteBatch::~WriteBatch() {
+  if (!owner_) return;
+  for (const PendingWrite& write : open_batch->writes) unlink(write.temporary.c_str());
+  delete open_batch;
+  open_batch = nullptr;
+}
+
+std::vector<WriteBatch::Failed> WriteBatch::Commit() {
+  std::vector<Failed> failed;
+  if (!owner_) return failed;
+  std::vector<PendingWrite> writes = std::move(open_batch->writes);
+  open_batch->writes.clear();
+  open_batch->cleaned.clear();
+  auto fail = [&](const PendingWrite& write, int error, std::string_view action) {
+    unlink(write.temporary.c_str());
+    failed.push_back({write.path, internal::SystemFailure(error, action, write.path)});
+  };
+
+  // One flush per file system before any rename: no target ever names unflushed bytes.
+  std::set<dev_t> flushed;
+  std::set<dev_t> broken;
+  int flush_error = 0;
+  for (const PendingWrite& write : writes) {
+    struct stat info;
+    if (stat(write.folder.c_str(), &info) != 0 || flushed.contains(info.st_dev)) continue;
+    if (SyncFileSystem(write.folder) != 0) {
+      flush_error = errno;
+      broken.insert(info.st_dev);
+    }
+    flushed.insert(info.st_dev);
+  }
+
+  std::vector<std::pair<std::string, std::string>> renamed_folders;  // folder, a path in it
+  std::set<std::string> seen;
+  for (const PendingWrite& write : writes) {
+    struct stat info;
+    if (stat(write.folder.c_str(), &info) != 0 || broken.contains(info.st_dev)) {
+      fail(write, flush_error != 0 ? flush_error : errno, "flush");
+      continue;
+    }
+    if (internal::RenameEntry(write.temporary, write.target) != 0) {
+      fail(write, errno, "replace");
+      continue;
+    }
+    if (seen.insert(write.folder).second) renamed_folders.emplace_back(write.folder, write.path);
+  }
+  for (const auto& [folder, path] : renamed_folders) {
+    auto failure =
+        kr::internal::Capture([&] { internal::SyncFolder(folder, path); }, Origin::Here());
+    if (failure) failed.push_back({path, *failure});
+  }
+  return failed;
+}
+
 }  // namespace kr::platform

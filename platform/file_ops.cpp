@@ -113,8 +113,7 @@ ssize_t ReadSome(int fd, char* buffer, size_t size) {
 }
 
 // A destination that may be replaced: not a folder, not read-only, its folder present.
-void CheckWritableTarget(const std::string& native, std::string_view path) {
-  Stat target = StatOf(native);
+void CheckWritableTarget(const std::string& native, const Stat& target, std::string_view path) {
   if (target.IsDirectory()) throw RuntimeFailure(kErrPathFileAccess, "write onto folder", path);
   if (target.ReadOnly()) throw RuntimeFailure(kErrPathFileAccess, "write read-only", path);
   if (!target.exists && !StatOf(NativeParent(native)).IsDirectory()) {
@@ -123,8 +122,8 @@ void CheckWritableTarget(const std::string& native, std::string_view path) {
 }
 
 // A running program cannot be opened for writing (ETXTBSY); nothing is written by asking.
-void CheckNotBusy(const std::string& native, std::string_view path) {
-  if (!StatOf(native).IsFile()) return;
+void CheckNotBusy(const std::string& native, const Stat& target, std::string_view path) {
+  if (!target.IsFile()) return;
   int fd = open(native.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
   if (fd < 0) throw SystemFailure(errno, "open for writing", path);
   close(fd);
@@ -138,13 +137,13 @@ void CopyReplacing(Env& env, std::string_view from, std::string_view to, bool bu
     throw RuntimeFailure(folder_missing ? kErrPathNotFound : kErrFileNotFound, "copy from", from);
   }
   if (!source_stat.IsFile()) throw RuntimeFailure(kErrPathFileAccess, "copy from", from);
-  CheckWritableTarget(target, to);
   Stat target_stat = StatOf(target);
+  CheckWritableTarget(target, target_stat, to);
   if (target_stat.exists && target_stat.info.st_dev == source_stat.info.st_dev &&
       target_stat.info.st_ino == source_stat.info.st_ino) {
     throw RuntimeFailure(kErrPermissionDenied, "copy onto itself", to);
   }
-  if (!busy_target_ok) CheckNotBusy(target, to);
+  if (!busy_target_ok) CheckNotBusy(target, target_stat, to);
 
   Fd in(open(source.c_str(), O_RDONLY | O_CLOEXEC));
   if (in.get() < 0) throw SystemFailure(errno, "open", from);
@@ -279,7 +278,7 @@ void Env::WriteFile(std::string_view path, std::string_view bytes) {
 void internal::WriteFileWithMode(Env& env, std::string_view path, std::string_view bytes,
                                  std::optional<mode_t> mode) {
   std::string native = env.NativePath(path);
-  CheckWritableTarget(native, path);
+  CheckWritableTarget(native, StatOf(native), path);
   Stat existing = StatOf(native);
   internal::Content content;
   content.fill = [&](int fd, const std::string& native_temp) {

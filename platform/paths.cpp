@@ -128,6 +128,10 @@ bool PathExists(const std::string& native) {
 // order wins when several differ only in case.
 std::string FindCaseBlind(const std::string& folder, std::string_view name) {
   std::string folded = internal::FoldCase(name);
+  if (const internal::CaseBlindNames* names = internal::BatchedFolderNames(folder)) {
+    auto found = names->find(folded);
+    return found == names->end() ? std::string() : found->second;
+  }
   for (const std::string& entry : internal::ReadFolderNames(folder)) {
     if (internal::FoldCase(entry) == folded) return entry;
   }
@@ -146,6 +150,13 @@ std::string Env::NativePath(std::string_view path) {
   std::string resolved = absolute ? "/" : "";
   bool found_so_far = true;
   size_t pos = absolute ? 1 : 0;
+  // Mostly only the last name is new (a file about to be written): start from its folder.
+  size_t last = native.find_last_of('/', native.size() - (trailing ? 2 : 1));
+  if (last != std::string::npos && last > 0 && native.size() > 1 &&
+      PathExists(native.substr(0, last))) {
+    resolved = native.substr(0, last);
+    pos = last + 1;
+  }
   while (pos <= native.size()) {
     size_t end = native.find('/', pos);
     if (end == std::string::npos) end = native.size();

@@ -5,6 +5,7 @@
 
 #include <ctime>
 #include <functional>
+#include <map>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -43,6 +44,12 @@ Failure RuntimeFailure(int number, std::string_view action, std::string_view pat
 
 // Names of a native folder's entries ("." and ".." left out); empty when it cannot be read.
 std::vector<std::string> ReadFolderNames(const std::string& native_folder);
+// A folder's names by their case-folded form (the first in byte order for each).
+using CaseBlindNames = std::map<std::string, std::string>;
+// While a write batch is open, the names of native_folder as last read, kept until this process
+// changes an entry there (nullptr without a batch): a tree copy reads each folder once instead
+// of once per file.
+const CaseBlindNames* BatchedFolderNames(const std::string& native_folder);
 
 // --- Changes to the disk (disk.cpp) ---------------------------------------------------------
 // The errno value the fault hook in force makes step on native fail with; 0: go ahead.
