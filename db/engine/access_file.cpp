@@ -311,3 +311,13 @@ void RegisterAccessModule(sqlite3* db) {
 }
 
 }  // namespace kr::db::engine::internal
+
+namespace kr::db::engine {
+
+bool IsAccessFile(std::string_view path) {
+  platform::FileAttributes attributes = platform::Attributes(path);
+  return attributes.exists && !attributes.is_directory &&
+         internal::IsAccessFile(platform::NativePath(path));
+}
+
+}  // namespace kr::db::engine

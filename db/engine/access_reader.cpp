@@ -18,8 +18,23 @@ namespace {
 
 // How a column's bytes become a value.
 enum class Decode : uint8_t {
-  kBool, kByte, kInt16, kInt32, kMoney, kFloat, kDouble, kExtendedDate, kText, kMemo, kBinary,
-  kOle, kGuid, kDecimalCurrency, kDecimalDouble, kDecimalText, kRaw
+  kBool,
+  kByte,
+  kInt16,
+  kInt32,
+  kMoney,
+  kFloat,
+  kDouble,
+  kExtendedDate,
+  kText,
+  kMemo,
+  kBinary,
+  kOle,
+  kGuid,
+  kDecimalCurrency,
+  kDecimalDouble,
+  kDecimalText,
+  kRaw
 };
 
 struct Column {
@@ -64,41 +79,88 @@ Column MapColumn(const MdbColumn* col, bool jet3, FieldDef& f) {
   f.name = col->name;
   f.size = DefaultSize(kText);
   switch (col->col_type) {
-    case MDB_BOOL: f.type = kBoolean; c.decode = Decode::kBool; break;
-    case MDB_BYTE: f.type = kByte; c.decode = Decode::kByte; break;
-    case MDB_INT: f.type = kInteger; c.decode = Decode::kInt16; break;
+    case MDB_BOOL:
+      f.type = kBoolean;
+      c.decode = Decode::kBool;
+      break;
+    case MDB_BYTE:
+      f.type = kByte;
+      c.decode = Decode::kByte;
+      break;
+    case MDB_INT:
+      f.type = kInteger;
+      c.decode = Decode::kInt16;
+      break;
     case MDB_LONGINT:
       f.type = kLong;
       c.decode = Decode::kInt32;
       if (col->is_long_auto) f.attributes |= kAutoIncrField;
       break;
-    case MDB_COMPLEX: f.type = kLong; c.decode = Decode::kInt32; break;
-    case MDB_MONEY: f.type = kCurrency; c.decode = Decode::kMoney; break;
-    case MDB_FLOAT: f.type = kSingle; c.decode = Decode::kFloat; break;
-    case MDB_DOUBLE: f.type = kDouble; c.decode = Decode::kDouble; break;
-    case MDB_DATETIME: f.type = kDate; c.decode = Decode::kDouble; break;
-    case 0x14: f.type = kDate; c.decode = Decode::kExtendedDate; break;
+    case MDB_COMPLEX:
+      f.type = kLong;
+      c.decode = Decode::kInt32;
+      break;
+    case MDB_MONEY:
+      f.type = kCurrency;
+      c.decode = Decode::kMoney;
+      break;
+    case MDB_FLOAT:
+      f.type = kSingle;
+      c.decode = Decode::kFloat;
+      break;
+    case MDB_DOUBLE:
+      f.type = kDouble;
+      c.decode = Decode::kDouble;
+      break;
+    case MDB_DATETIME:
+      f.type = kDate;
+      c.decode = Decode::kDouble;
+      break;
+    case 0x14:
+      f.type = kDate;
+      c.decode = Decode::kExtendedDate;
+      break;
     case MDB_TEXT:
       f.type = kText;
       f.size = jet3 ? col->col_size : col->col_size / 2;  // Jet 4 counts bytes of UCS-2
       c.decode = Decode::kText;
       break;
-    case MDB_MEMO: f.type = kMemo; f.size = 0; c.decode = Decode::kMemo; break;
-    case MDB_BINARY: f.type = kBinary; f.size = col->col_size; c.decode = Decode::kBinary; break;
-    case MDB_OLE: f.type = kLongBinary; f.size = 0; c.decode = Decode::kOle; break;
-    case MDB_REPID: f.type = kText; f.size = 38; c.decode = Decode::kGuid; break;
+    case MDB_MEMO:
+      f.type = kMemo;
+      f.size = 0;
+      c.decode = Decode::kMemo;
+      break;
+    case MDB_BINARY:
+      f.type = kBinary;
+      f.size = col->col_size;
+      c.decode = Decode::kBinary;
+      break;
+    case MDB_OLE:
+      f.type = kLongBinary;
+      f.size = 0;
+      c.decode = Decode::kOle;
+      break;
+    case MDB_REPID:
+      f.type = kText;
+      f.size = 38;
+      c.decode = Decode::kGuid;
+      break;
     case MDB_NUMERIC:
       // libmdb keeps a decimal's precision in col_scale and its scale in col_prec.
       c.precision = col->col_scale;
       c.scale = col->col_prec;
       c.decode = DecimalDecode(c.precision, c.scale, f);
       break;
-    default: f.type = kLongBinary; f.size = 0; c.decode = Decode::kRaw; break;
+    default:
+      f.type = kLongBinary;
+      f.size = 0;
+      c.decode = Decode::kRaw;
+      break;
   }
   if (f.type != kText && f.type != kBinary) f.size = DefaultSize(f.type);
   f.required = f.type != kBoolean && PropertyIs(col, "Required", "yes");
-  f.allow_zero_length = (f.type == kText || f.type == kMemo) &&
-                        !PropertyIs(col, "AllowZeroLength", "no");
+  f.allow_zero_length =
+      (f.type == kText || f.type == kMemo) && !PropertyIs(col, "AllowZeroLength", "no");
   // Access's own expressions (GenGUID(), =Date()) mean nothing to a type they were not made for.
   if (c.decode != Decode::kGuid && c.decode != Decode::kDecimalText && !f.counter()) {
     f.default_value = Property(col, "DefaultValue");
@@ -113,8 +175,10 @@ bool ScaledDecimal(const std::string& text, int64_t& scaled) {
   int fraction_digits = 0;
   bool negative = false, point = false, any = false;
   for (char ch : text) {
-    if (ch == '-') negative = true;
-    else if (ch == '.') point = true;
+    if (ch == '-')
+      negative = true;
+    else if (ch == '.')
+      point = true;
     else if (ch >= '0' && ch <= '9') {
       any = true;
       if (!point) {
@@ -286,8 +350,8 @@ bool AccessCursor::Next() {
   static constexpr size_t kMostFields = 0x10000 + 1;
   static MdbField* const fields = new MdbField[kMostFields];
   int count = -1;
-  if (s.table->cur_row > 0 && mdb_find_row(mdb, static_cast<int>(s.table->cur_row) - 1, &start,
-                                           &length) == 0)
+  if (s.table->cur_row > 0 &&
+      mdb_find_row(mdb, static_cast<int>(s.table->cur_row) - 1, &start, &length) == 0)
     count = mdb_crack_row(s.table, start & kOffsetMask, length, fields);
   if (count < 0) Raise(kDaoUnrecognizedFormat, s.table->name);
   std::vector<int> field_of(s.table->num_cols, -1);
@@ -395,9 +459,12 @@ bool AccessCursor::Next() {
           if (size < 17) break;
           std::string exact = TakeString(mdb_numeric_to_string(mdb, at, c.precision, c.scale));
           int64_t scaled = 0;
-          if (c.decode == Decode::kDecimalText) text(exact);
-          else if (c.decode == Decode::kDecimalDouble) real(std::strtod(exact.c_str(), nullptr));
-          else if (ScaledDecimal(exact, scaled)) real(static_cast<double>(scaled) / 10000.0);
+          if (c.decode == Decode::kDecimalText)
+            text(exact);
+          else if (c.decode == Decode::kDecimalDouble)
+            real(std::strtod(exact.c_str(), nullptr));
+          else if (ScaledDecimal(exact, scaled))
+            real(static_cast<double>(scaled) / 10000.0);
           break;
         }
         case Decode::kOle: {
@@ -423,6 +490,8 @@ bool AccessCursor::Next() {
   return true;
 }
 
-const AccessCell& AccessCursor::Cell(int index) { return state_->cells.at(static_cast<size_t>(index)); }
+const AccessCell& AccessCursor::Cell(int index) {
+  return state_->cells.at(static_cast<size_t>(index));
+}
 
 }  // namespace kr::db::engine::internal
