@@ -121,15 +121,7 @@ void BackupDatabase(const RunContext& run, std::string_view path) {
   }
   // A database brought from Windows: changed as one of ours, its original kept in the backup.
   if (!access || !platform::FileExists(backup) || !engine::IsAccessFile(backup)) return;
-  if (steps.Step([&] {
-        // Kept with either password the application's files have carried.
-        try {
-          ConvertAccessDatabase(path, DatabasePassword(), path, DatabasePassword());
-        } catch (const Failure& failure) {
-          if (failure.number() != 3031) throw;
-          ConvertAccessDatabase(path, FormerDatabasePassword(), path, DatabasePassword());
-        }
-      }))
+  if (steps.Step([&] { CopyDatabaseFile(path, path); }))
     LogLine("BackupDatabase: " + std::string(path) +
             " was an Access file: converted, original in " + backup);
 }

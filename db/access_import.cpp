@@ -10,6 +10,7 @@ namespace {
 
 // The name the source table is linked under while its rows come across.
 constexpr std::string_view kSourceLink = "~kr_import_source";
+constexpr int kWrongPassword = 3031;
 
 std::string IndexDdl(std::string_view table, const engine::IndexInfo& index) {
   std::string columns;
@@ -97,6 +98,21 @@ void ConvertAccessDatabase(std::string_view source_path, std::string_view source
     if (platform::FileExists(temporary)) platform::DeleteFile(temporary);
     throw;
   }
+}
+
+void CopyDatabaseFile(std::string_view from, std::string_view to) {
+  if (!engine::IsAccessFile(from)) {
+    platform::CopyFile(from, to);
+    return;
+  }
+  try {
+    ConvertAccessDatabase(from, DatabasePassword(), to, DatabasePassword());
+  } catch (const Failure& failure) {
+    if (failure.number() != kWrongPassword) throw;
+    ConvertAccessDatabase(from, FormerDatabasePassword(), to, DatabasePassword());
+  }
+  LogLine("CopyDatabaseFile: " + std::string(from) + " was an Access file: converted into " +
+          std::string(to));
 }
 
 }  // namespace kr::db

@@ -114,6 +114,11 @@ void BackupAndReopen(const RunContext& run, Database& db);
 void ConvertAccessDatabase(std::string_view source, std::string_view source_password,
                            std::string_view target, std::string_view password);
 
+// Puts a copy of the database file from at to: one of ours as it is, an Access file converted
+// into ours with the database password (opened with the current, else the former password).
+// Regime: pass-through.
+void CopyDatabaseFile(std::string_view from, std::string_view to);
+
 // Re-keys a database of an older release from FormerDatabasePassword to DatabasePassword
 // (opened exclusively). A missing file, or one already keyed with the current password, is left
 // unchanged. Regime: step-and-continue, reports nothing.
