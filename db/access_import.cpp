@@ -80,12 +80,17 @@ void ConvertAccessDatabase(std::string_view source_path, std::string_view source
   if (platform::FileExists(temporary)) platform::DeleteFile(temporary);
   try {
     Database target = engine::CreateDatabase(temporary, password);
+    // One commit for the whole file; the source is attached first, as no attach can happen
+    // inside a transaction.
+    target.AttachAhead(source.Name());
+    target.BeginTrans();
     for (TableDef table : source.TableDefs()) {
       int32_t attributes = table.Attributes();
       if ((attributes & engine::kSystemObject) == engine::kSystemObject) continue;
       if (attributes & engine::kAttachedTable) continue;
       CopyTableWhole(table, target, source.Name(), source_password);
     }
+    target.CommitTrans();
     target.Close();
     source.Close();
     if (platform::FileExists(target_path)) {
