@@ -253,8 +253,9 @@ std::string AccessPassword(const std::string& native, std::string_view shown) {
   auto* scrambled = reinterpret_cast<uint8_t*>(header.data() + kScrambledStart);
   arcfour_crypt(&rc4, header.size() - kScrambledStart, scrambled, scrambled);
   if (jet3) {
+    // Jet 3 keeps the password in the code page of the text, 932 for Japanese installations.
     std::string bytes = header.substr(kPasswordAt, 20);
-    return bytes.substr(0, bytes.find('\0'));
+    return platform::Cp932ToUtf8(bytes.substr(0, bytes.find('\0')));
   }
   // Jet 4 and later mask the UCS-2 password further with the integer part of the creation date.
   double created = 0;
@@ -283,7 +284,10 @@ void LoadAccessFile(Connection& connection, std::string_view schema, const std::
     } catch (const Failure&) {
       // A default or rule our translation cannot take: the table comes without them.
       TableInfo plain = table;
-      for (FieldDef& f : plain.fields) f.default_value.clear(), f.validation_rule.clear();
+      for (FieldDef& f : plain.fields) {
+        f.default_value.clear();
+        f.validation_rule.clear();
+      }
       build.Exec("DELETE FROM MSysKrFields WHERE TableName=" + SqlTextLiteral(table.name));
       build.Exec("DELETE FROM MSysKrIndexes WHERE TableName=" + SqlTextLiteral(table.name));
       build.Exec("DELETE FROM MSysKrTables WHERE Name=" + SqlTextLiteral(table.name));

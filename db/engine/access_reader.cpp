@@ -295,6 +295,7 @@ std::shared_ptr<AccessFile> OpenAccessFile(const std::string& native, std::strin
     h.columns.push_back(std::move(columns));
     file->tables_.push_back(std::move(info));
   }
+  std::erase_if(open, [](const auto& entry) { return entry.second.expired(); });
   open[native] = file;
   return file;
 }

@@ -61,7 +61,6 @@ class AccessFileTest : public EngineTest {
     return Path(name);
   }
   static std::string Fixture(const std::string& name) {
-    testing::TempDir unused;
     std::string path = kr::testing::SourceFile("tests/fixtures/access/" + name);
     FILE* f = std::fopen(path.c_str(), "rb");
     std::string bytes;
