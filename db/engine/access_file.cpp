@@ -27,6 +27,7 @@ constexpr uint32_t kHeaderKey = 0x6b39dac7;
 constexpr size_t kScrambledStart = 0x18, kPasswordAt = 0x42, kCreatedAt = 0x72;
 constexpr char kModule[] = "kr_access";
 
+// Read as libmdb reads the rest of the file, directly: no change of ours ever goes through it.
 std::string ReadHeader(const std::string& native) {
   std::ifstream in(native, std::ios::binary);
   std::string header(kHeaderSize, '\0');

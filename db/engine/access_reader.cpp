@@ -475,7 +475,7 @@ bool AccessCursor::Next() {
           if (data == nullptr) break;
           cell.kind = AccessCell::Kind::kBlob;
           cell.bytes.assign(static_cast<const char*>(data), ole_size);
-          free(data);
+          g_free(data);
           break;
         }
         case Decode::kBinary:
