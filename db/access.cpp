@@ -112,12 +112,19 @@ void BackupDatabase(const RunContext& run, std::string_view path) {
   if (slash == std::string_view::npos) return;
   std::string folder(path.substr(0, slash + 1));
   std::string backup = folder + support::BackupFileName(path.substr(slash + 1), run.run_stamp);
-  if (platform::FileExists(backup)) return;
   if (!platform::FileExists(path)) return;
-  // A commit a killed run left halfway is undone first: copied as it lies, without its journal,
-  // the backup would keep the half commit for good.
-  if (!steps.Step([&] { engine::RecoverDatabaseFile(path); })) return;
-  steps.Step([&] { platform::CopyFile(path, backup); });
+  const bool access = steps.Value(false, [&] { return engine::IsAccessFile(path); });
+  if (!platform::FileExists(backup)) {
+    // A commit a killed run left halfway is undone first: copied as it lies, without its
+    // journal, the backup would keep the half commit for good.
+    if (!access && !steps.Step([&] { engine::RecoverDatabaseFile(path); })) return;
+    if (!steps.Step([&] { platform::CopyFile(path, backup); })) return;
+  }
+  // A database brought from Windows: changed as one of ours, its original kept in the backup.
+  if (!access || !platform::FileExists(backup) || !engine::IsAccessFile(backup)) return;
+  if (steps.Step([&] { CopyDatabaseFile(path, path); }))
+    LogLine("BackupDatabase: " + std::string(path) +
+            " was an Access file: converted, original in " + backup);
 }
 
 void BackupAndReopen(const RunContext& run, Database& db) {

@@ -95,13 +95,29 @@ bool HasField(Database& db, std::string_view table, std::string_view field);
 // The dated backup copy of a database file, made before its first change: beside it, named by
 // the file name up to its first ".", RunStamp and ".old". Nothing happens when the file is
 // missing, the path has no "\" or that backup already exists (the first backup of a run is
-// kept). The file must not be open. Regime: step-and-continue, reports nothing.
+// kept). The file must not be open. An Access file (an installation brought from Windows) is
+// then converted into a database of ours with the database password, once its backup holds the
+// original; the log says so. Regime: step-and-continue, reports nothing.
 void BackupDatabase(const RunContext& run, std::string_view path);
 
 // Closes db, takes its backup (BackupDatabase of the path it was opened with) and opens it again:
 // a database must not be open while it is copied. Regime: pass-through (a failed reopen throws
 // and leaves db closed, so the steps that depend on it fail in turn).
 void BackupAndReopen(const RunContext& run, Database& db);
+
+// Makes target a database of ours holding the whole of the Access file source: every table with
+// its fields (types, sizes, Required, zero-length, defaults, rules), keys, indexes and rows.
+// target is written beside itself and put in place whole; an existing target (source itself
+// included) is replaced only once the new one is complete. Tables come in one at a time, rows
+// streamed. Regime: pass-through (3024, 3031 for a wrong source_password, 3343, disk errors);
+// a failure leaves target as it was.
+void ConvertAccessDatabase(std::string_view source, std::string_view source_password,
+                           std::string_view target, std::string_view password);
+
+// Puts a copy of the database file from at to: one of ours as it is, an Access file converted
+// into ours with the database password (opened with the current, else the former password).
+// Regime: pass-through.
+void CopyDatabaseFile(std::string_view from, std::string_view to);
 
 // Re-keys a database of an older release from FormerDatabasePassword to DatabasePassword
 // (opened exclusively). A missing file, or one already keyed with the current password, is left

@@ -40,6 +40,8 @@ set(CPACK_DEBIAN_PACKAGE_RELEASE 1)
 set(CPACK_DEBIAN_PACKAGE_SECTION utils)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# Named as well as found by shlibdeps: Access files are read through it.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "libmdb3")
 # Japanese text needs a font that has it.
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-noto-cjk | fonts-ipafont-gothic")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)

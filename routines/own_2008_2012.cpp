@@ -182,7 +182,7 @@ void Update2012Box10(RoutineRun& run) {
       return run.steps.Step([&] { db::engine::RecoverDatabaseFile(temp); }) &&
              run.steps.Step([&] { platform::DeleteFile(temp); });
     };
-    bool made = remove_temp() && run.steps.Step([&] { platform::CopyFile(package_box, temp); });
+    bool made = remove_temp() && run.steps.Step([&] { db::CopyDatabaseFile(package_box, temp); });
     if (made) {
       int64_t disk_failures = installed.DiskFailures();
       Database new_box = run.Open(temp);

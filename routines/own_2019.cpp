@@ -144,7 +144,8 @@ void Update2019CopyCriValR0110(RoutineRun& run) {
         continue;
       }
     }
-    whole = run.steps.Step([&] { platform::CopyFile(run.PackageFile(file), installed); }) && whole;
+    whole =
+        run.steps.Step([&] { db::CopyDatabaseFile(run.PackageFile(file), installed); }) && whole;
     run.steps.Call([&] { db::ChangeDatabasePassword(installed); });
   }
   std::string command =

@@ -7,6 +7,7 @@
 
 #include "app/english_command_line.h"
 #include "app/krdb/krdb_internal.h"
+#include "db/db.h"
 #include "db/passwords.h"
 #include "platform/failure.h"
 #include "platform/platform.h"
@@ -26,7 +27,9 @@ feed and carriage return inside a text as \t, \n, \r), csv (RFC 4180; Null an em
 or json (an array of row objects per result). Numbers print in their shortest round-trip
 form, Booleans as True/False, dates as yyyy/mm/dd hh:nn:ss (JSON: yyyy-mm-ddThh:mm:ss),
 binaries as 0x and hex digits.
-A file the user may not write, and every dump, explain, tables and fields, open read-only.
+A file the user may not write, and every dump, explain, tables and fields, open read-only;
+so does a file written by Access (Jet 3, Jet 4, ACE), whatever its name: a statement that
+would change it fails with error 3027.
 Errors go to standard error as "error NNNN: description".
 Exit status: 0 done, 1 a database or statement error, 2 a malformed command line.)";
 
@@ -77,7 +80,9 @@ struct Request {
   std::vector<std::string> link_args;
   std::string new_password;
   std::string explain_sql;
+  std::string import_source, source_password;
   CLI::App* create = nullptr;
+  CLI::App* import = nullptr;
   CLI::App* exec = nullptr;
   CLI::App* script = nullptr;
   CLI::App* tables = nullptr;
@@ -111,6 +116,12 @@ void DefineOptions(CLI::App& app, Request& r) {
 
 void DefineCommands(CLI::App& app, Request& r) {
   r.create = app.add_subcommand("create", "make a new, empty database (with the password)");
+  r.import = app.add_subcommand(
+      "import",
+      "make a new database (with the password) holding a whole Access file: tables, "
+      "fields, keys, indexes and rows");
+  r.import->add_option("SOURCE", r.import_source, "the Access file (.mdb, .accdb)")->required();
+  r.import->add_option("--source-password", r.source_password, "the Access file's password");
   r.exec = app.add_subcommand("exec", "run Jet SQL statements in order; a SELECT prints rows");
   r.exec->add_option("SQL", r.sql, "statements")->required();
   r.script = app.add_subcommand(
@@ -207,6 +218,12 @@ int Run(const Request& r) {
   const Settings& s = r.s;
   if (r.create->parsed()) {
     engine::CreateDatabase(s.file, s.password).Close();
+    return 0;
+  }
+  if (r.import->parsed()) {
+    // An existing target is refused as create refuses it (3204), before the source is read.
+    if (platform::Attributes(s.file).exists) engine::CreateDatabase(s.file).Close();
+    db::ConvertAccessDatabase(AbsolutePath(r.import_source), r.source_password, s.file, s.password);
     return 0;
   }
   if (r.rekey->parsed()) {

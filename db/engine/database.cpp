@@ -2,6 +2,7 @@
 // attached sources.
 #include <map>
 
+#include "db/engine/access_file.h"
 #include "db/engine/dao_errors.h"
 #include "db/engine/engine_internal.h"
 #include "db/engine/functions_hook.h"
@@ -77,6 +78,7 @@ void Configure(Connection& connection) {
   // while recordsets are walked and grows while statements change rows (see Execute).
   connection.SetLargeCache(false);
   RegisterEngineFunctions(connection.handle());
+  RegisterAccessModule(connection.handle());
 }
 
 }  // namespace
@@ -173,8 +175,11 @@ DatabaseImpl::Attachment& DatabaseImpl::Attach(const std::string& native,
   a.failures = &FailuresOf(FileKey(native));
   a.failures_at_attach = a.failures->count;
   c.ClearCache();
-  c.Exec("ATTACH DATABASE " + SqlTextLiteral(native) + " AS " + SqlIdentifier(a.alias));
+  const bool access = IsAccessFile(native);
+  c.Exec("ATTACH DATABASE " + SqlTextLiteral(access ? ":memory:" : native) + " AS " +
+         SqlIdentifier(a.alias));
   try {
+    if (access) LoadAccessFile(c, a.alias, native, shown_path);
     if (!HasCatalog(c, a.alias)) Raise(kDaoUnrecognizedFormat, shown_path);
   } catch (const Failure& failure) {
     c.Exec("DETACH DATABASE " + SqlIdentifier(a.alias));
@@ -334,8 +339,11 @@ Database DBEngine::OpenDatabase(std::string_view path, bool exclusive, bool read
   platform::FileAttributes attributes = platform::Attributes(path);
   if (!attributes.exists) Raise(kDaoFileNotFound, shown);
   if (attributes.is_directory) Raise(kDaoNotValidPath, shown);
-  if (attributes.read_only && !read_only) Raise(kDaoCannotOpenFile, shown);
   std::string native = platform::NativePath(path);
+  // An Access file opens read-only whatever was asked: nothing here writes one.
+  const bool access = internal::IsAccessFile(native);
+  read_only = read_only || access;
+  if (attributes.read_only && !read_only) Raise(kDaoCannotOpenFile, shown);
   std::string key = internal::FileKey(native);
   auto state = internal::OpenFiles().find(key);
   if (state != internal::OpenFiles().end()) {
@@ -346,9 +354,12 @@ Database DBEngine::OpenDatabase(std::string_view path, bool exclusive, bool read
   internal::CommitOthers(key, nullptr);
   std::unique_ptr<internal::Connection> connection;
   try {
-    connection = std::make_unique<internal::Connection>(native, read_only, false);
+    connection = std::make_unique<internal::Connection>(access ? ":memory:" : native,
+                                                        read_only && !access, access);
     internal::Configure(*connection);
-    if (exclusive) {
+    if (access) {
+      internal::LoadAccessFile(*connection, "main", native, shown);
+    } else if (exclusive) {
       connection->Exec("PRAGMA locking_mode=EXCLUSIVE");
       if (!read_only) connection->Exec("BEGIN EXCLUSIVE; COMMIT");
     }

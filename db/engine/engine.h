@@ -55,6 +55,11 @@ namespace kr::db::engine {
 Database OpenDatabase(std::string_view path, bool exclusive = false, bool read_only = false,
                       std::string_view connect = {});
 
+// True when the file at path was written by Access (Jet 3, Jet 4 or ACE), by its header whatever
+// its name. OpenDatabase opens such a file read-only whatever it is asked (every change is 3027),
+// through libmdb; a file with a database password opens only with that password (3031).
+bool IsAccessFile(std::string_view path);
+
 // Creates an empty database file (3204 when the file exists). password "" means none.
 Database CreateDatabase(std::string_view path, std::string_view password = {});
 

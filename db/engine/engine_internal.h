@@ -26,6 +26,8 @@ bool HasPassword(Connection& connection, std::string_view schema);
 bool PasswordMatches(Connection& connection, std::string_view schema, std::string_view password);
 // Stores the verifier of password in main ("" removes the password).
 void StorePassword(Connection& connection, std::string_view password);
+// The password of an Access file in main of its image ("" none), checked by PasswordMatches.
+void StoreAccessPassword(Connection& connection, std::string_view password);
 
 class DatabaseImpl : public std::enable_shared_from_this<DatabaseImpl> {
  public:

@@ -97,6 +97,9 @@ bool HasPassword(Connection& connection, std::string_view schema) {
 }
 
 bool PasswordMatches(Connection& connection, std::string_view schema, std::string_view password) {
+  // An Access file's own password, as its header holds it: compared as Jet compares it.
+  if (auto access = InfoValue(connection, schema, "AccessPassword"))
+    return access->empty() || *access == password;
   auto hash = InfoValue(connection, schema, "PwdHash");
   if (!hash || hash->empty()) return true;  // no password set: any is accepted, as in Jet
   std::string salt = InfoValue(connection, schema, "PwdSalt").value_or("");
@@ -107,6 +110,10 @@ bool PasswordMatches(Connection& connection, std::string_view schema, std::strin
   if (Derive(password, salt, iterations) != *hash) return false;
   VerifiedPairs().insert(digest);
   return true;
+}
+
+void StoreAccessPassword(Connection& connection, std::string_view password) {
+  SetInfo(connection, "AccessPassword", password);
 }
 
 void StorePassword(Connection& connection, std::string_view password) {
