@@ -59,7 +59,15 @@ void PrintTable(const std::vector<std::string>& names, const std::vector<std::ve
   writer.End();
 }
 
+// "-" and /dev/stdin are standard input, whatever it is: a pipe, a file or a terminal (read to
+// its end, so a typed script runs as one transaction too).
 std::string ReadScript(const std::string& path) {
+  if (path == "-" || path == "/dev/stdin") {
+    std::ostringstream text;
+    text << std::cin.rdbuf();
+    if (std::cin.bad()) throw kr::Failure::Runtime(kr::kErrPathFileAccess, "cannot read stdin");
+    return text.str();
+  }
   if (!platform::Attributes(path).exists)
     throw kr::Failure::Runtime(kr::kErrFileNotFound, "cannot read " + path);
   return platform::ReadFile(path);
@@ -115,7 +123,8 @@ void DefineCommands(CLI::App& app, Request& r) {
   r.exec->add_option("SQL", r.sql, "statements")->required();
   r.script = app.add_subcommand(
       "script", "run a script file in one transaction (an error undoes it and names its line)");
-  r.script->add_option("FILE", r.script_file, "the script")->required();
+  r.script->add_option("FILE", r.script_file, "the script (- or /dev/stdin: standard input)")
+      ->required();
   r.tables = app.add_subcommand("tables", "list tables: name, source table, connect");
   r.tables->add_flag("--all", r.all_tables, "system tables too");
   r.fields = app.add_subcommand("fields", "list a table's fields and their properties");
