@@ -274,7 +274,7 @@ std::string Nearest(std::string_view name, const std::vector<std::string>& candi
 
 std::vector<Problem> CheckPackage(std::string_view package_folder) {
   std::string folder(package_folder);
-  support::AddTrailingSeparator(folder);
+  folder = support::AddTrailingSeparator(folder);
   Report report;
   const std::string ini = folder + "KrInst.ini";
   if (!platform::FileExists(ini)) {
