@@ -40,5 +40,25 @@ TEST_F(OrderedCompareTest, AgreesWithOrderByOnEveryKindOfColumn) {
   EXPECT_LT(CompareOrdered(Value::Text("z"), Value::Binary("\x01")), 0);
 }
 
+TEST_F(OrderedCompareTest, ForwardOnlyReadsOfOneTableGiveTheRowsADynasetGives) {
+  Database db = Create("f.mdb");
+  db.Execute("CREATE TABLE T (K TEXT(5), N LONG, CONSTRAINT PrimaryKey PRIMARY KEY (K))");
+  for (const char* row : {"'b', 2", "'A', 1", "'ｃ', 3", "'d', Null"})
+    db.Execute(std::string("INSERT INTO T VALUES (") + row + ")");
+  for (const char* sql :
+       {"SELECT * FROM T ORDER BY K", "SELECT TOP 2 K FROM T WHERE N>1 ORDER BY K DESC"}) {
+    Recordset forward = db.OpenRecordset(sql, kOpenForwardOnly);
+    Recordset dynaset = db.OpenRecordset(sql, kOpenDynaset);
+    for (; !dynaset.Eof(); dynaset.MoveNext(), forward.MoveNext()) {
+      ASSERT_FALSE(forward.Eof()) << sql;
+      for (int i = 0; i < dynaset.Fields().Count(); ++i)
+        EXPECT_EQ(forward[i].GetValue(), dynaset[i].GetValue()) << sql;
+    }
+    EXPECT_TRUE(forward.Eof()) << sql;
+    EXPECT_EQ(kr::testing::FailureNumber([&] { forward.Edit(); }), 3027) << sql;
+  }
+  db.Close();
+}
+
 }  // namespace
 }  // namespace kr::db::engine::test
