@@ -86,7 +86,11 @@ std::string Suggestion(std::string_view name, const std::vector<std::string>& ca
 }
 
 void CheckValue(Report& report, const platform::profile::ProfileLine& line, ValueType type) {
-  const std::string& value = line.value;
+  // The profile functions drop a pair of quotes around a value.
+  std::string value = line.value;
+  if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') &&
+      value.back() == value.front())
+    value = value.substr(1, value.size() - 2);
   if (value.empty() || type == ValueType::kText) return;
   bool good = type == ValueType::kVersion ? IsVersion(value) : IsInteger(value);
   if (good && type == ValueType::kYear) {
