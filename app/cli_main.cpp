@@ -1,6 +1,7 @@
 // kr-updater-cli: the updater with the console user interface.
 //
 //   kr-updater-cli [PACKAGE_FOLDER] [--install-folder DIR]
+//   kr-updater-cli --check PACKAGE_FOLDER [--format text|json]
 //
 // When start-up opens the install-folder dialog, DIR is typed into it and OK pressed: the folder
 // is normalised and validated, and the update runs only when every check passes. The message
@@ -12,12 +13,14 @@
 //
 // Exit status: 0 finished without file-action errors, 1 finished with errors, 2 refused (the
 // signature, the package folder, the validation or the command line) or cancelled: nothing
-// changed; 3 already running.
+// changed; 3 already running. --check: 0 the package is clean, 1 problems were found, 2 the
+// command line.
 #include <iostream>
 #include <optional>
 #include <string>
 
 #include "app/command_line.h"
+#include "check/check.h"
 #include "platform/platform.h"
 #include "routines/routines.h"
 #include "startup/startup.h"
@@ -33,7 +36,19 @@ constexpr int kExitAlreadyRunning = 3;
 constexpr const char* kSummary =
     "更新パッケージ（KrInst.ini）でインストール済みのアプリケーションを更新します。\n"
     "終了コード: 0 完了, 1 エラーあり, 2 中止・署名やインストール先の確認で拒否・\n"
-    "コマンドラインの誤り（いずれも変更なし）, 3 既に起動中";
+    "コマンドラインの誤り（いずれも変更なし）, 3 既に起動中\n"
+    "--check: 0 問題なし, 1 問題あり";
+
+// The package check changes nothing and needs no installation (and no signature yet: packages
+// are checked before they are signed).
+int CheckPackage(const std::string& package, const std::string& format) {
+  std::string folder = kr::startup::PackageFolderOf("\"" + package + "\"");
+  std::vector<kr::check::Problem> problems = kr::check::CheckPackage(folder);
+  std::cout << (format == "json" ? kr::check::FormatJson(problems)
+                                 : kr::check::FormatText(problems));
+  if (format != "json" && problems.empty()) std::cout << "問題はありません。\n";
+  return problems.empty() ? kExitFinished : kExitErrors;
+}
 
 }  // namespace
 
@@ -45,11 +60,25 @@ int main(int argc, char** argv) {
                   "インストール先の確認画面で、このフォルダを指定して実行します。\n"
                   "省略すると、提案されたフォルダを表示するだけで何も変更しません。")
       ->type_name("DIR");
+  std::optional<std::string> check_package;
+  std::string format = "text";
+  auto* check = command.app()
+                    .add_option("--check", check_package,
+                                "更新パッケージを確認します（何も変更しません）。問題ごとに\n"
+                                "KrInst.ini の行番号を示します。")
+                    ->type_name("PACKAGE_FOLDER");
+  command.app()
+      .add_option("--format", format, "--check の出力形式: text または json")
+      ->check(CLI::IsMember({"text", "json"}))
+      ->needs(check);
+  check->excludes(command.app().get_option("--install-folder"));
+  check->excludes(command.app().get_option("PACKAGE_FOLDER"));
   if (std::optional<int> status = command.Parse(argc, argv)) return *status;
   if (std::optional<int> status =
           kr::app::RefuseBrokenBuild("kr-updater-cli", kr::routines::CatalogueErrors())) {
     return *status;
   }
+  if (check_package) return CheckPackage(*check_package, format);
 
   // The updater takes its package folder as the first token of its command line; quoting keeps
   // a folder with spaces one token.

@@ -162,6 +162,13 @@ class DemoWriter {
       kr::fixtures::SourceSpec source;
       source.database = database;
       source.version = version;
+      // The release removes a few items as releases do, through the delete lists its routines
+      // read (rows 7 and 17 of the base table).
+      source.tables = kr::fixtures::StandardTables(database);
+      std::string_view deletions = std::string_view(database) == "KrVal"   ? "SpeExe_Delete"
+                                   : std::string_view(database) == "KrCri" ? "Cri_Delete"
+                                                                           : "";
+      if (!deletions.empty()) source.tables.insert(source.tables.end() - 1, std::string(deletions));
       kr::fixtures::MakeSourceDatabase(options_.output + "/Package/" + database + "2019R0111.mdb",
                                        source);
     }

@@ -405,6 +405,25 @@ std::string GetSectionNames(std::string_view file);
 bool WriteString(std::string_view file, std::string_view section,
                  std::optional<std::string_view> key, std::optional<std::string_view> value);
 
+// Every line of an INI file as the functions above read it, numbered, for tools that point a
+// package's author at a line. Raises what ReadFile raises.
+enum class LineKind { kBlank, kComment, kSection, kEntry };
+struct ProfileLine {
+  int number = 0;  // 1-based; "\r\n", "\n" and "\r" each end a line
+  LineKind kind = LineKind::kBlank;
+  std::string text;   // UTF-8, as decoded
+  std::string name;   // section name or key, trimmed
+  std::string value;  // entry value, trimmed, quotes kept
+  bool has_equals = false;
+  bool closed = true;        // a section header's "]" is there
+  bool undecodable = false;  // bytes the file's encoding could not read
+};
+struct ProfileListing {
+  std::string encoding;  // "cp932", "utf-8", "utf-16le", "utf-16be"
+  std::vector<ProfileLine> lines;
+};
+ProfileListing ListLines(std::string_view file);
+
 }  // namespace profile
 
 // --- Terminal --------------------------------------------------------------------------------

@@ -127,6 +127,10 @@ std::string GetSection(std::string_view file, std::string_view section) {
   return NulList(document->SectionLines(section));
 }
 
+ProfileListing ListLines(std::string_view file) {
+  return IniDocument::Parse(CurrentEnv().ReadFile(file)).Listing();
+}
+
 std::string GetSectionNames(std::string_view file) {
   std::optional<IniDocument> document = Load(file);
   if (!document) return {};

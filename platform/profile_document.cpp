@@ -1,7 +1,9 @@
 #include "platform/profile_document.h"
 
 #include <unicode/unistr.h>
+
 #include <unicode/utf8.h>
+#include <array>
 
 #include "platform/platform.h"
 #include "platform/platform_internal.h"
@@ -169,6 +171,30 @@ IniDocument IniDocument::Parse(std::string_view bytes) {
     document.lines_.push_back(document.MakeLine(raw, eol));
   }
   return document;
+}
+
+profile::ProfileListing IniDocument::Listing() const {
+  static constexpr std::array<std::string_view, 4> kNames = {"cp932", "utf-8", "utf-16le",
+                                                             "utf-16be"};
+  profile::ProfileListing listing;
+  listing.encoding = kNames[static_cast<size_t>(encoding_)];
+  int number = 0;
+  for (const Line& line : lines_) {
+    profile::ProfileLine out;
+    out.number = ++number;
+    out.kind = static_cast<profile::LineKind>(line.kind);
+    out.text = Decode(line.raw);
+    out.name = line.name;
+    out.value = line.value;
+    out.has_equals = line.has_equals;
+    out.closed = line.kind != Kind::kSection || TrimBlanks(out.text).back() == ']';
+    // U+FFFD stands for bytes UTF-8 or UTF-16 could not read, U+001A for code page 932's.
+    out.undecodable = out.text.find("\xEF\xBF\xBD") != std::string::npos ||
+                      out.text.find('\x1A') != std::string::npos ||
+                      line.raw.find('\0') != std::string::npos;
+    listing.lines.push_back(std::move(out));
+  }
+  return listing;
 }
 
 std::string IniDocument::Serialize() const {

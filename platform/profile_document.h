@@ -7,6 +7,8 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/platform.h"
+
 namespace kr::platform::internal {
 
 class IniDocument {
@@ -29,6 +31,7 @@ class IniDocument {
   // "="), comments and blank lines left out.
   std::vector<std::string> SectionLines(std::string_view section) const;
   std::vector<std::string> SectionNames() const;
+  profile::ProfileListing Listing() const;
 
   // Edits return whether the document changed.
   bool SetValue(std::string_view section, std::string_view key, std::string_view value);

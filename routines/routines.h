@@ -140,6 +140,29 @@ std::vector<std::string> CatalogueErrors();
 // The rows registered under name (exact, case-sensitive), in order; empty when unknown.
 std::vector<const Routine*> Lookup(std::string_view name);
 
+// --- What a routine reads -----------------------------------------------------------------------
+
+// A table a routine's steps read from one of its sources, with the columns they name there: the
+// key columns and the columns of the step's condition.
+struct TableRead {
+  std::string source;                // the file in PackageFolder
+  std::vector<std::string> tables;   // one name, or the alternatives of which one must be there
+  bool variant = false;              // a marked table that runs only where the target selects it
+  std::vector<std::string> columns;  // needed in whichever table is there
+  std::string step;                  // the step as the catalogue writes it
+};
+struct RoutineReads {
+  std::vector<std::string> databases;  // the sources that are databases, in the row's order
+  std::vector<db::Keying> keyings;     // the passwords a source is opened with, in order tried
+  std::vector<TableRead> tables;       // in step order; hand-written work is not described
+};
+// What a row's steps read, as the interpreter would run them, without opening anything.
+RoutineReads ReadsOf(const Routine& routine);
+
+// The names a Jet condition uses as columns: identifiers and [bracketed] names outside quotes,
+// neither functions (followed by "(") nor Jet words (AND, OR, NOT, IS, NULL, LIKE, IN, ...).
+std::vector<std::string> ColumnsOf(std::string_view condition);
+
 // --- Running ------------------------------------------------------------------------------------
 
 // The routine catalogue as the manifest driver sees it.

@@ -31,7 +31,8 @@ A file the user may not write, and every dump, explain, tables and fields, open 
 so does a file written by Access (Jet 3, Jet 4, ACE), whatever its name: a statement that
 would change it fails with error 3027.
 Errors go to standard error as "error NNNN: description".
-Exit status: 0 done, 1 a database or statement error, 2 a malformed command line.)";
+Exit status: 0 done, 1 a database or statement error, 2 a malformed command line; diff: 0
+equal, 1 different, 2 an error.)";
 
 struct Settings {
   std::string file;
@@ -62,7 +63,15 @@ void PrintTable(const std::vector<std::string>& names, const std::vector<std::ve
   writer.End();
 }
 
+// "-" and /dev/stdin are standard input, whatever it is: a pipe, a file or a terminal (read to
+// its end, so a typed script runs as one transaction too).
 std::string ReadScript(const std::string& path) {
+  if (path == "-" || path == "/dev/stdin") {
+    std::ostringstream text;
+    text << std::cin.rdbuf();
+    if (std::cin.bad()) throw kr::Failure::Runtime(kr::kErrPathFileAccess, "cannot read stdin");
+    return text.str();
+  }
   if (!platform::Attributes(path).exists)
     throw kr::Failure::Runtime(kr::kErrFileNotFound, "cannot read " + path);
   return platform::ReadFile(path);
@@ -81,6 +90,9 @@ struct Request {
   std::string new_password;
   std::string explain_sql;
   std::string import_source, source_password;
+  std::string other_file;
+  std::string diff_format = "text";
+  std::vector<std::string> diff_tables;
   CLI::App* create = nullptr;
   CLI::App* import = nullptr;
   CLI::App* exec = nullptr;
@@ -91,6 +103,7 @@ struct Request {
   CLI::App* rekey = nullptr;
   CLI::App* dump = nullptr;
   CLI::App* explain = nullptr;
+  CLI::App* diff = nullptr;
 };
 
 void DefineOptions(CLI::App& app, Request& r) {
@@ -126,7 +139,8 @@ void DefineCommands(CLI::App& app, Request& r) {
   r.exec->add_option("SQL", r.sql, "statements")->required();
   r.script = app.add_subcommand(
       "script", "run a script file in one transaction (an error undoes it and names its line)");
-  r.script->add_option("FILE", r.script_file, "the script")->required();
+  r.script->add_option("FILE", r.script_file, "the script (- or /dev/stdin: standard input)")
+      ->required();
   r.tables = app.add_subcommand("tables", "list tables: name, source table, connect");
   r.tables->add_flag("--all", r.all_tables, "system tables too");
   r.fields = app.add_subcommand("fields", "list a table's fields and their properties");
@@ -143,6 +157,17 @@ void DefineCommands(CLI::App& app, Request& r) {
       "dump", "write tables, keys, indexes, rows and links as a script that makes the database");
   r.explain = app.add_subcommand("explain", "show the SQLite statements a Jet statement becomes");
   r.explain->add_option("SQL", r.explain_sql, "the statement")->required();
+  r.diff = app.add_subcommand(
+      "diff",
+      "compare with a second database (same password; both read-only): tables, fields, keys,\n"
+      "indexes and rows matched by primary key. Exit status 0 equal, 1 different, 2 error");
+  r.diff->add_option("DBFILE2", r.other_file, "the second database")->required();
+  r.diff
+      ->add_option("--format", r.diff_format,
+                   "text (counts and the first rows, changed fields marked *), json, or sql\n"
+                   "(a krdb script that turns DBFILE into DBFILE2)")
+      ->check(CLI::IsMember({"text", "json", "sql"}));
+  r.diff->add_option("--table", r.diff_tables, "compare only these tables")->expected(1, -1);
 }
 
 // The password the options name, the absolute file, and the options statements run with.
@@ -213,9 +238,32 @@ int RunOnDatabase(engine::Database& db, const Request& r) {
   return 0;
 }
 
+// diff's exit status is diff(1)'s: 0 equal, 1 different, 2 trouble.
+int RunDiff(const Request& r) {
+  DiffOptions options;
+  options.format = r.diff_format == "json"  ? DiffFormat::kJson
+                   : r.diff_format == "sql" ? DiffFormat::kSql
+                                            : DiffFormat::kText;
+  options.tables = r.diff_tables;
+  try {
+    engine::Database a = Open(r.s, true);
+    engine::Database b =
+        engine::OpenDatabase(AbsolutePath(r.other_file), false, true, Connect(r.s));
+    bool differ = Diff(a, b, options, std::cout);
+    b.Close();
+    a.Close();
+    return differ ? 1 : 0;
+  } catch (const kr::Failure& failure) {
+    std::cout.flush();
+    std::cerr << "error " << failure.number() << ": " << failure.description() << '\n';
+    return 2;
+  }
+}
+
 // The command; the exit status. Raises what the engine raises.
 int Run(const Request& r) {
   const Settings& s = r.s;
+  if (r.diff->parsed()) return RunDiff(r);
   if (r.create->parsed()) {
     engine::CreateDatabase(s.file, s.password).Close();
     return 0;

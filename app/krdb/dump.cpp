@@ -69,6 +69,8 @@ bool PlainPrimaryKey(const engine::IndexInfo& index) {
   return true;
 }
 
+}  // namespace
+
 std::string IndexDdl(std::string_view table, const engine::IndexInfo& index) {
   std::string sql = std::string("CREATE ") + (index.unique && !index.primary ? "UNIQUE " : "") +
                     "INDEX " + engine::QuoteJetName(index.name) + " ON " +
@@ -79,6 +81,8 @@ std::string IndexDdl(std::string_view table, const engine::IndexInfo& index) {
   if (index.ignore_nulls) with += " IGNORE NULL";
   return sql + (with.empty() ? "" : " WITH" + with) + ";\n";
 }
+
+namespace {
 
 // Returns whether the primary key went into the definition.
 bool DumpDefinition(engine::TableDef& table, const std::vector<engine::IndexInfo>& indexes,
@@ -146,6 +150,14 @@ void DumpRows(engine::Database& db, engine::TableDef& table, std::ostream& out) 
 
 }  // namespace
 
+void DumpTable(engine::Database& db, engine::TableDef& table, std::ostream& out) {
+  std::vector<engine::IndexInfo> indexes = table.Indexes();
+  bool key_inside = DumpDefinition(table, indexes, out);
+  DumpRows(db, table, out);
+  for (size_t i = key_inside ? 1 : 0; i < indexes.size(); ++i)
+    out << IndexDdl(table.Name(), indexes[i]);
+}
+
 void Dump(engine::Database& db, std::string_view password_option, std::ostream& out) {
   std::string options = password_option.empty() ? "" : std::string(password_option) + " ";
   out << "-- krdb dump of " << db.Name() << "\n"
@@ -159,12 +171,8 @@ void Dump(engine::Database& db, std::string_view password_option, std::ostream& 
       links.push_back(table);
       continue;
     }
-    std::vector<engine::IndexInfo> indexes = table.Indexes();
     out << "\n";
-    bool key_inside = DumpDefinition(table, indexes, out);
-    DumpRows(db, table, out);
-    for (size_t i = key_inside ? 1 : 0; i < indexes.size(); ++i)
-      out << IndexDdl(table.Name(), indexes[i]);
+    DumpTable(db, table, out);
   }
   if (!links.empty()) out << "\n";
   for (engine::TableDef& link : links) {

@@ -41,6 +41,9 @@ std::string DisplayText(const Value& value);
 std::string ShortestDouble(double value);
 std::string ShortestSingle(float value);
 std::string Hex(std::string_view bytes);
+// A JSON string (bytes that are no UTF-8 become U+FFFD) and a value in JSON.
+std::string JsonString(std::string_view text);
+std::string JsonValue(const Value& value);
 
 // Prints a statement's rows (a SELECT) or runs it.
 void RunStatement(engine::Database& db, std::string_view sql, const ScriptOptions& options,
@@ -75,12 +78,31 @@ void RunKrdbStatement(engine::Database& db, std::string_view sql, const ScriptOp
 // line; the password itself is never written.
 void Dump(engine::Database& db, std::string_view password_option, std::ostream& out);
 
+// One local table: its definition, rows and indexes, as Dump writes them.
+void DumpTable(engine::Database& db, engine::TableDef& table, std::ostream& out);
+// CREATE INDEX for an index the table definition does not carry.
+std::string IndexDdl(std::string_view table, const engine::IndexInfo& index);
+
 // Jet SQL literal of a value, or "" when a Jet literal cannot give it back exactly (binaries,
 // texts with NUL or invalid UTF-8, currency beyond what a decimal literal keeps, non-finite
 // numbers).
 std::string JetLiteral(const Value& value);
 // KRDB INSERT literal of a value (every value has one, non-finite numbers aside: "").
 std::string KrdbLiteral(const Value& value);
+
+// --- Diff ---------------------------------------------------------------------------------------
+
+enum class DiffFormat { kText, kJson, kSql };
+struct DiffOptions {
+  DiffFormat format = DiffFormat::kText;
+  std::vector<std::string> tables;  // only these (compared case-blind); empty: every local table
+  size_t shown = 10;                // text and JSON: rows shown of each kind per table
+};
+// Compares the local tables of a and b (definitions, keys, indexes, rows; rows matched by the
+// primary key the two share, else as multisets) reading each table once in key order, and
+// writes the differences: text, JSON, or Jet SQL that turns a into b (a krdb script). Returns
+// whether they differ. Raises what the engine raises.
+bool Diff(engine::Database& a, engine::Database& b, const DiffOptions& options, std::ostream& out);
 
 // --- Statements from standard input -------------------------------------------------------------
 

@@ -51,6 +51,8 @@ size_t Utf8Length(std::string_view text, size_t i) {
   return n;
 }
 
+}  // namespace
+
 // A JSON string; bytes that are no UTF-8 become U+FFFD.
 std::string JsonString(std::string_view text) {
   std::string out = "\"";
@@ -114,8 +116,6 @@ std::string JsonValue(const Value& v) {
   }
   return "null";
 }
-
-}  // namespace
 
 std::string ShortestDouble(double value) {
   char buffer[64];

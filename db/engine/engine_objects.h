@@ -184,10 +184,11 @@ class TableDefCollection {
 // --- Recordsets ---------------------------------------------------------------------------------
 
 // Rows of a table or a statement. Table and dynaset recordsets hold the row ids of their rows
-// (a keyset) and read each row when it becomes current; snapshots of joins or aggregates stream
-// through a forward cursor. RecordCount has DAO's meaning: a table recordset knows its rows at
-// once, the others count the rows reached so far (1 right after opening when not empty; all of
-// them after MoveLast).
+// (a keyset) and read each row when it becomes current; snapshots of joins or aggregates, and
+// every forward-only recordset of a statement, stream through a forward cursor (memory that does
+// not grow with the rows: what a merge of two ordered reads needs). RecordCount has DAO's meaning:
+// a table recordset knows its rows at once, the others count the rows reached so far (1 right after
+// opening when not empty; all of them after MoveLast).
 class Recordset {
  public:
   Recordset() = default;

@@ -158,6 +158,12 @@ class Value {
   std::string text_;
 };
 
+// The order ORDER BY gives two values of one column: Null first, then numbers (Booleans, dates
+// and currency among them) by value, then texts as the database compares them (letter case and
+// width folded, so texts that differ only so compare 0), then binaries by their bytes. <0, 0
+// or >0. Lets a caller merge two ordered reads.
+int CompareOrdered(const Value& a, const Value& b);
+
 // Calendar parts of an OLE date (seconds rounded), and back.
 struct DateTime {
   int year = 1899, month = 12, day = 30, hour = 0, minute = 0, second = 0;

@@ -51,8 +51,10 @@ struct RowSource {
 
 // A table opened as a table recordset, ordered by an index ("" for rowid order).
 RowSource PlanTable(DatabaseImpl& db, std::string_view table, std::string_view index);
-// A SELECT statement (or a table name) opened as a dynaset or snapshot.
-RowSource PlanQuery(DatabaseImpl& db, std::string_view source);
+// A SELECT statement (or a table name) opened as a dynaset or snapshot; with stream (a
+// forward-only recordset), read through one cursor instead of a keyset, so that memory does not
+// grow with the rows.
+RowSource PlanQuery(DatabaseImpl& db, std::string_view source, bool stream = false);
 // The condition of a Find on a keyed source, as SQLite text over source.alias.
 std::string CriteriaSql(DatabaseImpl& db, const RowSource& source, std::string_view criteria);
 // Runs an action statement; returns the rows it changed.

@@ -38,12 +38,13 @@ Recordset Database::OpenRecordset(std::string_view source, int type, int options
     if (type == kOpenTable) {
       plan = internal::PlanTable(db, info.name, "");
     } else {
-      plan = internal::PlanQuery(db, "SELECT * FROM " + QuoteJetName(info.name));
+      plan = internal::PlanQuery(db, "SELECT * FROM " + QuoteJetName(info.name),
+                                 type == kOpenForwardOnly);
     }
   } else {
     if (type == kOpenDefault) type = kOpenDynaset;
     if (type == kOpenTable) Raise(kDaoInvalidOperation);
-    plan = internal::PlanQuery(db, text);
+    plan = internal::PlanQuery(db, text, type == kOpenForwardOnly);
   }
   auto recordset = std::make_shared<internal::RecordsetImpl>(impl_, type, options, std::move(plan));
   db.RegisterRecordset(recordset);

@@ -62,14 +62,14 @@ RowSource PlanTable(DatabaseImpl& db, std::string_view table, std::string_view i
   return s;
 }
 
-RowSource PlanQuery(DatabaseImpl& db, std::string_view source) {
+RowSource PlanQuery(DatabaseImpl& db, std::string_view source, bool stream) {
   engine::Statement statement = ParseStatement(source);
   auto* select = std::get_if<Select>(&statement.body);
   if (select == nullptr || !select->into.empty()) Raise(kDaoInvalidOperation);
   GeneratedSelect g = GenerateSelect(db, *select, nullptr);
   RowSource s;
   s.columns = g.columns;
-  if (!g.single_table) {
+  if (!g.single_table || stream) {
     s.stream_sql = g.sql;
     return s;
   }

@@ -7,6 +7,7 @@
 #include "db/engine/dao_errors.h"
 #include "db/engine/engine.h"
 #include "db/engine/jet_values.h"
+#include "db/engine/text_collation.h"
 
 namespace kr::db::engine {
 
@@ -213,6 +214,58 @@ bool Value::operator==(const Value& other) const {
       return text_ == other.text_;
     default:
       return int_ == other.int_;
+  }
+}
+
+namespace {
+
+// SQLite's storage classes in the order it sorts them.
+int OrderClass(const Value& v) {
+  switch (v.kind()) {
+    case Value::Kind::kNull:
+      return 0;
+    case Value::Kind::kText:
+      return 2;
+    case Value::Kind::kBinary:
+      return 3;
+    default:
+      return 1;
+  }
+}
+
+double Number(const Value& v) {
+  switch (v.kind()) {
+    case Value::Kind::kSingle:
+    case Value::Kind::kDouble:
+    case Value::Kind::kDate:
+      return v.real();
+    case Value::Kind::kCurrency:
+      return static_cast<double>(v.integer()) / 10000;
+    default:
+      return static_cast<double>(v.integer());
+  }
+}
+
+}  // namespace
+
+int CompareOrdered(const Value& a, const Value& b) {
+  int ca = OrderClass(a), cb = OrderClass(b);
+  if (ca != cb) return ca < cb ? -1 : 1;
+  switch (ca) {
+    case 0:
+      return 0;
+    case 1: {
+      // Whole numbers compare exactly, as the wide currency values would not as doubles.
+      bool whole = a.kind() != Value::Kind::kSingle && a.kind() != Value::Kind::kDouble &&
+                   a.kind() != Value::Kind::kDate && b.kind() == a.kind();
+      if (whole) return a.integer() < b.integer() ? -1 : a.integer() > b.integer() ? 1 : 0;
+      double x = Number(a), y = Number(b);
+      return x < y ? -1 : x > y ? 1 : 0;
+    }
+    case 2:
+      return CompareText(a.text(), b.text());
+    default:
+      return a.text().compare(b.text()) < 0 ? -1 : a.text() == b.text() ? 0 : 1;
   }
 }
 
