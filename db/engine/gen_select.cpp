@@ -182,7 +182,7 @@ void AppendUnions(DatabaseImpl& db, const Select& select, Scope* outer, Generate
   for (OutputColumn& c : out.columns) c.collated = false;
   for (const Select::UnionPart& part : select.unions) {
     GeneratedSelect next = GenerateSelect(db, *part.select, outer);
-    if (next.items.size() != out.items.size()) Raise(kDaoUnionSyntax);
+    if (next.items.size() != out.items.size()) Raise(kDaoUnionColumnCount);
     out.sql += (part.all ? " UNION ALL " : " UNION ") + next.sql;
   }
   std::string union_order;
@@ -233,6 +233,7 @@ GeneratedSelect GenerateSelect(DatabaseImpl& db, const Select& select, Scope* ou
   std::vector<std::string> from_parts;
   for (const TableRef& ref : select.from) from_parts.push_back(scope.AddTableRef(ref));
   std::vector<Item> items = ExpandItems(select, scope);
+  CheckSelectShape(select, scope);
   out.head = select.quantifier == SelectQuantifier::kDistinct ? "SELECT DISTINCT" : "SELECT";
   // DISTINCT and UNION tell rows apart by the collation of the (first part's) result columns.
   if (select.quantifier == SelectQuantifier::kDistinct || !select.unions.empty()) {

@@ -169,7 +169,8 @@ std::string DebugString(const Expr& e) {
 bool IsAggregateName(const std::string& upper_name) {
   return upper_name == "COUNT" || upper_name == "SUM" || upper_name == "AVG" ||
          upper_name == "MIN" || upper_name == "MAX" || upper_name == "FIRST" ||
-         upper_name == "LAST";
+         upper_name == "LAST" || upper_name == "STDEV" || upper_name == "STDEVP" ||
+         upper_name == "VAR" || upper_name == "VARP";
 }
 
 bool ContainsAggregate(const Expr& expr) {

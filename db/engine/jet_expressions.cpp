@@ -123,17 +123,12 @@ class Renderer {
         return Like(e);
       case ExprKind::kIsNull:
         return Truth("(" + Value(*e.args[0]).sql + (e.negated ? " IS NOT NULL)" : " IS NULL)"));
-      case ExprKind::kBetween: {
-        Rendered x = Value(*e.args[0]), low = Value(*e.args[1]), high = Value(*e.args[2]);
-        CheckComparable(*e.args[0], x.type, *e.args[1], low.type);
-        CheckComparable(*e.args[0], x.type, *e.args[2], high.type);
-        return Truth("(" + x.sql + CollateFor(x, {&low, &high}) +
-                     (e.negated ? " NOT BETWEEN " : " BETWEEN ") + low.sql + " AND " + high.sql +
-                     ")");
-      }
+      case ExprKind::kBetween:
+        return Between(e);
       case ExprKind::kInList:
         return InList(e);
       case ExprKind::kInSelect: {
+        CheckOneField(*e.select);
         Rendered x = Value(*e.args[0]);
         Rendered unknown;
         return Truth("(" + x.sql + CollateFor(x, {&unknown}) + (e.negated ? " NOT IN (" : " IN (") +
@@ -144,7 +139,8 @@ class Renderer {
       case ExprKind::kQuantified:
         return Quantified(e);
       case ExprKind::kSubquery:
-        return Make("(" + resolver_.RenderSubquery(*e.select) + ")", DataType::kUnknown);
+        CheckOneField(*e.select);
+        return Make("(" + resolver_.RenderScalarSubquery(*e.select) + ")", DataType::kUnknown);
       case ExprKind::kFunction: {
         const FunctionInfo* info = FindFunction(e.name);
         if (info == nullptr) throw DaoFailure(kDaoUndefinedFunction, e.name);
@@ -161,6 +157,46 @@ class Renderer {
     r.sql = std::move(sql);
     r.type = type;
     return r;
+  }
+
+  // A subquery that gives a value or a list has one field (Exists alone may have more).
+  static void CheckOneField(const Select& select) {
+    if (select.items.size() != 1) throw DaoFailure(kDaoSubqueryManyFields);
+  }
+
+  // Access takes the bounds in either order. Literal numbers are put in order here; other
+  // bounds are tried both ways.
+  Rendered Between(const Expr& e) {
+    Rendered x = Value(*e.args[0]), low = Value(*e.args[1]), high = Value(*e.args[2]);
+    CheckComparable(*e.args[0], x.type, *e.args[1], low.type);
+    CheckComparable(*e.args[0], x.type, *e.args[2], high.type);
+    const std::string subject = x.sql + CollateFor(x, {&low, &high});
+    const std::optional<double> a = NumberLiteral(*e.args[1]), b = NumberLiteral(*e.args[2]);
+    std::string test;
+    if (a && b) {
+      if (*a > *b) std::swap(low, high);
+      test = "(" + subject + " BETWEEN " + low.sql + " AND " + high.sql + ")";
+    } else {
+      test = "(" + subject + " BETWEEN " + low.sql + " AND " + high.sql + " OR " + subject +
+             " BETWEEN " + high.sql + " AND " + low.sql + ")";
+    }
+    return Truth(e.negated ? "(NOT " + test + ")" : test);
+  }
+
+  static std::optional<double> NumberLiteral(const Expr& e) {
+    switch (e.kind) {
+      case ExprKind::kInteger:
+        return static_cast<double>(e.integer);
+      case ExprKind::kDouble:
+      case ExprKind::kDate:
+        return e.number;
+      case ExprKind::kUnary:
+        if (e.unary_op == UnaryOp::kNot) return std::nullopt;
+        if (auto n = NumberLiteral(*e.args[0])) return e.unary_op == UnaryOp::kNegate ? -*n : *n;
+        return std::nullopt;
+      default:
+        return std::nullopt;
+    }
   }
 
   Rendered InList(const Expr& e) {
@@ -358,6 +394,7 @@ class Renderer {
   // values: Any is true when a row compares true, All false when a row compares false, and
   // either is Null when nothing decided and a comparison was Null. No rows: Any false, All true.
   Rendered Quantified(const Expr& e) {
+    CheckOneField(*e.select);
     Rendered x = Value(*e.args[0]);
     const std::string rows = resolver_.RenderSubquery(*e.select);
     const std::string collate =

@@ -53,6 +53,9 @@ class ExpressionResolver {
   // SELECT statement without surrounding parentheses; the renderer adds them. The generator
   // resolves the subquery's names in its own scope, with this scope as the outer one.
   virtual std::string RenderSubquery(const Select& select) = 0;
+  // A subquery used as a single value: as RenderSubquery, but a second row is error 3354
+  // instead of being ignored.
+  virtual std::string RenderScalarSubquery(const Select& select) { return RenderSubquery(select); }
 };
 
 // expr as a Jet value: booleans are -1/0/Null.

@@ -289,6 +289,7 @@ TableRef Parser::TableExpression(int error) {
   Nest nest(*this);
   const size_t first = pos_;
   TableRef left = TablePrimary(error);
+  int joins = 0;
   while (AtWord("INNER") || AtWord("LEFT") || AtWord("RIGHT")) {
     TableRef join;
     join.kind = TableRef::Kind::kJoin;
@@ -301,6 +302,13 @@ TableRef Parser::TableExpression(int error) {
     TableRef right = TablePrimary(error);
     ExpectWord("ON", kDaoJoinSyntax);
     join.on = Expression(true);
+    // Jet joins a third table only to a parenthesised join: the first ON reads on into the next.
+    if (++joins == 2) {
+      const uint32_t begin = left.on->span.begin;
+      throw ExpressionFailure(ExpressionSyntax::kMissingOperator,
+                              text_.substr(begin, join.on->span.end - begin),
+                              CharacterPosition(text_, begin));
+    }
     join.height = 1 + std::max(left.height, right.height);
     if (join.height > kMaxTreeHeight) TooComplex();
     join.left = std::make_unique<TableRef>(std::move(left));

@@ -129,7 +129,7 @@ TEST(JetParser, MalformedStatementsRaiseJetNumbersAndTexts) {
       {"SELECT * FROM T WHERE Left(a)", 3075, "引数の数"},
       {"SELECT * FROM T WHERE a Like '[abc'", 3075},
       {"SELECT * FROM T WHERE Foo(a) = 1", 3085, "式に未定義関数 'Foo' があります。"},
-      {"SELECT StDev(a) FROM T", 3085},
+      {"SELECT DStDev(a) FROM T", 3085},
       {"SELECT FROM T", 3141},
       {"SELECT * FROM", 3131},
       {"SELECT * FROM T INNER JOIN U", 3135},

@@ -1,0 +1,182 @@
+// More of Access SQL: the queries Jet refuses, Between in either order, and the VBA functions
+// and aggregates a query may call.
+#include "tests/db/engine/engine_fixture.h"
+
+namespace kr::db::engine::test {
+namespace {
+
+class AccessSqlMoreTest : public EngineTest {
+ protected:
+  void SetUp() override {
+    db_ = Create("m.mdb");
+    db_.Execute("CREATE TABLE Orders (Id LONG, Customer TEXT(10), City TEXT(10), Amount DOUBLE)");
+    db_.Execute("CREATE TABLE Customers (Customer TEXT(10), Region TEXT(10))");
+    db_.Execute("CREATE TABLE Regions (Region TEXT(10), Manager TEXT(10))");
+    for (const char* row : {"1, 'A', 'London', 10", "2, 'A', 'Rome', 20", "3, 'B', 'Paris', 30",
+                            "4, 'C', 'Tokyo', 40"})
+      db_.Execute("INSERT INTO Orders VALUES (" + std::string(row) + ")");
+    db_.Execute("INSERT INTO Customers VALUES ('A', 'East')");
+    db_.Execute("INSERT INTO Customers VALUES ('B', 'West')");
+    db_.Execute("INSERT INTO Regions VALUES ('East', 'Sato')");
+  }
+  int Refusal(const std::string& sql) {
+    return ErrorOf([&] { Rows(db_, sql); });
+  }
+  std::string One(const std::string& expression) {
+    Value v = Scalar(db_, "SELECT " + expression + " FROM Orders WHERE Id=1");
+    return v.IsNull() ? "Null" : v.ToText();
+  }
+  Database db_;
+};
+
+TEST_F(AccessSqlMoreTest, QueriesWhoseAnswerSqliteWouldMakeUpAreRefusedWithJetsNumber) {
+  const std::pair<const char*, int> cases[] = {
+      // "GROUP BY Clause": every field is grouped or in an aggregate.
+      {"SELECT Customer, City, Sum(Amount) FROM Orders GROUP BY Customer", 3122},
+      {"SELECT City, Count(*) FROM Orders", 3122},
+      {"SELECT Customer FROM Orders GROUP BY Customer HAVING Amount > 1", 3122},
+      {"SELECT Customer FROM Orders GROUP BY Customer ORDER BY City", 3122},
+      // "HAVING Clause" needs grouping or an aggregate.
+      {"SELECT Customer FROM Orders HAVING Customer = 'A'", 3091},
+      {"SELECT Customer FROM Orders WHERE Sum(Amount) > 10", 3096},
+      {"SELECT DISTINCT Customer FROM Orders ORDER BY City", 3093},
+      {"SELECT (SELECT Id FROM Orders) FROM Customers", 3354},
+      {"SELECT Customer FROM Customers WHERE Customer IN (SELECT Customer, City FROM Orders)",
+       3306},
+      {"SELECT Customer FROM Customers UNION SELECT Customer, City FROM Orders", 3307},
+      {"SELECT Manager FROM Orders INNER JOIN Customers ON Orders.Customer = Customers.Customer "
+       "INNER JOIN Regions ON Customers.Region = Regions.Region",
+       3075},
+  };
+  for (const auto& [sql, number] : cases) EXPECT_EQ(Refusal(sql), number) << sql;
+  EXPECT_EQ(ErrorOf([&] {
+              db_.Execute(
+                  "UPDATE Customers INNER JOIN (SELECT Customer, Sum(Amount) AS Total FROM Orders "
+                  "GROUP BY Customer) AS T ON Customers.Customer = T.Customer SET Region = 'x'");
+            }),
+            3073);
+}
+
+TEST_F(AccessSqlMoreTest, TheSameQueriesInJetsShapeAreAnswered) {
+  const std::pair<const char*, V> cases[] = {
+      {"SELECT Customer, Sum(Amount) FROM Orders GROUP BY Customer HAVING Sum(Amount) > 25 "
+       "ORDER BY Customer",
+       {"A|30", "B|30", "C|40"}},
+      {"SELECT Orders.Customer, Count(*) AS N FROM Orders GROUP BY Customer ORDER BY N DESC, "
+       "Orders.Customer",
+       {"A|2", "B|1", "C|1"}},
+      {"SELECT Count(*) FROM Orders HAVING Count(*) > 3", {"4"}},
+      {"SELECT DISTINCT Customer FROM Orders ORDER BY Customer DESC", {"C", "B", "A"}},
+      {"SELECT Customer, (SELECT Region FROM Customers WHERE Customers.Customer = "
+       "Orders.Customer) FROM Orders WHERE Id < 4 ORDER BY Id",
+       {"A|East", "A|East", "B|West"}},
+      {"SELECT Manager FROM (Orders INNER JOIN Customers ON Orders.Customer = Customers.Customer) "
+       "INNER JOIN Regions ON Customers.Region = Regions.Region ORDER BY Id",
+       {"Sato", "Sato"}},
+      // An outer query's column is a constant inside a grouped subquery.
+      {"SELECT Id, (SELECT Count(*) FROM Orders AS O WHERE O.Customer = Orders.Customer) FROM "
+       "Orders ORDER BY Id",
+       {"1|2", "2|2", "3|1", "4|1"}},
+  };
+  for (const auto& [sql, rows] : cases) EXPECT_EQ(Rows(db_, sql), rows) << sql;
+}
+
+// "Between...And Operator": the bounds may come in either order.
+TEST_F(AccessSqlMoreTest, BetweenTakesItsBoundsInEitherOrder) {
+  const std::pair<const char*, V> cases[] = {
+      {"Amount Between 15 And 35", {"2", "3"}},
+      {"Amount Between 35 And 15", {"2", "3"}},
+      {"Amount Not Between 35 And 15", {"1", "4"}},
+      {"Amount Between -1 And -5", {}},
+      {"Amount Between Id * 20 And Id + 5", {"1", "2", "3", "4"}},
+      {"Amount Between Id And Id + 5", {}},
+      {"City Between 'Rome' And 'London'", {"1", "2", "3"}},
+  };
+  for (const auto& [where, ids] : cases)
+    EXPECT_EQ(Rows(db_, std::string("SELECT Id FROM Orders WHERE ") + where + " ORDER BY Id"), ids)
+        << where;
+}
+
+TEST_F(AccessSqlMoreTest, VbaFunctionsGiveTheDocumentedResults) {
+  const std::pair<const char*, const char*> cases[] = {
+      // "Hex function", "Oct function"
+      {"Hex(5)", "5"},
+      {"Hex(10)", "A"},
+      {"Hex(459)", "1CB"},
+      {"Hex(-1)", "FFFF"},
+      {"Hex(-40000)", "FFFF63C0"},
+      {"Hex(Null)", "Null"},
+      {"Oct(4)", "4"},
+      {"Oct(8)", "10"},
+      {"Oct(459)", "713"},
+      {"Oct(-1)", "177777"},
+      // "Str function"
+      {"Str(459)", " 459"},
+      {"Str(-459.65)", "-459.65"},
+      {"Str(459.001)", " 459.001"},
+      // "Choose function", "Switch function"
+      {"Choose(2, 'Speedy', 'United', 'Federal')", "United"},
+      {"Choose(4, 'Speedy', 'United', 'Federal')", "Null"},
+      {"Choose(0, 'Speedy', 'United')", "Null"},
+      {"Switch(City = 'London', 'English', City = 'Rome', 'Italian')", "English"},
+      {"Switch(City = 'Rome', 'Italian')", "Null"},
+      // "TimeValue function", "IsDate function", "IsNumeric function"
+      {"TimeValue('4:35:17 PM')", "16:35:17"},
+      {"TimeValue(#2020/1/2 10:30#)", "10:30:00"},
+      {"IsDate('1969/02/12')", "True"},
+      {"IsDate(#2/12/69#)", "True"},
+      {"IsDate('Hello')", "False"},
+      {"IsDate(12)", "False"},
+      {"IsNumeric(#2020/1/2#)", "False"},
+      {"IsNumeric('459.95')", "True"},
+  };
+  for (const auto& [expression, text] : cases) EXPECT_EQ(One(expression), text) << expression;
+  EXPECT_EQ(Rows(db_,
+                 "SELECT City, Switch(Amount < 15, 'low', Amount < 35, 'mid', True, 'high') FROM "
+                 "Orders ORDER BY Id"),
+            V({"London|low", "Rome|mid", "Paris|mid", "Tokyo|high"}));
+  EXPECT_EQ(ErrorOf([&] { One("Switch(True, 1, False)"); }), 5);
+}
+
+// "Format function", "User-defined formats (Access)": sections, weeks and Japanese eras.
+TEST_F(AccessSqlMoreTest, FormatWritesZeroSectionsExponentsWeeksAndEras) {
+  const std::pair<const char*, const char*> cases[] = {
+      {"Format(0.004, '0.00;(0.00);\"zero\"')", "zero"},
+      {"Format(-0.004, '0.00;(0.00);\"zero\"')", "zero"},
+      {"Format(-0.006, '0.00;(0.00);\"zero\"')", "(0.01)"},
+      {"Format(0.4, '0%;-0%;\"none\"')", "40%"},
+      {"Format(1234.5, '0.00E+00')", "1.23E+03"},
+      {"Format(0.00012, '0.00E+00')", "1.20E-04"},
+      {"Format(1234.5, '0.00E-00')", "1.23E03"},
+      {"Format(0.00012, '0.00e-00')", "1.20e-04"},
+      {"Format(-1234.5, '0.00E+00')", "-1.23E+03"},
+      {"Format(#2021/1/1#, 'ww')", "1"},
+      {"Format(#2021/1/1#, 'ww', 2, 2)", "53"},
+      {"Format(#2021/1/4#, 'ww', 2, 2)", "1"},
+      {"Format(#2021/1/3#, 'w')", "1"},
+      {"Format(#2021/1/3#, 'w', 2)", "7"},
+      {"Format(#2019/5/1#, 'ggge年m月d日')", "令和元年5月1日"},
+      {"Format(#2019/4/30#, 'ggge年')", "平成31年"},
+      {"Format(#2020/1/1#, 'gee')", "R02"},
+      {"Format(#1989/1/7#, 'gg e')", "昭 64"},
+      {"Format(#2019/5/1#, 'ggg e')", "令和 1"},
+  };
+  for (const auto& [expression, text] : cases) EXPECT_EQ(One(expression), text) << expression;
+}
+
+// "StDev and StDevP Functions", "Var and VarP Functions": Null with too few records.
+TEST_F(AccessSqlMoreTest, SpreadAggregatesAreNullWithTooFewRecords) {
+  EXPECT_EQ(Rows(db_,
+                 "SELECT Var(Amount), VarP(Amount), Round(StDev(Amount), 6), StDevP(Amount) "
+                 "FROM Orders"),
+            V({"166.666666666667|125|12.909944|11.1803398874989"}));
+  EXPECT_EQ(Rows(db_,
+                 "SELECT Customer, StDev(Amount), StDevP(Amount), Var(Amount), VarP(Amount) FROM "
+                 "Orders WHERE Id <> 3 GROUP BY Customer ORDER BY Customer"),
+            V({"A|7.07106781186548|5|50|25", "C|Null|0|Null|0"}));
+  EXPECT_EQ(Rows(db_, "SELECT StDev(Amount), VarP(Amount) FROM Orders WHERE Id > 9"),
+            V({"Null|Null"}));
+}
+
+}  // namespace
+}  // namespace kr::db::engine::test
