@@ -31,6 +31,10 @@ DataType ArithmeticType(DataType a, DataType b, BinaryOp op) {
     return (op == BinaryOp::kSubtract && a == b) ? DataType::kDouble : DataType::kDate;
   }
   if (op != BinaryOp::kDivide && IsIntegerType(a) && IsIntegerType(b)) return DataType::kLong;
+  const bool exact = (a == DataType::kCurrency || IsIntegerType(a)) &&
+                     (b == DataType::kCurrency || IsIntegerType(b));
+  if (exact && (op == BinaryOp::kAdd || op == BinaryOp::kSubtract || op == BinaryOp::kMultiply))
+    return DataType::kCurrency;
   return DataType::kDouble;
 }
 
@@ -229,6 +233,17 @@ class Renderer {
     return r;
   }
 
+  // Currency is fixed-point: a chain of it is rounded to four decimals once, at its end (a
+  // sum of such values needs no more; a product rounds where Jet rounds each step).
+  static std::string_view Group(std::string_view group, DataType type) {
+    if (type != DataType::kCurrency) return group;
+    return group == "ADD" ? "CADD" : "CMUL";
+  }
+  static Rendered Exact(Rendered r) {
+    if (r.type == DataType::kCurrency) r.sql = "jet_ccur(" + r.chain_terms + ")";
+    return r;
+  }
+
   // The operands of a left-associative chain of op, left to right: x op y op z is ((x op y) op
   // z) in the tree, walked down its left side without recursion however long it is.
   static std::vector<const Expr*> ChainOperands(const Expr& e, BinaryOp op) {
@@ -361,15 +376,16 @@ class Renderer {
     const DataType type = ArithmeticType(a.type, b.type, op);
     switch (op) {
       case BinaryOp::kAdd:
-        if (IsNumericType(a.type) && IsNumericType(b.type)) return Chain(a, " + ", b, "ADD", type);
+        if (IsNumericType(a.type) && IsNumericType(b.type))
+          return Exact(Chain(a, " + ", b, Group("ADD", type), type));
         if (IsTextType(a.type) && IsTextType(b.type)) {
           return Chain(a, " || ", b, "CAT", DataType::kText);
         }
         return Make("jet_add(" + a.sql + "," + b.sql + ")", DataType::kUnknown);
       case BinaryOp::kSubtract:
-        return Chain(a, " - ", b, "ADD", type);
+        return Exact(Chain(a, " - ", b, Group("ADD", type), type));
       case BinaryOp::kMultiply:
-        return Chain(a, " * ", b, "MUL", type);
+        return Exact(Chain(a, " * ", b, Group("MUL", type), type));
       case BinaryOp::kDivide: {
         const Expr& divisor = *e.args[1];
         const bool nonzero_literal = (divisor.kind == ExprKind::kInteger && divisor.integer != 0) ||

@@ -205,6 +205,10 @@ Rendered Aggregate(FunctionArguments& a) {
   Rendered x = a.Value(0);
   DataType type = kKeepType ? x.type : NumericOr(x.type, DataType::kDouble);
   if (!kKeepType && x.type == DataType::kBoolean) type = DataType::kLong;
+  // Currency adds up exactly, in ten-thousandths.
+  if (!kKeepType && x.type == DataType::kCurrency)
+    return Result(Call(std::string_view(kSqlName) == "sum" ? "jet_cursum" : "jet_curavg", {x.sql}),
+                  type);
   return Result(Call(kSqlName, {x.sql}), type);
 }
 

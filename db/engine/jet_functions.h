@@ -104,7 +104,7 @@ int RegisterJetDateFunctions(sqlite3* db);
 // jet_format(value[, format[, DAO type of value]]).
 int RegisterJetFormatFunctions(sqlite3* db);
 // jet_hex, jet_oct, jet_str, jet_isdate, jet_error(number), and the aggregates jet_stdev,
-// jet_stdevp, jet_var and jet_varp.
+// jet_stdevp, jet_var, jet_varp, jet_cursum and jet_curavg (Currency in ten-thousandths).
 int RegisterJetVbaFunctions(sqlite3* db);
 
 }  // namespace kr::db::engine

@@ -1,5 +1,6 @@
-// Hex, Oct, Str, IsDate, the statistical aggregates StDev, StDevP, Var and VarP, and jet_error,
-// which raises a Jet error from generated SQL (a scalar subquery's second row).
+// Hex, Oct, Str, IsDate, the statistical aggregates StDev, StDevP, Var and VarP, the exact Sum
+// and Avg of Currency, and jet_error, which raises a Jet error from generated SQL (a scalar
+// subquery's second row).
 #include <cmath>
 #include <string>
 
@@ -92,6 +93,50 @@ void GuardedFinal(sqlite3_context* ctx) {
   Finalize(ctx, SpreadFinal<kSample, kRoot>);
 }
 
+// Sum and Avg of Currency, in ten-thousandths: ten sums of 0.1 are 1 exactly.
+struct Exact {
+  int64_t count;
+  int64_t scaled;
+  bool overflow;
+};
+
+constexpr double kCurrencyLimit = 922337203685477.5807;
+
+void ExactStep(sqlite3_context* ctx, int, sqlite3_value** argv) {
+  if (IsNull(argv[0])) return;
+  auto* e = static_cast<Exact*>(sqlite3_aggregate_context(ctx, sizeof(Exact)));
+  if (e == nullptr) return sqlite3_result_error_nomem(ctx);
+  JetNumber n;
+  if (!ToNumber(ctx, argv[0], &n)) return;
+  const double x = n.value();
+  int64_t scaled = 0;
+  if (!(std::fabs(x) <= kCurrencyLimit) ||
+      __builtin_add_overflow(e->scaled, std::llround(x * 10000.0), &scaled)) {
+    e->overflow = true;
+    return;
+  }
+  e->scaled = scaled;
+  ++e->count;
+}
+
+template <bool kAverage>
+void ExactFinal(sqlite3_context* ctx) {
+  auto* e = static_cast<Exact*>(sqlite3_aggregate_context(ctx, 0));
+  if (e != nullptr && e->overflow) return Error(ctx, kJetOverflow);
+  if (e == nullptr || e->count == 0) return sqlite3_result_null(ctx);
+  int64_t scaled = e->scaled;
+  if (kAverage) {
+    const double mean = static_cast<double>(e->scaled) / static_cast<double>(e->count);
+    scaled = static_cast<int64_t>(BankersRound(mean));
+  }
+  sqlite3_result_double(ctx, static_cast<double>(scaled) / 10000.0);
+}
+
+template <bool kAverage>
+void GuardedExactFinal(sqlite3_context* ctx) {
+  Finalize(ctx, ExactFinal<kAverage>);
+}
+
 constexpr Scalar kVbaScalars[] = {
     {"jet_hex", 1, Guarded<Radix<4>>},
     {"jet_oct", 1, Guarded<Radix<3>>},
@@ -101,14 +146,17 @@ constexpr Scalar kVbaScalars[] = {
 
 struct AggregateEntry {
   const char* name;
+  Callback step;
   void (*final)(sqlite3_context*);
 };
 
-constexpr AggregateEntry kSpreads[] = {
-    {"jet_stdev", GuardedFinal<true, true>},
-    {"jet_stdevp", GuardedFinal<false, true>},
-    {"jet_var", GuardedFinal<true, false>},
-    {"jet_varp", GuardedFinal<false, false>},
+constexpr AggregateEntry kAggregates[] = {
+    {"jet_stdev", Guarded<SpreadStep>, GuardedFinal<true, true>},
+    {"jet_stdevp", Guarded<SpreadStep>, GuardedFinal<false, true>},
+    {"jet_var", Guarded<SpreadStep>, GuardedFinal<true, false>},
+    {"jet_varp", Guarded<SpreadStep>, GuardedFinal<false, false>},
+    {"jet_cursum", Guarded<ExactStep>, GuardedExactFinal<false>},
+    {"jet_curavg", Guarded<ExactStep>, GuardedExactFinal<true>},
 };
 
 }  // namespace
@@ -118,10 +166,10 @@ int RegisterJetVbaFunctions(sqlite3* db) {
   // Not deterministic: the planner must not fold a raised error into a constant.
   int rc = sqlite3_create_function_v2(db, "jet_error", 1, SQLITE_UTF8 | SQLITE_INNOCUOUS, nullptr,
                                       Guarded<RaiseError>, nullptr, nullptr, nullptr);
-  for (const AggregateEntry& a : kSpreads) {
+  for (const AggregateEntry& a : kAggregates) {
     if (rc != SQLITE_OK) return rc;
     rc = sqlite3_create_function_v2(db, a.name, 1, SQLITE_UTF8 | SQLITE_INNOCUOUS, nullptr, nullptr,
-                                    Guarded<SpreadStep>, a.final, nullptr);
+                                    a.step, a.final, nullptr);
   }
   return rc;
 }

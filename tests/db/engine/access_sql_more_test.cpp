@@ -178,5 +178,43 @@ TEST_F(AccessSqlMoreTest, SpreadAggregatesAreNullWithTooFewRecords) {
             V({"Null|Null"}));
 }
 
+TEST_F(AccessSqlMoreTest, CurrencyAddsUpExactlyAndStaysCurrency) {
+  db_.Execute("CREATE TABLE Prices (Id LONG, Price CURRENCY, Rate DOUBLE)");
+  for (int i = 1; i <= 10; ++i)
+    db_.Execute("INSERT INTO Prices VALUES (" + std::to_string(i) + ", 0.1, 0.1)");
+  EXPECT_EQ(Rows(db_,
+                 "SELECT Sum(Price), Sum(Price) = 1, Sum(Rate) = 1, Sum(Price) - 1, Avg(Price) "
+                 "FROM Prices"),
+            V({"1|True|False|0|0.1"}));
+  Recordset rs = db_.OpenRecordset(
+      "SELECT Sum(Price) AS S, Avg(Price) AS A, Price * 3 AS P, Price * Rate AS R, Price / 2 AS H "
+      "FROM Prices GROUP BY Price, Rate",
+      kOpenSnapshot);
+  EXPECT_EQ(rs["S"].Type(), kCurrency);
+  EXPECT_EQ(rs["A"].Type(), kCurrency);
+  EXPECT_EQ(rs["P"].Type(), kCurrency);
+  EXPECT_EQ(rs["R"].Type(), kDouble);
+  EXPECT_EQ(rs["H"].Type(), kDouble);
+  const std::pair<const char*, const char*> cases[] = {
+      {"Price * 3 = 0.3", "True"},
+      {"Price + Price + Price - 0.3", "0"},
+      // "Type conversion functions": CCur(MyDouble * 2) is 1086.4292.
+      {"CCur(543.214588 * 2)", "1086.4292"},
+      {"CCur(0.00005)", "0"},
+      {"CCur(1.5) * 3 - 4.5", "0"},
+  };
+  for (const auto& [expression, text] : cases)
+    EXPECT_EQ(
+        Scalar(db_, std::string("SELECT ") + expression + " FROM Prices WHERE Id = 1").ToText(),
+        text)
+        << expression;
+  db_.Execute("INSERT INTO Prices VALUES (11, 1.23456, 0)");
+  EXPECT_EQ(Scalar(db_, "SELECT Price FROM Prices WHERE Id = 11").ToText(), "1.2346");
+  EXPECT_EQ(ErrorOf([&] {
+              Rows(db_, "SELECT Sum(Price * 1000000000000000) FROM Prices WHERE Id <= 10");
+            }),
+            6);
+}
+
 }  // namespace
 }  // namespace kr::db::engine::test
