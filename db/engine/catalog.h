@@ -113,6 +113,20 @@ void AddLink(Connection& connection, const TableInfo& link);
 // Removes the catalog row of a link (the source is untouched).
 void RemoveLink(Connection& connection, std::string_view name);
 
+// A relationship: each child row's child_columns name a parent row by its parent_columns.
+struct Relationship {
+  std::string name;
+  std::string child, parent;
+  std::vector<std::string> child_columns, parent_columns;
+};
+// Enforces it from now on (error 3201 for a child without parent, 3200 for a parent with
+// children that would go or change its key).
+void CreateRelationship(Connection& connection, const Relationship& relationship);
+// Drops the relationship of that name of child; false when it has none.
+bool DropRelationship(Connection& connection, std::string_view child, std::string_view name);
+// Drops every relationship a table takes part in (it is going).
+void DropRelationshipsOf(Connection& connection, std::string_view table);
+
 // The SQLite statement that builds an index.
 std::string IndexSql(std::string_view table, const IndexDef& index);
 // The SQLite name of an index of a table (index names are per table in Jet).

@@ -337,7 +337,10 @@ void DropIndex(Connection& connection, const TableInfo& table, std::string_view 
 }
 
 void DropTable(Connection& connection, const TableInfo& table) {
-  if (!table.linked) connection.Exec("DROP TABLE " + SqlIdentifier(table.name));
+  if (!table.linked) {
+    DropRelationshipsOf(connection, table.name);
+    connection.Exec("DROP TABLE " + SqlIdentifier(table.name));
+  }
   for (const char* sql :
        {"DELETE FROM MSysKrTables WHERE Name=?", "DELETE FROM MSysKrFields WHERE TableName=?",
         "DELETE FROM MSysKrIndexes WHERE TableName=?"}) {

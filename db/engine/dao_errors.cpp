@@ -111,6 +111,7 @@ constexpr Entry kCatalogue[] = {
      "'UPDATE' を使用してください。",
      "Invalid SQL statement; expected 'DELETE', 'INSERT', 'PROCEDURE', 'SELECT', or 'UPDATE'."},
     {kDaoFromClauseSyntax, "FROM 句の構文エラーです。", "Syntax error in FROM clause."},
+    {kDaoParameterSyntax, "PARAMETER 句の構文エラーです。", "Syntax error in PARAMETER clause."},
     {kDaoInsertSyntax, "INSERT INTO ステートメントの構文エラーです。",
      "Syntax error in INSERT INTO statement."},
     {kDaoJoinSyntax, "JOIN 操作の構文エラーです。", "Syntax error in JOIN operation."},

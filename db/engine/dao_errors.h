@@ -62,6 +62,7 @@ enum DaoError : int {
   kDaoUnknownInsertField = 3127,
   kDaoInvalidStatement = 3129,
   kDaoFromClauseSyntax = 3131,
+  kDaoParameterSyntax = 3132,
   kDaoInsertSyntax = 3134,
   kDaoJoinSyntax = 3135,
   kDaoMissingSemicolon = 3137,

@@ -13,6 +13,9 @@ namespace internal {
 
 int64_t ExecuteStatement(DatabaseImpl& db, std::string_view sql, int options) {
   engine::Statement statement = ParseStatement(sql);
+  // Declared parameters need values, which DAO's Execute and OpenRecordset cannot give.
+  if (!statement.parameters.empty())
+    Raise(kDaoTooFewParameters, std::to_string(statement.parameters.size()));
   bool fail_on_error = (options & kFailOnError) != 0;
   Connection& c = db.connection();
   std::string generated;

@@ -114,11 +114,27 @@ void Parser::TooComplex() const { Fail(kDaoQueryTooComplex); }
 
 // --- Entry points ------------------------------------------------------------------------------
 
-StatementBody Parser::Statement() {
+void Parser::Parameters(std::vector<std::string>* names) {
+  ExpectWord("PARAMETERS", kDaoParameterSyntax);
+  do {
+    names->push_back(ExpectName(kDaoParameterSyntax));
+    if (!AtName() && Peek().kind != TokenKind::kWord) Fail(kDaoParameterSyntax);
+    Advance();  // the type: any of Jet's type names, the value being given when the query runs
+    if (AcceptSymbol("(")) {
+      if (Peek().kind != TokenKind::kInteger) Fail(kDaoParameterSyntax);
+      Advance();
+      ExpectSymbol(")", kDaoParameterSyntax);
+    }
+  } while (AcceptSymbol(","));
+  ExpectSymbol(";", kDaoParameterSyntax);
+}
+
+StatementBody Parser::Statement(std::vector<std::string>* parameters) {
+  if (AtWord("PARAMETERS")) Parameters(parameters);
   CheckTokenError(kDaoInvalidStatement);
   StatementBody body;
   bool values_insert = false;
-  if (AtWord("SELECT")) {
+  if (AtWord("SELECT") || AtWord("TABLE")) {
     into_allowed_ = true;
     body = SelectStatement();
   } else if (AtWord("INSERT")) {
@@ -172,15 +188,31 @@ ExprPtr Parser::ExpressionToEnd(bool allow_semicolon) {
 // --- SELECT ------------------------------------------------------------------------------------
 
 Select Parser::SelectStatement() {
-  Select select = SelectCore();
+  Select select = AtWord("TABLE") ? WholeTable() : SelectCore();
   while (AcceptWord("UNION")) {
     Select::UnionPart part;
     part.all = AcceptWord("ALL");
-    if (!AtWord("SELECT")) Fail(kDaoUnionSyntax);
-    part.select = std::make_unique<Select>(SelectCore());
+    if (!AtWord("SELECT") && !AtWord("TABLE")) Fail(kDaoUnionSyntax);
+    part.select = std::make_unique<Select>(AtWord("TABLE") ? WholeTable() : SelectCore());
     select.unions.push_back(std::move(part));
   }
   if (AtWord("ORDER")) OrderBy(&select);
+  return select;
+}
+
+// TABLE t is SELECT * FROM t.
+Select Parser::WholeTable() {
+  const size_t first = pos_;
+  ExpectWord("TABLE", kDaoUnionSyntax);
+  Select select;
+  SelectItem all;
+  all.kind = SelectItem::Kind::kAllColumns;
+  select.items.push_back(std::move(all));
+  TableRef table;
+  table.span = Peek().span;
+  table.name = ExpectName(kDaoUnionSyntax);
+  select.from.push_back(std::move(table));
+  select.span = SpanFrom(first);
   return select;
 }
 
@@ -480,7 +512,7 @@ Statement ParseStatement(std::string_view sql) {
   Statement statement;
   statement.text.assign(sql);
   parse::Parser parser(statement.text);
-  statement.body = parser.Statement();
+  statement.body = parser.Statement(&statement.parameters);
   return statement;
 }
 

@@ -216,5 +216,57 @@ TEST_F(AccessSqlMoreTest, CurrencyAddsUpExactlyAndStaysCurrency) {
             6);
 }
 
+// "PARAMETERS Declaration": the values are asked for when the query runs, and DAO's Execute
+// and OpenRecordset give none.
+TEST_F(AccessSqlMoreTest, DeclaredParametersAreAskedForAndTableIsAUnionMember) {
+  EXPECT_EQ(Refusal("PARAMETERS [Low] Currency, Most Long; SELECT Id FROM Orders WHERE Amount > "
+                    "[Low]"),
+            3061);
+  EXPECT_EQ(ErrorOf([&] { db_.Execute("PARAMETERS x Text (20); DELETE FROM Orders"); }), 3061);
+  EXPECT_EQ(Refusal("PARAMETERS x; SELECT 1"), 3132);
+  // "UNION Operation": TABLE t stands for SELECT * FROM t.
+  EXPECT_EQ(Rows(db_, "TABLE Customers UNION SELECT 'Z', 'North' FROM Regions ORDER BY 1"),
+            V({"A|East", "B|West", "Z|North"}));
+  EXPECT_EQ(Rows(db_, "SELECT Region, Manager FROM Regions UNION ALL TABLE Customers").size(), 3u);
+  EXPECT_EQ(Refusal("SELECT Region FROM Regions UNION TABLE Customers"), 3307);
+}
+
+// "CONSTRAINT Clause (Microsoft Access SQL)": a child row needs its parent, a parent with
+// children stays.
+TEST_F(AccessSqlMoreTest, RelationshipsKeepChildrenWithTheirParents) {
+  db_.Execute("CREATE TABLE Parents (Id LONG CONSTRAINT PK PRIMARY KEY, Name TEXT(10))");
+  db_.Execute(
+      "CREATE TABLE Kids (Id LONG, ParentId LONG CONSTRAINT KidParent REFERENCES Parents, "
+      "Other LONG, CONSTRAINT OtherParent FOREIGN KEY (Other) REFERENCES Parents (Id))");
+  db_.Execute("INSERT INTO Parents VALUES (1, 'one')");
+  db_.Execute("INSERT INTO Parents VALUES (2, 'two')");
+  db_.Execute("INSERT INTO Kids VALUES (1, 1, Null)");
+  const std::pair<const char*, int> cases[] = {
+      {"INSERT INTO Kids VALUES (2, 3, Null)", 3201},
+      {"INSERT INTO Kids VALUES (2, 1, 5)", 3201},
+      {"UPDATE Kids SET ParentId = 7", 3201},
+      {"DELETE FROM Parents WHERE Id = 1", 3200},
+      {"UPDATE Parents SET Id = 9 WHERE Id = 1", 3200},
+      {"UPDATE Parents SET Name = 'uno' WHERE Id = 1", 0},
+      {"DELETE FROM Parents WHERE Id = 2", 0},
+      {"INSERT INTO Kids VALUES (3, Null, 1)", 0},
+  };
+  for (const auto& [sql, number] : cases)
+    EXPECT_EQ(ErrorOf([&] { db_.Execute(sql, kFailOnError); }), number) << sql;
+  EXPECT_EQ(ErrorOf([&] { db_.Execute("DELETE FROM Parents"); }), 3200);
+  EXPECT_EQ(Rows(db_, "SELECT Count(*) FROM Parents"), V({"1"}));
+  db_.Execute("ALTER TABLE Kids DROP CONSTRAINT KidParent");
+  db_.Execute("INSERT INTO Kids VALUES (4, 8, Null)");
+  EXPECT_EQ(ErrorOf([&] {
+              db_.Execute(
+                  "ALTER TABLE Kids ADD CONSTRAINT Again FOREIGN KEY (ParentId) "
+                  "REFERENCES Parents");
+            }),
+            3201);
+  EXPECT_EQ(ErrorOf([&] { db_.Execute("CREATE TABLE Bad (P LONG REFERENCES Nowhere)"); }), 3371);
+  db_.Execute("DROP TABLE Kids");
+  db_.Execute("DELETE FROM Parents");
+}
+
 }  // namespace
 }  // namespace kr::db::engine::test

@@ -112,7 +112,7 @@ TEST(JetParser, MalformedStatementsRaiseJetNumbersAndTexts) {
   const char* const kOperator = "演算子がありません";
   const Case cases[] = {
       {"", 3129},
-      {"PARAMETERS x Long; SELECT 1", 3129},
+      {"PARAMETERS x Long SELECT 1", 3132},
       {"SELECT * FROM T WHERE a = = 1", 3075, kOperator},
       {"SELECT * FROM T WHERE a = 'abc", 3075, kString},
       {"SELECT * FROM T WHERE a = \"abc", 3075, kString},
