@@ -106,6 +106,10 @@ bool UpgradeTextCollation(Connection& connection);
 void CreateTable(Connection& connection, const TableInfo& table);
 void AddColumn(Connection& connection, const TableInfo& table, const FieldDef& field);
 void DropColumn(Connection& connection, const TableInfo& table, std::string_view column);
+// Makes the table anew as after says (the same fields in the same order; types, sizes and
+// Null rules may differ), its rows converted and keeping their rowids. Of after's indexes,
+// those before had are made again; a new one is the caller's (CreateIndex).
+void RebuildTable(Connection& connection, const TableInfo& before, const TableInfo& after);
 void CreateIndex(Connection& connection, const TableInfo& table, const IndexDef& index);
 void DropIndex(Connection& connection, const TableInfo& table, std::string_view index);
 void DropTable(Connection& connection, const TableInfo& table);

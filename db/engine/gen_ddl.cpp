@@ -55,7 +55,19 @@ void AddIndex(DatabaseImpl& db, const TableInfo& table, IndexDef index) {
   Connection& c = db.connection();
   TableInfo copy = table;
   c.ClearCache();
-  db.Write([&] { CreateIndex(c, copy, index); }, true);
+  if (index.required && !index.primary) {
+    // SQLite adds no Null rule to a column: the table is made anew with it (rows with Null 3058).
+    TableInfo after = table;
+    after.indexes.push_back(index);
+    db.Write(
+        [&] {
+          RebuildTable(c, copy, after);
+          CreateIndex(c, after, index);
+        },
+        true);
+  } else {
+    db.Write([&] { CreateIndex(c, copy, index); }, true);
+  }
   db.TableChanged(copy.name);
 }
 
@@ -268,8 +280,33 @@ void RunAlterTable(DatabaseImpl& db, const AlterTable& alter) {
       db.TableChanged(copy.name);
       return;
     }
-    case AlterTable::Action::kAlterColumn:
-      Raise(kDaoInvalidOperation);
+    case AlterTable::Action::kAlterColumn: {
+      const int at = table.FieldIndex(alter.column.name);
+      if (at < 0) Raise(kDaoTooFewParameters, "1");
+      // A counter numbers rows as they come; existing rows have no such order to give.
+      if (alter.column.counter) Raise(kDaoInvalidOperation);
+      TableInfo before = table, after = table;
+      FieldDef& field = after.fields[static_cast<size_t>(at)];
+      FieldDef changed = FieldFromColumn(alter.column);
+      changed.name = field.name;
+      changed.default_value = field.default_value;
+      changed.validation_rule = field.validation_rule;
+      field = changed;
+      c.ClearCache();
+      db.Write([&] { RebuildTable(c, before, after); }, true);
+      db.TableChanged(after.name);
+      if (alter.column.primary_key || alter.column.unique) {
+        TableConstraint constraint;
+        constraint.kind = alter.column.primary_key ? TableConstraint::Kind::kPrimaryKey
+                                                   : TableConstraint::Kind::kUnique;
+        constraint.name = alter.column.constraint_name;
+        constraint.columns.push_back(field.name);
+        AddIndex(db, db.Table(alter.table), IndexFromConstraint(constraint));
+      }
+      if (!alter.column.references.empty())
+        AddRelationship(db, ColumnRelationship(db, db.Table(alter.table), alter.column));
+      return;
+    }
   }
 }
 

@@ -268,5 +268,34 @@ TEST_F(AccessSqlMoreTest, RelationshipsKeepChildrenWithTheirParents) {
   db_.Execute("DELETE FROM Parents");
 }
 
+// "ALTER TABLE Statement", "CREATE INDEX Statement": a column changes its type with its rows,
+// keys and relationships; WITH DISALLOW NULL refuses Null in the index's fields.
+TEST_F(AccessSqlMoreTest, ColumnsChangeTypeAndIndexesRefuseNull) {
+  db_.Execute(
+      "CREATE TABLE T (Id COUNTER PRIMARY KEY, Code TEXT(10), Qty TEXT(10), P LONG "
+      "REFERENCES T)");
+  db_.Execute("CREATE INDEX ByCode ON T (Code)");
+  db_.Execute("INSERT INTO T (Code, Qty) VALUES ('a', '12')");
+  db_.Execute("INSERT INTO T (Code, Qty) VALUES (Null, '3.5')");
+  db_.Execute("ALTER TABLE T ALTER COLUMN Qty DOUBLE");
+  EXPECT_EQ(Rows(db_, "SELECT Id, Qty * 2 FROM T ORDER BY Id"), V({"1|24", "2|7"}));
+  EXPECT_EQ(db_.TableDefs()["T"].Fields()["Qty"].Type(), kDouble);
+  EXPECT_EQ(ErrorOf([&] { db_.Execute("ALTER TABLE T ALTER COLUMN Code LONG"); }), 3421);
+  EXPECT_EQ(ErrorOf([&] { db_.Execute("CREATE INDEX Needed ON T (Code) WITH DISALLOW NULL"); }),
+            3058);
+  db_.Execute("UPDATE T SET Code = 'b' WHERE Code Is Null");
+  db_.Execute("CREATE INDEX Needed ON T (Code) WITH DISALLOW NULL");
+  EXPECT_EQ(ErrorOf([&] { db_.Execute("INSERT INTO T (Code) VALUES (Null)", kFailOnError); }),
+            3058);
+  db_.Execute("INSERT INTO T (Code) VALUES (Null)");
+  EXPECT_EQ(db_.RecordsAffected(), 0);
+  // The counter, the indexes and the relationship are still there.
+  db_.Execute("INSERT INTO T (Code, P) VALUES ('c', 1)");
+  EXPECT_EQ(Rows(db_, "SELECT Id, Code, P FROM T WHERE Code > 'a' ORDER BY Code"),
+            V({"2|b|Null", "3|c|1"}));
+  EXPECT_EQ(ErrorOf([&] { db_.Execute("INSERT INTO T (Code, P) VALUES ('d', 9)"); }), 3201);
+  EXPECT_EQ(db_.TableDefs()["T"].Indexes().size(), 3u);
+}
+
 }  // namespace
 }  // namespace kr::db::engine::test
