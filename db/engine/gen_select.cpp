@@ -228,6 +228,7 @@ void NoteSingleTable(const Select& select, Scope& scope, const std::vector<Item>
 }  // namespace
 
 GeneratedSelect GenerateSelect(DatabaseImpl& db, const Select& select, Scope* outer) {
+  if (select.transform) return GenerateCrosstab(db, select);
   GeneratedSelect out;
   Scope scope(db, outer);
   std::vector<std::string> from_parts;

@@ -77,6 +77,10 @@ struct GeneratedSelect {
 
 GeneratedSelect GenerateSelect(DatabaseImpl& db, const Select& select, Scope* outer);
 
+// A crosstab (select.transform set) as a grouped SELECT; its column headings come from a first
+// pass over the rows unless the statement lists them (PIVOT ... IN).
+GeneratedSelect GenerateCrosstab(DatabaseImpl& db, const Select& select);
+
 // Jet's refusals of a query's shape (3122, 3091, 3096, 3093), over the tables of its scope.
 void CheckSelectShape(const Select& select, Scope& scope);
 // 3073 when an UPDATE's target joins a totals, DISTINCT or union query.

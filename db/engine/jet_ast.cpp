@@ -78,6 +78,10 @@ SelectPtr Clone(const Select& select) {
   for (const OrderItem& o : select.order_by) {
     copy->order_by.push_back(OrderItem{CloneOrNull(o.expr), o.descending});
   }
+  copy->into = select.into;
+  copy->transform = CloneOrNull(select.transform);
+  copy->pivot = CloneOrNull(select.pivot);
+  for (const ExprPtr& e : select.pivot_in) copy->pivot_in.push_back(CloneOrNull(e));
   for (const Select::UnionPart& part : select.unions) {
     copy->unions.push_back(
         Select::UnionPart{part.all, part.select ? Clone(*part.select) : nullptr});

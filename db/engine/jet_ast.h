@@ -200,6 +200,12 @@ struct Select {
   std::vector<UnionPart> unions;  // the parts after this one, in order
   // SELECT ... INTO `into` FROM ...: a make-table statement (the statement's first part only).
   std::string into;
+  // TRANSFORM `transform` SELECT ... PIVOT `pivot` [IN (`pivot_in`)]: a crosstab (a whole
+  // statement; `transform` holds an aggregate, computed for each value of `pivot`; `pivot_in`
+  // empty when the values are those the rows hold).
+  ExprPtr transform;
+  ExprPtr pivot;
+  std::vector<ExprPtr> pivot_in;
 
   Select() = default;
   ~Select();

@@ -134,7 +134,9 @@ StatementBody Parser::Statement(std::vector<std::string>* parameters) {
   CheckTokenError(kDaoInvalidStatement);
   StatementBody body;
   bool values_insert = false;
-  if (AtWord("SELECT") || AtWord("TABLE")) {
+  if (AtWord("TRANSFORM")) {
+    body = TransformStatement();
+  } else if (AtWord("SELECT") || AtWord("TABLE")) {
     into_allowed_ = true;
     body = SelectStatement();
   } else if (AtWord("INSERT")) {
@@ -200,6 +202,32 @@ Select Parser::SelectStatement() {
   return select;
 }
 
+// TRANSFORM aggregate SELECT ... GROUP BY ... [ORDER BY ...] PIVOT expression [IN (values)].
+Select Parser::TransformStatement() {
+  const size_t first = pos_;
+  ExpectWord("TRANSFORM", kDaoSelectSyntax);
+  in_transform_ = true;
+  ExprPtr value = Expression();
+  if (AcceptWord("AS")) ExpectName(kDaoSelectSyntax);
+  if (!ContainsAggregate(*value) || !AtWord("SELECT")) Fail(kDaoSelectSyntax);
+  Select select = SelectCore();
+  if (AtWord("ORDER")) OrderBy(&select);
+  ExpectWord("PIVOT", kDaoSelectSyntax);
+  in_transform_ = false;
+  select.transform = std::move(value);
+  select.pivot = Expression();
+  // The expression reader takes "x IN (a, b)" as one: there it is the pivot and its headings.
+  if (select.pivot->kind == ExprKind::kInList && !select.pivot->negated) {
+    std::vector<ExprPtr> parts = std::move(select.pivot->args);
+    select.pivot = std::move(parts[0]);
+    for (size_t i = 1; i < parts.size(); ++i) select.pivot_in.push_back(std::move(parts[i]));
+  } else if (select.pivot->kind == ExprKind::kInList || select.pivot->kind == ExprKind::kInSelect) {
+    Fail(kDaoSelectSyntax);
+  }
+  select.span = SpanFrom(first);
+  return select;
+}
+
 // TABLE t is SELECT * FROM t.
 Select Parser::WholeTable() {
   const size_t first = pos_;
@@ -262,8 +290,8 @@ Select Parser::SelectCore() {
     } while (AcceptSymbol(","));
   }
   if (AcceptWord("HAVING")) select.having = Expression();
-  const bool can_end =
-      AtStatementEnd() || AtWord("UNION") || AtWord("ORDER") || (AtSymbol(")") && open_parens_ > 0);
+  const bool can_end = AtStatementEnd() || AtWord("UNION") || AtWord("ORDER") || AtPivot() ||
+                       (AtSymbol(")") && open_parens_ > 0);
   if (!can_end) {
     CheckTokenError(kDaoSelectSyntax);
     Fail(AtWord("FROM") || AtWord("WHERE") || AtWord("GROUP") || AtWord("HAVING")
@@ -298,7 +326,7 @@ void Parser::SelectItems(Select* select) {
   } while (AcceptSymbol(","));
   const bool fits = AtStatementEnd() || AtWord("INTO") || AtWord("FROM") || AtWord("WHERE") ||
                     AtWord("GROUP") || AtWord("HAVING") || AtWord("ORDER") || AtWord("UNION") ||
-                    (AtSymbol(")") && open_parens_ > 0);
+                    AtPivot() || (AtSymbol(")") && open_parens_ > 0);
   if (!fits) {
     CheckTokenError(kDaoSelectSyntax);
     Fail(kDaoSelectSyntax);
@@ -310,7 +338,8 @@ void Parser::FromClause(std::vector<TableRef>* from) {
     from->push_back(TableExpression(kDaoFromClauseSyntax));
   } while (AcceptSymbol(","));
   const bool fits = AtStatementEnd() || AtWord("WHERE") || AtWord("GROUP") || AtWord("HAVING") ||
-                    AtWord("ORDER") || AtWord("UNION") || (AtSymbol(")") && open_parens_ > 0);
+                    AtWord("ORDER") || AtWord("UNION") || AtPivot() ||
+                    (AtSymbol(")") && open_parens_ > 0);
   if (!fits) {
     CheckTokenError(kDaoFromClauseSyntax);
     Fail(AtWord("JOIN") || AtWord("ON") ? kDaoJoinSyntax : kDaoFromClauseSyntax);
@@ -399,7 +428,7 @@ void Parser::OrderBy(Select* select) {
     }
     select->order_by.push_back(std::move(item));
   } while (AcceptSymbol(","));
-  if (!AtStatementEnd() && !(AtSymbol(")") && open_parens_ > 0)) {
+  if (!AtStatementEnd() && !AtPivot() && !(AtSymbol(")") && open_parens_ > 0)) {
     CheckTokenError(kDaoOrderBySyntax);
     Fail(kDaoOrderBySyntax);
   }

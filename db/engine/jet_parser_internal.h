@@ -90,7 +90,11 @@ class Parser {
   // --- Queries (jet_parser.cpp) ---
   Select SelectStatement();  // at SELECT
   Select SelectCore();
-  Select WholeTable();         // at TABLE
+  Select WholeTable();          // at TABLE
+  Select TransformStatement();  // at TRANSFORM
+  // Inside TRANSFORM's SELECT, PIVOT ends a clause.
+  bool in_transform_ = false;
+  bool AtPivot() const { return in_transform_ && AtWord("PIVOT"); }
   bool into_allowed_ = false;  // the next SELECT may make a table (SELECT ... INTO)
   SelectPtr Subquery();        // at SELECT, inside parentheses already opened
   void SelectItems(Select* select);

@@ -297,5 +297,38 @@ TEST_F(AccessSqlMoreTest, ColumnsChangeTypeAndIndexesRefuseNull) {
   EXPECT_EQ(db_.TableDefs()["T"].Indexes().size(), 3u);
 }
 
+// "TRANSFORM Statement (Microsoft Access SQL)": one column per pivot value, found in the rows
+// or listed by IN; a Null value's column is "<>", an empty cell Null.
+TEST_F(AccessSqlMoreTest, CrosstabsSpreadAPivotAcrossColumns) {
+  db_.Execute("CREATE TABLE Sales (Region TEXT(10), Product TEXT(10), Qty LONG, Sold DATETIME)");
+  for (const char* row : {"'East', 'Pen', 3, #2020/1/5#", "'East', 'Ink', 2, #2020/2/5#",
+                          "'West', 'Pen', 4, #2020/1/9#", "'West', 'pen', 1, #2020/3/1#",
+                          "'North', Null, 5, #2020/3/3#"})
+    db_.Execute("INSERT INTO Sales VALUES (" + std::string(row) + ")");
+  const std::pair<const char*, V> cases[] = {
+      {"TRANSFORM Sum(Qty) SELECT Region FROM Sales GROUP BY Region PIVOT Product",
+       {"Region|<>|Ink|Pen", "East|Null|2|3", "North|5|Null|Null", "West|Null|Null|5"}},
+      {"TRANSFORM Count(*) AS N SELECT Region, Sum(Qty) AS Total FROM Sales WHERE Qty > 1 "
+       "GROUP BY Region ORDER BY Region DESC PIVOT Format(Sold, 'mmm') IN ('Jan', 'Feb', 'Mar')",
+       {"Region|Total|Jan|Feb|Mar", "West|4|1|Null|Null", "North|5|Null|Null|1",
+        "East|5|1|1|Null"}},
+      {"TRANSFORM Max(Qty) SELECT Region FROM Sales GROUP BY Region PIVOT DatePart('m', Sold)",
+       {"Region|1|2|3", "East|3|2|Null", "North|Null|Null|5", "West|4|Null|1"}},
+      {"TRANSFORM Sum(Qty) SELECT Region FROM Sales WHERE Qty > 100 GROUP BY Region PIVOT "
+       "Product",
+       {"Region"}},
+  };
+  for (const auto& [sql, rows] : cases) {
+    Recordset rs = db_.OpenRecordset(sql, kOpenSnapshot);
+    std::string names;
+    for (int i = 0; i < rs.Fields().Count(); ++i) names += (i ? "|" : "") + rs[i].Name();
+    V got = Rows(db_, sql);
+    got.insert(got.begin(), names);
+    EXPECT_EQ(got, rows) << sql;
+  }
+  EXPECT_EQ(Refusal("TRANSFORM Qty SELECT Region FROM Sales GROUP BY Region PIVOT Product"), 3141);
+  EXPECT_EQ(Refusal("TRANSFORM Sum(Qty) SELECT Region FROM Sales GROUP BY Region"), 3141);
+}
+
 }  // namespace
 }  // namespace kr::db::engine::test
