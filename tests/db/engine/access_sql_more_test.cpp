@@ -251,8 +251,8 @@ TEST_F(AccessSqlMoreTest, RelationshipsKeepChildrenWithTheirParents) {
       {"DELETE FROM Parents WHERE Id = 2", 0},
       {"INSERT INTO Kids VALUES (3, Null, 1)", 0},
   };
-  for (const auto& [sql, number] : cases)
-    EXPECT_EQ(ErrorOf([&] { db_.Execute(sql, kFailOnError); }), number) << sql;
+  for (const auto& c : cases)
+    EXPECT_EQ(ErrorOf([&] { db_.Execute(c.first, kFailOnError); }), c.second) << c.first;
   EXPECT_EQ(ErrorOf([&] { db_.Execute("DELETE FROM Parents"); }), 3200);
   EXPECT_EQ(Rows(db_, "SELECT Count(*) FROM Parents"), V({"1"}));
   db_.Execute("ALTER TABLE Kids DROP CONSTRAINT KidParent");
