@@ -26,8 +26,10 @@ std::string Pairs(std::string_view a, const std::vector<std::string>& a_columns,
   return sql;
 }
 
+// Without fail-on-error the row is skipped, as Jet skips the rows it cannot change.
 std::string Raise(int number, std::string_view table) {
-  return "SELECT RAISE(ABORT, " + SqlTextLiteral(JetSqlErrorText(number, table)) + ");";
+  return "SELECT CASE WHEN kr_skipping() THEN RAISE(IGNORE) ELSE RAISE(ABORT, " +
+         SqlTextLiteral(JetSqlErrorText(number, table)) + ") END;";
 }
 
 std::vector<std::string> TriggersTying(Connection& connection, std::string_view table,
