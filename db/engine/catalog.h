@@ -106,12 +106,30 @@ bool UpgradeTextCollation(Connection& connection);
 void CreateTable(Connection& connection, const TableInfo& table);
 void AddColumn(Connection& connection, const TableInfo& table, const FieldDef& field);
 void DropColumn(Connection& connection, const TableInfo& table, std::string_view column);
+// Makes the table anew as after says (the same fields in the same order; types, sizes and
+// Null rules may differ), its rows converted and keeping their rowids. Of after's indexes,
+// those before had are made again; a new one is the caller's (CreateIndex).
+void RebuildTable(Connection& connection, const TableInfo& before, const TableInfo& after);
 void CreateIndex(Connection& connection, const TableInfo& table, const IndexDef& index);
 void DropIndex(Connection& connection, const TableInfo& table, std::string_view index);
 void DropTable(Connection& connection, const TableInfo& table);
 void AddLink(Connection& connection, const TableInfo& link);
 // Removes the catalog row of a link (the source is untouched).
 void RemoveLink(Connection& connection, std::string_view name);
+
+// A relationship: each child row's child_columns name a parent row by its parent_columns.
+struct Relationship {
+  std::string name;
+  std::string child, parent;
+  std::vector<std::string> child_columns, parent_columns;
+};
+// Enforces it from now on (error 3201 for a child without parent, 3200 for a parent with
+// children that would go or change its key).
+void CreateRelationship(Connection& connection, const Relationship& relationship);
+// Drops the relationship of that name of child; false when it has none.
+bool DropRelationship(Connection& connection, std::string_view child, std::string_view name);
+// Drops every relationship a table takes part in (it is going).
+void DropRelationshipsOf(Connection& connection, std::string_view table);
 
 // The SQLite statement that builds an index.
 std::string IndexSql(std::string_view table, const IndexDef& index);

@@ -1,6 +1,7 @@
 // The SQLite side of the catalog: the column definitions that give each Jet type its storage,
 // collation and CHECKs, counters, indexes, and the schema changes that keep SQLite and the
 // catalog rows in step.
+#include <cassert>
 #include <cstdio>
 
 #include "db/engine/catalog.h"
@@ -221,20 +222,29 @@ bool UpgradeTextCollation(Connection& connection) {
   return true;
 }
 
-void CreateTable(Connection& connection, const TableInfo& table) {
-  const IndexDef* primary = table.PrimaryKey();
-  std::string sql = "CREATE TABLE " + SqlIdentifier(table.name) + " (";
+namespace {
+
+// The columns of a table's CREATE TABLE: a column of the primary key or of an index WITH
+// DISALLOW NULL refuses Null (3058).
+std::string ColumnsSql(const TableInfo& table) {
+  std::string sql = "(";
   for (size_t i = 0; i < table.fields.size(); ++i) {
     const FieldDef& f = table.fields[i];
-    bool in_primary = false;
-    if (primary != nullptr)
-      for (const auto& column : primary->columns)
-        if (SameName(column.first, f.name)) in_primary = true;
+    bool keyed = false;
+    for (const IndexDef& index : table.indexes)
+      if (index.primary || index.required)
+        for (const auto& column : index.columns)
+          if (SameName(column.first, f.name)) keyed = true;
     if (i > 0) sql += ", ";
-    sql += ColumnSql(table.name, f, in_primary);
+    sql += ColumnSql(table.name, f, keyed);
   }
-  sql += ")";
-  connection.Exec(sql);
+  return sql + ")";
+}
+
+}  // namespace
+
+void CreateTable(Connection& connection, const TableInfo& table) {
+  connection.Exec("CREATE TABLE " + SqlIdentifier(table.name) + " " + ColumnsSql(table));
   // Counters stay ordinary columns filled by a trigger, never the rowid, so keys can be renumbered.
   for (const FieldDef& f : table.fields)
     if (f.counter()) connection.Exec(CounterTrigger(table.name, f));
@@ -247,6 +257,49 @@ void CreateTable(Connection& connection, const TableInfo& table) {
   for (size_t i = 0; i < table.fields.size(); ++i)
     InsertFieldRow(connection, table.name, static_cast<int>(i), table.fields[i]);
   for (const IndexDef& index : table.indexes) CreateIndex(connection, table, index);
+}
+
+void RebuildTable(Connection& connection, const TableInfo& before, const TableInfo& after) {
+  assert(before.fields.size() == after.fields.size() && SameName(before.name, after.name));
+  const std::string table = SqlIdentifier(after.name);
+  const std::string rebuilt = SqlIdentifier("kr_rebuild:" + after.name);
+  // Triggers other than counters come back as they were (relationships); counters as after says.
+  std::vector<std::string> triggers;
+  Statement& list = connection.Prepare(
+      "SELECT sql FROM main.sqlite_schema WHERE type='trigger' AND tbl_name=? AND name NOT LIKE "
+      "'kr\\_counter:%' ESCAPE '\\'");
+  list.BindText(1, after.name);
+  while (list.Step()) triggers.push_back(list.Text(0));
+  list.Reset();
+  connection.Exec("CREATE TABLE " + rebuilt + " " + ColumnsSql(after));
+  std::string columns, values;
+  for (size_t i = 0; i < after.fields.size(); ++i) {
+    const std::string c = SqlIdentifier(before.fields[i].name);
+    const int from = before.fields[i].type, to = after.fields[i].type;
+    columns += ", " + SqlIdentifier(after.fields[i].name);
+    values += ", " + (from == to ? c
+                                 : "kr_store(" + c + "," + std::to_string(to) + "," +
+                                       std::to_string(from) + ")");
+  }
+  connection.Exec("INSERT INTO " + rebuilt + " (rowid" + columns + ") SELECT rowid" + values +
+                  " FROM " + table);
+  connection.Exec("DROP TABLE " + table);
+  // Other tables' relationship triggers name this one: the rename must not check them while it
+  // is away, nor rewrite them.
+  connection.Exec("PRAGMA legacy_alter_table=ON");
+  connection.Exec("ALTER TABLE " + rebuilt + " RENAME TO " + table);
+  connection.Exec("PRAGMA legacy_alter_table=OFF");
+  for (const std::string& sql : triggers) connection.Exec(sql);
+  for (const FieldDef& f : after.fields)
+    if (f.counter()) connection.Exec(CounterTrigger(after.name, f));
+  for (const IndexDef& index : after.indexes)
+    if (before.FindIndex(index.name) != nullptr) connection.Exec(IndexSql(after.name, index));
+  Statement& forget = connection.Prepare("DELETE FROM MSysKrFields WHERE TableName=?");
+  forget.BindText(1, after.name);
+  forget.Step();
+  forget.Reset();
+  for (size_t i = 0; i < after.fields.size(); ++i)
+    InsertFieldRow(connection, after.name, static_cast<int>(i), after.fields[i]);
 }
 
 void AddColumn(Connection& connection, const TableInfo& table, const FieldDef& field) {
@@ -337,7 +390,10 @@ void DropIndex(Connection& connection, const TableInfo& table, std::string_view 
 }
 
 void DropTable(Connection& connection, const TableInfo& table) {
-  if (!table.linked) connection.Exec("DROP TABLE " + SqlIdentifier(table.name));
+  if (!table.linked) {
+    DropRelationshipsOf(connection, table.name);
+    connection.Exec("DROP TABLE " + SqlIdentifier(table.name));
+  }
   for (const char* sql :
        {"DELETE FROM MSysKrTables WHERE Name=?", "DELETE FROM MSysKrFields WHERE TableName=?",
         "DELETE FROM MSysKrIndexes WHERE TableName=?"}) {

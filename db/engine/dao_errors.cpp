@@ -72,6 +72,8 @@ constexpr Entry kCatalogue[] = {
     {kDaoUnknownFieldName, "'|1' を有効なフィールド名または式として認識できません。",
      "The Microsoft Jet database engine does not recognize '|1' as a valid field name or "
      "expression."},
+    {kDaoNotUpdatableQuery, "更新可能なクエリであることが必要です。",
+     "Operation must use an updatable query."},
     {kDaoQueryExpressionSyntax, "クエリ式 '|1' の構文エラー: 演算子がありません。",
      "Syntax error (missing operator) in query expression '|1'."},
     {kDaoInputTableNotFound,
@@ -86,6 +88,12 @@ constexpr Entry kCatalogue[] = {
      "your SQL statement."},
     {kDaoUndefinedFunction, "式に未定義関数 '|1' があります。",
      "Undefined function '|1' in expression."},
+    {kDaoHavingWithoutGrouping, "HAVING 句 (|1) にグループ化または集計がありません。",
+     "HAVING clause (|1) without grouping or aggregation."},
+    {kDaoOrderByConflictsWithDistinct, "ORDER BY 句 (|1) が DISTINCT と矛盾しています。",
+     "ORDER BY clause (|1) conflicts with DISTINCT."},
+    {kDaoAggregateInWhere, "WHERE 句 (|1) には集計関数を使用できません。",
+     "Cannot have aggregate function in WHERE clause (|1)."},
     {kDaoNotInAggregate,
      "指定された式 '|1' を集計関数の一部として含まないクエリを実行しようとしました。",
      "You tried to execute a query that does not include the specified expression '|1' as part "
@@ -103,6 +111,7 @@ constexpr Entry kCatalogue[] = {
      "'UPDATE' を使用してください。",
      "Invalid SQL statement; expected 'DELETE', 'INSERT', 'PROCEDURE', 'SELECT', or 'UPDATE'."},
     {kDaoFromClauseSyntax, "FROM 句の構文エラーです。", "Syntax error in FROM clause."},
+    {kDaoParameterSyntax, "PARAMETER 句の構文エラーです。", "Syntax error in PARAMETER clause."},
     {kDaoInsertSyntax, "INSERT INTO ステートメントの構文エラーです。",
      "Syntax error in INSERT INTO statement."},
     {kDaoJoinSyntax, "JOIN 操作の構文エラーです。", "Syntax error in JOIN operation."},
@@ -133,6 +142,16 @@ constexpr Entry kCatalogue[] = {
      "Can't define field more than once."},
     {kDaoOutputTableNotFound, "出力テーブル '|1' が見つかりませんでした。",
      "Could not find output table '|1'."},
+    {kDaoRelatedRecordsExist,
+     "テーブル '|1' "
+     "にリレーションシップが設定されたレコードが含まれているので、レコードを削除または"
+     "変更できません。",
+     "The record cannot be deleted or changed because table '|1' includes related records."},
+    {kDaoRelatedRecordRequired,
+     "テーブル '|1' "
+     "にリレーションシップが設定されたレコードが必要なので、レコードの追加または変更は"
+     "できません。",
+     "You cannot add or change a record because a related record is required in table '|1'."},
     {kDaoDatabaseExists, "データベースは既に存在します。", "Database already exists."},
     {kDaoTableLocked,
      "テーブル '|1' は、他のユーザーまたはプロセスで使用中のため、ロックできませんでした。",
@@ -163,6 +182,14 @@ constexpr Entry kCatalogue[] = {
      "Syntax error in ALTER TABLE statement."},
     {kDaoDropSyntax, "DROP TABLE または DROP INDEX ステートメントの構文エラーです。",
      "Syntax error in DROP TABLE or DROP INDEX."},
+    {kDaoSubqueryManyFields,
+     "EXISTS 予約語を使わずに、複数のフィールドを返す可能性のあるサブクエリが作成されました。サブク"
+     "エリの SELECT ステートメントを修正して、1 つのフィールドだけを要求するようにしてください。",
+     "You have written a subquery that can return more than one field without using the EXISTS "
+     "reserved word in the main query's FROM clause."},
+    {kDaoUnionColumnCount,
+     "ユニオン クエリで選択した 2 つのテーブルまたはクエリの列数が一致しません。",
+     "The number of columns in the two selected tables or queries of a union query do not match."},
     {kDaoFieldRequired, "フィールド '|1' には値が必要です。このフィールドに値を入力してください。",
      "The field '|1' cannot contain a Null value because the Required property for this field is "
      "set to True."},
@@ -177,6 +204,8 @@ constexpr Entry kCatalogue[] = {
      "Unrecognized database format '|1'."},
     {kDaoValueCountMismatch, "クエリの値の数と出力先のフィールドの数が一致しません。",
      "Number of query values and destination fields are not the same."},
+    {kDaoSubqueryManyRecords, "このサブクエリでは 1 つのレコードしか返すことができません。",
+     "At most one record can be returned by this subquery."},
     {kDaoOpenedExclusively,
      "データベース '|1' は既に排他的に開かれているため、開くことができません。",
      "You attempted to open a database that is already opened exclusively: '|1'."},

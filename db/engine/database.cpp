@@ -77,7 +77,7 @@ void Configure(Connection& connection) {
   // The journal stays the default rollback journal with full syncs. The page cache is modest
   // while recordsets are walked and grows while statements change rows (see Execute).
   connection.SetLargeCache(false);
-  RegisterEngineFunctions(connection.handle());
+  RegisterEngineFunctions(connection.handle(), &connection.skipping_rows);
   RegisterAccessModule(connection.handle());
 }
 

@@ -11,8 +11,27 @@ namespace kr::db::engine {
 
 namespace internal {
 
+namespace {
+
+// Relationship triggers skip the rows they refuse unless the statement fails on error.
+class SkippingRows {
+ public:
+  SkippingRows(Connection& c, bool on) : c_(c) { c_.skipping_rows = on; }
+  ~SkippingRows() { c_.skipping_rows = false; }
+  SkippingRows(const SkippingRows&) = delete;
+  SkippingRows& operator=(const SkippingRows&) = delete;
+
+ private:
+  Connection& c_;
+};
+
+}  // namespace
+
 int64_t ExecuteStatement(DatabaseImpl& db, std::string_view sql, int options) {
   engine::Statement statement = ParseStatement(sql);
+  // Declared parameters need values, which DAO's Execute and OpenRecordset cannot give.
+  if (!statement.parameters.empty())
+    Raise(kDaoTooFewParameters, std::to_string(statement.parameters.size()));
   bool fail_on_error = (options & kFailOnError) != 0;
   Connection& c = db.connection();
   std::string generated;
@@ -49,6 +68,7 @@ int64_t ExecuteStatement(DatabaseImpl& db, std::string_view sql, int options) {
   static const bool trace = !platform::EnvironmentValue("KR_SQL_TRACE").empty();
   if (trace) LogLine("sqlite: " + generated);
   if (db.read_only()) Raise(kDaoReadOnly);
+  SkippingRows skipping(c, !fail_on_error);
   int64_t changes = 0;
   if (!update.shifted_indexes.empty()) {
     // Jet checks unique keys once the statement is through: renumbering (SET k=k+1) works.

@@ -6,7 +6,8 @@
 
 namespace kr::db::engine::internal {
 
-void RegisterEngineFunctions(sqlite3* db);
+// skipping_rows: what kr_skipping() answers (Connection::skipping_rows).
+void RegisterEngineFunctions(sqlite3* db, const bool* skipping_rows);
 
 class RecordsetImpl;
 // Closes a recordset (its database is closing).

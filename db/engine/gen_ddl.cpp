@@ -55,8 +55,82 @@ void AddIndex(DatabaseImpl& db, const TableInfo& table, IndexDef index) {
   Connection& c = db.connection();
   TableInfo copy = table;
   c.ClearCache();
-  db.Write([&] { CreateIndex(c, copy, index); }, true);
+  if (index.required && !index.primary) {
+    // SQLite adds no Null rule to a column: the table is made anew with it (rows with Null 3058).
+    TableInfo after = table;
+    after.indexes.push_back(index);
+    db.Write(
+        [&] {
+          RebuildTable(c, copy, after);
+          CreateIndex(c, after, index);
+        },
+        true);
+  } else {
+    db.Write([&] { CreateIndex(c, copy, index); }, true);
+  }
   db.TableChanged(copy.name);
+}
+
+// A relationship of child (whose definition may not be in the catalog yet) to its parent.
+Relationship RelationshipOf(DatabaseImpl& db, const TableInfo& child, const std::string& name,
+                            const std::vector<std::string>& columns, const std::string& parent,
+                            const std::vector<std::string>& parent_columns) {
+  const TableInfo& parent_table = SameName(parent, child.name) ? child : LocalTable(db, parent);
+  Relationship r;
+  r.name = !name.empty() ? name : parent_table.name + child.name;
+  r.child = child.name;
+  r.parent = parent_table.name;
+  r.child_columns = columns;
+  r.parent_columns = parent_columns;
+  if (r.parent_columns.empty()) {
+    const IndexDef* key = parent_table.PrimaryKey();
+    if (key == nullptr) Raise(kDaoNoTableOrConstraint, parent);
+    for (const auto& column : key->columns) r.parent_columns.push_back(column.first);
+  }
+  if (r.parent_columns.size() != r.child_columns.size()) Raise(kDaoConstraintSyntax);
+  for (const std::string& column : r.child_columns)
+    if (child.FindField(column) == nullptr) Raise(kDaoFieldDefinitionSyntax);
+  for (const std::string& column : r.parent_columns)
+    if (parent_table.FindField(column) == nullptr) Raise(kDaoFieldDefinitionSyntax);
+  return r;
+}
+
+Relationship ColumnRelationship(DatabaseImpl& db, const TableInfo& child, const ColumnDef& column) {
+  return RelationshipOf(db, child, column.constraint_name, {column.name}, column.references,
+                        column.referenced_columns);
+}
+
+Relationship ConstraintRelationship(DatabaseImpl& db, const TableInfo& child,
+                                    const TableConstraint& c) {
+  return RelationshipOf(db, child, c.name, c.columns, c.references, c.referenced_columns);
+}
+
+// A relationship added to a table with rows holds for them too.
+void CheckExistingRows(Connection& c, const Relationship& r) {
+  std::string filled, match;
+  for (size_t i = 0; i < r.child_columns.size(); ++i) {
+    filled += (i ? " AND " : "") + ("k." + SqlIdentifier(r.child_columns[i])) + " IS NOT NULL";
+    match += (i ? " AND " : "") + ("p." + SqlIdentifier(r.parent_columns[i])) + " = k." +
+             SqlIdentifier(r.child_columns[i]);
+  }
+  Statement& orphans = c.Prepare("SELECT EXISTS (SELECT 1 FROM " + SqlIdentifier(r.child) +
+                                 " AS k WHERE " + filled + " AND NOT EXISTS (SELECT 1 FROM " +
+                                 SqlIdentifier(r.parent) + " AS p WHERE " + match + "))");
+  orphans.Step();
+  const bool any = orphans.Int(0) != 0;
+  orphans.Reset();
+  if (any) Raise(kDaoRelatedRecordRequired, r.parent);
+}
+
+void AddRelationship(DatabaseImpl& db, const Relationship& r) {
+  Connection& c = db.connection();
+  c.ClearCache();
+  db.Write(
+      [&] {
+        CheckExistingRows(c, r);
+        CreateRelationship(c, r);
+      },
+      true);
 }
 
 }  // namespace
@@ -78,7 +152,8 @@ void RunCreateTable(DatabaseImpl& db, const engine::CreateTable& create) {
     }
   }
   for (const TableConstraint& c : create.constraints)
-    table.indexes.push_back(IndexFromConstraint(c));
+    if (c.kind != TableConstraint::Kind::kForeignKey)
+      table.indexes.push_back(IndexFromConstraint(c));
   int primaries = 0;
   for (const IndexDef& index : table.indexes) {
     primaries += index.primary;
@@ -86,9 +161,20 @@ void RunCreateTable(DatabaseImpl& db, const engine::CreateTable& create) {
       if (table.FindField(column.first) == nullptr) Raise(kDaoFieldDefinitionSyntax);
   }
   if (primaries > 1) Raise(kDaoPrimaryKeyExists);
+  std::vector<Relationship> relationships;
+  for (const ColumnDef& column : create.columns)
+    if (!column.references.empty()) relationships.push_back(ColumnRelationship(db, table, column));
+  for (const TableConstraint& constraint : create.constraints)
+    if (constraint.kind == TableConstraint::Kind::kForeignKey)
+      relationships.push_back(ConstraintRelationship(db, table, constraint));
   Connection& c = db.connection();
   c.ClearCache();
-  db.Write([&] { internal::CreateTable(c, table); }, true);
+  db.Write(
+      [&] {
+        internal::CreateTable(c, table);
+        for (const Relationship& r : relationships) CreateRelationship(c, r);
+      },
+      true);
   db.TableChanged(table.name);
 }
 
@@ -165,6 +251,8 @@ void RunAlterTable(DatabaseImpl& db, const AlterTable& alter) {
         constraint.columns.push_back(alter.column.name);
         AddIndex(db, db.Table(alter.table), IndexFromConstraint(constraint));
       }
+      if (!alter.column.references.empty())
+        AddRelationship(db, ColumnRelationship(db, db.Table(alter.table), alter.column));
       return;
     }
     case AlterTable::Action::kDropColumn: {
@@ -176,17 +264,49 @@ void RunAlterTable(DatabaseImpl& db, const AlterTable& alter) {
       return;
     }
     case AlterTable::Action::kAddConstraint:
-      AddIndex(db, table, IndexFromConstraint(alter.constraint));
+      if (alter.constraint.kind == TableConstraint::Kind::kForeignKey)
+        AddRelationship(db, ConstraintRelationship(db, table, alter.constraint));
+      else
+        AddIndex(db, table, IndexFromConstraint(alter.constraint));
       return;
     case AlterTable::Action::kDropConstraint: {
       TableInfo copy = table;
       c.ClearCache();
-      db.Write([&] { DropIndex(c, copy, alter.name); }, true);
+      db.Write(
+          [&] {
+            if (!DropRelationship(c, copy.name, alter.name)) DropIndex(c, copy, alter.name);
+          },
+          true);
       db.TableChanged(copy.name);
       return;
     }
-    case AlterTable::Action::kAlterColumn:
-      Raise(kDaoInvalidOperation);
+    case AlterTable::Action::kAlterColumn: {
+      const int at = table.FieldIndex(alter.column.name);
+      if (at < 0) Raise(kDaoTooFewParameters, "1");
+      // A counter numbers rows as they come; existing rows have no such order to give.
+      if (alter.column.counter) Raise(kDaoInvalidOperation);
+      TableInfo before = table, after = table;
+      FieldDef& field = after.fields[static_cast<size_t>(at)];
+      FieldDef changed = FieldFromColumn(alter.column);
+      changed.name = field.name;
+      changed.default_value = field.default_value;
+      changed.validation_rule = field.validation_rule;
+      field = changed;
+      c.ClearCache();
+      db.Write([&] { RebuildTable(c, before, after); }, true);
+      db.TableChanged(after.name);
+      if (alter.column.primary_key || alter.column.unique) {
+        TableConstraint constraint;
+        constraint.kind = alter.column.primary_key ? TableConstraint::Kind::kPrimaryKey
+                                                   : TableConstraint::Kind::kUnique;
+        constraint.name = alter.column.constraint_name;
+        constraint.columns.push_back(field.name);
+        AddIndex(db, db.Table(alter.table), IndexFromConstraint(constraint));
+      }
+      if (!alter.column.references.empty())
+        AddRelationship(db, ColumnRelationship(db, db.Table(alter.table), alter.column));
+      return;
+    }
   }
 }
 

@@ -182,7 +182,7 @@ void AppendUnions(DatabaseImpl& db, const Select& select, Scope* outer, Generate
   for (OutputColumn& c : out.columns) c.collated = false;
   for (const Select::UnionPart& part : select.unions) {
     GeneratedSelect next = GenerateSelect(db, *part.select, outer);
-    if (next.items.size() != out.items.size()) Raise(kDaoUnionSyntax);
+    if (next.items.size() != out.items.size()) Raise(kDaoUnionColumnCount);
     out.sql += (part.all ? " UNION ALL " : " UNION ") + next.sql;
   }
   std::string union_order;
@@ -228,11 +228,13 @@ void NoteSingleTable(const Select& select, Scope& scope, const std::vector<Item>
 }  // namespace
 
 GeneratedSelect GenerateSelect(DatabaseImpl& db, const Select& select, Scope* outer) {
+  if (select.transform) return GenerateCrosstab(db, select);
   GeneratedSelect out;
   Scope scope(db, outer);
   std::vector<std::string> from_parts;
   for (const TableRef& ref : select.from) from_parts.push_back(scope.AddTableRef(ref));
   std::vector<Item> items = ExpandItems(select, scope);
+  CheckSelectShape(select, scope);
   out.head = select.quantifier == SelectQuantifier::kDistinct ? "SELECT DISTINCT" : "SELECT";
   // DISTINCT and UNION tell rows apart by the collation of the (first part's) result columns.
   if (select.quantifier == SelectQuantifier::kDistinct || !select.unions.empty()) {

@@ -122,6 +122,7 @@ std::string GenerateInsert(DatabaseImpl& db, const Insert& insert, bool fail_on_
 }
 
 GeneratedUpdate GenerateUpdate(DatabaseImpl& db, const Update& update, bool fail_on_error) {
+  CheckUpdatable(update.target);
   Scope scope(db, nullptr);
   scope.AddTableRef(update.target);
   const ScopeTable* target = nullptr;

@@ -50,6 +50,7 @@ class Scope : public ExpressionResolver {
 
   ColumnInfo ResolveColumn(const Expr& expr) override;
   std::string RenderSubquery(const Select& select) override;
+  std::string RenderScalarSubquery(const Select& select) override;
 
  private:
   DatabaseImpl& db_;
@@ -75,6 +76,15 @@ struct GeneratedSelect {
 };
 
 GeneratedSelect GenerateSelect(DatabaseImpl& db, const Select& select, Scope* outer);
+
+// A crosstab (select.transform set) as a grouped SELECT; its column headings come from a first
+// pass over the rows unless the statement lists them (PIVOT ... IN).
+GeneratedSelect GenerateCrosstab(DatabaseImpl& db, const Select& select);
+
+// Jet's refusals of a query's shape (3122, 3091, 3096, 3093), over the tables of its scope.
+void CheckSelectShape(const Select& select, Scope& scope);
+// 3073 when an UPDATE's target joins a totals, DISTINCT or union query.
+void CheckUpdatable(const TableRef& target);
 
 // The SQLite expression that stores value_sql (of type from) into a field: as it is when the
 // types agree, through kr_store otherwise; Null into a Yes/No field is No.

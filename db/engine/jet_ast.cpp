@@ -78,6 +78,10 @@ SelectPtr Clone(const Select& select) {
   for (const OrderItem& o : select.order_by) {
     copy->order_by.push_back(OrderItem{CloneOrNull(o.expr), o.descending});
   }
+  copy->into = select.into;
+  copy->transform = CloneOrNull(select.transform);
+  copy->pivot = CloneOrNull(select.pivot);
+  for (const ExprPtr& e : select.pivot_in) copy->pivot_in.push_back(CloneOrNull(e));
   for (const Select::UnionPart& part : select.unions) {
     copy->unions.push_back(
         Select::UnionPart{part.all, part.select ? Clone(*part.select) : nullptr});
@@ -169,7 +173,8 @@ std::string DebugString(const Expr& e) {
 bool IsAggregateName(const std::string& upper_name) {
   return upper_name == "COUNT" || upper_name == "SUM" || upper_name == "AVG" ||
          upper_name == "MIN" || upper_name == "MAX" || upper_name == "FIRST" ||
-         upper_name == "LAST";
+         upper_name == "LAST" || upper_name == "STDEV" || upper_name == "STDEVP" ||
+         upper_name == "VAR" || upper_name == "VARP";
 }
 
 bool ContainsAggregate(const Expr& expr) {

@@ -200,6 +200,12 @@ struct Select {
   std::vector<UnionPart> unions;  // the parts after this one, in order
   // SELECT ... INTO `into` FROM ...: a make-table statement (the statement's first part only).
   std::string into;
+  // TRANSFORM `transform` SELECT ... PIVOT `pivot` [IN (`pivot_in`)]: a crosstab (a whole
+  // statement; `transform` holds an aggregate, computed for each value of `pivot`; `pivot_in`
+  // empty when the values are those the rows hold).
+  ExprPtr transform;
+  ExprPtr pivot;
+  std::vector<ExprPtr> pivot_in;
 
   Select() = default;
   ~Select();
@@ -257,15 +263,20 @@ struct ColumnDef {
   bool primary_key = false;
   bool unique = false;
   std::string constraint_name;  // "" when unnamed
+  // REFERENCES `references` [(`referenced_columns`)]: "" when none; no columns: its primary key.
+  std::string references;
+  std::vector<std::string> referenced_columns;
 };
 
-// [CONSTRAINT name] PRIMARY KEY (cols) | UNIQUE (cols)
+// [CONSTRAINT name] PRIMARY KEY (cols) | UNIQUE (cols) | FOREIGN KEY (cols) REFERENCES t [(cols)]
 struct TableConstraint {
-  enum class Kind { kPrimaryKey, kUnique };
+  enum class Kind { kPrimaryKey, kUnique, kForeignKey };
   Span span;
   Kind kind = Kind::kPrimaryKey;
   std::string name;  // "" when unnamed
   std::vector<std::string> columns;
+  std::string references;                       // kForeignKey: the parent table
+  std::vector<std::string> referenced_columns;  // kForeignKey: empty for its primary key
 };
 
 struct CreateTable {
@@ -325,6 +336,8 @@ using StatementBody = std::variant<Select, Insert, Update, Delete, CreateTable, 
 struct Statement {
   std::string text;  // the statement as parsed; spans point into it
   StatementBody body;
+  // PARAMETERS name type, ...; before the statement: the names, as written.
+  std::vector<std::string> parameters;
 };
 
 // Deep copies (trees are move-only).

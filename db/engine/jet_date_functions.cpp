@@ -58,32 +58,6 @@ int64_t DayNumber(double ole) {
   return s >= 0 ? s / 86400 : -((-s + 86399) / 86400);
 }
 
-// 1 to 7 from the first day of the week (1899-12-30 was a Saturday).
-int WeekdayOf(int64_t day, int first) {
-  const int sunday_based = static_cast<int>(((day % 7) + 7 + 6) % 7) + 1;
-  return ((sunday_based - first + 7) % 7) + 1;
-}
-
-int64_t DaySerial(int year, int month, int day) {
-  return static_cast<int64_t>(std::trunc(OleFromParts({year, month, 1, 0, 0, 0}).value_or(0))) +
-         day - 1;
-}
-
-int64_t FirstDayOfWeekOne(int year, int first_day, int first_week) {
-  const int64_t jan1 = DaySerial(year, 1, 1);
-  const int wd = WeekdayOf(jan1, first_day);
-  const int64_t week_start = jan1 - (wd - 1);
-  if (first_week == 2) return (8 - wd) >= 4 ? week_start : week_start + 7;
-  if (first_week == 3) return wd == 1 ? jan1 : week_start + 7;
-  return week_start;
-}
-
-int WeekOfYear(int64_t day, int year, int first_day, int first_week) {
-  int64_t start = FirstDayOfWeekOne(year, first_day, first_week);
-  if (day < start) start = FirstDayOfWeekOne(year - 1, first_day, first_week);
-  return static_cast<int>((day - start) / 7 + 1);
-}
-
 // An optional small argument (firstdayofweek 0-7, firstweekofyear 0-3); 0 means the default.
 bool Option(sqlite3_context* ctx, int argc, sqlite3_value** argv, int index, int max, int* out) {
   *out = 1;
@@ -172,6 +146,15 @@ void DateValue(sqlite3_context* ctx, int, sqlite3_value** argv) {
   double ole = 0;
   if (!ToDate(ctx, argv[0], &ole)) return;
   sqlite3_result_double(ctx, static_cast<double>(DayNumber(ole)));
+}
+
+// TimeValue(x): the time of day alone, as a date on day 0.
+void TimeValue(sqlite3_context* ctx, int, sqlite3_value** argv) {
+  if (IsNull(argv[0])) return Error(ctx, kJetInvalidUseOfNull);
+  double ole = 0;
+  if (!ToDate(ctx, argv[0], &ole)) return;
+  const int64_t s = LinearSeconds(ole) - DayNumber(ole) * 86400;
+  sqlite3_result_double(ctx, static_cast<double>(s) / 86400.0);
 }
 
 // Weekday(date[, firstdayofweek]): 1 to 7. Null gives Null.
@@ -341,11 +324,12 @@ void DateDiff(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
 
 constexpr Scalar kDateScalars[] = {
     {"jet_dateserial", 3, Guarded<DateSerial>},  {"jet_timeserial", 3, Guarded<TimeSerial>},
-    {"jet_datevalue", 1, Guarded<DateValue>},    {"jet_weekday", 1, Guarded<Weekday>},
-    {"jet_weekday", 2, Guarded<Weekday>},        {"jet_interval_part", 2, Guarded<DatePart>},
-    {"jet_interval_part", 3, Guarded<DatePart>}, {"jet_interval_part", 4, Guarded<DatePart>},
-    {"jet_dateadd", 3, Guarded<DateAdd>},        {"jet_datediff", 3, Guarded<DateDiff>},
-    {"jet_datediff", 4, Guarded<DateDiff>},      {"jet_datediff", 5, Guarded<DateDiff>},
+    {"jet_datevalue", 1, Guarded<DateValue>},    {"jet_timevalue", 1, Guarded<TimeValue>},
+    {"jet_weekday", 1, Guarded<Weekday>},        {"jet_weekday", 2, Guarded<Weekday>},
+    {"jet_interval_part", 2, Guarded<DatePart>}, {"jet_interval_part", 3, Guarded<DatePart>},
+    {"jet_interval_part", 4, Guarded<DatePart>}, {"jet_dateadd", 3, Guarded<DateAdd>},
+    {"jet_datediff", 3, Guarded<DateDiff>},      {"jet_datediff", 4, Guarded<DateDiff>},
+    {"jet_datediff", 5, Guarded<DateDiff>},
 };
 
 }  // namespace

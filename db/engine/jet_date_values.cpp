@@ -296,4 +296,34 @@ std::string FormatDate(double ole) {
   return buffer;
 }
 
+// 1 to 7 from the first day of the week (1899-12-30 was a Saturday).
+int WeekdayOf(int64_t day, int first) {
+  const int sunday_based = static_cast<int>(((day % 7) + 7 + 6) % 7) + 1;
+  return ((sunday_based - first + 7) % 7) + 1;
+}
+
+int64_t DaySerial(int year, int month, int day) {
+  return static_cast<int64_t>(std::trunc(OleFromParts({year, month, 1, 0, 0, 0}).value_or(0))) +
+         day - 1;
+}
+
+namespace {
+
+int64_t FirstDayOfWeekOne(int year, int first_day, int first_week) {
+  const int64_t jan1 = DaySerial(year, 1, 1);
+  const int wd = WeekdayOf(jan1, first_day);
+  const int64_t week_start = jan1 - (wd - 1);
+  if (first_week == 2) return (8 - wd) >= 4 ? week_start : week_start + 7;
+  if (first_week == 3) return wd == 1 ? jan1 : week_start + 7;
+  return week_start;
+}
+
+}  // namespace
+
+int WeekOfYear(int64_t day, int year, int first_day, int first_week) {
+  int64_t start = FirstDayOfWeekOne(year, first_day, first_week);
+  if (day < start) start = FirstDayOfWeekOne(year - 1, first_day, first_week);
+  return static_cast<int>((day - start) / 7 + 1);
+}
+
 }  // namespace kr::db::engine

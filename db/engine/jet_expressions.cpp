@@ -31,6 +31,10 @@ DataType ArithmeticType(DataType a, DataType b, BinaryOp op) {
     return (op == BinaryOp::kSubtract && a == b) ? DataType::kDouble : DataType::kDate;
   }
   if (op != BinaryOp::kDivide && IsIntegerType(a) && IsIntegerType(b)) return DataType::kLong;
+  const bool exact = (a == DataType::kCurrency || IsIntegerType(a)) &&
+                     (b == DataType::kCurrency || IsIntegerType(b));
+  if (exact && (op == BinaryOp::kAdd || op == BinaryOp::kSubtract || op == BinaryOp::kMultiply))
+    return DataType::kCurrency;
   return DataType::kDouble;
 }
 
@@ -123,17 +127,12 @@ class Renderer {
         return Like(e);
       case ExprKind::kIsNull:
         return Truth("(" + Value(*e.args[0]).sql + (e.negated ? " IS NOT NULL)" : " IS NULL)"));
-      case ExprKind::kBetween: {
-        Rendered x = Value(*e.args[0]), low = Value(*e.args[1]), high = Value(*e.args[2]);
-        CheckComparable(*e.args[0], x.type, *e.args[1], low.type);
-        CheckComparable(*e.args[0], x.type, *e.args[2], high.type);
-        return Truth("(" + x.sql + CollateFor(x, {&low, &high}) +
-                     (e.negated ? " NOT BETWEEN " : " BETWEEN ") + low.sql + " AND " + high.sql +
-                     ")");
-      }
+      case ExprKind::kBetween:
+        return Between(e);
       case ExprKind::kInList:
         return InList(e);
       case ExprKind::kInSelect: {
+        CheckOneField(*e.select);
         Rendered x = Value(*e.args[0]);
         Rendered unknown;
         return Truth("(" + x.sql + CollateFor(x, {&unknown}) + (e.negated ? " NOT IN (" : " IN (") +
@@ -144,7 +143,8 @@ class Renderer {
       case ExprKind::kQuantified:
         return Quantified(e);
       case ExprKind::kSubquery:
-        return Make("(" + resolver_.RenderSubquery(*e.select) + ")", DataType::kUnknown);
+        CheckOneField(*e.select);
+        return Make("(" + resolver_.RenderScalarSubquery(*e.select) + ")", DataType::kUnknown);
       case ExprKind::kFunction: {
         const FunctionInfo* info = FindFunction(e.name);
         if (info == nullptr) throw DaoFailure(kDaoUndefinedFunction, e.name);
@@ -161,6 +161,46 @@ class Renderer {
     r.sql = std::move(sql);
     r.type = type;
     return r;
+  }
+
+  // A subquery that gives a value or a list has one field (Exists alone may have more).
+  static void CheckOneField(const Select& select) {
+    if (select.items.size() != 1) throw DaoFailure(kDaoSubqueryManyFields);
+  }
+
+  // Access takes the bounds in either order. Literal numbers are put in order here; other
+  // bounds are tried both ways.
+  Rendered Between(const Expr& e) {
+    Rendered x = Value(*e.args[0]), low = Value(*e.args[1]), high = Value(*e.args[2]);
+    CheckComparable(*e.args[0], x.type, *e.args[1], low.type);
+    CheckComparable(*e.args[0], x.type, *e.args[2], high.type);
+    const std::string subject = x.sql + CollateFor(x, {&low, &high});
+    const std::optional<double> a = NumberLiteral(*e.args[1]), b = NumberLiteral(*e.args[2]);
+    std::string test;
+    if (a && b) {
+      if (*a > *b) std::swap(low, high);
+      test = "(" + subject + " BETWEEN " + low.sql + " AND " + high.sql + ")";
+    } else {
+      test = "(" + subject + " BETWEEN " + low.sql + " AND " + high.sql + " OR " + subject +
+             " BETWEEN " + high.sql + " AND " + low.sql + ")";
+    }
+    return Truth(e.negated ? "(NOT " + test + ")" : test);
+  }
+
+  static std::optional<double> NumberLiteral(const Expr& e) {
+    switch (e.kind) {
+      case ExprKind::kInteger:
+        return static_cast<double>(e.integer);
+      case ExprKind::kDouble:
+      case ExprKind::kDate:
+        return e.number;
+      case ExprKind::kUnary:
+        if (e.unary_op == UnaryOp::kNot) return std::nullopt;
+        if (auto n = NumberLiteral(*e.args[0])) return e.unary_op == UnaryOp::kNegate ? -*n : *n;
+        return std::nullopt;
+      default:
+        return std::nullopt;
+    }
   }
 
   Rendered InList(const Expr& e) {
@@ -190,6 +230,17 @@ class Renderer {
     r.sql = "(" + r.chain_terms + ")";
     r.type = type;
     r.chain = group;
+    return r;
+  }
+
+  // Currency is fixed-point: a chain of it is rounded to four decimals once, at its end (a
+  // sum of such values needs no more; a product rounds where Jet rounds each step).
+  static std::string_view Group(std::string_view group, DataType type) {
+    if (type != DataType::kCurrency) return group;
+    return group == "ADD" ? "CADD" : "CMUL";
+  }
+  static Rendered Exact(Rendered r) {
+    if (r.type == DataType::kCurrency) r.sql = "jet_ccur(" + r.chain_terms + ")";
     return r;
   }
 
@@ -325,15 +376,16 @@ class Renderer {
     const DataType type = ArithmeticType(a.type, b.type, op);
     switch (op) {
       case BinaryOp::kAdd:
-        if (IsNumericType(a.type) && IsNumericType(b.type)) return Chain(a, " + ", b, "ADD", type);
+        if (IsNumericType(a.type) && IsNumericType(b.type))
+          return Exact(Chain(a, " + ", b, Group("ADD", type), type));
         if (IsTextType(a.type) && IsTextType(b.type)) {
           return Chain(a, " || ", b, "CAT", DataType::kText);
         }
         return Make("jet_add(" + a.sql + "," + b.sql + ")", DataType::kUnknown);
       case BinaryOp::kSubtract:
-        return Chain(a, " - ", b, "ADD", type);
+        return Exact(Chain(a, " - ", b, Group("ADD", type), type));
       case BinaryOp::kMultiply:
-        return Chain(a, " * ", b, "MUL", type);
+        return Exact(Chain(a, " * ", b, Group("MUL", type), type));
       case BinaryOp::kDivide: {
         const Expr& divisor = *e.args[1];
         const bool nonzero_literal = (divisor.kind == ExprKind::kInteger && divisor.integer != 0) ||
@@ -358,6 +410,7 @@ class Renderer {
   // values: Any is true when a row compares true, All false when a row compares false, and
   // either is Null when nothing decided and a comparison was Null. No rows: Any false, All true.
   Rendered Quantified(const Expr& e) {
+    CheckOneField(*e.select);
     Rendered x = Value(*e.args[0]);
     const std::string rows = resolver_.RenderSubquery(*e.select);
     const std::string collate =

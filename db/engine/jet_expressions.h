@@ -13,6 +13,10 @@
 //     IIf and Is Null. Numbers concatenate in Jet's text form (1.0 as "1").
 //   - "+" of two texts concatenates; "/" gives a Double; "\" and Mod round their operands to
 //     whole numbers first (banker's rounding); division by zero raises error 11.
+//   - Between takes its bounds in either order. A subquery giving a value or a list has one field
+//     (3306); one giving a value, one row at most (3354).
+//   - Currency with Currency or whole numbers (+, -, *) stays Currency, rounded to four decimals;
+//     Sum and Avg of Currency add up exactly.
 //   - Like takes Jet's wildcards (* ? # [a-z] [!a-z]) through the SQL function jet_like, which
 //     folds text and pattern as the collation does (SQLite's LIKE knows ASCII case only).
 // The SQL functions named jet_* come from RegisterJetFunctions (jet_functions.h), which must
@@ -53,6 +57,9 @@ class ExpressionResolver {
   // SELECT statement without surrounding parentheses; the renderer adds them. The generator
   // resolves the subquery's names in its own scope, with this scope as the outer one.
   virtual std::string RenderSubquery(const Select& select) = 0;
+  // A subquery used as a single value: as RenderSubquery, but a second row is error 3354
+  // instead of being ignored.
+  virtual std::string RenderScalarSubquery(const Select& select) { return RenderSubquery(select); }
 };
 
 // expr as a Jet value: booleans are -1/0/Null.

@@ -69,7 +69,7 @@ std::vector<std::string> Sections(std::string_view format) {
 bool IsDateToken(char c) {
   c = static_cast<char>(c >= 'A' && c <= 'Z' ? c + 32 : c);
   return c == 'y' || c == 'm' || c == 'd' || c == 'h' || c == 'n' || c == 's' || c == 'w' ||
-         c == 'q' || c == 'c' || c == 't' || c == 'a';
+         c == 'q' || c == 'c' || c == 't' || c == 'a' || c == 'g' || c == 'e';
 }
 
 }  // namespace format
@@ -256,10 +256,15 @@ std::string FormatNumber(double value, std::string_view format) {
   if (name == "true/false") return value != 0 ? "True" : "False";
   if (name == "on/off") return value != 0 ? "On" : "Off";
   std::vector<std::string> sections = Sections(format);
-  if (value < 0 && sections.size() > 1 && !sections[1].empty())
-    return FormatNumberSection(-value, sections[1]);
-  if (value == 0 && sections.size() > 2 && !sections[2].empty())
-    return FormatNumberSection(0, sections[2]);
+  const bool negative_section = value < 0 && sections.size() > 1 && !sections[1].empty();
+  // The zero section takes any value its own section would show as zero.
+  if (sections.size() > 2 && !sections[2].empty()) {
+    const NumberShape shape = ShapeOf(sections[negative_section ? 1 : 0]);
+    const double shown = std::fabs(value) * (shape.percent ? 100 : 1);
+    if (value == 0 || (!shape.exponent && RoundAway(shown, shape.decimals) == 0))
+      return FormatNumberSection(0, sections[2]);
+  }
+  if (negative_section) return FormatNumberSection(-value, sections[1]);
   std::string text = FormatNumberSection(std::fabs(value), sections[0]);
   if (value < 0 && text.find_first_of("123456789") != std::string::npos) text.insert(0, "-");
   return text;
@@ -346,11 +351,13 @@ std::string FormatTextSection(std::string_view text, std::string_view section) {
 
 void Format(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
   const int type = argc > 2 ? sqlite3_value_int(argv[2]) : 0;
-  // firstdayofweek (0-7) and firstweekofyear (0-3): checked; weeks here start on Sunday.
+  // firstdayofweek (0-7) and firstweekofyear (0-3); 0 is the system's: Sunday, January 1.
+  int options[2] = {1, 1};
   for (int i = 3; i < argc; ++i) {
     int64_t option = 0;
     if (!ToCount(ctx, argv[i], &option)) return;
     if (option < 0 || option > (i == 3 ? 7 : 3)) return Error(ctx, kJetInvalidCall);
+    if (option != 0) options[i - 3] = static_cast<int>(option);
   }
   std::string format_storage;
   const std::string_view format =
@@ -386,7 +393,7 @@ void Format(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
       ole = sqlite3_value_double(argv[0]);
     }
     if (kind != Kind::kDate) return ResultText(ctx, FormatNumber(ole, format));
-    return ResultText(ctx, FormatDateValue(ole, format));
+    return ResultText(ctx, FormatDateValue(ole, format, options[0], options[1]));
   }
   auto number = NumberOf(argv[0]);
   if (!number) return ResultText(ctx, JetText(argv[0], type, &value_storage));

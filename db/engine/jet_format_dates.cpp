@@ -23,13 +23,53 @@ std::string Two(int n) {
 struct DateContext {
   double ole;
   DateParts p;
-  int64_t day;   // whole days
-  int weekday;   // 0 Sunday
-  int64_t jan1;  // the first day of its year
-  bool twelve;   // the section has AM/PM: hours count to 12
+  int64_t day;     // whole days
+  int weekday;     // 0 Sunday
+  int64_t jan1;    // the first day of its year
+  bool twelve;     // the section has AM/PM: hours count to 12
+  int first_day;   // of the week, 1 Sunday to 7 Saturday
+  int first_week;  // of the year, as DatePart's firstweekofyear
 };
 
-std::string FormatDateSection(double ole, std::string_view f);
+struct Era {
+  int64_t first;  // day number of its first day
+  const char* letter;
+  const char* initial;
+  const char* name;
+};
+
+// As Windows' Japanese calendar counts them.
+constexpr Era kEras[] = {
+    {-11435, "M", "明", "明治"},  // 1868-09-08
+    {4595, "T", "大", "大正"},    // 1912-07-30
+    {9856, "S", "昭", "昭和"},    // 1926-12-25
+    {32516, "H", "平", "平成"},   // 1989-01-08
+    {43586, "R", "令", "令和"},   // 2019-05-01
+};
+
+const Era* EraOf(int64_t day) {
+  const Era* era = nullptr;
+  for (const Era& e : kEras)
+    if (day >= e.first) era = &e;
+  return era;
+}
+
+// g, gg, ggg: the era; e, ee: the year in it, its first year written 元 before 年.
+std::string EraLetters(const DateContext& d, char lc, size_t n, std::string_view rest) {
+  const Era* era = EraOf(d.day);
+  if (lc == 'g') {
+    if (era == nullptr) return "";
+    return n >= 3 ? era->name : (n == 2 ? era->initial : era->letter);
+  }
+  if (era == nullptr) return std::to_string(d.p.year);
+  const int first_year = PartsFromOle(static_cast<double>(era->first)).year;
+  const int year = d.p.year - first_year + 1;
+  if (year == 1 && rest.starts_with("年")) return "元";
+  return n >= 2 ? Two(year) : std::to_string(year);
+}
+
+std::string FormatDateSection(double ole, std::string_view f, int first_day = 1,
+                              int first_week = 1);
 
 // n letters c (lc in lower case) of a date section; after_hour: "m" is minutes there.
 std::string DateLetters(const DateContext& d, char c, char lc, size_t n, bool after_hour) {
@@ -63,8 +103,8 @@ std::string DateLetters(const DateContext& d, char c, char lc, size_t n, bool af
       return n >= 4 ? std::string(kJapaneseDays[d.weekday]) + "曜日"
                     : (n == 3 ? kJapaneseDays[d.weekday] : std::string(n, c));
     case 'w':
-      return n >= 2 ? std::to_string((d.day - (d.jan1 - ((((d.jan1 % 7) + 13) % 7)))) / 7 + 1)
-                    : std::to_string(d.weekday + 1);
+      return std::to_string(n >= 2 ? WeekOfYear(d.day, p.year, d.first_day, d.first_week)
+                                   : WeekdayOf(d.day, d.first_day));
     case 'q':
       return std::to_string((p.month - 1) / 3 + 1);
     case 'h':
@@ -90,8 +130,8 @@ std::string_view AmPm(std::string_view f, size_t i) {
   return {};
 }
 
-std::string FormatDateSection(double ole, std::string_view f) {
-  DateContext d{ole, PartsFromOle(ole), 0, 0, 0, false};
+std::string FormatDateSection(double ole, std::string_view f, int first_day, int first_week) {
+  DateContext d{ole, PartsFromOle(ole), 0, 0, 0, false, first_day, first_week};
   d.day = static_cast<int64_t>(std::floor(ole < 0 ? std::trunc(ole) : ole));
   d.weekday = static_cast<int>(((d.day % 7) + 7 + 6) % 7);
   d.jan1 = static_cast<int64_t>(std::trunc(OleFromParts({d.p.year, 1, 1, 0, 0, 0}).value_or(0)));
@@ -120,7 +160,10 @@ std::string FormatDateSection(double ole, std::string_view f) {
       continue;
     }
     const size_t n = IsDateToken(c) ? run(i, lc) : 1;
-    out += DateLetters(d, c, lc, n, after_hour);
+    if (lc == 'g' || lc == 'e')
+      out += EraLetters(d, lc, n, f.substr(i + n));
+    else
+      out += DateLetters(d, c, lc, n, after_hour);
     if (lc == 'h')
       after_hour = true;
     else if (lc != ':' && lc != ' ' && lc != 'm')
@@ -132,7 +175,7 @@ std::string FormatDateSection(double ole, std::string_view f) {
 
 }  // namespace
 
-std::string FormatDateValue(double ole, std::string_view format) {
+std::string FormatDateValue(double ole, std::string_view format, int first_day, int first_week) {
   const std::string name = Lower(format);
   if (name == "general date") return FormatDate(ole);
   if (name == "long date") return FormatDateSection(ole, "dddddd");
@@ -141,7 +184,7 @@ std::string FormatDateValue(double ole, std::string_view format) {
   if (name == "long time") return FormatDateSection(ole, "h:nn:ss");
   if (name == "medium time") return FormatDateSection(ole, "hh:nn AM/PM");
   if (name == "short time") return FormatDateSection(ole, "hh:nn");
-  return FormatDateSection(ole, Sections(format)[0]);
+  return FormatDateSection(ole, Sections(format)[0], first_day, first_week);
 }
 
 bool IsDateName(std::string_view format) {

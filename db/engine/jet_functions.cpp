@@ -4,7 +4,9 @@
 #include "db/engine/jet_functions.h"
 
 #include <algorithm>
+#include <vector>
 
+#include "db/engine/dao_errors.h"
 #include "db/engine/jet_expressions.h"
 
 namespace kr::db::engine {
@@ -203,6 +205,10 @@ Rendered Aggregate(FunctionArguments& a) {
   Rendered x = a.Value(0);
   DataType type = kKeepType ? x.type : NumericOr(x.type, DataType::kDouble);
   if (!kKeepType && x.type == DataType::kBoolean) type = DataType::kLong;
+  // Currency adds up exactly, in ten-thousandths.
+  if (!kKeepType && x.type == DataType::kCurrency)
+    return Result(Call(std::string_view(kSqlName) == "sum" ? "jet_cursum" : "jet_curavg", {x.sql}),
+                  type);
   return Result(Call(kSqlName, {x.sql}), type);
 }
 
@@ -239,7 +245,6 @@ constexpr char kTan[] = "jet_tan";
 constexpr char kExp[] = "jet_exp";
 constexpr char kLog[] = "jet_log";
 constexpr char kSqr[] = "jet_sqr";
-constexpr char kIsNumeric[] = "jet_isnumeric";
 constexpr char kDateSerial[] = "jet_dateserial";
 constexpr char kTimeSerial[] = "jet_timeserial";
 constexpr char kDateValue[] = "jet_datevalue";
@@ -247,6 +252,62 @@ constexpr char kWeekday[] = "jet_weekday";
 constexpr char kDatePartOf[] = "jet_interval_part";
 constexpr char kDateAdd[] = "jet_dateadd";
 constexpr char kDateDiff[] = "jet_datediff";
+
+constexpr char kTimeValue[] = "jet_timevalue";
+constexpr char kHex[] = "jet_hex";
+constexpr char kOct[] = "jet_oct";
+constexpr char kStr[] = "jet_str";
+constexpr char kStDev[] = "jet_stdev";
+constexpr char kStDevP[] = "jet_stdevp";
+constexpr char kVar[] = "jet_var";
+constexpr char kVarP[] = "jet_varp";
+
+// A date is not a number to IsNumeric, though it is stored as one.
+Rendered IsNumeric(FunctionArguments& a) {
+  Rendered x = a.Value(0);
+  if (x.type == DataType::kDate) return Result("(0*ifnull(" + x.sql + ",0))", DataType::kBoolean);
+  return Result(Call("jet_isnumeric", {x.sql}), DataType::kBoolean);
+}
+
+// Only the type tells a date from a number; text may read as one.
+Rendered IsDate(FunctionArguments& a) {
+  Rendered x = a.Value(0);
+  if (x.type == DataType::kDate)
+    return Result("(CASE WHEN " + x.sql + " IS NULL THEN 0 ELSE -1 END)", DataType::kBoolean);
+  if (IsNumericType(x.type)) return Result("(0*ifnull(" + x.sql + ",0))", DataType::kBoolean);
+  return Result(Call("jet_isdate", {x.sql}), DataType::kBoolean);
+}
+
+DataType CommonType(const std::vector<Rendered>& values) {
+  DataType type = values.empty() ? DataType::kUnknown : values[0].type;
+  for (const Rendered& v : values)
+    if (v.type != type) return DataType::kUnknown;
+  return type;
+}
+
+// Choose(index, v1, v2, ...): the index rounded to a whole number; Null outside 1 to n.
+Rendered Choose(FunctionArguments& a) {
+  std::string sql = "CASE jet_round(" + a.Value(0).sql + ")";
+  std::vector<Rendered> values;
+  for (size_t i = 1; i < a.count(); ++i) {
+    values.push_back(a.Value(i));
+    sql += " WHEN " + std::to_string(i) + " THEN " + values.back().sql;
+  }
+  return Result(sql + " END", CommonType(values));
+}
+
+// Switch(condition1, value1, ...): the value of the first true condition, Null when none is.
+Rendered Switch(FunctionArguments& a) {
+  if (a.count() % 2 != 0) throw DaoFailure(kJetInvalidCall);
+  std::string sql = "CASE";
+  std::vector<Rendered> values;
+  for (size_t i = 0; i + 1 < a.count(); i += 2) {
+    const std::string condition = a.Condition(i).sql;
+    values.push_back(a.Value(i + 1));
+    sql += " WHEN " + condition + " THEN " + values.back().sql;
+  }
+  return Result(sql + " END", CommonType(values));
+}
 
 // The value's type tells jet_format a date from a number.
 Rendered Format(FunctionArguments& a) {
@@ -271,7 +332,6 @@ constexpr FunctionInfo kFunctions[] = {
     {"DATEVALUE", 1, 1, false, Direct<kDateValue, DataType::kDate, false>},
     {"EXP", 1, 1, false, Direct<kExp, DataType::kDouble, false>},
     {"INSTRREV", 2, 4, false, Direct<kInStrRev, DataType::kLong, true>},
-    {"ISNUMERIC", 1, 1, false, Direct<kIsNumeric, DataType::kBoolean, false>},
     {"LOG", 1, 1, false, Direct<kLog, DataType::kDouble, false>},
     {"REPLACE", 3, 6, false, Direct<kReplace, DataType::kText, true>},
     {"SIN", 1, 1, false, Direct<kSin, DataType::kDouble, false>},
@@ -283,6 +343,18 @@ constexpr FunctionInfo kFunctions[] = {
     {"TAN", 1, 1, false, Direct<kTan, DataType::kDouble, false>},
     {"TIMESERIAL", 3, 3, false, Direct<kTimeSerial, DataType::kDate, false>},
     {"WEEKDAY", 1, 2, false, Direct<kWeekday, DataType::kInteger, false>},
+    {"HEX", 1, 1, false, Direct<kHex, DataType::kText, false>},
+    {"OCT", 1, 1, false, Direct<kOct, DataType::kText, false>},
+    {"STDEV", 1, 1, true, Direct<kStDev, DataType::kDouble, false>},
+    {"STDEVP", 1, 1, true, Direct<kStDevP, DataType::kDouble, false>},
+    {"STR", 1, 1, false, Direct<kStr, DataType::kText, false>},
+    {"TIMEVALUE", 1, 1, false, Direct<kTimeValue, DataType::kDate, false>},
+    {"VAR", 1, 1, true, Direct<kVar, DataType::kDouble, false>},
+    {"VARP", 1, 1, true, Direct<kVarP, DataType::kDouble, false>},
+    {"CHOOSE", 2, 100, false, Choose},
+    {"ISDATE", 1, 1, false, IsDate},
+    {"ISNUMERIC", 1, 1, false, IsNumeric},
+    {"SWITCH", 2, 100, false, Switch},
     {"AVG", 1, 1, true, Aggregate<kAvg, false>},
     {"CBOOL", 1, 1, false, Convert<kCbool, DataType::kBoolean>},
     {"CBYTE", 1, 1, false, Convert<kCbyte, DataType::kByte>},

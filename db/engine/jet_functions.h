@@ -6,7 +6,8 @@
 // Asc Val CCur CDbl CLng CInt CSng CStr CBool CByte CDate Int Fix Abs Sgn Round Atn Sin Cos Tan
 // Exp Log Sqr IsNumeric IsNull Nz IIf Trim LTrim RTrim UCase LCase Space Now Date Time Year
 // Month Day Hour Minute Second Weekday DatePart DateAdd DateDiff DateSerial DateValue
-// TimeSerial, and the aggregates Count Sum Avg Min Max First Last. Any other name is error
+// TimeSerial TimeValue IsDate Hex Oct Str Choose Switch, and the aggregates Count Sum Avg Min
+// Max First Last StDev StDevP Var VarP. Any other name is error
 // 3085 (raised by the parser).
 //
 // SQL functions registered by RegisterJetFunctions (all deterministic except the clock ones):
@@ -102,5 +103,8 @@ int RegisterJetMathFunctions(sqlite3* db);
 int RegisterJetDateFunctions(sqlite3* db);
 // jet_format(value[, format[, DAO type of value]]).
 int RegisterJetFormatFunctions(sqlite3* db);
+// jet_hex, jet_oct, jet_str, jet_isdate, jet_error(number), and the aggregates jet_stdev,
+// jet_stdevp, jet_var, jet_varp, jet_cursum and jet_curavg (Currency in ten-thousandths).
+int RegisterJetVbaFunctions(sqlite3* db);
 
 }  // namespace kr::db::engine

@@ -134,9 +134,12 @@ ColumnDef Parser::ColumnDefinition(int error) {
       def.not_null = true;
     } else if (AcceptWord("NULL")) {
       continue;
-    } else if (AtWord("CONSTRAINT") || AtWord("PRIMARY") || AtWord("UNIQUE")) {
+    } else if (AtWord("CONSTRAINT") || AtWord("PRIMARY") || AtWord("UNIQUE") ||
+               AtWord("REFERENCES")) {
       if (AcceptWord("CONSTRAINT")) def.constraint_name = ExpectName(kDaoConstraintSyntax);
-      if (AcceptWord("PRIMARY")) {
+      if (AtWord("REFERENCES")) {
+        References(&def.references, &def.referenced_columns);
+      } else if (AcceptWord("PRIMARY")) {
         ExpectWord("KEY", kDaoConstraintSyntax);
         def.primary_key = true;
       } else if (AcceptWord("UNIQUE")) {
@@ -165,14 +168,33 @@ TableConstraint Parser::Constraint() {
     constraint.kind = TableConstraint::Kind::kPrimaryKey;
   } else if (AcceptWord("UNIQUE")) {
     constraint.kind = TableConstraint::Kind::kUnique;
+  } else if (AcceptWord("FOREIGN")) {
+    ExpectWord("KEY", kDaoConstraintSyntax);
+    constraint.kind = TableConstraint::Kind::kForeignKey;
   } else {
     Fail(kDaoConstraintSyntax);
   }
   ExpectSymbol("(", kDaoConstraintSyntax);
   constraint.columns = NameList(kDaoConstraintSyntax);
   ExpectSymbol(")", kDaoConstraintSyntax);
+  if (constraint.kind == TableConstraint::Kind::kForeignKey) {
+    References(&constraint.references, &constraint.referenced_columns);
+    if (!constraint.referenced_columns.empty() &&
+        constraint.referenced_columns.size() != constraint.columns.size())
+      Fail(kDaoConstraintSyntax);
+  }
   constraint.span = SpanFrom(first);
   return constraint;
+}
+
+// REFERENCES table [(columns)]. Cascades (ON UPDATE, ON DELETE) are not Jet SQL through DAO.
+void Parser::References(std::string* table, std::vector<std::string>* columns) {
+  ExpectWord("REFERENCES", kDaoConstraintSyntax);
+  *table = ExpectName(kDaoConstraintSyntax);
+  if (AcceptSymbol("(")) {
+    *columns = NameList(kDaoConstraintSyntax);
+    ExpectSymbol(")", kDaoConstraintSyntax);
+  }
 }
 
 StatementBody Parser::CreateStatement() {
@@ -183,7 +205,7 @@ StatementBody Parser::CreateStatement() {
     create.table = ExpectName(kDaoCreateTableSyntax);
     ExpectSymbol("(", kDaoCreateTableSyntax);
     do {
-      if (AtWord("CONSTRAINT") || AtWord("PRIMARY") || AtWord("UNIQUE")) {
+      if (AtWord("CONSTRAINT") || AtWord("PRIMARY") || AtWord("UNIQUE") || AtWord("FOREIGN")) {
         create.constraints.push_back(Constraint());
         continue;
       }
@@ -273,7 +295,7 @@ AlterTable Parser::AlterStatement() {
   ExpectWord("TABLE", kDaoAlterTableSyntax);
   alter.table = ExpectName(kDaoAlterTableSyntax);
   if (AcceptWord("ADD")) {
-    if (AtWord("CONSTRAINT") || AtWord("PRIMARY") || AtWord("UNIQUE")) {
+    if (AtWord("CONSTRAINT") || AtWord("PRIMARY") || AtWord("UNIQUE") || AtWord("FOREIGN")) {
       alter.action = AlterTable::Action::kAddConstraint;
       alter.constraint = Constraint();
     } else {

@@ -133,7 +133,7 @@ void Parser::ExpectExpressionEnd(bool in_list) const {
     if (open_parens_ > 0) return;
     FailExpression(ExpressionSyntax::kExtraParenthesis);
   }
-  if (IsClauseWord(t)) return;
+  if (IsClauseWord(t) || (in_transform_ && (IsWord(t, "SELECT") || IsWord(t, "PIVOT")))) return;
   if (t.kind == TokenKind::kError) FailExpression(SyntaxOfTokenError(t.error));
   if (IsSymbol(t, ".") || IsSymbol(t, "!")) FailExpression(ExpressionSyntax::kInvalidDot);
   FailExpression(ExpressionSyntax::kMissingOperator);

@@ -114,11 +114,29 @@ void Parser::TooComplex() const { Fail(kDaoQueryTooComplex); }
 
 // --- Entry points ------------------------------------------------------------------------------
 
-StatementBody Parser::Statement() {
+void Parser::Parameters(std::vector<std::string>* names) {
+  ExpectWord("PARAMETERS", kDaoParameterSyntax);
+  do {
+    names->push_back(ExpectName(kDaoParameterSyntax));
+    if (!AtName() && Peek().kind != TokenKind::kWord) Fail(kDaoParameterSyntax);
+    Advance();  // the type: any of Jet's type names, the value being given when the query runs
+    if (AcceptSymbol("(")) {
+      if (Peek().kind != TokenKind::kInteger) Fail(kDaoParameterSyntax);
+      Advance();
+      ExpectSymbol(")", kDaoParameterSyntax);
+    }
+  } while (AcceptSymbol(","));
+  ExpectSymbol(";", kDaoParameterSyntax);
+}
+
+StatementBody Parser::Statement(std::vector<std::string>* parameters) {
+  if (AtWord("PARAMETERS")) Parameters(parameters);
   CheckTokenError(kDaoInvalidStatement);
   StatementBody body;
   bool values_insert = false;
-  if (AtWord("SELECT")) {
+  if (AtWord("TRANSFORM")) {
+    body = TransformStatement();
+  } else if (AtWord("SELECT") || AtWord("TABLE")) {
     into_allowed_ = true;
     body = SelectStatement();
   } else if (AtWord("INSERT")) {
@@ -172,15 +190,57 @@ ExprPtr Parser::ExpressionToEnd(bool allow_semicolon) {
 // --- SELECT ------------------------------------------------------------------------------------
 
 Select Parser::SelectStatement() {
-  Select select = SelectCore();
+  Select select = AtWord("TABLE") ? WholeTable() : SelectCore();
   while (AcceptWord("UNION")) {
     Select::UnionPart part;
     part.all = AcceptWord("ALL");
-    if (!AtWord("SELECT")) Fail(kDaoUnionSyntax);
-    part.select = std::make_unique<Select>(SelectCore());
+    if (!AtWord("SELECT") && !AtWord("TABLE")) Fail(kDaoUnionSyntax);
+    part.select = std::make_unique<Select>(AtWord("TABLE") ? WholeTable() : SelectCore());
     select.unions.push_back(std::move(part));
   }
   if (AtWord("ORDER")) OrderBy(&select);
+  return select;
+}
+
+// TRANSFORM aggregate SELECT ... GROUP BY ... [ORDER BY ...] PIVOT expression [IN (values)].
+Select Parser::TransformStatement() {
+  const size_t first = pos_;
+  ExpectWord("TRANSFORM", kDaoSelectSyntax);
+  in_transform_ = true;
+  ExprPtr value = Expression();
+  if (AcceptWord("AS")) ExpectName(kDaoSelectSyntax);
+  if (!ContainsAggregate(*value) || !AtWord("SELECT")) Fail(kDaoSelectSyntax);
+  Select select = SelectCore();
+  if (AtWord("ORDER")) OrderBy(&select);
+  ExpectWord("PIVOT", kDaoSelectSyntax);
+  in_transform_ = false;
+  select.transform = std::move(value);
+  select.pivot = Expression();
+  // The expression reader takes "x IN (a, b)" as one: there it is the pivot and its headings.
+  if (select.pivot->kind == ExprKind::kInList && !select.pivot->negated) {
+    std::vector<ExprPtr> parts = std::move(select.pivot->args);
+    select.pivot = std::move(parts[0]);
+    for (size_t i = 1; i < parts.size(); ++i) select.pivot_in.push_back(std::move(parts[i]));
+  } else if (select.pivot->kind == ExprKind::kInList || select.pivot->kind == ExprKind::kInSelect) {
+    Fail(kDaoSelectSyntax);
+  }
+  select.span = SpanFrom(first);
+  return select;
+}
+
+// TABLE t is SELECT * FROM t.
+Select Parser::WholeTable() {
+  const size_t first = pos_;
+  ExpectWord("TABLE", kDaoUnionSyntax);
+  Select select;
+  SelectItem all;
+  all.kind = SelectItem::Kind::kAllColumns;
+  select.items.push_back(std::move(all));
+  TableRef table;
+  table.span = Peek().span;
+  table.name = ExpectName(kDaoUnionSyntax);
+  select.from.push_back(std::move(table));
+  select.span = SpanFrom(first);
   return select;
 }
 
@@ -230,8 +290,8 @@ Select Parser::SelectCore() {
     } while (AcceptSymbol(","));
   }
   if (AcceptWord("HAVING")) select.having = Expression();
-  const bool can_end =
-      AtStatementEnd() || AtWord("UNION") || AtWord("ORDER") || (AtSymbol(")") && open_parens_ > 0);
+  const bool can_end = AtStatementEnd() || AtWord("UNION") || AtWord("ORDER") || AtPivot() ||
+                       (AtSymbol(")") && open_parens_ > 0);
   if (!can_end) {
     CheckTokenError(kDaoSelectSyntax);
     Fail(AtWord("FROM") || AtWord("WHERE") || AtWord("GROUP") || AtWord("HAVING")
@@ -266,7 +326,7 @@ void Parser::SelectItems(Select* select) {
   } while (AcceptSymbol(","));
   const bool fits = AtStatementEnd() || AtWord("INTO") || AtWord("FROM") || AtWord("WHERE") ||
                     AtWord("GROUP") || AtWord("HAVING") || AtWord("ORDER") || AtWord("UNION") ||
-                    (AtSymbol(")") && open_parens_ > 0);
+                    AtPivot() || (AtSymbol(")") && open_parens_ > 0);
   if (!fits) {
     CheckTokenError(kDaoSelectSyntax);
     Fail(kDaoSelectSyntax);
@@ -278,7 +338,8 @@ void Parser::FromClause(std::vector<TableRef>* from) {
     from->push_back(TableExpression(kDaoFromClauseSyntax));
   } while (AcceptSymbol(","));
   const bool fits = AtStatementEnd() || AtWord("WHERE") || AtWord("GROUP") || AtWord("HAVING") ||
-                    AtWord("ORDER") || AtWord("UNION") || (AtSymbol(")") && open_parens_ > 0);
+                    AtWord("ORDER") || AtWord("UNION") || AtPivot() ||
+                    (AtSymbol(")") && open_parens_ > 0);
   if (!fits) {
     CheckTokenError(kDaoFromClauseSyntax);
     Fail(AtWord("JOIN") || AtWord("ON") ? kDaoJoinSyntax : kDaoFromClauseSyntax);
@@ -289,6 +350,7 @@ TableRef Parser::TableExpression(int error) {
   Nest nest(*this);
   const size_t first = pos_;
   TableRef left = TablePrimary(error);
+  int joins = 0;
   while (AtWord("INNER") || AtWord("LEFT") || AtWord("RIGHT")) {
     TableRef join;
     join.kind = TableRef::Kind::kJoin;
@@ -301,6 +363,13 @@ TableRef Parser::TableExpression(int error) {
     TableRef right = TablePrimary(error);
     ExpectWord("ON", kDaoJoinSyntax);
     join.on = Expression(true);
+    // Jet joins a third table only to a parenthesised join: the first ON reads on into the next.
+    if (++joins == 2) {
+      const uint32_t begin = left.on->span.begin;
+      throw ExpressionFailure(ExpressionSyntax::kMissingOperator,
+                              text_.substr(begin, join.on->span.end - begin),
+                              CharacterPosition(text_, begin));
+    }
     join.height = 1 + std::max(left.height, right.height);
     if (join.height > kMaxTreeHeight) TooComplex();
     join.left = std::make_unique<TableRef>(std::move(left));
@@ -359,7 +428,7 @@ void Parser::OrderBy(Select* select) {
     }
     select->order_by.push_back(std::move(item));
   } while (AcceptSymbol(","));
-  if (!AtStatementEnd() && !(AtSymbol(")") && open_parens_ > 0)) {
+  if (!AtStatementEnd() && !AtPivot() && !(AtSymbol(")") && open_parens_ > 0)) {
     CheckTokenError(kDaoOrderBySyntax);
     Fail(kDaoOrderBySyntax);
   }
@@ -472,7 +541,7 @@ Statement ParseStatement(std::string_view sql) {
   Statement statement;
   statement.text.assign(sql);
   parse::Parser parser(statement.text);
-  statement.body = parser.Statement();
+  statement.body = parser.Statement(&statement.parameters);
   return statement;
 }
 

@@ -1,21 +1,23 @@
 // Parser of Jet SQL: tokens (jet_tokens.h) to syntax tree (jet_ast.h). Internal to db/engine.
 //
 // Statements: SELECT (DISTINCT, DISTINCTROW, TOP n [PERCENT], joins as Access writes them,
-// subqueries, GROUP BY, HAVING, UNION [ALL], ORDER BY), INSERT INTO ... VALUES | SELECT,
-// UPDATE t [JOIN ...] SET ..., DELETE [*|t.*] FROM ..., CREATE TABLE, CREATE [UNIQUE] INDEX,
-// DROP TABLE, DROP INDEX, ALTER TABLE ADD/ALTER/DROP [COLUMN] and ADD/DROP CONSTRAINT.
+// subqueries, GROUP BY, HAVING, UNION [ALL] with TABLE t as a part, ORDER BY), TRANSFORM ...
+// PIVOT ... [IN (...)], INSERT INTO ... VALUES | SELECT, UPDATE t [JOIN ...] SET ..., DELETE
+// [*|t.*] FROM ..., CREATE TABLE, CREATE [UNIQUE] INDEX, DROP TABLE, DROP INDEX, ALTER TABLE
+// ADD/ALTER/DROP [COLUMN] and ADD/DROP CONSTRAINT (PRIMARY KEY, UNIQUE, FOREIGN KEY ...
+// REFERENCES), each after an optional PARAMETERS declaration.
 // Keywords are case-insensitive; one trailing ";" is allowed.
 //
 // Failures (pass-through): kr::Failure with the DAO number Jet gives, the Japanese description
 // and an English log text naming the character position: 3129 not a statement (also empty
 // text), 3075 in a query expression (missing operator, unbalanced quote or bracket, bad date,
-// wrong argument count), 3085 unknown function, 3141 SELECT, 3131 FROM, 3135 JOIN, 3138
-// ORDER BY, 3143 UNION, 3134 INSERT INTO, 3144 UPDATE, 3290 CREATE TABLE, 3291 CREATE INDEX,
-// 3292 field definition, 3259 unknown field type, 3289 constraint, 3293 ALTER TABLE, 3295 DROP,
-// 3191 a field defined twice, 3346 VALUES not matching the column list, 3137 text after
-// VALUES (...), 3126 bracketed name, 3142 text after the statement, 3360 nesting beyond the
-// limits below.
-// Parsing never loops without consuming input and its recursion is bounded.
+// wrong argument count, a third table joined without parentheses), 3085 unknown function, 3141
+// SELECT, 3131 FROM, 3135 JOIN, 3138 ORDER BY, 3143 UNION, 3132 PARAMETERS, 3134 INSERT INTO, 3144
+// UPDATE, 3290 CREATE TABLE, 3291 CREATE INDEX, 3292 field definition, 3259 unknown field type,
+// 3289 constraint, 3293 ALTER TABLE, 3295 DROP, 3191 a field defined twice, 3346 VALUES not
+// matching the column list, 3137 text after VALUES (...), 3126 bracketed name, 3142 text after the
+// statement, 3360 nesting beyond the limits below. Parsing never loops without consuming input and
+// its recursion is bounded.
 #pragma once
 
 #include <string_view>

@@ -19,7 +19,9 @@ class Parser {
   explicit Parser(std::string_view text);
 
   // --- Entry points ---
-  StatementBody Statement();
+  // parameters: the names a PARAMETERS declaration gives.
+  StatementBody Statement(std::vector<std::string>* parameters);
+  void Parameters(std::vector<std::string>* names);
   ExprPtr WholeExpression();  // the text is one expression
   ExprPtr WhereText();
   ExprPtr ExpressionToEnd(bool allow_semicolon);
@@ -88,6 +90,11 @@ class Parser {
   // --- Queries (jet_parser.cpp) ---
   Select SelectStatement();  // at SELECT
   Select SelectCore();
+  Select WholeTable();          // at TABLE
+  Select TransformStatement();  // at TRANSFORM
+  // Inside TRANSFORM's SELECT, PIVOT ends a clause.
+  bool in_transform_ = false;
+  bool AtPivot() const { return in_transform_ && AtWord("PIVOT"); }
   bool into_allowed_ = false;  // the next SELECT may make a table (SELECT ... INTO)
   SelectPtr Subquery();        // at SELECT, inside parentheses already opened
   void SelectItems(Select* select);
@@ -108,6 +115,7 @@ class Parser {
   AlterTable AlterStatement();
   ColumnDef ColumnDefinition(int error);
   TableConstraint Constraint();
+  void References(std::string* table, std::vector<std::string>* columns);
   std::vector<std::string> NameList(int error);
 
   std::string_view text_;

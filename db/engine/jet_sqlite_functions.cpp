@@ -462,8 +462,9 @@ int RegisterJetFunctions(sqlite3* db) {
                                         nullptr, nullptr);
     if (rc != SQLITE_OK) return rc;
   }
-  for (int (*more)(sqlite3*) : {RegisterJetTextFunctions, RegisterJetMathFunctions,
-                                RegisterJetDateFunctions, RegisterJetFormatFunctions}) {
+  for (int (*more)(sqlite3*) :
+       {RegisterJetTextFunctions, RegisterJetMathFunctions, RegisterJetDateFunctions,
+        RegisterJetFormatFunctions, RegisterJetVbaFunctions}) {
     if (int rc = more(db); rc != SQLITE_OK) return rc;
   }
   // First and Last depend on row order, so they are not marked deterministic.

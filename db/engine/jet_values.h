@@ -40,6 +40,12 @@ std::optional<double> ParseDateLiteral(std::string_view text);
 // first when the last part is the year ("4/7/2020"). Leading and trailing spaces are ignored.
 std::optional<double> ParseDateText(std::string_view text);
 
+// Weeks of day numbers (whole days since 1899-12-30). first_day: 1 Sunday to 7 Saturday;
+// first_week: 1 the week of January 1, 2 the first week of four days, 3 the first full week.
+int WeekdayOf(int64_t day, int first_day);  // 1 to 7 from first_day
+int64_t DaySerial(int year, int month, int day);
+int WeekOfYear(int64_t day, int year, int first_day, int first_week);
+
 // Jet's text form of a date: "2020/04/07", "2020/04/07 9:05:00", "9:05:00" (no date part when
 // the day is 1899-12-30, no time part at midnight).
 std::string FormatDate(double ole);

@@ -7,11 +7,13 @@ namespace kr::db::engine {
 
 namespace {
 
-// A source that begins as a query does (SELECT, TRANSFORM, a parenthesis) is a statement, and a
-// syntax error in it is the statement's error; anything else names a table.
+// A source that begins as a query does (SELECT, TRANSFORM, PARAMETERS, TABLE t, a parenthesis)
+// is a statement, and a syntax error in it is the statement's error; anything else names a table.
 bool StartsQuery(std::string_view source) {
-  const Token first = Tokenize(source).front();
-  return IsWord(first, "SELECT") || IsWord(first, "TRANSFORM") || IsSymbol(first, "(");
+  const std::vector<Token> tokens = Tokenize(source);
+  const Token& first = tokens.front();
+  return IsWord(first, "SELECT") || IsWord(first, "TRANSFORM") || IsWord(first, "PARAMETERS") ||
+         (IsWord(first, "TABLE") && tokens.size() > 2) || IsSymbol(first, "(");
 }
 
 }  // namespace

@@ -64,6 +64,9 @@ RowSource PlanTable(DatabaseImpl& db, std::string_view table, std::string_view i
 
 RowSource PlanQuery(DatabaseImpl& db, std::string_view source, bool stream) {
   engine::Statement statement = ParseStatement(source);
+  // Declared parameters need values, which DAO's Execute and OpenRecordset cannot give.
+  if (!statement.parameters.empty())
+    Raise(kDaoTooFewParameters, std::to_string(statement.parameters.size()));
   auto* select = std::get_if<Select>(&statement.body);
   if (select == nullptr || !select->into.empty()) Raise(kDaoInvalidOperation);
   GeneratedSelect g = GenerateSelect(db, *select, nullptr);

@@ -103,4 +103,14 @@ std::string Scope::RenderSubquery(const Select& select) {
   return GenerateSelect(db_, select, this).sql;
 }
 
+// SQLite takes the first row of a scalar subquery; Jet refuses a second one. Two rows are
+// enough to tell, and max() of one row is that row's value.
+std::string Scope::RenderScalarSubquery(const Select& select) {
+  GeneratedSelect rows = GenerateSelect(db_, select, this);
+  const std::string column = SqlIdentifier(rows.columns.at(0).def.name);
+  return "SELECT CASE WHEN count(*)>1 THEN jet_error(" + std::to_string(kDaoSubqueryManyRecords) +
+         ") ELSE max(" + column + ") END FROM (SELECT " + column + " FROM (" + rows.sql +
+         ") LIMIT 2)";
+}
+
 }  // namespace kr::db::engine::internal

@@ -46,6 +46,10 @@ Failure SqliteFailure(sqlite3* db, int rc, std::string_view context) {
     case SQLITE_CONSTRAINT_CHECK:
       // Which of our CHECKs failed is in its name, which only the message holds.
       return ConstraintFailure(message);
+    case SQLITE_CONSTRAINT_TRIGGER:
+      // A relationship's trigger raises the Jet error itself.
+      if (std::optional<Failure> jet = FailureFromSqliteMessage(message)) return *jet;
+      break;
     case SQLITE_IOERR_NOMEM:
       return Failure::Runtime(kErrOutOfMemory, detail);
     default:

@@ -97,6 +97,10 @@ class Connection {
   // have this one's file attached learn of them.
   void ShareFailures(FileFailures* file) { file_failures_ = file; }
 
+  // Set while an action statement runs without fail-on-error: a relationship's trigger then
+  // skips the row it refuses instead of failing the statement (SQL function kr_skipping()).
+  bool skipping_rows = false;
+
  private:
   sqlite3* db_ = nullptr;
   FileFailures* file_failures_ = nullptr;

@@ -22,12 +22,18 @@ void Store(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
   if (ConvertToType(ctx, v, type, source) != 0) sqlite3_result_value(ctx, v);
 }
 
+void Skipping(sqlite3_context* ctx, int, sqlite3_value**) {
+  sqlite3_result_int(ctx, *static_cast<const bool*>(sqlite3_user_data(ctx)) ? 1 : 0);
+}
+
 }  // namespace
 
-void RegisterEngineFunctions(sqlite3* db) {
+void RegisterEngineFunctions(sqlite3* db, const bool* skipping_rows) {
   RegisterJetFunctions(db);
   sqlite3_create_function_v2(db, "kr_store", 3, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr, Store,
                              nullptr, nullptr, nullptr);
+  sqlite3_create_function_v2(db, "kr_skipping", 0, SQLITE_UTF8, const_cast<bool*>(skipping_rows),
+                             Skipping, nullptr, nullptr, nullptr);
 }
 
 }  // namespace kr::db::engine::internal

@@ -158,7 +158,7 @@ TEST_F(KrdbDumpTest, AwkwardValuesPropertiesIndexesAndLinksComeBackEqual) {
           "INSERT INTO Props (Code, Qty) VALUES ('a', 1);\n"
           "CREATE INDEX Down ON Props (Qty DESC, Code) WITH PRIMARY;\n"
           "CREATE UNIQUE INDEX U ON Every (X) WITH IGNORE NULL;\n"
-          "CREATE INDEX R ON Every (L DESC) WITH DISALLOW NULL;\n"
+          "CREATE INDEX R ON Every (B DESC) WITH DISALLOW NULL;\n"
           "CREATE INDEX Plain ON Every (S, D);\n");
   Ok({"--app", Db("odd.mdb"), "script", dir_.Native("odd.sql")});
   Ok({"--app", Db("odd.mdb"), "link", "LinkHikitugi", Db("source.mdb"), "Cri"});

@@ -106,7 +106,7 @@ TEST(JetParser, MalformedStatementsRaiseJetNumbersAndTextsQuotingTheExpression) 
   const char* const kOperator = "演算子がありません";
   const Case cases[] = {
       {"", 3129},
-      {"PARAMETERS x Long; SELECT 1", 3129},
+      {"PARAMETERS x Long SELECT 1", 3132},
       {"SELECT * FROM T WHERE a = = 1", 3075, kOperator},
       {"SELECT * FROM T WHERE a = 'abc", 3075, kString},
       {"SELECT * FROM T WHERE a = \"abc", 3075, kString},
@@ -123,7 +123,7 @@ TEST(JetParser, MalformedStatementsRaiseJetNumbersAndTextsQuotingTheExpression) 
       {"SELECT * FROM T WHERE Left(a)", 3075, "引数の数"},
       {"SELECT * FROM T WHERE a Like '[abc'", 3075},
       {"SELECT * FROM T WHERE Foo(a) = 1", 3085, "式に未定義関数 'Foo' があります。"},
-      {"SELECT StDev(a) FROM T", 3085},
+      {"SELECT DStDev(a) FROM T", 3085},
       {"SELECT FROM T", 3141},
       {"SELECT * FROM", 3131},
       {"SELECT * FROM T INNER JOIN U", 3135},

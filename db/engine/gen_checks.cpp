@@ -1,0 +1,119 @@
+// Queries Jet refuses where SQLite would answer: fields neither grouped nor aggregated (3122),
+// HAVING without grouping (3091), aggregates in WHERE (3096), DISTINCT ordered by a field it
+// does not show (3093), and updates through a totals query (3073). SQLite would pick an
+// arbitrary row's value for the first and let the others through; Jet's refusal protects the
+// result and keeps the SQL portable to Access.
+#include "db/engine/dao_errors.h"
+#include "db/engine/generator_internal.h"
+
+namespace kr::db::engine::internal {
+
+namespace {
+
+// How Jet names an expression in its message: a column as written, otherwise its tree.
+std::string ExprText(const Expr& e) {
+  if (e.kind == ExprKind::kColumn) return e.table.empty() ? e.column : e.table + "." + e.column;
+  return DebugString(e);
+}
+
+bool IsLocal(const ScopeTable* table, Scope& scope) {
+  for (const ScopeTable& t : scope.tables())
+    if (&t == table) return true;
+  return false;
+}
+
+bool SameExpr(const Expr& a, const Expr& b, Scope& scope) {
+  if (a.kind == ExprKind::kColumn && b.kind == ExprKind::kColumn) {
+    const FieldDef* field = scope.Find(a).field;
+    return field != nullptr && field == scope.Find(b).field;
+  }
+  return DebugString(a) == DebugString(b);
+}
+
+bool HasAggregate(const Select& select) {
+  for (const SelectItem& item : select.items)
+    if (item.expr && ContainsAggregate(*item.expr)) return true;
+  return false;
+}
+
+// Every column of this query's own tables in e stands in a grouped expression or an
+// aggregate; a subquery's columns are its own business, an outer query's are constants here.
+void CheckGrouped(const Expr& e, const Select& select, Scope& scope) {
+  for (const ExprPtr& group : select.group_by)
+    if (SameExpr(e, *group, scope)) return;
+  if (e.kind == ExprKind::kFunction && IsAggregateName(e.name)) return;
+  if (e.kind == ExprKind::kColumn) {
+    Scope::Found found = scope.Find(e);
+    if (found.field != nullptr && IsLocal(found.table, scope))
+      Raise(kDaoNotInAggregate, ExprText(e));
+    return;
+  }
+  for (const ExprPtr& arg : e.args)
+    if (arg) CheckGrouped(*arg, select, scope);
+}
+
+// ORDER BY 2, or a name that only the select list knows (an alias).
+bool NamesOutput(const Expr& e, Scope& scope) {
+  return e.kind == ExprKind::kInteger ||
+         (e.kind == ExprKind::kColumn && e.table.empty() && scope.Find(e).field == nullptr);
+}
+
+bool Shown(const Expr& e, const Select& select, Scope& scope) {
+  for (const SelectItem& item : select.items) {
+    if (item.kind != SelectItem::Kind::kExpression) {
+      if (e.kind != ExprKind::kColumn) continue;
+      const ScopeTable* table = scope.Find(e).table;
+      if (item.kind == SelectItem::Kind::kAllColumns ||
+          (table != nullptr && SameName(table->alias, item.table)))
+        return true;
+    } else if (SameExpr(e, *item.expr, scope) ||
+               (e.kind == ExprKind::kColumn && e.table.empty() && SameName(item.alias, e.column))) {
+      return true;
+    }
+  }
+  return false;
+}
+
+}  // namespace
+
+void CheckSelectShape(const Select& select, Scope& scope) {
+  if (select.where && ContainsAggregate(*select.where))
+    Raise(kDaoAggregateInWhere, ExprText(*select.where));
+  const bool aggregated =
+      HasAggregate(select) || (select.having && ContainsAggregate(*select.having));
+  if (select.having && select.group_by.empty() && !aggregated)
+    Raise(kDaoHavingWithoutGrouping, ExprText(*select.having));
+  const bool own_order = select.unions.empty();
+  if (!select.group_by.empty() || aggregated) {
+    for (const SelectItem& item : select.items)
+      if (item.expr) CheckGrouped(*item.expr, select, scope);
+    if (select.having) CheckGrouped(*select.having, select, scope);
+    if (own_order)
+      for (const OrderItem& order : select.order_by)
+        if (!NamesOutput(*order.expr, scope)) CheckGrouped(*order.expr, select, scope);
+  }
+  if (select.quantifier == SelectQuantifier::kDistinct && own_order) {
+    for (const OrderItem& order : select.order_by)
+      if (!NamesOutput(*order.expr, scope) && !Shown(*order.expr, select, scope))
+        Raise(kDaoOrderByConflictsWithDistinct, ExprText(*order.expr));
+  }
+}
+
+void CheckUpdatable(const TableRef& target) {
+  switch (target.kind) {
+    case TableRef::Kind::kTable:
+      return;
+    case TableRef::Kind::kSubquery:
+      if (!target.select->group_by.empty() || HasAggregate(*target.select) ||
+          target.select->quantifier == SelectQuantifier::kDistinct ||
+          !target.select->unions.empty())
+        Raise(kDaoNotUpdatableQuery);
+      return;
+    case TableRef::Kind::kJoin:
+      CheckUpdatable(*target.left);
+      CheckUpdatable(*target.right);
+      return;
+  }
+}
+
+}  // namespace kr::db::engine::internal
