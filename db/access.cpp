@@ -105,25 +105,26 @@ bool HasField(Database& db, std::string_view table, std::string_view field) {
   });
 }
 
-void BackupDatabase(const RunContext& run, std::string_view path) {
+bool BackupDatabase(const RunContext& run, std::string_view path) {
   StepAndContinue steps("BackupDatabase");
   size_t slash = path.rfind('\\');
-  if (slash == std::string_view::npos) return;
+  if (slash == std::string_view::npos) return true;
   std::string folder(path.substr(0, slash + 1));
   std::string backup = folder + support::BackupFileName(path.substr(slash + 1), run.run_stamp);
-  if (platform::FileExists(backup)) return;
-  if (!platform::FileExists(path)) return;
+  if (platform::FileExists(backup)) return true;
+  if (!platform::FileExists(path)) return true;
   // A commit a killed run left halfway is undone first: copied as it lies, without its journal,
   // the backup would keep the half commit for good.
-  if (!steps.Step([&] { engine::RecoverDatabaseFile(path); })) return;
-  steps.Step([&] { platform::CopyFile(path, backup); });
+  if (!steps.Step([&] { engine::RecoverDatabaseFile(path); })) return false;
+  return steps.Step([&] { platform::CopyFile(path, backup); });
 }
 
-void BackupAndReopen(const RunContext& run, Database& db) {
+bool BackupAndReopen(const RunContext& run, Database& db) {
   std::string path = db.Name();
   db.Close();
-  BackupDatabase(run, path);
+  bool made = BackupDatabase(run, path);
   db = OpenAppDatabase(path);
+  return made;
 }
 
 void ChangeDatabasePassword(std::string_view path) {

@@ -95,13 +95,15 @@ bool HasField(Database& db, std::string_view table, std::string_view field);
 // The dated backup copy of a database file, made before its first change: beside it, named by
 // the file name up to its first ".", RunStamp and ".old". Nothing happens when the file is
 // missing, the path has no "\" or that backup already exists (the first backup of a run is
-// kept). The file must not be open. Regime: step-and-continue, reports nothing.
-void BackupDatabase(const RunContext& run, std::string_view path);
+// kept). The file must not be open. Regime: step-and-continue, reports nothing; false when the
+// backup could not be made (a database without one must not be changed).
+bool BackupDatabase(const RunContext& run, std::string_view path);
 
 // Closes db, takes its backup (BackupDatabase of the path it was opened with) and opens it again:
 // a database must not be open while it is copied. Regime: pass-through (a failed reopen throws
-// and leaves db closed, so the steps that depend on it fail in turn).
-void BackupAndReopen(const RunContext& run, Database& db);
+// and leaves db closed, so the steps that depend on it fail in turn); false when the backup could
+// not be made.
+bool BackupAndReopen(const RunContext& run, Database& db);
 
 // Re-keys a database of an older release from FormerDatabasePassword to DatabasePassword
 // (opened exclusively). A missing file, or one already keyed with the current password, is left
