@@ -172,7 +172,9 @@ bool RoutineRun::RunSteps(const std::vector<Step>& list, Database& source, Datab
   size_t unit = 0;
   for (size_t i = 0; i < list.size(); ++i) {
     if (unit < units.size() && units[unit].first == i) {
-      auto [first, last] = units[unit++];
+      // Plain variables: clang 14 cannot capture structured bindings.
+      const size_t first = units[unit].first, last = units[unit].second;
+      ++unit;
       bool whole = InSavepoint(target, [&] {
         bool each = true;
         for (size_t j = first; j <= last; ++j) {
