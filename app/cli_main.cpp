@@ -32,6 +32,7 @@ constexpr int kExitFinished = 0;
 constexpr int kExitErrors = 1;
 constexpr int kExitNotRun = 2;
 constexpr int kExitAlreadyRunning = 3;
+constexpr int kExitUnfinished = 4;
 
 constexpr const char* kSummary =
     "更新パッケージ（KrInst.ini）でインストール済みのアプリケーションを更新します。\n"
@@ -106,6 +107,8 @@ int main(int argc, char** argv) {
       return kExitFinished;
     case kr::startup::Outcome::kFinishedWithErrors:
       return kExitErrors;
+    case kr::startup::Outcome::kUnfinished:
+      return kExitUnfinished;
     case kr::startup::Outcome::kAlreadyRunning:
       return kExitAlreadyRunning;
     case kr::startup::Outcome::kNotRun:

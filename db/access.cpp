@@ -105,33 +105,36 @@ bool HasField(Database& db, std::string_view table, std::string_view field) {
   });
 }
 
-void BackupDatabase(const RunContext& run, std::string_view path) {
+bool BackupDatabase(const RunContext& run, std::string_view path) {
   platform::PhaseTimer timer(platform::RunPhase::kBackups);
   StepAndContinue steps("BackupDatabase");
   size_t slash = path.rfind('\\');
-  if (slash == std::string_view::npos) return;
+  if (slash == std::string_view::npos) return true;
   std::string folder(path.substr(0, slash + 1));
   std::string backup = folder + support::BackupFileName(path.substr(slash + 1), run.run_stamp);
-  if (!platform::FileExists(path)) return;
+  if (!platform::FileExists(path)) return true;
   const bool access = steps.Value(false, [&] { return engine::IsAccessFile(path); });
   if (!platform::FileExists(backup)) {
     // A commit a killed run left halfway is undone first: copied as it lies, without its
     // journal, the backup would keep the half commit for good.
-    if (!access && !steps.Step([&] { engine::RecoverDatabaseFile(path); })) return;
-    if (!steps.Step([&] { platform::CopyFile(path, backup); })) return;
+    if (!access && !steps.Step([&] { engine::RecoverDatabaseFile(path); })) return false;
+    if (!steps.Step([&] { platform::CopyFile(path, backup); })) return false;
   }
   // A database brought from Windows: changed as one of ours, its original kept in the backup.
-  if (!access || !platform::FileExists(backup) || !engine::IsAccessFile(backup)) return;
-  if (steps.Step([&] { CopyDatabaseFile(path, path); }))
-    LogLine("BackupDatabase: " + std::string(path) +
-            " was an Access file: converted, original in " + backup);
+  if (!access || !platform::FileExists(backup) || !engine::IsAccessFile(backup)) return true;
+  if (!steps.Step([&] { CopyDatabaseFile(path, path); })) return false;
+  LogLine("BackupDatabase: " + std::string(path) + " was an Access file: converted, original in " +
+          backup);
+  return true;
+}
 }
 
-void BackupAndReopen(const RunContext& run, Database& db) {
+bool BackupAndReopen(const RunContext& run, Database& db) {
   std::string path = db.Name();
   db.Close();
-  BackupDatabase(run, path);
+  bool made = BackupDatabase(run, path);
   db = OpenAppDatabase(path);
+  return made;
 }
 
 void ChangeDatabasePassword(std::string_view path) {

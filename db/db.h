@@ -97,13 +97,15 @@ bool HasField(Database& db, std::string_view table, std::string_view field);
 // missing, the path has no "\" or that backup already exists (the first backup of a run is
 // kept). The file must not be open. An Access file (an installation brought from Windows) is
 // then converted into a database of ours with the database password, once its backup holds the
-// original; the log says so. Regime: step-and-continue, reports nothing.
-void BackupDatabase(const RunContext& run, std::string_view path);
+// original; the log says so. Regime: step-and-continue, reports nothing; false when the backup
+// (or the conversion) could not be made: a database without one must not be changed.
+bool BackupDatabase(const RunContext& run, std::string_view path);
 
 // Closes db, takes its backup (BackupDatabase of the path it was opened with) and opens it again:
 // a database must not be open while it is copied. Regime: pass-through (a failed reopen throws
-// and leaves db closed, so the steps that depend on it fail in turn).
-void BackupAndReopen(const RunContext& run, Database& db);
+// and leaves db closed, so the steps that depend on it fail in turn); false when the backup could
+// not be made.
+bool BackupAndReopen(const RunContext& run, Database& db);
 
 // Makes target a database of ours holding the whole of the Access file source: every table with
 // its fields (types, sizes, Required, zero-length, defaults, rules), keys, indexes and rows.

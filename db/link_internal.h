@@ -27,7 +27,9 @@ enum class Halves { kDeleteAndInsert, kDeleteOnly };
 
 // The copy: the target rows the selected source rows supersede are deleted (by key, or the
 // where text's slice) and, with kDeleteAndInsert, the selected source rows inserted. Nothing is
-// deleted when no source row is selected. Pass-through.
+// deleted when no source row is selected. All of it or nothing: when a source row cannot go in,
+// a keyed copy goes on key by key, each key's target rows replaced only when its source rows
+// went in (the others logged and kept); any other failure passes through, nothing changed.
 void CopyThroughLink(const LinkStyle& style, Database& source, Database& target,
                      std::string_view table_spec, std::string_view where_text,
                      std::string_view key_list, Halves halves);

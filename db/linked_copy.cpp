@@ -1,6 +1,8 @@
 // What the whole-table copy and the row transfer share: the attached source table, the column
 // pairing and the delete-and-insert body.
 #include <exception>
+#include <optional>
+#include <vector>
 
 #include "db/db.h"
 #include "db/link_internal.h"
@@ -139,9 +141,92 @@ void WithLink(const LinkStyle& style, Database& source, Database& target,
   link.Drop();
 }
 
+}  // namespace internal
+
+namespace {
+
+// Runs work as one unit of target: a failure leaves nothing of it and passes on.
+void AsOneUnit(Database& target, const std::function<void()>& work) {
+  target.BeginTrans();
+  std::optional<Failure> failure = kr::internal::Capture(work, Origin::Here());
+  if (!failure) {
+    target.CommitTrans();
+    return;
+  }
+  target.Rollback();
+  throw *failure;
+}
+
+// A key value as a Jet literal; nothing for a kind no key of ours has.
+std::optional<std::string> KeyLiteral(const Value& value) {
+  switch (value.kind()) {
+    case Value::Kind::kText:
+      return QuoteJetText(value.text());
+    case Value::Kind::kByte:
+    case Value::Kind::kInteger:
+    case Value::Kind::kLong:
+    case Value::Kind::kCurrency:
+    case Value::Kind::kSingle:
+    case Value::Kind::kDouble:
+      return value.ToText();
+    default:
+      return std::nullopt;
+  }
+}
+
+struct KeyMatch {
+  std::string condition;  // "([Code]='x')"
+  std::string shown;      // "Code=x", for the log
+  int64_t rows = 0;       // the selected source rows with that key
+};
+
+// The selected source rows' keys, each as the condition that finds its rows. Pass-through.
+std::vector<KeyMatch> SourceKeys(const internal::LinkStyle& style, Database& target,
+                                 const std::string& where, const std::vector<std::string>& keys) {
+  std::string columns;
+  for (const std::string& key : keys) {
+    if (!columns.empty()) columns += ",";
+    columns += Named(true, key);
+  }
+  Recordset rows = target.OpenRecordset("SELECT " + columns + ", COUNT(*) FROM " +
+                                            Named(style.bracketed, style.link) + " " + where +
+                                            " GROUP BY " + columns + ";",
+                                        engine::kOpenSnapshot);
+  std::vector<KeyMatch> matches;
+  for (; !rows.Eof(); rows.MoveNext()) {
+    KeyMatch match;
+    for (size_t i = 0; i < keys.size(); ++i) {
+      Value value = rows.Fields()[static_cast<int>(i)].GetValue();
+      std::optional<std::string> literal = KeyLiteral(value);
+      if (!value.IsNull() && !literal) {
+        throw Failure::Runtime(kErrTypeMismatch, "a key of " + keys[i] + " cannot be written");
+      }
+      if (i > 0) {
+        match.condition += " AND ";
+        match.shown += ",";
+      }
+      match.condition += Named(true, keys[i]) + (value.IsNull() ? " IS NULL" : "=" + *literal);
+      match.shown += keys[i] + "=" + (value.IsNull() ? std::string("Null") : value.ToText());
+    }
+    match.condition = "(" + match.condition + ")";
+    match.rows = NzNumber(rows.Fields()[static_cast<int>(keys.size())].GetValue()).scaled() /
+                 Currency::kScale;
+    matches.push_back(std::move(match));
+  }
+  rows.Close();
+  return matches;
+}
+
+}  // namespace
+
+namespace internal {
+
 void CopyThroughLink(const LinkStyle& style, Database& source, Database& target,
                      std::string_view table_spec, std::string_view where_text,
                      std::string_view key_list, Halves halves) {
+  // The copy runs as one unit of target, and a linked source is usable inside one only when its
+  // file was attached before.
+  if (!target.InTransaction() && source.IsOpen()) target.AttachAhead(source.Name());
   WithLink(style, source, target, table_spec, [&](const TableSpec& spec) {
     const std::string t = Named(style.bracketed, spec.target);
     const std::string link = Named(style.bracketed, style.link);
@@ -156,20 +241,52 @@ void CopyThroughLink(const LinkStyle& style, Database& source, Database& target,
     selected.Close();
     if (count == 0) return;
 
+    // The engine skips a row it cannot take, as Jet does; here that row's old version would be
+    // gone for nothing, so a skipped row fails the insert.
+    auto insert = [&](const std::string& selection, int64_t rows) {
+      if (lists.target == "*") {
+        target.Execute("INSERT INTO " + t + " SELECT " + lists.source + " FROM " + link + " " +
+                       selection + ";");
+      } else {
+        target.Execute("INSERT INTO " + t + " (" + lists.target + ") SELECT " + lists.source +
+                       " FROM " + link + " " + selection + ";");
+      }
+      if (rows >= 0 && target.RecordsAffected() < rows) {
+        throw Failure(kErrInvalidCall, std::string(RuntimeErrorDescription(kErrInvalidCall)),
+                      std::to_string(rows - target.RecordsAffected()) + " row(s) for " +
+                          spec.target + " could not be taken");
+      }
+    };
     std::string condition = JoinCondition(style, spec.target, key_list);
-    if (!condition.empty()) {
-      target.Execute("DELETE " + t + ".* FROM " + t + " INNER JOIN " + link + " ON " + condition +
-                     " " + QualifyKeyColumns(where, style.link, key_list) + ";");
-    } else {
-      target.Execute("DELETE * FROM " + t + " " + where + ";");
-    }
-    if (halves == Halves::kDeleteOnly) return;
-    if (lists.target == "*") {
-      target.Execute("INSERT INTO " + t + " SELECT " + lists.source + " FROM " + link + " " +
-                     where + ";");
-    } else {
-      target.Execute("INSERT INTO " + t + " (" + lists.target + ") SELECT " + lists.source +
-                     " FROM " + link + " " + where + ";");
+    std::optional<Failure> whole = kr::internal::Capture(
+        [&] {
+          AsOneUnit(target, [&] {
+            if (!condition.empty()) {
+              target.Execute("DELETE " + t + ".* FROM " + t + " INNER JOIN " + link + " ON " +
+                             condition + " " + QualifyKeyColumns(where, style.link, key_list) +
+                             ";");
+            } else {
+              target.Execute("DELETE * FROM " + t + " " + where + ";");
+            }
+            if (halves == Halves::kDeleteAndInsert) insert(where, count);
+          });
+        },
+        Origin::Here());
+    if (!whole) return;
+    if (condition.empty() || halves == Halves::kDeleteOnly) throw *whole;
+    // Some source row cannot go in (too long a text, a value of the wrong type, a key taken):
+    // key by key, a target row is replaced only by a new version that went in.
+    StepAndContinue steps("TransferRows");
+    steps.SetPlace(spec.target);
+    std::string rest = where.empty() ? std::string() : "(" + where.substr(6) + ") AND ";
+    for (const KeyMatch& key : SourceKeys(style, target, where, support::Split(key_list, ","))) {
+      steps.SetStep(key.shown + " kept as it was");
+      steps.Step([&] {
+        AsOneUnit(target, [&] {
+          target.Execute("DELETE * FROM " + t + " WHERE " + key.condition + ";");
+          insert("WHERE " + rest + key.condition, key.rows);
+        });
+      });
     }
   });
 }

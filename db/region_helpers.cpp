@@ -126,8 +126,8 @@ void DeleteRowsByField(Database& db, std::string_view table, std::string_view fi
     // A value that cannot be read deletes nothing (not the rows whose field is empty).
     if (steps.Step([&] { value = NzString(rs[field].GetValue()); })) {
       steps.Step([&] {
-        db.Execute("DELETE FROM " + std::string(table) + " WHERE " + std::string(field) + "='" +
-                   value + "';");
+        db.Execute("DELETE FROM " + std::string(table) + " WHERE " + std::string(field) + "=" +
+                   QuoteJetText(value) + ";");
       });
     }
     if (!steps.Step([&] { rs.MoveNext(); })) break;

@@ -34,6 +34,7 @@ class RoutineRegistry {
 struct ManifestOutcome {
   bool ran = false;       // false: InstallFolder was empty, nothing was shown or changed
   std::string error_log;  // ErrorLog: the error blocks of the file actions, in line order
+  size_t unfinished = 0;  // databases an update routine had to leave as they were
   bool errors() const { return !error_log.empty(); }
 };
 

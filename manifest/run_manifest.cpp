@@ -133,11 +133,18 @@ ManifestOutcome RunManifest(RunContext& run, ui::Ui& ui, RoutineRegistry& routin
   }
   LogTimes();
 
+  outcome.unfinished = run.unfinished.size();
+  // The next run migrates them: the user should know to start it.
+  std::string unfinished =
+      outcome.unfinished == 0
+          ? std::string()
+          : "\n" + std::to_string(outcome.unfinished) +
+                " 件のデータベースは更新できなかったため、元のまま残しています。";
   if (outcome.error_log.empty()) {
-    ui.SetWaitLabel(0, ini.GetString("DispEndMsg", kDefaultEndMessage));
+    ui.SetWaitLabel(0, ini.GetString("DispEndMsg", kDefaultEndMessage) + unfinished);
     ui.SetWaitLabel(1, "");
   } else {
-    ui.SetWaitLabel(0, ini.GetString("DispEndErrMsg", kDefaultErrorEndMessage));
+    ui.SetWaitLabel(0, ini.GetString("DispEndErrMsg", kDefaultErrorEndMessage) + unfinished);
     ui.SetWaitLabel(1, outcome.error_log);
   }
   ui.EnableWaitOk();

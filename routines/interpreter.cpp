@@ -86,8 +86,20 @@ bool RoutineRun::Skip(Database& target, const Guard* stage_guard) {
   return !guard.without_tag.empty() && db::CommentHasTag(target, guard.without_tag);
 }
 
-void RoutineRun::Backup(Database& target) {
-  steps.Step([&] { db::BackupAndReopen(context, target); });
+bool RoutineRun::Backup(Database& target) {
+  return steps.Value(false, [&] { return db::BackupAndReopen(context, target); });
+}
+
+void RoutineRun::Unfinished(std::string_view path, std::string_view reason) {
+  std::string place = path.rfind(context.install_folder, 0) == 0
+                          ? std::string(path.substr(context.install_folder.size()))
+                          : std::string(path);
+  LogLine(routine.name + ": " + place + ": left as it was (" + std::string(reason) + ")");
+  context.unfinished.insert(std::string(path));
+}
+
+bool RoutineRun::IsUnfinished(std::string_view path) const {
+  return context.unfinished.count(std::string(path)) > 0;
 }
 
 void RoutineRun::Progress(std::string_view suffix) {
@@ -95,23 +107,100 @@ void RoutineRun::Progress(std::string_view suffix) {
   ui.PumpEvents();
 }
 
+namespace {
+
+const std::string& TableOf(const Step& step) {
+  return step.tables.empty() ? step.text : step.tables.front();
+}
+
+// The stretches [first, last] of a list from a table's K to its last C; stretches that overlap
+// are joined, as one unit cannot be rolled back inside another.
+std::vector<std::pair<size_t, size_t>> Units(const std::vector<Step>& list) {
+  std::vector<std::pair<size_t, size_t>> units;
+  for (size_t i = 0; i < list.size(); ++i) {
+    if (list[i].op != Op::kKeepOld) continue;
+    std::string table = support::UpperCase(TableOf(list[i]));
+    size_t last = i;
+    for (size_t j = i + 1; j < list.size(); ++j) {
+      if (list[j].op == Op::kCarryOver && support::UpperCase(TableOf(list[j])) == table) last = j;
+    }
+    if (!units.empty() && i <= units.back().second) {
+      units.back().second = std::max(units.back().second, last);
+    } else {
+      units.emplace_back(i, last);
+    }
+  }
+  return units;
+}
+
+}  // namespace
+
+bool RoutineRun::InSavepoint(Database& target, const std::function<bool()>& work) {
+  if (!steps.Step([&] { target.BeginTrans(); })) return false;
+  if (!work()) {
+    steps.Step([&] { target.Rollback(); });
+    return false;
+  }
+  // A commit that fails has ended its level already: a rollback now would end the entry's.
+  return steps.Step([&] { target.CommitTrans(); });
+}
+
 bool RoutineRun::RunSteps(const std::vector<Step>& list, Database& source, Database& target,
                           VariantChooser& variants) {
-  bool all = true;
-  for (const Step& step : list) {
+  auto one = [&](const Step& step) {
     assert((!step.gate || step.op == Op::kTest) && "only a test guards steps");
     steps.SetStep(step.written);
+    bool done = true;
     if (step.op == Op::kTest) {
       std::optional<bool> holds;
-      all = steps.Step([&] { holds = variants.Decide(step.text, step.arguments); }) && all;
+      done = steps.Step([&] { holds = variants.Decide(step.text, step.arguments); });
       if (step.gate && holds.value_or(false)) {
-        all = RunSteps(step.gated, source, target, variants) && all;
+        done = RunSteps(step.gated, source, target, variants) && done;
       }
+    } else if (step.op == Op::kProgress) {
+      done = steps.Step([&] { ExecuteStep(*this, step, source, target, variants); });
+    } else {
+      done = InSavepoint(target, [&] {
+        return steps.Step([&] { ExecuteStep(*this, step, source, target, variants); });
+      });
+    }
+    steps.SetStep("");
+    return done;
+  };
+  bool all = true;
+  std::vector<std::pair<size_t, size_t>> units = Units(list);
+  size_t unit = 0;
+  for (size_t i = 0; i < list.size(); ++i) {
+    if (unit < units.size() && units[unit].first == i) {
+      // Plain variables: clang 14 cannot capture structured bindings.
+      const size_t first = units[unit].first, last = units[unit].second;
+      ++unit;
+      bool whole = InSavepoint(target, [&] {
+        bool each = true;
+        for (size_t j = first; j <= last; ++j) {
+          // An old table an interrupted run left holds the user's values: its K fails by design
+          // and the C carries them back from it.
+          bool left_over = list[j].op == Op::kKeepOld && steps.Value(false, [&] {
+            return db::HasTable(target, TableOf(list[j]) + "Old");
+          });
+          each = (one(list[j]) || left_over) && each;
+        }
+        return each;
+      });
+      if (!whole) {
+        std::string tables;
+        for (size_t j = first; j <= last; ++j) {
+          if (list[j].op == Op::kKeepOld) tables += " " + TableOf(list[j]);
+        }
+        LogLine(routine.name + ": " + steps.place() + ": a step of" + tables +
+                " failed; they are kept as they were");
+      }
+      all = whole && all;
+      i = last;
       continue;
     }
-    all = steps.Step([&] { ExecuteStep(*this, step, source, target, variants); }) && all;
+    all = one(list[i]) && all;
   }
-  steps.SetStep("");
   return all;
 }
 
@@ -153,7 +242,7 @@ void RoutineRun::WriteRecord(const std::vector<Record>& record, Database& source
 }
 
 bool RoutineRun::Entry(Database& target, const std::vector<const Database*>& sources,
-                       const std::function<void()>& body) {
+                       const std::function<bool()>& body) {
   assert(target.IsOpen() && "the skeleton opens a target before its entry");
   if (!target.IsOpen()) return false;
   // A disk that fails while the sources are attached leaves the steps without their data, and
@@ -171,13 +260,10 @@ bool RoutineRun::Entry(Database& target, const std::vector<const Database*>& sou
     steps.Step([&] { target.Rollback(); });
     return false;
   }
-  try {
-    body();
-  } catch (...) {
-    steps.Step([&] { target.Rollback(); });
-    throw;
+  bool done = false;
+  if (steps.Step([&] { done = body(); }) && done && steps.Step([&] { target.CommitTrans(); })) {
+    return true;
   }
-  if (steps.Step([&] { target.CommitTrans(); })) return true;
   steps.Step([&] { target.Rollback(); });
   return false;
 }
@@ -223,15 +309,26 @@ Database OpenSource(RoutineRun& run, std::string_view name) {
   return source;
 }
 
-// A target the skeleton leaves alone: the row's condition, the stage's guard, the body's own
-// condition.
-bool LeftAlone(RoutineRun& run, Database& target, const Place& place, const Stage& stage,
-               VariantChooser& variants, const Hooks& hooks) {
+// Why the skeleton leaves a target alone: the row's condition, the stage's guard or the body's
+// own condition said so (kLeave), or a test of the condition could not be read (kUnanswered).
+enum class Admission { kMigrate, kLeave, kUnanswered };
+
+Admission Admit(RoutineRun& run, Database& target, const Place& place, const Stage& stage,
+                VariantChooser& variants, const Hooks& hooks) {
   for (const Step& test : run.routine.condition) {
-    if (!variants.Decide(test.text, test.arguments)) return true;
+    std::optional<bool> holds;
+    run.steps.SetStep(test.written);
+    run.steps.Step([&] { holds = variants.Decide(test.text, test.arguments); });
+    run.steps.SetStep("");
+    if (!holds) return Admission::kUnanswered;
+    if (!*holds) return Admission::kLeave;
   }
-  if (run.Skip(target, stage.guard)) return true;
-  return hooks.admit && !hooks.admit(target, place);
+  if (run.Skip(target, stage.guard)) return Admission::kLeave;
+  if (!hooks.admit) return Admission::kMigrate;
+  bool admitted = false;
+  if (!run.steps.Step([&] { admitted = hooks.admit(target, place); }))
+    return Admission::kUnanswered;
+  return admitted ? Admission::kMigrate : Admission::kLeave;
 }
 
 void WriteStageRecord(RoutineRun& run, EntryContext& entry, const Hooks& hooks) {
@@ -265,23 +362,44 @@ std::string LogName(const RoutineRun& run, const std::string& path) {
 bool MigrateTarget(RoutineRun& run, const Place& place, Database& source, size_t index,
                    const Hooks& hooks) {
   const Routine& r = run.routine;
+  if (run.IsUnfinished(place.path)) {
+    LogLine(r.name + ": " + LogName(run, place.path) +
+            ": left alone, as an earlier routine of this run could not finish it");
+    return true;
+  }
   Stage stage = StageOf(r, index);
   run.steps.SetPlace(LogName(run, place.path));
   Database target = run.OpenIfPresent(place.path);
   bool go_on = true;
   VariantChooser variants(run.context, place.folder, target);
-  if (target.IsOpen() && !LeftAlone(run, target, place, stage, variants, hooks)) {
-    if (r.backup) run.Backup(target);
+  Admission admission = Admission::kLeave;
+  if (!target.IsOpen()) {
+    if (platform::FileExists(place.path)) run.Unfinished(place.path, "it cannot be opened");
+  } else {
+    admission = Admit(run, target, place, stage, variants, hooks);
+    if (admission == Admission::kUnanswered) {
+      run.Unfinished(place.path, "a test of its data could not be read");
+    }
+  }
+  if (admission == Admission::kMigrate) {
+    // No migration without a whole backup of the database as it was.
+    if (r.backup && !run.Backup(target)) {
+      run.Close(target);
+      target = Database();
+      run.Unfinished(place.path, "its backup could not be made");
+    }
     // A target the backup could not reopen is left alone (its steps could only fail); fixed
     // targets test their guard again after reopening.
     bool current = !target.IsOpen() || (r.backup && r.targets.selection == Selection::kFixed &&
                                         run.Skip(target, stage.guard));
     Database late;
+    bool unreadable = false;
     if (!current && r.check == SourceCheck::kLate) {
       // A one-stage row needs every source it names; each stage of a two-stage row its own.
       bool present = !r.second_stage.empty() || SourcesPresent(run);
       if (present) late = OpenSource(run, stage.source);
       go_on = late.IsOpen();
+      unreadable = present && !go_on && platform::FileExists(run.PackageFile(stage.source));
     }
     Database& from = r.check == SourceCheck::kLate ? late : source;
     if (!current && go_on) {
@@ -294,10 +412,20 @@ bool MigrateTarget(RoutineRun& run, const Place& place, Database& source, size_t
         } else {
           run.RunSteps(*stage.steps, from, target, variants);
         }
+        // A variant nobody could read may have chosen the wrong table: nothing of it is kept.
+        if (variants.unanswered()) return false;
         WriteStageRecord(run, entry, hooks);
         if (hooks.after_record) hooks.after_record(entry);
+        return true;
       });
-      if (committed) WriteMarkers(run, stage);
+      if (committed) {
+        WriteMarkers(run, stage);
+      } else {
+        run.Unfinished(place.path, variants.unanswered() ? "a test of its data could not be read"
+                                                         : "its migration was rolled back");
+      }
+    } else if (unreadable) {
+      run.Unfinished(place.path, "the source cannot be opened");
     }
     run.Close(late);
   }
@@ -317,18 +445,28 @@ void ForEachPlace(RoutineRun& run, const std::function<bool(const Place&, size_t
 void RunSkeleton(RoutineRun& run, const Hooks& hooks) {
   const Routine& r = run.routine;
   Database early;
+  bool stopped = false;
   if (hooks.source == nullptr && r.check == SourceCheck::kEarly) {
     if (!SourcesPresent(run)) return;
     early = OpenSource(run, r.sources.front());
-    if (!early.IsOpen()) return;
+    stopped = !early.IsOpen();
   }
   Database& source = hooks.source != nullptr ? *hooks.source : early;
   size_t last_stage = r.second_stage.empty() ? 0 : 1;
   ForEachPlace(run, [&](const Place& place, size_t index) {
+    // The places a stopped routine did not reach are no more migrated than the one it stopped at.
+    if (stopped) {
+      if (!run.IsUnfinished(place.path)) run.Unfinished(place.path, "the source cannot be opened");
+      return true;
+    }
     // A paired row's target keeps its own guard and record when an earlier one is missing.
     size_t first = Paired(r) ? index : 0;
     for (size_t stage = first; stage <= std::max(first, last_stage); ++stage) {
-      if (!MigrateTarget(run, place, source, stage, hooks)) return false;
+      if (!MigrateTarget(run, place, source, stage, hooks)) {
+        // A missing source ends the routine by design; one that cannot be read leaves the rest.
+        stopped = run.IsUnfinished(place.path);
+        return stopped;
+      }
     }
     return true;
   });

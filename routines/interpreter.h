@@ -69,20 +69,29 @@ class RoutineRun {
   void Close(Database& db);
   // The guard of a stage for a database (true: leave it alone).
   bool Skip(Database& target, const Guard* guard);
-  // The backup and reopen of the skeleton.
-  void Backup(Database& target);
-  // Data steps on one target; true when none of them failed.
+  // The backup and reopen of the skeleton; false when no whole backup of the database as it was
+  // before this run is there (the target must then be left as it is).
+  bool Backup(Database& target);
+  // Leaves the database at path as it is for the rest of the run, the reason in the log.
+  void Unfinished(std::string_view path, std::string_view reason);
+  bool IsUnfinished(std::string_view path) const;
+  // Data steps on one target, inside its entry; true when none of them failed. Each step runs
+  // in a savepoint of its own, so that a failing one leaves nothing behind; a table's K, T and C
+  // (with the steps between them, where two tables' stretches overlap both) are one unit, kept
+  // as they were when any of it fails.
   bool RunSteps(const std::vector<Step>& steps, Database& source, Database& target,
                 VariantChooser& variants);
+  // Runs work in a savepoint of target: kept when it returns true, else rolled back.
+  bool InSavepoint(Database& target, const std::function<bool()>& work);
   void WriteRecord(const std::vector<Record>& record, Database& source, Database& target);
   // Runs body (a target's data steps through its record) as one transaction of target, so that
   // a run killed midway leaves the database as it was and the next run migrates it whole. The
   // sources the steps link to are attached first: SQLite attaches only outside transactions.
   // A commit that fails (disk full) leaves the database as it was, the failure pending; so does
-  // a disk that fails before the transaction begins (body does not run then). True when the
-  // transaction was committed.
+  // a disk that fails before the transaction begins (body does not run then), and so does a
+  // body that returns false or lets a failure escape. True when the transaction was committed.
   bool Entry(Database& target, const std::vector<const Database*>& sources,
-             const std::function<void()>& body);
+             const std::function<bool()>& body);
   // The progress caption followed by suffix, with the user interface's events processed.
   void Progress(std::string_view suffix);
 };

@@ -13,7 +13,9 @@
 
 namespace kr::routines {
 
-// --- The tests (each opens the database at path only when the file exists; any failure: false)
+// --- The tests (each opens the database at path only when the file exists). A database that
+// lacks the table or column asked about answers false; one that cannot be read (locked, damaged,
+// a failing disk) leaves the test unanswered: its failure passes through.
 
 // Environ row 60 of InstallFolder's File\KrSet.mdb has SetName 1 (the civil-engineering edition).
 bool EnvironFlag60(const RunContext& run);
@@ -78,8 +80,11 @@ class VariantChooser {
 
   // Decides a named test now ("HasTohokuDistricts", "EnvironFlag60", "HasCriKbRows",
   // "DistrictCommentContains" with its text, ...). A name FindTest does not know is a bug
-  // (std::logic_error): the catalogue is checked for them when it is built.
+  // (std::logic_error): the catalogue is checked for them when it is built. A test that cannot
+  // read its data throws its failure and leaves the chooser unanswered.
   bool Decide(std::string_view test, const std::vector<std::string>& arguments = {});
+  // Whether a test of this target could not be answered: nothing decided for it may be kept.
+  bool unanswered() const { return !unanswered_.empty(); }
   // Whether a marked table applies to this target (an unmarked one always does).
   bool Applies(std::string_view table);
   // Of alternatives, the first marked one that applies, else the first unmarked one.
@@ -98,6 +103,7 @@ class VariantChooser {
   db::Database& target_;
   std::map<std::string, bool> decided_;
   std::vector<Mark> disaster_tests_;  // in the order the routine named them
+  std::string unanswered_;            // the first test that could not be answered
 };
 
 }  // namespace kr::routines

@@ -132,6 +132,7 @@ enum class Outcome {
   kRefused,             // the package's signature did not pass: nothing was done
   kFinished,            // the manifest ran and no file action reported an error
   kFinishedWithErrors,  // the manifest ran and the end message is the error message
+  kUnfinished,          // the manifest ran, but an update routine left databases as they were
 };
 
 // One run of the updater. Owns the run-wide values, the single-instance guard (held until the

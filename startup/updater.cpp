@@ -12,6 +12,7 @@ constexpr std::string_view kMessageTitle = "メッセージ";
 
 Outcome FromManifest(const manifest::ManifestOutcome& outcome) {
   if (!outcome.ran) return Outcome::kNotRun;
+  if (outcome.unfinished > 0) return Outcome::kUnfinished;
   return outcome.errors() ? Outcome::kFinishedWithErrors : Outcome::kFinished;
 }
 

@@ -9,6 +9,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <set>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -38,6 +39,10 @@ struct RunContext {
   std::string run_stamp;           // RunStamp: start time as yyyyMMddhhnn
   std::string common_data_folder;  // CommonDataFolder, ending in "\"
   FolderCache folders;
+  // The databases (paths) an update routine of this run had to leave as they were: the later
+  // routines leave them alone too, so that the next run migrates them in order, and the end
+  // message counts them.
+  std::set<std::string> unfinished;
 };
 
 namespace support {

@@ -274,7 +274,7 @@ void LoadAccessFile(Connection& connection, std::string_view schema, const std::
   std::string password = AccessPassword(native, shown);
   // Built in a connection of its own, whose catalog code writes to main, then copied in whole.
   Connection build(":memory:", false, true);
-  RegisterEngineFunctions(build.handle());
+  RegisterEngineFunctions(build.handle(), &build.skipping_rows);
   RegisterAccessModule(build.handle());
   build.Exec("BEGIN");
   CreateCatalog(build);

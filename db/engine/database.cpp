@@ -273,6 +273,7 @@ void DatabaseImpl::Close() {
   } catch (const Failure&) {
     // Closing the connection undoes it all the same.
   }
+  if (transaction_depth_ > 0) RestoreLinks(0);
   transaction_depth_ = 0;
   try {
     EndImplicitTransaction();
@@ -464,6 +465,7 @@ TableDef Database::CreateTableDef(std::string_view name, int32_t attributes,
 }
 
 void Database::AttachAhead(std::string_view path) { Open(impl_).AttachAhead(std::string(path)); }
+bool Database::InTransaction() const { return impl_ != nullptr && impl_->in_transaction(); }
 
 void Database::NewPassword(std::string_view old_password, std::string_view new_password) {
   DatabaseImpl& db = Open(impl_);

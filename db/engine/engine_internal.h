@@ -84,7 +84,8 @@ class DatabaseImpl : public std::enable_shared_from_this<DatabaseImpl> {
   void EndImplicitTransaction();
 
   // The user's transactions (BeginTrans, CommitTrans, Rollback), nested as savepoints. While
-  // one is open, row changes and statements go into it, and links wait outside it.
+  // one is open, row changes and statements go into it, and links wait outside it; a rollback
+  // takes back the links appended or dropped since its BeginTrans.
   void BeginTransaction();
   void CommitTransaction();
   void RollbackTransaction();
@@ -128,6 +129,13 @@ class DatabaseImpl : public std::enable_shared_from_this<DatabaseImpl> {
   std::vector<std::weak_ptr<RecordsetImpl>> recordsets_;
   std::vector<TableInfo> pending_added_;
   std::vector<std::string> pending_dropped_;
+  // The pending links as each open transaction level found them.
+  struct PendingLinks {
+    std::vector<TableInfo> added;
+    std::vector<std::string> dropped;
+  };
+  std::vector<PendingLinks> links_at_begin_;
+  void RestoreLinks(size_t level);
   static constexpr int kImplicitRows = 1000;
   static constexpr std::chrono::milliseconds kImplicitTime{2000};
   int transaction_depth_ = 0;

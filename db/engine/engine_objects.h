@@ -285,8 +285,9 @@ class Database {
   // changes, recordset edits) reach the file together with one disk sync, or not at all after
   // Rollback. They nest. CommitTrans or Rollback without BeginTrans raises 3034. Inside one,
   // using an attached table whose source this database has not used since it opened raises
-  // 3246 (SQLite attaches files only outside transactions); links appended or deleted are no
-  // part of it. Close() rolls back what is not committed. Recordsets open across a Rollback
+  // 3246 (SQLite attaches files only outside transactions); links appended or deleted wait
+  // until the outermost one is committed, and go with a rollback. Close() rolls back what is not
+  // committed. Recordsets open across a Rollback
   // may hold rows that are gone (3167).
   void BeginTrans();
   void CommitTrans();
@@ -295,6 +296,8 @@ class Database {
   // transaction begun later. 3024 when the file is missing; 3246 inside a transaction, unless
   // the file is attached already.
   void AttachAhead(std::string_view path);
+  // Whether a BeginTrans of this database is open.
+  bool InTransaction() const;
 
   // Closes the database and every recordset on it. Harmless when already closed; 91 on a
   // handle that never held a database (its open failed).

@@ -103,7 +103,18 @@ void DatabaseImpl::BeginTransaction() {
   assert(transaction_depth_ >= 0 && !implicit_open_);
   c.Exec(transaction_depth_ == 0 ? std::string("BEGIN")
                                  : "SAVEPOINT kr_trans" + std::to_string(transaction_depth_));
+  links_at_begin_.resize(transaction_depth_);
+  links_at_begin_.push_back({pending_added_, pending_dropped_});
   ++transaction_depth_;
+}
+
+// A link made by work that was rolled back would otherwise be written after it, pointing at a
+// source nobody uses any more.
+void DatabaseImpl::RestoreLinks(size_t level) {
+  if (level >= links_at_begin_.size()) return;
+  pending_added_ = std::move(links_at_begin_[level].added);
+  pending_dropped_ = std::move(links_at_begin_[level].dropped);
+  links_at_begin_.resize(level);
 }
 
 void DatabaseImpl::CommitTransaction() {
@@ -121,10 +132,15 @@ void DatabaseImpl::CommitTransaction() {
     c.Exec(level == 0 ? std::string("COMMIT") : "RELEASE kr_trans" + std::to_string(level));
   } catch (const Failure&) {
     // A commit that SQLite undid (disk full, I/O error) ends the transaction; a busy one not.
-    if (sqlite3_get_autocommit(c.handle())) transaction_depth_ = 0;
+    if (sqlite3_get_autocommit(c.handle())) {
+      transaction_depth_ = 0;
+      RestoreLinks(0);
+    }
     throw;
   }
   --transaction_depth_;
+  if (links_at_begin_.size() > static_cast<size_t>(transaction_depth_))
+    links_at_begin_.resize(transaction_depth_);
   assert(transaction_depth_ >= 0);
 }
 
@@ -134,8 +150,12 @@ void DatabaseImpl::RollbackTransaction() {
   int level = transaction_depth_ - 1;
   assert(level >= 0);
   transaction_depth_ = level;
-  catalog_valid_ = false;                          // schema changes are undone too
-  if (sqlite3_get_autocommit(c.handle())) return;  // SQLite undid it already
+  catalog_valid_ = false;  // schema changes are undone too
+  if (sqlite3_get_autocommit(c.handle())) {
+    RestoreLinks(0);  // SQLite undid it already, every level of it
+    return;
+  }
+  RestoreLinks(level);
   if (level == 0) {
     c.Exec("ROLLBACK");
   } else {

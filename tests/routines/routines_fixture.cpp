@@ -37,6 +37,12 @@ void RoutineTest::Package(std::string_view name, std::string_view script) {
 }
 
 bool RoutineTest::Run(std::string_view name, std::string_view argument) {
+  // Each call stands for a run of its own.
+  run_.unfinished.clear();
+  return RunLater(name, argument);
+}
+
+bool RoutineTest::RunLater(std::string_view name, std::string_view argument) {
   ui_.SetWaitLabel(1, std::string(name) + "を更新中...");
   return registry_.Run(name, argument, run_, ui_);
 }

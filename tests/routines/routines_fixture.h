@@ -45,6 +45,8 @@ class RoutineTest : public ::testing::Test {
   void Package(std::string_view name, std::string_view script);
   // Runs the "Function" line's routine with a caption in the progress line, as the driver does.
   bool Run(std::string_view name, std::string_view argument = "");
+  // As Run, but as a later routine of the run before.
+  bool RunLater(std::string_view name, std::string_view argument = "");
 
   // File/平成30年度/KrVal.mdb at "2018,0,9" and the package's KrVal201811.mdb at "2018,1,1",
   // every standard table with the given rows (what Update2018ValH3011 migrates).

@@ -1,0 +1,96 @@
+// A source row the target cannot take costs the user nothing: a keyed transfer replaces a target
+// row only by a new version that went in, any other copy changes all or nothing, and a link made
+// by work that was rolled back is not written after it.
+#include <filesystem>
+
+#include "tests/db/db_fixture.h"
+
+namespace kr::db::test {
+namespace {
+
+constexpr std::string_view kLayout =
+    "CREATE TABLE Val120 (Code TEXT(10) NOT NULL, Name TEXT(20), Price DOUBLE, ValPrice1 DOUBLE, "
+    "CONSTRAINT PrimaryKey PRIMARY KEY (Code));\n";
+
+class SafeTransferTest : public DbTest {
+ protected:
+  void SetUp() override {
+    testing::MakeDatabaseFromText(InInstall("KrVal.mdb"),
+                                  std::string(kLayout) +
+                                      "INSERT INTO Val120 VALUES ('1', '旧1', 10, 111);\n"
+                                      "INSERT INTO Val120 VALUES ('2', '旧2', 20, 222);\n"
+                                      "INSERT INTO Val120 VALUES ('3', '旧3', 30, NULL);\n");
+  }
+
+  // The package's Val120: rows 1 to 4, row 2 with the given name and price, in a layout that
+  // holds them (Name a memo, Price a text) and the target's cannot.
+  void Source(std::string_view name, std::string_view price) {
+    testing::MakeDatabaseFromText(
+        InPackage("KrVal2019.mdb"),
+        support::ReplaceAll(support::ReplaceAll(kLayout, "Price DOUBLE", "Price TEXT(10)"),
+                            "Name TEXT(20)", "Name MEMO") +
+            "INSERT INTO Val120 VALUES ('1', '新1', 11, NULL);\n"
+            "INSERT INTO Val120 (Code, Name, Price) VALUES ('2', '" +
+            std::string(name) + "', " + std::string(price) +
+            ");\n"
+            "INSERT INTO Val120 VALUES ('3', '新3', 33, NULL);\n"
+            "INSERT INTO Val120 VALUES ('4', '新4', 44, NULL);\n");
+  }
+};
+
+TEST_F(SafeTransferTest, ARowTheTargetCannotTakeLeavesItsOldVersionAndTheRestArrives) {
+  struct Case {
+    const char* what;
+    std::string name;
+    std::string price;
+  };
+  // A name longer than the target's column; text where the target holds a number.
+  const Case cases[] = {{"too long a text", std::string(5000, 'x'), "'22'"},
+                        {"a text in a number column", "新2", "'abc'"}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    std::filesystem::remove(InInstall("KrVal.mdb"));
+    std::filesystem::remove(InPackage("KrVal2019.mdb"));
+    SetUp();
+    Source(c.name, c.price);
+    Database source = Open(InPackage("KrVal2019.mdb"));
+    Database target = Open(InInstall("KrVal.mdb"));
+    TransferRows(source, target, "Val120", "", "Code");
+    EXPECT_EQ(Select(target, "SELECT * FROM Val120 ORDER BY Code"),
+              (Rows{"1|新1|11|null", "2|旧2|20|222", "3|新3|33|null", "4|新4|44|null"}));
+    EXPECT_FALSE(TableExists(target, "LinkHikitugi"));
+    source.Close();
+    target.Close();
+  }
+}
+
+TEST_F(SafeTransferTest, AWholeTableCopyThatFailsLeavesTheTableAsItWas) {
+  Source("新2", "'abc'");
+  Database source = Open(InPackage("KrVal2019.mdb"));
+  Database target = Open(InInstall("KrVal.mdb"));
+  Rows before = Select(target, "SELECT * FROM Val120 ORDER BY Code");
+  TransferRows(source, target, "Val120", "", "");
+  EXPECT_EQ(Select(target, "SELECT * FROM Val120 ORDER BY Code"), before);
+}
+
+TEST_F(SafeTransferTest, ALinkAppendedInsideARolledBackTransactionIsNotWritten) {
+  Source("新2", "22");
+  Database source = Open(InPackage("KrVal2019.mdb"));
+  {
+    Database target = OpenAppDatabase(InInstall("KrVal.mdb"));
+    target.AttachAhead(source.Name());
+    target.BeginTrans();
+    target.BeginTrans();
+    AttachTable(target, "LinkHikitugi", source, "Val120");
+    target.Rollback();
+    EXPECT_FALSE(TableExists(target, "LinkHikitugi"));
+    AttachTable(target, "LinkHikitugi", source, "Val120");
+    target.Rollback();
+    target.Close();
+  }
+  Database reopened = Open(InInstall("KrVal.mdb"));
+  EXPECT_FALSE(TableExists(reopened, "LinkHikitugi"));
+}
+
+}  // namespace
+}  // namespace kr::db::test
