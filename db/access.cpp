@@ -127,7 +127,6 @@ bool BackupDatabase(const RunContext& run, std::string_view path) {
           backup);
   return true;
 }
-}
 
 bool BackupAndReopen(const RunContext& run, Database& db) {
   std::string path = db.Name();
