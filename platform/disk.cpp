@@ -328,7 +328,9 @@ std::vector<WriteBatch::Failed> WriteBatch::Commit() {
     }
     if (seen.insert(write.folder).second) renamed_folders.emplace_back(write.folder, write.path);
   }
-  for (const auto& [folder, path] : renamed_folders) {
+  for (const auto& renamed : renamed_folders) {
+    const std::string& folder = renamed.first;
+    const std::string& path = renamed.second;
     auto failure =
         kr::internal::Capture([&] { internal::SyncFolder(folder, path); }, Origin::Here());
     if (failure) failed.push_back({path, *failure});

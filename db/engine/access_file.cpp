@@ -73,26 +73,6 @@ std::string Unquote(const char* argument) {
   return out;
 }
 
-std::string DeclaredType(int type) {
-  switch (type) {
-    case kBoolean:
-    case kByte:
-    case kInteger:
-    case kLong:
-      return "INTEGER";
-    case kCurrency:
-    case kSingle:
-    case kDouble:
-    case kDate:
-      return "REAL";
-    case kText:
-    case kMemo:
-      return std::string("TEXT COLLATE ") + kTextCollation;
-    default:
-      return "BLOB";
-  }
-}
-
 // --- The virtual table ---------------------------------------------------------------------------
 
 struct AccessTable {
@@ -138,7 +118,7 @@ int Connect(sqlite3* db, void*, int argc, const char* const* argv, sqlite3_vtab*
     std::string sql = "CREATE TABLE x(";
     for (size_t i = 0; i < info->fields.size(); ++i)
       sql += (i ? ", " : "") + SqlIdentifier(info->fields[i].name) + " " +
-             DeclaredType(info->fields[i].type);
+             ColumnAffinity(info->fields[i].type);
     int rc = sqlite3_declare_vtab(db, (sql + ")").c_str());
     if (rc != SQLITE_OK) return rc;
   } catch (const Failure& failure) {

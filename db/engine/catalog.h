@@ -70,6 +70,9 @@ struct TableInfo {
   int32_t Attributes() const;
 };
 
+// The declared SQLite type (with collation) that stores a Jet field type, as above.
+std::string ColumnAffinity(int type);
+
 // ASCII case-insensitive equality, as Jet and SQLite compare names.
 bool SameName(std::string_view a, std::string_view b);
 std::string FoldName(std::string_view name);

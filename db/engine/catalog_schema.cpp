@@ -12,26 +12,6 @@ namespace kr::db::engine::internal {
 
 namespace {
 
-std::string Affinity(int type) {
-  switch (type) {
-    case kBoolean:
-    case kByte:
-    case kInteger:
-    case kLong:
-      return "INTEGER";
-    case kCurrency:
-    case kSingle:
-    case kDouble:
-    case kDate:
-      return "REAL";
-    case kText:
-    case kMemo:
-      return std::string("TEXT COLLATE ") + kTextCollation;
-    default:
-      return "BLOB";
-  }
-}
-
 std::string TypeCheck(const std::string& c, int type) {
   auto integer_range = [&](const char* low, const char* high) {
     return c + " IS NULL OR (typeof(" + c + ")='integer' AND " + c + " BETWEEN " + low + " AND " +
@@ -78,7 +58,7 @@ std::string ColumnDefaultSql(const FieldDef& f) {
 // primary key. The Null check is named for table and field, as error 3314 names them.
 std::string ColumnSql(std::string_view table, const FieldDef& f, bool primary_key_column) {
   std::string c = SqlIdentifier(f.name);
-  std::string sql = c + " " + Affinity(f.type);
+  std::string sql = c + " " + ColumnAffinity(f.type);
   std::string default_sql = ColumnDefaultSql(f);
   if (!default_sql.empty()) sql += " DEFAULT " + default_sql;
   sql += Constraint("type", f.name, TypeCheck(c, f.type));
@@ -477,6 +457,26 @@ std::string DefaultValueSql(std::string_view jet_default, int type) {
   } catch (const Failure&) {
   }
   return {};
+}
+
+std::string ColumnAffinity(int type) {
+  switch (type) {
+    case kBoolean:
+    case kByte:
+    case kInteger:
+    case kLong:
+      return "INTEGER";
+    case kCurrency:
+    case kSingle:
+    case kDouble:
+    case kDate:
+      return "REAL";
+    case kText:
+    case kMemo:
+      return std::string("TEXT COLLATE ") + kTextCollation;
+    default:
+      return "BLOB";
+  }
 }
 
 }  // namespace kr::db::engine::internal
