@@ -9,6 +9,7 @@
 #include <string_view>
 #include <vector>
 
+#include "demo/fixture_generator.h"
 #include "tests/testing/databases.h"
 #include "tests/testing/testing.h"
 
@@ -17,6 +18,25 @@ namespace kr::app::test {
 class UnattendedRun : public ::testing::Test {
  protected:
   using Rows = std::vector<std::string>;
+
+  // An installation with the year folders 平成30年度 and 2019年度 one release behind, and the
+  // package's R0111 sources of KrVal and KrCri, every table of rows rows.
+  void MakeTwoYearsAndSources(int rows) {
+    fixtures::InstallationSpec spec;
+    for (std::string_view name : {"平成30年度", "2019年度"}) {
+      fixtures::YearFolderSpec year;
+      year.name = name;
+      year.val_version = year.cri_version = year.exp_version = "2019,1,1";
+      spec.years.push_back(year);
+    }
+    spec.rows_per_table = rows;
+    fixtures::MakeInstallation(install_.path(), spec);
+    for (auto [database, version] : {std::pair{"KrVal", "2019,1,4"}, {"KrCri", "2019,1,2"}}) {
+      fixtures::MakeSourceDatabase(
+          package_.Native(std::string(database) + "2019R0111.mdb"),
+          {.database = database, .version = version, .rows_per_table = rows});
+    }
+  }
 
   // The program the application would start, the settings that point at the install folder
   // with today's update day, and KrInst.ini of the edition model with the given sections

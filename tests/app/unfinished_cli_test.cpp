@@ -17,19 +17,7 @@ constexpr std::string_view kFunctions =
 class UnfinishedCliTest : public UnattendedRun {
  protected:
   void SetUp() override {
-    fixtures::InstallationSpec spec;
-    for (std::string_view name : {"平成30年度", "2019年度"}) {
-      fixtures::YearFolderSpec year;
-      year.name = name;
-      year.val_version = year.cri_version = year.exp_version = "2019,1,1";
-      spec.years.push_back(year);
-    }
-    spec.rows_per_table = 6;
-    fixtures::MakeInstallation(install_.path(), spec);
-    for (auto [database, version] : {std::pair{"KrVal", "2019,1,4"}, {"KrCri", "2019,1,2"}}) {
-      fixtures::MakeSourceDatabase(package_.Native(std::string(database) + "2019R0111.mdb"),
-                                   {.database = database, .version = version, .rows_per_table = 6});
-    }
+    MakeTwoYearsAndSources(6);
     WritePackage(kFunctions);
   }
 };
