@@ -1,6 +1,6 @@
 // kr-updater-cli: the updater with the console user interface.
 //
-//   kr-updater-cli [PACKAGE_FOLDER] [--install-folder DIR]
+//   kr-updater-cli [PACKAGE_FOLDER] [--install-folder DIR] [--report FILE]
 //   kr-updater-cli --check PACKAGE_FOLDER [--format text|json]
 //
 // When start-up opens the install-folder dialog, DIR is typed into it and OK pressed: the folder
@@ -51,6 +51,15 @@ int CheckPackage(const std::string& package, const std::string& format) {
   return problems.empty() ? kExitFinished : kExitErrors;
 }
 
+// The report is also wanted where a script looks for it; a path from the command line is this
+// machine's own.
+bool WriteReportFile(const std::string& file, const kr::report::Report& report) {
+  return kr::LeaveOnError("WriteReportFile", false, [&] {
+    kr::platform::WriteFile(file, kr::report::ToJson(report));
+    return true;
+  });
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -72,7 +81,14 @@ int main(int argc, char** argv) {
       .add_option("--format", format, "--check の出力形式: text または json")
       ->check(CLI::IsMember({"text", "json"}))
       ->needs(check);
+  std::optional<std::string> report_file;
+  command.app()
+      .add_option("--report", report_file,
+                  "実行の記録（JSON）を、インストール先の UpdateLog に加えてこのファイルにも\n"
+                  "書き出します。")
+      ->type_name("FILE");
   check->excludes(command.app().get_option("--install-folder"));
+  check->excludes(command.app().get_option("--report"));
   check->excludes(command.app().get_option("PACKAGE_FOLDER"));
   if (std::optional<int> status = command.Parse(argc, argv)) return *status;
   if (std::optional<int> status =
@@ -101,6 +117,10 @@ int main(int argc, char** argv) {
     return kExitNotRun;
   }
   updater.Main(command_line);
+  if (report_file && updater.manifest_outcome() &&
+      !WriteReportFile(*report_file, updater.manifest_outcome()->report)) {
+    std::cerr << "kr-updater-cli: 実行の記録を書き出せませんでした: " << *report_file << "\n";
+  }
 
   switch (updater.outcome()) {
     case kr::startup::Outcome::kFinished:

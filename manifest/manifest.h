@@ -11,6 +11,8 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/platform.h"
+#include "report/report.h"
 #include "support/support.h"
 #include "ui/ui.h"
 
@@ -32,17 +34,31 @@ class RoutineRegistry {
 // --- Driver -------------------------------------------------------------------------------------
 
 struct ManifestOutcome {
-  bool ran = false;       // false: InstallFolder was empty, nothing was shown or changed
-  std::string error_log;  // ErrorLog: the error blocks of the file actions, in line order
-  size_t unfinished = 0;  // databases an update routine had to leave as they were
+  bool ran = false;         // false: InstallFolder was empty, nothing was shown or changed
+  std::string error_log;    // ErrorLog: the error blocks of the file actions, in line order
+  size_t unfinished = 0;    // databases an update routine had to leave as they were
+  report::Report report;    // what the run did
+  std::string report_path;  // native path of the report in UpdateLog, "" when it was not written
   bool errors() const { return !error_log.empty(); }
 };
 
 // RunManifest: one update run over PackageFolder's KrInst.ini against run.install_folder: files
 // pass, routine pass, finishing steps, end message in the wait dialog. unload: unload the wait
 // dialog at the end (the unattended path); clear, it stays with the end message until its OK.
+// The run records what it does into its report, written to UpdateLog\<yyyymmddhhnnss>.json in the
+// install folder before the end message shows.
 // Regime: step-and-continue; failures outside the file actions are dropped, never reported.
 ManifestOutcome RunManifest(RunContext& run, ui::Ui& ui, RoutineRegistry& routines, bool unload);
+
+// --- Run report ---------------------------------------------------------------------------------
+
+// Local time as the report writes it: "2026-12-07T08:01:02".
+std::string ReportTime(const platform::LocalTime& time);
+// Where the reports of an installation are kept: install_folder + "UpdateLog\".
+std::string ReportFolder(std::string_view install_folder);
+// Writes report to ReportFolder as <yyyymmddhhnnss>.json (a "-n" suffix when that name is taken)
+// and returns its native path. Regime: leave-on-error; "" when it could not be written.
+std::string WriteRunReport(std::string_view install_folder, const report::Report& report);
 
 // The values of a manifest line: the text right of the first "=" (the whole line without one),
 // split at every ",". Nothing is trimmed; empty values stay.

@@ -114,6 +114,12 @@ ManifestOutcome RunManifest(RunContext& run, ui::Ui& ui, RoutineRegistry& routin
   ui.ShowWait(run.title);
   ui.SetBusy(true);
   StepAndContinue steps("RunManifest");
+  report::Recorder recorder;
+  report::ScopedRecorder recording(recorder);
+  report::Report& report = recorder.report();
+  report.package = platform::NativePath(run.package_folder);
+  report.install_folder = platform::NativePath(run.install_folder);
+  report.started = ReportTime(platform::CurrentEnv().Now());
   support::clsIniFile ini;
   ini.FileName(run.package_folder + "KrInst.ini");
   ui.SetWaitLabel(1, "");
@@ -134,6 +140,10 @@ ManifestOutcome RunManifest(RunContext& run, ui::Ui& ui, RoutineRegistry& routin
   LogTimes();
 
   outcome.unfinished = run.unfinished.size();
+  report.finished = ReportTime(platform::CurrentEnv().Now());
+  report.exit_status = outcome.unfinished > 0 ? 4 : outcome.errors() ? 1 : 0;
+  outcome.report_path = WriteRunReport(run.install_folder, report);
+  outcome.report = report;
   // The next run migrates them: the user should know to start it.
   std::string unfinished =
       outcome.unfinished == 0

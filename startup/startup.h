@@ -159,6 +159,8 @@ class Updater {
   std::optional<std::string> CheckSignature(std::string_view command_line);
 
   Outcome outcome() const;
+  // What the manifest run did (its report among it), on either path; null when it did not run.
+  const manifest::ManifestOutcome* manifest_outcome() const;
   RunContext& run() { return run_; }
 
  private:
@@ -168,6 +170,7 @@ class Updater {
   std::unique_ptr<platform::InstanceGuard> guard_;
   std::unique_ptr<frmMlDir> dialog_;
   std::optional<Outcome> outcome_;
+  std::optional<manifest::ManifestOutcome> manifest_outcome_;  // the unattended path's
   bool signature_passed_ = false;
 };
 

@@ -103,11 +103,18 @@ void Updater::Main(std::string_view command_line) {
   run_.run_stamp = FormatRunStamp(now);
 
   if (ShouldRunUnattended(run_, exe_name, update_day, now)) {
-    outcome_ = FromManifest(manifest::RunManifest(run_, ui_, routines_, true));
+    manifest_outcome_ = manifest::RunManifest(run_, ui_, routines_, true);
+    outcome_ = FromManifest(*manifest_outcome_);
     return;
   }
   dialog_ = std::make_unique<frmMlDir>(run_, ui_, routines_);
   dialog_->Show();
+}
+
+const manifest::ManifestOutcome* Updater::manifest_outcome() const {
+  if (manifest_outcome_) return &*manifest_outcome_;
+  if (dialog_ && dialog_->manifest_outcome()) return &*dialog_->manifest_outcome();
+  return nullptr;
 }
 
 Outcome Updater::outcome() const {
