@@ -1,6 +1,7 @@
 // kr-updater-cli: the updater with the console user interface.
 //
 //   kr-updater-cli [PACKAGE_FOLDER] [--install-folder DIR] [--report FILE]
+//   kr-updater-cli PACKAGE_FOLDER --plan [--install-folder DIR] [--report FILE]
 //   kr-updater-cli --check PACKAGE_FOLDER [--format text|json]
 //
 // When start-up opens the install-folder dialog, DIR is typed into it and OK pressed: the folder
@@ -10,6 +11,11 @@
 // When the machine trusts package-signing keys, a package they did not sign, or one changed
 // since, is refused first; then a package folder that does not exist or holds no KrInst.ini.
 // Both before anything is done.
+//
+// --plan runs the whole update over an overlay of the disk (platform::OverlayEnv) and throws the
+// overlay away: the same messages and exit status as the run, nothing changed, no program
+// started. Its report (plan: true) goes only to FILE; without --report none is written, since
+// the installation's UpdateLog is part of what a plan must leave alone.
 //
 // Exit status: 0 finished without file-action errors, 1 finished with errors, 2 refused (the
 // signature, the package folder, the validation or the command line) or cancelled: nothing
@@ -38,7 +44,10 @@ constexpr const char* kSummary =
     "更新パッケージ（KrInst.ini）でインストール済みのアプリケーションを更新します。\n"
     "終了コード: 0 完了, 1 エラーあり, 2 中止・署名やインストール先の確認で拒否・\n"
     "コマンドラインの誤り（いずれも変更なし）, 3 既に起動中\n"
-    "--check: 0 問題なし, 1 問題あり";
+    "--check: 0 問題なし, 1 問題あり\n"
+    "--plan: 実行した場合と同じ終了コード（何も変更しません）";
+
+constexpr const char* kPlanNote = "（計画のみ: インストール先には何も変更を加えていません。）\n";
 
 // The package check changes nothing and needs no installation (and no signature yet: packages
 // are checked before they are signed).
@@ -87,6 +96,12 @@ int main(int argc, char** argv) {
                   "実行の記録（JSON）を、インストール先の UpdateLog に加えてこのファイルにも\n"
                   "書き出します。")
       ->type_name("FILE");
+  bool plan = false;
+  command.app().add_flag("--plan", plan,
+                         "アップデートを試しに実行し、何が行われるかを表示します。\n"
+                         "ファイルやデータベースは変更せず、プログラムも起動しません。\n"
+                         "記録は --report のファイルにだけ書き出します。");
+  check->excludes(command.app().get_option("--plan"));
   check->excludes(command.app().get_option("--install-folder"));
   check->excludes(command.app().get_option("--report"));
   check->excludes(command.app().get_option("PACKAGE_FOLDER"));
@@ -102,6 +117,19 @@ int main(int argc, char** argv) {
   std::string command_line;
   if (command.package_folder()) command_line = "\"" + *command.package_folder() + "\"";
 
+  // Everything from here on reads the real disk and changes only the overlay's copies.
+  std::optional<kr::platform::OverlayEnv> overlay;
+  std::optional<kr::platform::ScopedEnv> overlay_in_force;
+  if (plan) {
+    try {
+      overlay.emplace();
+    } catch (const kr::Failure& failure) {
+      kr::LogLine("kr-updater-cli: no overlay for the plan: " + std::string(failure.what()));
+      std::cerr << "kr-updater-cli: 作業用の一時フォルダを作成できませんでした。\n";
+      return kExitNotRun;
+    }
+    overlay_in_force.emplace(*overlay);
+  }
   kr::ui::ConsoleUi ui(install_folder, std::cout, std::cerr,
                        kr::platform::StandardErrorIsTerminal());
   kr::routines::Registry routines;
@@ -117,8 +145,19 @@ int main(int argc, char** argv) {
     return kExitNotRun;
   }
   updater.Main(command_line);
-  if (report_file && updater.manifest_outcome() &&
-      !WriteReportFile(*report_file, updater.manifest_outcome()->report)) {
+  std::optional<kr::report::Report> report;
+  if (updater.manifest_outcome()) report = updater.manifest_outcome()->report;
+  if (plan) {
+    overlay_in_force.reset();
+    for (const std::string& program : overlay->WouldRun()) {
+      std::cout << "実行しなかったプログラム: " << program << "\n";
+    }
+    overlay.reset();
+    if (report) report->plan = true;
+  }
+  // report::SummaryText(*report) is printed here, after the end message, for runs and plans.
+  if (plan && updater.manifest_outcome()) std::cout << kPlanNote;
+  if (report_file && report && !WriteReportFile(*report_file, *report)) {
     std::cerr << "kr-updater-cli: 実行の記録を書き出せませんでした: " << *report_file << "\n";
   }
 
