@@ -152,6 +152,8 @@ int main(int argc, char** argv) {
     for (const std::string& program : overlay->WouldRun()) {
       std::cout << "実行しなかったプログラム: " << program << "\n";
     }
+    kr::LogLine("kr-updater-cli: the plan's copies took " + std::to_string(overlay->DiskUse()) +
+                " bytes");
     overlay.reset();
     if (report) report->plan = true;
   }
