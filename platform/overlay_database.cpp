@@ -24,6 +24,10 @@ class OverlayFile : public DatabaseFile {
   bool on_real_disk = false;
   int generation = 0;
   std::unique_ptr<DatabaseFile> locks;  // on the node's lock file; null: data holds them
+  // The real file once the bytes have moved, to see the locks other programs hold on it; open
+  // as long as this open is, as a run's would be.
+  std::unique_ptr<DatabaseFile> real;
+  bool real_tried = false;
 };
 
 OverlayFile& Own(DatabaseFile& file) {
@@ -57,6 +61,26 @@ DatabaseFile& Writable(State& s, OverlayFile& f) {
   s.CopyUp(f.node->key, f.node->key);
   ++f.node->generation;
   return Data(s, f);
+}
+
+// Whether a program other than this plan holds a lock on the real file that an exclusive lock
+// would meet: the run would meet it too.
+bool LockedOnTheRealDisk(State& s, OverlayFile& f, int64_t start, int64_t length) {
+  if (f.node == nullptr) return false;
+  DatabaseFile* real = f.on_real_disk ? f.data.get() : f.real.get();
+  if (real == nullptr && !f.real_tried) {
+    f.real_tried = true;
+    struct stat info;
+    if (stat(f.node->key.c_str(), &info) == 0 && S_ISREG(info.st_mode)) {
+      try {
+        f.real = s.base().OpenDatabaseFile(f.node->key, Reading(true));
+      } catch (const Failure&) {
+        // Unreadable: nobody's locks to see.
+      }
+    }
+    real = f.real.get();
+  }
+  return real != nullptr && s.base().DatabaseFileLockedElsewhere(*real, start, length);
 }
 
 }  // namespace
@@ -129,6 +153,7 @@ int64_t OverlayEnv::DatabaseFileSize(DatabaseFile& file) {
 bool OverlayEnv::LockDatabaseFile(DatabaseFile& file, int64_t start, int64_t length,
                                   RangeLock lock) {
   OverlayFile& f = Own(file);
+  if (lock == RangeLock::kExclusive && LockedOnTheRealDisk(*state_, f, start, length)) return false;
   DatabaseFile& holder = f.locks != nullptr ? *f.locks : Data(*state_, f);
   return state_->base().LockDatabaseFile(holder, start, length, lock);
 }
@@ -136,7 +161,8 @@ bool OverlayEnv::LockDatabaseFile(DatabaseFile& file, int64_t start, int64_t len
 bool OverlayEnv::DatabaseFileLockedElsewhere(DatabaseFile& file, int64_t start, int64_t length) {
   OverlayFile& f = Own(file);
   DatabaseFile& holder = f.locks != nullptr ? *f.locks : Data(*state_, f);
-  return state_->base().DatabaseFileLockedElsewhere(holder, start, length);
+  return state_->base().DatabaseFileLockedElsewhere(holder, start, length) ||
+         LockedOnTheRealDisk(*state_, f, start, length);
 }
 
 void OverlayEnv::DeleteDatabaseFile(std::string_view native_path, bool) {

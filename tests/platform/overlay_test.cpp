@@ -185,6 +185,21 @@ TEST_F(OverlayDatabaseTest, PagesWrittenByOneOpenAreSeenByAllAndTheFileStaysAsIt
   EXPECT_FALSE(dir_.Exists("File/KrVal.mdb-journal"));
 }
 
+TEST_F(OverlayDatabaseTest, AnotherProgramsLockOnTheRealFileIsMetAsInARun) {
+  dir_.Write("KrVal.mdb", std::string(8192, 'o'));
+  DatabaseFileMode shared;
+  auto elsewhere = Env::Default().OpenDatabaseFile(Native("KrVal.mdb"), shared);
+  ASSERT_TRUE(Env::Default().LockDatabaseFile(*elsewhere, 100, 1, RangeLock::kShared));
+  OverlayEnv overlay;
+  auto file = overlay.OpenDatabaseFile(Native("KrVal.mdb"), shared);
+  overlay.WriteDatabaseFile(*file, 0, "x", 1);
+  EXPECT_TRUE(overlay.LockDatabaseFile(*file, 100, 1, RangeLock::kShared));
+  EXPECT_FALSE(overlay.LockDatabaseFile(*file, 100, 1, RangeLock::kExclusive));
+  EXPECT_TRUE(overlay.DatabaseFileLockedElsewhere(*file, 100, 1));
+  Env::Default().LockDatabaseFile(*elsewhere, 100, 1, RangeLock::kUnlock);
+  EXPECT_TRUE(overlay.LockDatabaseFile(*file, 100, 1, RangeLock::kExclusive));
+}
+
 TEST(OverlayProcessTest, AProgramIsNotStartedButMustBeThere) {
   TempDir dir;
   dir.Write("tool.sh", "#!/bin/sh\ntouch \"$1\"\n");
