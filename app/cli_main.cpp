@@ -69,6 +69,73 @@ bool WriteReportFile(const std::string& file, const kr::report::Report& report) 
   });
 }
 
+int ExitStatus(kr::startup::Outcome outcome) {
+  switch (outcome) {
+    case kr::startup::Outcome::kFinished:
+      return kExitFinished;
+    case kr::startup::Outcome::kFinishedWithErrors:
+      return kExitErrors;
+    case kr::startup::Outcome::kUnfinished:
+      return kExitUnfinished;
+    case kr::startup::Outcome::kAlreadyRunning:
+      return kExitAlreadyRunning;
+    case kr::startup::Outcome::kNotRun:
+    case kr::startup::Outcome::kRefused:
+    case kr::startup::Outcome::kPending:  // the validation refused: the dialog is still open
+      return kExitNotRun;
+  }
+  return kExitNotRun;
+}
+
+struct Ran {
+  int status = kExitNotRun;
+  std::optional<kr::report::Report> report;  // when the manifest ran
+};
+
+// Starts the updater; with plan, over an overlay of the disk that is made first and so outlives
+// everything that may hold one of its files.
+Ran Update(const std::string& command_line, const std::optional<std::string>& install_folder,
+           bool plan) {
+  std::optional<kr::platform::OverlayEnv> overlay;
+  std::optional<kr::platform::ScopedEnv> overlay_in_force;
+  if (plan) {
+    try {
+      overlay.emplace();
+    } catch (const kr::Failure& failure) {
+      kr::LogLine("kr-updater-cli: no overlay for the plan: " + std::string(failure.what()));
+      std::cerr << "kr-updater-cli: 作業用の一時フォルダを作成できませんでした。\n";
+      return {};
+    }
+    overlay_in_force.emplace(*overlay);
+  }
+  kr::ui::ConsoleUi ui(install_folder, std::cout, std::cerr,
+                       kr::platform::StandardErrorIsTerminal());
+  kr::routines::Registry routines;
+  kr::startup::Updater updater(ui, routines);
+  // A package nobody trusted signed is refused before it is looked at; a mistyped folder must
+  // not look like a finished update.
+  std::optional<std::string> refusal = updater.CheckSignature(command_line);
+  if (!refusal) {
+    refusal = kr::startup::CheckPackageFolder(kr::startup::PackageFolderOf(command_line));
+  }
+  if (refusal) {
+    std::cerr << "kr-updater-cli: " << *refusal << "\n";
+    return {};
+  }
+  updater.Main(command_line);
+  Ran ran{ExitStatus(updater.outcome()), std::nullopt};
+  if (updater.manifest_outcome()) ran.report = updater.manifest_outcome()->report;
+  if (plan) {
+    for (const std::string& program : overlay->WouldRun()) {
+      std::cout << "実行しなかったプログラム: " << program << "\n";
+    }
+    kr::LogLine("kr-updater-cli: the plan's copies took " + std::to_string(overlay->DiskUse()) +
+                " bytes");
+    if (ran.report) ran.report->plan = true;
+  }
+  return ran;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -117,65 +184,11 @@ int main(int argc, char** argv) {
   std::string command_line;
   if (command.package_folder()) command_line = "\"" + *command.package_folder() + "\"";
 
-  // Everything from here on reads the real disk and changes only the overlay's copies.
-  std::optional<kr::platform::OverlayEnv> overlay;
-  std::optional<kr::platform::ScopedEnv> overlay_in_force;
-  if (plan) {
-    try {
-      overlay.emplace();
-    } catch (const kr::Failure& failure) {
-      kr::LogLine("kr-updater-cli: no overlay for the plan: " + std::string(failure.what()));
-      std::cerr << "kr-updater-cli: 作業用の一時フォルダを作成できませんでした。\n";
-      return kExitNotRun;
-    }
-    overlay_in_force.emplace(*overlay);
-  }
-  kr::ui::ConsoleUi ui(install_folder, std::cout, std::cerr,
-                       kr::platform::StandardErrorIsTerminal());
-  kr::routines::Registry routines;
-  kr::startup::Updater updater(ui, routines);
-  // A package nobody trusted signed is refused before it is looked at; a mistyped folder must
-  // not look like a finished update.
-  std::optional<std::string> refusal = updater.CheckSignature(command_line);
-  if (!refusal) {
-    refusal = kr::startup::CheckPackageFolder(kr::startup::PackageFolderOf(command_line));
-  }
-  if (refusal) {
-    std::cerr << "kr-updater-cli: " << *refusal << "\n";
-    return kExitNotRun;
-  }
-  updater.Main(command_line);
-  std::optional<kr::report::Report> report;
-  if (updater.manifest_outcome()) report = updater.manifest_outcome()->report;
-  if (plan) {
-    overlay_in_force.reset();
-    for (const std::string& program : overlay->WouldRun()) {
-      std::cout << "実行しなかったプログラム: " << program << "\n";
-    }
-    kr::LogLine("kr-updater-cli: the plan's copies took " + std::to_string(overlay->DiskUse()) +
-                " bytes");
-    overlay.reset();
-    if (report) report->plan = true;
-  }
-  // report::SummaryText(*report) is printed here, after the end message, for runs and plans.
-  if (plan && updater.manifest_outcome()) std::cout << kPlanNote;
-  if (report_file && report && !WriteReportFile(*report_file, *report)) {
+  Ran ran = Update(command_line, install_folder, plan);
+  // report::SummaryText(*ran.report) is printed here, after the end message, for runs and plans.
+  if (plan && ran.report) std::cout << kPlanNote;
+  if (report_file && ran.report && !WriteReportFile(*report_file, *ran.report)) {
     std::cerr << "kr-updater-cli: 実行の記録を書き出せませんでした: " << *report_file << "\n";
   }
-
-  switch (updater.outcome()) {
-    case kr::startup::Outcome::kFinished:
-      return kExitFinished;
-    case kr::startup::Outcome::kFinishedWithErrors:
-      return kExitErrors;
-    case kr::startup::Outcome::kUnfinished:
-      return kExitUnfinished;
-    case kr::startup::Outcome::kAlreadyRunning:
-      return kExitAlreadyRunning;
-    case kr::startup::Outcome::kNotRun:
-    case kr::startup::Outcome::kRefused:
-    case kr::startup::Outcome::kPending:  // the validation refused: the dialog is still open
-      return kExitNotRun;
-  }
-  return kExitNotRun;
+  return ran.status;
 }
