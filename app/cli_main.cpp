@@ -1,6 +1,7 @@
 // kr-updater-cli: the updater with the console user interface.
 //
 //   kr-updater-cli [PACKAGE_FOLDER] [--install-folder DIR] [--report FILE]
+//   kr-updater-cli PACKAGE_FOLDER --plan [--install-folder DIR] [--report FILE]
 //   kr-updater-cli --check PACKAGE_FOLDER [--format text|json]
 //
 // When start-up opens the install-folder dialog, DIR is typed into it and OK pressed: the folder
@@ -10,6 +11,11 @@
 // When the machine trusts package-signing keys, a package they did not sign, or one changed
 // since, is refused first; then a package folder that does not exist or holds no KrInst.ini.
 // Both before anything is done.
+//
+// --plan runs the whole update over an overlay of the disk (platform::OverlayEnv) and throws the
+// overlay away: the same messages and exit status as the run, nothing changed, no program
+// started. Its report (plan: true) goes only to FILE; without --report none is written, since
+// the installation's UpdateLog is part of what a plan must leave alone.
 //
 // Exit status: 0 finished without file-action errors, 1 finished with errors, 2 refused (the
 // signature, the package folder, the validation or the command line) or cancelled: nothing
@@ -38,7 +44,10 @@ constexpr const char* kSummary =
     "更新パッケージ（KrInst.ini）でインストール済みのアプリケーションを更新します。\n"
     "終了コード: 0 完了, 1 エラーあり, 2 中止・署名やインストール先の確認で拒否・\n"
     "コマンドラインの誤り（いずれも変更なし）, 3 既に起動中\n"
-    "--check: 0 問題なし, 1 問題あり";
+    "--check: 0 問題なし, 1 問題あり\n"
+    "--plan: 実行した場合と同じ終了コード（何も変更しません）";
+
+constexpr const char* kPlanNote = "（計画のみ: インストール先には何も変更を加えていません。）\n";
 
 // The package check changes nothing and needs no installation (and no signature yet: packages
 // are checked before they are signed).
@@ -58,6 +67,73 @@ bool WriteReportFile(const std::string& file, const kr::report::Report& report) 
     kr::platform::WriteFile(file, kr::report::ToJson(report));
     return true;
   });
+}
+
+int ExitStatus(kr::startup::Outcome outcome) {
+  switch (outcome) {
+    case kr::startup::Outcome::kFinished:
+      return kExitFinished;
+    case kr::startup::Outcome::kFinishedWithErrors:
+      return kExitErrors;
+    case kr::startup::Outcome::kUnfinished:
+      return kExitUnfinished;
+    case kr::startup::Outcome::kAlreadyRunning:
+      return kExitAlreadyRunning;
+    case kr::startup::Outcome::kNotRun:
+    case kr::startup::Outcome::kRefused:
+    case kr::startup::Outcome::kPending:  // the validation refused: the dialog is still open
+      return kExitNotRun;
+  }
+  return kExitNotRun;
+}
+
+struct Ran {
+  int status = kExitNotRun;
+  std::optional<kr::report::Report> report;  // when the manifest ran
+};
+
+// Starts the updater; with plan, over an overlay of the disk that is made first and so outlives
+// everything that may hold one of its files.
+Ran Update(const std::string& command_line, const std::optional<std::string>& install_folder,
+           bool plan) {
+  std::optional<kr::platform::OverlayEnv> overlay;
+  std::optional<kr::platform::ScopedEnv> overlay_in_force;
+  if (plan) {
+    try {
+      overlay.emplace();
+    } catch (const kr::Failure& failure) {
+      kr::LogLine("kr-updater-cli: no overlay for the plan: " + std::string(failure.what()));
+      std::cerr << "kr-updater-cli: 作業用の一時フォルダを作成できませんでした。\n";
+      return {};
+    }
+    overlay_in_force.emplace(*overlay);
+  }
+  kr::ui::ConsoleUi ui(install_folder, std::cout, std::cerr,
+                       kr::platform::StandardErrorIsTerminal());
+  kr::routines::Registry routines;
+  kr::startup::Updater updater(ui, routines);
+  // A package nobody trusted signed is refused before it is looked at; a mistyped folder must
+  // not look like a finished update.
+  std::optional<std::string> refusal = updater.CheckSignature(command_line);
+  if (!refusal) {
+    refusal = kr::startup::CheckPackageFolder(kr::startup::PackageFolderOf(command_line));
+  }
+  if (refusal) {
+    std::cerr << "kr-updater-cli: " << *refusal << "\n";
+    return {};
+  }
+  updater.Main(command_line);
+  Ran ran{ExitStatus(updater.outcome()), std::nullopt};
+  if (updater.manifest_outcome()) ran.report = updater.manifest_outcome()->report;
+  if (plan) {
+    for (const std::string& program : overlay->WouldRun()) {
+      std::cout << "実行しなかったプログラム: " << program << "\n";
+    }
+    kr::LogLine("kr-updater-cli: the plan's copies took " + std::to_string(overlay->DiskUse()) +
+                " bytes");
+    if (ran.report) ran.report->plan = true;
+  }
+  return ran;
 }
 
 }  // namespace
@@ -87,6 +163,12 @@ int main(int argc, char** argv) {
                   "実行の記録（JSON）を、インストール先の UpdateLog に加えてこのファイルにも\n"
                   "書き出します。")
       ->type_name("FILE");
+  bool plan = false;
+  command.app().add_flag("--plan", plan,
+                         "アップデートを試しに実行し、何が行われるかを表示します。\n"
+                         "ファイルやデータベースは変更せず、プログラムも起動しません。\n"
+                         "記録は --report のファイルにだけ書き出します。");
+  check->excludes(command.app().get_option("--plan"));
   check->excludes(command.app().get_option("--install-folder"));
   check->excludes(command.app().get_option("--report"));
   check->excludes(command.app().get_option("PACKAGE_FOLDER"));
@@ -102,39 +184,11 @@ int main(int argc, char** argv) {
   std::string command_line;
   if (command.package_folder()) command_line = "\"" + *command.package_folder() + "\"";
 
-  kr::ui::ConsoleUi ui(install_folder, std::cout, std::cerr,
-                       kr::platform::StandardErrorIsTerminal());
-  kr::routines::Registry routines;
-  kr::startup::Updater updater(ui, routines);
-  // A package nobody trusted signed is refused before it is looked at; a mistyped folder must
-  // not look like a finished update.
-  std::optional<std::string> refusal = updater.CheckSignature(command_line);
-  if (!refusal) {
-    refusal = kr::startup::CheckPackageFolder(kr::startup::PackageFolderOf(command_line));
-  }
-  if (refusal) {
-    std::cerr << "kr-updater-cli: " << *refusal << "\n";
-    return kExitNotRun;
-  }
-  updater.Main(command_line);
-  if (report_file && updater.manifest_outcome() &&
-      !WriteReportFile(*report_file, updater.manifest_outcome()->report)) {
+  Ran ran = Update(command_line, install_folder, plan);
+  // report::SummaryText(*ran.report) is printed here, after the end message, for runs and plans.
+  if (plan && ran.report) std::cout << kPlanNote;
+  if (report_file && ran.report && !WriteReportFile(*report_file, *ran.report)) {
     std::cerr << "kr-updater-cli: 実行の記録を書き出せませんでした: " << *report_file << "\n";
   }
-
-  switch (updater.outcome()) {
-    case kr::startup::Outcome::kFinished:
-      return kExitFinished;
-    case kr::startup::Outcome::kFinishedWithErrors:
-      return kExitErrors;
-    case kr::startup::Outcome::kUnfinished:
-      return kExitUnfinished;
-    case kr::startup::Outcome::kAlreadyRunning:
-      return kExitAlreadyRunning;
-    case kr::startup::Outcome::kNotRun:
-    case kr::startup::Outcome::kRefused:
-    case kr::startup::Outcome::kPending:  // the validation refused: the dialog is still open
-      return kExitNotRun;
-  }
-  return kExitNotRun;
+  return ran.status;
 }

@@ -1,7 +1,9 @@
 // The whole update as a user runs it, `kr-updater-cli` from start to end message, on the demo and
 // on the demo grown to five year folders of generated prices. Prints the wall time and where it
 // went (file actions, routines, and the backups made within both, from the run's log), so that a
-// later change can be measured against it.
+// later change can be measured against it. Before each run, a plan of it (--plan) is timed too,
+// with the disk its copies took against the installation's size: a plan should take at most 1.5
+// times the run.
 //
 //   whole_update_bench [--rows N] [--build DIR] [--source DIR]
 //
@@ -15,6 +17,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <string>
 
 #include "demo/fixture_generator.h"
@@ -33,10 +36,45 @@ void Run(const std::string& command) {
 
 std::string Quoted(const fs::path& path) { return "'" + path.string() + "'"; }
 
-// Times kr-updater-cli on the sandbox's package and prints one line.
-void Update(const fs::path& build, const fs::path& sandbox, const char* label) {
+// The files below folder with their size and modification time.
+using Listing = std::map<std::string, std::pair<uintmax_t, fs::file_time_type>>;
+Listing Files(const fs::path& folder) {
+  Listing files;
+  for (const auto& entry : fs::recursive_directory_iterator(folder)) {
+    if (entry.is_regular_file()) {
+      files[entry.path().string()] = {entry.file_size(), entry.last_write_time()};
+    }
+  }
+  return files;
+}
+
+double Bytes(const Listing& files) {
+  double bytes = 0;
+  for (const auto& [path, file] : files) bytes += static_cast<double>(file.first);
+  return bytes;
+}
+
+// Bytes of the files that are new or changed in after.
+double ChangedBytes(const Listing& before, const Listing& after) {
+  double bytes = 0;
+  for (const auto& [path, file] : after) {
+    auto was = before.find(path);
+    if (was == before.end() || was->second != file) bytes += static_cast<double>(file.first);
+  }
+  return bytes;
+}
+
+struct Timed {
+  double seconds = 0;
+  double plan_bytes = 0;  // the plan's copies, from its log
+};
+
+// Times kr-updater-cli on the sandbox's package (a plan of it with plan) and prints one line.
+Timed Update(const fs::path& build, const fs::path& sandbox, const std::string& label,
+             bool plan = false) {
   fs::path log = sandbox / "run" / "kr-updater.log";
   fs::create_directories(log.parent_path());
+  fs::remove(log);
   std::string environment = "KR_WINDOWS_DIR=" + Quoted(sandbox / "Windows") +
                             " KR_SYSTEM_DIR=" + Quoted(sandbox / "Windows" / "System32") +
                             " KR_COMMON_APPDATA_DIR=" + Quoted(sandbox / "ProgramData") +
@@ -46,22 +84,39 @@ void Update(const fs::path& build, const fs::path& sandbox, const char* label) {
                             " KR_LOG=" + Quoted(log) + " KR_TRUSTED_KEYS=" + Quoted(sandbox);
   std::string command = environment + " " + Quoted(build / "app" / "kr-updater-cli") + " " +
                         Quoted(sandbox / "Package") + " --install-folder " +
-                        Quoted(sandbox / "App") + " >/dev/null 2>&1";
+                        Quoted(sandbox / "App") + (plan ? " --plan" : "") + " >/dev/null 2>&1";
   auto start = Clock::now();
   // Status 4 (some databases left unchanged) still times a whole run.
   int status = std::system(command.c_str());
   double seconds = std::chrono::duration<double>(Clock::now() - start).count();
   double files = 0, routines = 0, backups = 0;
+  Timed timed{seconds, 0};
   std::ifstream in(log);
   for (std::string line; std::getline(in, line);) {
+    if (size_t copies = line.find("the plan's copies took "); copies != std::string::npos) {
+      timed.plan_bytes = std::atof(line.c_str() + copies + 23);
+    }
     size_t at = line.find("RunManifest: file actions");
     if (at == std::string::npos) continue;
     std::sscanf(line.c_str() + at,
                 "RunManifest: file actions %lf s, routines %lf s, backups within both %lf s",
                 &files, &routines, &backups);
   }
-  std::printf("%-28s %8.2f %12.2f %9.2f %8.2f   (exit %d)\n", label, seconds, files, routines,
-              backups, WEXITSTATUS(status));
+  std::printf("%-28s %8.2f %12.2f %9.2f %8.2f   (exit %d)\n", label.c_str(), seconds, files,
+              routines, backups, WEXITSTATUS(status));
+  return timed;
+}
+
+// A plan, then the run it describes, and how they compare.
+void PlanAndUpdate(const fs::path& build, const fs::path& sandbox, const std::string& label) {
+  Listing before = Files(sandbox);
+  Timed plan = Update(build, sandbox, label + " (plan)", true);
+  Timed run = Update(build, sandbox, label);
+  std::printf(
+      "%-28s plan/run %.2fx; the plan's copies %.1f MB, files the run wrote %.1f MB, all files "
+      "%.1f MB\n",
+      "", plan.seconds / run.seconds, plan.plan_bytes / 1e6,
+      ChangedBytes(before, Files(sandbox)) / 1e6, Bytes(before) / 1e6);
 }
 
 }  // namespace
@@ -87,7 +142,7 @@ int main(int argc, char** argv) {
   std::printf("%-28s %8s %12s %9s %8s\n", "installation", "total s", "file acts s", "routines s",
               "backups s");
   make_demo();
-  Update(build, sandbox, "demo");
+  PlanAndUpdate(build, sandbox, "demo");
 
   make_demo();
   const char* years[] = {"2015年度", "2016年度", "2017年度", "2018年度"};
@@ -97,7 +152,7 @@ int main(int argc, char** argv) {
     year.val_version = year.cri_version = year.exp_version = "2019,1,1";
     kr::fixtures::MakeYearFolder((sandbox / "App").string(), year, rows);
   }
-  Update(build, sandbox, ("5 years, " + std::to_string(rows) + " rows").c_str());
+  PlanAndUpdate(build, sandbox, "5 years, " + std::to_string(rows) + " rows");
   fs::remove_all(sandbox);
   return 0;
 }

@@ -86,6 +86,7 @@ class Temporary {
 }  // namespace
 
 void SetDurableWrites(bool durable) { durable_writes = durable; }
+bool DurableWrites() { return durable_writes; }
 
 ScopedFaultHook::ScopedFaultHook(FaultHook hook) : hook_(std::move(hook)), previous_(fault_hook) {
   fault_hook = &hook_;

@@ -13,6 +13,8 @@ Env& Env::Default() {
   return env;
 }
 
+std::string Env::ReadingPath(std::string_view native_path) { return std::string(native_path); }
+
 Env& CurrentEnv() { return current_env != nullptr ? *current_env : Env::Default(); }
 
 ScopedEnv::ScopedEnv(Env& env) : previous_(current_env) { current_env = &env; }

@@ -91,6 +91,15 @@ void RemoveLeftoverTemporaries(const std::string& native_folder);
 // without the program name): blanks separate, quotes group, backslashes escape only quotes.
 std::vector<std::string> SplitWindowsArguments(std::string_view text);
 
+// Whether a native path names a program that can be started.
+bool IsProgram(const std::string& native);
+using ProgramTest = std::function<bool(const std::string& native)>;
+// A command line as StartProcess starts it: the program's native path first, then the
+// arguments, those naming paths made native. is_program tells which native paths are programs.
+// Throws 53 when no prefix of the line names one.
+std::vector<std::string> ResolveCommandLine(Env& env, std::string_view command_line,
+                                            const ProgramTest& is_program);
+
 // The environment variable's value, or "" when unset.
 std::string GetEnv(const char* name);
 

@@ -91,19 +91,14 @@ class PosixChild : public ChildProcess {
   int exit_code_ = -1;
 };
 
-bool IsProgram(const std::string& native) {
-  struct stat info;
-  return !native.empty() && stat(native.c_str(), &info) == 0 && S_ISREG(info.st_mode) &&
-         access(native.c_str(), X_OK) == 0;
-}
-
 bool HasExtension(std::string_view name) {
   std::string last = internal::SplitLast(name).last;
   return last.find('.') != std::string::npos;
 }
 
 // The native program a command-line prefix names, or "".
-std::string ResolveProgram(Env& env, std::string_view prefix) {
+std::string ResolveProgram(Env& env, std::string_view prefix,
+                           const internal::ProgramTest& is_program) {
   if (prefix.empty()) return {};
   std::vector<std::string> candidates{std::string(prefix)};
   if (!HasExtension(prefix)) candidates.push_back(std::string(prefix) + ".exe");
@@ -111,7 +106,7 @@ std::string ResolveProgram(Env& env, std::string_view prefix) {
   for (const std::string& candidate : candidates) {
     if (!bare) {
       std::string native = env.NativePath(candidate);
-      if (IsProgram(native)) return native;
+      if (is_program(native)) return native;
       continue;
     }
     std::string path = internal::GetEnv("PATH");
@@ -123,7 +118,7 @@ std::string ResolveProgram(Env& env, std::string_view prefix) {
       pos = end + 1;
       if (folder.empty()) continue;
       std::string native = env.NativePath(folder + "/" + candidate);
-      if (IsProgram(native)) return native;
+      if (is_program(native)) return native;
     }
   }
   return {};
@@ -139,7 +134,14 @@ std::string NativeArgument(Env& env, const std::string& argument) {
 
 }  // namespace
 
-std::unique_ptr<ChildProcess> Env::StartProcess(std::string_view command_line, bool hidden) {
+bool internal::IsProgram(const std::string& native) {
+  struct stat info;
+  return !native.empty() && stat(native.c_str(), &info) == 0 && S_ISREG(info.st_mode) &&
+         access(native.c_str(), X_OK) == 0;
+}
+
+std::vector<std::string> internal::ResolveCommandLine(Env& env, std::string_view command_line,
+                                                      const ProgramTest& is_program) {
   std::string_view line = command_line;
   while (!line.empty() && (line.front() == ' ' || line.front() == '\t')) line.remove_prefix(1);
 
@@ -148,14 +150,14 @@ std::unique_ptr<ChildProcess> Env::StartProcess(std::string_view command_line, b
   if (!line.empty() && line.front() == '"') {
     size_t close = line.find('"', 1);
     std::string_view quoted = line.substr(1, close == std::string_view::npos ? close : close - 1);
-    program = ResolveProgram(*this, quoted);
+    program = ResolveProgram(env, quoted, is_program);
     rest = close == std::string_view::npos ? std::string_view() : line.substr(close + 1);
   } else {
     // As the Windows shell does: the shortest blank-separated prefix that names a program.
     size_t end = 0;
     while (program.empty() && end != std::string_view::npos) {
       end = line.find(' ', end + 1);
-      program = ResolveProgram(*this, line.substr(0, end));
+      program = ResolveProgram(env, line.substr(0, end), is_program);
       if (!program.empty()) rest = end == std::string_view::npos ? "" : line.substr(end);
     }
   }
@@ -166,8 +168,15 @@ std::unique_ptr<ChildProcess> Env::StartProcess(std::string_view command_line, b
   std::vector<std::string> arguments;
   arguments.push_back(program);
   for (const std::string& argument : internal::SplitWindowsArguments(rest)) {
-    arguments.push_back(NativeArgument(*this, argument));
+    arguments.push_back(NativeArgument(env, argument));
   }
+  return arguments;
+}
+
+std::unique_ptr<ChildProcess> Env::StartProcess(std::string_view command_line, bool hidden) {
+  std::vector<std::string> arguments =
+      internal::ResolveCommandLine(*this, command_line, internal::IsProgram);
+  const std::string& program = arguments.front();
   std::vector<char*> argv;
   for (std::string& argument : arguments) argv.push_back(argument.data());
   argv.push_back(nullptr);

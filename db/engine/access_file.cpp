@@ -29,7 +29,7 @@ constexpr char kModule[] = "kr_access";
 
 // Read as libmdb reads the rest of the file, directly: no change of ours ever goes through it.
 std::string ReadHeader(const std::string& native) {
-  std::ifstream in(native, std::ios::binary);
+  std::ifstream in(platform::CurrentEnv().ReadingPath(native), std::ios::binary);
   std::string header(kHeaderSize, '\0');
   in.read(header.data(), static_cast<std::streamsize>(header.size()));
   header.resize(static_cast<size_t>(in.gcount()));

@@ -11,6 +11,7 @@
 
 #include "db/engine/access_reader.h"
 #include "db/engine/dao_errors.h"
+#include "platform/platform.h"
 
 namespace kr::db::engine::internal {
 
@@ -241,7 +242,7 @@ std::shared_ptr<AccessFile> OpenAccessFile(const std::string& native, std::strin
   std::shared_ptr<AccessFile> file(new AccessFile);
   file->handle_ = std::make_unique<AccessFile::Handle>();
   AccessFile::Handle& h = *file->handle_;
-  h.mdb = mdb_open(native.c_str(), MDB_NOFLAGS);
+  h.mdb = mdb_open(platform::CurrentEnv().ReadingPath(native).c_str(), MDB_NOFLAGS);
   if (h.mdb == nullptr || mdb_read_catalog(h.mdb, MDB_TABLE) == nullptr)
     Raise(kDaoUnrecognizedFormat, shown);
   const bool jet3 = h.mdb->f->jet_version == MDB_VER_JET3;

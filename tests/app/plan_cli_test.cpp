@@ -1,0 +1,179 @@
+// kr-updater-cli --plan: on the demo and on generated installations the plan leaves every file
+// and folder of the sandbox as it was (installation, shortcut folders, Windows folders, XML
+// settings), and the real run that follows does what the plan said: the same actions, routine
+// outcomes, per-table counts, messages and exit status.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <map>
+
+#include "demo/fixture_generator.h"
+#include "platform/platform.h"
+#include "report/report.h"
+#include "tests/app/unattended_run.h"
+
+namespace kr::app::test {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::ProcessResult;
+
+using Roots = std::vector<const testing::TempDir*>;
+
+// Every entry below the roots (the runtime folder aside: the instance guard's lock lives there)
+// with its bytes and modification time; folders and links by kind.
+std::map<std::string, std::string> Snapshot(const Roots& roots) {
+  std::map<std::string, std::string> entries;
+  for (const testing::TempDir* root_dir : roots) {
+    const testing::TempDir& root = *root_dir;
+    for (const auto& entry : fs::recursive_directory_iterator(root.path())) {
+      std::string name = fs::relative(entry.path(), root.path()).string();
+      if (name == "run" || name.starts_with("run/")) continue;
+      std::string& seen = entries[root.path() + "/" + name];
+      if (entry.is_symlink()) {
+        seen = "<link> " + fs::read_symlink(entry.path()).string();
+      } else if (entry.is_directory()) {
+        seen = "<folder>";
+      } else {
+        seen = root.Read(name) + " @" +
+               std::to_string(entry.last_write_time().time_since_epoch().count());
+      }
+    }
+  }
+  return entries;
+}
+
+// A report with what differs between a plan and its run by nature left out: times, whether it
+// is a plan, the files changed (a plan changes none) and the names of backups (whether one was
+// made stays).
+std::string Comparable(const std::string& json) {
+  report::Report report = report::FromJson(json);
+  report.plan = false;
+  report.started = report.finished = "";
+  report.changes.clear();
+  for (report::Routine& routine : report.routines) {
+    for (report::Target& target : routine.targets) {
+      if (target.backup) target.backup = "<backup>";
+    }
+  }
+  return report::ToJson(report);
+}
+
+// Plans, then runs, the same command line and checks that they agree.
+void ExpectThePlanChangesNothingAndTheRunDoesWhatItSaid(
+    const Roots& sandbox, const std::function<ProcessResult(std::vector<std::string>)>& cli,
+    std::vector<std::string> args, int exit_status) {
+  testing::TempDir reports;
+  std::map<std::string, std::string> before = Snapshot(sandbox);
+  std::vector<std::string> plan_args = args;
+  plan_args.insert(plan_args.end(), {"--plan", "--report", reports.Native("plan.json")});
+  ProcessResult plan = cli(plan_args);
+  EXPECT_EQ(plan.exit_code, exit_status) << plan.out << plan.err;
+  EXPECT_NE(plan.out.find("（計画のみ: インストール先には何も変更を加えていません。）"),
+            std::string::npos)
+      << plan.out;
+  std::map<std::string, std::string> after = Snapshot(sandbox);
+  for (const auto& [name, seen] : after) EXPECT_TRUE(before.count(name)) << name << " appeared";
+  for (const auto& [name, seen] : before) {
+    EXPECT_TRUE(after.count(name) && after[name] == seen) << name << " changed";
+  }
+  ASSERT_TRUE(reports.Exists("plan.json"));
+  EXPECT_TRUE(report::FromJson(reports.Read("plan.json")).plan);
+
+  args.insert(args.end(), {"--report", reports.Native("run.json")});
+  ProcessResult run = cli(args);
+  EXPECT_EQ(run.exit_code, plan.exit_code) << run.out << run.err;
+  EXPECT_TRUE(plan.out.starts_with(run.out)) << plan.out << "\n---\n" << run.out;
+  EXPECT_EQ(plan.err, run.err);
+  EXPECT_EQ(Comparable(reports.Read("plan.json")), Comparable(reports.Read("run.json")));
+}
+
+class PlanDemoTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (!testing::DemoBuilt()) GTEST_SKIP() << "PE fixtures not built (MinGW-w64 missing)";
+  }
+  void Generate(std::string_view update_day) {
+    ProcessResult made = testing::MakeDemo(demo_, update_day);
+    ASSERT_EQ(made.exit_code, 0) << made.err;
+  }
+  ProcessResult Cli(std::vector<std::string> args) const {
+    args.insert(args.begin(), testing::BuiltProgram("app/kr-updater-cli"));
+    return testing::RunProgram(args, {"KR_NOW=2020-04-07 15:30"});
+  }
+
+  testing::SandboxedFolders sandbox_;
+  std::string demo_ = sandbox_.root().path();
+};
+
+TEST_F(PlanDemoTest, EveryFileActionAndRoutineIsPlannedAndNoProgramRuns) {
+  Generate("2000/01/01");
+  ProcessResult plan = Cli({demo_ + "/Package", "--plan", "--install-folder", demo_ + "/App"});
+  EXPECT_EQ(plan.exit_code, 0) << plan.err;
+  EXPECT_NE(plan.out.find("実行しなかったプログラム: " + demo_ + "/App\\KrServer.exe /RegServer"),
+            std::string::npos)
+      << plan.out;
+  EXPECT_FALSE(fs::exists(demo_ + "/Windows/System32/Regsvr32.log"));
+  EXPECT_FALSE(fs::exists(demo_ + "/App/UpdateLog"));
+
+  ExpectThePlanChangesNothingAndTheRunDoesWhatItSaid(
+      {&sandbox_.root()}, [&](auto args) { return Cli(args); },
+      {demo_ + "/Package", "--install-folder", demo_ + "/App"}, 0);
+  EXPECT_TRUE(fs::exists(demo_ + "/Windows/System32/Regsvr32.log"));
+}
+
+TEST_F(PlanDemoTest, AFailingLineIsPlannedWithItsErrorAndStatus) {
+  Generate("2020/04/07");
+  fs::remove(demo_ + "/Package/KrCalc.exe");
+  ExpectThePlanChangesNothingAndTheRunDoesWhatItSaid(
+      {&sandbox_.root()}, [&](auto args) { return Cli(args); }, {demo_ + "/Package"}, 1);
+}
+
+TEST_F(PlanDemoTest, APlanStillGivesWayToARunningCopy) {
+  Generate("2000/01/01");
+  {
+    auto held = platform::InstanceGuard::Acquire("kr-updater");
+    ASSERT_TRUE(held);
+    ProcessResult second = Cli({demo_ + "/Package", "--plan", "--install-folder", demo_ + "/App"});
+    EXPECT_EQ(second.exit_code, 3);
+  }
+  ProcessResult bad = Cli({"--check", demo_ + "/Package", "--plan"});
+  EXPECT_EQ(bad.exit_code, 2);
+}
+
+constexpr std::string_view kFunctions =
+    "[Function]\r\n"
+    "Func1=Update2019ValR0111,AFTER,単価データを更新中...\r\n"
+    "Func2=Update2019CriR0111,AFTER,資材単価を更新中...\r\n"
+    "Func3=Update2019ExpR0111,AFTER,諸経費を更新中...\r\n"
+    "Func4=Update2019ValR0203,AFTER,単価データ（3月）を更新中...\r\n";
+
+class PlanGeneratedTest : public UnattendedRun {
+ protected:
+  void SetUp() override {
+    MakeTwoYearsAndSources(12);
+    WritePackage(kFunctions);
+  }
+  ProcessResult Cli(std::vector<std::string> args) const {
+    args.insert(args.begin(), testing::BuiltProgram("app/kr-updater-cli"));
+    return testing::RunProgram(args, {"KR_NOW=2020-04-07 15:30"});
+  }
+};
+
+TEST_F(PlanGeneratedTest, MigrationsAndMissingSourcesArePlannedAsTheyRun) {
+  ExpectThePlanChangesNothingAndTheRunDoesWhatItSaid(
+      {&install_, &sandbox_.root()}, [&](auto args) { return Cli(args); }, {package_.path()}, 0);
+  EXPECT_EQ(Query("File/2019年度/KrVal.mdb", "SELECT Ver FROM Version"), Rows{"2019,1,4"});
+  // Now that they are current, plan and run both skip them.
+  ExpectThePlanChangesNothingAndTheRunDoesWhatItSaid(
+      {&install_, &sandbox_.root()}, [&](auto args) { return Cli(args); }, {package_.path()}, 0);
+}
+
+TEST_F(PlanGeneratedTest, ADatabaseThatCannotBeReadIsPlannedAsLeftAlone) {
+  install_.Write("File/平成30年度/KrCri.mdb", "locked away");
+  ExpectThePlanChangesNothingAndTheRunDoesWhatItSaid(
+      {&install_, &sandbox_.root()}, [&](auto args) { return Cli(args); }, {package_.path()}, 4);
+}
+
+}  // namespace
+}  // namespace kr::app::test

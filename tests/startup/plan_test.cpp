@@ -1,0 +1,80 @@
+// A whole update run over an OverlayEnv: what the plan sees at its end is, byte for byte, what
+// the real run then leaves (file actions, databases, backups, shortcuts, settings, its report),
+// and the disk is as before the plan.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+
+#include "platform/platform.h"
+#include "routines/routines.h"
+#include "startup/startup.h"
+#include "tests/testing/fake_ui.h"
+#include "tests/testing/testing.h"
+
+namespace kr::startup {
+namespace {
+
+using Files = std::map<std::string, std::string>;
+
+// Every file below root as the Env in force shows it; the run folder (the single-instance lock)
+// aside.
+Files Seen(const testing::TempDir& root) {
+  Files files;
+  for (const platform::TreeEntry& entry : platform::ListTree(root.folder())) {
+    if (entry.path.starts_with("run/")) continue;
+    files[entry.path] = platform::ReadFile(root.folder() + entry.path);
+  }
+  return files;
+}
+
+class PlanTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (!testing::DemoBuilt()) GTEST_SKIP() << "demo maker or PE fixtures not built";
+    // The application asked for the update today: start-up runs it unattended.
+    testing::ProcessResult made = testing::MakeDemo(sandbox_.root().path(), "2020/04/07");
+    ASSERT_EQ(made.exit_code, 0) << made.err;
+    setenv("KR_NOW", "2020-04-07 15:30", 1);
+  }
+  void TearDown() override { unsetenv("KR_NOW"); }
+
+  Outcome Update() {
+    testing::FakeUi ui;
+    routines::Registry routines;
+    Updater updater(ui, routines);
+    updater.Main("\"" + sandbox_.root().Native("Package") + "\"");
+    return updater.outcome();
+  }
+
+  testing::SandboxedFolders sandbox_;
+};
+
+TEST_F(PlanTest, WhatThePlanSeesAtItsEndIsWhatTheRunLeaves) {
+  const testing::TempDir& root = sandbox_.root();
+  Files before = Seen(root);
+  Files planned;
+  Outcome plan_outcome;
+  {
+    platform::OverlayEnv overlay;
+    platform::ScopedEnv in_force(overlay);
+    plan_outcome = Update();
+    planned = Seen(root);
+    EXPECT_EQ(overlay.WouldRun().size(), 3u);
+  }
+  EXPECT_TRUE(Seen(root) == before) << "the plan changed the disk";
+  EXPECT_FALSE(planned == before) << "the plan saw none of its changes";
+
+  EXPECT_EQ(Update(), plan_outcome);
+  Files run = Seen(root);
+  // What the programs the plan did not start wrote.
+  for (const char* log : {"Windows/System32/Regsvr32.log", "App/KrServer.log"}) {
+    EXPECT_EQ(run.erase(log), 1u) << log;
+  }
+  for (const auto& [name, bytes] : run) {
+    EXPECT_TRUE(planned.count(name) != 0 && planned[name] == bytes) << name;
+  }
+  for (const auto& [name, bytes] : planned) EXPECT_TRUE(run.count(name) != 0) << name;
+}
+
+}  // namespace
+}  // namespace kr::startup
