@@ -117,6 +117,11 @@ int main(int argc, char** argv) {
     return kExitNotRun;
   }
   updater.Main(command_line);
+  // What the run did, after its end message: a line per routine and database.
+  if (const kr::manifest::ManifestOutcome* outcome = updater.manifest_outcome()) {
+    std::cout << "\n" << kr::report::SummaryText(outcome->report);
+    if (!outcome->report_path.empty()) std::cout << "記録: " << outcome->report_path << "\n";
+  }
   if (report_file && updater.manifest_outcome() &&
       !WriteReportFile(*report_file, updater.manifest_outcome()->report)) {
     std::cerr << "kr-updater-cli: 実行の記録を書き出せませんでした: " << *report_file << "\n";

@@ -428,6 +428,12 @@ bool Database::ReadOnly() const { return Open(impl_).read_only(); }
 bool Database::IsOpen() const { return impl_ != nullptr && impl_->is_open(); }
 int64_t Database::DiskFailures() const { return impl_ != nullptr ? impl_->disk_failures() : 0; }
 int64_t Database::RecordsAffected() const { return Open(impl_).records_affected; }
+std::vector<Database::TableChanges> Database::ChangeCounts() const {
+  return impl_ != nullptr ? impl_->change_counts : std::vector<TableChanges>();
+}
+std::string Database::FailedStatement() const {
+  return impl_ != nullptr ? impl_->failed_statement : std::string();
+}
 
 void Database::Close() {
   // A handle that never held a database (its open failed) reports that failure here.

@@ -1,4 +1,5 @@
 // Database::Execute: parse, generate, run.
+#include <algorithm>
 #include <variant>
 
 #include "db/engine/dao_errors.h"
@@ -25,17 +26,51 @@ class SkippingRows {
   Connection& c_;
 };
 
+// The table whose rows a delete removes, as the statement names it.
+std::string DeletedTable(const Delete& del) {
+  if (del.target == Delete::Target::kTable) return del.target_table;
+  return del.from.kind == TableRef::Kind::kTable ? del.from.name : std::string();
+}
+
 }  // namespace
 
-int64_t ExecuteStatement(DatabaseImpl& db, std::string_view sql, int options) {
-  engine::Statement statement = ParseStatement(sql);
+void DatabaseImpl::CountChanges(std::string_view table, int64_t inserted, int64_t updated,
+                                int64_t deleted) {
+  if (table.empty() || inserted + updated + deleted == 0) return;
+  auto same = [&](const Database::TableChanges& t) { return SameName(t.table, table); };
+  auto it = std::find_if(change_counts.begin(), change_counts.end(), same);
+  if (it == change_counts.end()) {
+    change_counts.push_back({std::string(table)});
+    it = change_counts.end() - 1;
+  }
+  it->inserted += inserted;
+  it->updated += updated;
+  it->deleted += deleted;
+}
+
+namespace {
+
+// The counts of one statement, once it ran.
+void Count(DatabaseImpl& db, const engine::Statement& statement, const GeneratedUpdate& update,
+           int64_t rows) {
+  if (const auto* insert = std::get_if<Insert>(&statement.body)) {
+    db.CountChanges(insert->table, rows, 0, 0);
+  } else if (const auto* select = std::get_if<Select>(&statement.body)) {
+    db.CountChanges(select->into, rows, 0, 0);
+  } else if (std::holds_alternative<Update>(statement.body)) {
+    db.CountChanges(update.table, 0, rows, 0);
+  } else if (const auto* del = std::get_if<Delete>(&statement.body)) {
+    db.CountChanges(DeletedTable(*del), 0, 0, rows);
+  }
+}
+
+int64_t Run(DatabaseImpl& db, engine::Statement& statement, GeneratedUpdate& update, int options) {
   // Declared parameters need values, which DAO's Execute and OpenRecordset cannot give.
   if (!statement.parameters.empty())
     Raise(kDaoTooFewParameters, std::to_string(statement.parameters.size()));
   bool fail_on_error = (options & kFailOnError) != 0;
   Connection& c = db.connection();
   std::string generated;
-  GeneratedUpdate update;
   int64_t made_rows = 0;
   std::visit(
       [&](auto& body) {
@@ -110,6 +145,16 @@ int64_t ExecuteStatement(DatabaseImpl& db, std::string_view sql, int options) {
   return changes;
 }
 
+}  // namespace
+
+int64_t ExecuteStatement(DatabaseImpl& db, std::string_view sql, int options) {
+  engine::Statement statement = ParseStatement(sql);
+  GeneratedUpdate update;
+  int64_t rows = Run(db, statement, update, options);
+  Count(db, statement, update, rows);
+  return rows;
+}
+
 }  // namespace internal
 
 bool ReturnsRows(std::string_view sql) {
@@ -121,7 +166,9 @@ bool ReturnsRows(std::string_view sql) {
 void Database::Execute(std::string_view sql, int options) {
   if (impl_ == nullptr || !impl_->is_open()) internal::RaiseNotSet();
   impl_->records_affected = 0;
+  impl_->failed_statement = sql;
   impl_->records_affected = internal::ExecuteStatement(*impl_, sql, options);
+  impl_->failed_statement.clear();
 }
 
 }  // namespace kr::db::engine
