@@ -188,6 +188,7 @@ bool RoutineRun::RunSteps(const std::vector<Step>& list, Database& source, Datab
   auto one = [&](const Step& step) {
     assert((!step.gate || step.op == Op::kTest) && "only a test guards steps");
     steps.SetStep(step.written);
+    statements_at_step = target.StatementsRun();
     bool done = true;
     if (step.op == Op::kTest) {
       std::optional<bool> holds;
@@ -445,8 +446,9 @@ FailureScope::Listener FailureRecorder(RoutineRun& run, report::Target* target,
                                        const Database& db) {
   return [&run, target, &db](const Failure& failure) {
     if (target == nullptr) return;
-    target->failures.push_back({run.steps.step(),
-                                db.IsOpen() ? db.FailedStatement() : "",
+    // A statement run before the step began is none of its business.
+    bool ran = db.IsOpen() && db.StatementsRun() > run.statements_at_step;
+    target->failures.push_back({run.steps.step(), ran ? db.LastStatement() : std::string(),
                                 {failure.number(), failure.description()}});
   };
 }
@@ -475,6 +477,7 @@ bool MigrateTarget(RoutineRun& run, const Place& place, Database& source, size_t
   run.steps.SetStep("open");
   target = run.OpenIfPresent(place.path);
   run.steps.SetStep("");
+  run.statements_at_step = target.StatementsRun();
   bool go_on = true;
   VariantChooser variants(run.context, place.folder, target);
   Admission admission = Admission::kLeave;

@@ -103,6 +103,7 @@ class RoutineRun {
   void MissingTable(std::string_view table, bool in_source);
   size_t missing_tables = 0;            // on the target being migrated
   report::Target* recording = nullptr;  // the entry of the target being migrated
+  int64_t statements_at_step = 0;       // the target's StatementsRun() as the step began
 };
 
 // A target while its entry runs.

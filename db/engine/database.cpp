@@ -431,9 +431,10 @@ int64_t Database::RecordsAffected() const { return Open(impl_).records_affected;
 std::vector<Database::TableChanges> Database::ChangeCounts() const {
   return impl_ != nullptr ? impl_->change_counts : std::vector<TableChanges>();
 }
-std::string Database::FailedStatement() const {
-  return impl_ != nullptr ? impl_->failed_statement : std::string();
+std::string Database::LastStatement() const {
+  return impl_ != nullptr ? impl_->last_statement : std::string();
 }
+int64_t Database::StatementsRun() const { return impl_ != nullptr ? impl_->statements_run : 0; }
 
 void Database::Close() {
   // A handle that never held a database (its open failed) reports that failure here.

@@ -96,7 +96,8 @@ class DatabaseImpl : public std::enable_shared_from_this<DatabaseImpl> {
 
   int64_t records_affected = 0;
   std::vector<Database::TableChanges> change_counts;
-  std::string failed_statement;
+  std::string last_statement;
+  int64_t statements_run = 0;
   // Adds the counts of one statement; rows 0 adds nothing.
   void CountChanges(std::string_view table, int64_t inserted, int64_t updated, int64_t deleted);
 

@@ -270,8 +270,10 @@ class Database {
     int64_t inserted = 0, updated = 0, deleted = 0;
   };
   std::vector<TableChanges> ChangeCounts() const;
-  // The statement the last Execute failed on; "" when it succeeded (or none ran).
-  std::string FailedStatement() const;
+  // The statement the last Execute ran or failed on ("" before any), and how many Execute has
+  // run: a caller that noted the count can tell whether a failure came after a statement.
+  std::string LastStatement() const;
+  int64_t StatementsRun() const;
   // The SQLite statements a Jet statement becomes, for diagnostics; nothing runs. A SELECT gives
   // what its recordset runs (keyed: the keyset, then the statement that reads one row); INSERT,
   // UPDATE and DELETE the statement Execute runs. Definition statements and SELECT ... INTO

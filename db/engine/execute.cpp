@@ -166,9 +166,9 @@ bool ReturnsRows(std::string_view sql) {
 void Database::Execute(std::string_view sql, int options) {
   if (impl_ == nullptr || !impl_->is_open()) internal::RaiseNotSet();
   impl_->records_affected = 0;
-  impl_->failed_statement = sql;
+  impl_->last_statement = sql;
+  ++impl_->statements_run;
   impl_->records_affected = internal::ExecuteStatement(*impl_, sql, options);
-  impl_->failed_statement.clear();
 }
 
 }  // namespace kr::db::engine

@@ -87,7 +87,7 @@ TEST_F(RunReportTest, EachDatabaseIsReportedMigratedWithBackupVersionsAndCountsT
   EXPECT_EQ(val->outcome, TargetOutcome::kSkipped);
   EXPECT_EQ(val->reason, "既に記録されています（2019,1,4）");
   EXPECT_TRUE(val->tables.empty());
-  EXPECT_EQ(val->backup, std::nullopt);
+  EXPECT_FALSE(val->backup.has_value());
 }
 
 TEST_F(RunReportTest, FailuresProvokedAreNamedWithTheDatabaseTheStepAndTheError) {
