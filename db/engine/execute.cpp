@@ -50,18 +50,13 @@ void DatabaseImpl::CountChanges(std::string_view table, int64_t inserted, int64_
 
 namespace {
 
-// The counts of one statement, once it ran.
-void Count(DatabaseImpl& db, const engine::Statement& statement, const GeneratedUpdate& update,
-           int64_t rows) {
-  if (const auto* insert = std::get_if<Insert>(&statement.body)) {
-    db.CountChanges(insert->table, rows, 0, 0);
-  } else if (const auto* select = std::get_if<Select>(&statement.body)) {
-    db.CountChanges(select->into, rows, 0, 0);
-  } else if (std::holds_alternative<Update>(statement.body)) {
-    db.CountChanges(update.table, 0, rows, 0);
-  } else if (const auto* del = std::get_if<Delete>(&statement.body)) {
-    db.CountChanges(DeletedTable(*del), 0, 0, rows);
-  }
+// The table a statement adds rows to or deletes them from, read before it runs (SELECT ... INTO
+// takes its name over); an UPDATE's is known once it is generated.
+std::string ChangedTable(const engine::Statement& statement) {
+  if (const auto* insert = std::get_if<Insert>(&statement.body)) return insert->table;
+  if (const auto* select = std::get_if<Select>(&statement.body)) return select->into;
+  if (const auto* del = std::get_if<Delete>(&statement.body)) return DeletedTable(*del);
+  return {};
 }
 
 int64_t Run(DatabaseImpl& db, engine::Statement& statement, GeneratedUpdate& update, int options) {
@@ -150,8 +145,14 @@ int64_t Run(DatabaseImpl& db, engine::Statement& statement, GeneratedUpdate& upd
 int64_t ExecuteStatement(DatabaseImpl& db, std::string_view sql, int options) {
   engine::Statement statement = ParseStatement(sql);
   GeneratedUpdate update;
+  const std::string table = ChangedTable(statement);
+  const bool deletes = std::holds_alternative<Delete>(statement.body);
   int64_t rows = Run(db, statement, update, options);
-  Count(db, statement, update, rows);
+  if (std::holds_alternative<Update>(statement.body)) {
+    db.CountChanges(update.table, 0, rows, 0);
+  } else {
+    db.CountChanges(table, deletes ? 0 : rows, 0, deletes ? rows : 0);
+  }
   return rows;
 }
 

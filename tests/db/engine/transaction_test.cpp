@@ -159,7 +159,7 @@ TEST_F(TransactionTest, ChangeCountsKeepWhatWasCommittedAndTheLastStatementIsKno
   EXPECT_EQ(counts, (std::vector<V>{{"Val", "2", "2", "1"}, {"Copy", "1", "0", "0"}}));
 
   int64_t run = db_.StatementsRun();
-  EXPECT_EQ(ErrorOf([&] { db_.Execute("INSERT INTO Nowhere VALUES (1)"); }), 3078);
+  EXPECT_EQ(ErrorOf([&] { db_.Execute("INSERT INTO Nowhere VALUES (1)"); }), 3192);
   EXPECT_EQ(db_.LastStatement(), "INSERT INTO Nowhere VALUES (1)");
   EXPECT_EQ(db_.StatementsRun(), run + 1);
 }
