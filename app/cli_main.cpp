@@ -90,6 +90,7 @@ int ExitStatus(kr::startup::Outcome outcome) {
 struct Ran {
   int status = kExitNotRun;
   std::optional<kr::report::Report> report;  // when the manifest ran
+  std::string report_path;                   // the copy kept in UpdateLog; "" for a plan
 };
 
 // Starts the updater; with plan, over an overlay of the disk that is made first and so outlives
@@ -124,7 +125,10 @@ Ran Update(const std::string& command_line, const std::optional<std::string>& in
   }
   updater.Main(command_line);
   Ran ran{ExitStatus(updater.outcome()), std::nullopt};
-  if (updater.manifest_outcome()) ran.report = updater.manifest_outcome()->report;
+  if (const kr::manifest::ManifestOutcome* outcome = updater.manifest_outcome()) {
+    ran.report = outcome->report;
+    if (!plan) ran.report_path = outcome->report_path;
+  }
   if (plan) {
     for (const std::string& program : overlay->WouldRun()) {
       std::cout << "実行しなかったプログラム: " << program << "\n";
@@ -185,7 +189,11 @@ int main(int argc, char** argv) {
   if (command.package_folder()) command_line = "\"" + *command.package_folder() + "\"";
 
   Ran ran = Update(command_line, install_folder, plan);
-  // report::SummaryText(*ran.report) is printed here, after the end message, for runs and plans.
+  // What the run did, after its end message: a line per routine and database.
+  if (ran.report) {
+    std::cout << "\n" << kr::report::SummaryText(*ran.report);
+    if (!ran.report_path.empty()) std::cout << "記録: " << ran.report_path << "\n";
+  }
   if (plan && ran.report) std::cout << kPlanNote;
   if (report_file && ran.report && !WriteReportFile(*report_file, *ran.report)) {
     std::cerr << "kr-updater-cli: 実行の記録を書き出せませんでした: " << *report_file << "\n";

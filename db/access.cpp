@@ -105,14 +105,18 @@ bool HasField(Database& db, std::string_view table, std::string_view field) {
   });
 }
 
+std::string BackupPath(const RunContext& run, std::string_view path) {
+  size_t slash = path.rfind('\\');
+  if (slash == std::string_view::npos) return {};
+  return std::string(path.substr(0, slash + 1)) +
+         support::BackupFileName(path.substr(slash + 1), run.run_stamp);
+}
+
 bool BackupDatabase(const RunContext& run, std::string_view path) {
   platform::PhaseTimer timer(platform::RunPhase::kBackups);
   StepAndContinue steps("BackupDatabase");
-  size_t slash = path.rfind('\\');
-  if (slash == std::string_view::npos) return true;
-  std::string folder(path.substr(0, slash + 1));
-  std::string backup = folder + support::BackupFileName(path.substr(slash + 1), run.run_stamp);
-  if (!platform::FileExists(path)) return true;
+  std::string backup = BackupPath(run, path);
+  if (backup.empty() || !platform::FileExists(path)) return true;
   const bool access = steps.Value(false, [&] { return engine::IsAccessFile(path); });
   if (!platform::FileExists(backup)) {
     // A commit a killed run left halfway is undone first: copied as it lies, without its

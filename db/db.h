@@ -100,6 +100,8 @@ bool HasField(Database& db, std::string_view table, std::string_view field);
 // original; the log says so. Regime: step-and-continue, reports nothing; false when the backup
 // (or the conversion) could not be made: a database without one must not be changed.
 bool BackupDatabase(const RunContext& run, std::string_view path);
+// Where BackupDatabase keeps the backup of path this run ("" for a path without "\").
+std::string BackupPath(const RunContext& run, std::string_view path);
 
 // Closes db, takes its backup (BackupDatabase of the path it was opened with) and opens it again:
 // a database must not be open while it is copied. Regime: pass-through (a failed reopen throws

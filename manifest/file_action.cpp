@@ -76,19 +76,22 @@ void BackupOld(FileAction& a) {
   a.ui.SetWaitLabel(1, kCopyingFiles);
   std::string backup = a.destination + support::BackupFileName(a.name, a.run.run_stamp);
   if (!FinishHalfCommit(a, a.target)) return;
-  if (KeepsEarlierBackup(backup, a.target)) return;
-  if (platform::FileExists(a.target)) a.steps.Step([&] { platform::CopyFile(a.target, backup); });
+  a.skipped = KeepsEarlierBackup(backup, a.target) || !platform::FileExists(a.target);
+  if (!a.skipped) a.steps.Step([&] { platform::CopyFile(a.target, backup); });
 }
 
 void ReplaceOldSystemComponent(FileAction& a) {
+  a.skipped = true;
   if (!platform::FileExists(a.target)) return;
   if (a.steps.Call([] { return support::GetPlatformId(); }) != 1) return;
   if (a.steps.Call([&] { return support::GetFileVersion(a.target, true); }) != "5.1.2600.0") return;
+  a.skipped = false;
   CopyReplacing(a, a.source, a.target);
 }
 
 void Delete(FileAction& a) {
-  if (!platform::FileExists(a.target)) return;
+  a.skipped = !platform::FileExists(a.target);
+  if (a.skipped) return;
   a.ui.SetWaitLabel(1, a.name + std::string(kDeleting));
   if (!FinishHalfCommit(a, a.target)) return;
   a.steps.Step([&] { platform::DeleteFile(a.target); });
@@ -167,6 +170,7 @@ void CopySingleFile(FileAction& a) {
     }
   }
   if (copy) CopyReplacing(a, a.source, a.target);
+  a.skipped = !copy;
 }
 
 // --- The table ----------------------------------------------------------------------------------
@@ -213,7 +217,7 @@ std::string ErrorBlock(const FileAction& a, const Failure& failure) {
 
 std::string ApplyFileAction(RunContext& run, ui::Ui& ui, std::string_view file,
                             std::string_view destination, std::string_view keyword_upper,
-                            std::string_view keyword_as_written) {
+                            std::string_view keyword_as_written, report::Action* record) {
   using namespace internal;
   StepAndContinue steps("ApplyFileAction");
   FileAction a(run, ui, steps, file, destination, keyword_upper, keyword_as_written);
@@ -237,6 +241,16 @@ std::string ApplyFileAction(RunContext& run, ui::Ui& ui, std::string_view file,
     }
   }
 
+  if (record != nullptr) {
+    record->source = a.file.empty() ? std::string() : platform::NativePath(a.source);
+    record->target = platform::NativePath(a.file.empty() ? a.destination : a.target);
+    record->outcome = steps.failed() ? report::ActionOutcome::kFailed
+                      : a.skipped    ? report::ActionOutcome::kSkipped
+                                     : report::ActionOutcome::kDone;
+    if (steps.failed()) {
+      record->error = report::Error{steps.pending()->number(), steps.pending()->description()};
+    }
+  }
   if (!steps.failed()) return {};
   std::string block = ErrorBlock(a, *steps.pending());
   steps.Clear();

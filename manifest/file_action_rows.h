@@ -36,6 +36,7 @@ struct FileAction {
   std::string name;                 // file without its package sub-folders
   std::string source;               // PackageFolder & file
   std::string target;               // destination & name
+  bool skipped = false;             // the row found nothing to do (the report says so)
 };
 
 // Deletes path when it exists (a step).

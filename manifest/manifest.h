@@ -29,7 +29,15 @@ class RoutineRegistry {
   // that name (the line is skipped). A routine handles its own failures.
   virtual bool Run(std::string_view name, std::string_view argument, RunContext& run,
                    ui::Ui& ui) = 0;
+  // How many databases the routine would visit now, for the progress bar.
+  virtual size_t Targets(std::string_view /*name*/, RunContext& /*run*/, ui::Ui& /*ui*/) {
+    return 0;
+  }
 };
+
+// One step of the run's progress done (the total grows when the run has done more than it
+// expected).
+void AdvanceProgress(RunContext& run, ui::Ui& ui);
 
 // --- Driver -------------------------------------------------------------------------------------
 
@@ -80,9 +88,10 @@ void WriteVersionText(std::string_view settings_database, std::string_view state
 // values 2.. rejoined with ",", upper-cased and as written. Returns "" or one error block:
 // destination, name, CRLF, "エラー番号=" number, CRLF, "エラー内容=" description, CRLF, CRLF.
 // Regime: step-and-continue; the most recent failure still pending at the end is reported.
+// record, when given, receives the line's source and target (native), its outcome and error.
 std::string ApplyFileAction(RunContext& run, ui::Ui& ui, std::string_view file,
                             std::string_view destination, std::string_view keyword_upper,
-                            std::string_view keyword_as_written);
+                            std::string_view keyword_as_written, report::Action* record = nullptr);
 
 // --- Folder trees -------------------------------------------------------------------------------
 

@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -21,32 +22,77 @@ std::string KeywordField(const std::vector<std::string>& values) {
   return field;
 }
 
+// The 1-based line numbers of a section's entries in KrInst.ini, in the order SectionLines gives
+// them (empty when the file cannot be listed).
+std::vector<int> EntryLines(const std::string& file, std::string_view section) {
+  return LeaveOnError("EntryLines", std::vector<int>(), [&] {
+    using platform::profile::LineKind;
+    std::vector<int> numbers;
+    bool inside = false, seen = false;
+    for (const platform::profile::ProfileLine& line : platform::profile::ListLines(file).lines) {
+      if (line.kind == LineKind::kSection) {
+        if (inside) break;
+        inside = !seen && support::UpperCase(line.name) == support::UpperCase(section);
+        seen = seen || inside;
+      } else if (inside && line.kind == LineKind::kEntry) {
+        numbers.push_back(line.number);
+      }
+    }
+    return numbers;
+  });
+}
+
 void FilesPass(RunContext& run, ui::Ui& ui, support::clsIniFile& ini, StepAndContinue& steps,
-               std::string& error_log) {
-  for (const std::string& line : support::SectionLines(ini, "Bootstrap Files")) {
+               std::string& error_log, report::Report& report) {
+  const std::vector<std::string> lines = support::SectionLines(ini, "Bootstrap Files");
+  const std::vector<int> numbers = EntryLines(run.package_folder + "KrInst.ini", "Bootstrap Files");
+  run.progress_total += lines.size();
+  for (size_t i = 0; i < lines.size(); ++i) {
+    const std::string& line = lines[i];
     std::vector<std::string> values = ParseManifestValues(line);
     if (values.size() >= 2) values[1] = ExpandPathMacros(run, values[1]);
     if (values.size() < 3) {
       LogLine("RunManifest: manifest line with fewer than three values skipped: " + line);
+      AdvanceProgress(run, ui);
       continue;
     }
     std::string keyword = KeywordField(values);
+    report::Action action;
+    action.line = numbers.size() == lines.size() ? numbers[i] : 0;
+    action.keyword = keyword;
     error_log += steps.Call([&] {
-      return ApplyFileAction(run, ui, values[0], values[1], support::UpperCase(keyword), keyword);
+      return ApplyFileAction(run, ui, values[0], values[1], support::UpperCase(keyword), keyword,
+                             &action);
     });
+    report.actions.push_back(std::move(action));
+    AdvanceProgress(run, ui);
   }
 }
 
 void RoutinePass(RunContext& run, ui::Ui& ui, support::clsIniFile& ini, StepAndContinue& steps,
                  RoutineRegistry& routines) {
+  std::vector<std::vector<std::string>> lines;
   for (const std::string& line : support::SectionLines(ini, "Function")) {
     std::vector<std::string> values = ParseManifestValues(line);
     // A line must name its phase; a line without one is not an AFTER line.
     if (values.size() < 2 || support::UpperCase(values[1]) != "AFTER") continue;
+    run.progress_total += 1 + steps.Call([&] { return routines.Targets(values[0], run, ui); });
+    lines.push_back(std::move(values));
+  }
+  ui.SetWaitProgress(run.progress_done, run.progress_total);
+  for (const std::vector<std::string>& values : lines) {
     if (values.size() > 2) ui.SetWaitLabel(1, values[2]);
     std::string_view argument = values.size() > 3 ? std::string_view(values[3]) : "";
+    if (report::Recorder* recorder = report::Current()) recorder->BeginRoutine(values[0]);
     bool known = steps.Call([&] { return routines.Run(values[0], argument, run, ui); });
     if (!known && !steps.failed()) LogLine("RunManifest: no update routine named " + values[0]);
+    // A name no routine has did nothing: it is no routine of the report.
+    report::Recorder* recorder = report::Current();
+    if (!known && recorder != nullptr && !recorder->report().routines.empty() &&
+        recorder->report().routines.back().targets.empty()) {
+      recorder->report().routines.pop_back();
+    }
+    AdvanceProgress(run, ui);
   }
 }
 
@@ -91,6 +137,12 @@ void LogTimes() {
 
 }  // namespace
 
+void AdvanceProgress(RunContext& run, ui::Ui& ui) {
+  ++run.progress_done;
+  run.progress_total = std::max(run.progress_total, run.progress_done);
+  ui.SetWaitProgress(run.progress_done, run.progress_total);
+}
+
 std::vector<std::string> ParseManifestValues(std::string_view line) {
   size_t equals = line.find('=');
   std::string_view values = equals == std::string_view::npos ? line : line.substr(equals + 1);
@@ -124,10 +176,11 @@ ManifestOutcome RunManifest(RunContext& run, ui::Ui& ui, RoutineRegistry& routin
   ini.FileName(run.package_folder + "KrInst.ini");
   ui.SetWaitLabel(1, "");
 
+  run.progress_done = run.progress_total = 0;
   platform::ResetPhaseTimes();
   {
     platform::PhaseTimer timer(platform::RunPhase::kFileActions);
-    FilesPass(run, ui, ini, steps, outcome.error_log);
+    FilesPass(run, ui, ini, steps, outcome.error_log, report);
   }
   {
     platform::PhaseTimer timer(platform::RunPhase::kRoutines);
@@ -157,6 +210,7 @@ ManifestOutcome RunManifest(RunContext& run, ui::Ui& ui, RoutineRegistry& routin
     ui.SetWaitLabel(0, ini.GetString("DispEndErrMsg", kDefaultErrorEndMessage) + unfinished);
     ui.SetWaitLabel(1, outcome.error_log);
   }
+  ui.SetWaitDetails(report::SummaryText(report));
   ui.EnableWaitOk();
   ui.SetBusy(false);
   if (unload) ui.UnloadWait();

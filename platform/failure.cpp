@@ -1,5 +1,6 @@
 #include "platform/failure.h"
 
+#include <cassert>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -68,7 +69,35 @@ void LogLine(std::string_view text) {
   if (out != stderr) std::fclose(out);
 }
 
+namespace {
+FailureScope* current_scope = nullptr;  // the innermost FailureScope of the run's thread
+}  // namespace
+
+FailureScope::FailureScope(const StepAndContinue& owner, Listener listener)
+    : owner_(owner), listener_(std::move(listener)), previous_(current_scope) {
+  current_scope = this;
+}
+
+FailureScope::~FailureScope() {
+  assert(current_scope == this && "failure scopes end in the order they began");
+  current_scope = previous_;
+}
+
+FailureScope* FailureScope::Current() { return current_scope; }
+
+void FailureScope::Heard(const Failure& failure) const {
+  if (listener_) listener_(failure);
+}
+
 namespace internal {
+
+std::string ScopedFailure(const void* regime, std::string line, const Failure& failure) {
+  const FailureScope* scope = FailureScope::Current();
+  if (scope == nullptr) return line;
+  scope->Heard(failure);
+  if (regime == &scope->owner()) return line;
+  return scope->owner().where() + line;
+}
 
 namespace {
 

@@ -93,7 +93,36 @@ std::optional<Failure> Capture(const std::function<void()>& f, Origin origin) no
 // On in builds with assertions, and wherever KR_STRICT=1 is set (the test suite sets it). Read
 // once; the process never changes it.
 bool StrictFailures();
+// A failure a regime is about to log as line: the scope in force (FailureScope) hears of it and
+// puts its place in front of a line from any regime but its owner's. Returns the line to log.
+std::string ScopedFailure(const void* regime, std::string line, const Failure& failure);
 }  // namespace internal
+
+class StepAndContinue;
+
+// The larger piece of work this thread's failures belong to while the scope lives: a routine on
+// one database. Failures that the operations it calls log and drop (leave-on-error, their own
+// step-and-continue) would name only those operations; inside the scope their log lines start
+// with the owner's place and step, and every failure logged, the owner's own included, reaches
+// listener: the run report's record of failed steps sees what the log sees. Scopes nest; the
+// innermost hears. Not thread-safe, as runs are not.
+class FailureScope {
+ public:
+  using Listener = std::function<void(const Failure&)>;
+  FailureScope(const StepAndContinue& owner, Listener listener);
+  ~FailureScope();
+  FailureScope(const FailureScope&) = delete;
+  FailureScope& operator=(const FailureScope&) = delete;
+
+  static FailureScope* Current();
+  const StepAndContinue& owner() const { return owner_; }
+  void Heard(const Failure& failure) const;
+
+ private:
+  const StepAndContinue& owner_;
+  Listener listener_;
+  FailureScope* previous_;
+};
 
 // Step-and-continue. One instance per operation; every step of the operation goes through it.
 class StepAndContinue {
@@ -106,7 +135,7 @@ class StepAndContinue {
   bool Step(F&& step, Origin origin = Origin::Here()) {
     auto failure = internal::Capture([&] { std::forward<F>(step)(); }, origin);
     if (!failure) return true;
-    LogLine(Where() + failure->what());
+    LogLine(internal::ScopedFailure(this, where() + failure->what(), *failure));
     pending_ = std::move(failure);
     return false;
   }
@@ -125,6 +154,14 @@ class StepAndContinue {
   void SetPlace(std::string_view place) { place_ = place; }
   void SetStep(std::string_view step) { step_ = step; }
   const std::string& place() const { return place_; }
+  const std::string& step() const { return step_; }
+  // "operation: place: step: ", as failure lines begin.
+  std::string where() const {
+    std::string where = operation_ + ": ";
+    if (!place_.empty()) where += place_ + ": ";
+    if (!step_.empty()) where += step_ + ": ";
+    return where;
+  }
 
   // Calls another operation of the updater. Such an operation handles its own failures, and
   // starting it clears whatever failure was pending here (as a called procedure resets the
@@ -145,13 +182,6 @@ class StepAndContinue {
   void Clear() { pending_.reset(); }
 
  private:
-  std::string Where() const {
-    std::string where = operation_ + ": ";
-    if (!place_.empty()) where += place_ + ": ";
-    if (!step_.empty()) where += step_ + ": ";
-    return where;
-  }
-
   std::string operation_;
   std::string place_;
   std::string step_;
@@ -165,7 +195,8 @@ T LeaveOnError(std::string_view operation, T fallback, F&& body, Origin origin =
   std::optional<T> result;
   auto failure = internal::Capture([&] { result.emplace(std::forward<F>(body)()); }, origin);
   if (!failure) return std::move(*result);
-  LogLine(std::string(operation) + ": " + failure->what());
+  LogLine(
+      internal::ScopedFailure(nullptr, std::string(operation) + ": " + failure->what(), *failure));
   return fallback;
 }
 
@@ -173,7 +204,10 @@ T LeaveOnError(std::string_view operation, T fallback, F&& body, Origin origin =
 template <class F>
 void LeaveOnError(std::string_view operation, F&& body, Origin origin = Origin::Here()) {
   auto failure = internal::Capture([&] { std::forward<F>(body)(); }, origin);
-  if (failure) LogLine(std::string(operation) + ": " + failure->what());
+  if (failure) {
+    LogLine(internal::ScopedFailure(nullptr, std::string(operation) + ": " + failure->what(),
+                                    *failure));
+  }
 }
 
 }  // namespace kr

@@ -193,6 +193,23 @@ Report FromJson(std::string_view text) {
   }
 }
 
+Routine& Recorder::BeginRoutine(std::string_view name) {
+  report_.routines.push_back({std::string(name), {}});
+  return report_.routines.back();
+}
+
+Target* Recorder::TargetOf(std::string_view database) {
+  if (report_.routines.empty()) return nullptr;
+  std::vector<Target>& targets = report_.routines.back().targets;
+  for (Target& target : targets) {
+    if (target.database == database) return &target;
+  }
+  Target& added = targets.emplace_back();
+  added.database = database;
+  added.outcome = TargetOutcome::kSkipped;  // until a stage migrates it
+  return &added;
+}
+
 Recorder* Current() { return current; }
 
 ScopedRecorder::ScopedRecorder(Recorder& recorder) : previous_(current) { current = &recorder; }

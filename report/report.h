@@ -88,11 +88,24 @@ std::string ToJson(const Report& report);
 // report of a known format.
 Report FromJson(std::string_view text);
 
+// The report as the Japanese text users read (kr-updater-cli after the end message, frmWait's
+// 詳細…): the file lines counted by outcome with each failed one, then a line per routine and
+// database (migrated with its versions and table counts, skipped or failed with why, each failed
+// step). Database paths below the install folder are shown relative to it.
+std::string SummaryText(const Report& report);
+
 // Collects one run's report. Not thread-safe: a run has one thread.
 class Recorder {
  public:
   Report& report() { return report_; }
   const Report& report() const { return report_; }
+
+  // A routine line starts: its entry, which the targets it visits go into.
+  Routine& BeginRoutine(std::string_view name);
+  // The entry of database in the routine running now (added on first visit as skipped, until a
+  // stage says otherwise; a two-stage routine visits a database twice). Null before any routine
+  // began.
+  Target* TargetOf(std::string_view database);
 
  private:
   Report report_;

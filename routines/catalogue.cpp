@@ -200,4 +200,13 @@ bool Registry::Run(std::string_view name, std::string_view argument, RunContext&
   return !routines.empty();
 }
 
+size_t Registry::Targets(std::string_view name, RunContext& run, ui::Ui& ui) {
+  size_t count = 0;
+  for (const Routine* routine : Lookup(name)) {
+    RoutineRun counting(*routine, run, ui, "");
+    for (const Place& place : counting.Places()) count += platform::FileExists(place.path) ? 1 : 0;
+  }
+  return count;
+}
+
 }  // namespace kr::routines

@@ -90,12 +90,50 @@ bool RoutineRun::Backup(Database& target) {
   return steps.Value(false, [&] { return db::BackupAndReopen(context, target); });
 }
 
+namespace {
+
+// The reasons Unfinished is given, as the report tells users.
+constexpr std::pair<std::string_view, std::string_view> kUnfinishedReasons[] = {
+    {"it cannot be opened", "データベースを開けませんでした"},
+    {"a test of its data could not be read", "判定に必要なデータを読めませんでした"},
+    {"its backup could not be made", "バックアップを作成できませんでした"},
+    {"its migration was rolled back", "移行を完了できなかったため、元に戻しました"},
+    {"the source cannot be opened", "パッケージのデータベースを開けませんでした"},
+};
+
+}  // namespace
+
 void RoutineRun::Unfinished(std::string_view path, std::string_view reason) {
   std::string place = path.rfind(context.install_folder, 0) == 0
                           ? std::string(path.substr(context.install_folder.size()))
                           : std::string(path);
   LogLine(routine.name + ": " + place + ": left as it was (" + std::string(reason) + ")");
   context.unfinished.insert(std::string(path));
+  if (report::Target* target = Recorded(path)) {
+    target->outcome = report::TargetOutcome::kFailed;
+    target->reason = "元のまま残しました";
+    for (auto [english, japanese] : kUnfinishedReasons) {
+      if (english == reason) target->reason = std::string(japanese) + "。元のまま残しました";
+    }
+  }
+}
+
+report::Target* RoutineRun::Recorded(std::string_view path) {
+  report::Recorder* recorder = report::Current();
+  return recorder != nullptr ? recorder->TargetOf(platform::NativePath(path)) : nullptr;
+}
+
+void RoutineRun::MissingTable(std::string_view table, bool in_source) {
+  LogLine(steps.where() + (in_source ? "the source has no table " : "the database has no table ") +
+          std::string(table) + "; step skipped");
+  ++missing_tables;
+  if (recording == nullptr) return;
+  constexpr int32_t kTableNotFound = 3078;  // Jet's number for it
+  std::string where = in_source ? "パッケージのデータベース" : "更新するデータベース";
+  recording->failures.push_back(
+      {steps.step(),
+       "",
+       {kTableNotFound, "テーブル '" + std::string(table) + "' が" + where + "にありません。"}});
 }
 
 bool RoutineRun::IsUnfinished(std::string_view path) const {
@@ -150,6 +188,7 @@ bool RoutineRun::RunSteps(const std::vector<Step>& list, Database& source, Datab
   auto one = [&](const Step& step) {
     assert((!step.gate || step.op == Op::kTest) && "only a test guards steps");
     steps.SetStep(step.written);
+    statements_at_step = target.StatementsRun();
     bool done = true;
     if (step.op == Op::kTest) {
       std::optional<bool> holds;
@@ -299,6 +338,15 @@ bool SourcesPresent(RoutineRun& run) {
   return true;
 }
 
+std::string MissingSources(RoutineRun& run) {
+  std::string names;
+  for (const std::string& name : run.routine.sources) {
+    if (platform::FileExists(run.PackageFile(name))) continue;
+    names += (names.empty() ? "" : "、") + name;
+  }
+  return names;
+}
+
 // A source that exists but cannot be opened counts as missing: migrating without its data and
 // then recording the release would keep the database from ever receiving it.
 Database OpenSource(RoutineRun& run, std::string_view name) {
@@ -311,7 +359,8 @@ Database OpenSource(RoutineRun& run, std::string_view name) {
 
 // Why the skeleton leaves a target alone: the row's condition, the stage's guard or the body's
 // own condition said so (kLeave), or a test of the condition could not be read (kUnanswered).
-enum class Admission { kMigrate, kLeave, kUnanswered };
+// kGuarded: the stage's guard found its release recorded already.
+enum class Admission { kMigrate, kLeave, kGuarded, kUnanswered };
 
 Admission Admit(RoutineRun& run, Database& target, const Place& place, const Stage& stage,
                 VariantChooser& variants, const Hooks& hooks) {
@@ -323,7 +372,7 @@ Admission Admit(RoutineRun& run, Database& target, const Place& place, const Sta
     if (!holds) return Admission::kUnanswered;
     if (!*holds) return Admission::kLeave;
   }
-  if (run.Skip(target, stage.guard)) return Admission::kLeave;
+  if (run.Skip(target, stage.guard)) return Admission::kGuarded;
   if (!hooks.admit) return Admission::kMigrate;
   bool admitted = false;
   if (!run.steps.Step([&] { admitted = hooks.admit(target, place); }))
@@ -357,6 +406,53 @@ std::string LogName(const RoutineRun& run, const std::string& path) {
   return path.rfind(install, 0) == 0 ? path.substr(install.size()) : path;
 }
 
+std::optional<std::string> VersionText(RoutineRun& run, Database& db) {
+  std::optional<db::VersionTuple> version =
+      run.steps.Value(std::optional<db::VersionTuple>(), [&] { return db::ReadVersion(db); });
+  if (!version) return std::nullopt;
+  return version->Text();
+}
+
+// A stage's outcome on the report's entry: a failure stands, a migration outranks a skip (a
+// two-stage row reports each database once).
+void Settle(report::Target* target, report::TargetOutcome outcome, std::string reason) {
+  using report::TargetOutcome;
+  if (target == nullptr || target->outcome == TargetOutcome::kFailed) return;
+  if (outcome == TargetOutcome::kSkipped && target->outcome == TargetOutcome::kMigrated) return;
+  target->outcome = outcome;
+  target->reason = outcome == TargetOutcome::kMigrated ? std::string() : std::move(reason);
+}
+
+// The tables a committed entry changed, by the statements' counts; work tables it dropped again
+// (a table's old copy) are left out.
+void RecordCounts(report::Target* target, Database& db) {
+  if (target == nullptr) return;
+  for (const db::engine::Database::TableChanges& changed : db.ChangeCounts()) {
+    if (!db::HasTable(db, changed.table)) continue;
+    auto it = std::find_if(target->tables.begin(), target->tables.end(),
+                           [&](const report::TableCounts& t) { return t.name == changed.table; });
+    if (it == target->tables.end()) {
+      it = target->tables.insert(target->tables.end(), report::TableCounts{changed.table});
+    }
+    it->inserted += changed.inserted;
+    it->updated += changed.updated;
+    it->deleted += changed.deleted;
+  }
+}
+
+// Every failure the steps on one target log, this skeleton's and the toolkit's beneath it, goes
+// into its report entry with the statement the target failed on.
+FailureScope::Listener FailureRecorder(RoutineRun& run, report::Target* target,
+                                       const Database& db) {
+  return [&run, target, &db](const Failure& failure) {
+    if (target == nullptr) return;
+    // A statement run before the step began is none of its business.
+    bool ran = db.IsOpen() && db.StatementsRun() > run.statements_at_step;
+    target->failures.push_back({run.steps.step(), ran ? db.LastStatement() : std::string(),
+                                {failure.number(), failure.description()}});
+  };
+}
+
 }  // namespace
 
 bool MigrateTarget(RoutineRun& run, const Place& place, Database& source, size_t index,
@@ -365,33 +461,61 @@ bool MigrateTarget(RoutineRun& run, const Place& place, Database& source, size_t
   if (run.IsUnfinished(place.path)) {
     LogLine(r.name + ": " + LogName(run, place.path) +
             ": left alone, as an earlier routine of this run could not finish it");
+    if (report::Target* record = run.Recorded(place.path)) {
+      record->outcome = report::TargetOutcome::kFailed;
+      record->reason = "この実行の先のルーチンが更新できなかったため、元のまま残しました";
+    }
     return true;
   }
   Stage stage = StageOf(r, index);
   run.steps.SetPlace(LogName(run, place.path));
-  Database target = run.OpenIfPresent(place.path);
+  report::Target* record = run.Recorded(place.path);
+  run.recording = record;
+  run.missing_tables = 0;
+  Database target;
+  FailureScope scope(run.steps, FailureRecorder(run, record, target));
+  run.steps.SetStep("open");
+  target = run.OpenIfPresent(place.path);
+  run.steps.SetStep("");
+  run.statements_at_step = target.StatementsRun();
   bool go_on = true;
   VariantChooser variants(run.context, place.folder, target);
   Admission admission = Admission::kLeave;
   if (!target.IsOpen()) {
     if (platform::FileExists(place.path)) run.Unfinished(place.path, "it cannot be opened");
   } else {
+    std::optional<std::string> version = VersionText(run, target);
+    if (record != nullptr && !record->version_after) record->version_before = version;
     admission = Admit(run, target, place, stage, variants, hooks);
     if (admission == Admission::kUnanswered) {
       run.Unfinished(place.path, "a test of its data could not be read");
+    } else if (admission == Admission::kGuarded) {
+      Settle(record, report::TargetOutcome::kSkipped,
+             "既に記録されています（" + version.value_or("版なし") + "）");
+    } else if (admission == Admission::kLeave) {
+      Settle(record, report::TargetOutcome::kSkipped, "このデータベースには当てはまりません");
     }
   }
   if (admission == Admission::kMigrate) {
     // No migration without a whole backup of the database as it was.
+    run.steps.SetStep("backup");
     if (r.backup && !run.Backup(target)) {
       run.Close(target);
       target = Database();
       run.Unfinished(place.path, "its backup could not be made");
+    } else if (r.backup && record != nullptr) {
+      std::string backup = db::BackupPath(run.context, place.path);
+      if (platform::FileExists(backup)) record->backup = platform::NativePath(backup);
     }
+    run.steps.SetStep("");
     // A target the backup could not reopen is left alone (its steps could only fail); fixed
     // targets test their guard again after reopening.
     bool current = !target.IsOpen() || (r.backup && r.targets.selection == Selection::kFixed &&
                                         run.Skip(target, stage.guard));
+    if (current && target.IsOpen()) {
+      Settle(record, report::TargetOutcome::kSkipped,
+             "既に記録されています（" + VersionText(run, target).value_or("版なし") + "）");
+    }
     Database late;
     bool unreadable = false;
     if (!current && r.check == SourceCheck::kLate) {
@@ -399,6 +523,10 @@ bool MigrateTarget(RoutineRun& run, const Place& place, Database& source, size_t
       bool present = !r.second_stage.empty() || SourcesPresent(run);
       if (present) late = OpenSource(run, stage.source);
       go_on = late.IsOpen();
+      if (!present) {
+        Settle(record, report::TargetOutcome::kSkipped,
+               "パッケージに " + stage.source + " がありません");
+      }
       unreadable = present && !go_on && platform::FileExists(run.PackageFile(stage.source));
     }
     Database& from = r.check == SourceCheck::kLate ? late : source;
@@ -420,6 +548,16 @@ bool MigrateTarget(RoutineRun& run, const Place& place, Database& source, size_t
       });
       if (committed) {
         WriteMarkers(run, stage);
+        size_t changed = record != nullptr ? record->tables.size() : 0;
+        RecordCounts(record, target);
+        bool nothing = record != nullptr && record->tables.size() == changed;
+        if (record != nullptr) record->version_after = VersionText(run, target);
+        if (nothing && run.missing_tables > 0) {
+          Settle(record, report::TargetOutcome::kSkipped,
+                 "パッケージのデータベースに必要なテーブルがありません");
+        } else {
+          Settle(record, report::TargetOutcome::kMigrated, "");
+        }
       } else {
         run.Unfinished(place.path, variants.unanswered() ? "a test of its data could not be read"
                                                          : "its migration was rolled back");
@@ -431,6 +569,7 @@ bool MigrateTarget(RoutineRun& run, const Place& place, Database& source, size_t
   }
   run.Close(target);
   run.steps.SetPlace("");
+  run.recording = nullptr;
   return go_on;
 }
 
@@ -438,7 +577,9 @@ void ForEachPlace(RoutineRun& run, const std::function<bool(const Place&, size_t
   std::vector<Place> places = run.Places();
   for (size_t i = 0; i < places.size(); ++i) {
     if (!platform::FileExists(places[i].path)) continue;
-    if (!visit(places[i], i)) break;
+    bool more = visit(places[i], i);
+    manifest::AdvanceProgress(run.context, run.ui);
+    if (!more) break;
   }
 }
 
@@ -447,7 +588,17 @@ void RunSkeleton(RoutineRun& run, const Hooks& hooks) {
   Database early;
   bool stopped = false;
   if (hooks.source == nullptr && r.check == SourceCheck::kEarly) {
-    if (!SourcesPresent(run)) return;
+    if (!SourcesPresent(run)) {
+      // Nothing happens; the report says why for each database that was there.
+      for (const Place& place : run.Places()) {
+        if (!platform::FileExists(place.path)) continue;
+        if (report::Target* record = run.Recorded(place.path)) {
+          record->outcome = report::TargetOutcome::kSkipped;
+          record->reason = "パッケージに " + MissingSources(run) + " がありません";
+        }
+      }
+      return;
+    }
     early = OpenSource(run, r.sources.front());
     stopped = !early.IsOpen();
   }

@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "platform/failure.h"
+#include "report/report.h"
 #include "routines/routines.h"
 #include "routines/variants.h"
 
@@ -94,6 +95,15 @@ class RoutineRun {
              const std::function<bool()>& body);
   // The progress caption followed by suffix, with the user interface's events processed.
   void Progress(std::string_view suffix);
+
+  // The run report's entry of the database at path in this routine; null outside a run.
+  report::Target* Recorded(std::string_view path);
+  // A table a step reads (in the source) or changes is missing, so the step does nothing: the
+  // log and the report say so.
+  void MissingTable(std::string_view table, bool in_source);
+  size_t missing_tables = 0;            // on the target being migrated
+  report::Target* recording = nullptr;  // the entry of the target being migrated
+  int64_t statements_at_step = 0;       // the target's StatementsRun() as the step began
 };
 
 // A target while its entry runs.

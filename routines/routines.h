@@ -169,6 +169,7 @@ std::vector<std::string> ColumnsOf(std::string_view condition);
 class Registry : public manifest::RoutineRegistry {
  public:
   bool Run(std::string_view name, std::string_view argument, RunContext& run, ui::Ui& ui) override;
+  size_t Targets(std::string_view name, RunContext& run, ui::Ui& ui) override;
 };
 
 // Whether the step notation knows a procedure of that name.

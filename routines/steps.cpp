@@ -12,6 +12,22 @@ std::string Spec(const std::string& source_table, const std::string& target_tabl
   return source_table + "," + target_table;
 }
 
+// A copy between tables one of which is missing changes nothing, silently in the toolkit; the
+// run says which. False when one is missing.
+bool TablesThere(RoutineRun& run, Database& source, Database& target, const std::string& from,
+                 const std::string& to) {
+  if (source.IsOpen() && !db::HasTable(source, from)) {
+    run.MissingTable(from, true);
+    return false;
+  }
+  std::string name = to.empty() ? from : to;
+  if (!db::HasTable(target, name)) {
+    run.MissingTable(name, false);
+    return false;
+  }
+  return true;
+}
+
 }  // namespace
 
 void ExecuteStep(RoutineRun& run, const Step& step, Database& source, Database& target,
@@ -21,6 +37,7 @@ void ExecuteStep(RoutineRun& run, const Step& step, Database& source, Database& 
     case Op::kTransfer: {
       std::string chosen = step.tables.size() > 1 ? variants.Choose(step.tables) : table;
       if (chosen.empty() || !variants.Applies(chosen)) return;
+      if (!TablesThere(run, source, target, chosen, step.target)) return;
       db::TransferRows(source, target, Spec(chosen, step.target), step.where, step.keys);
       return;
     }
@@ -37,6 +54,7 @@ void ExecuteStep(RoutineRun& run, const Step& step, Database& source, Database& 
       if (variants.Applies(table)) db::TransferTableAs(source, target, table, step.target);
       return;
     case Op::kDeleteMatching:
+      if (!TablesThere(run, source, target, table, step.target)) return;
       db::DeleteMatchingRows(source, target, Spec(table, step.target), step.where, step.keys);
       return;
     case Op::kCopyTable:

@@ -43,6 +43,10 @@ struct RunContext {
   // routines leave them alone too, so that the next run migrates them in order, and the end
   // message counts them.
   std::set<std::string> unfinished;
+  // The wait dialog's progress: steps done and expected (file lines, routine lines and the
+  // databases the routines visit).
+  size_t progress_done = 0;
+  size_t progress_total = 0;
 };
 
 namespace support {

@@ -1,5 +1,7 @@
 #include "ui/console_ui.h"
 
+#include <algorithm>
+
 namespace kr::ui {
 namespace {
 
@@ -81,12 +83,21 @@ void ConsoleUi::SetWaitLabel(int index, std::string_view text) {
   // message's detail, written with the end message.
   if (index != 1 || labels_[0] != kPleaseWait) return;
   if (terminal_) {
-    err_ << "\r\x1b[K" << OneLine(text);
+    err_ << "\r\x1b[K" << percent_ << OneLine(text);
     status_line_ = !text.empty();
   } else if (!text.empty()) {
     err_ << OneLine(text) << "\n";
   }
   err_.flush();
+}
+
+// On a terminal the status line starts with the run's progress; a log keeps its lines plain.
+void ConsoleUi::SetWaitProgress(size_t done, size_t total) {
+  if (!terminal_ || total == 0) return;
+  std::string percent = "[" + std::to_string(std::min(done, total) * 100 / total) + "%] ";
+  if (percent == percent_) return;
+  percent_ = percent;
+  if (labels_[0] == kPleaseWait && status_line_) SetWaitLabel(1, std::string(labels_[1]));
 }
 
 std::string ConsoleUi::WaitLabel(int index) const {

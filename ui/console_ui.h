@@ -57,6 +57,8 @@ class ConsoleUi : public Ui {
   // The run is over: the end message (label 0, then label 1) goes to the output stream.
   void EnableWaitOk() override;
   void UnloadWait() override {}
+  // A terminal's status line shows the percentage done in front of the caption.
+  void SetWaitProgress(size_t done, size_t total) override;
   void SetBusy(bool /*busy*/) override {}
   void PumpEvents() override {}
   // There is nothing to browse with on the console: always cancelled.
@@ -78,6 +80,7 @@ class ConsoleUi : public Ui {
   bool terminal_;
   bool status_line_ = false;  // a progress caption stands unfinished on the terminal
   std::string labels_[2];
+  std::string percent_;  // "[45%] " on a terminal once the run's progress is known
   std::unique_ptr<ConsoleInstallFolderView> dialog_;
 };
 

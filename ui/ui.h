@@ -6,6 +6,7 @@
 // Threading: one thread, the user-interface thread; every call comes from it.
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -69,6 +70,12 @@ class Ui {
   virtual void EnableWaitOk() = 0;
   // Unloads the wait dialog (the unattended path ends this way).
   virtual void UnloadWait() = 0;
+  // The progress over the whole run: done of total steps (total may grow as the run finds more
+  // to do). Front ends without a bar ignore it.
+  virtual void SetWaitProgress(size_t /*done*/, size_t /*total*/) {}
+  // What the run did, as readable text: offered once the end message shows (frmWait's 詳細…).
+  // Front ends that print it themselves ignore it.
+  virtual void SetWaitDetails(std::string_view /*text*/) {}
 
   // Hourglass (true) or the default pointer (false).
   virtual void SetBusy(bool busy) = 0;

@@ -428,6 +428,13 @@ bool Database::ReadOnly() const { return Open(impl_).read_only(); }
 bool Database::IsOpen() const { return impl_ != nullptr && impl_->is_open(); }
 int64_t Database::DiskFailures() const { return impl_ != nullptr ? impl_->disk_failures() : 0; }
 int64_t Database::RecordsAffected() const { return Open(impl_).records_affected; }
+std::vector<Database::TableChanges> Database::ChangeCounts() const {
+  return impl_ != nullptr ? impl_->change_counts : std::vector<TableChanges>();
+}
+std::string Database::LastStatement() const {
+  return impl_ != nullptr ? impl_->last_statement : std::string();
+}
+int64_t Database::StatementsRun() const { return impl_ != nullptr ? impl_->statements_run : 0; }
 
 void Database::Close() {
   // A handle that never held a database (its open failed) reports that failure here.

@@ -95,6 +95,11 @@ class DatabaseImpl : public std::enable_shared_from_this<DatabaseImpl> {
   int64_t disk_failures() const;
 
   int64_t records_affected = 0;
+  std::vector<Database::TableChanges> change_counts;
+  std::string last_statement;
+  int64_t statements_run = 0;
+  // Adds the counts of one statement; rows 0 adds nothing.
+  void CountChanges(std::string_view table, int64_t inserted, int64_t updated, int64_t deleted);
 
  private:
   struct Attachment {
@@ -135,6 +140,8 @@ class DatabaseImpl : public std::enable_shared_from_this<DatabaseImpl> {
     std::vector<std::string> dropped;
   };
   std::vector<PendingLinks> links_at_begin_;
+  // The change counts as each open transaction level found them.
+  std::vector<std::vector<Database::TableChanges>> counts_at_begin_;
   void RestoreLinks(size_t level);
   static constexpr int kImplicitRows = 1000;
   static constexpr std::chrono::milliseconds kImplicitTime{2000};

@@ -262,6 +262,18 @@ class Database {
   void Execute(std::string_view sql, int options = 0);
   // Rows changed by the last Execute.
   int64_t RecordsAffected() const;
+  // The rows each table gained, changed and lost by Execute (the statements' own counts) since
+  // the database was opened, tables in the order first changed. Work a Rollback undid is taken
+  // off again; recordset edits and definition statements are not counted.
+  struct TableChanges {
+    std::string table;  // as the first statement that changed it named it
+    int64_t inserted = 0, updated = 0, deleted = 0;
+  };
+  std::vector<TableChanges> ChangeCounts() const;
+  // The statement the last Execute ran or failed on ("" before any), and how many Execute has
+  // run: a caller that noted the count can tell whether a failure came after a statement.
+  std::string LastStatement() const;
+  int64_t StatementsRun() const;
   // The SQLite statements a Jet statement becomes, for diagnostics; nothing runs. A SELECT gives
   // what its recordset runs (keyed: the keyset, then the statement that reads one row); INSERT,
   // UPDATE and DELETE the statement Execute runs. Definition statements and SELECT ... INTO

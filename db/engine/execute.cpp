@@ -1,4 +1,5 @@
 // Database::Execute: parse, generate, run.
+#include <algorithm>
 #include <variant>
 
 #include "db/engine/dao_errors.h"
@@ -25,17 +26,46 @@ class SkippingRows {
   Connection& c_;
 };
 
+// The table whose rows a delete removes, as the statement names it.
+std::string DeletedTable(const Delete& del) {
+  if (del.target == Delete::Target::kTable) return del.target_table;
+  return del.from.kind == TableRef::Kind::kTable ? del.from.name : std::string();
+}
+
 }  // namespace
 
-int64_t ExecuteStatement(DatabaseImpl& db, std::string_view sql, int options) {
-  engine::Statement statement = ParseStatement(sql);
+void DatabaseImpl::CountChanges(std::string_view table, int64_t inserted, int64_t updated,
+                                int64_t deleted) {
+  if (table.empty() || inserted + updated + deleted == 0) return;
+  auto same = [&](const Database::TableChanges& t) { return SameName(t.table, table); };
+  auto it = std::find_if(change_counts.begin(), change_counts.end(), same);
+  if (it == change_counts.end()) {
+    change_counts.push_back({std::string(table)});
+    it = change_counts.end() - 1;
+  }
+  it->inserted += inserted;
+  it->updated += updated;
+  it->deleted += deleted;
+}
+
+namespace {
+
+// The table a statement adds rows to or deletes them from, read before it runs (SELECT ... INTO
+// takes its name over); an UPDATE's is known once it is generated.
+std::string ChangedTable(const engine::Statement& statement) {
+  if (const auto* insert = std::get_if<Insert>(&statement.body)) return insert->table;
+  if (const auto* select = std::get_if<Select>(&statement.body)) return select->into;
+  if (const auto* del = std::get_if<Delete>(&statement.body)) return DeletedTable(*del);
+  return {};
+}
+
+int64_t Run(DatabaseImpl& db, engine::Statement& statement, GeneratedUpdate& update, int options) {
   // Declared parameters need values, which DAO's Execute and OpenRecordset cannot give.
   if (!statement.parameters.empty())
     Raise(kDaoTooFewParameters, std::to_string(statement.parameters.size()));
   bool fail_on_error = (options & kFailOnError) != 0;
   Connection& c = db.connection();
   std::string generated;
-  GeneratedUpdate update;
   int64_t made_rows = 0;
   std::visit(
       [&](auto& body) {
@@ -110,6 +140,22 @@ int64_t ExecuteStatement(DatabaseImpl& db, std::string_view sql, int options) {
   return changes;
 }
 
+}  // namespace
+
+int64_t ExecuteStatement(DatabaseImpl& db, std::string_view sql, int options) {
+  engine::Statement statement = ParseStatement(sql);
+  GeneratedUpdate update;
+  const std::string table = ChangedTable(statement);
+  const bool deletes = std::holds_alternative<Delete>(statement.body);
+  int64_t rows = Run(db, statement, update, options);
+  if (std::holds_alternative<Update>(statement.body)) {
+    db.CountChanges(update.table, 0, rows, 0);
+  } else {
+    db.CountChanges(table, deletes ? 0 : rows, 0, deletes ? rows : 0);
+  }
+  return rows;
+}
+
 }  // namespace internal
 
 bool ReturnsRows(std::string_view sql) {
@@ -121,6 +167,8 @@ bool ReturnsRows(std::string_view sql) {
 void Database::Execute(std::string_view sql, int options) {
   if (impl_ == nullptr || !impl_->is_open()) internal::RaiseNotSet();
   impl_->records_affected = 0;
+  impl_->last_statement = sql;
+  ++impl_->statements_run;
   impl_->records_affected = internal::ExecuteStatement(*impl_, sql, options);
 }
 

@@ -105,6 +105,8 @@ void DatabaseImpl::BeginTransaction() {
                                  : "SAVEPOINT kr_trans" + std::to_string(transaction_depth_));
   links_at_begin_.resize(transaction_depth_);
   links_at_begin_.push_back({pending_added_, pending_dropped_});
+  counts_at_begin_.resize(transaction_depth_);
+  counts_at_begin_.push_back(change_counts);
   ++transaction_depth_;
 }
 
@@ -115,6 +117,10 @@ void DatabaseImpl::RestoreLinks(size_t level) {
   pending_added_ = std::move(links_at_begin_[level].added);
   pending_dropped_ = std::move(links_at_begin_[level].dropped);
   links_at_begin_.resize(level);
+  if (level < counts_at_begin_.size()) {
+    change_counts = std::move(counts_at_begin_[level]);
+    counts_at_begin_.resize(level);
+  }
 }
 
 void DatabaseImpl::CommitTransaction() {
@@ -141,6 +147,8 @@ void DatabaseImpl::CommitTransaction() {
   --transaction_depth_;
   if (links_at_begin_.size() > static_cast<size_t>(transaction_depth_))
     links_at_begin_.resize(transaction_depth_);
+  if (counts_at_begin_.size() > static_cast<size_t>(transaction_depth_))
+    counts_at_begin_.resize(transaction_depth_);
   assert(transaction_depth_ >= 0);
 }
 

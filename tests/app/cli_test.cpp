@@ -22,6 +22,9 @@ class CliTest : public ::testing::Test {
     if (!testing::DemoBuilt()) GTEST_SKIP() << "PE fixtures not built (MinGW-w64 missing)";
     Generate("2000/01/01");
   }
+  void TearDown() override {
+    EXPECT_EQ(testing::ReportSchemaErrors(testing::ReportsIn(demo_ + "/App")), "");
+  }
 
   // The demo goes into the sandbox itself, whose folders the demo's layout matches.
   void Generate(std::string_view update_day) {
@@ -70,7 +73,7 @@ TEST_F(CliTest, DialogPathWithAnInstallFolderPassingEveryCheckAppliesEveryFileAc
   fs::rename(demo_ + "/Package", demo_ + "/Update Package");  // taken whole, space and all
   ProcessResult result = Cli({demo_ + "/Update Package", "--install-folder", demo_ + "/App  "});
   ASSERT_EQ(result.exit_code, 0) << result.err;
-  EXPECT_EQ(result.out, "アップデートが完了しました。\n");
+  EXPECT_EQ(testing::EndMessage(result.out), "アップデートが完了しました。\n");
 
   // Plain copy, and a folder for a line without a file.
   EXPECT_EQ(Read("App/Readme.txt"), Read("Update Package/Readme.txt"));
@@ -147,8 +150,9 @@ TEST_F(CliTest, FailingLineGivesTheErrorMessageWhileLaterLinesStillApply) {
   fs::remove(demo_ + "/Package/KrCalc.exe");
   ProcessResult result = Cli({demo_ + "/Package"});
   EXPECT_EQ(result.exit_code, 1) << result.err;
-  EXPECT_EQ(result.out, "アップデート時にエラーが発生しました。\n" + App() +
-                            "KrCalc.exe\nエラー番号=53\nエラー内容=ファイルが見つかりません。\n");
+  EXPECT_EQ(testing::EndMessage(result.out),
+            "アップデート時にエラーが発生しました。\n" + App() +
+                "KrCalc.exe\nエラー番号=53\nエラー内容=ファイルが見つかりません。\n");
   EXPECT_FALSE(Exists("App/KrCalc.exe"));  // deleted before the copy that failed
   EXPECT_EQ(Read("App/Readme.txt"), Read("Package/Readme.txt"));
   EXPECT_FALSE(Exists("App/KrOldTool.exe"));

@@ -32,7 +32,7 @@ class RoutinesCliTest : public UnattendedRun {
 TEST_F(RoutinesCliTest, TheRoutinesMigrateOnceKeepUserPricesAndASecondRunChangesNothing) {
   testing::ProcessResult first = Run("2020-04-07 15:30");
   ASSERT_EQ(first.exit_code, 0) << first.out << first.err;
-  EXPECT_EQ(first.out, "アップデートが完了しました。\n");
+  EXPECT_EQ(testing::EndMessage(first.out), "アップデートが完了しました。\n");
   EXPECT_NE(first.err.find("資材単価を更新中..."), std::string::npos) << first.err;
 
   std::string val120 = fixtures::ItemCode("Val120", 5);  // a row with user values

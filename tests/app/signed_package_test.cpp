@@ -100,7 +100,7 @@ TEST_F(SignedPackageCliTest, TheSignedDemoRunsAndAOneByteChangeIsRefusedWithStat
   sandbox_.root().Write("Package/KrMain.exe", program);
   ProcessResult run = Cli({package, "--install-folder", root_ + "/App"});
   EXPECT_EQ(run.exit_code, 0) << run.err;
-  EXPECT_EQ(run.out, "アップデートが完了しました。\n");
+  EXPECT_EQ(testing::EndMessage(run.out), "アップデートが完了しました。\n");
 }
 
 }  // namespace

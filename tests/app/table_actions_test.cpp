@@ -40,7 +40,7 @@ class TableActionsTest : public UnattendedRun {
 TEST_F(TableActionsTest, EveryTableKeywordChangesItsDatabaseAndARerunLeavesVersionedOnesAlone) {
   ProcessResult result = Run(kTableLines);
   ASSERT_EQ(result.exit_code, 0) << result.out << result.err;
-  EXPECT_EQ(result.out, "アップデートが完了しました。\n");
+  EXPECT_EQ(testing::EndMessage(result.out), "アップデートが完了しました。\n");
   for (std::string_view table : {"OpenChk", "SPEEXE", "PRINTSET", "CRI"}) {
     EXPECT_NE(result.err.find(std::string(table) + "テーブルを更新中...\n"), std::string::npos)
         << result.err;
@@ -95,11 +95,11 @@ TEST_F(TableActionsTest, MissingOrUnreadableDatabasesAreReportedAndTheUsersTable
   const std::string no_object =
       "\nエラー番号=91\nエラー内容=オブジェクト変数または With "
       "ブロック変数が設定されていません。\n";
-  EXPECT_EQ(result.out, "アップデート時にエラーが発生しました。\n" + folder +
-                            "平成30年度/Missing.mdb\nエラー番号=53\n"
-                            "エラー内容=ファイルが見つかりません。\n\n" +
-                            folder + "平成30年度/Broken.mdb" + no_object + "\n" + folder +
-                            "令和2年度/KrVal.mdb" + no_object);
+  EXPECT_EQ(testing::EndMessage(result.out), "アップデート時にエラーが発生しました。\n" + folder +
+                                                 "平成30年度/Missing.mdb\nエラー番号=53\n"
+                                                 "エラー内容=ファイルが見つかりません。\n\n" +
+                                                 folder + "平成30年度/Broken.mdb" + no_object +
+                                                 "\n" + folder + "令和2年度/KrVal.mdb" + no_object);
   EXPECT_EQ(Query("File/平成30年度/KrVal.mdb", "SELECT COUNT(*) FROM SpeExe"), (Rows{"4"}));
   EXPECT_FALSE(install_.Exists("File/平成30年度/Temp.mdb"));
   EXPECT_FALSE(install_.Exists("File/令和2年度/KrVal.mdb"));

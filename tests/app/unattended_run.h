@@ -19,6 +19,11 @@ class UnattendedRun : public ::testing::Test {
  protected:
   using Rows = std::vector<std::string>;
 
+  // Every report the test's runs wrote holds to the documented format.
+  void TearDown() override {
+    EXPECT_EQ(testing::ReportSchemaErrors(testing::ReportsIn(install_.path())), "");
+  }
+
   // An installation with the year folders 平成30年度 and 2019年度 one release behind, and the
   // package's R0111 sources of KrVal and KrCri, every table of rows rows.
   void MakeTwoYearsAndSources(int rows) {
@@ -58,7 +63,8 @@ class UnattendedRun : public ::testing::Test {
     argv.insert(argv.end(), options.begin(), options.end());
     return testing::RunProgram(argv, {"KR_NOW=" + std::string(now)});
   }
-  // A run at a later minute leaves every file of the install folder as it was.
+  // A run at a later minute leaves every file of the install folder as it was (its report
+  // aside).
   void ExpectASecondRunChangesNothing() {
     std::map<std::string, std::string> before = install_.Files();
     testing::ProcessResult second = Run("2020-04-07 16:45");

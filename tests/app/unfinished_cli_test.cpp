@@ -31,7 +31,7 @@ TEST_F(UnfinishedCliTest, DatabasesLeftAsTheyWereEndTheRunWithStatusFourAndTheNe
 
   testing::ProcessResult first = Run("2020-04-07 15:30");
   EXPECT_EQ(first.exit_code, 4) << first.out << first.err;
-  EXPECT_EQ(first.out,
+  EXPECT_EQ(testing::EndMessage(first.out),
             "アップデートが完了しました。\n"
             "2 件のデータベースは更新できなかったため、元のまま残しています。\n");
   EXPECT_EQ(install_.Read("File/平成30年度/KrVal.mdb"), val_before);

@@ -6,6 +6,7 @@
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <algorithm>
 
 #include <cstdlib>
 #include <filesystem>
@@ -135,6 +136,36 @@ std::string SourceFile(std::string_view relative) {
 bool DemoBuilt() {
   return fs::exists(BuiltProgram("tests/fixtures/pe/app-2.0.0.84.exe")) &&
          fs::exists(BuiltProgram("demo/kr-make-demo"));
+}
+
+std::string ReportSchemaErrors(const std::vector<std::string>& paths) {
+  if (paths.empty()) return "";
+  std::vector<std::string> argv{"/usr/bin/python3", SourceFile("tests/testing/validate_report.py"),
+                                SourceFile("docs/run-report.schema.json")};
+  argv.insert(argv.end(), paths.begin(), paths.end());
+  ProcessResult result = RunProgram(argv);
+  if (result.exit_code == 0) return "";
+  return result.out + result.err + "(validate_report.py ended with " +
+         std::to_string(result.exit_code) + ")";
+}
+
+std::vector<std::string> ReportsIn(const std::string& install_folder) {
+  std::vector<std::string> reports;
+  fs::path folder = fs::path(install_folder) / "UpdateLog";
+  if (!fs::is_directory(folder)) return reports;
+  for (const auto& entry : fs::directory_iterator(folder)) {
+    if (entry.path().extension() == ".json") reports.push_back(entry.path().string());
+  }
+  std::sort(reports.begin(), reports.end());
+  return reports;
+}
+
+std::string EndMessage(const std::string& out) {
+  for (std::string_view summary : {"\nアップデートの記録\n", "\nアップデートの予定"}) {
+    size_t at = out.find(summary);
+    if (at != std::string::npos) return out.substr(0, at);
+  }
+  return out;
 }
 
 ProcessResult MakeDemo(const std::string& root, std::string_view update_day) {

@@ -86,6 +86,16 @@ ProcessResult RunProgramWithInput(const std::vector<std::string>& argv,
                                   std::optional<std::string_view> input,
                                   const std::vector<std::string>& extra_env = {});
 
+// --- Run reports ----------------------------------------------------------------------------
+// What is wrong with the run reports at these native paths against docs/run-report.schema.json,
+// one line per violation; "" when every one is valid. Every test that makes a report checks it.
+std::string ReportSchemaErrors(const std::vector<std::string>& paths);
+// Every report in the install folder's UpdateLog (native folder of the installation), in name
+// order.
+std::vector<std::string> ReportsIn(const std::string& install_folder);
+// What kr-updater-cli printed before the run's summary: the end message.
+std::string EndMessage(const std::string& out);
+
 // --- The demo -------------------------------------------------------------------------------
 // Whether kr-make-demo and the PE test programs it installs are built (they need MinGW-w64).
 bool DemoBuilt();

@@ -4,10 +4,13 @@
 #include <QLabel>
 #include <QPalette>
 #include <QPlainTextEdit>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QTextDocument>
 #include <QTextOption>
+#include <QVBoxLayout>
+#include <algorithm>
 #include <cassert>
 
 #include "ui/qt/form_layout.h"
@@ -16,6 +19,7 @@ namespace kr::ui {
 namespace {
 
 constexpr char kInitialText[] = "しばらくお待ちください...";
+constexpr char kDetailsTitle[] = "アップデートの詳細";
 
 QPlainTextEdit* MakeLabelLikeText(QWidget* parent) {
   auto* text = new QPlainTextEdit(parent);
@@ -54,6 +58,20 @@ frmWait::frmWait(std::string_view title) {
   cmd_ok_->setEnabled(false);
   connect(cmd_ok_, &QPushButton::clicked, this, [this] { close(); });
 
+  progress_ = new QProgressBar(this);
+  progress_->setObjectName("prgRun");
+  progress_->setGeometry(TwipsRect(240, 2010, 3720, 312));
+  progress_->setRange(0, 1);
+  progress_->setValue(0);
+  progress_->setTextVisible(false);
+
+  cmd_details_ = new QPushButton("詳細…", this);
+  cmd_details_->setObjectName("cmdDetails");
+  cmd_details_->setGeometry(TwipsRect(4200, 1980, 1152, 372));
+  cmd_details_->setAutoDefault(false);
+  cmd_details_->setVisible(false);
+  connect(cmd_details_, &QPushButton::clicked, this, [this] { ShowDetails(); });
+
   texts_[0] = kInitialText;
   lbl0_->setText(kInitialText);
   PlaceLabel(*lbl0_, TwipsRect(240, 240, 6432, 492));
@@ -78,10 +96,45 @@ std::string frmWait::Label(int index) const {
   return index == 0 || index == 1 ? texts_[index] : std::string();
 }
 
+void frmWait::SetProgress(size_t done, size_t total) {
+  // QProgressBar counts in int; a run never has that many steps, but the bar must not wrap.
+  constexpr size_t kMost = 1'000'000;
+  total = std::min(std::max<size_t>(total, 1), kMost);
+  progress_->setRange(0, static_cast<int>(total));
+  progress_->setValue(static_cast<int>(std::min(done, total)));
+}
+
+void frmWait::SetDetails(std::string_view text) { details_text_ = std::string(text); }
+
 void frmWait::EnableOk() {
   ok_usable_ = true;
   cmd_ok_->setEnabled(true);
   cmd_ok_->setFocus();
+  progress_->setValue(progress_->maximum());
+  cmd_details_->setVisible(!details_text_.empty());
+}
+
+// Beside frmWait, not over it: OK stays usable while the details are read.
+void frmWait::ShowDetails() {
+  if (details_ == nullptr) {
+    details_ = new QDialog(this);
+    details_->setObjectName("frmDetails");
+    details_->setWindowTitle(kDetailsTitle);
+    details_->resize(640, 420);
+    auto* layout = new QVBoxLayout(details_);
+    auto* text = new QPlainTextEdit(details_);
+    text->setObjectName("txtDetails");
+    text->setReadOnly(true);
+    text->setLineWrapMode(QPlainTextEdit::NoWrap);
+    text->setPlainText(ToDisplayText(details_text_));
+    layout->addWidget(text);
+    auto* close = new QPushButton("閉じる", details_);
+    close->setObjectName("cmdClose");
+    connect(close, &QPushButton::clicked, details_, &QDialog::close);
+    layout->addWidget(close, 0, Qt::AlignRight);
+  }
+  details_->show();
+  details_->raise();
 }
 
 void frmWait::Unload() {

@@ -99,6 +99,14 @@ void QtUi::EnableWaitOk() {
   if (frmWait* form = LoadedWait()) form->EnableOk();
 }
 
+void QtUi::SetWaitProgress(size_t done, size_t total) {
+  if (frmWait* form = LoadedWait()) form->SetProgress(done, total);
+}
+
+void QtUi::SetWaitDetails(std::string_view text) {
+  if (frmWait* form = LoadedWait()) form->SetDetails(text);
+}
+
 void QtUi::UnloadWait() {
   if (frmWait* form = LoadedWait()) form->Unload();
   wait_ = nullptr;

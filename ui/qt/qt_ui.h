@@ -56,6 +56,8 @@ class QtUi final : public Ui {
   std::string WaitLabel(int index) const override;
   void EnableWaitOk() override;
   void UnloadWait() override;
+  void SetWaitProgress(size_t done, size_t total) override;
+  void SetWaitDetails(std::string_view text) override;
 
   // Not nested: true twice and false once gives the default pointer back.
   void SetBusy(bool busy) override;

@@ -135,3 +135,34 @@ TEST_F(TransactionTest, ASourceAttachedAheadServesLinksMadeInsideTheTransaction)
 
 }  // namespace
 }  // namespace kr::db::engine::test
+
+namespace kr::db::engine::test {
+namespace {
+
+// The per-table counts a run report is made of: what the statements changed and still stands.
+TEST_F(TransactionTest, ChangeCountsKeepWhatWasCommittedAndTheLastStatementIsKnown) {
+  db_.Execute("INSERT INTO Val VALUES ('B', 2)");
+  db_.Execute("UPDATE val SET Price=Price+1");
+  db_.BeginTrans();
+  db_.Execute("DELETE * FROM Val WHERE Code='A'");
+  db_.BeginTrans();
+  db_.Execute("DELETE * FROM Val");
+  db_.Rollback();  // the inner level's delete is taken off again
+  db_.CommitTrans();
+  db_.Execute("SELECT Code INTO Copy FROM Val");
+  std::vector<V> counts;
+  for (const Database::TableChanges& t : db_.ChangeCounts()) {
+    counts.push_back({t.table, std::to_string(t.inserted), std::to_string(t.updated),
+                      std::to_string(t.deleted)});
+  }
+  // The insert of SetUp counts too: the database was opened by it.
+  EXPECT_EQ(counts, (std::vector<V>{{"Val", "2", "2", "1"}, {"Copy", "1", "0", "0"}}));
+
+  int64_t run = db_.StatementsRun();
+  EXPECT_EQ(ErrorOf([&] { db_.Execute("INSERT INTO Nowhere VALUES (1)"); }), 3192);
+  EXPECT_EQ(db_.LastStatement(), "INSERT INTO Nowhere VALUES (1)");
+  EXPECT_EQ(db_.StatementsRun(), run + 1);
+}
+
+}  // namespace
+}  // namespace kr::db::engine::test

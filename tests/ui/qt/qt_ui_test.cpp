@@ -3,10 +3,12 @@
 // run is over.
 #include <gtest/gtest.h>
 
+#include <QDialog>
 #include <QLabel>
 #include <QListWidget>
 #include <QPlainTextEdit>
 #include <QPointer>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QTest>
@@ -188,6 +190,29 @@ TEST_F(WaitDialogTest, AnErrorReportLongerThanTheLabelScrollsFromItsFirstBlock) 
   EXPECT_TRUE(Lbl1()->toPlainText().startsWith(Q("KrVal0.mdb\nエラー番号=70\n\nKrVal1.mdb")));
   EXPECT_GT(Lbl1()->verticalScrollBar()->maximum(), 0);
   EXPECT_EQ(Lbl1()->verticalScrollBar()->value(), 0);
+}
+
+TEST_F(WaitDialogTest, TheBarFollowsTheRunAndDetailsShowTheSummaryOnceTheRunIsOver) {
+  auto* bar = Control<QProgressBar>(form_, "prgRun");
+  auto* details = Control<QPushButton>(form_, "cmdDetails");
+  ASSERT_NE(bar, nullptr);
+  ASSERT_NE(details, nullptr);
+  ui_.SetWaitProgress(3, 12);
+  EXPECT_EQ(bar->maximum(), 12);
+  EXPECT_EQ(bar->value(), 3);
+  ui_.SetWaitDetails("アップデートの記録\nUpdate2019ValR0111:\n");
+  EXPECT_FALSE(details->isVisible());  // not while the run goes on
+  ui_.EnableWaitOk();
+  EXPECT_EQ(bar->value(), 12);
+  ASSERT_TRUE(details->isVisible());
+  details->click();
+  QWidget* window = form_->findChild<QDialog*>(QLatin1String("frmDetails"));
+  ASSERT_NE(window, nullptr);
+  EXPECT_TRUE(window->isVisible());
+  EXPECT_EQ(Control<QPlainTextEdit>(window, "txtDetails")->toPlainText(),
+            Q("アップデートの記録\nUpdate2019ValR0111:\n"));
+  Ok()->click();  // OK still ends the dialog, details and all
+  EXPECT_EQ(FindForm("frmWait"), nullptr);
 }
 
 TEST_F(WaitDialogTest, UnloadWaitClosesItEvenWhileBusy) {
