@@ -124,7 +124,7 @@ Ran Update(const std::string& command_line, const std::optional<std::string>& in
     return {};
   }
   updater.Main(command_line);
-  Ran ran{ExitStatus(updater.outcome()), std::nullopt};
+  Ran ran{ExitStatus(updater.outcome()), std::nullopt, {}};
   if (const kr::manifest::ManifestOutcome* outcome = updater.manifest_outcome()) {
     ran.report = outcome->report;
     if (!plan) ran.report_path = outcome->report_path;
