@@ -75,6 +75,8 @@ struct UndoOutcome {
   std::string report_path;  // native path of that report in UpdateLog, "" when none was written
 };
 
+// A report file read back. Regime: leave-on-error; nothing when it cannot be read or is none.
+std::optional<report::Report> ReadReport(std::string_view path);
 // The newest report of a run (neither a plan nor an undo) in install_folder's UpdateLog, as a
 // native path; "" when there is none.
 std::string LatestRunReport(std::string_view install_folder);

@@ -84,8 +84,14 @@ std::string List(std::string_view heading, const std::vector<std::string>& paths
 
 }  // namespace
 
+std::optional<report::Report> ReadReport(std::string_view path) {
+  return LeaveOnError("ReadReport", std::optional<report::Report>(), [&] {
+    return std::optional<report::Report>(report::FromJson(platform::ReadFile(path)));
+  });
+}
+
 std::string LatestRunReport(std::string_view install_folder) {
-  const std::string folder = ReportFolder(install_folder);
+  const std::string folder = ReportFolder(WithSeparator(install_folder));
   std::vector<platform::DirEntry> names =
       platform::List(folder + "*.json", platform::ListKind::kPlainFiles);
   // Names are times: the newest sorts last (a "-n" suffix after its plain name).
@@ -94,11 +100,7 @@ std::string LatestRunReport(std::string_view install_folder) {
                                                         : a.name.size() < b.name.size();
   });
   for (auto name = names.rbegin(); name != names.rend(); ++name) {
-    std::optional<report::Report> found =
-        LeaveOnError("LatestRunReport", std::optional<report::Report>(), [&] {
-          return std::optional<report::Report>(
-              report::FromJson(platform::ReadFile(folder + name->name)));
-        });
+    std::optional<report::Report> found = ReadReport(folder + name->name);
     if (found && found->kind == "run" && !found->plan) {
       return platform::NativePath(folder + name->name);
     }
@@ -133,9 +135,7 @@ UndoOutcome UndoRun(std::string_view install_folder_given, std::string_view repo
       return outcome;
     }
   }
-  std::optional<report::Report> run = LeaveOnError("UndoRun", std::optional<report::Report>(), [&] {
-    return std::optional<report::Report>(report::FromJson(platform::ReadFile(report_path)));
-  });
+  std::optional<report::Report> run = ReadReport(report_path);
   if (!run) {
     outcome.message = "更新の記録を読めません: " + report_path;
     return outcome;

@@ -35,7 +35,9 @@ class PosixDatabaseFile : public DatabaseFile {
   bool TakeFolderSync() { return std::exchange(sync_folder_, false); }
   // Before the first change through this open, the change observer is told.
   void Changing() {
-    if (!std::exchange(observed_, true)) internal::Observe(path_, true);
+    if (observed_) return;
+    internal::Observe(path_, true);
+    observed_ = true;
   }
 
  private:

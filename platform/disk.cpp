@@ -126,12 +126,16 @@ void Observe(const std::string& native, bool in_place) {
   }
   // The observer's copies must be in place before the change they keep from, not when an open
   // batch commits.
-  OpenBatch* batch = std::exchange(open_batch, nullptr);
-  observing = true;
+  struct Aside {
+    OpenBatch* batch = std::exchange(open_batch, nullptr);
+    Aside() { observing = true; }
+    ~Aside() {
+      observing = false;
+      open_batch = batch;
+      if (batch != nullptr) batch->names.clear();
+    }
+  } aside;
   (*change_observer)(native, in_place);
-  observing = false;
-  open_batch = batch;
-  if (batch != nullptr) batch->names.clear();
 }
 
 int Injected(DiskStep step, const std::string& native) {

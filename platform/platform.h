@@ -324,7 +324,7 @@ class ScopedFaultHook {
 // (unnamed and delete-on-close files are not told). in_place: a database file, which may change
 // again through the same open without another word; any other file is told before each change.
 // The observer may read and write files itself: its own changes are not observed and join no
-// open WriteBatch. It must not throw.
+// open WriteBatch. A Failure it throws fails the change, which is then not made.
 using ChangeObserver = std::function<void(const std::string& native_path, bool in_place)>;
 
 // Installs observer for its lifetime (the previous one is restored afterwards).

@@ -74,6 +74,22 @@ void KeepLastRuns(const std::string& log_folder) {
   }
 }
 
+// A run killed while copying leaves the temporary of its copy where no later write looks. Its
+// finished copies stay: they may hold the only earlier content of what it changed.
+void RemoveTemporariesOfKilledRuns(const std::string& log_folder) {
+  for (const platform::DirEntry& entry :
+       platform::List(log_folder, platform::ListKind::kWithDirectories)) {
+    if (!entry.is_directory || entry.is_link || !StampOrder(entry.name)) continue;
+    if (platform::Attributes(log_folder + entry.name + ".json").exists) continue;
+    for (const platform::TreeEntry& file : platform::ListTree(log_folder + entry.name)) {
+      const size_t slash = file.path.find_last_of('/');
+      if (file.path.compare(slash == std::string::npos ? 0 : slash + 1, 8, ".~krtmp-") == 0) {
+        platform::DeleteFile(log_folder + entry.name + "/" + file.path);
+      }
+    }
+  }
+}
+
 }  // namespace
 
 std::optional<std::string> FileDigest(std::string_view path) {
@@ -102,9 +118,17 @@ ChangeJournal::ChangeJournal(std::string_view install_folder, std::string stamp)
     : install_native_(Trimmed(platform::CanonicalNativePath(platform::NativePath(install_folder)))),
       log_native_(install_native_ + "/" + std::string(kLogFolder) + "/"),
       stamp_(std::move(stamp)) {
+  LeaveOnError("ChangeJournal", false, [&] {
+    RemoveTemporariesOfKilledRuns(log_native_);
+    return true;
+  });
+  // What cannot be kept is not changed: the change fails as the disk would have failed it.
   observer_.emplace([this](const std::string& native, bool in_place) {
-    StepAndContinue steps("ChangeJournal");
-    steps.Step([&] { Before(native, in_place); });
+    std::optional<Failure> failure =
+        internal::Capture([&] { Before(native, in_place); }, Origin::Here());
+    if (!failure) return;
+    LogLine("ChangeJournal: " + native + " left unchanged: " + failure->what());
+    throw *failure;
   });
 }
 
@@ -128,10 +152,7 @@ void ChangeJournal::Before(const std::string& native, bool in_place) {
   const size_t index = entries_.size();
   if (attributes.exists) {
     entry.change.before = FileDigest(path);
-    if (!entry.change.before) {
-      LogLine("ChangeJournal: " + path + " cannot be read: its change is not recorded");
-      return;
-    }
+    if (!entry.change.before) throw Failure::Runtime(kErrPathFileAccess, "read " + path);
     entry.change.saved =
         MatchingFile(*entry.change.before, platform::CurrentEnv().StatDatabaseFile(path).size);
     if (entry.change.saved) {
@@ -163,19 +184,15 @@ std::optional<std::string> ChangeJournal::MatchingFile(const std::string& digest
 // The file at index is about to change while others count on its bytes: they get a copy.
 void ChangeJournal::KeepApart(size_t index) {
   const std::string path = entries_[index].change.path;
-  std::vector<size_t> users = std::move(users_[path]);
+  const std::vector<size_t> users = users_[path];
+  // One copy serves them all; until it is made, the file keeps them waiting and does not change.
+  std::string copy = SavedPath(entries_[users.front()].change.path);
+  MakeFoldersFor(install_native_, copy);
+  platform::CopyFile(path, copy);
   users_.erase(path);
-  std::optional<std::string> copy;
   for (size_t user : users) {
-    Entry& entry = entries_[user];
-    if (!copy) {
-      std::string target = SavedPath(entry.change.path);
-      MakeFoldersFor(install_native_, target);
-      StepAndContinue steps("ChangeJournal");
-      if (steps.Step([&] { platform::CopyFile(path, target); })) copy = target;
-    }
-    entry.change.saved = copy;
-    entry.own_copy = copy.has_value();
+    entries_[user].change.saved = copy;
+    entries_[user].own_copy = true;
   }
 }
 
