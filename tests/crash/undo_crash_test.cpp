@@ -54,8 +54,7 @@ class UndoCrashTest : public ::testing::Test {
   Files Snapshot() const {
     Files files;
     for (auto& [name, bytes] : root_.Files()) {
-      if (name.starts_with("App/UpdateLog/") || name.starts_with("run/") ||
-          name.ends_with(".log")) {
+      if (name.starts_with("run/") || name.ends_with(".log")) {
         continue;
       }
       files[name] = std::move(bytes);

@@ -208,8 +208,8 @@ class WholeUpdateCrashTest : public ::testing::Test {
   Installation Read(const testing::TempDir& root) const {
     Installation installation;
     for (auto& [name, bytes] : root.Files()) {
-      // The run folder holds the single-instance lock; UpdateLog the runs' records.
-      if (name.starts_with("run/") || name.starts_with("App/UpdateLog/") || IsLog(name)) continue;
+      // The run folder holds the single-instance lock.
+      if (name.starts_with("run/") || IsLog(name)) continue;
       if (IsBackup(name)) {
         installation.backups.push_back(name);
       } else if (IsDatabase(name)) {

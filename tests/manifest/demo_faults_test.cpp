@@ -31,8 +31,6 @@ bool IsLog(const std::string& name) { return name.ends_with(".log"); }
 
 // A shortcut the repair makes for a program whose deletion failed, as for any program present.
 bool IsShortcut(const std::string& name) { return name.ends_with(".desktop"); }
-// The runs' reports and the content they kept: each run's own.
-bool IsRecord(const std::string& name) { return name.starts_with("App/UpdateLog/"); }
 
 // Files no step may leave missing: the program the next update checks for, and settings.
 bool MustStay(const std::string& name) {
@@ -130,7 +128,7 @@ TEST_F(DemoFaultsTest, EveryChangeToTheDiskFailingInTurnLeavesEveryFileWholeAndT
     Snapshot now = root_.Files();
     for (const auto& [name, bytes] : now) {
       EXPECT_EQ(name.find(".~krtmp-"), std::string::npos) << name;
-      if (IsDatabase(name) || IsRecord(name)) continue;
+      if (IsDatabase(name)) continue;
       auto was = old_.find(name), will = new_.find(name);
       EXPECT_TRUE((was != old_.end() && was->second == bytes) ||
                   (will != new_.end() && will->second == bytes) ||
@@ -153,13 +151,12 @@ TEST_F(DemoFaultsTest, EveryChangeToTheDiskFailingInTurnLeavesEveryFileWholeAndT
     EXPECT_FALSE(Run().errors());
     Snapshot rerun = root_.Files();
     for (const auto& [name, bytes] : new_) {
-      if (IsDatabase(name) || IsLog(name) || IsRecord(name)) continue;
+      if (IsDatabase(name) || IsLog(name)) continue;
       if (outcome.errors() && name.ends_with(".old")) continue;
       EXPECT_TRUE(rerun.count(name) && rerun[name] == bytes) << name << " differs after a rerun";
     }
     for (const auto& [name, bytes] : rerun) {
-      EXPECT_TRUE(new_.count(name) || IsShortcut(name) || IsRecord(name))
-          << name << " is left over after a rerun";
+      EXPECT_TRUE(new_.count(name) || IsShortcut(name)) << name << " is left over after a rerun";
     }
     Restore();
   }
