@@ -1,7 +1,7 @@
 // kr-updater: the updater as users start it, with the Qt desktop interface.
 //
 //   kr-updater [PACKAGE_FOLDER]
-//   kr-updater --undo [REPORT] [--install-folder DIR] [PACKAGE_FOLDER]
+//   kr-updater --undo [REPORT] [PACKAGE_FOLDER]
 //
 // Start-up either updates at once (the wait dialog comes and goes) or opens the install-folder
 // dialog and returns; the program then lives as long as one of its windows is open. A run always
@@ -29,11 +29,11 @@ bool AnyWindowOpen() {
   return false;
 }
 
-// The last run's summary with 元に戻す. The install folder is DIR, else the report's, else the one
-// start-up finds for the package.
-void ShowUndo(const std::string& report_given, std::optional<std::string> install_folder,
-              const std::string& command_line) {
-  if (report_given.empty() && !install_folder) {
+// The last run's summary with 元に戻す. The install folder is the report's, else the one start-up
+// finds for the package.
+void ShowUndo(const std::string& report_given, const std::string& command_line) {
+  std::optional<std::string> install_folder;
+  if (report_given.empty()) {
     install_folder = kr::startup::InstallFolderFor(kr::startup::PackageFolderOf(command_line));
   }
   std::string report_path = report_given;
@@ -70,11 +70,6 @@ int main(int argc, char** argv) {
                       "前回の更新（または REPORT の記録の更新）の内容を表示し、元に戻せます。")
           ->expected(0, 1)
           ->type_name("[REPORT]");
-  std::optional<std::string> install_folder;
-  command.app()
-      .add_option("--install-folder", install_folder, "--undo: インストール先のフォルダ。")
-      ->type_name("DIR")
-      ->needs(undo);
   if (std::optional<int> status = command.Parse(argc, argv)) return *status;
   if (std::optional<int> status =
           kr::app::RefuseBrokenBuild("kr-updater", kr::routines::CatalogueErrors())) {
@@ -99,7 +94,7 @@ int main(int argc, char** argv) {
       ui.MessageBox("既に起動されています。", "メッセージ", kr::ui::Icon::kCritical);
       return 0;
     }
-    ShowUndo(undo_report, install_folder, command_line);
+    ShowUndo(undo_report, command_line);
     app.exec();
     return 0;
   }
