@@ -3,6 +3,7 @@
 //   kr-updater-cli [PACKAGE_FOLDER] [--install-folder DIR] [--report FILE]
 //   kr-updater-cli PACKAGE_FOLDER --plan [--install-folder DIR] [--report FILE]
 //   kr-updater-cli --check PACKAGE_FOLDER [--format text|json]
+//   kr-updater-cli --undo [REPORT] [--install-folder DIR] [--force] [--report FILE]
 //
 // When start-up opens the install-folder dialog, DIR is typed into it and OK pressed: the folder
 // is normalised and validated, and the update runs only when every check passes. The message
@@ -27,6 +28,7 @@
 
 #include "app/command_line.h"
 #include "check/check.h"
+#include "manifest/manifest.h"
 #include "platform/platform.h"
 #include "routines/routines.h"
 #include "startup/startup.h"
@@ -45,7 +47,8 @@ constexpr const char* kSummary =
     "終了コード: 0 完了, 1 エラーあり, 2 中止・署名やインストール先の確認で拒否・\n"
     "コマンドラインの誤り（いずれも変更なし）, 3 既に起動中\n"
     "--check: 0 問題なし, 1 問題あり\n"
-    "--plan: 実行した場合と同じ終了コード（何も変更しません）";
+    "--plan: 実行した場合と同じ終了コード（何も変更しません）\n"
+    "--undo: 0 元に戻した, 1 戻せないファイルあり, 2 拒否（変更なし）, 3 既に起動中";
 
 constexpr const char* kPlanNote = "（計画のみ: インストール先には何も変更を加えていません。）\n";
 
@@ -140,6 +143,38 @@ Ran Update(const std::string& command_line, const std::optional<std::string>& in
   return ran;
 }
 
+// Takes a run back. Without REPORT or DIR, the install folder is the one start-up would find for
+// the package.
+int Undo(const std::string& report, std::optional<std::string> install_folder,
+         const std::string& command_line, bool force,
+         const std::optional<std::string>& report_file) {
+  auto guard = kr::platform::InstanceGuard::Acquire(kr::startup::kInstanceGuardName);
+  if (!guard) {
+    std::cerr << "kr-updater-cli: 既に起動されています。\n";
+    return kExitAlreadyRunning;
+  }
+  if (report.empty() && !install_folder) {
+    install_folder = kr::startup::InstallFolderFor(kr::startup::PackageFolderOf(command_line));
+    if (install_folder->empty()) {
+      std::cerr << "kr-updater-cli: インストール先が見つかりません。--install-folder で指定して"
+                   "ください。\n";
+      return kExitNotRun;
+    }
+  }
+  kr::manifest::UndoOutcome outcome =
+      kr::manifest::UndoRun(install_folder.value_or(""), report, force);
+  if (outcome.exit_status == kExitNotRun) {
+    std::cerr << "kr-updater-cli: " << outcome.message << "\n";
+    return kExitNotRun;
+  }
+  std::cout << outcome.message << "\n";
+  if (report_file && !outcome.report_path.empty() &&
+      !WriteReportFile(*report_file, outcome.report)) {
+    std::cerr << "kr-updater-cli: 実行の記録を書き出せませんでした: " << *report_file << "\n";
+  }
+  return outcome.exit_status;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -173,6 +208,20 @@ int main(int argc, char** argv) {
                          "ファイルやデータベースは変更せず、プログラムも起動しません。\n"
                          "記録は --report のファイルにだけ書き出します。");
   check->excludes(command.app().get_option("--plan"));
+  std::string undo_report;
+  auto* undo =
+      command.app()
+          .add_option("--undo", undo_report,
+                      "更新を元に戻します: REPORT の記録の更新、省略するとインストール先の\n"
+                      "直前の更新です。更新の後で変更されたファイルがあれば何もしません。")
+          ->expected(0, 1)
+          ->type_name("[REPORT]");
+  bool force = false;
+  command.app()
+      .add_flag("--force", force, "--undo で、更新の後で変更されたファイルも上書きして戻します。")
+      ->needs(undo);
+  undo->excludes(check);
+  undo->excludes(command.app().get_option("--plan"));
   check->excludes(command.app().get_option("--install-folder"));
   check->excludes(command.app().get_option("--report"));
   check->excludes(command.app().get_option("PACKAGE_FOLDER"));
@@ -187,6 +236,7 @@ int main(int argc, char** argv) {
   // a folder with spaces one token.
   std::string command_line;
   if (command.package_folder()) command_line = "\"" + *command.package_folder() + "\"";
+  if (undo->count() > 0) return Undo(undo_report, install_folder, command_line, force, report_file);
 
   Ran ran = Update(command_line, install_folder, plan);
   // What the run did, after its end message: a line per routine and database.

@@ -1,6 +1,7 @@
 // kr-updater: the updater as users start it, with the Qt desktop interface.
 //
 //   kr-updater [PACKAGE_FOLDER]
+//   kr-updater --undo [REPORT] [PACKAGE_FOLDER]
 //
 // Start-up either updates at once (the wait dialog comes and goes) or opens the install-folder
 // dialog and returns; the program then lives as long as one of its windows is open. A run always
@@ -13,6 +14,8 @@
 #include <string>
 
 #include "app/command_line.h"
+#include "manifest/manifest.h"
+#include "platform/platform.h"
 #include "routines/routines.h"
 #include "startup/startup.h"
 #include "ui/qt/qt_ui.h"
@@ -26,6 +29,33 @@ bool AnyWindowOpen() {
   return false;
 }
 
+// The last run's summary with 元に戻す. The install folder is the report's, else the one start-up
+// finds for the package.
+void ShowUndo(const std::string& report_given, const std::string& command_line) {
+  std::optional<std::string> install_folder;
+  if (report_given.empty()) {
+    install_folder = kr::startup::InstallFolderFor(kr::startup::PackageFolderOf(command_line));
+  }
+  std::string report_path = report_given;
+  if (report_path.empty() && install_folder && !install_folder->empty()) {
+    report_path = kr::manifest::LatestRunReport(*install_folder);
+  }
+  std::optional<kr::report::Report> run;
+  if (!report_path.empty()) run = kr::manifest::ReadReport(report_path);
+  std::string summary = run ? kr::manifest::UndoSummary(*run)
+                            : "元に戻せる更新の記録がありません。" +
+                                  (report_path.empty() ? install_folder.value_or("") : report_path);
+  kr::ui::UndoAction undo;
+  if (run) {
+    undo = [report_path, folder = install_folder.value_or("")](bool force) {
+      kr::manifest::UndoOutcome outcome = kr::manifest::UndoRun(folder, report_path, force);
+      return kr::ui::UndoAnswer{outcome.exit_status, outcome.message};
+    };
+  }
+  auto* window = new kr::ui::frmUndo("更新を元に戻す", summary, undo);
+  window->show();
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -33,6 +63,13 @@ int main(int argc, char** argv) {
       "kr-updater",
       "更新パッケージ（KrInst.ini）でインストール済みのアプリケーションを更新します。\n"
       "インストール先の確認画面と進行状況の画面を表示します。");
+  std::string undo_report;
+  auto* undo =
+      command.app()
+          .add_option("--undo", undo_report,
+                      "前回の更新（または REPORT の記録の更新）の内容を表示し、元に戻せます。")
+          ->expected(0, 1)
+          ->type_name("[REPORT]");
   if (std::optional<int> status = command.Parse(argc, argv)) return *status;
   if (std::optional<int> status =
           kr::app::RefuseBrokenBuild("kr-updater", kr::routines::CatalogueErrors())) {
@@ -51,6 +88,16 @@ int main(int argc, char** argv) {
   if (command.package_folder()) command_line = "\"" + *command.package_folder() + "\"";
 
   kr::ui::QtUi ui;
+  if (undo->count() > 0) {
+    auto guard = kr::platform::InstanceGuard::Acquire(kr::startup::kInstanceGuardName);
+    if (!guard) {
+      ui.MessageBox("既に起動されています。", "メッセージ", kr::ui::Icon::kCritical);
+      return 0;
+    }
+    ShowUndo(undo_report, command_line);
+    app.exec();
+    return 0;
+  }
   kr::routines::Registry routines;
   kr::startup::Updater updater(ui, routines);
   updater.Main(command_line);

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "platform/platform.h"
+#include "report/journal.h"
 #include "report/report.h"
 #include "support/support.h"
 #include "ui/ui.h"
@@ -64,9 +65,42 @@ ManifestOutcome RunManifest(RunContext& run, ui::Ui& ui, RoutineRegistry& routin
 std::string ReportTime(const platform::LocalTime& time);
 // Where the reports of an installation are kept: install_folder + "UpdateLog\".
 std::string ReportFolder(std::string_view install_folder);
-// Writes report to ReportFolder as <yyyymmddhhnnss>.json (a "-n" suffix when that name is taken)
+// The name a report written now gets, without ".json": <yyyymmddhhnnss>, with a "-n" suffix when
+// a report or a folder of saved copies of that name is there. It names the run's saved copies.
+std::string ReportStamp(std::string_view install_folder);
+// Writes report to ReportFolder as <stamp>.json (a fresh ReportStamp when stamp is "" or taken)
 // and returns its native path. Regime: leave-on-error; "" when it could not be written.
-std::string WriteRunReport(std::string_view install_folder, const report::Report& report);
+std::string WriteRunReport(std::string_view install_folder, const report::Report& report,
+                           std::string_view stamp = {});
+
+// --- Undo ---------------------------------------------------------------------------------------
+
+struct UndoOutcome {
+  int exit_status = 2;    // 0 put back (or nothing left), 1 some files not, 2 refused: nothing done
+  std::string message;    // Japanese, for the user: what was done, or why not
+  report::Report run;     // the run taken back, when its report could be read
+  report::Report report;  // the undo's own report (kind "undo"), when it ran
+  std::string report_path;  // native path of that report in UpdateLog, "" when none was written
+};
+
+// A report file read back. Regime: leave-on-error; nothing when it cannot be read or is none.
+std::optional<report::Report> ReadReport(std::string_view path);
+// The newest report of a run (neither a plan nor an undo) in install_folder's UpdateLog, as a
+// native path; "" when there is none.
+std::string LatestRunReport(std::string_view install_folder);
+// The run as a user reads it before taking it back: when, which package, each file changed.
+std::string UndoSummary(const report::Report& run);
+// UndoRun: puts back every file the run of report_path changed, its last change first: the
+// earlier content copied back from where the run kept it, a file the run created removed.
+// install_folder "" is the report's; report_path "" the newest run's (LatestRunReport). Refuses
+// (2, nothing done) when a file was changed after the run (now neither as the run left it nor as
+// it found it) or its earlier content is gone, naming them, unless force. Files already as they
+// were are left alone, so a killed undo is finished by running it again. The undo records its own
+// changes (saved copies too, so that force loses nothing) in its report in UpdateLog; once it
+// has put everything back it leaves "<report name>.undone" there, and undoing that run again does
+// nothing. What programs the run started did (registrations among them) is named as not undone.
+// Regime: step-and-continue per file.
+UndoOutcome UndoRun(std::string_view install_folder, std::string_view report_path, bool force);
 
 // The values of a manifest line: the text right of the first "=" (the whole line without one),
 // split at every ",". Nothing is trimmed; empty values stay.

@@ -172,6 +172,8 @@ ManifestOutcome RunManifest(RunContext& run, ui::Ui& ui, RoutineRegistry& routin
   report.package = platform::NativePath(run.package_folder);
   report.install_folder = platform::NativePath(run.install_folder);
   report.started = ReportTime(platform::CurrentEnv().Now());
+  const std::string stamp = ReportStamp(run.install_folder);
+  report::ChangeJournal journal(run.install_folder, stamp);
   support::clsIniFile ini;
   ini.FileName(run.package_folder + "KrInst.ini");
   ui.SetWaitLabel(1, "");
@@ -193,9 +195,10 @@ ManifestOutcome RunManifest(RunContext& run, ui::Ui& ui, RoutineRegistry& routin
   LogTimes();
 
   outcome.unfinished = run.unfinished.size();
+  report.changes = journal.Finish();
   report.finished = ReportTime(platform::CurrentEnv().Now());
   report.exit_status = outcome.unfinished > 0 ? 4 : outcome.errors() ? 1 : 0;
-  outcome.report_path = WriteRunReport(run.install_folder, report);
+  outcome.report_path = WriteRunReport(run.install_folder, report, stamp);
   outcome.report = report;
   // The next run migrates them: the user should know to start it.
   std::string unfinished =

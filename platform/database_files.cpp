@@ -25,19 +25,26 @@ using internal::SystemFailure;
 
 class PosixDatabaseFile : public DatabaseFile {
  public:
-  PosixDatabaseFile(int fd, std::string path, bool sync_folder)
-      : fd_(fd), path_(std::move(path)), sync_folder_(sync_folder) {}
+  PosixDatabaseFile(int fd, std::string path, bool sync_folder, bool observed)
+      : fd_(fd), path_(std::move(path)), sync_folder_(sync_folder), observed_(observed) {}
   ~PosixDatabaseFile() override { close(fd_); }
 
   int fd() const { return fd_; }
   const std::string& path() const { return path_; }
   // True the first time after a durable-name open.
   bool TakeFolderSync() { return std::exchange(sync_folder_, false); }
+  // Before the first change through this open, the change observer is told.
+  void Changing() {
+    if (observed_) return;
+    internal::Observe(path_, true);
+    observed_ = true;
+  }
 
  private:
   int fd_;
   std::string path_;
   bool sync_folder_;
+  bool observed_;
 };
 
 PosixDatabaseFile& Posix(DatabaseFile& file) {
@@ -82,11 +89,12 @@ bool SetLock(int fd, short type, int64_t start, int64_t length, const std::strin
 std::unique_ptr<DatabaseFile> Env::OpenDatabaseFile(std::string_view native_path,
                                                     const DatabaseFileMode& mode) {
   std::string path(native_path);
-  if (path.empty()) return std::make_unique<PosixDatabaseFile>(OpenUnnamedFile(), "", false);
+  if (path.empty()) return std::make_unique<PosixDatabaseFile>(OpenUnnamedFile(), "", false, true);
   int flags = (mode.read_only ? O_RDONLY : O_RDWR) | O_CLOEXEC;
   if (mode.create) flags |= O_CREAT;
   if (mode.must_create) flags |= O_CREAT | O_EXCL;
   if (mode.must_create || (mode.create && access(path.c_str(), F_OK) != 0)) {
+    if (!mode.delete_on_close) internal::Observe(path, true);
     if (int error = Injected(DiskStep::kCreate, path)) throw SystemFailure(error, "open", path);
   }
   int fd;
@@ -96,7 +104,8 @@ std::unique_ptr<DatabaseFile> Env::OpenDatabaseFile(std::string_view native_path
   if (fd < 0) throw SystemFailure(errno, "open", path);
   // The open keeps the data while it lives; nothing is left to ask the hook about.
   if (mode.delete_on_close) unlink(path.c_str());
-  return std::make_unique<PosixDatabaseFile>(fd, path, mode.durable_name);
+  return std::make_unique<PosixDatabaseFile>(fd, path, mode.durable_name,
+                                             mode.read_only || mode.delete_on_close);
 }
 
 size_t Env::ReadDatabaseFile(DatabaseFile& file, int64_t offset, void* buffer, size_t size) {
@@ -117,6 +126,7 @@ size_t Env::ReadDatabaseFile(DatabaseFile& file, int64_t offset, void* buffer, s
 
 void Env::WriteDatabaseFile(DatabaseFile& file, int64_t offset, const void* bytes, size_t size) {
   PosixDatabaseFile& f = Posix(file);
+  f.Changing();
   // A failing write first writes half, as a disk filling up does.
   const int injected = Injected(DiskStep::kWrite, f.path());
   if (injected != 0) size /= 2;
@@ -136,6 +146,7 @@ void Env::WriteDatabaseFile(DatabaseFile& file, int64_t offset, const void* byte
 
 void Env::TruncateDatabaseFile(DatabaseFile& file, int64_t size) {
   PosixDatabaseFile& f = Posix(file);
+  f.Changing();
   if (int error = Injected(DiskStep::kWrite, f.path()))
     throw SystemFailure(error, "truncate", f.path());
   while (ftruncate(f.fd(), static_cast<off_t>(size)) != 0) {

@@ -39,6 +39,10 @@ struct OpenBatch {
 };
 OpenBatch* open_batch = nullptr;
 
+// Set by ScopedChangeObserver; observing keeps the observer's own changes out of its sight.
+ChangeObserver* change_observer = nullptr;
+bool observing = false;
+
 // A change to an entry of the folder holding native: its names must be read again.
 void Changed(std::string native) {
   if (open_batch == nullptr) return;
@@ -94,6 +98,13 @@ ScopedFaultHook::ScopedFaultHook(FaultHook hook) : hook_(std::move(hook)), previ
 
 ScopedFaultHook::~ScopedFaultHook() { fault_hook = previous_; }
 
+ScopedChangeObserver::ScopedChangeObserver(ChangeObserver observer)
+    : observer_(std::move(observer)), previous_(change_observer) {
+  change_observer = &observer_;
+}
+
+ScopedChangeObserver::~ScopedChangeObserver() { change_observer = previous_; }
+
 namespace internal {
 
 const CaseBlindNames* BatchedFolderNames(const std::string& native_folder) {
@@ -105,6 +116,27 @@ const CaseBlindNames* BatchedFolderNames(const std::string& native_folder) {
     }
   }
   return &at->second;
+}
+
+void Observe(const std::string& native, bool in_place) {
+  if (change_observer == nullptr || !*change_observer || observing) return;
+  size_t name = native.find_last_of('/');
+  if (native.compare(name == std::string::npos ? 0 : name + 1, kTemporaryPrefix.size(),
+                     kTemporaryPrefix) == 0) {
+    return;
+  }
+  // The observer's copies must be in place before the change they keep from, not when an open
+  // batch commits.
+  struct Aside {
+    OpenBatch* batch = std::exchange(open_batch, nullptr);
+    Aside() { observing = true; }
+    ~Aside() {
+      observing = false;
+      open_batch = batch;
+      if (batch != nullptr) batch->names.clear();
+    }
+  } aside;
+  (*change_observer)(native, in_place);
 }
 
 int Injected(DiskStep step, const std::string& native) {
@@ -136,6 +168,8 @@ int SyncFile(int fd, const std::string& native) {
 }
 
 int RenameEntry(const std::string& from, const std::string& to) {
+  Observe(from);
+  Observe(to);
   Changed(to);
   Changed(from);
 
@@ -147,6 +181,7 @@ int RenameEntry(const std::string& from, const std::string& to) {
 }
 
 int RemoveEntry(const std::string& native) {
+  Observe(native);
   Changed(native);
 
   if (int error = Injected(DiskStep::kRemove, native)) {
@@ -209,6 +244,7 @@ void RemoveLeftoverTemporaries(const std::string& native_folder) {
 
 void WriteReplacing(const std::string& native, std::string_view path, const Content& content) {
   const std::string target = ReplacedFile(native);
+  Observe(target);
   const std::string folder = FolderOf(target);
   if (open_batch == nullptr || open_batch->cleaned.insert(folder).second) {
     RemoveLeftoverTemporaries(folder);

@@ -393,6 +393,29 @@ class ScopedFaultHook {
   FaultHook* previous_;
 };
 
+// --- Change observer (the run's record of what it changed) -----------------------------------
+// Told, before Env changes a file's bytes or existence, which file (native path): the target of a
+// write or copy (never its temporary), both ends of a rename, a removed file or link, and a
+// database file before it is created and before the first write or truncation through each open
+// (unnamed and delete-on-close files are not told). in_place: a database file, which may change
+// again through the same open without another word; any other file is told before each change.
+// The observer may read and write files itself: its own changes are not observed and join no
+// open WriteBatch. A Failure it throws fails the change, which is then not made.
+using ChangeObserver = std::function<void(const std::string& native_path, bool in_place)>;
+
+// Installs observer for its lifetime (the previous one is restored afterwards).
+class ScopedChangeObserver {
+ public:
+  explicit ScopedChangeObserver(ChangeObserver observer);
+  ~ScopedChangeObserver();
+  ScopedChangeObserver(const ScopedChangeObserver&) = delete;
+  ScopedChangeObserver& operator=(const ScopedChangeObserver&) = delete;
+
+ private:
+  ChangeObserver observer_;
+  ChangeObserver* previous_;
+};
+
 // Writes that are made durable together. While a batch is open, every replacing write (copies,
 // WriteFile) goes to its temporary as usual but is not flushed or put in place: Commit() flushes
 // all temporaries at once (one flush per file system), renames each over its target in the order

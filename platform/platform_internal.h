@@ -52,6 +52,8 @@ using CaseBlindNames = std::map<std::string, std::string>;
 const CaseBlindNames* BatchedFolderNames(const std::string& native_folder);
 
 // --- Changes to the disk (disk.cpp) ---------------------------------------------------------
+// Tells the change observer in force that native is about to change (see ChangeObserver).
+void Observe(const std::string& native, bool in_place = false);
 // The errno value the fault hook in force makes step on native fail with; 0: go ahead.
 int Injected(DiskStep step, const std::string& native);
 // The native folder holding native ("." for a bare name).

@@ -146,7 +146,8 @@ std::string ToJson(const Report& report) {
                              {"exit_status", report.exit_status},
                              {"actions", actions},
                              {"routines", routines},
-                             {"changes", changes}};
+                             {"changes", changes},
+                             {"programs", report.programs}};
   // Names of files from Windows may hold bytes that are no UTF-8; they are kept readable.
   return json.dump(2, ' ', false, ordered_json::error_handler_t::replace) + "\n";
 }
@@ -186,6 +187,9 @@ Report FromJson(std::string_view text) {
       report.changes.push_back({value.at("path").get<std::string>(),
                                 OptionalText(value.at("before")), OptionalText(value.at("after")),
                                 OptionalText(value.at("saved"))});
+    }
+    if (json.contains("programs")) {
+      report.programs = json.at("programs").get<std::vector<std::string>>();
     }
     return report;
   } catch (const nlohmann::json::exception& e) {

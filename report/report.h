@@ -77,6 +77,9 @@ struct Report {
   std::vector<Action> actions;
   std::vector<Routine> routines;
   std::vector<Change> changes;
+  // Command lines of the programs the run started (registrations among them): undo cannot take
+  // back what they did.
+  std::vector<std::string> programs;
 };
 
 std::string_view OutcomeName(ActionOutcome outcome);  // "done", "skipped", "failed"

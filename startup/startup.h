@@ -120,6 +120,10 @@ std::string PackageFolderOf(std::string_view command_line);
 // Japanese message naming the first difference; the log names every one. Reads the disk only.
 std::optional<std::string> CheckPackageSignature(std::string_view package_root);
 
+// The install folder start-up finds for the package in the application's settings files (before
+// any dialog), "" when none is recorded. Reads the disk only. Regime: step-and-continue.
+std::string InstallFolderFor(std::string_view package_folder);
+
 // Whether a package folder can be updated from: nothing when it exists and holds KrInst.ini,
 // otherwise the Japanese message naming it (logged in English). Reads the disk only. The
 // desktop program does not ask (it starts on any folder); the console program refuses early.

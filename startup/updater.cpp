@@ -16,6 +16,27 @@ Outcome FromManifest(const manifest::ManifestOutcome& outcome) {
   return outcome.errors() ? Outcome::kFinishedWithErrors : Outcome::kFinished;
 }
 
+// The run values KrInst.ini gives start-up (year, model, title) and the common data folder;
+// returns ExeName.
+std::string ReadBootstrap(RunContext& run, StepAndContinue& steps) {
+  support::clsIniFile ini;
+  ini.FileName(run.package_folder + "KrInst.ini");
+  ini.Section("Bootstrap");
+  std::string exe_name = ini.GetString("ExeName", "");
+  int32_t year = ini.GetInteger("ExeYear", 0);
+  // ExeYear is a 16-bit value: a year that does not fit overflows and leaves it at 0.
+  steps.Step([&] {
+    if (year < std::numeric_limits<int16_t>::min() || year > std::numeric_limits<int16_t>::max()) {
+      throw Failure::Runtime(kErrOverflow, "ExeYear out of range: " + std::to_string(year));
+    }
+    run.exe_year = static_cast<int16_t>(year);
+  });
+  run.inst_model = ini.GetInteger("InstModel", 0);
+  run.title = ini.GetString("DispDlgCaption", "");
+  run.common_data_folder = steps.Call([&] { return support::GetCommonDataFolder(run); });
+  return exe_name;
+}
+
 }  // namespace
 
 std::string PackageRootOf(std::string_view command_line) {
@@ -34,6 +55,15 @@ std::string PackageFolderOf(std::string_view command_line) {
   std::string folder = PackageRootOf(command_line);
   if (platform::FileExists(folder + "_Test")) folder += "TEST\\";
   return folder;
+}
+
+std::string InstallFolderFor(std::string_view package_folder) {
+  StepAndContinue steps("InstallFolderFor");
+  RunContext run;
+  run.package_folder = package_folder;
+  ReadBootstrap(run, steps);
+  steps.Call([&] { return LookUpInstallFolder(run); });
+  return run.install_folder;
 }
 
 std::optional<std::string> CheckPackageFolder(std::string_view package_folder) {
@@ -78,26 +108,7 @@ void Updater::Main(std::string_view command_line) {
   StepAndContinue steps("Main");
   run_.package_folder = PackageFolderOf(command_line);
 
-  std::string exe_name;
-  {
-    support::clsIniFile ini;
-    ini.FileName(run_.package_folder + "KrInst.ini");
-    ini.Section("Bootstrap");
-    exe_name = ini.GetString("ExeName", "");
-    int32_t year = ini.GetInteger("ExeYear", 0);
-    // ExeYear is a 16-bit value: a year that does not fit overflows and leaves it at 0.
-    steps.Step([&] {
-      if (year < std::numeric_limits<int16_t>::min() ||
-          year > std::numeric_limits<int16_t>::max()) {
-        throw Failure::Runtime(kErrOverflow, "ExeYear out of range: " + std::to_string(year));
-      }
-      run_.exe_year = static_cast<int16_t>(year);
-    });
-    run_.inst_model = ini.GetInteger("InstModel", 0);
-    run_.title = ini.GetString("DispDlgCaption", "");
-  }
-
-  run_.common_data_folder = steps.Call([&] { return support::GetCommonDataFolder(run_); });
+  std::string exe_name = ReadBootstrap(run_, steps);
   std::string update_day = steps.Call([&] { return LookUpInstallFolder(run_); });
   platform::LocalTime now = platform::CurrentEnv().Now();
   run_.run_stamp = FormatRunStamp(now);

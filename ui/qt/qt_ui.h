@@ -20,6 +20,7 @@
 
 class QLabel;
 class QListWidget;
+class QPlainTextEdit;
 class QPushButton;
 class QWidget;
 
@@ -106,6 +107,31 @@ class frmSelectCopySource final : public QDialog {
   QLabel* lbl_comment_;
   QListWidget* lst_;
   QPushButton* cmd_ok_;
+};
+
+// What taking a run back gave: exit status (0 done, 1 not all files, kUndoRefused nothing done)
+// and the Japanese message for the user.
+struct UndoAnswer {
+  int exit_status = 0;
+  std::string message;
+};
+inline constexpr int kUndoRefused = 2;
+using UndoAction = std::function<UndoAnswer(bool force)>;
+
+// frmUndo: what the last run changed (summary, plain text) with 元に戻す (cmdUndo) and 閉じる
+// (cmdClose). 元に戻す calls undo(false); refused, it asks whether to overwrite what changed
+// since and then calls undo(true). The answer's message replaces the summary. Deletes itself
+// when closed. A null undo leaves 元に戻す disabled.
+class frmUndo final : public QDialog {
+ public:
+  frmUndo(std::string_view title, std::string_view summary, UndoAction undo);
+
+ private:
+  void Undo();
+
+  UndoAction undo_;
+  QPlainTextEdit* txt_summary_;
+  QPushButton* cmd_undo_;
 };
 
 }  // namespace kr::ui
