@@ -161,30 +161,35 @@ TEST_F(MigrationCliTest, PackageRowsTheInstalledTableCannotTakeKeepTheUsersRows)
 
 TEST_F(MigrationCliTest, ABackupTheDiskRefusesLeavesItsDatabaseToTheNextRun) {
   const Changes changes = DiskChanges();
-  const std::string backup = "App/File/2019年度(令和2年3月労務更新)/KrVal202004071530.old";
-  const int64_t rename = Next(changes, "rename", root_.Native(backup));
-  ASSERT_GT(rename, 0);
   struct Case {
     const char* what;
-    int64_t at;
+    std::string database;
+    std::string backup;  // its stem, without the minute
+    std::string step;
     int error;
   };
-  const Case cases[] = {{"write", LastOnTemporary(changes, "write", backup, rename), ENOSPC},
-                        {"flush", LastOnTemporary(changes, "sync", backup, rename), EIO},
-                        {"rename", rename, ENOSPC}};
+  // A routine's backup of the user's prices, and a TABLECOPYVERSION line's.
+  const std::string year = "App/File/2019年度(令和2年3月労務更新)/";
+  const Case cases[] = {{"write", testing::kUserVal, year + "KrVal", "write", ENOSPC},
+                        {"flush", testing::kUserVal, year + "KrVal", "sync", EIO},
+                        {"rename", testing::kUserVal, year + "KrVal", "rename", ENOSPC},
+                        {"TABLECOPYVERSION's rename", "App/File/2019年度/KrCri.mdb",
+                         "App/File/2019年度/KrCri", "rename", EIO}};
   for (const Case& c : cases) {
     SCOPED_TRACE(std::string("the backup's ") + c.what + " failing");
-    ASSERT_GT(c.at, 0);
+    const std::string backup = c.backup + "202004071530.old";
+    int64_t at = Next(changes, "rename", root_.Native(backup));
+    if (c.step != "rename") at = LastOnTemporary(changes, c.step, backup, at);
+    ASSERT_GT(at, 0);
     Restore();
     ProcessResult run =
-        Cli(kMinute, {"KR_FAILING_DISK=" + std::to_string(c.at) + " " + std::to_string(c.error)});
-    ExpectLeftAsItWas(run, testing::kUserVal);
+        Cli(kMinute, {"KR_FAILING_DISK=" + std::to_string(at) + " " + std::to_string(c.error)});
+    ExpectLeftAsItWas(run, c.database);
     EXPECT_FALSE(root_.Exists(backup));
     ExpectTheNextRunEndsAsAnUninterruptedOne();
     // The next run's backup holds the database as it was before either run.
-    EXPECT_EQ(testing::ReadTables(
-                  root_.Native("App/File/2019年度(令和2年3月労務更新)/KrVal202004071531.old")),
-              testing::ReadTables(pristine_.Native(testing::kUserVal)));
+    EXPECT_EQ(testing::ReadTables(root_.Native(c.backup + "202004071531.old")),
+              testing::ReadTables(pristine_.Native(c.database)));
   }
 }
 

@@ -91,8 +91,11 @@ class CrashingDisk : public platform::Env {
 
 bool IsDatabase(const std::string& name) { return name.ends_with(".mdb"); }
 bool IsBackup(const std::string& name) { return name.ends_with(".old"); }
-// The stand-in registration programs append to their logs on every run.
-bool IsLog(const std::string& name) { return name.ends_with(".log"); }
+// The stand-in registration programs append to their logs on every run, and every run writes
+// its own report.
+bool IsLog(const std::string& name) {
+  return name.ends_with(".log") || name.starts_with("App/UpdateLog/");
+}
 
 // "App/File/2019年度/KrVal202004071530.old" -> "App/File/2019年度/KrVal".
 std::string BackupStem(const std::string& backup) {
