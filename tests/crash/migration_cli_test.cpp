@@ -6,11 +6,14 @@
 // the next run ends as an uninterrupted update ends, every table of every database compared.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cerrno>
-#include <optional>
+#include <string>
+#include <vector>
 
 #include "db/db.h"
 #include "platform/platform.h"
+#include "support/support.h"
 #include "tests/testing/demo/demo_update.h"
 
 namespace kr::crash::test {
@@ -132,9 +135,15 @@ TEST_F(MigrationCliTest, PackageRowsTheInstalledTableCannotTakeKeepTheUsersRows)
   Exec(source, "ALTER TABLE Val120 ALTER COLUMN Price TEXT(20)");
   Exec(source, "UPDATE Val120 SET Name=String(1000000,'x') WHERE Code='1200000004'");
   Exec(source, "UPDATE Val120 SET Price='abc' WHERE Code='1200000005'");
-  ProcessResult run = Cli(kMinute);
+  const std::string log = scratch_.Native("update.log");
+  ProcessResult run = Cli(kMinute, {"KR_LOG=" + log});
   EXPECT_EQ(run.exit_code, 0) << run.out << run.err;
   EXPECT_EQ(testing::UserPrices(root_), testing::UserPrices(pristine_));
+  // Each row kept is named.
+  const std::string lines = platform::ReadFile(log);
+  for (const char* code : {"1200000004", "1200000005"}) {
+    EXPECT_NE(lines.find(code), std::string::npos) << code;
+  }
 
   // The rerun has nothing left to do. Each price table that takes the source's rows has those
   // two as they were (or still not at all); all else is as an uninterrupted update leaves it.

@@ -91,10 +91,9 @@ class CrashingDisk : public platform::Env {
 
 bool IsDatabase(const std::string& name) { return name.ends_with(".mdb"); }
 bool IsBackup(const std::string& name) { return name.ends_with(".old"); }
-// The stand-in registration programs append to their logs on every run, and every run writes
-// its own report.
+// The stand-in registration programs append to their logs on every run; each run adds a report.
 bool IsLog(const std::string& name) {
-  return name.ends_with(".log") || name.starts_with("App/UpdateLog/");
+  return name.ends_with(".log") || name.find("/UpdateLog/") != std::string::npos;
 }
 
 // "App/File/2019年度/KrVal202004071530.old" -> "App/File/2019年度/KrVal".
