@@ -61,9 +61,15 @@ void TempDir::MakeDirs(std::string_view relative) const {
   fs::create_directories(Native(relative));
 }
 
-std::map<std::string, std::string> TempDir::Files() const {
+std::map<std::string, std::string> TempDir::Files(bool with_history) const {
   std::map<std::string, std::string> files;
-  for (const auto& entry : std::filesystem::recursive_directory_iterator(path_)) {
+  for (auto it = std::filesystem::recursive_directory_iterator(path_);
+       it != std::filesystem::recursive_directory_iterator(); ++it) {
+    const auto& entry = *it;
+    if (!with_history && entry.is_directory() && entry.path().filename() == "UpdateLog") {
+      it.disable_recursion_pending();
+      continue;
+    }
     if (!entry.is_regular_file()) continue;
     std::string relative = std::filesystem::relative(entry.path(), path_).string();
     files[relative] = Read(relative);

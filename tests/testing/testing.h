@@ -30,7 +30,9 @@ class TempDir {
   std::string Read(std::string_view relative) const;
   bool Exists(std::string_view relative) const;
   // Every plain file below the folder ("a/b.txt") with its bytes: a snapshot to compare runs by.
-  std::map<std::string, std::string> Files() const;
+  // The run reports and saved copies of an UpdateLog folder are history, not state, and are left
+  // out unless with_history.
+  std::map<std::string, std::string> Files(bool with_history = false) const;
   void MakeDirs(std::string_view relative) const;
 
  private:
