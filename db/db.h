@@ -205,9 +205,10 @@ std::string NormaliseWhere(std::string_view where_text);
 // backup, CopyTable from PackageFolder + source file, and with the flag "TRUE" the tuple
 // stamped. A missing source file name or year changes nothing and returns kBadArguments, for
 // the caller to tell the user; a missing or unopenable source database changes nothing,
-// silently (kDone). Regime: step-and-continue.
+// silently (kDone). A target whose backup cannot be made is left as it was and joins
+// run.unfinished. Regime: step-and-continue.
 enum class CopyIfOlderResult { kDone, kBadArguments };
-CopyIfOlderResult CopyTableIfOlder(const RunContext& run, std::string_view target_path,
+CopyIfOlderResult CopyTableIfOlder(RunContext& run, std::string_view target_path,
                                    const std::array<std::string, 4>& fields);
 
 // --- Linked-table row transfer ------------------------------------------------------------------

@@ -97,7 +97,7 @@ PackedArguments Unpack(StepAndContinue& steps, std::string_view packed) {
 
 }  // namespace
 
-CopyIfOlderResult CopyTableIfOlder(const RunContext& run, std::string_view target_path,
+CopyIfOlderResult CopyTableIfOlder(RunContext& run, std::string_view target_path,
                                    const std::array<std::string, 4>& fields) {
   StepAndContinue steps("CopyTableIfOlder");
   PackedArguments a = Unpack(steps, fields[3]);
@@ -114,11 +114,17 @@ CopyIfOlderResult CopyTableIfOlder(const RunContext& run, std::string_view targe
     steps.Step([&] { target = OpenAppDatabase(target_path); });
     if (!steps.Call([&] { return VersionAtLeast(target, {a.year, a.major, a.minor}); })) {
       steps.Step([&] { target.Close(); });
-      steps.Call([&] { BackupDatabase(run, target_path); });
-      steps.Step([&] { target = OpenAppDatabase(target_path); });
-      steps.Call([&] { CopyTable(source, target, fields[1], fields[2], a.key_list); });
-      if (a.stamp) {
-        steps.Call([&] { WriteVersion(target, {a.year, a.major, a.minor}, ""); });
+      // Without a copy of the table as it was, the user's rows would have nowhere to come back
+      // from: the table stays as it is, unstamped, and the next run tries again.
+      if (steps.Value(false, [&] { return BackupDatabase(run, target_path); })) {
+        steps.Step([&] { target = OpenAppDatabase(target_path); });
+        steps.Call([&] { CopyTable(source, target, fields[1], fields[2], a.key_list); });
+        if (a.stamp) {
+          steps.Call([&] { WriteVersion(target, {a.year, a.major, a.minor}, ""); });
+        }
+      } else {
+        LogLine("CopyTableIfOlder: " + std::string(target_path) + ": left as it was (no backup)");
+        run.unfinished.insert(std::string(target_path));
       }
     }
     steps.Step([&] { target.Close(); });

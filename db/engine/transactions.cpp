@@ -130,7 +130,9 @@ void DatabaseImpl::CommitTransaction() {
   try {
     CheckTransactionAlive();
   } catch (const Failure&) {
+    // Its links go with it, or the next write outside would put them in place.
     transaction_depth_ = level;
+    RestoreLinks(level);
     throw;
   }
   assert(level >= 0 && transaction_depth_ == level + 1);

@@ -24,24 +24,17 @@
 #include <string>
 #include <vector>
 
-#include "db/db.h"
 #include "platform/platform.h"
-#include "routines/routines.h"
-#include "startup/startup.h"
-#include "tests/testing/fake_ui.h"
-#include "tests/testing/testing.h"
+#include "tests/testing/demo/demo_update.h"
 
 namespace kr::crash::test {
 namespace {
 
 namespace fs = std::filesystem;
 using Files = std::map<std::string, std::string>;  // path below the sandbox, bytes
-// Per table: its columns, then its rows sorted; an attached table shows its link only.
-using Tables = std::map<std::string, std::vector<std::string>>;
+using testing::Tables;
 
 constexpr int kDefaultKills = 30;
-constexpr const char* kMinute = "2020-04-07 15:30";
-constexpr const char* kNextMinute = "2020-04-07 15:31";
 
 // Counts every change to the disk, the file steps platform reports to a FaultHook and the
 // database engine's writes, truncations, syncs and deletions, and kills the process at the
@@ -108,50 +101,6 @@ std::string BackupStem(const std::string& backup) {
   return backup.substr(0, backup.size() - std::string_view("202004071530.old").size());
 }
 
-std::string Cell(const db::Value& value) {
-  if (value.IsNull()) return "\\N";
-  if (value.kind() == db::Value::Kind::kText || value.kind() == db::Value::Kind::kBinary) {
-    return value.text();
-  }
-  return value.ToText();
-}
-
-// Every table of a database with its rows, read without changing the file.
-Tables ReadTables(const std::string& native_path) {
-  Tables tables;
-  db::Database database = db::engine::OpenDatabase(native_path, false, true, db::ConnectString());
-  std::vector<std::string> names;
-  for (const db::TableDef& table : database.TableDefs()) {
-    if ((table.Attributes() & db::engine::kSystemObject) == db::engine::kSystemObject) continue;
-    if (table.Attributes() & db::engine::kAttachedTable) {
-      tables[table.Name()] = {"link " + table.Connect() + " " + table.SourceTableName()};
-    } else {
-      names.push_back(table.Name());
-    }
-  }
-  for (const std::string& name : names) {
-    std::vector<std::string>& rows = tables[name];
-    db::Recordset recordset = database.OpenRecordset("SELECT * FROM [" + name + "]");
-    std::string columns;
-    for (const db::engine::Field& field : recordset.Fields()) {
-      columns += field.Name() + ":" + std::to_string(field.Type()) + "\t";
-    }
-    for (; !recordset.Eof(); recordset.MoveNext()) {
-      std::string row;
-      for (const db::engine::Field& field : recordset.Fields())
-        row += Cell(field.GetValue()) + "\t";
-      rows.push_back(row);
-    }
-    recordset.Close();
-    std::sort(rows.begin(), rows.end());
-    rows.insert(rows.begin(), columns);
-  }
-  std::vector<std::string> damage = database.CheckFile();
-  database.Close();
-  EXPECT_TRUE(damage.empty()) << native_path << ": " << damage.front();
-  return tables;
-}
-
 // What a user has of an installation: its files' bytes (databases and backups aside), every
 // database's tables, and its backups by name.
 struct Installation {
@@ -160,38 +109,8 @@ struct Installation {
   std::vector<std::string> backups;
 };
 
-class WholeUpdateCrashTest : public ::testing::Test {
+class WholeUpdateCrashTest : public testing::DemoUpdateTest {
  protected:
-  void SetUp() override {
-    // Flushing only matters to a power cut; a killed process leaves what it wrote.
-    platform::SetDurableWrites(false);
-    if (!testing::DemoBuilt()) GTEST_SKIP() << "demo maker or PE fixtures not built";
-    // The application asked for the update today: start-up runs it unattended.
-    testing::ProcessResult made = testing::MakeDemo(root_.path(), "2020/04/07");
-    ASSERT_EQ(made.exit_code, 0) << made.err;
-    fs::copy(root_.path(), pristine_.path(), fs::copy_options::recursive);
-  }
-
-  void TearDown() override {
-    unsetenv("KR_NOW");
-    platform::SetDurableWrites(true);
-  }
-
-  void Restore() {
-    for (const auto& entry : fs::directory_iterator(root_.path())) fs::remove_all(entry.path());
-    fs::copy(pristine_.path(), root_.path(), fs::copy_options::recursive);
-  }
-
-  // The updater as started from the package, with the clock at now.
-  startup::Outcome Update(const char* now) {
-    setenv("KR_NOW", now, 1);
-    testing::FakeUi ui;
-    routines::Registry routines;
-    startup::Updater updater(ui, routines);
-    updater.Main("\"" + root_.Native("Package") + "\"");
-    return updater.outcome();
-  }
-
   // An update in a child process killed at its kill_at-th change to the disk; false when it
   // ended before.
   bool UpdateKilledAt(int64_t kill_at) {
@@ -215,7 +134,7 @@ class WholeUpdateCrashTest : public ::testing::Test {
       if (IsBackup(name)) {
         installation.backups.push_back(name);
       } else if (IsDatabase(name)) {
-        installation.databases[name] = ReadTables(root.Native(name));
+        installation.databases[name] = testing::ReadTables(root.Native(name));
       } else {
         installation.files[name] = std::move(bytes);
       }
@@ -223,26 +142,9 @@ class WholeUpdateCrashTest : public ::testing::Test {
     return installation;
   }
 
-  // The user's prices of the generated year folder: what the routines must carry over.
-  std::vector<std::string> UserPrices(const testing::TempDir& root) const {
-    std::string val = root.Native("App/File/2019年度(令和2年3月労務更新)/KrVal.mdb");
-    db::Database database = db::engine::OpenDatabase(val, false, true, db::ConnectString());
-    db::Recordset recordset = database.OpenRecordset(
-        "SELECT Code, ValPrice1, UserCode FROM Val120 WHERE ValPrice1 IS NOT NULL ORDER BY Code");
-    std::vector<std::string> prices;
-    for (; !recordset.Eof(); recordset.MoveNext()) {
-      prices.push_back(Cell(recordset["Code"].GetValue()) + " " +
-                       Cell(recordset["ValPrice1"].GetValue()) + " " +
-                       Cell(recordset["UserCode"].GetValue()));
-    }
-    recordset.Close();
-    database.Close();
-    return prices;
-  }
-
   // What a backup holds: a database's tables, or a file's bytes.
   Tables BackupContent(const std::string& backup, const std::string& original) const {
-    if (IsDatabase(original)) return ReadTables(root_.Native(backup));
+    if (IsDatabase(original)) return testing::ReadTables(root_.Native(backup));
     return {{"bytes", {root_.Read(backup)}}};
   }
   Tables OriginalContent(const std::string& original) const {
@@ -270,9 +172,6 @@ class WholeUpdateCrashTest : public ::testing::Test {
     }
   }
 
-  testing::SandboxedFolders sandbox_;
-  const testing::TempDir& root_ = sandbox_.root();
-  testing::TempDir pristine_;
   Installation original_;
   std::map<std::string, std::string> original_by_stem_;  // backup stem -> original's path
   std::map<std::string, Tables> backed_up_;              // backup stem -> the reference's backup
@@ -302,7 +201,7 @@ uint64_t Seed() {
 
 TEST_F(WholeUpdateCrashTest, AnUpdateKilledAnywhereAndRunAgainEndsAsAnUninterruptedOne) {
   original_ = Read(pristine_);
-  std::vector<std::string> prices_before = UserPrices(pristine_);
+  std::vector<std::string> prices_before = testing::UserPrices(pristine_);
   ASSERT_FALSE(prices_before.empty());
 
   // The uninterrupted update, counted.
@@ -314,7 +213,7 @@ TEST_F(WholeUpdateCrashTest, AnUpdateKilledAnywhereAndRunAgainEndsAsAnUninterrup
   }
   const int64_t steps = static_cast<int64_t>(changes.size());
   const Installation reference = Read(root_);
-  ASSERT_EQ(UserPrices(root_), prices_before);
+  ASSERT_EQ(testing::UserPrices(root_), prices_before);
   ASSERT_NE(reference.databases, original_.databases);
   // Backups of the program (SAVEOLD), the settings database (BACKUPOLD) and the year folders'
   // databases, each made before its first change. The TABLE lines change the first year's
@@ -377,7 +276,7 @@ TEST_F(WholeUpdateCrashTest, AnUpdateKilledAnywhereAndRunAgainEndsAsAnUninterrup
     for (const auto& [name, tables] : reference.databases) {
       EXPECT_TRUE(now.databases.count(name) && now.databases[name] == tables) << name << " differs";
     }
-    EXPECT_EQ(UserPrices(root_), prices_before);
+    EXPECT_EQ(testing::UserPrices(root_), prices_before);
     EXPECT_EQ(testing::LeftoverTemporaries(root_.path()), std::vector<std::string>{});
     if (same_minute) {
       EXPECT_EQ(now.backups, reference.backups);

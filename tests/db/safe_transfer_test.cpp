@@ -3,7 +3,9 @@
 // by work that was rolled back is not written after it.
 #include <filesystem>
 
+#include "platform/platform.h"
 #include "tests/db/db_fixture.h"
+#include "tests/testing/database_faults.h"
 
 namespace kr::db::test {
 namespace {
@@ -90,6 +92,31 @@ TEST_F(SafeTransferTest, ALinkAppendedInsideARolledBackTransactionIsNotWritten) 
   }
   Database reopened = Open(InInstall("KrVal.mdb"));
   EXPECT_FALSE(TableExists(reopened, "LinkHikitugi"));
+}
+
+TEST_F(SafeTransferTest, ALinkOfATransactionTheDiskLostIsNotWrittenByTheNextWrite) {
+  Source("新2", "22");
+  Database source = Open(InPackage("KrVal2019.mdb"));
+  {
+    Database target = OpenAppDatabase(InInstall("KrVal.mdb"));
+    target.AttachAhead(source.Name());
+    target.BeginTrans();
+    AttachTable(target, "LinkHikitugi", source, "Val120");
+    // The journal cannot be opened: the first change fails and takes the transaction with it.
+    testing::DatabaseFaults disk;
+    disk.FailAt(1, kErrDeviceIo, testing::DatabaseFaults::kOpen);
+    {
+      platform::ScopedEnv scoped(disk);
+      EXPECT_NE(testing::FailureNumber([&] { target.Execute("DELETE FROM Val120"); }), 0);
+    }
+    EXPECT_NE(testing::FailureNumber([&] { target.CommitTrans(); }), 0);
+    target.Execute("UPDATE Val120 SET Price=21 WHERE Code='2'");
+    target.Close();
+  }
+  Database reopened = Open(InInstall("KrVal.mdb"));
+  EXPECT_FALSE(TableExists(reopened, "LinkHikitugi"));
+  EXPECT_EQ(Select(reopened, "SELECT Code, Price FROM Val120 ORDER BY Code"),
+            (Rows{"1|10", "2|21", "3|30"}));
 }
 
 }  // namespace
