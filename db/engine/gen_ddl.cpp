@@ -324,26 +324,26 @@ namespace {
 // The field of a validation rule: the rule's only column.
 class RuleResolver : public ExpressionResolver {
  public:
-  explicit RuleResolver(std::string column) : column_(std::move(column)) {}
+  explicit RuleResolver(const FieldDef& field) : field_(field) {}
   ColumnInfo ResolveColumn(const Expr& expr) override {
-    if (!SameName(expr.column, column_)) Raise(kDaoTooFewParameters, "1");
-    return ColumnInfo{SqlIdentifier(column_), DataType::kUnknown, true};
+    if (!SameName(expr.column, field_.name)) Raise(kDaoTooFewParameters, "1");
+    return ColumnInfo{FieldValueSql(SqlIdentifier(field_.name), field_), DataType::kUnknown, true};
   }
   std::string RenderSubquery(const Select&) override { Raise(kDaoInvalidOperation); }
 
  private:
-  std::string column_;
+  const FieldDef& field_;
 };
 
 }  // namespace
 
-std::string ValidationRuleSql(std::string_view column, std::string_view rule) {
+std::string ValidationRuleSql(const FieldDef& field, std::string_view rule) {
   if (rule.find_first_not_of(' ') == std::string_view::npos) return {};
   try {
-    ExprPtr expr = ParseValidationRule(rule, column);
-    RuleResolver resolver{std::string(column)};
+    ExprPtr expr = ParseValidationRule(rule, field.name);
+    RuleResolver resolver{field};
     // A Null value passes a rule, as in Jet.
-    return SqlIdentifier(column) + " IS NULL OR (" + RenderCondition(*expr, resolver) + ")";
+    return SqlIdentifier(field.name) + " IS NULL OR (" + RenderCondition(*expr, resolver) + ")";
   } catch (const Failure&) {
     return {};
   }

@@ -117,8 +117,8 @@ void Statement::Bind(int index, const Value& value) {
     case K::kLong:
       sqlite3_bind_int64(stmt_, index, value.integer());
       break;
-    case K::kCurrency:
-      sqlite3_bind_double(stmt_, index, static_cast<double>(value.integer()) / 10000.0);
+    case K::kCurrency:  // as a Currency column holds it
+      sqlite3_bind_int64(stmt_, index, value.integer());
       break;
     case K::kSingle:
     case K::kDouble:
@@ -171,6 +171,8 @@ Value Statement::Get(int column, int field_type) const {
     case kLong:
       return Value::Long(static_cast<int32_t>(sqlite3_column_int64(stmt_, column)));
     case kCurrency:
+      // A column holds ten-thousandths; an expression (or an older build's column) gives units.
+      if (storage == SQLITE_INTEGER) return Value::Currency(sqlite3_column_int64(stmt_, column));
       return Value::CurrencyOf(sqlite3_column_double(stmt_, column));
     case kSingle:
       return Value::Single(static_cast<float>(sqlite3_column_double(stmt_, column)));
