@@ -138,10 +138,15 @@ struct Relationship {
   std::string name;
   std::string child, parent;
   std::vector<std::string> child_columns, parent_columns;
+  bool cascade_update = false;  // a parent's new key is given to its children
+  bool cascade_delete = false;  // a parent's children go with it
 };
 // Enforces it from now on (error 3201 for a child without parent, 3200 for a parent with
-// children that would go or change its key).
+// children that would go or change its key, unless that cascades) and records it in the table
+// MSysKrRelationships, made with the first one.
 void CreateRelationship(Connection& connection, const Relationship& relationship);
+// The relationships of schema, by child and name.
+std::vector<Relationship> ReadRelationships(Connection& connection, std::string_view schema);
 // Drops the relationship of that name of child; false when it has none.
 bool DropRelationship(Connection& connection, std::string_view child, std::string_view name);
 // Drops every relationship a table takes part in (it is going).

@@ -1,5 +1,7 @@
 #include "db/engine/sqlite_db.h"
 
+#include <algorithm>
+
 #include "db/engine/dao_errors.h"
 #include "db/engine/vfs.h"
 
@@ -299,8 +301,17 @@ void Connection::SetLargeCache(bool large) {
   if (large_cache_ == static_cast<int>(large)) return;
   // Bounded: past 48 MB a keyed merge of 200,000 rows gains little (the operating system keeps
   // the file cached), while the process's peak memory would grow with the file.
-  Exec(large ? "PRAGMA cache_size=-49152" : "PRAGMA cache_size=-16384");
+  int kib = large ? 49152 : 16384;
+  if (cache_limit_kib_ > 0) kib = std::min(kib, cache_limit_kib_);
+  Exec("PRAGMA cache_size=-" + std::to_string(kib));
   large_cache_ = large;
+}
+
+void Connection::LimitCache(int kib) {
+  cache_limit_kib_ = kib;
+  const int large = large_cache_;
+  large_cache_ = -1;
+  SetLargeCache(large == 1);
 }
 
 int64_t Connection::DataVersion() {
