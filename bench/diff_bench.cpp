@@ -40,7 +40,8 @@ void RawExec(sqlite3* db, const std::string& sql) {
   }
 }
 
-// The rows go in through SQLite itself: building a million rows is not what is measured.
+// The rows go in through SQLite itself (Currency as ten-thousandths): building a million rows
+// is not what is measured.
 void MakePair(const std::string& a, const std::string& b, int64_t rows) {
   fs::remove(a);
   fs::remove(b);
@@ -54,7 +55,7 @@ void MakePair(const std::string& a, const std::string& b, int64_t rows) {
   RawExec(raw, "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i+1 FROM n WHERE i<" +
                    std::to_string(rows) +
                    ") INSERT INTO Val120 SELECT printf('%018d', i*10), 'item ' || i, "
-                   "'stand ' || (i % 97), 'm2', (i % 5000) + 0.25, (i % 300) * 1.5, "
+                   "'stand ' || (i % 97), 'm2', (i % 5000) * 10000 + 2500, (i % 300) * 15000, "
                    "CAST((i % 1000) / 10.0 AS REAL), (i % 100) / 4.0, i % 1000, "
                    "CASE WHEN i % 3 = 0 THEN '2019/04/01' ELSE '' END FROM n");
   sqlite3_close(raw);
@@ -62,7 +63,7 @@ void MakePair(const std::string& a, const std::string& b, int64_t rows) {
   sqlite3_open(b.c_str(), &raw);
   engine::RegisterTextCollation(raw);
   RawExec(raw, "BEGIN");
-  RawExec(raw, "UPDATE Val120 SET ValPrice1 = ValPrice1 + 1 WHERE rowid % 100 = 7");
+  RawExec(raw, "UPDATE Val120 SET ValPrice1 = ValPrice1 + 10000 WHERE rowid % 100 = 7");
   RawExec(raw, "DELETE FROM Val120 WHERE rowid % 200 = 3");
   RawExec(raw,
           "INSERT INTO Val120 SELECT printf('%018d', rowid*10+5), cName, cStand, cUnit, "

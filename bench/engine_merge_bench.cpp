@@ -65,8 +65,8 @@ void RawExec(sqlite3* db, const std::string& sql) {
   Check(sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr), db, sql.c_str());
 }
 
-// A database made by the engine, filled through SQLite directly (setting up is not measured):
-// rows first to first + count - 1.
+// A database made by the engine, filled through SQLite directly (setting up is not measured;
+// Currency columns hold ten-thousandths): rows first to first + count - 1.
 bool random_keys = false;
 
 void MakeTable(const std::string& path, int64_t first, int64_t count, const char* name_tag) {
@@ -79,15 +79,15 @@ void MakeTable(const std::string& path, int64_t first, int64_t count, const char
   Check(sqlite3_open(path.c_str(), &raw), raw, "open");
   engine::RegisterTextCollation(raw);
   RawExec(raw, "PRAGMA cache_size=-262144");
-  RawExec(raw, "WITH RECURSIVE n(i) AS (SELECT " + std::to_string(first) +
-                   " UNION ALL SELECT i+1 FROM "
-                   "n WHERE i<" +
-                   std::to_string(first + count - 1) +
-                   ") INSERT INTO Val120 SELECT printf('%018d', " +
-                   (random_keys ? "i*7919 % 1000000000000" : "i*10") + "), '" + name_tag +
-                   " ' || i, 'stand ' || (i % 97), 'm2', (i % 5000) + 0.25, (i % 300) * 1.5, "
-                   "CAST(CAST((i % 1000) / 10.0 AS REAL) AS REAL), (i % 100) / 4.0, i % 1000, "
-                   "CASE WHEN i % 3 = 0 THEN '2019/04/01' ELSE '' END FROM n");
+  RawExec(raw,
+          "WITH RECURSIVE n(i) AS (SELECT " + std::to_string(first) +
+              " UNION ALL SELECT i+1 FROM "
+              "n WHERE i<" +
+              std::to_string(first + count - 1) + ") INSERT INTO Val120 SELECT printf('%018d', " +
+              (random_keys ? "i*7919 % 1000000000000" : "i*10") + "), '" + name_tag +
+              " ' || i, 'stand ' || (i % 97), 'm2', (i % 5000) * 10000 + 2500, (i % 300) * 15000, "
+              "CAST(CAST((i % 1000) / 10.0 AS REAL) AS REAL), (i % 100) / 4.0, i % 1000, "
+              "CASE WHEN i % 3 = 0 THEN '2019/04/01' ELSE '' END FROM n");
   sqlite3_close(raw);
 }
 

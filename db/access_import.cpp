@@ -11,6 +11,7 @@ namespace {
 // The name the source table is linked under while its rows come across.
 constexpr std::string_view kSourceLink = "~kr_import_source";
 constexpr int kWrongPassword = 3031;
+constexpr int kImportCacheKib = 4096;
 
 std::string IndexDdl(std::string_view table, const engine::IndexInfo& index) {
   std::string columns;
@@ -80,6 +81,9 @@ void ConvertAccessDatabase(std::string_view source_path, std::string_view source
   if (platform::FileExists(temporary)) platform::DeleteFile(temporary);
   try {
     Database target = engine::CreateDatabase(temporary, password);
+    // Inside the one transaction a small page cache spills the rows to the file as they come:
+    // memory stays flat however large the source.
+    target.LimitCache(kImportCacheKib);
     // One commit for the whole file; the source is attached first, as no attach can happen
     // inside a transaction.
     target.AttachAhead(source.Name());

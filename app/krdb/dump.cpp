@@ -174,6 +174,21 @@ void Dump(engine::Database& db, std::string_view password_option, std::ostream& 
     out << "\n";
     DumpTable(db, table, out);
   }
+  // Relationships once every table has its rows, which they then hold for.
+  std::vector<engine::RelationInfo> relations = db.Relations();
+  if (!relations.empty()) out << "\n";
+  for (const engine::RelationInfo& r : relations) {
+    std::string own, theirs;
+    for (const auto& [field, foreign_field] : r.fields) {
+      own += (own.empty() ? "" : ", ") + engine::QuoteJetName(foreign_field);
+      theirs += (theirs.empty() ? "" : ", ") + engine::QuoteJetName(field);
+    }
+    out << "ALTER TABLE " << engine::QuoteJetName(r.foreign_table) << " ADD CONSTRAINT "
+        << engine::QuoteJetName(r.name) << " FOREIGN KEY (" << own << ") REFERENCES "
+        << engine::QuoteJetName(r.table) << " (" << theirs << ")"
+        << ((r.attributes & engine::kRelationUpdateCascade) ? " ON UPDATE CASCADE" : "")
+        << ((r.attributes & engine::kRelationDeleteCascade) ? " ON DELETE CASCADE" : "") << ";\n";
+  }
   if (!links.empty()) out << "\n";
   for (engine::TableDef& link : links) {
     // The source opens with the password this script is run with: the link's own is not written.

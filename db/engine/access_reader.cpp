@@ -417,7 +417,7 @@ bool AccessCursor::Next() {
           if (auto* q = fixed(8)) {
             int64_t v;
             std::memcpy(&v, q, 8);
-            real(static_cast<double>(v) / 10000.0);
+            integer(v);  // ten-thousandths, as our Currency columns hold them
           }
           break;
         case Decode::kFloat:
@@ -466,7 +466,7 @@ bool AccessCursor::Next() {
           else if (c.decode == Decode::kDecimalDouble)
             real(std::strtod(exact.c_str(), nullptr));
           else if (ScaledDecimal(exact, scaled))
-            real(static_cast<double>(scaled) / 10000.0);
+            integer(scaled);
           break;
         }
         case Decode::kOle: {

@@ -21,7 +21,28 @@ int SqliteAffinityType(std::string declared) {
   return kLongBinary;
 }
 
+// Older builds stored Currency as REAL units: their columns are read as they are.
+void MarkRealCurrency(Connection& connection, const std::string& schema_dot, TableInfo& info) {
+  bool any = false;
+  for (const FieldDef& f : info.fields) any = any || f.type == kCurrency;
+  if (!any || info.linked) return;
+  Statement& columns = connection.Prepare("SELECT name FROM " + schema_dot +
+                                          "pragma_table_info(?) WHERE type='REAL'");
+  columns.BindText(1, info.name);
+  while (columns.Step()) {
+    const std::string name = columns.Text(0);
+    for (FieldDef& f : info.fields)
+      if (f.type == kCurrency && SameName(f.name, name)) f.real_currency = true;
+  }
+  columns.Reset();
+}
+
 }  // namespace
+
+std::string FieldValueSql(const std::string& stored_sql, const FieldDef& field) {
+  if (!ScaledCurrency(field)) return stored_sql;
+  return "(" + stored_sql + "/10000.0)";
+}
 
 bool SameName(std::string_view a, std::string_view b) {
   if (a.size() != b.size()) return false;
@@ -204,6 +225,7 @@ void Catalog::Load(Connection& connection, std::string_view schema) {
     if (info != nullptr) info->fields.push_back(ReadField(field_rows, 1));
   }
   field_rows.Reset();
+  for (TableInfo& info : tables_) MarkRealCurrency(connection, s, info);
   // In the order the rows were written, as ReloadTable reads them.
   Statement& index_rows = connection.Prepare("SELECT TableName, Name, Columns, Flags FROM " + s +
                                              "MSysKrIndexes ORDER BY rowid");
@@ -263,6 +285,7 @@ void Catalog::ReloadTable(Connection& connection, std::string_view schema, std::
   field_rows.BindText(1, info.name);
   while (field_rows.Step()) info.fields.push_back(ReadField(field_rows, 0));
   field_rows.Reset();
+  MarkRealCurrency(connection, s, info);
   Statement& index_rows = connection.Prepare("SELECT Name, Columns, Flags FROM " + s +
                                              "MSysKrIndexes WHERE TableName=? ORDER BY rowid");
   index_rows.BindText(1, info.name);

@@ -3,8 +3,12 @@
 // DDL that gives each Jet field type its storage, collation and CHECK constraints.
 //
 // Storage of Jet types: Boolean (-1/0, never Null: DEFAULT 0), Byte, Integer, Long as INTEGER;
-// Currency (rounded to four decimals), Single (held at single precision), Double and Date (OLE
-// days) as REAL; Text and Memo as TEXT COLLATE JET_JA (text_collation.h); binaries as BLOB.
+// Currency as INTEGER ten-thousandths, so that prices stay exact; Single (held at single
+// precision), Double and Date (OLE days) as REAL; Text and Memo as TEXT COLLATE JET_JA
+// (text_collation.h); binaries as BLOB. Expressions see Currency in units (FieldValueSql), and
+// writes scale it back (kr_store). Files of older builds hold Currency as REAL units: such a
+// column keeps its storage until its table is made anew (real_currency), as rewriting it at
+// open would change a file before the updater has backed it up.
 // Each column carries CHECKs named "kr_<rule>:<column>" (type, size, req, zls, rule, pk) so
 // that OR IGNORE skips a row that breaks one and a plain statement reports which one failed.
 #pragma once
@@ -38,6 +42,8 @@ struct FieldDef {
   // COUNTER(seed, increment): kept in the counter's trigger, not in the field catalogue.
   int64_t counter_seed = 1;
   int64_t counter_increment = 1;
+  // A Currency column of an older build, stored as REAL units (set by Catalog::Load only).
+  bool real_currency = false;
 
   bool counter() const { return (attributes & kAutoIncrField) != 0; }
 };
@@ -72,6 +78,13 @@ struct TableInfo {
 
 // The declared SQLite type (with collation) that stores a Jet field type, as above.
 std::string ColumnAffinity(int type);
+
+// The value of a field's stored column (stored_sql) as expressions see it: Currency in units.
+std::string FieldValueSql(const std::string& stored_sql, const FieldDef& field);
+// True when the field's column holds Currency as ten-thousandths.
+inline bool ScaledCurrency(const FieldDef& field) {
+  return field.type == kCurrency && !field.real_currency;
+}
 
 // ASCII case-insensitive equality, as Jet and SQLite compare names.
 bool SameName(std::string_view a, std::string_view b);
@@ -125,10 +138,15 @@ struct Relationship {
   std::string name;
   std::string child, parent;
   std::vector<std::string> child_columns, parent_columns;
+  bool cascade_update = false;  // a parent's new key is given to its children
+  bool cascade_delete = false;  // a parent's children go with it
 };
 // Enforces it from now on (error 3201 for a child without parent, 3200 for a parent with
-// children that would go or change its key).
+// children that would go or change its key, unless that cascades) and records it in the table
+// MSysKrRelationships, made with the first one.
 void CreateRelationship(Connection& connection, const Relationship& relationship);
+// The relationships of schema, by child and name.
+std::vector<Relationship> ReadRelationships(Connection& connection, std::string_view schema);
 // Drops the relationship of that name of child; false when it has none.
 bool DropRelationship(Connection& connection, std::string_view child, std::string_view name);
 // Drops every relationship a table takes part in (it is going).
@@ -148,7 +166,7 @@ bool IsIntegerType(int type);
 namespace kr::db::engine::internal {
 // SQLite condition for a field's Jet validation rule ("" when it cannot be translated; the
 // rule is then kept but not enforced). Implemented by the statement generator.
-std::string ValidationRuleSql(std::string_view column, std::string_view rule);
+std::string ValidationRuleSql(const FieldDef& field, std::string_view rule);
 // SQLite DEFAULT text for a Jet default value ("" when none or not a constant).
 std::string DefaultValueSql(std::string_view jet_default, int type);
 }  // namespace kr::db::engine::internal

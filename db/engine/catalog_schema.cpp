@@ -27,7 +27,7 @@ std::string TypeCheck(const std::string& c, int type) {
     case kLong:
       return integer_range("-2147483648", "2147483647");
     case kCurrency:
-      return c + " IS NULL OR (typeof(" + c + ")='real' AND abs(" + c + ")<=922337203685477.5807)";
+      return c + " IS NULL OR typeof(" + c + ")='integer'";
     case kSingle:
       return c + " IS NULL OR (typeof(" + c + ")='real' AND abs(" + c + ")<=3.4028234663852886e38)";
     case kDouble:
@@ -71,7 +71,7 @@ std::string ColumnSql(std::string_view table, const FieldDef& f, bool primary_ke
   if ((f.type == kText || f.type == kMemo) && !f.allow_zero_length)
     sql += Constraint("zls", f.name, c + "<>''");
   if (!f.validation_rule.empty()) {
-    std::string rule = ValidationRuleSql(f.name, f.validation_rule);
+    std::string rule = ValidationRuleSql(f, f.validation_rule);
     if (!rule.empty()) sql += Constraint("rule", f.name, rule);
   }
   return sql;
@@ -254,12 +254,15 @@ void RebuildTable(Connection& connection, const TableInfo& before, const TableIn
   connection.Exec("CREATE TABLE " + rebuilt + " " + ColumnsSql(after));
   std::string columns, values;
   for (size_t i = 0; i < after.fields.size(); ++i) {
-    const std::string c = SqlIdentifier(before.fields[i].name);
-    const int from = before.fields[i].type, to = after.fields[i].type;
+    const FieldDef& old_field = before.fields[i];
+    const std::string c = SqlIdentifier(old_field.name);
+    const int from = old_field.type, to = after.fields[i].type;
     columns += ", " + SqlIdentifier(after.fields[i].name);
-    values += ", " + (from == to ? c
-                                 : "kr_store(" + c + "," + std::to_string(to) + "," +
-                                       std::to_string(from) + ")");
+    // The new table's Currency is ten-thousandths, whatever the old one held.
+    const bool same = from == to && !old_field.real_currency;
+    values += ", " + (same ? c
+                           : "kr_store(" + FieldValueSql(c, old_field) + "," + std::to_string(to) +
+                                 "," + std::to_string(from) + ")");
   }
   connection.Exec("INSERT INTO " + rebuilt + " (rowid" + columns + ") SELECT rowid" + values +
                   " FROM " + table);
@@ -444,10 +447,10 @@ std::string DefaultValueSql(std::string_view jet_default, int type) {
       std::snprintf(buffer, sizeof buffer, "%.17g", value.ToDate());
       return buffer;
     }
-    if (type == kCurrency || type == kSingle || type == kDouble) {
-      double d = type == kCurrency ? static_cast<double>(value.ToCurrency()) / 10000.0
-                 : type == kSingle ? static_cast<double>(static_cast<float>(value.ToDouble()))
-                                   : value.ToDouble();
+    if (type == kCurrency) return std::to_string(value.ToCurrency());
+    if (type == kSingle || type == kDouble) {
+      double d = type == kSingle ? static_cast<double>(static_cast<float>(value.ToDouble()))
+                                 : value.ToDouble();
       char buffer[40];
       std::snprintf(buffer, sizeof buffer, "%.17g", d);
       std::string s = buffer;
@@ -465,8 +468,8 @@ std::string ColumnAffinity(int type) {
     case kByte:
     case kInteger:
     case kLong:
-      return "INTEGER";
     case kCurrency:
+      return "INTEGER";
     case kSingle:
     case kDouble:
     case kDate:

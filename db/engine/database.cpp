@@ -459,6 +459,20 @@ TableDefCollection Database::TableDefs() const {
   return TableDefCollection(impl_);
 }
 
+std::vector<RelationInfo> Database::Relations() const {
+  internal::DatabaseImpl& db = Open(impl_);
+  std::vector<RelationInfo> out;
+  for (const internal::Relationship& r : internal::ReadRelationships(db.connection(), "main")) {
+    RelationInfo info{r.name, r.parent, r.child, {}, 0};
+    for (size_t i = 0; i < r.child_columns.size() && i < r.parent_columns.size(); ++i)
+      info.fields.emplace_back(r.parent_columns[i], r.child_columns[i]);
+    if (r.cascade_update) info.attributes |= kRelationUpdateCascade;
+    if (r.cascade_delete) info.attributes |= kRelationDeleteCascade;
+    out.push_back(std::move(info));
+  }
+  return out;
+}
+
 TableDef Database::CreateTableDef(std::string_view name, int32_t attributes,
                                   std::string_view source_table, std::string_view connect) {
   Open(impl_);
@@ -473,6 +487,7 @@ TableDef Database::CreateTableDef(std::string_view name, int32_t attributes,
 
 void Database::AttachAhead(std::string_view path) { Open(impl_).AttachAhead(std::string(path)); }
 bool Database::InTransaction() const { return impl_ != nullptr && impl_->in_transaction(); }
+void Database::LimitCache(int kib) { Open(impl_).connection().LimitCache(kib); }
 
 void Database::NewPassword(std::string_view old_password, std::string_view new_password) {
   DatabaseImpl& db = Open(impl_);

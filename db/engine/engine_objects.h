@@ -121,6 +121,16 @@ struct IndexInfo {
   bool required = false;
 };
 
+// A relationship, as DAO's Relation describes it: each row of foreign_table names a row of table
+// by the pairs of fields (field of table, field of foreign_table).
+struct RelationInfo {
+  std::string name;
+  std::string table;          // the parent
+  std::string foreign_table;  // the child
+  std::vector<std::pair<std::string, std::string>> fields;
+  int32_t attributes = 0;  // kRelationUpdateCascade, kRelationDeleteCascade
+};
+
 // A table of the database (local, attached or system), or a new definition from CreateTableDef.
 // An attached table is a definition with Connect ";DataBase=<path>;PWD=<password>;" and
 // SourceTableName; it is checked and opened when a statement or recordset uses it, so a link
@@ -284,6 +294,8 @@ class Database {
   Recordset OpenRecordset(std::string_view source, int type = kOpenDefault, int options = 0);
 
   TableDefCollection TableDefs() const;
+  // The relationships between the tables of this file, by foreign table and name.
+  std::vector<RelationInfo> Relations() const;
   // A new table definition, not yet appended.
   TableDef CreateTableDef(std::string_view name = {}, int32_t attributes = 0,
                           std::string_view source_table = {}, std::string_view connect = {});
@@ -310,6 +322,9 @@ class Database {
   void AttachAhead(std::string_view path);
   // Whether a BeginTrans of this database is open.
   bool InTransaction() const;
+  // Keeps the page cache within kib kilobytes (0: the engine's own sizes, up to 48 MB while a
+  // statement changes rows), for a bulk copy whose memory must not grow with the data.
+  void LimitCache(int kib);
 
   // Closes the database and every recordset on it. Harmless when already closed; 91 on a
   // handle that never held a database (its open failed).

@@ -50,6 +50,9 @@ enum Option : int {
 // TableDef.Attributes bits.
 constexpr int32_t kSystemObject = static_cast<int32_t>(0x80000002u);
 constexpr int32_t kAttachedTable = 0x40000000;
+// Relation attributes.
+constexpr int32_t kRelationUpdateCascade = 256;
+constexpr int32_t kRelationDeleteCascade = 4096;
 // Field.Attributes bits.
 constexpr int32_t kFixedField = 1;
 constexpr int32_t kVariableField = 2;

@@ -36,8 +36,35 @@ bool HasAggregate(const Select& select) {
   return false;
 }
 
+void CheckGrouped(const Expr& e, const Select& select, Scope& scope);
+
+// A subquery of a grouped query sees that query's rows as groups: a column of them it names
+// must be grouped too. within: the subquery's own scope (its tables, then the outer ones).
+void CheckCorrelated(const Select& sub, Scope& within, const Select& select, Scope& scope) {
+  Scope inner(within.db(), &within);
+  for (const TableRef& ref : sub.from) inner.AddTableRef(ref);
+  std::vector<const Expr*> pending;
+  for (const SelectItem& item : sub.items)
+    if (item.expr) pending.push_back(item.expr.get());
+  for (const ExprPtr& group : sub.group_by) pending.push_back(group.get());
+  for (const OrderItem& order : sub.order_by) pending.push_back(order.expr.get());
+  for (const Expr* e : {sub.where.get(), sub.having.get()})
+    if (e) pending.push_back(e);
+  while (!pending.empty()) {
+    const Expr& e = *pending.back();
+    pending.pop_back();
+    if (e.kind == ExprKind::kColumn) {
+      Scope::Found found = inner.Find(e);
+      if (found.field != nullptr && IsLocal(found.table, scope)) CheckGrouped(e, select, scope);
+    }
+    if (e.select) CheckCorrelated(*e.select, inner, select, scope);
+    for (const ExprPtr& arg : e.args)
+      if (arg) pending.push_back(arg.get());
+  }
+}
+
 // Every column of this query's own tables in e stands in a grouped expression or an
-// aggregate; a subquery's columns are its own business, an outer query's are constants here.
+// aggregate, inside subqueries too; an outer query's columns are constants here.
 void CheckGrouped(const Expr& e, const Select& select, Scope& scope) {
   for (const ExprPtr& group : select.group_by)
     if (SameExpr(e, *group, scope)) return;
@@ -48,8 +75,23 @@ void CheckGrouped(const Expr& e, const Select& select, Scope& scope) {
       Raise(kDaoNotInAggregate, ExprText(e));
     return;
   }
+  if (e.select) CheckCorrelated(*e.select, scope, select, scope);
   for (const ExprPtr& arg : e.args)
     if (arg) CheckGrouped(*arg, select, scope);
+}
+
+// The fields "*" or "T.*" selects, each as a column of its table.
+void CheckGroupedStar(const SelectItem& item, const Select& select, Scope& scope) {
+  for (const ScopeTable& t : scope.tables()) {
+    if (item.kind == SelectItem::Kind::kTableColumns && !SameName(t.alias, item.table)) continue;
+    for (const FieldDef& f : t.fields) {
+      Expr column;
+      column.kind = ExprKind::kColumn;
+      column.table = t.alias;
+      column.column = f.name;
+      CheckGrouped(column, select, scope);
+    }
+  }
 }
 
 // ORDER BY 2, or a name that only the select list knows (an alias).
@@ -85,8 +127,12 @@ void CheckSelectShape(const Select& select, Scope& scope) {
     Raise(kDaoHavingWithoutGrouping, ExprText(*select.having));
   const bool own_order = select.unions.empty();
   if (!select.group_by.empty() || aggregated) {
-    for (const SelectItem& item : select.items)
-      if (item.expr) CheckGrouped(*item.expr, select, scope);
+    for (const SelectItem& item : select.items) {
+      if (item.expr)
+        CheckGrouped(*item.expr, select, scope);
+      else
+        CheckGroupedStar(item, select, scope);
+    }
     if (select.having) CheckGrouped(*select.having, select, scope);
     if (own_order)
       for (const OrderItem& order : select.order_by)

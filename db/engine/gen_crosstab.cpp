@@ -91,6 +91,14 @@ ExprPtr AggregateCell(const Expr& aggregate, const Expr& pivot, const Expr* head
     condition = Node(ExprKind::kBinary, std::move(test));
     condition->binary_op = BinaryOp::kEqual;
   }
+  // First and Last take the first or last row of this heading, whatever its value (a Null
+  // included), not of the group.
+  if (aggregate.name == "FIRST" || aggregate.name == "LAST") {
+    std::vector<ExprPtr> args;
+    args.push_back(Clone(*aggregate.args[0]));
+    args.push_back(std::move(condition));
+    return Call(aggregate.name.c_str(), std::move(args));
+  }
   ExprPtr value;
   if (aggregate.star) {
     value = Node(ExprKind::kInteger);

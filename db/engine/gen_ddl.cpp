@@ -74,7 +74,8 @@ void AddIndex(DatabaseImpl& db, const TableInfo& table, IndexDef index) {
 // A relationship of child (whose definition may not be in the catalog yet) to its parent.
 Relationship RelationshipOf(DatabaseImpl& db, const TableInfo& child, const std::string& name,
                             const std::vector<std::string>& columns, const std::string& parent,
-                            const std::vector<std::string>& parent_columns) {
+                            const std::vector<std::string>& parent_columns, bool cascade_update,
+                            bool cascade_delete) {
   const TableInfo& parent_table = SameName(parent, child.name) ? child : LocalTable(db, parent);
   Relationship r;
   r.name = !name.empty() ? name : parent_table.name + child.name;
@@ -82,6 +83,8 @@ Relationship RelationshipOf(DatabaseImpl& db, const TableInfo& child, const std:
   r.parent = parent_table.name;
   r.child_columns = columns;
   r.parent_columns = parent_columns;
+  r.cascade_update = cascade_update;
+  r.cascade_delete = cascade_delete;
   if (r.parent_columns.empty()) {
     const IndexDef* key = parent_table.PrimaryKey();
     if (key == nullptr) Raise(kDaoNoTableOrConstraint, parent);
@@ -97,12 +100,13 @@ Relationship RelationshipOf(DatabaseImpl& db, const TableInfo& child, const std:
 
 Relationship ColumnRelationship(DatabaseImpl& db, const TableInfo& child, const ColumnDef& column) {
   return RelationshipOf(db, child, column.constraint_name, {column.name}, column.references,
-                        column.referenced_columns);
+                        column.referenced_columns, column.cascade_update, column.cascade_delete);
 }
 
 Relationship ConstraintRelationship(DatabaseImpl& db, const TableInfo& child,
                                     const TableConstraint& c) {
-  return RelationshipOf(db, child, c.name, c.columns, c.references, c.referenced_columns);
+  return RelationshipOf(db, child, c.name, c.columns, c.references, c.referenced_columns,
+                        c.cascade_update, c.cascade_delete);
 }
 
 // A relationship added to a table with rows holds for them too.
@@ -324,26 +328,26 @@ namespace {
 // The field of a validation rule: the rule's only column.
 class RuleResolver : public ExpressionResolver {
  public:
-  explicit RuleResolver(std::string column) : column_(std::move(column)) {}
+  explicit RuleResolver(const FieldDef& field) : field_(field) {}
   ColumnInfo ResolveColumn(const Expr& expr) override {
-    if (!SameName(expr.column, column_)) Raise(kDaoTooFewParameters, "1");
-    return ColumnInfo{SqlIdentifier(column_), DataType::kUnknown, true};
+    if (!SameName(expr.column, field_.name)) Raise(kDaoTooFewParameters, "1");
+    return ColumnInfo{FieldValueSql(SqlIdentifier(field_.name), field_), DataType::kUnknown, true};
   }
   std::string RenderSubquery(const Select&) override { Raise(kDaoInvalidOperation); }
 
  private:
-  std::string column_;
+  const FieldDef& field_;
 };
 
 }  // namespace
 
-std::string ValidationRuleSql(std::string_view column, std::string_view rule) {
+std::string ValidationRuleSql(const FieldDef& field, std::string_view rule) {
   if (rule.find_first_not_of(' ') == std::string_view::npos) return {};
   try {
-    ExprPtr expr = ParseValidationRule(rule, column);
-    RuleResolver resolver{std::string(column)};
+    ExprPtr expr = ParseValidationRule(rule, field.name);
+    RuleResolver resolver{field};
     // A Null value passes a rule, as in Jet.
-    return SqlIdentifier(column) + " IS NULL OR (" + RenderCondition(*expr, resolver) + ")";
+    return SqlIdentifier(field.name) + " IS NULL OR (" + RenderCondition(*expr, resolver) + ")";
   } catch (const Failure&) {
     return {};
   }

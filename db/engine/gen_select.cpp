@@ -16,6 +16,7 @@ struct Item {
   std::string sql;
   DataType type = DataType::kUnknown;
   OutputColumn column;
+  std::string stored;         // a table's Currency column: the ten-thousandths it holds
   bool plain_column = false;  // a column reference without alias
   std::string qualifier;      // the alias of its table
   const Expr* expr = nullptr;
@@ -24,7 +25,10 @@ struct Item {
 
 Item ColumnItem(const ScopeTable& table, const FieldDef& field) {
   Item item;
-  item.sql = SqlIdentifier(table.alias) + "." + SqlIdentifier(field.name);
+  const std::string stored = SqlIdentifier(table.alias) + "." + SqlIdentifier(field.name);
+  // A subquery's columns are values already; a table's Currency is ten-thousandths.
+  item.sql = table.schema.empty() ? stored : FieldValueSql(stored, field);
+  if (!table.schema.empty() && ScaledCurrency(field)) item.stored = stored;
   item.type = static_cast<DataType>(field.type);
   item.column.def = field;
   item.column.source_table = table.jet_name;
@@ -244,6 +248,7 @@ GeneratedSelect GenerateSelect(DatabaseImpl& db, const Select& select, Scope* ou
   }
   for (Item& item : items) {
     out.items.push_back(item.sql);
+    out.stored_items.push_back(item.stored);
     out.item_types.push_back(item.type);
     out.columns.push_back(item.column);
   }
@@ -280,9 +285,16 @@ GeneratedSelect GenerateSelect(DatabaseImpl& db, const Select& select, Scope* ou
   return out;
 }
 
-std::string StoreAs(const std::string& value_sql, DataType from, const FieldDef& target) {
+std::string StoreAs(const std::string& value_sql, DataType from, const FieldDef& target,
+                    const std::string& stored_sql) {
   int to = target.type;
   int source = static_cast<int>(from);
+  if (to == kCurrency) {
+    // Ten-thousandths go across as they are: exact whatever their size, and no call per row.
+    if (!stored_sql.empty() && !target.real_currency) return stored_sql;
+    return "kr_store(" + value_sql + "," + std::to_string(to) + "," + std::to_string(source) +
+           (target.real_currency ? ",1)" : ")");
+  }
   bool same = source == to;
   if (!same) {
     if (IsIntegerType(to) && to != kBoolean)

@@ -115,7 +115,8 @@ std::string GenerateInsert(DatabaseImpl& db, const Insert& insert, bool fail_on_
     columns += (i ? "," : "") + SqlIdentifier(fields[i]->name);
     std::string value =
         select.is_union ? SqlIdentifier(select.columns[i].def.name) : select.items[i];
-    values += (i ? ", " : " ") + StoreAs(value, select.item_types[i], *fields[i]);
+    values += (i ? ", " : " ") + StoreAs(value, select.item_types[i], *fields[i],
+                                         select.is_union ? "" : StoredItem(select, i));
   }
   if (select.is_union) return head + columns + ") SELECT" + values + " FROM (" + select.sql + ")";
   return head + columns + ") " + select.head + values + select.tail;
@@ -135,8 +136,14 @@ GeneratedUpdate GenerateUpdate(DatabaseImpl& db, const Update& update, bool fail
     if (target == nullptr) target = found.table;
     if (target != found.table) Raise(kDaoReadOnly);
     std::string value = RenderValue(*a.value, scope);
+    std::string stored;
+    if (a.value->kind == ExprKind::kColumn) {
+      Scope::Found source = scope.Find(*a.value);
+      if (source.table != nullptr && !source.table->schema.empty() && ScaledCurrency(*source.field))
+        stored = SqlIdentifier(source.table->alias) + "." + SqlIdentifier(source.field->name);
+    }
     sets += (i ? ", " : "") + SqlIdentifier(found.field->name) + "=" +
-            StoreAs(value, StaticType(*a.value, scope), *found.field);
+            StoreAs(value, StaticType(*a.value, scope), *found.field, stored);
     // A key taken over from another table's row (the joins of the toolkit) cannot collide
     // row by row; anything computed can.
     bool copied = a.value->kind == ExprKind::kColumn && scope.Find(*a.value).table != target;

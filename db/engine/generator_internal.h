@@ -63,6 +63,8 @@ class Scope : public ExpressionResolver {
 struct GeneratedSelect {
   std::string head;                // "SELECT" or "SELECT DISTINCT"
   std::vector<std::string> items;  // one SQLite expression per result column
+  // Per result column: a table's Currency column as stored (ten-thousandths), else "".
+  std::vector<std::string> stored_items;
   std::vector<DataType> item_types;
   std::string tail;  // " FROM ... WHERE ... GROUP BY ... ORDER BY ... LIMIT ..."
   std::vector<OutputColumn> columns;
@@ -77,6 +79,11 @@ struct GeneratedSelect {
 
 GeneratedSelect GenerateSelect(DatabaseImpl& db, const Select& select, Scope* outer);
 
+// Result column i as its table stores it, when it is a table's Currency column ("" otherwise).
+inline std::string StoredItem(const GeneratedSelect& select, size_t i) {
+  return i < select.stored_items.size() ? select.stored_items[i] : std::string();
+}
+
 // A crosstab (select.transform set) as a grouped SELECT; its column headings come from a first
 // pass over the rows unless the statement lists them (PIVOT ... IN).
 GeneratedSelect GenerateCrosstab(DatabaseImpl& db, const Select& select);
@@ -87,8 +94,10 @@ void CheckSelectShape(const Select& select, Scope& scope);
 void CheckUpdatable(const TableRef& target);
 
 // The SQLite expression that stores value_sql (of type from) into a field: as it is when the
-// types agree, through kr_store otherwise; Null into a Yes/No field is No.
-std::string StoreAs(const std::string& value_sql, DataType from, const FieldDef& target);
+// types agree, through kr_store otherwise; Null into a Yes/No field is No. stored_sql: the same
+// value as a Currency column stores it, when it is one ("" otherwise).
+std::string StoreAs(const std::string& value_sql, DataType from, const FieldDef& target,
+                    const std::string& stored_sql = "");
 
 void DropTableNamed(DatabaseImpl& db, std::string_view name, int missing_error);
 

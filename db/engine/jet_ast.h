@@ -266,9 +266,12 @@ struct ColumnDef {
   // REFERENCES `references` [(`referenced_columns`)]: "" when none; no columns: its primary key.
   std::string references;
   std::vector<std::string> referenced_columns;
+  bool cascade_update = false;  // ON UPDATE CASCADE
+  bool cascade_delete = false;  // ON DELETE CASCADE
 };
 
 // [CONSTRAINT name] PRIMARY KEY (cols) | UNIQUE (cols) | FOREIGN KEY (cols) REFERENCES t [(cols)]
+// [ON UPDATE CASCADE] [ON DELETE CASCADE]
 struct TableConstraint {
   enum class Kind { kPrimaryKey, kUnique, kForeignKey };
   Span span;
@@ -277,6 +280,8 @@ struct TableConstraint {
   std::vector<std::string> columns;
   std::string references;                       // kForeignKey: the parent table
   std::vector<std::string> referenced_columns;  // kForeignKey: empty for its primary key
+  bool cascade_update = false;                  // kForeignKey: ON UPDATE CASCADE
+  bool cascade_delete = false;                  // kForeignKey: ON DELETE CASCADE
 };
 
 struct CreateTable {

@@ -76,6 +76,29 @@ int ToCurrency(sqlite3_context* ctx, sqlite3_value* v) {
   return 0;
 }
 
+}  // namespace
+
+int ToStoredCurrency(sqlite3_context* ctx, sqlite3_value* v) {
+  if (sqlite3_value_type(v) == SQLITE_NULL) {
+    sqlite3_result_null(ctx);
+    return 0;
+  }
+  auto n = NumberOf(v);
+  if (!n) return kDaoTypeMismatch;
+  if (n->integer) {
+    if (n->i <= -922337203685477LL || n->i >= 922337203685477LL) return kJetOverflow;
+    sqlite3_result_int64(ctx, n->i * 10000);
+    return 0;
+  }
+  const double scaled = BankersRound(n->d * 10000.0);
+  // 2^63 itself is the first double out of range.
+  if (!(std::fabs(scaled) < 9223372036854775808.0)) return kJetOverflow;
+  sqlite3_result_int64(ctx, static_cast<int64_t>(scaled));
+  return 0;
+}
+
+namespace {
+
 int ToSingle(sqlite3_context* ctx, sqlite3_value* v) {
   auto n = NumberOf(v);
   if (!n) return kDaoTypeMismatch;

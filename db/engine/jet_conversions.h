@@ -40,4 +40,8 @@ std::string_view JetText(sqlite3_value* v, int source, std::string* storage);
 // failed conversion (kDaoTypeMismatch, kJetOverflow) with ctx's result left unset.
 int ConvertToType(sqlite3_context* ctx, sqlite3_value* v, int type, int source = 0);
 
+// v as a Currency column stores it: ten-thousandths, rounded half to even, as an integer.
+// Returns as ConvertToType.
+int ToStoredCurrency(sqlite3_context* ctx, sqlite3_value* v);
+
 }  // namespace kr::db::engine

@@ -209,6 +209,9 @@ Rendered Aggregate(FunctionArguments& a) {
   if (!kKeepType && x.type == DataType::kCurrency)
     return Result(Call(std::string_view(kSqlName) == "sum" ? "jet_cursum" : "jet_curavg", {x.sql}),
                   type);
+  // First and Last of a crosstab's cell carry the cell's condition (the parser allows one
+  // argument only).
+  if (a.count() == 2) return Result(Call(kSqlName, {x.sql, a.Condition(1).sql}), type);
   return Result(Call(kSqlName, {x.sql}), type);
 }
 

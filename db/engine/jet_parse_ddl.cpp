@@ -138,7 +138,8 @@ ColumnDef Parser::ColumnDefinition(int error) {
                AtWord("REFERENCES")) {
       if (AcceptWord("CONSTRAINT")) def.constraint_name = ExpectName(kDaoConstraintSyntax);
       if (AtWord("REFERENCES")) {
-        References(&def.references, &def.referenced_columns);
+        References(&def.references, &def.referenced_columns, &def.cascade_update,
+                   &def.cascade_delete);
       } else if (AcceptWord("PRIMARY")) {
         ExpectWord("KEY", kDaoConstraintSyntax);
         def.primary_key = true;
@@ -178,7 +179,8 @@ TableConstraint Parser::Constraint() {
   constraint.columns = NameList(kDaoConstraintSyntax);
   ExpectSymbol(")", kDaoConstraintSyntax);
   if (constraint.kind == TableConstraint::Kind::kForeignKey) {
-    References(&constraint.references, &constraint.referenced_columns);
+    References(&constraint.references, &constraint.referenced_columns, &constraint.cascade_update,
+               &constraint.cascade_delete);
     if (!constraint.referenced_columns.empty() &&
         constraint.referenced_columns.size() != constraint.columns.size())
       Fail(kDaoConstraintSyntax);
@@ -187,13 +189,34 @@ TableConstraint Parser::Constraint() {
   return constraint;
 }
 
-// REFERENCES table [(columns)]. Cascades (ON UPDATE, ON DELETE) are not Jet SQL through DAO.
-void Parser::References(std::string* table, std::vector<std::string>* columns) {
+// REFERENCES table [(columns)] [ON UPDATE action] [ON DELETE action], the actions CASCADE or NO
+// ACTION, as Jet 4 takes them in ANSI-92 DDL; each at most once.
+void Parser::References(std::string* table, std::vector<std::string>* columns, bool* cascade_update,
+                        bool* cascade_delete) {
   ExpectWord("REFERENCES", kDaoConstraintSyntax);
   *table = ExpectName(kDaoConstraintSyntax);
   if (AcceptSymbol("(")) {
     *columns = NameList(kDaoConstraintSyntax);
     ExpectSymbol(")", kDaoConstraintSyntax);
+  }
+  bool update_seen = false, delete_seen = false;
+  while (AcceptWord("ON")) {
+    bool* cascade = cascade_update;
+    bool* seen = &update_seen;
+    if (AcceptWord("DELETE")) {
+      cascade = cascade_delete;
+      seen = &delete_seen;
+    } else {
+      ExpectWord("UPDATE", kDaoConstraintSyntax);
+    }
+    if (*seen) Fail(kDaoConstraintSyntax);
+    *seen = true;
+    if (AcceptWord("CASCADE")) {
+      *cascade = true;
+    } else {
+      ExpectWord("NO", kDaoConstraintSyntax);
+      ExpectWord("ACTION", kDaoConstraintSyntax);
+    }
   }
 }
 

@@ -115,7 +115,8 @@ class Parser {
   AlterTable AlterStatement();
   ColumnDef ColumnDefinition(int error);
   TableConstraint Constraint();
-  void References(std::string* table, std::vector<std::string>* columns);
+  void References(std::string* table, std::vector<std::string>* columns, bool* cascade_update,
+                  bool* cascade_delete);
   std::vector<std::string> NameList(int error);
 
   std::string_view text_;

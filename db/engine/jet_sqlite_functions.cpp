@@ -385,8 +385,13 @@ struct Kept {
   sqlite3_value* value;
 };
 
+// A second argument (a crosstab's cell) keeps only the rows where it is true, Null values
+// included, as the first or last row of the cell's own heading.
 template <bool kLast>
-void KeepStep(sqlite3_context* ctx, int, sqlite3_value** argv) {
+void KeepStep(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
+  if (argc > 1 &&
+      (sqlite3_value_type(argv[1]) == SQLITE_NULL || sqlite3_value_double(argv[1]) == 0))
+    return;
   auto* kept = static_cast<Kept*>(sqlite3_aggregate_context(ctx, sizeof(Kept)));
   if (kept == nullptr) return sqlite3_result_error_nomem(ctx);
   if (kept->value != nullptr && !kLast) return;
@@ -470,11 +475,15 @@ int RegisterJetFunctions(sqlite3* db) {
   // First and Last depend on row order, so they are not marked deterministic.
   int rc = RegisterJetClockFunctions(db);
   if (rc != SQLITE_OK) return rc;
-  rc = sqlite3_create_function_v2(db, "jet_first", 1, SQLITE_UTF8 | SQLITE_INNOCUOUS, nullptr,
-                                  nullptr, Guarded<KeepStep<false>>, KeepFinal, nullptr);
-  if (rc != SQLITE_OK) return rc;
-  return sqlite3_create_function_v2(db, "jet_last", 1, SQLITE_UTF8 | SQLITE_INNOCUOUS, nullptr,
-                                    nullptr, Guarded<KeepStep<true>>, KeepFinal, nullptr);
+  for (int arguments : {1, 2}) {
+    rc = sqlite3_create_function_v2(db, "jet_first", arguments, SQLITE_UTF8 | SQLITE_INNOCUOUS,
+                                    nullptr, nullptr, Guarded<KeepStep<false>>, KeepFinal, nullptr);
+    if (rc != SQLITE_OK) return rc;
+    rc = sqlite3_create_function_v2(db, "jet_last", arguments, SQLITE_UTF8 | SQLITE_INNOCUOUS,
+                                    nullptr, nullptr, Guarded<KeepStep<true>>, KeepFinal, nullptr);
+    if (rc != SQLITE_OK) return rc;
+  }
+  return SQLITE_OK;
 }
 
 }  // namespace kr::db::engine

@@ -8,6 +8,19 @@
 
 namespace kr::db::engine::internal {
 
+namespace {
+
+// A value as field's column holds it: Currency in ten-thousandths, or in the REAL units of an
+// older build's column.
+Value Stored(const FieldDef& field, const Value& value) {
+  if (field.type != kCurrency || value.IsNull()) return value;
+  const int64_t scaled = value.ToCurrency();
+  if (field.real_currency) return Value::Double(static_cast<double>(scaled) / 10000.0);
+  return Value::Currency(scaled);
+}
+
+}  // namespace
+
 Value RecordsetImpl::ConvertForColumn(int index, const Value& value) {
   const FieldDef& f = Column(index).def;
   if (value.IsNull()) return f.type == kBoolean ? Value::Boolean(false) : value;  // never Null
@@ -95,6 +108,9 @@ void RecordsetImpl::Update() {
   auto column_name = [&](int i) {
     return SqlIdentifier(source_.columns[static_cast<size_t>(i)].source_field);
   };
+  auto stored = [&](int i) {
+    return Stored(source_.columns[static_cast<size_t>(i)].def, buffer_[static_cast<size_t>(i)]);
+  };
   if (edit_mode_ == 1) {
     if (!changed.empty()) {
       std::string sql = "UPDATE " + table + " SET ";
@@ -105,7 +121,7 @@ void RecordsetImpl::Update() {
       db().WriteRow([&] {
         Statement& s = c.Prepare(sql);
         for (size_t k = 0; k < changed.size(); ++k)
-          s.Bind(static_cast<int>(k + 1), buffer_[static_cast<size_t>(changed[k])]);
+          s.Bind(static_cast<int>(k + 1), stored(changed[k]));
         s.BindInt(static_cast<int>(changed.size() + 1), rowid);
         s.Step();
         s.Reset();
@@ -126,7 +142,7 @@ void RecordsetImpl::Update() {
     db().WriteRow([&] {
       Statement& s = c.Prepare(sql);
       for (size_t k = 0; k < changed.size(); ++k)
-        s.Bind(static_cast<int>(k + 1), buffer_[static_cast<size_t>(changed[k])]);
+        s.Bind(static_cast<int>(k + 1), stored(changed[k]));
       s.Step();
       s.Reset();
     });
@@ -241,6 +257,7 @@ void RecordsetImpl::Seek(std::string_view comparison, const std::vector<Value>& 
     Value key = keys[i];
     if (f != nullptr && !key.IsNull() && (f->type == kText || f->type == kMemo))
       key = Value::Text(key.ToText());
+    if (f != nullptr) key = Stored(*f, key);
     s.Bind(static_cast<int>(i + 1), key);
   }
   int64_t rowid = -1;

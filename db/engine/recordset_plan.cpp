@@ -72,8 +72,17 @@ RowSource PlanQuery(DatabaseImpl& db, std::string_view source, bool stream) {
   GeneratedSelect g = GenerateSelect(db, *select, nullptr);
   RowSource s;
   s.columns = g.columns;
+  // A table's Currency column is read as it is stored, in ten-thousandths: exact at any size.
+  std::string list;
+  bool stored = false;
+  for (size_t i = 0; i < g.items.size(); ++i) {
+    const std::string item = StoredItem(g, i);
+    stored = stored || !item.empty();
+    list += (i ? ", " : " ") + (item.empty() ? g.items[i] : item) + " AS " +
+            SqlIdentifier(g.columns[i].def.name);
+  }
   if (!g.single_table || stream) {
-    s.stream_sql = g.sql;
+    s.stream_sql = stored && !g.is_union ? g.head + list + g.tail : g.sql;
     return s;
   }
   s.keyed = true;
@@ -87,7 +96,10 @@ RowSource PlanQuery(DatabaseImpl& db, std::string_view source, bool stream) {
   s.order_sql = g.order_sql;
   s.limit_sql = g.limit_sql;
   std::string items;
-  for (size_t i = 0; i < g.items.size(); ++i) items += (i ? ", " : "") + g.items[i];
+  for (size_t i = 0; i < g.items.size(); ++i) {
+    const std::string item = StoredItem(g, i);
+    items += (i ? ", " : "") + (item.empty() ? g.items[i] : item);
+  }
   KeyedStatements(s, items);
   return s;
 }

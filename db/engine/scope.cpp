@@ -94,6 +94,7 @@ ColumnInfo Scope::ResolveColumn(const Expr& expr) {
   if (found.field == nullptr) Raise(kDaoTooFewParameters, "1");
   ColumnInfo info;
   info.sql = SqlIdentifier(found.table->alias) + "." + SqlIdentifier(found.field->name);
+  if (!found.table->schema.empty()) info.sql = FieldValueSql(info.sql, *found.field);
   info.type = static_cast<DataType>(found.field->type);
   info.collated = found.table->Collated(*found.field);
   return info;

@@ -1,5 +1,7 @@
 #include "db/engine/sqlite_db.h"
 
+#include <algorithm>
+
 #include "db/engine/dao_errors.h"
 #include "db/engine/vfs.h"
 
@@ -117,8 +119,8 @@ void Statement::Bind(int index, const Value& value) {
     case K::kLong:
       sqlite3_bind_int64(stmt_, index, value.integer());
       break;
-    case K::kCurrency:
-      sqlite3_bind_double(stmt_, index, static_cast<double>(value.integer()) / 10000.0);
+    case K::kCurrency:  // as a Currency column holds it
+      sqlite3_bind_int64(stmt_, index, value.integer());
       break;
     case K::kSingle:
     case K::kDouble:
@@ -171,6 +173,8 @@ Value Statement::Get(int column, int field_type) const {
     case kLong:
       return Value::Long(static_cast<int32_t>(sqlite3_column_int64(stmt_, column)));
     case kCurrency:
+      // A column holds ten-thousandths; an expression (or an older build's column) gives units.
+      if (storage == SQLITE_INTEGER) return Value::Currency(sqlite3_column_int64(stmt_, column));
       return Value::CurrencyOf(sqlite3_column_double(stmt_, column));
     case kSingle:
       return Value::Single(static_cast<float>(sqlite3_column_double(stmt_, column)));
@@ -297,8 +301,17 @@ void Connection::SetLargeCache(bool large) {
   if (large_cache_ == static_cast<int>(large)) return;
   // Bounded: past 48 MB a keyed merge of 200,000 rows gains little (the operating system keeps
   // the file cached), while the process's peak memory would grow with the file.
-  Exec(large ? "PRAGMA cache_size=-49152" : "PRAGMA cache_size=-16384");
+  int kib = large ? 49152 : 16384;
+  if (cache_limit_kib_ > 0) kib = std::min(kib, cache_limit_kib_);
+  Exec("PRAGMA cache_size=-" + std::to_string(kib));
   large_cache_ = large;
+}
+
+void Connection::LimitCache(int kib) {
+  cache_limit_kib_ = kib;
+  const int large = large_cache_;
+  large_cache_ = -1;
+  SetLargeCache(large == 1);
 }
 
 int64_t Connection::DataVersion() {

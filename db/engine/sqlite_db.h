@@ -82,8 +82,10 @@ class Connection {
   void ClearCache();
   int64_t Changes() const { return sqlite3_changes64(db_); }
   // The page cache: larger (48 MB) while statements change many rows, modest (16 MB) while
-  // recordsets read; both bounded, whatever the file's size.
+  // recordsets read; both bounded, whatever the file's size, and within LimitCache's limit.
   void SetLargeCache(bool large);
+  // At most kib kilobytes of page cache from now on (0: the sizes above).
+  void LimitCache(int kib);
   int64_t DataVersion();
 
   // The failure for rc on this connection; a disk failure is counted against it.
@@ -107,6 +109,7 @@ class Connection {
   int64_t disk_failures_ = 0;
   Failure last_disk_failure_ = Failure::Runtime(kErrDeviceIo);
   int large_cache_ = -1;  // unknown
+  int cache_limit_kib_ = 0;
   std::list<std::pair<std::string, std::unique_ptr<Statement>>> lru_;
   std::unordered_map<std::string, decltype(lru_)::iterator> cache_;
 };

@@ -77,6 +77,13 @@ std::vector<std::string> Differences(const std::string& a_path, const std::strin
       }
     }
   }
+  std::vector<engine::RelationInfo> ra = a.Relations(), rb = b.Relations();
+  bool same_relations = ra.size() == rb.size();
+  for (size_t i = 0; same_relations && i < ra.size(); ++i)
+    same_relations = ra[i].name == rb[i].name && ra[i].table == rb[i].table &&
+                     ra[i].foreign_table == rb[i].foreign_table && ra[i].fields == rb[i].fields &&
+                     ra[i].attributes == rb[i].attributes;
+  if (!same_relations) differ("relations");
   a.Close();
   b.Close();
   return differences;
@@ -159,13 +166,18 @@ TEST_F(KrdbDumpTest, AwkwardValuesPropertiesIndexesAndLinksComeBackEqual) {
           "CREATE INDEX Down ON Props (Qty DESC, Code) WITH PRIMARY;\n"
           "CREATE UNIQUE INDEX U ON Every (X) WITH IGNORE NULL;\n"
           "CREATE INDEX R ON Every (B DESC) WITH DISALLOW NULL;\n"
-          "CREATE INDEX Plain ON Every (S, D);\n");
+          "CREATE INDEX Plain ON Every (S, D);\n"
+          "CREATE TABLE Kid (P LONG CONSTRAINT KidOf REFERENCES Every ON DELETE CASCADE);\n"
+          "INSERT INTO Kid VALUES (1);\n");
   Ok({"--app", Db("odd.mdb"), "script", dir_.Native("odd.sql")});
   Ok({"--app", Db("odd.mdb"), "link", "LinkHikitugi", Db("source.mdb"), "Cri"});
   std::string dump = RoundTrip(Db("odd.mdb"));
   EXPECT_NE(dump.find("KRDB LINK [LinkHikitugi] TO [Cri] IN '" + Db("source.mdb") + "';"),
             std::string::npos)
       << dump;
+  EXPECT_NE(dump.find("ALTER TABLE [Kid] ADD CONSTRAINT [KidOf] FOREIGN KEY ([P]) REFERENCES "
+                      "[Every] ([ID]) ON DELETE CASCADE;"),
+            std::string::npos);
   EXPECT_EQ(dump.find(kr::db::DatabasePassword()), std::string::npos);
   EXPECT_NE(dump.find("-- Rebuild: krdb --app NEW.mdb create"), std::string::npos);
 }

@@ -2,6 +2,8 @@
 // and marker files.
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 
 #include "tests/routines/routines_fixture.h"
 
@@ -108,6 +110,26 @@ TEST_F(RoutineTest, KnowledgeBaseConversionsSayWhatIsMissingAndSkipConvertedData
   Package("KrCri2014KB.mdb", kb);
   Run("Update2014CriInsertKB");
   EXPECT_EQ(ui_.boxes.back().text, "変換先のデータベースが存在しません。");
+}
+
+// The release's database made with Access: the installed copy is converted, prices exact.
+TEST_F(RoutineTest, TheOctober2019ReplacementInstallsAConvertedCopyOfAnAccessSource) {
+  setenv("KR_NOW", "2019-11-05 10:30", 1);
+  Install("File/2019年度/KrCri.mdb",
+          Table("Cri", kCriTable) + "INSERT INTO Cri (Code, Price1) VALUES ('OLD', 1);\n");
+  std::ifstream access(testing::SourceFile("tests/fixtures/access/testV2003.mdb"),
+                       std::ios::binary);
+  package_.Write("KrCri.mdb", std::string(std::istreambuf_iterator<char>(access), {}));
+  package_.Write("KrUpdatedR0110.ini", "[R0110]\r\n");
+  Run("Update2019CopyCriValR0110");
+  EXPECT_FALSE(db::engine::IsAccessFile(install_.Native("File/2019年度/KrCri.mdb")));
+  EXPECT_EQ(Query("File/2019年度/KrCri.mdb", "SELECT A, H, CCur(H * 3) FROM Table1 ORDER BY A"),
+            (Rows{"a\t0\t0", "abcdefg\t3.5\t10.5"}));
+  EXPECT_EQ(testing::QueryRows(install_.Native("File/2019年度/KrCri201911059999.old"),
+                               "SELECT Code FROM Cri"),
+            (Rows{"OLD"}));
+  EXPECT_TRUE(install_.Exists("KrUpdatedR0110.ini"));
+  unsetenv("KR_NOW");
 }
 
 TEST_F(RoutineTest, TheOctober2019ReplacementRunsOnceAndKeepsTheUsersDatabasesAsBackups) {

@@ -36,6 +36,11 @@ TEST_F(AccessSqlMoreTest, QueriesWhoseAnswerSqliteWouldMakeUpAreRefusedWithJetsN
       {"SELECT City, Count(*) FROM Orders", 3122},
       {"SELECT Customer FROM Orders GROUP BY Customer HAVING Amount > 1", 3122},
       {"SELECT Customer FROM Orders GROUP BY Customer ORDER BY City", 3122},
+      {"SELECT * FROM Orders GROUP BY Customer", 3122},
+      {"SELECT Orders.*, Count(*) FROM Orders", 3122},
+      {"SELECT Customer, (SELECT Count(*) FROM Customers AS C WHERE C.Customer = Orders.City) "
+       "FROM Orders GROUP BY Customer",
+       3122},
       // "HAVING Clause" needs grouping or an aggregate.
       {"SELECT Customer FROM Orders HAVING Customer = 'A'", 3091},
       {"SELECT Customer FROM Orders WHERE Sum(Amount) > 10", 3096},
@@ -70,6 +75,10 @@ TEST_F(AccessSqlMoreTest, TheSameQueriesInJetsShapeAreAnswered) {
       {"SELECT Customer, (SELECT Region FROM Customers WHERE Customers.Customer = "
        "Orders.Customer) FROM Orders WHERE Id < 4 ORDER BY Id",
        {"A|East", "A|East", "B|West"}},
+      {"SELECT Customer, (SELECT Count(*) FROM Orders AS O WHERE O.Customer = Orders.Customer) "
+       "FROM Orders GROUP BY Customer",
+       {"A|2", "B|1", "C|1"}},
+      {"SELECT * FROM Customers GROUP BY Customer, Region", {"A|East", "B|West"}},
       {"SELECT Manager FROM (Orders INNER JOIN Customers ON Orders.Customer = Customers.Customer) "
        "INNER JOIN Regions ON Customers.Region = Regions.Region ORDER BY Id",
        {"Sato", "Sato"}},
@@ -275,6 +284,50 @@ TEST_F(AccessSqlMoreTest, RelationshipsKeepChildrenWithTheirParents) {
   db_.Execute("DELETE FROM Parents");
 }
 
+// "CONSTRAINT Clause (Microsoft Access SQL)": ON UPDATE CASCADE and ON DELETE CASCADE (ANSI-92
+// mode) take the children along, grandchildren too; Relations lists what ties the tables.
+TEST_F(AccessSqlMoreTest, CascadesTakeChildrenAlongAndRelationsListThem) {
+  db_.Execute("CREATE TABLE Parents (Id LONG CONSTRAINT PK PRIMARY KEY, Name TEXT(10))");
+  db_.Execute(
+      "CREATE TABLE Kids (Id LONG PRIMARY KEY, ParentId LONG CONSTRAINT KidParent REFERENCES "
+      "Parents (Id) ON UPDATE CASCADE ON DELETE CASCADE)");
+  db_.Execute(
+      "CREATE TABLE Toys (KidId LONG, CONSTRAINT ToyKid FOREIGN KEY (KidId) REFERENCES Kids ON "
+      "DELETE CASCADE ON UPDATE NO ACTION)");
+  for (const char* sql : {"INSERT INTO Parents VALUES (1, 'one')",
+                          "INSERT INTO Parents VALUES "
+                          "(2, 'two')",
+                          "INSERT INTO Kids VALUES (10, 1)", "INSERT INTO Kids VALUES (20, 2)",
+                          "INSERT INTO Toys VALUES (10)", "INSERT INTO Toys VALUES (20)"})
+    db_.Execute(sql, kFailOnError);
+  db_.Execute("UPDATE Parents SET Id = 9 WHERE Id = 1", kFailOnError);
+  EXPECT_EQ(Rows(db_, "SELECT Id, ParentId FROM Kids ORDER BY Id"), V({"10|9", "20|2"}));
+  EXPECT_EQ(ErrorOf([&] { db_.Execute("UPDATE Kids SET Id = 11 WHERE Id = 10", kFailOnError); }),
+            3200);
+  db_.Execute("DELETE FROM Parents WHERE Id = 9", kFailOnError);
+  EXPECT_EQ(Rows(db_, "SELECT Id FROM Kids"), V({"20"}));
+  EXPECT_EQ(Rows(db_, "SELECT KidId FROM Toys"), V({"20"}));
+  const std::vector<RelationInfo> relations = db_.Relations();
+  ASSERT_EQ(relations.size(), 2u);
+  EXPECT_EQ(relations[0].name, "KidParent");
+  EXPECT_EQ(relations[0].table, "Parents");
+  EXPECT_EQ(relations[0].foreign_table, "Kids");
+  EXPECT_EQ(relations[0].fields,
+            (std::vector<std::pair<std::string, std::string>>{{"Id", "ParentId"}}));
+  EXPECT_EQ(relations[0].attributes, kRelationUpdateCascade | kRelationDeleteCascade);
+  EXPECT_EQ(relations[1].attributes, kRelationDeleteCascade);
+  for (const char* bad : {"ON DELETE SET NULL", "ON UPDATE CASCADE ON UPDATE CASCADE", "ON DELETE"})
+    EXPECT_EQ(
+        ErrorOf([&] {
+          db_.Execute(std::string("CREATE TABLE Bad (P LONG REFERENCES Parents ") + bad + ")");
+        }),
+        3289)
+        << bad;
+  db_.Execute("ALTER TABLE Toys DROP CONSTRAINT ToyKid");
+  db_.Execute("DROP TABLE Kids");
+  EXPECT_TRUE(db_.Relations().empty());
+}
+
 // "ALTER TABLE Statement", "CREATE INDEX Statement": a column changes its type with its rows,
 // keys and relationships; WITH DISALLOW NULL refuses Null in the index's fields.
 TEST_F(AccessSqlMoreTest, ColumnsChangeTypeAndIndexesRefuseNull) {
@@ -325,6 +378,11 @@ TEST_F(AccessSqlMoreTest, CrosstabsSpreadAPivotAcrossColumns) {
       {"TRANSFORM Sum(Qty) SELECT Region FROM Sales WHERE Qty > 100 GROUP BY Region PIVOT "
        "Product",
        {"Region"}},
+      // First and Last are the first and last rows of the cell, not of the row's group.
+      {"TRANSFORM First(Qty) SELECT Region FROM Sales GROUP BY Region PIVOT Product",
+       {"Region|<>|Ink|Pen", "East|Null|2|3", "North|5|Null|Null", "West|Null|Null|4"}},
+      {"TRANSFORM Last(Qty) SELECT Region FROM Sales GROUP BY Region PIVOT Product",
+       {"Region|<>|Ink|Pen", "East|Null|2|3", "North|5|Null|Null", "West|Null|Null|1"}},
   };
   for (const auto& [sql, rows] : cases) {
     Recordset rs = db_.OpenRecordset(sql, kOpenSnapshot);
