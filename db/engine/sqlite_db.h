@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <list>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -84,7 +85,11 @@ class Connection {
   // The page cache: larger (48 MB) while statements change many rows, modest (16 MB) while
   // recordsets read; both bounded, whatever the file's size.
   void SetLargeCache(bool large);
+  // The data version of main (PRAGMA data_version): changes when another connection commits.
   int64_t DataVersion();
+  // True when no connection can have committed to main since the last DataVersion(), found
+  // without the lock cycle that asking SQLite costs; false when in doubt.
+  bool UnchangedSinceDataVersion();
 
   // The failure for rc on this connection; a disk failure is counted against it.
   Failure Fail(int rc, std::string_view context);
@@ -107,6 +112,10 @@ class Connection {
   int64_t disk_failures_ = 0;
   Failure last_disk_failure_ = Failure::Runtime(kErrDeviceIo);
   int large_cache_ = -1;  // unknown
+  // What main looked like at the last DataVersion(): its header's change counter just before,
+  // and the pager's own count of changes (commits here, and changes found elsewhere) just after.
+  std::optional<uint32_t> checked_counter_;
+  std::optional<unsigned> checked_pager_version_;
   std::list<std::pair<std::string, std::unique_ptr<Statement>>> lru_;
   std::unordered_map<std::string, decltype(lru_)::iterator> cache_;
 };
