@@ -2,7 +2,6 @@
 #include "db/engine/catalog.h"
 
 #include <algorithm>
-#include <cassert>
 
 #include "db/engine/dao_errors.h"
 
@@ -283,9 +282,6 @@ const TableInfo* Catalog::Find(std::string_view name) const {
                                         [&](char a, char b) { return fold(a) < fold(b); });
   };
   auto at = std::lower_bound(tables_.begin(), tables_.end(), name, before);
-  assert(std::is_sorted(tables_.begin(), tables_.end(), [](const auto& a, const auto& b) {
-    return FoldName(a.name) < FoldName(b.name);
-  }));
   return at != tables_.end() && SameName(at->name, name) ? &*at : nullptr;
 }
 
