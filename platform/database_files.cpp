@@ -124,6 +124,14 @@ size_t Env::ReadDatabaseFile(DatabaseFile& file, int64_t offset, void* buffer, s
   return done;
 }
 
+bool Env::PeekDatabaseFile(DatabaseFile& file, int64_t offset, void* buffer, size_t size) {
+  ssize_t n;
+  do {
+    n = pread(Posix(file).fd(), buffer, size, static_cast<off_t>(offset));
+  } while (n < 0 && errno == EINTR);
+  return n == static_cast<ssize_t>(size);
+}
+
 void Env::WriteDatabaseFile(DatabaseFile& file, int64_t offset, const void* bytes, size_t size) {
   PosixDatabaseFile& f = Posix(file);
   f.Changing();

@@ -134,6 +134,13 @@ size_t OverlayEnv::ReadDatabaseFile(DatabaseFile& file, int64_t offset, void* bu
   return state_->base().ReadDatabaseFile(Data(*state_, Own(file)), offset, buffer, size);
 }
 
+bool OverlayEnv::PeekDatabaseFile(DatabaseFile& file, int64_t offset, void* buffer, size_t size) {
+  // A query that never throws: a copy that cannot be opened is "in doubt".
+  return LeaveOnError("OverlayEnv::PeekDatabaseFile", false, [&] {
+    return state_->base().PeekDatabaseFile(Data(*state_, Own(file)), offset, buffer, size);
+  });
+}
+
 void OverlayEnv::WriteDatabaseFile(DatabaseFile& file, int64_t offset, const void* bytes,
                                    size_t size) {
   state_->base().WriteDatabaseFile(Writable(*state_, Own(file)), offset, bytes, size);

@@ -179,6 +179,9 @@ class Env {
                                                          const DatabaseFileMode& mode);
   // Bytes read at offset; fewer than size only at the end of the file.
   virtual size_t ReadDatabaseFile(DatabaseFile& file, int64_t offset, void* buffer, size_t size);
+  // A look at size bytes at offset that never fails a step: false when they cannot all be
+  // read. For hints whose absence only costs time, so fault injection leaves it alone.
+  virtual bool PeekDatabaseFile(DatabaseFile& file, int64_t offset, void* buffer, size_t size);
   // All of size bytes, or throws.
   virtual void WriteDatabaseFile(DatabaseFile& file, int64_t offset, const void* bytes,
                                  size_t size);
@@ -285,6 +288,7 @@ class OverlayEnv : public Env {
   std::unique_ptr<DatabaseFile> OpenDatabaseFile(std::string_view native_path,
                                                  const DatabaseFileMode& mode) override;
   size_t ReadDatabaseFile(DatabaseFile& file, int64_t offset, void* buffer, size_t size) override;
+  bool PeekDatabaseFile(DatabaseFile& file, int64_t offset, void* buffer, size_t size) override;
   void WriteDatabaseFile(DatabaseFile& file, int64_t offset, const void* bytes,
                          size_t size) override;
   void TruncateDatabaseFile(DatabaseFile& file, int64_t size) override;

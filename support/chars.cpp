@@ -41,6 +41,23 @@ std::string ToUtf8(const icu::UnicodeString& text) {
   return out;
 }
 
+// Table and field names are nearly always ASCII, and are folded for every lookup: without ICU,
+// which folds ASCII the same way, the fold costs no conversion.
+bool IsAscii(std::string_view text) {
+  for (char c : text)
+    if (static_cast<unsigned char>(c) >= 0x80) return false;
+  return true;
+}
+
+std::string AsciiCase(std::string_view text, bool upper) {
+  std::string out(text);
+  for (char& c : out) {
+    if (upper && c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    if (!upper && c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  }
+  return out;
+}
+
 }  // namespace
 
 size_t CharLength(std::string_view text) { return Boundaries(text).size() - 1; }
@@ -68,10 +85,12 @@ std::string CharMid(std::string_view text, size_t start1, size_t count) {
 }
 
 std::string UpperCase(std::string_view text) {
+  if (IsAscii(text)) return AsciiCase(text, true);
   return ToUtf8(FromUtf8(text).toUpper(icu::Locale::getRoot()));
 }
 
 std::string LowerCase(std::string_view text) {
+  if (IsAscii(text)) return AsciiCase(text, false);
   return ToUtf8(FromUtf8(text).toLower(icu::Locale::getRoot()));
 }
 
@@ -88,6 +107,7 @@ std::string Trim(std::string_view text) {
 }
 
 std::string NarrowLowerCase(std::string_view text) {
+  if (IsAscii(text)) return AsciiCase(text, false);
   // Creating the transliterator is slow; once made it is only read.
   static const std::unique_ptr<icu::Transliterator> narrow = [] {
     UErrorCode status = U_ZERO_ERROR;

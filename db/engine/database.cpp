@@ -109,6 +109,8 @@ Connection& DatabaseImpl::connection() {
 
 const Catalog& DatabaseImpl::catalog() {
   Connection& c = connection();
+  // Asked for every field a caller reads: the full check costs a lock cycle on the file.
+  if (catalog_valid_ && c.UnchangedSinceDataVersion()) return catalog_;
   int64_t version = c.DataVersion();
   if (!catalog_valid_ || version != data_version_) {
     catalog_.Load(c, "main");

@@ -314,12 +314,37 @@ void Connection::LimitCache(int kib) {
   SetLargeCache(large == 1);
 }
 
+namespace {
+
+std::optional<unsigned> PagerVersion(sqlite3* db) {
+  unsigned version = 0;
+  if (sqlite3_file_control(db, "main", SQLITE_FCNTL_DATA_VERSION, &version) != SQLITE_OK)
+    return std::nullopt;
+  return version;
+}
+
+}  // namespace
+
 int64_t Connection::DataVersion() {
+  // Read before asking: a commit in between then shows as a change next time.
+  checked_counter_ = ReadChangeCounter(db_);
   Statement& s = Prepare("PRAGMA data_version");
   s.Step();
   int64_t v = s.Int(0);
   s.Reset();
+  checked_pager_version_ = PagerVersion(db_);
   return v;
+}
+
+bool Connection::UnchangedSinceDataVersion() {
+  // While this connection holds main's lock, nobody else commits; the pager looked for changes
+  // when it took the lock and counts them.
+  if (checked_pager_version_ && sqlite3_txn_state(db_, "main") != SQLITE_TXN_NONE &&
+      PagerVersion(db_) == checked_pager_version_) {
+    return true;
+  }
+  // Otherwise one read of the header's change counter, which every commit changes.
+  return checked_counter_ && ReadChangeCounter(db_) == checked_counter_;
 }
 
 }  // namespace kr::db::engine::internal

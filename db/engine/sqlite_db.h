@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <list>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -86,7 +87,11 @@ class Connection {
   void SetLargeCache(bool large);
   // At most kib kilobytes of page cache from now on (0: the sizes above).
   void LimitCache(int kib);
+  // The data version of main (PRAGMA data_version): changes when another connection commits.
   int64_t DataVersion();
+  // True when no connection can have committed to main since the last DataVersion(), found
+  // without the lock cycle that asking SQLite costs; false when in doubt.
+  bool UnchangedSinceDataVersion();
 
   // The failure for rc on this connection; a disk failure is counted against it.
   Failure Fail(int rc, std::string_view context);
@@ -110,6 +115,10 @@ class Connection {
   Failure last_disk_failure_ = Failure::Runtime(kErrDeviceIo);
   int large_cache_ = -1;  // unknown
   int cache_limit_kib_ = 0;
+  // What main looked like at the last DataVersion(): its header's change counter just before,
+  // and the pager's own count of changes (commits here, and changes found elsewhere) just after.
+  std::optional<uint32_t> checked_counter_;
+  std::optional<unsigned> checked_pager_version_;
   std::list<std::pair<std::string, std::unique_ptr<Statement>>> lru_;
   std::unordered_map<std::string, decltype(lru_)::iterator> cache_;
 };

@@ -344,6 +344,20 @@ std::string TakeFileError(sqlite3* db) {
   return text;
 }
 
+std::optional<uint32_t> ReadChangeCounter(sqlite3* db) {
+  sqlite3_file* f = nullptr;
+  if (sqlite3_file_control(db, "main", SQLITE_FCNTL_FILE_POINTER, &f) != SQLITE_OK ||
+      f == nullptr || f->pMethods != &kMethods) {
+    return std::nullopt;
+  }
+  unsigned char bytes[4];
+  constexpr int64_t kChangeCounterOffset = 24;
+  if (!Env().PeekDatabaseFile(*Of(f).file, kChangeCounterOffset, bytes, sizeof bytes))
+    return std::nullopt;
+  return static_cast<uint32_t>(bytes[0]) << 24 | static_cast<uint32_t>(bytes[1]) << 16 |
+         static_cast<uint32_t>(bytes[2]) << 8 | bytes[3];
+}
+
 const char* VfsName() {
   static const char* name = [] {
     default_vfs = sqlite3_vfs_find(nullptr);

@@ -5,6 +5,8 @@
 
 #include <sqlite3.h>
 
+#include <cstdint>
+#include <optional>
 #include <string>
 
 namespace kr::db::engine::internal {
@@ -16,5 +18,10 @@ const char* VfsName();
 // The English text of the last failed operation on each file of db (its databases and their
 // journals), for the log; "" when none. Taking it clears it, so that it is told once.
 std::string TakeFileError(sqlite3* db);
+
+// The change counter in the header of db's main file, read without a lock: every commit to a
+// file in rollback-journal mode, by any connection of any process, changes it. Empty when main
+// is not a file of this layer (an in-memory image) or cannot be read.
+std::optional<uint32_t> ReadChangeCounter(sqlite3* db);
 
 }  // namespace kr::db::engine::internal

@@ -160,9 +160,10 @@ TEST_F(EntryFaultsTest, EachFailingChangeToTheDiskLeavesTheDatabaseBeforeOrAfter
 }
 
 TEST_F(EntryFaultsTest, FailingReadsSizesAndLocksLeaveTheDatabaseBeforeOrAfter) {
-  // Tens of thousands of them: a spread of a hundred, ends included (KR_FAULT_POINTS more).
+  // Hundreds of them (the catalogue is checked without a lock cycle): a spread of a hundred,
+  // ends included (KR_FAULT_POINTS more).
   int64_t total = Count(DatabaseFaults::kLooks);
-  ASSERT_GT(total, 1000);
+  ASSERT_GT(total, 300);
   const int errors[] = {kErrDeviceIo, kErrPermissionDenied};
   const char* asked = std::getenv("KR_FAULT_POINTS");
   const int64_t kPoints = std::clamp<int64_t>(asked ? std::atoll(asked) : 100, 2, total);

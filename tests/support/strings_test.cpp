@@ -27,6 +27,11 @@ TEST(CharsTest, CountCharactersNotBytesMapFullWidthCaseAndTrimOnlySpaces) {
   EXPECT_EQ(NarrowLowerCase("ＫＲＭａｉｎ．ＥＸＥ"), "krmain.exe");
   EXPECT_EQ(NarrowLowerCase("カタカナ１２"), "ｶﾀｶﾅ12");
   EXPECT_EQ(NarrowLowerCase("ガ"), "ｶﾞ");
+  // Plain ASCII names, the letters' neighbours included, fold as the Unicode rules fold them.
+  EXPECT_EQ(UpperCase("Val101Old_@[`{az"), "VAL101OLD_@[`{AZ");
+  EXPECT_EQ(LowerCase("Val101Old_@[`{AZ"), "val101old_@[`{az");
+  EXPECT_EQ(NarrowLowerCase("Cri_IND(ＫＯＢＥ)"), "cri_ind(kobe)");
+  EXPECT_EQ(NarrowLowerCase(""), "");
   EXPECT_EQ(TrimRightSpaces("a b \t  "), "a b \t");
   EXPECT_EQ(Trim("  a  "), "a");
 }

@@ -151,5 +151,28 @@ TEST_F(CatalogFollowsTest, RolledBackTablesAreGoneAndAnotherConnectionsChangesAr
   EXPECT_EQ(Describe(db_), Describe(other));
 }
 
+TEST_F(CatalogFollowsTest, AnotherConnectionsChangesAreSeenAtOnceInAndAfterATransaction) {
+  Database other = OpenDatabase(Path("t.mdb"), false, false, ";PWD=pw");
+  for (int round = 0; round < 3; ++round) {
+    // Read, changed elsewhere, read again at once: each change is seen by the next look.
+    const std::string name = "Added" + std::to_string(round);
+    EXPECT_EQ(ErrorOf([&] { db_.TableDefs()[name]; }), 3265);
+    other.Execute("CREATE TABLE " + name + " (Code TEXT(18))");
+    EXPECT_EQ(db_.TableDefs()[name].Fields().Count(), 1);
+    other.Execute("ALTER TABLE " + name + " ADD COLUMN Qty LONG");
+    db_.BeginTrans();
+    EXPECT_EQ(db_.TableDefs()[name].Fields().Count(), 2);
+    if (round == 0) {
+      // While this transaction reads, the other cannot commit; the view stays the same.
+      EXPECT_NE(ErrorOf([&] { other.Execute("DROP TABLE " + name); }), 0);
+      EXPECT_EQ(db_.TableDefs()[name].Fields().Count(), 2);
+    }
+    db_.CommitTrans();
+  }
+  other.Execute("DROP TABLE Added1");
+  EXPECT_EQ(ErrorOf([&] { db_.TableDefs()["Added1"]; }), 3265);
+  EXPECT_EQ(Describe(db_), Describe(other));
+}
+
 }  // namespace
 }  // namespace kr::db::engine::test
