@@ -94,6 +94,7 @@ struct Ran {
   int status = kExitNotRun;
   std::optional<kr::report::Report> report;  // when the manifest ran
   std::string report_path;                   // the copy kept in UpdateLog; "" for a plan
+  std::vector<std::string> would_run;        // a plan's programs it did not start
 };
 
 // Starts the updater; with plan, over an overlay of the disk that is made first and so outlives
@@ -127,15 +128,13 @@ Ran Update(const std::string& command_line, const std::optional<std::string>& in
     return {};
   }
   updater.Main(command_line);
-  Ran ran{ExitStatus(updater.outcome()), std::nullopt, {}};
+  Ran ran{ExitStatus(updater.outcome()), std::nullopt, {}, {}};
   if (const kr::manifest::ManifestOutcome* outcome = updater.manifest_outcome()) {
     ran.report = outcome->report;
     if (!plan) ran.report_path = outcome->report_path;
   }
   if (plan) {
-    for (const std::string& program : overlay->WouldRun()) {
-      std::cout << "実行しなかったプログラム: " << program << "\n";
-    }
+    ran.would_run = overlay->WouldRun();
     kr::LogLine("kr-updater-cli: the plan's copies took " + std::to_string(overlay->DiskUse()) +
                 " bytes");
     if (ran.report) ran.report->plan = true;
@@ -243,6 +242,9 @@ int main(int argc, char** argv) {
   if (ran.report) {
     std::cout << "\n" << kr::report::SummaryText(*ran.report);
     if (!ran.report_path.empty()) std::cout << "記録: " << ran.report_path << "\n";
+  }
+  for (const std::string& program : ran.would_run) {
+    std::cout << "実行しなかったプログラム: " << program << "\n";
   }
   if (plan && ran.report) std::cout << kPlanNote;
   if (report_file && ran.report && !WriteReportFile(*report_file, *ran.report)) {
