@@ -7,7 +7,22 @@
 namespace kr::platform {
 namespace {
 
-enum class Kind { kMissing, kFile, kDirectory, kOther };
+using internal::AddIfListed;
+using internal::EntryKind;
+using internal::EntryKindOf;
+using internal::IsHidden;
+using internal::Kind;
+using internal::KindOf;
+
+std::string Join(const std::string& native_folder, std::string_view name) {
+  if (native_folder.empty()) return std::string(name);
+  if (native_folder.back() == '/') return native_folder + std::string(name);
+  return native_folder + "/" + std::string(name);
+}
+
+}  // namespace
+
+namespace internal {
 
 Kind KindOf(const std::string& native) {
   struct stat info;
@@ -16,13 +31,6 @@ Kind KindOf(const std::string& native) {
   if (S_ISDIR(info.st_mode)) return Kind::kDirectory;
   return Kind::kOther;
 }
-
-// An entry's kind as listings show it, and whether it is a link. A link pointing nowhere counts
-// as a plain file, so that a folder holding one can still be emptied.
-struct EntryKind {
-  Kind kind = Kind::kMissing;
-  bool link = false;
-};
 
 EntryKind EntryKindOf(const std::string& native) {
   struct stat info;
@@ -34,13 +42,6 @@ EntryKind EntryKindOf(const std::string& native) {
 
 bool IsHidden(std::string_view name) { return !name.empty() && name.front() == '.'; }
 
-std::string Join(const std::string& native_folder, std::string_view name) {
-  if (native_folder.empty()) return std::string(name);
-  if (native_folder.back() == '/') return native_folder + std::string(name);
-  return native_folder + "/" + std::string(name);
-}
-
-// Adds name when its kind fits the listing.
 void AddIfListed(std::vector<DirEntry>& entries, std::string name, EntryKind kind,
                  ListKind wanted) {
   if (IsHidden(name)) return;
@@ -51,7 +52,7 @@ void AddIfListed(std::vector<DirEntry>& entries, std::string name, EntryKind kin
   }
 }
 
-}  // namespace
+}  // namespace internal
 
 std::vector<DirEntry> Env::List(std::string_view pattern, ListKind kind) {
   std::vector<DirEntry> entries;

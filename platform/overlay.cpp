@@ -18,41 +18,12 @@ using internal::SystemFailure;
 using Side = OverlayEnv::State::Side;
 using State = OverlayEnv::State;
 
-enum class Kind { kMissing, kFile, kDirectory, kOther };
-
-Kind KindOf(const std::string& actual) {
-  struct stat info;
-  if (actual.empty() || stat(actual.c_str(), &info) != 0) return Kind::kMissing;
-  if (S_ISREG(info.st_mode)) return Kind::kFile;
-  if (S_ISDIR(info.st_mode)) return Kind::kDirectory;
-  return Kind::kOther;
-}
-
-struct EntryKind {
-  Kind kind = Kind::kMissing;
-  bool link = false;
-};
-
-// As the listings show an entry: a link pointing nowhere counts as a plain file.
-EntryKind EntryKindOf(const std::string& actual) {
-  struct stat info;
-  if (actual.empty() || lstat(actual.c_str(), &info) != 0) return {};
-  if (!S_ISLNK(info.st_mode)) return {KindOf(actual), false};
-  Kind kind = KindOf(actual);
-  return {kind == Kind::kMissing ? Kind::kFile : kind, true};
-}
-
-bool IsHidden(std::string_view name) { return !name.empty() && name.front() == '.'; }
-
-void AddIfListed(std::vector<DirEntry>& entries, std::string name, EntryKind kind,
-                 ListKind wanted) {
-  if (IsHidden(name)) return;
-  if (kind.kind == Kind::kFile) {
-    entries.push_back({std::move(name), false, kind.link});
-  } else if (kind.kind == Kind::kDirectory && wanted == ListKind::kWithDirectories) {
-    entries.push_back({std::move(name), true, kind.link});
-  }
-}
+using internal::AddIfListed;
+using internal::EntryKind;
+using internal::EntryKindOf;
+using internal::IsHidden;
+using internal::Kind;
+using internal::KindOf;
 
 struct Found {
   std::string key;

@@ -105,4 +105,18 @@ std::vector<std::string> ResolveCommandLine(Env& env, std::string_view command_l
 // The environment variable's value, or "" when unset.
 std::string GetEnv(const char* name);
 
+// --- Listings (shared by the disk and the overlay) ---------------------------------------------
+enum class Kind { kMissing, kFile, kDirectory, kOther };
+Kind KindOf(const std::string& native);  // links followed
+// An entry's kind as listings show it, and whether it is a link. A link pointing nowhere counts
+// as a plain file, so that a folder holding one can still be emptied.
+struct EntryKind {
+  Kind kind = Kind::kMissing;
+  bool link = false;
+};
+EntryKind EntryKindOf(const std::string& native);
+bool IsHidden(std::string_view name);  // "." first
+// Adds name when a listing of wanted shows an entry of that kind.
+void AddIfListed(std::vector<DirEntry>& entries, std::string name, EntryKind kind, ListKind wanted);
+
 }  // namespace kr::platform::internal
