@@ -448,7 +448,8 @@ FailureScope::Listener FailureRecorder(RoutineRun& run, report::Target* target,
     if (target == nullptr) return;
     // A statement run before the step began is none of its business.
     bool ran = db.IsOpen() && db.StatementsRun() > run.statements_at_step;
-    target->failures.push_back({run.steps.step(), ran ? db.LastStatement() : std::string(),
+    target->failures.push_back({run.steps.step(),
+                                ran ? db.LastStatement() : std::string(),
                                 {failure.number(), failure.description()}});
   };
 }
