@@ -5,7 +5,8 @@
 //
 // CI tries a seeded sample of the changes (the seed is printed; KR_FAULT_SEED=<seed> replays
 // it); KR_FAULT_POINTS=all or 0 tries every one of them (scripts/fault-sweep), KR_FAULT_POINTS=<n>
-// a sample of n.
+// a sample of n, KR_FAULT_POINTS=<from>-<to> the changes numbered from..to (1 is the routines'
+// first), so that a long sweep can be resumed.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -96,8 +97,13 @@ TEST_F(RoutineFaultsTest, AFullOrFailingDiskDuringTheRoutinesLosesNothingAndTheR
   std::string seed_text = platform::EnvironmentValue("KR_FAULT_SEED");
   const uint64_t seed = seed_text.empty() ? std::random_device()() : std::stoull(seed_text);
   std::vector<int64_t> points;
+  const size_t dash = asked.find('-');
   if (asked == "all") {
     for (int64_t n = first + 1; n <= last; ++n) points.push_back(n);
+  } else if (dash != std::string::npos) {
+    const int64_t from = first + std::stoll(asked.substr(0, dash));
+    const int64_t to = std::min<int64_t>(last, first + std::stoll(asked.substr(dash + 1)));
+    for (int64_t n = from; n <= to; ++n) points.push_back(n);
   } else {
     int sample = asked.empty() ? kSample : std::stoi(asked);
     std::mt19937_64 random(seed);
@@ -138,7 +144,7 @@ TEST_F(RoutineFaultsTest, AFullOrFailingDiskDuringTheRoutinesLosesNothingAndTheR
     EXPECT_EQ(testing::LeftoverTemporaries(root_.path()), std::vector<std::string>{});
     if (HasFailure()) break;
     // A sweep of them all takes hours: say how far it got.
-    if (asked == "all" && tried % 100 == 0) {
+    if (points.size() > 100 && tried % 100 == 0) {
       std::cout << "[ faults   ] " << tried << " of " << points.size() << " tried" << std::endl;
     }
   }
