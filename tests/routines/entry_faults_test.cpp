@@ -1,13 +1,17 @@
-// A migration whose disk fails at one operation (a database read, write, sync, lock or journal, or
-// the backup's copy) leaves every file whole and the database as it was or as the routine makes
-// it, never in between; a run that left it as it was says so, and the next run migrates it whole.
+// A database a routine migrates changes as a whole or not at all. A run killed in the middle, a
+// disk failing at one operation (a database read, write, sync, lock or journal, or the backup's
+// copy), a variant test that cannot read its data: each leaves every file whole and the database
+// as it was or as the routine makes it, never in between; a run that left it as it was says so,
+// later routines of that run leave it alone, and the next run migrates it whole.
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <map>
 
-#include "demo/fixture_generator.h"
 #include "platform/platform.h"
 #include "tests/routines/routines_fixture.h"
 #include "tests/testing/database_faults.h"
@@ -18,69 +22,65 @@ namespace {
 using testing::DatabaseFaults;
 
 constexpr std::string_view kFolder = "File/平成30年度";
-constexpr std::string_view kVal30 = "File/平成30年度/KrVal.mdb";
 
-// What a user could see of the database: every table's rows sorted, its Ver, and any damage.
-struct Look {
-  std::map<std::string, Rows> tables;
-  std::string ver;
-  std::vector<std::string> damage;
-};
-
-class EntryFaultsTest : public RoutineTest {
- protected:
-  void SetUp() override {
-    InstallVal30(3, 2);
-    original_ = platform::ReadFile(Path(kVal30));
-    before_ = See();
-
-    ASSERT_TRUE(RunWith(sound_, "202004071530"));
-    after_ = See();
-    ASSERT_NE(after_.tables, before_.tables);
-    ASSERT_EQ(after_.ver, "2018,1,1");
-    Restore();
+// Killed at the nth caption of the progress line: between two groups of a routine's steps.
+class KillingUi : public testing::FakeUi {
+ public:
+  explicit KillingUi(int kill_at) : kill_at_(kill_at) {}
+  void SetWaitLabel(int index, std::string_view text) override {
+    FakeUi::SetWaitLabel(index, text);
+    if (index == 1 && ++captions_ == kill_at_) raise(SIGKILL);
   }
 
+ private:
+  int kill_at_;
+  int captions_ = 0;
+};
+
+TEST_F(Val30Test, ARunKilledMidDatabaseLeavesItAsItWasAndTheNextRunMigratesItWhole) {
+  // Killed after the first group, in the middle, and before the last: each time the
+  // database is as it was, backed up once more, and the release is not recorded.
+  for (int caption : {2, 4, 6}) {
+    run_.run_stamp = "20200407160" + std::to_string(caption);
+    pid_t child = fork();
+    ASSERT_NE(child, -1);
+    if (child == 0) {
+      KillingUi ui(caption);
+      ui.ShowWait(run_.title);
+      registry_.Run(kRoutine, "", run_, ui);
+      _exit(0);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFSIGNALED(status)) << "the run ended before caption " << caption;
+    EXPECT_EQ(Contents(), before_) << "killed at caption " << caption;
+  }
+  EXPECT_EQ(Backups(kFolder).size(), 3u);
+  ExpectRerunFinishes("after three killed runs");
+}
+
+class EntryFaultsTest : public Val30Test {
+ protected:
   // How many operations of the kinds in ops an undisturbed run makes.
   int64_t Count(unsigned ops) {
     faults_.FailAt(0, 0, ops);
-    RunWith(faults_, "202004071530");
+    RunWith(faults_);
     Restore();
     return faults_.count();
   }
 
-  std::string Path(std::string_view relative) const {
-    return install_.folder() + std::string(relative);
-  }
-
-  bool RunWith(DatabaseFaults& env, std::string_view stamp) {
-    run_.run_stamp = stamp;
+  void RunWith(DatabaseFaults& env) {
     ui_.boxes.clear();
     platform::ScopedEnv scoped(env);
-    return Run("Update2018ValH3011");
-  }
-
-  // Read in process: a look at every table through krdb would cost more than the run.
-  Look See() const {
-    Look look;
-    db::Database db = db::OpenAppDatabase(Path(kVal30));
-    for (const std::string& table : fixtures::StandardTables("KrVal")) {
-      look.tables[table] =
-          db::TableExists(db, table) ? SortedRows(db, "SELECT * FROM [" + table + "]") : Rows{};
-    }
-    look.damage = db.CheckFile();
-    db.Close();
-    const Rows& version = look.tables["Version"];
-    look.ver = version.empty() ? "" : version.front().substr(0, version.front().find('|'));
-    return look;
+    Run(kRoutine);
   }
 
   // The tables whose rows differ between two looks (a readable message instead of every row).
-  static std::string Differing(const Look& a, const Look& b) {
+  static std::string Differing(const Tables& a, const Tables& b) {
     std::string names;
-    for (const auto& [table, rows] : a.tables) {
-      auto other = b.tables.find(table);
-      if (other == b.tables.end() || other->second != rows) names += " " + table;
+    for (const auto& [table, rows] : a) {
+      auto other = b.find(table);
+      if (other == b.end() || other->second != rows) names += " " + table;
     }
     return names.empty() ? " none" : names;
   }
@@ -95,51 +95,39 @@ class EntryFaultsTest : public RoutineTest {
     return strays;
   }
 
-  void Restore() {
-    for (const std::string& name : Backups(kFolder)) {
-      std::filesystem::remove(install_.Native(std::string(kFolder) + "/" + name));
-    }
-    platform::WriteFile(Path(kVal30), original_);
-  }
-
   // Runs the routine with the nth operation failing (and every later one, when sticky), checks
   // what the run left, runs it again on a sound disk and checks that the second run finished the
   // work.
   void FailAndRerun(unsigned ops, int64_t n, int error, bool sticky) {
     faults_.FailAt(n, error, ops, sticky);
-    RunWith(faults_, "202004071600");
+    run_.run_stamp = "202004071600";
+    RunWith(faults_);
     std::string where = "operation " + std::to_string(n) + " (" + faults_.first_failed() +
                         ") failing with " + std::to_string(error) + (sticky ? " and on" : "");
     ASSERT_TRUE(faults_.fired()) << where;
-    Look look = See();
-    EXPECT_TRUE(look.damage.empty()) << where << ": " << look.damage.front();
-    bool unchanged = look.tables == before_.tables && look.ver == before_.ver;
-    bool migrated = look.tables == after_.tables && look.ver == after_.ver;
-    EXPECT_TRUE(unchanged || migrated) << where << ": left in between (Ver " << look.ver
-                                       << "; tables unlike before:" << Differing(look, before_)
-                                       << "; unlike after:" << Differing(look, after_) << ")";
+    db::Database db = db::OpenAppDatabase(install_.Native(kVal30));
+    std::vector<std::string> damage = db.CheckFile();
+    db.Close();
+    EXPECT_TRUE(damage.empty()) << where << ": " << damage.front();
+    Tables look = Contents();
+    EXPECT_TRUE(look == before_ || look == after_)
+        << where << ": left in between (tables unlike before:" << Differing(look, before_)
+        << "; unlike after:" << Differing(look, after_) << ")";
     for (const std::string& backup : Backups(kFolder)) {
-      std::string bytes = platform::ReadFile(Path(std::string(kFolder) + "/" + backup));
+      std::string bytes =
+          platform::ReadFile(install_.folder() + std::string(kFolder) + "/" + backup);
       EXPECT_EQ(bytes, original_) << where << ": backup " << backup << " is not the original";
     }
     for (const std::string& stray : Strays()) {
       // A hot journal is part of the database: the next open plays it back.
       EXPECT_EQ(stray, "KrVal.mdb-journal") << where << ": left " << stray;
     }
-
-    RunWith(sound_, "202004071700");
-    Look rerun = See();
-    EXPECT_TRUE(rerun.tables == after_.tables)
-        << where << ": the rerun did not finish the work:" << Differing(rerun, after_);
-    EXPECT_EQ(rerun.ver, after_.ver) << where;
+    ExpectRerunFinishes(where);
     EXPECT_TRUE(Strays().empty()) << where << ": the rerun left " << Strays().front();
     Restore();
   }
 
   DatabaseFaults faults_;
-  DatabaseFaults sound_;
-  std::string original_;
-  Look before_, after_;
 };
 
 TEST_F(EntryFaultsTest, EachFailingChangeToTheDiskLeavesTheDatabaseBeforeOrAfter) {
@@ -180,6 +168,67 @@ TEST_F(EntryFaultsTest, ADiskThatStaysBrokenLeavesTheDatabaseBeforeOrAfter) {
   for (int64_t n = 1; n <= total && !HasFatalFailure(); n += 7) {
     FailAndRerun(DatabaseFaults::kChanges, n, errors[n % 2], true);
   }
+}
+
+// Left as it was, byte for byte, known to the run as such, and finished by the next run.
+TEST_F(Val30Test, ABackupThatCannotBeMadeLeavesTheDatabaseUnchanged) {
+  for (int error : {kErrDiskFull, kErrDeviceIo}) {
+    std::string where = "the backup's copy failing with " + std::to_string(error);
+    DatabaseFaults faults;
+    faults.FailAt(1, error, DatabaseFaults::kFileChange);
+    {
+      platform::ScopedEnv scoped(faults);
+      Run(kRoutine);
+    }
+    ASSERT_TRUE(faults.fired()) << where;
+    EXPECT_EQ(platform::ReadFile(Target()), original_) << where;
+    EXPECT_EQ(run_.unfinished, std::set<std::string>{Target()}) << where;
+    EXPECT_TRUE(Backups(kFolder).empty()) << where;
+    ExpectRerunFinishes(where);
+    Restore();
+  }
+}
+
+TEST_F(Val30Test, AfterARolledBackEntryLaterRoutinesOfTheRunLeaveTheDatabaseAlone) {
+  DatabaseFaults faults;
+  faults.FailAt(3, kErrDeviceIo, DatabaseFaults::kWrite);
+  {
+    platform::ScopedEnv scoped(faults);
+    Run(kRoutine);
+  }
+  ASSERT_TRUE(faults.fired());
+  EXPECT_EQ(Contents(), before_);
+  EXPECT_EQ(run_.unfinished, std::set<std::string>{Target()});
+  // The disk is sound again, but this run's later routines do not build on a missing entry.
+  RunLater(kRoutine);
+  EXPECT_EQ(Contents(), before_);
+  ExpectRerunFinishes("after a rolled-back entry");
+}
+
+TEST_F(Val30Test, AVariantTestThatCannotReadItsDatabaseSkipsTheTarget) {
+  // The settings database the edition test reads is there but no database at all.
+  platform::WriteFile(install_.folder() + "File\\KrSet.mdb", "not a database");
+  Run(kRoutine);
+  EXPECT_EQ(platform::ReadFile(Target()), original_);
+  EXPECT_EQ(run_.unfinished, std::set<std::string>{Target()});
+  platform::DeleteFile(install_.folder() + "File\\KrSet.mdb");
+  ExpectRerunFinishes("an unreadable KrSet.mdb, then none");
+}
+
+TEST_F(Val30Test, ATableWhoseCarryOverFailsKeepsTheUsersValues) {
+  // A user's table without one of the price columns the carry-over sets.
+  testing::RunScriptText(install_.Native(kVal30), "ALTER TABLE Val120 DROP COLUMN JPer;\n");
+  Tables before = Contents();
+  Run(kRoutine);
+  Tables now = Contents();
+  // Val120s's stretch overlaps Val120's: they are one unit.
+  EXPECT_EQ(now["Val120"], before["Val120"]);
+  EXPECT_EQ(now["Val120s"], before["Val120s"]);
+  EXPECT_EQ(now.count("Val120Old"), 0u);
+  // The rest of the entry is done and recorded.
+  EXPECT_EQ(now["Val130"], after_["Val130"]);
+  EXPECT_EQ(now["Version"], after_["Version"]);
+  EXPECT_TRUE(run_.unfinished.empty());
 }
 
 }  // namespace

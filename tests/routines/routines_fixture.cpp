@@ -4,6 +4,7 @@
 #include <filesystem>
 
 #include "demo/fixture_generator.h"
+#include "platform/platform.h"
 
 namespace kr::routines::test {
 
@@ -98,6 +99,48 @@ std::vector<std::string> RoutineTest::Backups(std::string_view folder) const {
   }
   std::sort(names.begin(), names.end());
   return names;
+}
+
+void Val30Test::SetUp() {
+  InstallVal30(3, 2);
+  original_ = platform::ReadFile(Target());
+  before_ = Contents();
+  ASSERT_TRUE(Run(kRoutine));
+  after_ = Contents();
+  ASSERT_NE(after_, before_);
+  ASSERT_EQ(Ver(), "2018,1,1");
+  Restore();
+  run_.run_stamp = "202004071600";
+}
+
+Val30Test::Tables Val30Test::Contents() const {
+  Tables tables;
+  db::Database db = db::OpenAppDatabase(install_.Native(kVal30));
+  std::vector<std::string> names;
+  for (const db::TableDef& table : db.TableDefs()) {
+    if ((table.Attributes() & db::engine::kSystemObject) == 0) names.push_back(table.Name());
+  }
+  for (const std::string& name : names)
+    tables[name] = SortedRows(db, "SELECT * FROM [" + name + "]");
+  db.Close();
+  return tables;
+}
+
+std::string Val30Test::Ver() const { return RoutineTest::Ver(kVal30); }
+
+void Val30Test::Restore() {
+  for (const std::string& backup : Backups("File/平成30年度")) {
+    platform::DeleteFile(install_.folder() + "File\\平成30年度\\" + backup);
+  }
+  platform::WriteFile(Target(), original_);
+}
+
+void Val30Test::ExpectRerunFinishes(const std::string& where) {
+  run_.run_stamp = "202004071700";
+  Run(kRoutine);
+  EXPECT_EQ(Contents(), after_) << where;
+  EXPECT_EQ(Ver(), "2018,1,1") << where;
+  EXPECT_TRUE(run_.unfinished.empty()) << where;
 }
 
 }  // namespace kr::routines::test

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -67,6 +68,28 @@ class RoutineTest : public ::testing::Test {
   RunContext run_;
   testing::FakeUi ui_;
   Registry registry_;
+};
+
+// File/平成30年度/KrVal.mdb (InstallVal30) and what Update2018ValH3011 makes of it undisturbed;
+// each test starts from the installed bytes again, without backups.
+class Val30Test : public RoutineTest {
+ protected:
+  using Tables = std::map<std::string, Rows>;
+  static constexpr std::string_view kVal30 = "File/平成30年度/KrVal.mdb";
+  static constexpr const char* kRoutine = "Update2018ValH3011";
+
+  void SetUp() override;
+  // Every table but the system ones, rows sorted, read in process.
+  Tables Contents() const;
+  using RoutineTest::Ver;
+  std::string Ver() const;
+  std::string Target() const { return install_.folder() + "File\\平成30年度\\KrVal.mdb"; }
+  void Restore();
+  // The next run, on a sound disk, ends where the undisturbed one did.
+  void ExpectRerunFinishes(const std::string& where);
+
+  std::string original_;
+  Tables before_, after_;
 };
 
 }  // namespace kr::routines::test
