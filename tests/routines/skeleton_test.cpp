@@ -154,29 +154,6 @@ TEST_F(RoutineTest, EveryYearFolderBelowTheTupleIsMigratedWithTheSameSource) {
   EXPECT_TRUE(Backups("File/2019年度(令和2年3月労務更新)").empty());
 }
 
-TEST_F(RoutineTest, TagGuardsApplyACorrectionOncePerTaggedDatabase) {
-  std::string expenses = Table("Expenses", kExpensesTable) + Table("ExpOption", kExpensesTable) +
-                         "INSERT INTO Expenses (Big, Mdl, Sml, Rate) VALUES (1, 1, 1, 5);\n";
-  Install("File/平成30年度/KrExp.mdb", expenses + VersionRow("2018,1,2", ",メンテナンス"));
-  Install("File/2019年度/KrExp.mdb", expenses + VersionRow("2019,1,1", ",労務更新"));
-  Package("KrExp2018H3104B.mdb", Table("Expenses", kExpensesTable) +
-                                     "INSERT INTO Expenses (Big, Mdl, Sml, Rate) VALUES "
-                                     "(1, 1, 1, 6);\n" +
-                                     VersionRow("2018,1,4"));
-  Run("Update2018ExpH3104B");
-  EXPECT_EQ(Query("File/平成30年度/KrExp.mdb", "SELECT Ver, Comment FROM Version"),
-            (Rows{"2018,1,2\t,メンテナンス,メンテナンスH3104B"}));
-  EXPECT_EQ(Value("File/平成30年度/KrExp.mdb", "SELECT Rate FROM Expenses"), "6");
-  EXPECT_EQ(Value("File/2019年度/KrExp.mdb", "SELECT Rate FROM Expenses"), "5");
-
-  testing::RunScriptText(package_.Native("KrExp2018H3104B.mdb"), "UPDATE Expenses SET Rate=9;\n");
-  run_.run_stamp = "202004081000";
-  Run("Update2018ExpH3104B");
-  EXPECT_EQ(Value("File/平成30年度/KrExp.mdb", "SELECT Comment FROM Version"),
-            ",メンテナンス,メンテナンスH3104B");
-  EXPECT_EQ(Value("File/平成30年度/KrExp.mdb", "SELECT Rate FROM Expenses"), "6");
-}
-
 TEST_F(RoutineTest, ALineRunsItsFourRoutinesEvenWhenTheFirstFindsNoSource) {
   std::string exp = Table("Exp_Marume", "(Mdl LONG, Sml LONG, Rate DOUBLE)") +
                     Table("Expenses", kExpensesTable) + VersionRow("2008,1,1");
