@@ -1,8 +1,9 @@
-// A database a routine migrates changes as a whole or not at all. A run killed in the middle, a
+// A database a routine migrates changes as a whole or not at all. A run killed in the middle, or a
 // disk failing at one operation (a database read, write, sync, lock or journal, or the backup's
-// copy), a variant test that cannot read its data: each leaves every file whole and the database
-// as it was or as the routine makes it, never in between; a run that left it as it was says so,
-// later routines of that run leave it alone, and the next run migrates it whole.
+// copy), leaves every file whole and the database as it was or as the routine makes it, never in
+// between, and the next run migrates it whole. The same through kr-updater-cli, with a backup the
+// disk refuses, a rolled-back entry and an unreadable settings database among them:
+// tests/crash/migration_cli_test.cpp.
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -168,51 +169,6 @@ TEST_F(EntryFaultsTest, ADiskThatStaysBrokenLeavesTheDatabaseBeforeOrAfter) {
   for (int64_t n = 1; n <= total && !HasFatalFailure(); n += 7) {
     FailAndRerun(DatabaseFaults::kChanges, n, errors[n % 2], true);
   }
-}
-
-// Left as it was, byte for byte, known to the run as such, and finished by the next run.
-TEST_F(Val30Test, ABackupThatCannotBeMadeLeavesTheDatabaseUnchanged) {
-  for (int error : {kErrDiskFull, kErrDeviceIo}) {
-    std::string where = "the backup's copy failing with " + std::to_string(error);
-    DatabaseFaults faults;
-    faults.FailAt(1, error, DatabaseFaults::kFileChange);
-    {
-      platform::ScopedEnv scoped(faults);
-      Run(kRoutine);
-    }
-    ASSERT_TRUE(faults.fired()) << where;
-    EXPECT_EQ(platform::ReadFile(Target()), original_) << where;
-    EXPECT_EQ(run_.unfinished, std::set<std::string>{Target()}) << where;
-    EXPECT_TRUE(Backups(kFolder).empty()) << where;
-    ExpectRerunFinishes(where);
-    Restore();
-  }
-}
-
-TEST_F(Val30Test, AfterARolledBackEntryLaterRoutinesOfTheRunLeaveTheDatabaseAlone) {
-  DatabaseFaults faults;
-  faults.FailAt(3, kErrDeviceIo, DatabaseFaults::kWrite);
-  {
-    platform::ScopedEnv scoped(faults);
-    Run(kRoutine);
-  }
-  ASSERT_TRUE(faults.fired());
-  EXPECT_EQ(Contents(), before_);
-  EXPECT_EQ(run_.unfinished, std::set<std::string>{Target()});
-  // The disk is sound again, but this run's later routines do not build on a missing entry.
-  RunLater(kRoutine);
-  EXPECT_EQ(Contents(), before_);
-  ExpectRerunFinishes("after a rolled-back entry");
-}
-
-TEST_F(Val30Test, AVariantTestThatCannotReadItsDatabaseSkipsTheTarget) {
-  // The settings database the edition test reads is there but no database at all.
-  platform::WriteFile(install_.folder() + "File\\KrSet.mdb", "not a database");
-  Run(kRoutine);
-  EXPECT_EQ(platform::ReadFile(Target()), original_);
-  EXPECT_EQ(run_.unfinished, std::set<std::string>{Target()});
-  platform::DeleteFile(install_.folder() + "File\\KrSet.mdb");
-  ExpectRerunFinishes("an unreadable KrSet.mdb, then none");
 }
 
 TEST_F(Val30Test, ATableWhoseCarryOverFailsKeepsTheUsersValues) {
