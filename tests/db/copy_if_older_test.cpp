@@ -1,10 +1,12 @@
-// A backup the disk refuses leaves the target to the next run: tests/crash/migration_cli_test.cpp.
+#include "platform/platform.h"
 #include "tests/db/db_fixture.h"
+#include "tests/testing/database_faults.h"
 
 namespace kr::db::test {
 namespace {
 
-// The TABLECOPYVERSION line of a package, as the file action hands it over (upper-cased).
+// The TABLECOPYVERSION line of a package, as the file action hands it over (upper-cased). An older
+// target backed up, copied by key and stamped, end to end: tests/app/table_actions_test.cpp.
 class CopyTableIfOlderTest : public DbTest {
  protected:
   void SetUp() override {
@@ -30,12 +32,6 @@ class CopyTableIfOlderTest : public DbTest {
   const Rows kBefore = {"A0001|14900", "A0002|15600", "Z9001|3200", "2019,1,2"};
 };
 
-TEST_F(CopyTableIfOlderTest, OlderTargetIsBackedUpCopiedByKeyAndStamped) {
-  EXPECT_EQ(Copy("CODE|KRCRI2019SRC.MDB|2019|1|3|TRUE"), CopyIfOlderResult::kDone);
-  EXPECT_TRUE(BackedUp());
-  EXPECT_EQ(State(), (Rows{"A0001|15300", "A0002|15600", "A0003|16200", "Z9001|3200", "2019,1,3"}));
-}
-
 TEST_F(CopyTableIfOlderTest, TheFlagAloneDecidesTheStampEvenWhenTheCopyFails) {
   Copy("NOSUCHKEY|KRCRI2019SRC.MDB|2019|1|3|TRUE");
   EXPECT_EQ(State(), (Rows{"A0001|14900", "A0002|15600", "Z9001|3200", "2019,1,3"}));
@@ -57,6 +53,28 @@ TEST_F(CopyTableIfOlderTest,
   EXPECT_EQ(State(), kBefore);
   EXPECT_FALSE(BackedUp());
   EXPECT_FALSE(install_.Exists("File/平成30年度/KrCri.mdb"));
+}
+
+TEST_F(CopyTableIfOlderTest, ATargetWhoseBackupCannotBeMadeIsNeitherCopiedNorStamped) {
+  for (int error : {kErrDiskFull, kErrDeviceIo}) {
+    SCOPED_TRACE(error);
+    run_.unfinished.clear();
+    testing::DatabaseFaults disk;
+    disk.FailAt(1, error, testing::DatabaseFaults::kFileChange, true);
+    {
+      platform::ScopedEnv scoped(disk);
+      EXPECT_EQ(Copy("CODE|KRCRI2019SRC.MDB|2019|1|3|TRUE"), CopyIfOlderResult::kDone);
+    }
+    ASSERT_TRUE(disk.fired());
+    EXPECT_EQ(State(), kBefore);
+    EXPECT_FALSE(BackedUp());
+    EXPECT_EQ(run_.unfinished,
+              std::set<std::string>{install_.folder() + "File\\2019年度\\KrCri.mdb"});
+  }
+  // A sound disk: the next run migrates it.
+  Copy("CODE|KRCRI2019SRC.MDB|2019|1|3|TRUE");
+  EXPECT_TRUE(BackedUp());
+  EXPECT_EQ(State().back(), "2019,1,3");
 }
 
 }  // namespace

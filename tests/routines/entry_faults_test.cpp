@@ -1,9 +1,9 @@
 // A database a routine migrates changes as a whole or not at all. A run killed in the middle, or a
 // disk failing at one operation (a database read, write, sync, lock or journal, or the backup's
 // copy), leaves every file whole and the database as it was or as the routine makes it, never in
-// between, and the next run migrates it whole. The same through kr-updater-cli, with a backup the
-// disk refuses, a rolled-back entry and an unreadable settings database among them:
-// tests/crash/migration_cli_test.cpp.
+// between; a run that left it as it was says so, later routines of that run leave it alone, and
+// the next run migrates it whole. A settings database the variant tests cannot read is met through
+// kr-updater-cli in tests/crash/migration_cli_test.cpp.
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -169,6 +169,41 @@ TEST_F(EntryFaultsTest, ADiskThatStaysBrokenLeavesTheDatabaseBeforeOrAfter) {
   for (int64_t n = 1; n <= total && !HasFatalFailure(); n += 7) {
     FailAndRerun(DatabaseFaults::kChanges, n, errors[n % 2], true);
   }
+}
+
+// Left as it was, byte for byte, known to the run as such, and finished by the next run.
+TEST_F(Val30Test, ABackupThatCannotBeMadeLeavesTheDatabaseUnchanged) {
+  for (int error : {kErrDiskFull, kErrDeviceIo}) {
+    std::string where = "the backup's copy failing with " + std::to_string(error);
+    DatabaseFaults faults;
+    faults.FailAt(1, error, DatabaseFaults::kFileChange);
+    {
+      platform::ScopedEnv scoped(faults);
+      Run(kRoutine);
+    }
+    ASSERT_TRUE(faults.fired()) << where;
+    EXPECT_EQ(platform::ReadFile(Target()), original_) << where;
+    EXPECT_EQ(run_.unfinished, std::set<std::string>{Target()}) << where;
+    EXPECT_TRUE(Backups(kFolder).empty()) << where;
+    ExpectRerunFinishes(where);
+    Restore();
+  }
+}
+
+TEST_F(Val30Test, AfterARolledBackEntryLaterRoutinesOfTheRunLeaveTheDatabaseAlone) {
+  DatabaseFaults faults;
+  faults.FailAt(3, kErrDeviceIo, DatabaseFaults::kWrite);
+  {
+    platform::ScopedEnv scoped(faults);
+    Run(kRoutine);
+  }
+  ASSERT_TRUE(faults.fired());
+  EXPECT_EQ(Contents(), before_);
+  EXPECT_EQ(run_.unfinished, std::set<std::string>{Target()});
+  // The disk is sound again, but this run's later routines do not build on a missing entry.
+  RunLater(kRoutine);
+  EXPECT_EQ(Contents(), before_);
+  ExpectRerunFinishes("after a rolled-back entry");
 }
 
 TEST_F(Val30Test, ATableWhoseCarryOverFailsKeepsTheUsersValues) {

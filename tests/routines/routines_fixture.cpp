@@ -108,7 +108,7 @@ void Val30Test::SetUp() {
   ASSERT_TRUE(Run(kRoutine));
   after_ = Contents();
   ASSERT_NE(after_, before_);
-  ASSERT_EQ(Ver(), "2018,1,1");
+  ASSERT_EQ(Ver(kVal30), "2018,1,1");
   Restore();
   run_.run_stamp = "202004071600";
 }
@@ -125,8 +125,6 @@ Val30Test::Tables Val30Test::Contents() const {
   db.Close();
   return tables;
 }
-
-std::string Val30Test::Ver() const { return RoutineTest::Ver(kVal30); }
 
 void Val30Test::Restore() {
   for (const std::string& backup : Backups("File/平成30年度")) {

@@ -81,8 +81,6 @@ class Val30Test : public RoutineTest {
   void SetUp() override;
   // Every table but the system ones, rows sorted, read in process.
   Tables Contents() const;
-  using RoutineTest::Ver;
-  std::string Ver() const;
   std::string Target() const { return install_.folder() + "File\\平成30年度\\KrVal.mdb"; }
   void Restore();
   // The next run, on a sound disk, ends where the undisturbed one did.
