@@ -148,8 +148,7 @@ void Parser::SelectItems(Select* select) {
                     AtWord("GROUP") || AtWord("HAVING") || AtWord("ORDER") || AtWord("UNION") ||
                     AtPivot() || (AtSymbol(")") && open_parens_ > 0);
   if (!fits) {
-    CheckTokenError(kDaoSelectSyntax);
-    Fail(kDaoSelectSyntax);
+    Reject(kDaoSelectSyntax);
   }
 }
 
@@ -249,8 +248,7 @@ void Parser::OrderBy(Select* select) {
     select->order_by.push_back(std::move(item));
   } while (AcceptSymbol(","));
   if (!AtStatementEnd() && !AtPivot() && !(AtSymbol(")") && open_parens_ > 0)) {
-    CheckTokenError(kDaoOrderBySyntax);
-    Fail(kDaoOrderBySyntax);
+    Reject(kDaoOrderBySyntax);
   }
 }
 

@@ -79,8 +79,7 @@ bool Parser::AtName(size_t ahead) const {
 
 std::string Parser::ExpectName(int error) {
   if (!AtName()) {
-    CheckTokenError(error);
-    Fail(error);
+    Reject(error);
   }
   return Advance().text;
 }
@@ -108,6 +107,11 @@ void Parser::CheckTokenError(int number) const {
     throw DaoFailure(kDaoInvalidBracketing, rest, {},
                      "at character " + std::to_string(CharacterPosition(text_, t.span.begin)));
   }
+  Fail(number);
+}
+
+void Parser::Reject(int number) const {
+  CheckTokenError(number);
   Fail(number);
 }
 
@@ -221,8 +225,7 @@ Insert Parser::InsertStatement() {
   } else if (AtWord("SELECT")) {
     insert.select = std::make_unique<Select>(SelectStatement());
   } else {
-    CheckTokenError(kDaoInsertSyntax);
-    Fail(kDaoInsertSyntax);
+    Reject(kDaoInsertSyntax);
   }
   insert.span = SpanFrom(first);
   return insert;
@@ -237,8 +240,7 @@ ExprPtr Parser::ColumnReference(int error) {
     node->table = std::move(node->column);
     const Token& part = Peek();
     if (part.kind != TokenKind::kWord && part.kind != TokenKind::kName) {
-      CheckTokenError(error);
-      Fail(error);
+      Reject(error);
     }
     node->column = Advance().text;
   }
