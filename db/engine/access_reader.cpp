@@ -192,7 +192,8 @@ AccessCursor::AccessCursor(std::unique_ptr<State> state) : state_(std::move(stat
 AccessCursor::~AccessCursor() = default;
 
 std::shared_ptr<AccessFile> OpenAccessFile(const std::string& native, std::string_view shown) {
-  // The virtual tables of one file share one handle while any of them is alive.
+  // The virtual tables of one file share one handle while any of them is alive. Entries are
+  // added by opens, one thread at a time like the engine; a dead one is replaced on the next open.
   static std::map<std::string, std::weak_ptr<AccessFile>> open;
   if (auto it = open.find(native); it != open.end())
     if (auto alive = it->second.lock()) return alive;
