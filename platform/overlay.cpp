@@ -18,12 +18,9 @@ using internal::SystemFailure;
 using Side = OverlayEnv::State::Side;
 using State = OverlayEnv::State;
 
-using internal::AddIfListed;
 using internal::EntryKind;
 using internal::EntryKindOf;
 using internal::IsHidden;
-using internal::Kind;
-using internal::KindOf;
 
 struct Found {
   std::string key;
