@@ -29,6 +29,7 @@
 #include "app/command_line.h"
 #include "check/check.h"
 #include "manifest/manifest.h"
+#include "platform/overlay.h"
 #include "platform/platform.h"
 #include "routines/routines.h"
 #include "startup/startup.h"

@@ -82,6 +82,58 @@ std::string List(std::string_view heading, const std::vector<std::string>& paths
   return text;
 }
 
+// Why an undo without --force does not start, as the user reads it.
+std::string Refusal(const Survey& survey) {
+  std::vector<std::string> parts;
+  if (!survey.changed_since.empty()) {
+    parts.push_back(
+        List("更新の後で変更されたファイルがあるため、元に戻しませんでした"
+             "（--force で上書きして戻せます）:",
+             survey.changed_since));
+  }
+  if (!survey.unsaved.empty()) {
+    parts.push_back(List("更新前の内容が残っていないファイルがあります:", survey.unsaved));
+  }
+  std::string message;
+  for (const std::string& part : parts) message += (message.empty() ? "" : "\n") + part;
+  return message;
+}
+
+// Puts back each pending change, newest first, each an action of the undo's report; the ones
+// that failed, with their errors.
+std::vector<std::string> PutBackAll(const report::Report& run, const Survey& survey,
+                                    report::Report& undo) {
+  std::vector<std::string> failed;
+  for (size_t index : survey.pending) {
+    const report::Change& change = run.changes[index];
+    StepAndContinue steps("UndoRun");
+    steps.SetPlace(change.path);
+    report::Action action;
+    action.line = static_cast<int>(index) + 1;
+    action.keyword = "UNDO";
+    action.source = change.saved.value_or("");
+    action.target = change.path;
+    if (!steps.Step([&] { PutBack(change); })) {
+      action.outcome = report::ActionOutcome::kFailed;
+      action.error = report::Error{steps.pending()->number(), steps.pending()->description()};
+      failed.push_back(change.path + ": " + steps.pending()->description());
+    }
+    undo.actions.push_back(std::move(action));
+  }
+  return failed;
+}
+
+// Registrations are programs too: what they did stays.
+void RecordPrograms(const report::Report& run, report::Report& undo) {
+  for (const std::string& program : run.programs) {
+    report::Action action;
+    action.keyword = "PROGRAM";
+    action.target = program;
+    action.outcome = report::ActionOutcome::kSkipped;
+    undo.actions.push_back(std::move(action));
+  }
+}
+
 }  // namespace
 
 std::optional<report::Report> ReadReport(std::string_view path) {
@@ -155,19 +207,7 @@ UndoOutcome UndoRun(std::string_view install_folder_given, std::string_view repo
 
   Survey survey = SurveyChanges(*run);
   if (!force && (!survey.changed_since.empty() || !survey.unsaved.empty())) {
-    std::vector<std::string> parts;
-    if (!survey.changed_since.empty()) {
-      parts.push_back(
-          List("更新の後で変更されたファイルがあるため、元に戻しませんでした"
-               "（--force で上書きして戻せます）:",
-               survey.changed_since));
-    }
-    if (!survey.unsaved.empty()) {
-      parts.push_back(List("更新前の内容が残っていないファイルがあります:", survey.unsaved));
-    }
-    for (const std::string& part : parts) {
-      outcome.message += (outcome.message.empty() ? "" : "\n") + part;
-    }
+    outcome.message = Refusal(survey);
     return outcome;
   }
 
@@ -180,32 +220,9 @@ UndoOutcome UndoRun(std::string_view install_folder_given, std::string_view repo
   undo.started = ReportTime(platform::CurrentEnv().Now());
   const std::string stamp = ReportStamp(install_folder);
   report::ChangeJournal journal(install_folder, stamp);
-  std::vector<std::string> failed;
-  for (size_t index : survey.pending) {
-    const report::Change& change = run->changes[index];
-    StepAndContinue steps("UndoRun");
-    steps.SetPlace(change.path);
-    report::Action action;
-    action.line = static_cast<int>(index) + 1;
-    action.keyword = "UNDO";
-    action.source = change.saved.value_or("");
-    action.target = change.path;
-    if (!steps.Step([&] { PutBack(change); })) {
-      action.outcome = report::ActionOutcome::kFailed;
-      action.error = report::Error{steps.pending()->number(), steps.pending()->description()};
-      failed.push_back(change.path + ": " + steps.pending()->description());
-    }
-    undo.actions.push_back(std::move(action));
-  }
+  std::vector<std::string> failed = PutBackAll(*run, survey, undo);
   undo.changes = journal.Finish();
-  // Registrations are programs too: what they did stays.
-  for (const std::string& program : run->programs) {
-    report::Action action;
-    action.keyword = "PROGRAM";
-    action.target = program;
-    action.outcome = report::ActionOutcome::kSkipped;
-    undo.actions.push_back(std::move(action));
-  }
+  RecordPrograms(*run, undo);
   undo.finished = ReportTime(platform::CurrentEnv().Now());
   outcome.exit_status = failed.empty() ? kUndone : kNotAllUndone;
   undo.exit_status = outcome.exit_status;

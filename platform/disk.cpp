@@ -250,6 +250,7 @@ void WriteReplacing(const std::string& native, std::string_view path, const Cont
     RemoveLeftoverTemporaries(folder);
   }
 
+  // Keeps this process's temporaries apart; only grows, one thread at a time like every change.
   static unsigned counter = 0;
   std::string temporary;
   int fd = -1;

@@ -4,6 +4,7 @@
 namespace kr::platform {
 namespace {
 
+// Set only by ScopedEnv (tests, a plan), on the run's thread; read by every short form below.
 Env* current_env = nullptr;
 
 }  // namespace

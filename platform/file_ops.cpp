@@ -54,9 +54,25 @@ Failure RuntimeFailure(int number, std::string_view action, std::string_view pat
       number, std::string(action) + " " + std::string(path) + ": error " + std::to_string(number));
 }
 
+void CheckReplaceable(const struct stat& info, std::string_view path) {
+  if (S_ISDIR(info.st_mode)) throw RuntimeFailure(kErrPathFileAccess, "write onto folder", path);
+  if ((info.st_mode & S_IWUSR) == 0) {
+    throw RuntimeFailure(kErrPathFileAccess, "write read-only", path);
+  }
+}
+
+void CheckDeletable(const struct stat& info, std::string_view path) {
+  if (!S_ISREG(info.st_mode)) throw RuntimeFailure(kErrFileNotFound, "delete non-file", path);
+  if ((info.st_mode & S_IWUSR) == 0) {
+    throw RuntimeFailure(kErrPathFileAccess, "delete read-only", path);
+  }
+}
+
 }  // namespace internal
 
 namespace {
+
+using internal::Fd;
 
 using internal::RuntimeFailure;
 using internal::SystemFailure;
@@ -66,7 +82,6 @@ struct Stat {
   struct stat info {};
   bool IsDirectory() const { return exists && S_ISDIR(info.st_mode); }
   bool IsFile() const { return exists && S_ISREG(info.st_mode); }
-  bool ReadOnly() const { return exists && (info.st_mode & S_IWUSR) == 0; }
 };
 
 Stat StatOf(const std::string& native) {
@@ -82,20 +97,6 @@ std::string NativeParent(const std::string& native) {
   if (cut == std::string::npos) return ".";
   return cut == 0 ? "/" : trimmed.substr(0, cut);
 }
-
-class Fd {
- public:
-  explicit Fd(int fd) : fd_(fd) {}
-  ~Fd() {
-    if (fd_ >= 0) close(fd_);
-  }
-  Fd(const Fd&) = delete;
-  Fd& operator=(const Fd&) = delete;
-  int get() const { return fd_; }
-
- private:
-  int fd_;
-};
 
 // Whether the native path itself (a trailing separator aside) is a symbolic link.
 bool IsLink(std::string native) {
@@ -114,8 +115,7 @@ ssize_t ReadSome(int fd, char* buffer, size_t size) {
 
 // A destination that may be replaced: not a folder, not read-only, its folder present.
 void CheckWritableTarget(const std::string& native, const Stat& target, std::string_view path) {
-  if (target.IsDirectory()) throw RuntimeFailure(kErrPathFileAccess, "write onto folder", path);
-  if (target.ReadOnly()) throw RuntimeFailure(kErrPathFileAccess, "write read-only", path);
+  if (target.exists) internal::CheckReplaceable(target.info, path);
   if (!target.exists && !StatOf(NativeParent(native)).IsDirectory()) {
     throw RuntimeFailure(kErrPathNotFound, "write into missing folder", path);
   }
@@ -174,14 +174,7 @@ void Env::ReplaceFile(std::string_view from, std::string_view to) {
 }
 
 void Env::DeleteFile(std::string_view path) {
-  internal::SplitPath split = internal::SplitLast(path);
-  if (internal::HasWildcards(split.last)) {
-    // Kill accepts a pattern: every matching plain file goes; none matching is "not found".
-    std::vector<DirEntry> matches = List(path, ListKind::kPlainFiles);
-    if (matches.empty()) throw RuntimeFailure(kErrFileNotFound, "delete", path);
-    for (const DirEntry& entry : matches) DeleteFile(split.folder + entry.name);
-    return;
-  }
+  if (internal::DeleteMatching(*this, path)) return;
   std::string native = NativePath(path);
   if (IsLink(native)) {
     // The link goes, whatever it points to; nothing behind it is touched.
@@ -193,8 +186,7 @@ void Env::DeleteFile(std::string_view path) {
     bool folder_missing = !StatOf(NativeParent(native)).IsDirectory();
     throw RuntimeFailure(folder_missing ? kErrPathNotFound : kErrFileNotFound, "delete", path);
   }
-  if (!target.IsFile()) throw RuntimeFailure(kErrFileNotFound, "delete non-file", path);
-  if (target.ReadOnly()) throw RuntimeFailure(kErrPathFileAccess, "delete read-only", path);
+  internal::CheckDeletable(target.info, path);
   if (internal::RemoveEntry(native) != 0) throw SystemFailure(errno, "delete", path);
 }
 

@@ -1,6 +1,8 @@
 // The run-time's pattern listing and file attributes.
 #include <sys/stat.h>
 
+#include <optional>
+
 #include "platform/platform.h"
 #include "platform/platform_internal.h"
 
@@ -52,46 +54,85 @@ void AddIfListed(std::vector<DirEntry>& entries, std::string name, EntryKind kin
   }
 }
 
-}  // namespace internal
-
-std::vector<DirEntry> Env::List(std::string_view pattern, ListKind kind) {
+std::vector<DirEntry> ListPattern(Env& env, ListingView& view, std::string_view pattern,
+                                  ListKind kind) {
   std::vector<DirEntry> entries;
   // An empty pattern would list the current folder; nothing the updater asks for means that.
   if (pattern.empty()) return entries;
-  internal::SplitPath split = internal::SplitLast(pattern);
+  SplitPath split = SplitLast(pattern);
   if (split.last == "." || split.last == "..") return entries;
 
-  if (!split.last.empty() && !internal::HasWildcards(split.last)) {
-    std::string native = NativePath(pattern);
-    std::string name = internal::SplitLast(native).last;
-    AddIfListed(entries, std::move(name), EntryKindOf(native), kind);
+  if (!split.last.empty() && !HasWildcards(split.last)) {
+    std::string native = env.NativePath(pattern);
+    std::string name = SplitLast(native).last;
+    AddIfListed(entries, std::move(name), view.KindAt(native), kind);
     return entries;
   }
-
-  std::string folder = split.folder.empty() ? std::string() : NativePath(split.folder);
-  if (!split.folder.empty() && KindOf(folder) != Kind::kDirectory) return entries;
-  for (std::string& name : internal::ReadFolderNames(folder)) {
+  std::optional<std::string> folder =
+      view.Folder(split.folder.empty() ? std::string() : env.NativePath(split.folder));
+  if (!folder) return entries;
+  for (std::string& name : view.Names(*folder)) {
     if (IsHidden(name)) continue;
-    if (!split.last.empty() && !internal::WildcardMatch(split.last, name)) continue;
-    EntryKind entry_kind = EntryKindOf(Join(folder, name));
+    if (!split.last.empty() && !WildcardMatch(split.last, name)) continue;
+    EntryKind entry_kind = view.KindIn(*folder, name);
     AddIfListed(entries, std::move(name), entry_kind, kind);
   }
   return entries;
 }
 
-bool Env::Listed(std::string_view pattern, ListKind kind) {
+bool ListedPattern(Env& env, ListingView& view, std::string_view pattern, ListKind kind) {
   if (pattern.empty()) return false;
   if (kind == ListKind::kWithDirectories) {
     // The run-time lists "." for a folder path, so an empty folder still counts.
-    internal::SplitPath split = internal::SplitLast(pattern);
-    if (!internal::HasWildcards(split.last)) {
-      if (KindOf(NativePath(pattern)) == Kind::kDirectory) return true;
-    } else if (internal::WildcardMatch(split.last, ".") && !split.folder.empty() &&
-               KindOf(NativePath(split.folder)) == Kind::kDirectory) {
+    SplitPath split = SplitLast(pattern);
+    if (!HasWildcards(split.last)) {
+      if (view.Folder(env.NativePath(pattern))) return true;
+    } else if (WildcardMatch(split.last, ".") && !split.folder.empty() &&
+               view.Folder(env.NativePath(split.folder))) {
       return true;  // "*.*" and "*" match the "." entry
     }
   }
-  return !List(pattern, kind).empty();
+  return !ListPattern(env, view, pattern, kind).empty();
+}
+
+bool DeleteMatching(Env& env, std::string_view path) {
+  SplitPath split = SplitLast(path);
+  if (!HasWildcards(split.last)) return false;
+  std::vector<DirEntry> matches = env.List(path, ListKind::kPlainFiles);
+  if (matches.empty()) throw RuntimeFailure(kErrFileNotFound, "delete", path);
+  for (const DirEntry& entry : matches) env.DeleteFile(split.folder + entry.name);
+  return true;
+}
+
+}  // namespace internal
+
+namespace {
+
+class DiskView : public internal::ListingView {
+ public:
+  std::optional<std::string> Folder(const std::string& native) override {
+    if (!native.empty() && KindOf(native) != Kind::kDirectory) return std::nullopt;
+    return native;
+  }
+  std::vector<std::string> Names(const std::string& folder) override {
+    return internal::ReadFolderNames(folder);
+  }
+  EntryKind KindIn(const std::string& folder, std::string_view name) override {
+    return EntryKindOf(Join(folder, name));
+  }
+  EntryKind KindAt(const std::string& native) override { return EntryKindOf(native); }
+};
+
+}  // namespace
+
+std::vector<DirEntry> Env::List(std::string_view pattern, ListKind kind) {
+  DiskView view;
+  return internal::ListPattern(*this, view, pattern, kind);
+}
+
+bool Env::Listed(std::string_view pattern, ListKind kind) {
+  DiskView view;
+  return internal::ListedPattern(*this, view, pattern, kind);
 }
 
 FileAttributes Env::Attributes(std::string_view path) {

@@ -18,12 +18,9 @@ using internal::SystemFailure;
 using Side = OverlayEnv::State::Side;
 using State = OverlayEnv::State;
 
-using internal::AddIfListed;
 using internal::EntryKind;
 using internal::EntryKindOf;
 using internal::IsHidden;
-using internal::Kind;
-using internal::KindOf;
 
 struct Found {
   std::string key;
@@ -57,12 +54,7 @@ void CheckFolderWritable(State& s, const std::string& key, std::string_view path
 // A destination that may be replaced: not a folder, not read-only, its folder present. Makes
 // the folder of its copy.
 void PrepareTarget(State& s, const Found& target, std::string_view path) {
-  if (target.exists && S_ISDIR(target.info.st_mode)) {
-    throw RuntimeFailure(kErrPathFileAccess, "write onto folder", path);
-  }
-  if (target.exists && (target.info.st_mode & S_IWUSR) == 0) {
-    throw RuntimeFailure(kErrPathFileAccess, "write read-only", path);
-  }
+  if (target.exists) internal::CheckReplaceable(target.info, path);
   if (!target.exists && !s.IsFolder(State::Parent(target.key))) {
     throw RuntimeFailure(kErrPathNotFound, "write into missing folder", path);
   }
@@ -99,87 +91,50 @@ std::string OverlayEnv::NativePath(std::string_view path) {
   std::string native(path);
   std::replace(native.begin(), native.end(), '\\', '/');
   auto exists = [&](const std::string& n) { return s.Where(s.Key(n)) != Side::kMissing; };
-  if (native.empty() || exists(native)) return native;
-
   // As the real disk resolves names, letter case ignored, but over what the plan sees.
-  const bool absolute = native.front() == '/';
-  const bool trailing = native.back() == '/';
-  std::string resolved = absolute ? "/" : "";
-  size_t pos = absolute ? 1 : 0;
-  size_t last = native.find_last_of('/', native.size() - (trailing ? 2 : 1));
-  if (last != std::string::npos && last > 0 && native.size() > 1 &&
-      exists(native.substr(0, last))) {
-    resolved = native.substr(0, last);
-    pos = last + 1;
-  }
-  bool found_so_far = true;
-  while (pos <= native.size()) {
-    size_t end = native.find('/', pos);
-    if (end == std::string::npos) end = native.size();
-    std::string_view component(native.data() + pos, end - pos);
-    pos = end + 1;
-    if (component.empty()) continue;
-    std::string candidate = resolved;
-    if (!candidate.empty() && candidate.back() != '/') candidate += '/';
-    if (found_so_far && component != "." && component != ".." &&
-        !exists(candidate + std::string(component))) {
-      std::string folded = internal::FoldCase(component), match;
-      for (const std::string& name : s.Names(s.Key(resolved))) {
-        if (internal::FoldCase(name) == folded) {
-          match = name;
-          break;
-        }
-      }
-      if (match.empty()) {
-        found_so_far = false;
-      } else {
-        resolved = candidate + match;
-        continue;
-      }
+  auto find = [&](const std::string& folder, std::string_view name) {
+    std::string folded = internal::FoldCase(name);
+    for (const std::string& entry : s.Names(s.Key(folder))) {
+      if (internal::FoldCase(entry) == folded) return entry;
     }
-    resolved = candidate + std::string(component);
-  }
-  if (trailing && !resolved.empty() && resolved.back() != '/') resolved += '/';
-  return resolved;
+    return std::string();
+  };
+  return internal::ResolveCaseBlind(std::move(native), exists, find);
 }
 
-std::vector<DirEntry> OverlayEnv::List(std::string_view pattern, ListKind kind) {
-  State& s = *state_;
-  std::vector<DirEntry> entries;
-  if (pattern.empty()) return entries;
-  internal::SplitPath split = internal::SplitLast(pattern);
-  if (split.last == "." || split.last == "..") return entries;
+namespace {
 
-  if (!split.last.empty() && !internal::HasWildcards(split.last)) {
-    std::string native = NativePath(pattern);
-    std::string name = internal::SplitLast(native).last;
-    AddIfListed(entries, std::move(name), EntryKindOf(s.Actual(s.Key(native))), kind);
-    return entries;
+// What a plan lists: the real tree with the plan's changes over it.
+class PlanView : public internal::ListingView {
+ public:
+  explicit PlanView(State& s) : s_(s) {}
+  std::optional<std::string> Folder(const std::string& native) override {
+    std::string key = s_.Key(native.empty() ? "." : native);
+    if (!s_.IsFolder(key)) return std::nullopt;
+    return key;
   }
-  std::string folder = s.Key(split.folder.empty() ? "." : NativePath(split.folder));
-  if (!s.IsFolder(folder)) return entries;
-  for (std::string& name : s.Names(folder)) {
-    if (IsHidden(name)) continue;
-    if (!split.last.empty() && !internal::WildcardMatch(split.last, name)) continue;
-    EntryKind entry_kind = EntryKindOf(s.Actual(State::Join(folder, name)));
-    AddIfListed(entries, std::move(name), entry_kind, kind);
+  std::vector<std::string> Names(const std::string& folder) override { return s_.Names(folder); }
+  EntryKind KindIn(const std::string& folder, std::string_view name) override {
+    return EntryKindOf(s_.Actual(State::Join(folder, name)));
   }
-  return entries;
+  EntryKind KindAt(const std::string& native) override {
+    return EntryKindOf(s_.Actual(s_.Key(native)));
+  }
+
+ private:
+  State& s_;
+};
+
+}  // namespace
+
+std::vector<DirEntry> OverlayEnv::List(std::string_view pattern, ListKind kind) {
+  PlanView view(*state_);
+  return internal::ListPattern(*this, view, pattern, kind);
 }
 
 bool OverlayEnv::Listed(std::string_view pattern, ListKind kind) {
-  State& s = *state_;
-  if (pattern.empty()) return false;
-  if (kind == ListKind::kWithDirectories) {
-    internal::SplitPath split = internal::SplitLast(pattern);
-    if (!internal::HasWildcards(split.last)) {
-      if (s.IsFolder(s.Key(NativePath(pattern)))) return true;
-    } else if (internal::WildcardMatch(split.last, ".") && !split.folder.empty() &&
-               s.IsFolder(s.Key(NativePath(split.folder)))) {
-      return true;
-    }
-  }
-  return !List(pattern, kind).empty();
+  PlanView view(*state_);
+  return internal::ListedPattern(*this, view, pattern, kind);
 }
 
 FileAttributes OverlayEnv::Attributes(std::string_view path) {
@@ -261,20 +216,11 @@ void OverlayEnv::ReplaceFile(std::string_view from, std::string_view to) {
 
 void OverlayEnv::DeleteFile(std::string_view path) {
   State& s = *state_;
-  internal::SplitPath split = internal::SplitLast(path);
-  if (internal::HasWildcards(split.last)) {
-    std::vector<DirEntry> matches = List(path, ListKind::kPlainFiles);
-    if (matches.empty()) throw RuntimeFailure(kErrFileNotFound, "delete", path);
-    for (const DirEntry& entry : matches) DeleteFile(split.folder + entry.name);
-    return;
-  }
+  if (internal::DeleteMatching(*this, path)) return;
   Found target = Find(s, NativePath(path));
   if (!IsLink(target.actual)) {
     if (!target.exists) throw Missing(s, target.key, "delete", path);
-    if (!S_ISREG(target.info.st_mode)) throw RuntimeFailure(kErrFileNotFound, "delete", path);
-    if ((target.info.st_mode & S_IWUSR) == 0) {
-      throw RuntimeFailure(kErrPathFileAccess, "delete read-only", path);
-    }
+    internal::CheckDeletable(target.info, path);
   }
   CheckFolderWritable(s, target.key, path);
   s.Remove(target.key, path);

@@ -16,19 +16,7 @@ namespace {
 namespace fs = std::filesystem;
 using internal::SystemFailure;
 
-class Fd {
- public:
-  explicit Fd(int fd) : fd_(fd) {}
-  ~Fd() {
-    if (fd_ >= 0) close(fd_);
-  }
-  Fd(const Fd&) = delete;
-  Fd& operator=(const Fd&) = delete;
-  int get() const { return fd_; }
-
- private:
-  int fd_;
-};
+using internal::Fd;
 
 bool Lstat(const std::string& native, struct stat& info) {
   return !native.empty() && lstat(native.c_str(), &info) == 0;

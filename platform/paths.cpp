@@ -110,6 +110,49 @@ std::vector<std::string> ReadFolderNames(const std::string& native_folder) {
   return names;
 }
 
+std::string ResolveCaseBlind(std::string native,
+                             const std::function<bool(const std::string&)>& exists,
+                             const FindName& find) {
+  if (native.empty() || exists(native)) return native;
+
+  const bool absolute = native.front() == '/';
+  const bool trailing = native.back() == '/';
+  std::string resolved = absolute ? "/" : "";
+  bool found_so_far = true;
+  size_t pos = absolute ? 1 : 0;
+  // Mostly only the last name is new (a file about to be written): start from its folder.
+  size_t last = native.find_last_of('/', native.size() - (trailing ? 2 : 1));
+  if (last != std::string::npos && last > 0 && native.size() > 1 &&
+      exists(native.substr(0, last))) {
+    resolved = native.substr(0, last);
+    pos = last + 1;
+  }
+  while (pos <= native.size()) {
+    size_t end = native.find('/', pos);
+    if (end == std::string::npos) end = native.size();
+    std::string_view component(native.data() + pos, end - pos);
+    pos = end + 1;
+    if (component.empty()) continue;
+    std::string candidate = resolved;
+    if (!candidate.empty() && candidate.back() != '/') candidate += '/';
+    if (found_so_far && component != "." && component != ".." &&
+        !exists(candidate + std::string(component))) {
+      std::string match = find(resolved, component);
+      if (match.empty()) {
+        found_so_far = false;
+      } else {
+        candidate += match;
+        resolved = std::move(candidate);
+        continue;
+      }
+    }
+    candidate += component;
+    resolved = std::move(candidate);
+  }
+  if (trailing && !resolved.empty() && resolved.back() != '/') resolved += '/';
+  return resolved;
+}
+
 std::string GetEnv(const char* name) {
   const char* value = std::getenv(name);
   return value == nullptr ? std::string() : std::string(value);
@@ -143,44 +186,7 @@ std::string FindCaseBlind(const std::string& folder, std::string_view name) {
 std::string Env::NativePath(std::string_view path) {
   std::string native(path);
   std::replace(native.begin(), native.end(), '\\', '/');
-  if (native.empty() || PathExists(native)) return native;
-
-  const bool absolute = native.front() == '/';
-  const bool trailing = native.back() == '/';
-  std::string resolved = absolute ? "/" : "";
-  bool found_so_far = true;
-  size_t pos = absolute ? 1 : 0;
-  // Mostly only the last name is new (a file about to be written): start from its folder.
-  size_t last = native.find_last_of('/', native.size() - (trailing ? 2 : 1));
-  if (last != std::string::npos && last > 0 && native.size() > 1 &&
-      PathExists(native.substr(0, last))) {
-    resolved = native.substr(0, last);
-    pos = last + 1;
-  }
-  while (pos <= native.size()) {
-    size_t end = native.find('/', pos);
-    if (end == std::string::npos) end = native.size();
-    std::string_view component(native.data() + pos, end - pos);
-    pos = end + 1;
-    if (component.empty()) continue;
-    std::string candidate = resolved;
-    if (!candidate.empty() && candidate.back() != '/') candidate += '/';
-    if (found_so_far && component != "." && component != ".." &&
-        !PathExists(candidate + std::string(component))) {
-      std::string match = FindCaseBlind(resolved, component);
-      if (match.empty()) {
-        found_so_far = false;
-      } else {
-        candidate += match;
-        resolved = std::move(candidate);
-        continue;
-      }
-    }
-    candidate += component;
-    resolved = std::move(candidate);
-  }
-  if (trailing && !resolved.empty() && resolved.back() != '/') resolved += '/';
-  return resolved;
+  return internal::ResolveCaseBlind(std::move(native), PathExists, FindCaseBlind);
 }
 
 }  // namespace kr::platform

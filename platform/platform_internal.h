@@ -1,7 +1,9 @@
 // Helpers shared by the files of platform/. Not for use outside this folder.
 #pragma once
 
+#include <sys/stat.h>
 #include <sys/types.h>
+#include <unistd.h>
 
 #include <ctime>
 #include <functional>
@@ -41,6 +43,36 @@ int RuntimeNumberFor(int error, bool missing_is_path = false);
 Failure SystemFailure(int error, std::string_view action, std::string_view path,
                       bool missing_is_path = false);
 Failure RuntimeFailure(int number, std::string_view action, std::string_view path);
+
+// Resolves a native path ("/" separators) as the disk resolves names on Windows: the path itself
+// when it exists, else each missing component replaced by the entry of its folder that find
+// gives (the same name, letter case ignored; "" when none). After the first component that
+// has no match the rest is kept as given. A trailing "/" stays.
+using FindName = std::function<std::string(const std::string& folder, std::string_view name)>;
+std::string ResolveCaseBlind(std::string native,
+                             const std::function<bool(const std::string&)>& exists,
+                             const FindName& find);
+
+// An open file descriptor, closed with the object.
+class Fd {
+ public:
+  explicit Fd(int fd) : fd_(fd) {}
+  ~Fd() {
+    if (fd_ >= 0) close(fd_);
+  }
+  Fd(const Fd&) = delete;
+  Fd& operator=(const Fd&) = delete;
+  int get() const { return fd_; }
+
+ private:
+  int fd_;
+};
+
+// The refusals a write or a deletion meets at an existing entry (info), the same on the disk and
+// in a plan. Writing: a folder or a read-only file (75). Deleting: anything but a plain file
+// (53) or a read-only file (75). Throw.
+void CheckReplaceable(const struct stat& info, std::string_view path);
+void CheckDeletable(const struct stat& info, std::string_view path);
 
 // Names of a native folder's entries ("." and ".." left out); empty when it cannot be read.
 std::vector<std::string> ReadFolderNames(const std::string& native_folder);
@@ -118,5 +150,24 @@ EntryKind EntryKindOf(const std::string& native);
 bool IsHidden(std::string_view name);  // "." first
 // Adds name when a listing of wanted shows an entry of that kind.
 void AddIfListed(std::vector<DirEntry>& entries, std::string name, EntryKind kind, ListKind wanted);
+
+// How a listing sees the tree: the disk itself, or a plan's view of it. The run-time's pattern
+// rules (List, Listed) are written once over it.
+class ListingView {
+ public:
+  virtual ~ListingView() = default;
+  // The folder, in the view's own terms, that a native folder path names ("": the current
+  // folder); nullopt when it is no folder.
+  virtual std::optional<std::string> Folder(const std::string& native) = 0;
+  virtual std::vector<std::string> Names(const std::string& folder) = 0;
+  virtual EntryKind KindIn(const std::string& folder, std::string_view name) = 0;
+  virtual EntryKind KindAt(const std::string& native) = 0;
+};
+std::vector<DirEntry> ListPattern(Env& env, ListingView& view, std::string_view pattern,
+                                  ListKind kind);
+bool ListedPattern(Env& env, ListingView& view, std::string_view pattern, ListKind kind);
+// Kill's pattern form: deletes every plain file that path's wildcard name matches (53 when none
+// does) and says true; false when the name has no wildcard.
+bool DeleteMatching(Env& env, std::string_view path);
 
 }  // namespace kr::platform::internal

@@ -8,6 +8,7 @@
 
 #include <cstring>
 #include <map>
+#include <optional>
 
 #include "db/engine/access_reader.h"
 #include "db/engine/dao_errors.h"
@@ -75,88 +76,44 @@ Decode DecimalDecode(int precision, int scale, FieldDef& f) {
   return Decode::kDecimalText;
 }
 
+// How each plain libmdb column type maps onto ours; decimals and unknown types aside.
+struct TypeMapping {
+  int mdb_type;
+  int type;
+  Decode decode;
+};
+constexpr TypeMapping kTypeMappings[] = {
+    {MDB_BOOL, kBoolean, Decode::kBool},    {MDB_BYTE, kByte, Decode::kByte},
+    {MDB_INT, kInteger, Decode::kInt16},    {MDB_LONGINT, kLong, Decode::kInt32},
+    {MDB_COMPLEX, kLong, Decode::kInt32},   {MDB_MONEY, kCurrency, Decode::kMoney},
+    {MDB_FLOAT, kSingle, Decode::kFloat},   {MDB_DOUBLE, kDouble, Decode::kDouble},
+    {MDB_DATETIME, kDate, Decode::kDouble}, {0x14, kDate, Decode::kExtendedDate},
+    {MDB_TEXT, kText, Decode::kText},       {MDB_MEMO, kMemo, Decode::kMemo},
+    {MDB_BINARY, kBinary, Decode::kBinary}, {MDB_OLE, kLongBinary, Decode::kOle},
+    {MDB_REPID, kText, Decode::kGuid},
+};
+
 Column MapColumn(const MdbColumn* col, bool jet3, FieldDef& f) {
   Column c;
   f.name = col->name;
   f.size = DefaultSize(kText);
-  switch (col->col_type) {
-    case MDB_BOOL:
-      f.type = kBoolean;
-      c.decode = Decode::kBool;
-      break;
-    case MDB_BYTE:
-      f.type = kByte;
-      c.decode = Decode::kByte;
-      break;
-    case MDB_INT:
-      f.type = kInteger;
-      c.decode = Decode::kInt16;
-      break;
-    case MDB_LONGINT:
-      f.type = kLong;
-      c.decode = Decode::kInt32;
-      if (col->is_long_auto) f.attributes |= kAutoIncrField;
-      break;
-    case MDB_COMPLEX:
-      f.type = kLong;
-      c.decode = Decode::kInt32;
-      break;
-    case MDB_MONEY:
-      f.type = kCurrency;
-      c.decode = Decode::kMoney;
-      break;
-    case MDB_FLOAT:
-      f.type = kSingle;
-      c.decode = Decode::kFloat;
-      break;
-    case MDB_DOUBLE:
-      f.type = kDouble;
-      c.decode = Decode::kDouble;
-      break;
-    case MDB_DATETIME:
-      f.type = kDate;
-      c.decode = Decode::kDouble;
-      break;
-    case 0x14:
-      f.type = kDate;
-      c.decode = Decode::kExtendedDate;
-      break;
-    case MDB_TEXT:
-      f.type = kText;
-      f.size = jet3 ? col->col_size : col->col_size / 2;  // Jet 4 counts bytes of UCS-2
-      c.decode = Decode::kText;
-      break;
-    case MDB_MEMO:
-      f.type = kMemo;
-      f.size = 0;
-      c.decode = Decode::kMemo;
-      break;
-    case MDB_BINARY:
-      f.type = kBinary;
-      f.size = col->col_size;
-      c.decode = Decode::kBinary;
-      break;
-    case MDB_OLE:
-      f.type = kLongBinary;
-      f.size = 0;
-      c.decode = Decode::kOle;
-      break;
-    case MDB_REPID:
-      f.type = kText;
-      f.size = 38;
-      c.decode = Decode::kGuid;
-      break;
-    case MDB_NUMERIC:
-      // libmdb keeps a decimal's precision in col_scale and its scale in col_prec.
-      c.precision = col->col_scale;
-      c.scale = col->col_prec;
-      c.decode = DecimalDecode(c.precision, c.scale, f);
-      break;
-    default:
-      f.type = kLongBinary;
-      f.size = 0;
-      c.decode = Decode::kRaw;
-      break;
+  if (col->col_type == MDB_NUMERIC) {
+    // libmdb keeps a decimal's precision in col_scale and its scale in col_prec.
+    c.precision = col->col_scale;
+    c.scale = col->col_prec;
+    c.decode = DecimalDecode(c.precision, c.scale, f);
+  } else {
+    f.type = kLongBinary;
+    c.decode = Decode::kRaw;
+    for (const TypeMapping& m : kTypeMappings) {
+      if (m.mdb_type != col->col_type) continue;
+      f.type = m.type;
+      c.decode = m.decode;
+    }
+    if (col->col_type == MDB_TEXT) f.size = jet3 ? col->col_size : col->col_size / 2;  // UCS-2
+    if (col->col_type == MDB_BINARY) f.size = col->col_size;
+    if (col->col_type == MDB_REPID) f.size = 38;
+    if (col->col_type == MDB_LONGINT && col->is_long_auto) f.attributes |= kAutoIncrField;
   }
   if (f.type != kText && f.type != kBinary) f.size = DefaultSize(f.type);
   f.required = f.type != kBoolean && PropertyIs(col, "Required", "yes");
@@ -235,7 +192,8 @@ AccessCursor::AccessCursor(std::unique_ptr<State> state) : state_(std::move(stat
 AccessCursor::~AccessCursor() = default;
 
 std::shared_ptr<AccessFile> OpenAccessFile(const std::string& native, std::string_view shown) {
-  // The virtual tables of one file share one handle while any of them is alive.
+  // The virtual tables of one file share one handle while any of them is alive. Entries are
+  // added by opens, one thread at a time like the engine; a dead one is replaced on the next open.
   static std::map<std::string, std::weak_ptr<AccessFile>> open;
   if (auto it = open.find(native); it != open.end())
     if (auto alive = it->second.lock()) return alive;
@@ -340,6 +298,123 @@ std::unique_ptr<AccessCursor> AccessFile::Open(const std::string& name) {
   return std::unique_ptr<AccessCursor>(new AccessCursor(std::move(state)));
 }
 
+namespace {
+
+void SetInteger(AccessCell& cell, int64_t v) {
+  cell.kind = AccessCell::Kind::kInteger;
+  cell.integer = v;
+}
+
+void SetReal(AccessCell& cell, double v) {
+  cell.kind = AccessCell::Kind::kReal;
+  cell.real = v;
+}
+
+void SetText(AccessCell& cell, std::string v) {
+  cell.kind = AccessCell::Kind::kText;
+  cell.bytes = std::move(v);
+}
+
+// A fixed-width value of size bytes at p; a calculated field keeps it after a header of 20 bytes.
+template <typename T>
+std::optional<T> Fixed(const unsigned char* p, int size) {
+  constexpr int width = sizeof(T);
+  const unsigned char* q = size == width ? p : size >= 20 + width ? p + 20 : nullptr;
+  if (q == nullptr) return std::nullopt;
+  T v;
+  std::memcpy(&v, q, sizeof(T));
+  return v;
+}
+
+// "days since 0001-01-01:100 ns ticks:7", in ASCII, as an OLE date.
+std::optional<double> ExtendedDate(const unsigned char* p, int size) {
+  std::string raw(reinterpret_cast<const char*>(p), static_cast<size_t>(size));
+  size_t colon = raw.find(':');
+  if (colon == std::string::npos) return std::nullopt;
+  double days = std::strtod(raw.substr(0, colon).c_str(), nullptr);
+  double ticks = std::strtod(raw.substr(colon + 1).c_str(), nullptr);
+  // Before 1899-12-30 an OLE date counts its days down and its time of day up.
+  double day = days - kExtendedDateEpoch, time = ticks / kTicksPerDay;
+  return day < 0 ? day - time : day + time;
+}
+
+void DecodeDecimal(MdbHandle* mdb, const Column& c, int at, int size, AccessCell& cell) {
+  if (size < 17) return;
+  std::string exact = TakeString(mdb_numeric_to_string(mdb, at, c.precision, c.scale));
+  int64_t scaled = 0;
+  if (c.decode == Decode::kDecimalText)
+    SetText(cell, exact);
+  else if (c.decode == Decode::kDecimalDouble)
+    SetReal(cell, std::strtod(exact.c_str(), nullptr));
+  else if (ScaledDecimal(exact, scaled))
+    SetInteger(cell, scaled);
+}
+
+void DecodeOle(MdbHandle* mdb, MdbTableDef* table, const Column& c, AccessCell& cell) {
+  size_t ole_size = 0;
+  auto* col = static_cast<MdbColumn*>(g_ptr_array_index(table->columns, c.mdb_index));
+  void* data = mdb_ole_read_full(mdb, col, &ole_size);
+  if (data == nullptr) return;
+  cell.kind = AccessCell::Kind::kBlob;
+  cell.bytes.assign(static_cast<const char*>(data), ole_size);
+  g_free(data);
+}
+
+// One field's value, of size bytes at offset at of the page libmdb has just read.
+void DecodeField(MdbHandle* mdb, MdbTableDef* table, const Column& c, int at, int size,
+                 AccessCell& cell) {
+  const unsigned char* p = mdb->pg_buf + at;
+  switch (c.decode) {
+    case Decode::kByte:
+      if (auto v = Fixed<uint8_t>(p, size)) SetInteger(cell, *v);
+      break;
+    case Decode::kInt16:
+      if (auto v = Fixed<int16_t>(p, size)) SetInteger(cell, *v);
+      break;
+    case Decode::kInt32:
+      if (auto v = Fixed<int32_t>(p, size)) SetInteger(cell, *v);
+      break;
+    case Decode::kMoney:  // ten-thousandths, as our Currency columns hold them
+      if (auto v = Fixed<int64_t>(p, size)) SetInteger(cell, *v);
+      break;
+    case Decode::kFloat:
+      if (auto v = Fixed<float>(p, size)) SetReal(cell, *v);
+      break;
+    case Decode::kDouble:
+      if (auto v = Fixed<double>(p, size)) SetReal(cell, *v);
+      break;
+    case Decode::kExtendedDate:
+      if (auto v = ExtendedDate(p, size)) SetReal(cell, *v);
+      break;
+    case Decode::kText:
+    case Decode::kMemo: {
+      int type = c.decode == Decode::kText ? MDB_TEXT : MDB_MEMO;
+      SetText(cell, TakeString(mdb_col_to_string(mdb, mdb->pg_buf, at, type, size)));
+      break;
+    }
+    case Decode::kGuid:
+      if (size == 16) SetText(cell, TakeString(mdb_uuid_to_string(mdb->pg_buf, at)));
+      break;
+    case Decode::kDecimalCurrency:
+    case Decode::kDecimalDouble:
+    case Decode::kDecimalText:
+      DecodeDecimal(mdb, c, at, size, cell);
+      break;
+    case Decode::kOle:
+      DecodeOle(mdb, table, c, cell);
+      break;
+    case Decode::kBinary:
+    case Decode::kRaw:
+      cell.kind = AccessCell::Kind::kBlob;
+      cell.bytes.assign(reinterpret_cast<const char*>(p), static_cast<size_t>(size));
+      break;
+    case Decode::kBool:
+      break;
+  }
+}
+
+}  // namespace
+
 bool AccessCursor::Next() {
   State& s = *state_;
   if (!mdb_fetch_row(s.table)) return false;
@@ -373,120 +448,13 @@ bool AccessCursor::Next() {
       cell = AccessCell();
       int f = field_of[static_cast<size_t>(c.mdb_index)];
       if (c.decode == Decode::kBool) {
-        cell.kind = AccessCell::Kind::kInteger;
-        cell.integer = f >= 0 && !fields[f].is_null ? -1 : 0;  // kept in the null mask
+        SetInteger(cell, f >= 0 && !fields[f].is_null ? -1 : 0);  // kept in the null mask
         continue;
       }
       if (f < 0 || fields[f].is_null) continue;
       int at = fields[f].start, size = fields[f].siz;
       if (at < 0 || size < 0 || at + size > page_size) Raise(kDaoUnrecognizedFormat, s.table->name);
-      const unsigned char* p = mdb->pg_buf + at;
-      auto fixed = [&](int width) -> const unsigned char* {
-        if (size == width) return p;
-        // A calculated field keeps its value after a header of 20 bytes.
-        if (size >= 20 + width) return p + 20;
-        return nullptr;
-      };
-      auto integer = [&](int64_t v) {
-        cell.kind = AccessCell::Kind::kInteger;
-        cell.integer = v;
-      };
-      auto real = [&](double v) {
-        cell.kind = AccessCell::Kind::kReal;
-        cell.real = v;
-      };
-      auto text = [&](std::string v) {
-        cell.kind = AccessCell::Kind::kText;
-        cell.bytes = std::move(v);
-      };
-      switch (c.decode) {
-        case Decode::kByte:
-          if (auto* q = fixed(1)) integer(q[0]);
-          break;
-        case Decode::kInt16:
-          if (auto* q = fixed(2)) integer(static_cast<int16_t>(q[0] | q[1] << 8));
-          break;
-        case Decode::kInt32:
-          if (auto* q = fixed(4)) {
-            int32_t v;
-            std::memcpy(&v, q, 4);
-            integer(v);
-          }
-          break;
-        case Decode::kMoney:
-          if (auto* q = fixed(8)) {
-            int64_t v;
-            std::memcpy(&v, q, 8);
-            integer(v);  // ten-thousandths, as our Currency columns hold them
-          }
-          break;
-        case Decode::kFloat:
-          if (auto* q = fixed(4)) {
-            float v;
-            std::memcpy(&v, q, 4);
-            real(v);
-          }
-          break;
-        case Decode::kDouble:
-          if (auto* q = fixed(8)) {
-            double v;
-            std::memcpy(&v, q, 8);
-            real(v);
-          }
-          break;
-        case Decode::kExtendedDate: {
-          // "days since 0001-01-01:100 ns ticks:7", in ASCII.
-          std::string raw(reinterpret_cast<const char*>(p), static_cast<size_t>(size));
-          size_t colon = raw.find(':');
-          if (colon == std::string::npos) break;
-          double days = std::strtod(raw.substr(0, colon).c_str(), nullptr);
-          double ticks = std::strtod(raw.substr(colon + 1).c_str(), nullptr);
-          // Before 1899-12-30 an OLE date counts its days down and its time of day up.
-          double day = days - kExtendedDateEpoch, time = ticks / kTicksPerDay;
-          real(day < 0 ? day - time : day + time);
-          break;
-        }
-        case Decode::kText:
-          text(TakeString(mdb_col_to_string(mdb, mdb->pg_buf, at, MDB_TEXT, size)));
-          break;
-        case Decode::kMemo:
-          text(TakeString(mdb_col_to_string(mdb, mdb->pg_buf, at, MDB_MEMO, size)));
-          break;
-        case Decode::kGuid:
-          if (size == 16) text(TakeString(mdb_uuid_to_string(mdb->pg_buf, at)));
-          break;
-        case Decode::kDecimalCurrency:
-        case Decode::kDecimalDouble:
-        case Decode::kDecimalText: {
-          if (size < 17) break;
-          std::string exact = TakeString(mdb_numeric_to_string(mdb, at, c.precision, c.scale));
-          int64_t scaled = 0;
-          if (c.decode == Decode::kDecimalText)
-            text(exact);
-          else if (c.decode == Decode::kDecimalDouble)
-            real(std::strtod(exact.c_str(), nullptr));
-          else if (ScaledDecimal(exact, scaled))
-            integer(scaled);
-          break;
-        }
-        case Decode::kOle: {
-          size_t ole_size = 0;
-          auto* col = static_cast<MdbColumn*>(g_ptr_array_index(s.table->columns, c.mdb_index));
-          void* data = mdb_ole_read_full(mdb, col, &ole_size);
-          if (data == nullptr) break;
-          cell.kind = AccessCell::Kind::kBlob;
-          cell.bytes.assign(static_cast<const char*>(data), ole_size);
-          g_free(data);
-          break;
-        }
-        case Decode::kBinary:
-        case Decode::kRaw:
-          cell.kind = AccessCell::Kind::kBlob;
-          cell.bytes.assign(reinterpret_cast<const char*>(p), static_cast<size_t>(size));
-          break;
-        case Decode::kBool:
-          break;
-      }
+      DecodeField(mdb, s.table, c, at, size, cell);
     }
   }
   return true;

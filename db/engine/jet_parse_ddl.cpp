@@ -93,8 +93,7 @@ ColumnDef Parser::ColumnDefinition(int error) {
   def.name = ExpectName(error);
   const Token& type_token = Peek();
   if (type_token.kind != TokenKind::kWord) {
-    CheckTokenError(kDaoFieldDefinitionSyntax);
-    Fail(kDaoFieldDefinitionSyntax);
+    Reject(kDaoFieldDefinitionSyntax);
   }
   const TypeName* type = nullptr;
   for (const TypeName& t : kTypes) {
@@ -307,8 +306,7 @@ StatementBody Parser::DropStatement() {
     drop.span = SpanFrom(first);
     return drop;
   }
-  CheckTokenError(kDaoDropSyntax);
-  Fail(kDaoDropSyntax);
+  Reject(kDaoDropSyntax);
 }
 
 AlterTable Parser::AlterStatement() {
@@ -339,12 +337,10 @@ AlterTable Parser::AlterStatement() {
     }
     alter.name = ExpectName(kDaoAlterTableSyntax);
   } else {
-    CheckTokenError(kDaoAlterTableSyntax);
-    Fail(kDaoAlterTableSyntax);
+    Reject(kDaoAlterTableSyntax);
   }
   if (!AtStatementEnd()) {
-    CheckTokenError(kDaoAlterTableSyntax);
-    Fail(kDaoAlterTableSyntax);
+    Reject(kDaoAlterTableSyntax);
   }
   alter.span = SpanFrom(first);
   return alter;

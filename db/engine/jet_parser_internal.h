@@ -48,6 +48,8 @@ class Parser {
   [[noreturn]] void FailExpression(ExpressionSyntax kind) const;
   // The current token's failure when it is a kError token, in statement context.
   void CheckTokenError(int number) const;
+  // Refuses the statement at the current token: its own failure first, else number.
+  [[noreturn]] void Reject(int number) const;
   [[noreturn]] void TooComplex() const;
 
   // --- Nesting ---

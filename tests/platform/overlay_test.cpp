@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <functional>
 
+#include "platform/overlay.h"
 #include "platform/platform.h"
 #include "tests/testing/testing.h"
 

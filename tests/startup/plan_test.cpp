@@ -5,6 +5,7 @@
 
 #include <cstdlib>
 
+#include "platform/overlay.h"
 #include "platform/platform.h"
 #include "routines/routines.h"
 #include "startup/startup.h"
