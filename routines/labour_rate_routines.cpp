@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "platform/platform.h"
+#include "routines/body_report.h"
 #include "routines/catalogue.h"
 #include "routines/interpreter.h"
 #include "routines/labour_rate.h"
@@ -94,18 +95,27 @@ void LabourRateFolderCopy(RoutineRun& run) {
   }
   std::string files = run.InstallFile("File\\");
   std::string refresh = files + std::string(copy->refresh) + "\\";
+  std::string target = refresh + "KrCri.mdb";
+  auto skipped = [&](std::string reason) {
+    if (platform::FileExists(target)) BodyTarget(run, target).Skipped(std::move(reason));
+  };
   // The folder is the only sign of an earlier refresh, finished or not.
-  if (platform::Attributes(refresh).is_directory) return;
+  if (platform::Attributes(refresh).is_directory) {
+    return skipped("既に作成されています（" + std::string(copy->refresh) + "）");
+  }
   run.steps.Call([&] {
     manifest::CopyFolderTree(run.ui, files + std::string(copy->fiscal_year) + "\\*.*", refresh,
                              true, false);
   });
-  std::string source_path = run.PackageFile(run.routine.sources.front());
-  if (!platform::FileExists(source_path)) return;
+  const std::string& source_name = run.routine.sources.front();
+  std::string source_path = run.PackageFile(source_name);
+  if (!platform::FileExists(source_path)) {
+    return skipped("パッケージに " + source_name + " がありません");
+  }
   Database source = run.Open(source_path);
   // A source that cannot be opened counts as missing: the settings stay on the fiscal year.
-  if (!source.IsOpen()) return;
-  MigrateTarget(run, {refresh + "KrCri.mdb", refresh}, source, 0, RefreshHooks(run, true));
+  if (!source.IsOpen()) return skipped("パッケージの " + source_name + " を開けませんでした");
+  MigrateTarget(run, {target, refresh}, source, 0, RefreshHooks(run, true));
   run.Close(source);
   SwitchSettings(run, *copy);
 }
