@@ -9,7 +9,7 @@ BodyTarget::BodyTarget(RoutineRun& run, std::string_view path)
       path_(path),
       target_(run.Recorded(path)),
       scope_(run.steps, [this](const Failure& failure) {
-        if (target_ == nullptr) return;
+        if (target_ == nullptr || !listening_) return;
         bool ran =
             watched_ != nullptr && watched_->IsOpen() && watched_->StatementsRun() > statements_;
         target_->failures.push_back({run_.steps.step(),

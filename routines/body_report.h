@@ -31,6 +31,14 @@ class BodyTarget {
   void Migrated(const std::optional<std::string>& backup);
   void Versions(std::optional<std::string> before, std::optional<std::string> after);
   void Tables(std::vector<report::TableCounts> tables);
+  // Runs work with its failures in the log only: work that fails by design (re-keying a database
+  // that has the current password already) has no failed step. work must not throw.
+  template <class F>
+  void Unrecorded(F&& work) {
+    listening_ = false;
+    work();
+    listening_ = true;
+  }
   // Left as it was: RoutineRun::Unfinished, with its reasons.
   void Unfinished(std::string_view english_reason);
 
@@ -40,6 +48,7 @@ class BodyTarget {
   report::Target* target_;
   const Database* watched_ = nullptr;
   int64_t statements_ = 0;
+  bool listening_ = true;
   FailureScope scope_;
 };
 

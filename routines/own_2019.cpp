@@ -167,8 +167,7 @@ void Update2019CopyCriValR0110(RoutineRun& run) {
       record.Unfinished("it could not be replaced");
       continue;
     }
-    record.Step("password");
-    run.steps.Call([&] { db::ChangeDatabasePassword(installed); });
+    record.Unrecorded([&] { run.steps.Call([&] { db::ChangeDatabasePassword(installed); }); });
     record.Migrated(keep.empty() ? backup : keep);
     record.Step("version");
     record.Versions(before, FileVersion(installed));

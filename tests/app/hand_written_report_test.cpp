@@ -82,6 +82,8 @@ TEST_F(HandWrittenReportTest, ReplacedDatabasesAndSourcesMissingAreReportedPerDa
         TargetOf(first, "Update2019CopyCriValR0110", Year("2019年度", file));
     ASSERT_NE(replaced, nullptr) << report::ToJson(first);
     EXPECT_EQ(replaced->outcome, TargetOutcome::kMigrated) << replaced->reason;
+    // Re-keying a database that has the current password already is no failed step.
+    EXPECT_TRUE(replaced->failures.empty()) << report::ToJson(first);
     EXPECT_EQ(replaced->backup, Year("2019年度", std::string(name) + "202004079999.old"));
     EXPECT_TRUE(replaced->version_before.has_value());
     EXPECT_EQ(replaced->version_after,

@@ -121,6 +121,8 @@ class HalfwayUi final : public kr::ui::Ui {
     halfway_ = 2 * done >= total;
   }
   void SetWaitDetails(std::string_view text) override { ui_.SetWaitDetails(text); }
+  // Whether then was called.
+  bool Halfway() const { return !then_; }
   void SetBusy(bool busy) override { ui_.SetBusy(busy); }
   void PumpEvents() override { ui_.PumpEvents(); }
   std::string BrowseForFolder(std::string_view title, std::string_view initial) override {
@@ -225,9 +227,15 @@ void ShootCleanRun(Shooter& shooter, const QString& maker) {
           : std::string();
 
   QTimer poll;
-  OnNextMessageBox(poll, [&](QWidget* box) { shooter.Save(box, "message-box.png"); });
+  bool refused = false;
+  OnNextMessageBox(poll, [&](QWidget* box) {
+    refused = true;
+    shooter.Save(box, "message-box.png");
+  });
   PressOk(demo.Path("Desktop/"));
+  if (!refused) shooter.Save(nullptr, "message-box.png");
   PressOk(proposed);
+  if (!ui.Halfway()) shooter.Save(nullptr, "frmWait-running.png");
 
   QWidget* wait = FindWindow("frmWait");
   shooter.Save(wait, "frmWait-finished.png");
