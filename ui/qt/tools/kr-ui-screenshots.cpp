@@ -15,6 +15,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPainter>
 #include <QPixmap>
@@ -185,6 +186,13 @@ class Demo {
   QString root_;
 };
 
+// The folder frmMlDir shows ("" when it is not open).
+std::string FolderShown() {
+  QWidget* dialog = FindWindow("frmMlDir");
+  auto* text = dialog != nullptr ? dialog->findChild<QLineEdit*>("txtDir") : nullptr;
+  return text != nullptr ? text->text().toStdString() : std::string();
+}
+
 // Presses OK in frmMlDir on folder and waits for what follows (a message box, or the run).
 void PressOk(const std::string& folder) {
   QWidget* dialog = FindWindow("frmMlDir");
@@ -195,20 +203,26 @@ void PressOk(const std::string& folder) {
   Click(dialog, "cmdOk");
 }
 
-// Calls shoot with the message box the next step shows, then closes it.
-void OnNextMessageBox(QTimer& poll, std::function<void(QWidget*)> shoot) {
+// From now on, calls shoot with each message box shown (once it has settled on its final size),
+// then closes it; a box nobody waits for would stop the run for good.
+void OnMessageBoxes(QTimer& poll, std::function<void(QWidget*)> shoot) {
   QObject::disconnect(&poll, nullptr, nullptr, nullptr);
   QObject::connect(&poll, &QTimer::timeout, [&poll, shoot] {
     QWidget* box = QApplication::activeModalWidget();
-    if (box == nullptr) return;
-    poll.stop();
-    // Let the box settle on its final size before the picture is taken.
+    if (box == nullptr || box->property("shooting").toBool()) return;
+    box->setProperty("shooting", true);
     QTimer::singleShot(300, box, [box, shoot] {
       shoot(box);
       box->close();
     });
   });
   poll.start(20);
+}
+
+void Unexpected(QWidget* box) {
+  auto* label = box->findChild<QLabel*>("qt_msgbox_label");
+  std::fprintf(stderr, "a message box nobody expected: %s\n",
+               label != nullptr ? label->text().toUtf8().constData() : "");
 }
 
 // The demo as a user meets it: frmMlDir, a refused folder, the run, its details, then undo.
@@ -221,19 +235,17 @@ void ShootCleanRun(Shooter& shooter, const QString& maker) {
   kr::startup::Updater updater(ui, routines);
   updater.Main(demo.CommandLine());
   shooter.Save(FindWindow("frmMlDir"), "frmMlDir.png");
-  const std::string proposed =
-      FindWindow("frmMlDir") != nullptr
-          ? FindWindow("frmMlDir")->findChild<QLineEdit*>("txtDir")->text().toStdString()
-          : std::string();
+  const std::string proposed = FolderShown();
 
   QTimer poll;
   bool refused = false;
-  OnNextMessageBox(poll, [&](QWidget* box) {
+  OnMessageBoxes(poll, [&](QWidget* box) {
     refused = true;
     shooter.Save(box, "message-box.png");
   });
   PressOk(demo.Path("Desktop/"));
   if (!refused) shooter.Save(nullptr, "message-box.png");
+  OnMessageBoxes(poll, Unexpected);
   PressOk(proposed);
   if (!ui.Halfway()) shooter.Save(nullptr, "frmWait-running.png");
 
@@ -268,9 +280,9 @@ void ShootFailedRun(Shooter& shooter, const QString& maker) {
   kr::routines::Registry routines;
   kr::startup::Updater updater(ui, routines);
   updater.Main(demo.CommandLine());
-  QWidget* dialog = FindWindow("frmMlDir");
-  PressOk(dialog != nullptr ? dialog->findChild<QLineEdit*>("txtDir")->text().toStdString()
-                            : std::string());
+  QTimer poll;
+  OnMessageBoxes(poll, Unexpected);
+  PressOk(FolderShown());
   QWidget* wait = FindWindow("frmWait");
   shooter.Save(wait, "frmWait-error.png");
   Click(wait, "cmdOk");
