@@ -53,6 +53,19 @@ void BodyTarget::Tables(std::vector<report::TableCounts> tables) {
   if (target_ != nullptr) target_->tables = std::move(tables);
 }
 
+void BodyTarget::Counts(const Database& db) {
+  if (target_ == nullptr) return;
+  for (const db::engine::Database::TableChanges& changed : db.ChangeCounts()) {
+    target_->tables.push_back({changed.table, changed.inserted, changed.updated, changed.deleted});
+  }
+}
+
+void BodyTarget::Failed(std::string reason) {
+  if (target_ == nullptr) return;
+  target_->outcome = report::TargetOutcome::kFailed;
+  target_->reason = std::move(reason);
+}
+
 void BodyTarget::Unfinished(std::string_view english_reason) {
   run_.Unfinished(path_, english_reason);
 }

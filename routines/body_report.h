@@ -31,6 +31,10 @@ class BodyTarget {
   void Migrated(const std::optional<std::string>& backup);
   void Versions(std::optional<std::string> before, std::optional<std::string> after);
   void Tables(std::vector<report::TableCounts> tables);
+  // The tables db's statements changed since it was opened, by their own counts.
+  void Counts(const Database& db);
+  // Not done, yet nothing to take up again: the database stays as it was.
+  void Failed(std::string reason);
   // Runs work with its failures in the log only: work that fails by design (re-keying a database
   // that has the current password already) has no failed step. work must not throw.
   template <class F>

@@ -1,6 +1,7 @@
 // The labour-rate routines: a fiscal year's folder copied into its labour-rate refresh folder
 // and repriced there, with the settings switched over to it; and the later corrections applied
 // to every database that already carries a labour-rate refresh.
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -70,19 +71,29 @@ void SetMinPricePath(Database& settings, std::string_view folder) {
 
 // The application opens the refresh folder from now on.
 void SwitchSettings(RoutineRun& run, const FolderCopy& copy) {
-  Database settings = run.OpenIfPresent(run.InstallFile("File\\KrSet.mdb"));
-  if (settings.IsOpen()) {
-    run.steps.Step([&] {
-      settings.Execute("UPDATE Environ SET SetName=" + db::QuoteJetText(copy.refresh) +
-                       " WHERE [ID]=110;");
-    });
-    run.Close(settings);
-  }
+  // Each settings database in the report, switched or left on the fiscal year.
+  auto update = [&](std::string_view file, const std::function<void(Database&)>& change) {
+    std::string path = run.InstallFile(file);
+    Database db = run.OpenIfPresent(path);
+    if (!db.IsOpen()) return;
+    BodyTarget record(run, path);
+    record.Watch(db);
+    record.Step("settings");
+    if (run.steps.Step([&] { change(db); })) {
+      record.Migrated(std::nullopt);
+      record.Counts(db);
+    } else {
+      record.Failed("設定を書き換えられませんでした");
+    }
+    run.Close(db);
+  };
+  update("File\\KrSet.mdb", [&](Database& settings) {
+    settings.Execute("UPDATE Environ SET SetName=" + db::QuoteJetText(copy.refresh) +
+                     " WHERE [ID]=110;");
+  });
   if (!copy.min_price_path) return;
-  Database min_price = run.OpenIfPresent(run.InstallFile("File\\KrSetMinPrice.mdb"));
-  if (!min_price.IsOpen()) return;
-  run.steps.Step([&] { SetMinPricePath(min_price, copy.refresh); });
-  run.Close(min_price);
+  update("File\\KrSetMinPrice.mdb",
+         [&](Database& min_price) { SetMinPricePath(min_price, copy.refresh); });
 }
 
 }  // namespace

@@ -67,15 +67,7 @@ class BoxReplacementTest : public RoutineTest {
 
   // The box's entry in the report of a run of the routine.
   report::Target Recorded() {
-    report::Recorder recorder;
-    report::ScopedRecorder scope(recorder);
-    recorder.BeginRoutine("Update2012Box10");
-    EXPECT_TRUE(Run("Update2012Box10"));
-    const std::vector<report::Target>& targets = recorder.report().routines.front().targets;
-    EXPECT_EQ(targets.size(), 1u);
-    if (targets.empty()) return {};
-    const report::Target& box = targets.front();
-    EXPECT_EQ(box.database, install_.Native(kBox));
+    report::Target box = TargetOf(RunReported("Update2012Box10"), kBox);
     if (box.outcome == report::TargetOutcome::kMigrated) {
       EXPECT_EQ(box.version_before, "2011,1,1");
       EXPECT_EQ(box.version_after, "2012,1,1");
