@@ -207,7 +207,7 @@ void PressOk(const std::string& folder) {
 // then closes it; a box nobody waits for would stop the run for good.
 void OnMessageBoxes(QTimer& poll, std::function<void(QWidget*)> shoot) {
   QObject::disconnect(&poll, nullptr, nullptr, nullptr);
-  QObject::connect(&poll, &QTimer::timeout, [&poll, shoot] {
+  QObject::connect(&poll, &QTimer::timeout, [shoot] {
     QWidget* box = QApplication::activeModalWidget();
     if (box == nullptr || box->property("shooting").toBool()) return;
     box->setProperty("shooting", true);
