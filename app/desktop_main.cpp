@@ -14,7 +14,7 @@
 #include <string>
 
 #include "app/command_line.h"
-#include "manifest/manifest.h"
+#include "app/undo_window.h"
 #include "platform/platform.h"
 #include "routines/routines.h"
 #include "startup/startup.h"
@@ -27,33 +27,6 @@ bool AnyWindowOpen() {
     if (widget->isVisible() && !widget->isHidden()) return true;
   }
   return false;
-}
-
-// The last run's summary with 元に戻す. The install folder is the report's, else the one start-up
-// finds for the package.
-void ShowUndo(const std::string& report_given, const std::string& command_line) {
-  std::optional<std::string> install_folder;
-  if (report_given.empty()) {
-    install_folder = kr::startup::InstallFolderFor(kr::startup::PackageFolderOf(command_line));
-  }
-  std::string report_path = report_given;
-  if (report_path.empty() && install_folder && !install_folder->empty()) {
-    report_path = kr::manifest::LatestRunReport(*install_folder);
-  }
-  std::optional<kr::report::Report> run;
-  if (!report_path.empty()) run = kr::manifest::ReadReport(report_path);
-  std::string summary = run ? kr::manifest::UndoSummary(*run)
-                            : "元に戻せる更新の記録がありません。" +
-                                  (report_path.empty() ? install_folder.value_or("") : report_path);
-  kr::ui::UndoAction undo;
-  if (run) {
-    undo = [report_path, folder = install_folder.value_or("")](bool force) {
-      kr::manifest::UndoOutcome outcome = kr::manifest::UndoRun(folder, report_path, force);
-      return kr::ui::UndoAnswer{outcome.exit_status, outcome.message};
-    };
-  }
-  auto* window = new kr::ui::frmUndo("更新を元に戻す", summary, undo);
-  window->show();
 }
 
 }  // namespace
@@ -94,7 +67,7 @@ int main(int argc, char** argv) {
       ui.MessageBox("既に起動されています。", "メッセージ", kr::ui::Icon::kCritical);
       return 0;
     }
-    ShowUndo(undo_report, command_line);
+    kr::app::ShowUndo(undo_report, command_line);
     app.exec();
     return 0;
   }

@@ -1,10 +1,12 @@
 // The labour-rate routines: a fiscal year's folder copied into its labour-rate refresh folder
 // and repriced there, with the settings switched over to it; and the later corrections applied
 // to every database that already carries a labour-rate refresh.
+#include <functional>
 #include <string>
 #include <string_view>
 
 #include "platform/platform.h"
+#include "routines/body_report.h"
 #include "routines/catalogue.h"
 #include "routines/interpreter.h"
 #include "routines/labour_rate.h"
@@ -69,19 +71,29 @@ void SetMinPricePath(Database& settings, std::string_view folder) {
 
 // The application opens the refresh folder from now on.
 void SwitchSettings(RoutineRun& run, const FolderCopy& copy) {
-  Database settings = run.OpenIfPresent(run.InstallFile("File\\KrSet.mdb"));
-  if (settings.IsOpen()) {
-    run.steps.Step([&] {
-      settings.Execute("UPDATE Environ SET SetName=" + db::QuoteJetText(copy.refresh) +
-                       " WHERE [ID]=110;");
-    });
-    run.Close(settings);
-  }
+  // Each settings database in the report, switched or left on the fiscal year.
+  auto update = [&](std::string_view file, const std::function<void(Database&)>& change) {
+    std::string path = run.InstallFile(file);
+    Database db = run.OpenIfPresent(path);
+    if (!db.IsOpen()) return;
+    BodyTarget record(run, path);
+    record.Watch(db);
+    record.Step("settings");
+    if (run.steps.Step([&] { change(db); })) {
+      record.Migrated(std::nullopt);
+      record.Counts(db);
+    } else {
+      record.Failed("設定を書き換えられませんでした");
+    }
+    run.Close(db);
+  };
+  update("File\\KrSet.mdb", [&](Database& settings) {
+    settings.Execute("UPDATE Environ SET SetName=" + db::QuoteJetText(copy.refresh) +
+                     " WHERE [ID]=110;");
+  });
   if (!copy.min_price_path) return;
-  Database min_price = run.OpenIfPresent(run.InstallFile("File\\KrSetMinPrice.mdb"));
-  if (!min_price.IsOpen()) return;
-  run.steps.Step([&] { SetMinPricePath(min_price, copy.refresh); });
-  run.Close(min_price);
+  update("File\\KrSetMinPrice.mdb",
+         [&](Database& min_price) { SetMinPricePath(min_price, copy.refresh); });
 }
 
 }  // namespace
@@ -94,18 +106,27 @@ void LabourRateFolderCopy(RoutineRun& run) {
   }
   std::string files = run.InstallFile("File\\");
   std::string refresh = files + std::string(copy->refresh) + "\\";
+  std::string target = refresh + "KrCri.mdb";
+  auto skipped = [&](std::string reason) {
+    if (platform::FileExists(target)) BodyTarget(run, target).Skipped(std::move(reason));
+  };
   // The folder is the only sign of an earlier refresh, finished or not.
-  if (platform::Attributes(refresh).is_directory) return;
+  if (platform::Attributes(refresh).is_directory) {
+    return skipped("既に作成されています（" + std::string(copy->refresh) + "）");
+  }
   run.steps.Call([&] {
     manifest::CopyFolderTree(run.ui, files + std::string(copy->fiscal_year) + "\\*.*", refresh,
                              true, false);
   });
-  std::string source_path = run.PackageFile(run.routine.sources.front());
-  if (!platform::FileExists(source_path)) return;
+  const std::string& source_name = run.routine.sources.front();
+  std::string source_path = run.PackageFile(source_name);
+  if (!platform::FileExists(source_path)) {
+    return skipped("パッケージに " + source_name + " がありません");
+  }
   Database source = run.Open(source_path);
   // A source that cannot be opened counts as missing: the settings stay on the fiscal year.
-  if (!source.IsOpen()) return;
-  MigrateTarget(run, {refresh + "KrCri.mdb", refresh}, source, 0, RefreshHooks(run, true));
+  if (!source.IsOpen()) return skipped("パッケージの " + source_name + " を開けませんでした");
+  MigrateTarget(run, {target, refresh}, source, 0, RefreshHooks(run, true));
   run.Close(source);
   SwitchSettings(run, *copy);
 }

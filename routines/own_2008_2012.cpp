@@ -2,6 +2,7 @@
 #include <optional>
 
 #include "platform/platform.h"
+#include "routines/body_report.h"
 #include "routines/catalogue.h"
 #include "routines/interpreter.h"
 #include "routines/procedures.h"
@@ -167,11 +168,20 @@ int64_t RowsOf(Database& db, std::string_view table) {
 // back.
 void Update2012Box10(RoutineRun& run) {
   std::string package_box = run.PackageFile("KrBox.mdb");
-  if (!platform::FileExists(package_box)) return;
+  if (!platform::FileExists(package_box)) return NoSource(run, "KrBox.mdb");
   ForEachPlace(run, [&](const Place& place, size_t) {
+    BodyTarget record(run, place.path);
+    record.Step("open");
     Database installed = run.Open(place.path);
+    record.Step("");
     // A box that cannot be read is not replaced: nothing could bring its contents back.
-    if (!installed.IsOpen() || run.Skip(installed, StageOf(run.routine, 0).guard)) {
+    if (!installed.IsOpen()) {
+      record.Unfinished("it cannot be opened");
+      return true;
+    }
+    std::optional<std::string> before = RecordedVersion(installed);
+    if (run.Skip(installed, StageOf(run.routine, 0).guard)) {
+      record.Skipped("既に記録されています（" + before.value_or("版なし") + "）");
       run.Close(installed);
       return true;
     }
@@ -182,24 +192,40 @@ void Update2012Box10(RoutineRun& run) {
       return run.steps.Step([&] { db::engine::RecoverDatabaseFile(temp); }) &&
              run.steps.Step([&] { platform::DeleteFile(temp); });
     };
+    record.Step("new box");
     bool made = remove_temp() && run.steps.Step([&] { db::CopyDatabaseFile(package_box, temp); });
+    std::optional<std::string> after;
+    std::vector<report::TableCounts> tables;
     if (made) {
       int64_t disk_failures = installed.DiskFailures();
       Database new_box = run.Open(temp);
       made = new_box.IsOpen();
+      record.Watch(new_box);
       for (std::string_view table : {"Cri", "Val", "Vals", "Woody"}) {
+        record.Step("copy " + std::string(table));
         run.steps.Call([&] { db::CopyTable(installed, new_box, table, "", ""); });
         // A copy that failed (it says so only in the log) would leave those boxes behind.
         int64_t user = RowsOf(installed, table), copied = RowsOf(new_box, table);
         if (user > 0 && copied >= 0 && copied != user) made = false;
+        if (copied > 0) tables.push_back({std::string(table), copied, 0, 0});
       }
+      after = RecordedVersion(new_box);
       run.Close(new_box);
       made = made && installed.DiskFailures() + new_box.DiskFailures() == disk_failures;
       if (!made) LogLine("Update2012Box10: the user's boxes did not all reach " + temp + "; kept");
     }
     run.Close(installed);
-    if (made) run.steps.Step([&] { platform::CopyFile(temp, place.path); });
+    record.Step("replace");
+    if (made) made = run.steps.Step([&] { platform::CopyFile(temp, place.path); });
+    record.Step("");
     remove_temp();
+    if (!made) {
+      record.Unfinished("its boxes did not all reach the new box");
+      return true;
+    }
+    record.Migrated(std::nullopt);
+    record.Versions(before, after);
+    record.Tables(std::move(tables));
     return true;
   });
 }

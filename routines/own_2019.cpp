@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "platform/platform.h"
+#include "routines/body_report.h"
 #include "routines/catalogue.h"
 #include "routines/interpreter.h"
 
@@ -44,7 +45,7 @@ std::string Today() {
 void Update2019ValR0108(RoutineRun& run) {
   const Routine& r = run.routine;
   Database source = run.OpenIfPresent(run.PackageFile(r.sources[0]));
-  if (!source.IsOpen()) return;
+  if (!source.IsOpen()) return NoSource(run, r.sources[0]);
   Database hiroshima = run.OpenIfPresent(run.PackageFile(r.sources[1]));
   Hooks hooks;
   hooks.source = &source;
@@ -109,25 +110,39 @@ void Update2019ExpR0108(RoutineRun& run) {
 // old edition would otherwise be refused by every later run.
 void Update2019CopyCriValR0110(RoutineRun& run) {
   const std::string& marker = run.routine.record.front().text;
+  std::string folder = run.InstallFile("File\\2019年度\\");
+  constexpr std::string_view kFiles[] = {"KrCri.mdb", "KrExp.mdb", "KrVal.mdb"};
   if (platform::FileExists(run.InstallFile(marker))) {
     run.ui.MessageBox("すでに2019年10月版で更新されています。", "確認メッセージ",
                       ui::Icon::kCritical);
+    for (std::string_view file : kFiles) {
+      std::string installed = folder + std::string(file);
+      if (platform::FileExists(installed)) {
+        BodyTarget(run, installed).Skipped("既に記録されています（" + marker + "）");
+      }
+    }
     return;
   }
   std::string stamp = Today() + "9999";
-  std::string folder = run.InstallFile("File\\2019年度\\");
   bool whole = true;
-  for (std::string_view file : {"KrCri.mdb", "KrExp.mdb", "KrVal.mdb"}) {
+  for (std::string_view file : kFiles) {
     std::string installed = folder + std::string(file);
     std::string backup = folder + support::BackupFileName(file, stamp);
-    if (!platform::FileExists(run.PackageFile(file)) || !platform::FileExists(installed)) {
+    if (!platform::FileExists(installed)) continue;
+    BodyTarget record(run, installed);
+    if (!platform::FileExists(run.PackageFile(file))) {
+      record.Skipped("パッケージに " + std::string(file) + " がありません");
       continue;
     }
     // A commit a killed process left half done is undone first, or the copy would keep it.
+    record.Step("recover");
     if (!run.steps.Step([&] { db::engine::RecoverDatabaseFile(installed); })) {
       whole = false;
+      record.Unfinished("its recovery failed");
       continue;
     }
+    record.Step("version");
+    std::optional<std::string> before = FileVersion(installed);
     std::string keep = backup;
     if (platform::FileExists(backup)) {
       keep.clear();
@@ -139,14 +154,23 @@ void Update2019CopyCriValR0110(RoutineRun& run) {
     }
     if (!keep.empty()) {
       // Never replace what has no copy.
+      record.Step("backup");
       if (!run.steps.Step([&] { platform::CopyFile(installed, keep); })) {
         whole = false;
+        record.Unfinished("its backup could not be made");
         continue;
       }
     }
-    whole =
-        run.steps.Step([&] { db::CopyDatabaseFile(run.PackageFile(file), installed); }) && whole;
-    run.steps.Call([&] { db::ChangeDatabasePassword(installed); });
+    record.Step("replace");
+    if (!run.steps.Step([&] { db::CopyDatabaseFile(run.PackageFile(file), installed); })) {
+      whole = false;
+      record.Unfinished("it could not be replaced");
+      continue;
+    }
+    record.Unrecorded([&] { run.steps.Call([&] { db::ChangeDatabasePassword(installed); }); });
+    record.Migrated(keep.empty() ? backup : keep);
+    record.Step("version");
+    record.Versions(before, FileVersion(installed));
   }
   std::string command =
       "\"" + run.context.install_folder + "ReVudovaru.exe\" " + stamp + " NoMessage";

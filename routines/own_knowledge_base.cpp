@@ -2,6 +2,7 @@
 // KrCri.mdb that has none yet. The only routines that tell the user when their data is missing.
 #include "db/passwords.h"
 #include "platform/platform.h"
+#include "routines/body_report.h"
 #include "routines/catalogue.h"
 #include "routines/interpreter.h"
 
@@ -66,14 +67,15 @@ void Convert(RoutineRun& run, Database& source, Database& target, int year) {
 }
 
 void KnowledgeBase(RoutineRun& run, int year) {
-  if (!platform::FileExists(run.PackageFile(run.routine.sources.front()))) {
+  const std::string& source_name = run.routine.sources.front();
+  if (!platform::FileExists(run.PackageFile(source_name))) {
     Tell(run, kNoSource);
-    return;
+    return NoSource(run, source_name);
   }
   Database source = OpenKnowledgeBase(run, year == 2014);
   if (!source.IsOpen()) {
     Tell(run, kNoSource);
-    return;
+    return NoSource(run, source_name);
   }
   std::vector<Place> places = run.Places();
   if (year == 2014 && (places.empty() || !platform::FileExists(places.front().path))) {

@@ -125,8 +125,15 @@ TEST_F(LabourRateTest, AFolderCopyRepricesTheCopyAndSwitchesTheSettingsToIt) {
   Install("File/平成30年度/KrCri.mdb", InstalledCri("2018,1,1", "201811_標準"));
   install_.Write("File/平成30年度/帳票/様式.txt", "様式");
   Package("KrData2018H3103.mdb", SourceCri());
-  Run("Update2018CriH3103");
+  report::Routine reported = RunReported("Update2018CriH3103");
   constexpr std::string_view kCopy = "File/平成30年度(H31年3月労務更新)/KrCri.mdb";
+  // The copy and both settings databases are in the report.
+  EXPECT_EQ(TargetOf(reported, kCopy).outcome, report::TargetOutcome::kMigrated);
+  const report::Target settings = TargetOf(reported, "File/KrSet.mdb");
+  EXPECT_EQ(settings.outcome, report::TargetOutcome::kMigrated);
+  ASSERT_EQ(settings.tables.size(), 1u);
+  EXPECT_EQ(settings.tables[0].updated, 1);
+  EXPECT_EQ(TargetOf(reported, "File/KrSetMinPrice.mdb").outcome, report::TargetOutcome::kMigrated);
   EXPECT_EQ(Query(kCopy, kPrices), kRefreshed);
   EXPECT_EQ(Query(kCopy, "SELECT ID FROM RoumuHosei"), (Rows{"2"}));
   EXPECT_EQ(Value(kCopy, "SELECT Comment FROM Version"), "201811_標準,労務更新,労務更新H3104");
@@ -149,7 +156,8 @@ TEST_F(LabourRateTest, AFolderCopyRepricesTheCopyAndSwitchesTheSettingsToIt) {
   testing::RunScriptText(install_.Native("File/KrSet.mdb"),
                          "UPDATE Environ SET SetName='利用者' WHERE ID=110;\n");
   run_.run_stamp = "202004081000";
-  Run("Update2018CriH3103");
+  EXPECT_EQ(TargetOf(RunReported("Update2018CriH3103"), kCopy).reason,
+            "既に作成されています（平成30年度(H31年3月労務更新)）");
   EXPECT_EQ(Query(kCopy, kPrices), kRefreshed);
   EXPECT_EQ(Value(kCopy, "SELECT Comment FROM Version"), "201811_標準,労務更新,労務更新H3104");
   EXPECT_EQ(Backups("File/平成30年度(H31年3月労務更新)").size(), 1u);
@@ -199,7 +207,10 @@ TEST_F(LabourRateTest, The2014CopyIsGuardedByItsVersionAndStampedAndLeavesMinimu
 TEST_F(LabourRateTest, WithoutItsSourceAFolderCopyLeavesTheCopyAndTheSettings) {
   Settings();
   Install("File/2019年度/KrCri.mdb", InstalledCri("2019,1,4"));
-  Run("Update2019CriR0203");
+  EXPECT_EQ(
+      TargetOf(RunReported("Update2019CriR0203"), "File/2019年度(令和2年3月労務更新)/KrCri.mdb")
+          .reason,
+      "パッケージに KrData2019R0203.mdb がありません");
   EXPECT_EQ(Query("File/2019年度(令和2年3月労務更新)/KrCri.mdb", kPrices),
             Query("File/2019年度/KrCri.mdb", kPrices));
   EXPECT_EQ(Environ110(), "平成30年度");

@@ -43,6 +43,23 @@ bool RoutineTest::Run(std::string_view name, std::string_view argument) {
   return RunLater(name, argument);
 }
 
+report::Routine RoutineTest::RunReported(std::string_view name) {
+  report::Recorder recorder;
+  report::ScopedRecorder scope(recorder);
+  recorder.BeginRoutine(name);
+  Run(name);
+  return recorder.report().routines.front();
+}
+
+report::Target RoutineTest::TargetOf(const report::Routine& routine,
+                                     std::string_view relative) const {
+  for (const report::Target& target : routine.targets) {
+    if (target.database == install_.Native(relative)) return target;
+  }
+  ADD_FAILURE() << routine.name << " has no entry for " << relative;
+  return {};
+}
+
 bool RoutineTest::RunLater(std::string_view name, std::string_view argument) {
   ui_.SetWaitLabel(1, std::string(name) + "を更新中...");
   return registry_.Run(name, argument, run_, ui_);

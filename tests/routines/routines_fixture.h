@@ -9,6 +9,7 @@
 #include <string_view>
 #include <vector>
 
+#include "report/report.h"
 #include "routines/routines.h"
 #include "tests/testing/databases.h"
 #include "tests/testing/fake_ui.h"
@@ -46,6 +47,10 @@ class RoutineTest : public ::testing::Test {
   void Package(std::string_view name, std::string_view script);
   // Runs the "Function" line's routine with a caption in the progress line, as the driver does.
   bool Run(std::string_view name, std::string_view argument = "");
+  // As Run, with a run report recording: the routine's entry in it.
+  report::Routine RunReported(std::string_view name);
+  // The entry of the database at relative ("File/KrSet.mdb"); fails the test when there is none.
+  report::Target TargetOf(const report::Routine& routine, std::string_view relative) const;
   // As Run, but as a later routine of the run before.
   bool RunLater(std::string_view name, std::string_view argument = "");
 

@@ -125,7 +125,7 @@ void frmWait::ShowDetails() {
     auto* text = new QPlainTextEdit(details_);
     text->setObjectName("txtDetails");
     text->setReadOnly(true);
-    text->setLineWrapMode(QPlainTextEdit::NoWrap);
+    text->setLineWrapMode(QPlainTextEdit::WidgetWidth);  // a long failure reads without scrolling
     text->setPlainText(ToDisplayText(details_text_));
     layout->addWidget(text);
     auto* close = new QPushButton("閉じる", details_);
