@@ -37,6 +37,7 @@
 #include "bench/routines_direct.h"
 #include "demo/fixture_generator.h"
 #include "manifest/manifest.h"
+#include "platform/overlay.h"
 #include "report/report.h"
 #include "ui/console_ui.h"
 
