@@ -235,7 +235,10 @@ int main(int argc, char** argv) {
   // The updater takes its package folder as the first token of its command line; quoting keeps
   // a folder with spaces one token.
   std::string command_line;
-  if (command.package_folder()) command_line = "\"" + *command.package_folder() + "\"";
+  if (command.package_folder()) {
+    command_line = "\"" + kr::platform::AbsoluteNativePath(*command.package_folder()) + "\"";
+  }
+  if (install_folder) install_folder = kr::platform::AbsoluteNativePath(*install_folder);
   if (undo->count() > 0) return Undo(undo_report, install_folder, command_line, force, report_file);
 
   Ran ran = Update(command_line, install_folder, plan);

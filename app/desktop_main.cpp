@@ -58,7 +58,9 @@ int main(int argc, char** argv) {
   // The package folder is the first token of the updater's command line; quoting keeps a
   // folder with spaces one token.
   std::string command_line;
-  if (command.package_folder()) command_line = "\"" + *command.package_folder() + "\"";
+  if (command.package_folder()) {
+    command_line = "\"" + kr::platform::AbsoluteNativePath(*command.package_folder()) + "\"";
+  }
 
   kr::ui::QtUi ui;
   if (undo->count() > 0) {

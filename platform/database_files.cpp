@@ -221,6 +221,13 @@ std::string CanonicalNativePath(std::string_view native_path) {
   return error ? absolute.lexically_normal().string() : canonical.string();
 }
 
+std::string AbsoluteNativePath(std::string_view native_path) {
+  if (native_path.empty()) return {};
+  std::error_code error;
+  std::filesystem::path absolute = std::filesystem::absolute(native_path, error);
+  return error ? std::string(native_path) : absolute.lexically_normal().string();
+}
+
 std::string EnvironmentValue(const char* name) { return internal::GetEnv(name); }
 
 }  // namespace kr::platform

@@ -396,6 +396,10 @@ void ResetPhaseTimes();
 // ".." removed (the part that does not exist is kept as written). Never throws: on failure the
 // path comes back as given.
 std::string CanonicalNativePath(std::string_view native_path);
+// A native path as typed on a command line, made absolute against the working folder with "."
+// and ".." removed and links left as they are, so that what the run records still names the
+// same place when read from elsewhere. A trailing separator is kept.
+std::string AbsoluteNativePath(std::string_view native_path);
 
 // The value of an environment variable of this process, "" when unset.
 std::string EnvironmentValue(const char* name);

@@ -5,6 +5,7 @@
 #include <map>
 
 #include "platform/platform.h"
+#include "report/report.h"
 #include "tests/testing/testing.h"
 
 namespace kr::app::test {
@@ -141,6 +142,21 @@ TEST_F(CliTest, RefusedInstallFolderEndsWithStatus2AndTheMessageAndIsLeftAlone) 
   result = Cli({demo_ + "/Package", "--install-folder", demo_ + "/Nowhere/  "});
   EXPECT_EQ(result.exit_code, 2);
   EXPECT_FALSE(Exists("Nowhere"));
+}
+
+// Folders typed relative to the working folder are recorded as the places they name, so that the
+// report and an undo read from elsewhere still find them.
+TEST_F(CliTest, RelativeFoldersAreRecordedAbsolute) {
+  ProcessResult result = testing::RunProgram(
+      {"/bin/sh", "-c", "cd \"$1\" && exec \"$2\" Package --install-folder ./App/../App", "sh",
+       demo_, BuiltProgram("app/kr-updater-cli")},
+      {"KR_NOW=2020-04-07 15:30"});
+  ASSERT_EQ(result.exit_code, 0) << result.err;
+  std::vector<std::string> reports = testing::ReportsIn(App());
+  ASSERT_EQ(reports.size(), 1u);
+  report::Report r = report::FromJson(platform::ReadFile(reports[0]));
+  EXPECT_EQ(r.install_folder, App());
+  EXPECT_EQ(r.package, demo_ + "/Package/");
 }
 
 TEST_F(CliTest, FailingLineGivesTheErrorMessageWhileLaterLinesStillApply) {
