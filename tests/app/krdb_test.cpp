@@ -1,4 +1,5 @@
-// krdb end to end: the built program on real files (scripts, listings, passwords, errors).
+// krdb end to end: the built program on real files (scripts, listings, passwords, errors, files
+// Access wrote).
 #include "tests/app/krdb_fixture.h"
 
 namespace kr::krdb::test {
@@ -95,8 +96,44 @@ TEST_F(KrdbTest, ErrorsGoToStandardErrorWithTheirNumber) {
   EXPECT_EQ(Krdb({Db("e.mdb"), "exec", "SELECT Frob(1)"}).err.rfind("error 3085: ", 0), 0u);
   dir_.Write("junk.mdb", "not a database");
   EXPECT_EQ(Krdb({Db("junk.mdb"), "tables"}).err.rfind("error 3343: ", 0), 0u);
-  EXPECT_EQ(Krdb({Db("e.mdb"), "frobnicate"}).exit_code, 2);
-  EXPECT_EQ(Krdb({}).exit_code, 2);
+}
+
+// Files written by Access: read as they are, imported into ours with the same dump.
+std::string Sample(const std::string& name) {
+  return kr::testing::SourceFile("tests/fixtures/access/" + name);
+}
+
+using KrdbAccessTest = KrdbTest;
+
+TEST_F(KrdbAccessTest, ImportMakesADatabaseOfOursWithTheSameDump) {
+  for (const char* sample :
+       {"testV1997.mdb", "testV2003.mdb", "testV2007.accdb", "oldDatesV2007.accdb"}) {
+    SCOPED_TRACE(sample);
+    std::string target = Db(std::string(sample) + ".mdb");
+    Ok({"--app", target, "import", Sample(sample)});
+    ProcessResult source = Krdb({Sample(sample), "dump"});
+    ProcessResult ours = Krdb({"--app", target, "dump"});
+    ASSERT_EQ(source.exit_code, 0) << source.err;
+    EXPECT_EQ(DumpBody(ours.out), DumpBody(source.out));
+    EXPECT_NE(source.out.find("INSERT INTO [Table1]"), std::string::npos);
+    // The new file is ours, with the password, and takes changes.
+    EXPECT_EQ(Krdb({target, "tables"}).exit_code, 1);
+    Ok({"--app", target, "exec", "DELETE FROM Table1"});
+  }
+  ProcessResult again = Krdb({"--app", Db("testV1997.mdb.mdb"), "import", Sample("testV2003.mdb")});
+  EXPECT_EQ(again.exit_code, 1);
+  EXPECT_NE(again.err.find("error 3204"), std::string::npos);
+}
+
+TEST_F(KrdbAccessTest, ExecReadsAndRefusesChanges) {
+  ProcessResult select =
+      Krdb({Sample("testV2010.accdb"), "exec", "SELECT A, H * 2 AS Twice FROM Table1 WHERE I"});
+  EXPECT_EQ(select.out, "A\tTwice\nabcdefg\t7\n");
+  ProcessResult update = Krdb({Sample("testV2010.accdb"), "exec", "UPDATE Table1 SET C = 1"});
+  EXPECT_EQ(update.exit_code, 1);
+  EXPECT_NE(update.err.find("error 3027"), std::string::npos);
+  ProcessResult fields = Krdb({Sample("testV1997.mdb"), "fields", "Table1"});
+  EXPECT_NE(fields.out.find("H\t5\t8\t"), std::string::npos) << fields.out;
 }
 
 }  // namespace
