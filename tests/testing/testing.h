@@ -106,9 +106,11 @@ ProcessResult MakeDemo(const std::string& root, std::string_view update_day);
 // --- Crashes and failing disks --------------------------------------------------------------
 // How many changes to the disk body makes (steps of platform::FaultHook).
 int CountDiskSteps(const std::function<void()>& body);
-// Runs body in a child process that is killed (SIGKILL) at its n-th change to the disk, for
-// n = 1, 2, ... until body ends before its n-th change. prepare() runs in the parent before
-// each child, check(n, killed) after it has ended. Returns the number of children.
+// Runs body in a child process that is killed (SIGKILL) at its n-th change to the disk; whether
+// it was (false: body ended before).
+bool KillAtDiskChange(const std::function<void()>& body, int n);
+// KillAtDiskChange for n = 1, 2, ... until body ends before its n-th change. prepare() runs in the
+// parent before each child, check(n, killed) after it has ended. Returns the number of children.
 int ForEachCrashPoint(const std::function<void()>& prepare, const std::function<void()>& body,
                       const std::function<void(int n, bool killed)>& check);
 // Every file below a native folder whose name marks a write's temporary (".~krtmp-").
