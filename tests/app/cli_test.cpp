@@ -149,13 +149,14 @@ TEST_F(CliTest, DialogWithoutAnInstallFolderPrintsTheProposalAndChangesNothing) 
   EXPECT_TRUE(Exists("App/KrOldTool.exe"));
 }
 
-TEST_F(CliTest, SecondCopyEndsWithStatus3AndChangesNothing) {
+TEST_F(CliTest, SecondCopyEndsWithStatus3AndChangesNothingEvenToPlan) {
   auto held = platform::InstanceGuard::Acquire("kr-updater");
   ASSERT_TRUE(held);
   ProcessResult result = Cli({demo_ + "/Package", "--install-folder", demo_ + "/App"});
   EXPECT_EQ(result.exit_code, 3);
   EXPECT_EQ(result.err, "[メッセージ] 既に起動されています。\n");
   EXPECT_FALSE(Exists("App/Readme.txt"));
+  EXPECT_EQ(Cli({demo_ + "/Package", "--plan", "--install-folder", demo_ + "/App"}).exit_code, 3);
 }
 
 // --check: the package a build makes checks clean and changes nothing; a mistake shows at its
@@ -191,6 +192,7 @@ TEST(PackageCheckOptionsTest, CheckDoesNotMixWithARunsOptions) {
        {std::vector<std::string>{"--check", package, "--install-folder", "/tmp"},
         {"--check", package, package},
         {"--check", package, "--format", "xml"},
+        {"--check", package, "--plan"},
         {package, "--format", "json"}}) {
     std::vector<std::string> argv = args;
     argv.insert(argv.begin(), BuiltProgram("app/kr-updater-cli"));
@@ -223,12 +225,6 @@ class UndoCliTest : public CliTest {
     });
     return files;
   }
-  static void ExpectSame(const Files& now, const Files& expected) {
-    for (const auto& [name, bytes] : expected) {
-      EXPECT_TRUE(now.count(name) && now.at(name) == bytes) << name << " is not as it was";
-    }
-    for (const auto& [name, bytes] : now) EXPECT_TRUE(expected.count(name)) << name << " is left";
-  }
   bool KeptSomewhereInUpdateLog(std::string_view bytes) const {
     for (const auto& [name, content] : root_.Files(true)) {
       if (name.starts_with("App/UpdateLog/") && content == bytes) return true;
@@ -249,12 +245,12 @@ TEST_F(UndoCliTest, UndoPutsEveryFileBackAsBeforeTheUpdateAndASecondUndoDoesNoth
   // Registrations ran programs: named as not undone.
   EXPECT_NE(undo.out.find("Regsvr32"), std::string::npos) << undo.out;
   EXPECT_NE(copies.Read("undo.json").find("\"kind\": \"undo\""), std::string::npos);
-  ExpectSame(Sandbox(), before);
+  EXPECT_EQ(testing::Differing(before, Sandbox()), testing::Names{});
 
   ProcessResult again = Undo();
   EXPECT_EQ(again.exit_code, 0) << again.err;
   EXPECT_NE(again.out.find("既に元に戻されています"), std::string::npos) << again.out;
-  ExpectSame(Sandbox(), before);
+  EXPECT_EQ(testing::Differing(before, Sandbox()), testing::Names{});
 }
 
 TEST_F(UndoCliTest, AFileChangedAfterTheUpdateStopsUndoUntilForcedAndItsContentIsKept) {
@@ -269,11 +265,11 @@ TEST_F(UndoCliTest, AFileChangedAfterTheUpdateStopsUndoUntilForcedAndItsContentI
   EXPECT_NE(refused.err.find(root_.Native("App/KelmoraSetting.xml")), std::string::npos)
       << refused.err;
   EXPECT_NE(refused.err.find(root_.Native("App/Readme.txt")), std::string::npos) << refused.err;
-  ExpectSame(Sandbox(), edited);
+  EXPECT_EQ(testing::Differing(edited, Sandbox()), testing::Names{});
 
   ProcessResult forced = Undo({"--force"});
   ASSERT_EQ(forced.exit_code, 0) << forced.out << forced.err;
-  ExpectSame(Sandbox(), before);
+  EXPECT_EQ(testing::Differing(before, Sandbox()), testing::Names{});
   // What force overwrote is not lost.
   EXPECT_TRUE(KeptSomewhereInUpdateLog("edited after the update"));
   EXPECT_TRUE(KeptSomewhereInUpdateLog("notes the user added"));
@@ -290,7 +286,7 @@ TEST_F(UndoCliTest, UndoWithoutAnyUpdateRecordedIsRefusedAndChangesNothing) {
   EXPECT_NE(broken.err.find("更新の記録を読めません"), std::string::npos) << broken.err;
   Files now = Sandbox();
   now.erase("broken.json");
-  ExpectSame(now, before);
+  EXPECT_EQ(testing::Differing(before, now), testing::Names{});
 }
 
 }  // namespace

@@ -41,18 +41,6 @@ class UndoCrashTest : public testing::DemoUpdateTest {
     });
     return files;
   }
-  // The names of the files that are not as before the update, or there without having been.
-  std::vector<std::string> Differences() const {
-    Files now = Snapshot();
-    std::vector<std::string> names;
-    for (const auto& [name, bytes] : before_) {
-      if (!now.count(name) || now.at(name) != bytes) names.push_back(name);
-    }
-    for (const auto& [name, bytes] : now) {
-      if (!before_.count(name)) names.push_back(name);
-    }
-    return names;
-  }
   void BackToUpdated() {
     for (const auto& entry : fs::directory_iterator(root_.path())) fs::remove_all(entry.path());
     fs::copy(updated_.path(), root_.path(), fs::copy_options::recursive);
@@ -65,7 +53,7 @@ class UndoCrashTest : public testing::DemoUpdateTest {
 
 TEST_F(UndoCrashTest, AnUndoKilledAnywhereAndRunAgainEndsWithEveryFileAsBeforeTheUpdate) {
   const int steps = testing::CountDiskSteps([&] { ASSERT_EQ(Undo().exit_status, 0); });
-  ASSERT_EQ(Differences(), std::vector<std::string>{});
+  ASSERT_EQ(testing::Differing(before_, Snapshot()), testing::Names{});
   ASSERT_GE(steps, kKills);
 
   std::string given = platform::EnvironmentValue("KR_CRASH_SEED");
@@ -83,7 +71,7 @@ TEST_F(UndoCrashTest, AnUndoKilledAnywhereAndRunAgainEndsWithEveryFileAsBeforeTh
 
     manifest::UndoOutcome rerun = Undo();
     EXPECT_EQ(rerun.exit_status, 0) << rerun.message;
-    EXPECT_EQ(Differences(), std::vector<std::string>{});
+    EXPECT_EQ(testing::Differing(before_, Snapshot()), testing::Names{});
     EXPECT_EQ(testing::LeftoverTemporaries(root_.path()), std::vector<std::string>{});
     manifest::UndoOutcome third = Undo();
     EXPECT_EQ(third.exit_status, 0);

@@ -10,8 +10,6 @@
 // (with KR_CRASH_SEED, each rerun in the minute that seed drew for it).
 #include <gtest/gtest.h>
 #include <signal.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cstdint>
@@ -61,19 +59,13 @@ class WholeUpdateCrashTest : public testing::DemoUpdateTest {
   // An update in a child process killed at its kill_at-th change to the disk; false when it
   // ended before.
   bool UpdateKilledAt(int64_t kill_at) {
-    pid_t child = fork();
-    if (child < 0) ADD_FAILURE() << "fork failed";
-    if (child == 0) {
+    return testing::KilledInChild([&] {
       testing::CountingDisk disk([&](int64_t n, std::string_view, std::string_view) {
         if (n == kill_at) raise(SIGKILL);
         return 0;
       });
       Update(kMinute);
-      _exit(0);  // no destructors: the parent's folders are not the child's to remove
-    }
-    int status = 0;
-    waitpid(child, &status, 0);
-    return WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL;
+    });
   }
 
   Installation Read(const testing::TempDir& root) const {
@@ -217,17 +209,8 @@ TEST_F(WholeUpdateCrashTest, AnUpdateKilledAnywhereAndRunAgainEndsAsAnUninterrup
     EXPECT_EQ(Update(same_minute ? kMinute : kNextMinute), startup::Outcome::kFinished);
 
     Installation now = Read(root_);
-    EXPECT_EQ(now.files.size(), reference.files.size());
-    for (const auto& [name, bytes] : reference.files) {
-      EXPECT_TRUE(now.files.count(name) && now.files[name] == bytes) << name << " differs";
-    }
-    for (const auto& [name, bytes] : now.files) {
-      EXPECT_TRUE(reference.files.count(name)) << name << " is left over";
-    }
-    EXPECT_EQ(now.databases.size(), reference.databases.size());
-    for (const auto& [name, tables] : reference.databases) {
-      EXPECT_TRUE(now.databases.count(name) && now.databases[name] == tables) << name << " differs";
-    }
+    EXPECT_EQ(testing::Differing(reference.files, now.files), testing::Names{});
+    EXPECT_EQ(testing::Differing(reference.databases, now.databases), testing::Names{});
     EXPECT_EQ(testing::UserPrices(root_), prices_before);
     EXPECT_EQ(testing::LeftoverTemporaries(root_.path()), std::vector<std::string>{});
     if (same_minute) {

@@ -238,21 +238,27 @@ int CountDiskSteps(const std::function<void()>& body) {
   return steps;
 }
 
-bool KillAtDiskChange(const std::function<void()>& body, int n) {
+bool KilledInChild(const std::function<void()>& body) {
   pid_t pid = fork();
   if (pid < 0) throw std::runtime_error("fork failed");
   if (pid == 0) {
-    int steps = 0;
-    platform::ScopedFaultHook hook([&](platform::DiskStep, std::string_view) {
-      if (++steps == n) raise(SIGKILL);
-      return 0;
-    });
     body();
     _exit(0);  // no destructors: the parent's folders are not the child's to remove
   }
   int status = 0;
   waitpid(pid, &status, 0);
   return WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL;
+}
+
+bool KillAtDiskChange(const std::function<void()>& body, int n) {
+  return KilledInChild([&] {
+    int steps = 0;
+    platform::ScopedFaultHook hook([&](platform::DiskStep, std::string_view) {
+      if (++steps == n) raise(SIGKILL);
+      return 0;
+    });
+    body();
+  });
 }
 
 int ForEachCrashPoint(const std::function<void()>& prepare, const std::function<void()>& body,
