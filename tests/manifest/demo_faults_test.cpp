@@ -16,13 +16,6 @@ namespace {
 namespace fs = std::filesystem;
 using Snapshot = std::map<std::string, std::string>;
 
-// The file-action pass and the finishing steps are the subject; the update routines work on the
-// databases only.
-class NoRoutines : public RoutineRegistry {
- public:
-  bool Run(std::string_view, std::string_view, RunContext&, ui::Ui&) override { return false; }
-};
-
 // Databases change through the database engine, in several steps of the run; they are checked
 // by the database tests, not byte for byte here.
 bool IsDatabase(const std::string& name) { return name.ends_with(".mdb"); }
@@ -72,7 +65,7 @@ class DemoFaultsTest : public testing::DemoUpdateTest {
     run.run_stamp = "202004071530";
     run.common_data_folder = root_.folder() + "ProgramData\\Kelmora\\";
     ui_ = testing::FakeUi();
-    NoRoutines routines;
+    testing::NoRoutines routines;  // they work on the databases only, not the subject here
     return RunManifest(run, ui_, routines, true);
   }
 

@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "startup/startup.h"
+#include "tests/testing/fake_ui.h"
 #include "tests/testing/testing.h"
 #include "tests/ui/qt/qt_testing.h"
 #include "ui/qt/qt_ui.h"
@@ -28,11 +29,6 @@ namespace {
 using testing::Control;
 using testing::FindForm;
 using testing::Q;
-
-class NoRoutines final : public manifest::RoutineRegistry {
- public:
-  bool Run(std::string_view, std::string_view, RunContext&, Ui&) override { return false; }
-};
 
 // A package that wants KrMain.exe in the install folder Kelmora2019, which the common data
 // folder's settings name; start-up has opened frmMlDir. The folder browser answers Chosen.
@@ -85,7 +81,7 @@ class InstallFolderDialogTest : public ::testing::Test {
     browsed_from_ = std::string(initial);
     return browse_answer_;
   }};
-  NoRoutines routines_;
+  kr::testing::NoRoutines routines_;
   std::optional<startup::Updater> updater_;
   QWidget* dialog_ = nullptr;
 };
