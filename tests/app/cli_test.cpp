@@ -1,4 +1,5 @@
-// kr-updater-cli end to end, over the demo installation and package that kr-make-demo builds.
+// kr-updater-cli end to end over the demo: a run through the dialog path and unattended, refusals,
+// the package check and undo.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -6,7 +7,7 @@
 
 #include "platform/platform.h"
 #include "report/report.h"
-#include "tests/testing/testing.h"
+#include "tests/app/demo_cli.h"
 
 namespace kr::app::test {
 namespace {
@@ -17,27 +18,13 @@ using testing::ProcessResult;
 
 constexpr const char* kStamp = "202004071530";
 
-class CliTest : public ::testing::Test {
+class CliTest : public DemoCliTest {
  protected:
   void SetUp() override {
-    if (!testing::DemoBuilt()) GTEST_SKIP() << "PE fixtures not built (MinGW-w64 missing)";
-    Generate("2000/01/01");
-  }
-  void TearDown() override {
-    EXPECT_EQ(testing::ReportSchemaErrors(testing::ReportsIn(demo_ + "/App")), "");
+    DemoCliTest::SetUp();
+    if (!IsSkipped()) Generate("2000/01/01");
   }
 
-  // The demo goes into the sandbox itself, whose folders the demo's layout matches.
-  void Generate(std::string_view update_day) {
-    ProcessResult made = testing::MakeDemo(demo_, update_day);
-    ASSERT_EQ(made.exit_code, 0) << made.err;
-  }
-  ProcessResult Cli(std::vector<std::string> args) {
-    args.insert(args.begin(), BuiltProgram("app/kr-updater-cli"));
-    return testing::RunProgram(args, {"KR_NOW=2020-04-07 15:30"});
-  }
-  std::string Read(std::string_view relative) const { return sandbox_.root().Read(relative); }
-  bool Exists(std::string_view relative) const { return sandbox_.root().Exists(relative); }
   // Whether a file is a copy of a PE test program (compared without printing bytes).
   ::testing::AssertionResult HoldsProgram(const std::string& relative,
                                           const std::string& fixture) const {
@@ -61,9 +48,6 @@ class CliTest : public ::testing::Test {
   }
   // The install folder as users and child programs see it (native, whatever the updater holds).
   std::string App() const { return demo_ + "/App/"; }
-
-  testing::SandboxedFolders sandbox_;
-  std::string demo_ = sandbox_.root().path();
 };
 
 TEST_F(CliTest, DialogPathWithAnInstallFolderPassingEveryCheckAppliesEveryFileAction) {
@@ -181,29 +165,144 @@ TEST_F(CliTest, DialogWithoutAnInstallFolderPrintsTheProposalAndChangesNothing) 
   EXPECT_TRUE(Exists("App/KrOldTool.exe"));
 }
 
-TEST_F(CliTest, SecondCopyEndsWithStatus3AndChangesNothing) {
+TEST_F(CliTest, SecondCopyEndsWithStatus3AndChangesNothingEvenToPlan) {
   auto held = platform::InstanceGuard::Acquire("kr-updater");
   ASSERT_TRUE(held);
   ProcessResult result = Cli({demo_ + "/Package", "--install-folder", demo_ + "/App"});
   EXPECT_EQ(result.exit_code, 3);
   EXPECT_EQ(result.err, "[メッセージ] 既に起動されています。\n");
   EXPECT_FALSE(Exists("App/Readme.txt"));
+  EXPECT_EQ(Cli({demo_ + "/Package", "--plan", "--install-folder", demo_ + "/App"}).exit_code, 3);
 }
 
-TEST_F(CliTest, BadOptionsPointToTheUsageAndChangeNothing) {
-  for (std::vector<std::string> args :
-       {std::vector<std::string>{"--bogus"},
-        {demo_ + "/Package", "--install-folder"},
-        {demo_ + "/Package", demo_ + "/Other", "--install-folder", demo_ + "/App"}}) {
-    ProcessResult result = Cli(args);
-    EXPECT_EQ(result.exit_code, 2);
-    EXPECT_NE(result.err.find("詳しくは kr-updater-cli --help をご覧ください。"), std::string::npos)
-        << result.err;
+// --check: the package a build makes checks clean and changes nothing; a mistake shows at its
+// line, in text and in JSON.
+TEST_F(CliTest, TheDemoPackageChecksCleanAndNothingChanges) {
+  auto before = root_.Files();
+  ProcessResult text = Cli({"--check", demo_ + "/Package"});
+  EXPECT_EQ(text.exit_code, 0) << text.out << text.err;
+  EXPECT_EQ(text.out, "問題はありません。\n");
+  ProcessResult json = Cli({"--check", demo_ + "/Package", "--format", "json"});
+  EXPECT_EQ(json.exit_code, 0);
+  EXPECT_EQ(json.out, "[]\n");
+  EXPECT_EQ(root_.Files(), before);
+}
+
+TEST_F(CliTest, APackageMistakeEndsTheCheckWithStatusOneAndNamesItsLine) {
+  std::string ini = Read("Package/KrInst.ini");
+  size_t at = ini.find("Func03=Update2019ExpR0111");
+  ASSERT_NE(at, std::string::npos);
+  ini.replace(at, 25, "Func03=update2019ExpR0111");
+  root_.Write("Package/KrInst.ini", ini);
+  ProcessResult json = Cli({"--check", demo_ + "/Package", "--format", "json"});
+  EXPECT_EQ(json.exit_code, 1);
+  EXPECT_NE(json.out.find("\"line\": 45, \"severity\": \"error\""), std::string::npos) << json.out;
+  EXPECT_NE(json.out.find("\"code\": \"unknown-routine\""), std::string::npos);
+  EXPECT_NE(json.out.find("「Update2019ExpR0111」 の誤り"), std::string::npos);
+}
+
+TEST(PackageCheckOptionsTest, CheckDoesNotMixWithARunsOptions) {
+  testing::TempDir dir;
+  const std::string package = dir.path();
+  for (const std::vector<std::string>& args :
+       {std::vector<std::string>{"--check", package, "--install-folder", "/tmp"},
+        {"--check", package, package},
+        {"--check", package, "--format", "xml"},
+        {"--check", package, "--plan"},
+        {package, "--format", "json"}}) {
+    std::vector<std::string> argv = args;
+    argv.insert(argv.begin(), BuiltProgram("app/kr-updater-cli"));
+    ProcessResult result = testing::RunProgram(argv);
+    EXPECT_EQ(result.exit_code, 2) << ::testing::PrintToString(args) << result.err;
   }
-  EXPECT_FALSE(Exists("App/Readme.txt"));
-  ProcessResult help = Cli({"--help"});
-  EXPECT_EQ(help.exit_code, 0);
-  EXPECT_NE(help.out.find("--install-folder"), std::string::npos);
+}
+
+// --undo: every file of the sandbox (install folder, shortcut folders, Windows folder) back as it
+// was before the update.
+class UndoCliTest : public CliTest {
+ protected:
+  using Files = std::map<std::string, std::string>;
+
+  void Update() {
+    ProcessResult run = Cli({demo_ + "/Package", "--install-folder", demo_ + "/App"});
+    ASSERT_EQ(run.exit_code, 0) << run.out << run.err;
+  }
+  ProcessResult Undo(std::vector<std::string> more = {}) {
+    std::vector<std::string> args{"--undo", "--install-folder", demo_ + "/App"};
+    args.insert(args.end(), more.begin(), more.end());
+    return Cli(args, "2020-04-07 15:40");
+  }
+  // Every file of the sandbox but the run records, the lock folder and the logs the stand-in
+  // registration programs append to (what programs do is not undone).
+  Files Sandbox() const {
+    Files files = root_.Files();
+    std::erase_if(files, [](const auto& file) {
+      return file.first.starts_with("run/") || file.first.ends_with(".log");
+    });
+    return files;
+  }
+  bool KeptSomewhereInUpdateLog(std::string_view bytes) const {
+    for (const auto& [name, content] : root_.Files(true)) {
+      if (name.starts_with("App/UpdateLog/") && content == bytes) return true;
+    }
+    return false;
+  }
+};
+
+TEST_F(UndoCliTest, UndoPutsEveryFileBackAsBeforeTheUpdateAndASecondUndoDoesNothing) {
+  const Files before = Sandbox();
+  Update();
+  ASSERT_NE(Sandbox(), before);
+
+  testing::TempDir copies;
+  ProcessResult undo = Undo({"--report", copies.Native("undo.json")});
+  ASSERT_EQ(undo.exit_code, 0) << undo.out << undo.err;
+  EXPECT_NE(undo.out.find("更新を元に戻しました"), std::string::npos) << undo.out;
+  // Registrations ran programs: named as not undone.
+  EXPECT_NE(undo.out.find("Regsvr32"), std::string::npos) << undo.out;
+  EXPECT_NE(copies.Read("undo.json").find("\"kind\": \"undo\""), std::string::npos);
+  EXPECT_EQ(testing::Differing(before, Sandbox()), testing::Names{});
+
+  ProcessResult again = Undo();
+  EXPECT_EQ(again.exit_code, 0) << again.err;
+  EXPECT_NE(again.out.find("既に元に戻されています"), std::string::npos) << again.out;
+  EXPECT_EQ(testing::Differing(before, Sandbox()), testing::Names{});
+}
+
+TEST_F(UndoCliTest, AFileChangedAfterTheUpdateStopsUndoUntilForcedAndItsContentIsKept) {
+  const Files before = Sandbox();
+  Update();
+  root_.Write("App/KelmoraSetting.xml", "edited after the update");
+  root_.Write("App/Readme.txt", "notes the user added");
+  const Files edited = Sandbox();
+
+  ProcessResult refused = Undo();
+  EXPECT_EQ(refused.exit_code, 2);
+  EXPECT_NE(refused.err.find(root_.Native("App/KelmoraSetting.xml")), std::string::npos)
+      << refused.err;
+  EXPECT_NE(refused.err.find(root_.Native("App/Readme.txt")), std::string::npos) << refused.err;
+  EXPECT_EQ(testing::Differing(edited, Sandbox()), testing::Names{});
+
+  ProcessResult forced = Undo({"--force"});
+  ASSERT_EQ(forced.exit_code, 0) << forced.out << forced.err;
+  EXPECT_EQ(testing::Differing(before, Sandbox()), testing::Names{});
+  // What force overwrote is not lost.
+  EXPECT_TRUE(KeptSomewhereInUpdateLog("edited after the update"));
+  EXPECT_TRUE(KeptSomewhereInUpdateLog("notes the user added"));
+}
+
+TEST_F(UndoCliTest, UndoWithoutAnyUpdateRecordedIsRefusedAndChangesNothing) {
+  const Files before = Sandbox();
+  ProcessResult refused = Undo();
+  EXPECT_EQ(refused.exit_code, 2);
+  EXPECT_NE(refused.err.find("元に戻せる更新の記録がありません"), std::string::npos) << refused.err;
+  root_.Write("broken.json", "{ not a report");
+  ProcessResult broken = Cli({"--undo", root_.Native("broken.json")}, "2020-04-07 15:40");
+  EXPECT_EQ(broken.exit_code, 2);
+  EXPECT_NE(broken.err.find("更新の記録を読めません"), std::string::npos) << broken.err;
+  Files now = Sandbox();
+  now.erase("broken.json");
+  EXPECT_EQ(testing::Differing(before, now), testing::Names{});
 }
 
 }  // namespace

@@ -14,6 +14,12 @@ namespace kr::krdb::test {
 
 using kr::testing::ProcessResult;
 
+// A dump without its first two lines, which name the file and the password option.
+inline std::string DumpBody(const std::string& dump) {
+  size_t second = dump.find('\n', dump.find('\n') + 1);
+  return second == std::string::npos ? dump : dump.substr(second + 1);
+}
+
 class KrdbTest : public ::testing::Test {
  protected:
   ProcessResult Krdb(std::vector<std::string> args,

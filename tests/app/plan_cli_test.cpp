@@ -10,6 +10,7 @@
 #include "demo/fixture_generator.h"
 #include "platform/platform.h"
 #include "report/report.h"
+#include "tests/app/demo_cli.h"
 #include "tests/app/unattended_run.h"
 
 namespace kr::app::test {
@@ -72,11 +73,7 @@ void ExpectThePlanChangesNothingAndTheRunDoesWhatItSaid(
   EXPECT_NE(plan.out.find("（計画のみ: インストール先には何も変更を加えていません。）"),
             std::string::npos)
       << plan.out;
-  std::map<std::string, std::string> after = Snapshot(sandbox);
-  for (const auto& [name, seen] : after) EXPECT_TRUE(before.count(name)) << name << " appeared";
-  for (const auto& [name, seen] : before) {
-    EXPECT_TRUE(after.count(name) && after[name] == seen) << name << " changed";
-  }
+  EXPECT_EQ(testing::Differing(before, Snapshot(sandbox)), testing::Names{});
   ASSERT_TRUE(reports.Exists("plan.json"));
   EXPECT_TRUE(report::FromJson(reports.Read("plan.json")).plan);
 
@@ -88,23 +85,7 @@ void ExpectThePlanChangesNothingAndTheRunDoesWhatItSaid(
   EXPECT_EQ(Comparable(reports.Read("plan.json")), Comparable(reports.Read("run.json")));
 }
 
-class PlanDemoTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    if (!testing::DemoBuilt()) GTEST_SKIP() << "PE fixtures not built (MinGW-w64 missing)";
-  }
-  void Generate(std::string_view update_day) {
-    ProcessResult made = testing::MakeDemo(demo_, update_day);
-    ASSERT_EQ(made.exit_code, 0) << made.err;
-  }
-  ProcessResult Cli(std::vector<std::string> args) const {
-    args.insert(args.begin(), testing::BuiltProgram("app/kr-updater-cli"));
-    return testing::RunProgram(args, {"KR_NOW=2020-04-07 15:30"});
-  }
-
-  testing::SandboxedFolders sandbox_;
-  std::string demo_ = sandbox_.root().path();
-};
+using PlanDemoTest = DemoCliTest;
 
 TEST_F(PlanDemoTest, EveryFileActionAndRoutineIsPlannedAndNoProgramRuns) {
   Generate("2000/01/01");
@@ -129,18 +110,6 @@ TEST_F(PlanDemoTest, AFailingLineIsPlannedWithItsErrorAndStatus) {
       {&sandbox_.root()}, [&](auto args) { return Cli(args); }, {demo_ + "/Package"}, 1);
 }
 
-TEST_F(PlanDemoTest, APlanStillGivesWayToARunningCopy) {
-  Generate("2000/01/01");
-  {
-    auto held = platform::InstanceGuard::Acquire("kr-updater");
-    ASSERT_TRUE(held);
-    ProcessResult second = Cli({demo_ + "/Package", "--plan", "--install-folder", demo_ + "/App"});
-    EXPECT_EQ(second.exit_code, 3);
-  }
-  ProcessResult bad = Cli({"--check", demo_ + "/Package", "--plan"});
-  EXPECT_EQ(bad.exit_code, 2);
-}
-
 constexpr std::string_view kFunctions =
     "[Function]\r\n"
     "Func1=Update2019ValR0111,AFTER,単価データを更新中...\r\n"
@@ -154,25 +123,23 @@ class PlanGeneratedTest : public UnattendedRun {
     MakeTwoYearsAndSources(12);
     WritePackage(kFunctions);
   }
-  ProcessResult Cli(std::vector<std::string> args) const {
-    args.insert(args.begin(), testing::BuiltProgram("app/kr-updater-cli"));
-    return testing::RunProgram(args, {"KR_NOW=2020-04-07 15:30"});
-  }
+  // The run at 15:30 with these options.
+  ProcessResult Cli(std::vector<std::string> options) { return Run("2020-04-07 15:30", options); }
 };
 
 TEST_F(PlanGeneratedTest, MigrationsAndMissingSourcesArePlannedAsTheyRun) {
   ExpectThePlanChangesNothingAndTheRunDoesWhatItSaid(
-      {&install_, &sandbox_.root()}, [&](auto args) { return Cli(args); }, {package_.path()}, 0);
+      {&install_, &sandbox_.root()}, [&](auto args) { return Cli(args); }, {}, 0);
   EXPECT_EQ(Query("File/2019年度/KrVal.mdb", "SELECT Ver FROM Version"), Rows{"2019,1,4"});
   // Now that they are current, plan and run both skip them.
   ExpectThePlanChangesNothingAndTheRunDoesWhatItSaid(
-      {&install_, &sandbox_.root()}, [&](auto args) { return Cli(args); }, {package_.path()}, 0);
+      {&install_, &sandbox_.root()}, [&](auto args) { return Cli(args); }, {}, 0);
 }
 
 TEST_F(PlanGeneratedTest, ADatabaseThatCannotBeReadIsPlannedAsLeftAlone) {
   install_.Write("File/平成30年度/KrCri.mdb", "locked away");
   ExpectThePlanChangesNothingAndTheRunDoesWhatItSaid(
-      {&install_, &sandbox_.root()}, [&](auto args) { return Cli(args); }, {package_.path()}, 4);
+      {&install_, &sandbox_.root()}, [&](auto args) { return Cli(args); }, {}, 4);
 }
 
 }  // namespace

@@ -56,13 +56,8 @@ TEST_F(SignedPackageCliTest, KeygenMakesAPrivateSecretKeyAndNeverReplacesOne) {
 }
 
 TEST_F(SignedPackageCliTest, TheSignedDemoRunsAndAOneByteChangeIsRefusedWithStatus2) {
-  if (!fs::exists(BuiltProgram("tests/fixtures/pe/app-2.0.0.84.exe"))) {
-    GTEST_SKIP() << "PE fixtures not built (MinGW-w64 missing)";
-  }
-  for (const auto& entry : fs::directory_iterator(root_)) fs::remove_all(entry.path());
-  ProcessResult made = testing::RunProgram(
-      {BuiltProgram("demo/kr-make-demo"), root_, "--fixtures", testing::SourceFile("demo/fixtures"),
-       "--pe", BuiltProgram("tests/fixtures/pe"), "--update-day", "2000/01/01"});
+  if (!testing::DemoBuilt()) GTEST_SKIP() << "PE fixtures not built (MinGW-w64 missing)";
+  ProcessResult made = testing::MakeDemo(root_, "2000/01/01");
   ASSERT_EQ(made.exit_code, 0) << made.err;
   fs::create_directories(sandbox_.trusted_keys());
   ASSERT_EQ(Package({"keygen", "--secret", secret_, "--public", public_}).exit_code, 0);

@@ -66,26 +66,14 @@ TEST_F(PackageCheckTest, EachProblemOfTheIniFileIsReportedAtItsLine) {
       "A=update2019ExpR0111,AFTER,x\r\n"                                   // 22 letter case
       "B=Update2019ExpR0111,BEFORE,x\r\n"  // 23 phase; its source is missing
       "[Bootstrap\r\n");                   // 24 unclosed, a second one
-  std::vector<std::string> expected = {"3 unknown-key (warning)",
-                                       "4 malformed-value",
-                                       "5 malformed-value",
-                                       "6 duplicate-key (warning)",
-                                       "7 unknown-section (warning)",
-                                       "9 unknown-keyword",
-                                       "10 missing-file",
-                                       "13 missing-file",
-                                       "14 missing-table",
-                                       "15 missing-column",
-                                       "16 missing-argument",
-                                       "18 too-few-values",
-                                       "19 missing-argument",
-                                       "20 malformed-value",
-                                       "22 unknown-routine",
-                                       "23 phase",
-                                       "23 missing-source",
-                                       "24 syntax",
-                                       "24 duplicate-section (warning)"};
-  EXPECT_EQ(Found(), expected);
+  EXPECT_EQ(Found(),
+            (std::vector<std::string>{
+                "3 unknown-key (warning)", "4 malformed-value", "5 malformed-value",
+                "6 duplicate-key (warning)", "7 unknown-section (warning)", "9 unknown-keyword",
+                "10 missing-file", "13 missing-file", "14 missing-table", "15 missing-column",
+                "16 missing-argument", "18 too-few-values", "19 missing-argument",
+                "20 malformed-value", "22 unknown-routine", "23 phase", "23 missing-source",
+                "24 syntax", "24 duplicate-section (warning)"}));
 }
 
 TEST_F(PackageCheckTest, MessagesNameTheNearestValidName) {

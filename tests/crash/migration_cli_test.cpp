@@ -14,6 +14,7 @@
 #include "db/db.h"
 #include "platform/platform.h"
 #include "support/support.h"
+#include "tests/testing/databases.h"
 #include "tests/testing/demo/demo_update.h"
 
 namespace kr::crash::test {
@@ -101,13 +102,6 @@ class MigrationCliTest : public testing::DemoUpdateTest {
         << database;
   }
 
-  void Exec(const char* database, std::string_view sql) {
-    ProcessResult done =
-        testing::RunProgram({testing::BuiltProgram("app/krdb"), "--app", "--fail-on-error",
-                             root_.Native(database), "exec", std::string(sql)});
-    ASSERT_EQ(done.exit_code, 0) << sql << ": " << done.err;
-  }
-
   Databases reference_;  // what an uninterrupted update leaves
   testing::TempDir scratch_;
 };
@@ -131,10 +125,11 @@ TEST_F(MigrationCliTest, AnUninterruptedUpdateFinishesEveryStepOfEveryRoutine) {
 TEST_F(MigrationCliTest, PackageRowsTheInstalledTableCannotTakeKeepTheUsersRows) {
   // A name of a megabyte, and text where the installed table holds a number.
   const char* source = "Package/KrVal2019R0111.mdb";
-  Exec(source, "ALTER TABLE Val120 ALTER COLUMN Name MEMO");
-  Exec(source, "ALTER TABLE Val120 ALTER COLUMN Price TEXT(20)");
-  Exec(source, "UPDATE Val120 SET Name=String(1000000,'x') WHERE Code='1200000004'");
-  Exec(source, "UPDATE Val120 SET Price='abc' WHERE Code='1200000005'");
+  testing::RunScriptText(root_.Native(source),
+                         "ALTER TABLE Val120 ALTER COLUMN Name MEMO;\n"
+                         "ALTER TABLE Val120 ALTER COLUMN Price TEXT(20);\n"
+                         "UPDATE Val120 SET Name=String(1000000,'x') WHERE Code='1200000004';\n"
+                         "UPDATE Val120 SET Price='abc' WHERE Code='1200000005';\n");
   const std::string log = scratch_.Native("update.log");
   ProcessResult run = Cli(kMinute, {"KR_LOG=" + log});
   EXPECT_EQ(run.exit_code, 0) << run.out << run.err;
@@ -253,7 +248,7 @@ TEST_F(MigrationCliTest, ASettingsDatabaseHeldByTheApplicationLeavesTheTargetsIt
 }
 
 TEST_F(MigrationCliTest, AUserTableWithoutAPriceColumnKeepsItsValuesInPlace) {
-  Exec(testing::kUserVal, "ALTER TABLE Val120 DROP COLUMN JPer");
+  testing::RunScriptText(root_.Native(testing::kUserVal), "ALTER TABLE Val120 DROP COLUMN JPer;\n");
   const Tables before = testing::ReadTables(root_.Native(testing::kUserVal));
   ProcessResult run = Cli(kMinute);
   EXPECT_EQ(run.exit_code, 0) << run.out << run.err;

@@ -10,8 +10,6 @@
 // (with KR_CRASH_SEED, each rerun in the minute that seed drew for it).
 #include <gtest/gtest.h>
 #include <signal.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cstdint>
@@ -19,12 +17,12 @@
 #include <filesystem>
 #include <iostream>
 #include <map>
-#include <memory>
 #include <random>
 #include <string>
 #include <vector>
 
 #include "platform/platform.h"
+#include "tests/testing/counting_disk.h"
 #include "tests/testing/demo/demo_update.h"
 
 namespace kr::crash::test {
@@ -35,59 +33,6 @@ using Files = std::map<std::string, std::string>;  // path below the sandbox, by
 using testing::Tables;
 
 constexpr int kDefaultKills = 30;
-
-// Counts every change to the disk, the file steps platform reports to a FaultHook and the
-// database engine's writes, truncations, syncs and deletions, and kills the process at the
-// kill_at-th (0: never). Installed for its lifetime. Names each change, for the messages.
-class CrashingDisk : public platform::Env {
- public:
-  explicit CrashingDisk(int64_t kill_at) : kill_at_(kill_at) {}
-
-  int64_t steps() const { return static_cast<int64_t>(changes_.size()); }
-  // "write /tmp/.../KrSet.mdb" for each change, in order.
-  const std::vector<std::string>& changes() const { return changes_; }
-
-  std::unique_ptr<platform::DatabaseFile> OpenDatabaseFile(
-      std::string_view native_path, const platform::DatabaseFileMode& mode) override {
-    std::unique_ptr<platform::DatabaseFile> file = Env::OpenDatabaseFile(native_path, mode);
-    paths_[file.get()] = native_path;
-    return file;
-  }
-  void WriteDatabaseFile(platform::DatabaseFile& file, int64_t offset, const void* bytes,
-                         size_t size) override {
-    Step("write", paths_[&file]);
-    Env::WriteDatabaseFile(file, offset, bytes, size);
-  }
-  void TruncateDatabaseFile(platform::DatabaseFile& file, int64_t size) override {
-    Step("truncate", paths_[&file]);
-    Env::TruncateDatabaseFile(file, size);
-  }
-  void SyncDatabaseFile(platform::DatabaseFile& file) override {
-    Step("sync", paths_[&file]);
-    Env::SyncDatabaseFile(file);
-  }
-  void DeleteDatabaseFile(std::string_view native_path, bool sync_folder) override {
-    Step("delete", native_path);
-    Env::DeleteDatabaseFile(native_path, sync_folder);
-  }
-
- private:
-  void Step(std::string_view what, std::string_view path) {
-    changes_.push_back(std::string(what) + " " + std::string(path));
-    if (steps() == kill_at_) raise(SIGKILL);
-  }
-
-  int64_t kill_at_;
-  std::vector<std::string> changes_;
-  std::map<const platform::DatabaseFile*, std::string> paths_;  // a freed file's may be reused
-  platform::ScopedFaultHook hook_{[this](platform::DiskStep step, std::string_view path) {
-    constexpr const char* kNames[] = {"create", "write",       "sync",          "rename",
-                                      "remove", "make folder", "remove folder", "attributes"};
-    Step(kNames[static_cast<int>(step)], path);
-    return 0;
-  }};
-  platform::ScopedEnv env_{*this};
-};
 
 bool IsDatabase(const std::string& name) { return name.ends_with(".mdb"); }
 bool IsBackup(const std::string& name) { return name.ends_with(".old"); }
@@ -114,16 +59,13 @@ class WholeUpdateCrashTest : public testing::DemoUpdateTest {
   // An update in a child process killed at its kill_at-th change to the disk; false when it
   // ended before.
   bool UpdateKilledAt(int64_t kill_at) {
-    pid_t child = fork();
-    if (child < 0) ADD_FAILURE() << "fork failed";
-    if (child == 0) {
-      CrashingDisk disk(kill_at);
+    return testing::KilledInChild([&] {
+      testing::CountingDisk disk([&](int64_t n, std::string_view, std::string_view) {
+        if (n == kill_at) raise(SIGKILL);
+        return 0;
+      });
       Update(kMinute);
-      _exit(0);  // no destructors: the parent's folders are not the child's to remove
-    }
-    int status = 0;
-    waitpid(child, &status, 0);
-    return WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL;
+    });
   }
 
   Installation Read(const testing::TempDir& root) const {
@@ -207,9 +149,11 @@ TEST_F(WholeUpdateCrashTest, AnUpdateKilledAnywhereAndRunAgainEndsAsAnUninterrup
   // The uninterrupted update, counted.
   std::vector<std::string> changes;
   {
-    CrashingDisk disk(0);
+    testing::CountingDisk disk([&](int64_t, std::string_view kind, std::string_view path) {
+      changes.push_back(std::string(kind) + " " + std::string(path));
+      return 0;
+    });
     ASSERT_EQ(Update(kMinute), startup::Outcome::kFinished);
-    changes = disk.changes();
   }
   const int64_t steps = static_cast<int64_t>(changes.size());
   const Installation reference = Read(root_);
@@ -265,17 +209,8 @@ TEST_F(WholeUpdateCrashTest, AnUpdateKilledAnywhereAndRunAgainEndsAsAnUninterrup
     EXPECT_EQ(Update(same_minute ? kMinute : kNextMinute), startup::Outcome::kFinished);
 
     Installation now = Read(root_);
-    EXPECT_EQ(now.files.size(), reference.files.size());
-    for (const auto& [name, bytes] : reference.files) {
-      EXPECT_TRUE(now.files.count(name) && now.files[name] == bytes) << name << " differs";
-    }
-    for (const auto& [name, bytes] : now.files) {
-      EXPECT_TRUE(reference.files.count(name)) << name << " is left over";
-    }
-    EXPECT_EQ(now.databases.size(), reference.databases.size());
-    for (const auto& [name, tables] : reference.databases) {
-      EXPECT_TRUE(now.databases.count(name) && now.databases[name] == tables) << name << " differs";
-    }
+    EXPECT_EQ(testing::Differing(reference.files, now.files), testing::Names{});
+    EXPECT_EQ(testing::Differing(reference.databases, now.databases), testing::Names{});
     EXPECT_EQ(testing::UserPrices(root_), prices_before);
     EXPECT_EQ(testing::LeftoverTemporaries(root_.path()), std::vector<std::string>{});
     if (same_minute) {

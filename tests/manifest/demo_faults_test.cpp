@@ -8,19 +8,13 @@
 #include <regex>
 
 #include "tests/manifest/manifest_fixture.h"
+#include "tests/testing/demo/demo_update.h"
 
 namespace kr::manifest::test {
 namespace {
 
 namespace fs = std::filesystem;
 using Snapshot = std::map<std::string, std::string>;
-
-// The file-action pass and the finishing steps are the subject; the update routines work on the
-// databases only.
-class NoRoutines : public RoutineRegistry {
- public:
-  bool Run(std::string_view, std::string_view, RunContext&, ui::Ui&) override { return false; }
-};
 
 // Databases change through the database engine, in several steps of the run; they are checked
 // by the database tests, not byte for byte here.
@@ -40,14 +34,11 @@ bool MustStay(const std::string& name) {
          name == "App/UserSettings.ini" || name == "App/File/KrSet.mdb";
 }
 
-class DemoFaultsTest : public ::testing::Test {
+class DemoFaultsTest : public testing::DemoUpdateTest {
  protected:
   void SetUp() override {
-    // Flushing to disk is checked by the platform's tests; here it only costs time.
-    platform::SetDurableWrites(false);
-    if (!testing::DemoBuilt()) GTEST_SKIP() << "demo maker or PE fixtures not built";
-    testing::ProcessResult made = testing::MakeDemo(root_.path(), "2000/01/01");
-    ASSERT_EQ(made.exit_code, 0) << made.err;
+    DemoUpdateTest::SetUp();
+    if (IsSkipped() || HasFatalFailure()) return;
     // The table lines' work is the database engine's, checked by the database tests; they
     // would triple the time of every run here.
     std::string ini = root_.Read("Package/KrInst.ini");
@@ -57,14 +48,12 @@ class DemoFaultsTest : public ::testing::Test {
       ini.erase(at, ini.find('\n', at) + 1 - at);
     }
     root_.Write("Package/KrInst.ini", ini);
-    fs::copy(root_.path(), pristine_.path(), fs::copy_options::recursive);
+    pristine_.Write("Package/KrInst.ini", ini);
     old_ = root_.Files();
     Run();
     new_ = root_.Files();
     Restore();
   }
-
-  void TearDown() override { platform::SetDurableWrites(true); }
 
   ManifestOutcome Run() {
     RunContext run;
@@ -76,17 +65,10 @@ class DemoFaultsTest : public ::testing::Test {
     run.run_stamp = "202004071530";
     run.common_data_folder = root_.folder() + "ProgramData\\Kelmora\\";
     ui_ = testing::FakeUi();
-    NoRoutines routines;
+    testing::NoRoutines routines;  // they work on the databases only, not the subject here
     return RunManifest(run, ui_, routines, true);
   }
-  void Restore() {
-    for (const auto& entry : fs::directory_iterator(root_.path())) fs::remove_all(entry.path());
-    fs::copy(pristine_.path(), root_.path(), fs::copy_options::recursive);
-  }
 
-  testing::SandboxedFolders sandbox_;
-  const testing::TempDir& root_ = sandbox_.root();
-  testing::TempDir pristine_;
   testing::FakeUi ui_;
   Snapshot old_, new_;
 };

@@ -3,14 +3,9 @@
 // and the disk is as before the plan.
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-
 #include "platform/overlay.h"
 #include "platform/platform.h"
-#include "routines/routines.h"
-#include "startup/startup.h"
-#include "tests/testing/fake_ui.h"
-#include "tests/testing/testing.h"
+#include "tests/testing/demo/demo_update.h"
 
 namespace kr::startup {
 namespace {
@@ -29,53 +24,29 @@ Files Seen(const testing::TempDir& root, bool with_history = true) {
   return files;
 }
 
-class PlanTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    if (!testing::DemoBuilt()) GTEST_SKIP() << "demo maker or PE fixtures not built";
-    // The application asked for the update today: start-up runs it unattended.
-    testing::ProcessResult made = testing::MakeDemo(sandbox_.root().path(), "2020/04/07");
-    ASSERT_EQ(made.exit_code, 0) << made.err;
-    setenv("KR_NOW", "2020-04-07 15:30", 1);
-  }
-  void TearDown() override { unsetenv("KR_NOW"); }
-
-  Outcome Update() {
-    testing::FakeUi ui;
-    routines::Registry routines;
-    Updater updater(ui, routines);
-    updater.Main("\"" + sandbox_.root().Native("Package") + "\"");
-    return updater.outcome();
-  }
-
-  testing::SandboxedFolders sandbox_;
-};
+using PlanTest = testing::DemoUpdateTest;
 
 TEST_F(PlanTest, WhatThePlanSeesAtItsEndIsWhatTheRunLeaves) {
-  const testing::TempDir& root = sandbox_.root();
-  Files before = Seen(root);
+  Files before = Seen(root_);
   Files planned;
   Outcome plan_outcome;
   {
     platform::OverlayEnv overlay;
     platform::ScopedEnv in_force(overlay);
-    plan_outcome = Update();
-    planned = Seen(root, false);
+    plan_outcome = Update(kMinute);
+    planned = Seen(root_, false);
     EXPECT_EQ(overlay.WouldRun().size(), 3u);
   }
-  EXPECT_TRUE(Seen(root) == before) << "the plan changed the disk";
-  EXPECT_FALSE(planned == Seen(root, false)) << "the plan saw none of its changes";
+  EXPECT_TRUE(Seen(root_) == before) << "the plan changed the disk";
+  EXPECT_FALSE(planned == Seen(root_, false)) << "the plan saw none of its changes";
 
-  EXPECT_EQ(Update(), plan_outcome);
-  Files run = Seen(root, false);
+  EXPECT_EQ(Update(kMinute), plan_outcome);
+  Files run = Seen(root_, false);
   // What the programs the plan did not start wrote.
   for (const char* log : {"Windows/System32/Regsvr32.log", "App/KrServer.log"}) {
     EXPECT_EQ(run.erase(log), 1u) << log;
   }
-  for (const auto& [name, bytes] : run) {
-    EXPECT_TRUE(planned.count(name) != 0 && planned[name] == bytes) << name;
-  }
-  for (const auto& [name, bytes] : planned) EXPECT_TRUE(run.count(name) != 0) << name;
+  EXPECT_EQ(testing::Differing(run, planned), testing::Names{});
 }
 
 }  // namespace

@@ -19,11 +19,6 @@ struct ScopedNow {
   ~ScopedNow() { unsetenv("KR_NOW"); }
 };
 
-class NoRoutines : public manifest::RoutineRegistry {
- public:
-  bool Run(std::string_view, std::string_view, RunContext&, ui::Ui&) override { return false; }
-};
-
 class StartupTest : public ::testing::Test {
  protected:
   // An INI file in code page 932 at a sandbox-relative path.
@@ -51,7 +46,7 @@ class StartupTest : public ::testing::Test {
   testing::SandboxedFolders sandbox_;
   ScopedNow now_{"2020-04-07 15:30"};
   testing::FakeUi ui_;
-  NoRoutines routines_;
+  testing::NoRoutines routines_;
   RunContext run_;
 };
 

@@ -1,11 +1,10 @@
 #include "tests/testing/database_faults.h"
 
 #include <signal.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <map>
-#include <stdexcept>
+
+#include "tests/testing/testing.h"
 
 namespace kr::testing {
 
@@ -129,17 +128,11 @@ class KillingDatabaseEnv : public platform::Env {
 }  // namespace
 
 bool KillAtDatabaseWrite(const std::function<void()>& body, int n) {
-  pid_t pid = fork();
-  if (pid < 0) throw std::runtime_error("fork failed");
-  if (pid == 0) {
+  return KilledInChild([&] {
     KillingDatabaseEnv env(n);
     platform::ScopedEnv scoped(env);
     body();
-    _exit(0);  // no destructors: the parent's folders are not the child's to remove
-  }
-  int status = 0;
-  waitpid(pid, &status, 0);
-  return WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL;
+  });
 }
 
 }  // namespace kr::testing

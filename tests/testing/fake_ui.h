@@ -1,5 +1,6 @@
 // A user interface for tests: records every message box, every caption of the wait dialog's
-// labels and what the install-folder dialog holds; the folder browser is always cancelled.
+// labels and what the install-folder dialog holds; the folder browser is always cancelled. And a
+// set of update routines that runs none.
 #pragma once
 
 #include <memory>
@@ -7,6 +8,7 @@
 #include <string_view>
 #include <vector>
 
+#include "manifest/manifest.h"
 #include "ui/ui.h"
 
 namespace kr::testing {
@@ -55,6 +57,11 @@ class FakeUi : public ui::Ui {
   bool wait_shown = false, wait_ok_enabled = false, wait_unloaded = false, busy = false;
   int pumped = 0;
   std::unique_ptr<FakeInstallFolderView> dialog;
+};
+
+class NoRoutines final : public manifest::RoutineRegistry {
+ public:
+  bool Run(std::string_view, std::string_view, RunContext&, ui::Ui&) override { return false; }
 };
 
 }  // namespace kr::testing

@@ -238,24 +238,34 @@ int CountDiskSteps(const std::function<void()>& body) {
   return steps;
 }
 
+bool KilledInChild(const std::function<void()>& body) {
+  pid_t pid = fork();
+  if (pid < 0) throw std::runtime_error("fork failed");
+  if (pid == 0) {
+    body();
+    _exit(0);  // no destructors: the parent's folders are not the child's to remove
+  }
+  int status = 0;
+  waitpid(pid, &status, 0);
+  return WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL;
+}
+
+bool KillAtDiskChange(const std::function<void()>& body, int n) {
+  return KilledInChild([&] {
+    int steps = 0;
+    platform::ScopedFaultHook hook([&](platform::DiskStep, std::string_view) {
+      if (++steps == n) raise(SIGKILL);
+      return 0;
+    });
+    body();
+  });
+}
+
 int ForEachCrashPoint(const std::function<void()>& prepare, const std::function<void()>& body,
                       const std::function<void(int n, bool killed)>& check) {
   for (int n = 1;; ++n) {
     prepare();
-    pid_t pid = fork();
-    if (pid < 0) throw std::runtime_error("fork failed");
-    if (pid == 0) {
-      int steps = 0;
-      platform::ScopedFaultHook hook([&](platform::DiskStep, std::string_view) {
-        if (++steps == n) raise(SIGKILL);
-        return 0;
-      });
-      body();
-      _exit(0);  // no destructors: the parent's folders are not the child's to remove
-    }
-    int status = 0;
-    waitpid(pid, &status, 0);
-    bool killed = WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL;
+    bool killed = KillAtDiskChange(body, n);
     check(n, killed);
     if (!killed) return n;
   }

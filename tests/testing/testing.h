@@ -61,6 +61,26 @@ class SandboxedFolders {
   std::vector<std::pair<std::string, std::string>> saved_;  // name, value ("\x01" when unset)
 };
 
+// How two snapshots (files or tables by name) differ: "<name> differs", "<name> is missing",
+// "<name> is left over"; empty when they are equal.
+template <class Map>
+std::vector<std::string> Differing(const Map& expected, const Map& actual) {
+  std::vector<std::string> found;
+  for (const auto& [name, value] : expected) {
+    auto other = actual.find(name);
+    if (other == actual.end()) {
+      found.push_back(name + " is missing");
+    } else if (!(other->second == value)) {
+      found.push_back(name + " differs");
+    }
+  }
+  for (const auto& [name, value] : actual) {
+    if (!expected.count(name)) found.push_back(name + " is left over");
+  }
+  return found;
+}
+using Names = std::vector<std::string>;
+
 // The run-time number call fails with, 0 when it does not fail; a failure must carry the
 // description a user would see.
 int FailureNumber(const std::function<void()>& call);
@@ -106,9 +126,12 @@ ProcessResult MakeDemo(const std::string& root, std::string_view update_day);
 // --- Crashes and failing disks --------------------------------------------------------------
 // How many changes to the disk body makes (steps of platform::FaultHook).
 int CountDiskSteps(const std::function<void()>& body);
-// Runs body in a child process that is killed (SIGKILL) at its n-th change to the disk, for
-// n = 1, 2, ... until body ends before its n-th change. prepare() runs in the parent before
-// each child, check(n, killed) after it has ended. Returns the number of children.
+// Runs body in a child process; whether SIGKILL ended it (false: body ended by itself).
+bool KilledInChild(const std::function<void()>& body);
+// Runs body in a child process that is killed at its n-th change to the disk; whether it was.
+bool KillAtDiskChange(const std::function<void()>& body, int n);
+// KillAtDiskChange for n = 1, 2, ... until body ends before its n-th change. prepare() runs in the
+// parent before each child, check(n, killed) after it has ended. Returns the number of children.
 int ForEachCrashPoint(const std::function<void()>& prepare, const std::function<void()>& body,
                       const std::function<void(int n, bool killed)>& check);
 // Every file below a native folder whose name marks a write's temporary (".~krtmp-").

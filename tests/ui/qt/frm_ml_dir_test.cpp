@@ -1,18 +1,24 @@
 // frmMlDir on the desktop program's dialog path, with the real forms and start-up: what the
 // dialog proposes, every way to press its buttons, OK through the folder validation, and the
-// end message in frmWait.
+// end message in frmWait; and frmUndo, the last run's summary with 元に戻す, where a refusal asks
+// before anything is overwritten.
 #include <gtest/gtest.h>
 
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
+#include <QPlainTextEdit>
+#include <QPointer>
 #include <QPushButton>
 #include <QTest>
 #include <functional>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "startup/startup.h"
+#include "tests/testing/fake_ui.h"
 #include "tests/testing/testing.h"
 #include "tests/ui/qt/qt_testing.h"
 #include "ui/qt/qt_ui.h"
@@ -23,11 +29,6 @@ namespace {
 using testing::Control;
 using testing::FindForm;
 using testing::Q;
-
-class NoRoutines final : public manifest::RoutineRegistry {
- public:
-  bool Run(std::string_view, std::string_view, RunContext&, Ui&) override { return false; }
-};
 
 // A package that wants KrMain.exe in the install folder Kelmora2019, which the common data
 // folder's settings name; start-up has opened frmMlDir. The folder browser answers Chosen.
@@ -80,7 +81,7 @@ class InstallFolderDialogTest : public ::testing::Test {
     browsed_from_ = std::string(initial);
     return browse_answer_;
   }};
-  NoRoutines routines_;
+  kr::testing::NoRoutines routines_;
   std::optional<startup::Updater> updater_;
   QWidget* dialog_ = nullptr;
 };
@@ -177,6 +178,59 @@ TEST_F(InstallFolderDialogTest, TheProgramEndsWhenTheEndMessageIsClosedNotWhenTh
   EXPECT_TRUE(watchdog.isActive()) << "the last window closed, but the event loop went on";
   EXPECT_TRUE(wait_was_up) << "closing frmMlDir ended the program before the end message";
   EXPECT_EQ(updater_->outcome(), startup::Outcome::kFinished);
+}
+
+using testing::OnModal;
+
+struct UndoCalls {
+  std::vector<bool> forced;
+  std::vector<UndoAnswer> answers;
+  UndoAction Action() {
+    return [this](bool force) {
+      forced.push_back(force);
+      UndoAnswer answer = answers.front();
+      answers.erase(answers.begin());
+      return answer;
+    };
+  }
+};
+
+TEST(FrmUndoTest, UndoShowsTheOutcomeAndCannotBePressedAgainOnceDone) {
+  UndoCalls calls{{}, {{0, "更新を元に戻しました（3 件のファイル）。"}}};
+  QPointer<frmUndo> form = new frmUndo("更新を元に戻す", "変更したファイル: 3 件", calls.Action());
+  form->show();
+  auto* summary = Control<QPlainTextEdit>(form, "txtSummary");
+  EXPECT_EQ(summary->toPlainText(), Q("変更したファイル: 3 件"));
+  Control<QPushButton>(form, "cmdUndo")->click();
+  EXPECT_EQ(calls.forced, std::vector<bool>{false});
+  EXPECT_EQ(summary->toPlainText(), Q("更新を元に戻しました（3 件のファイル）。"));
+  EXPECT_FALSE(Control<QPushButton>(form, "cmdUndo")->isEnabled());
+  form->close();
+}
+
+TEST(FrmUndoTest, ARefusalAsksAndOnlyYesOverwrites) {
+  for (bool yes : {false, true}) {
+    SCOPED_TRACE(yes ? "yes" : "no");
+    UndoCalls calls{{},
+                    {{2, "更新の後で変更されたファイルがあるため"}, {0, "更新を元に戻しました"}}};
+    QPointer<frmUndo> form = new frmUndo("更新を元に戻す", "summary", calls.Action());
+    form->show();
+    OnModal answer([yes](QWidget* modal) {
+      auto* box = qobject_cast<QMessageBox*>(modal);
+      ASSERT_NE(box, nullptr);
+      box->button(yes ? QMessageBox::Yes : QMessageBox::No)->click();
+    });
+    Control<QPushButton>(form, "cmdUndo")->click();
+    EXPECT_EQ(calls.forced, yes ? (std::vector<bool>{false, true}) : std::vector<bool>{false});
+    EXPECT_EQ(Control<QPushButton>(form, "cmdUndo")->isEnabled(), !yes);
+    form->close();
+  }
+}
+
+TEST(FrmUndoTest, WithoutARunToTakeBackUndoCannotBePressed) {
+  QPointer<frmUndo> form = new frmUndo("更新を元に戻す", "元に戻せる更新の記録がありません。", {});
+  EXPECT_FALSE(Control<QPushButton>(form, "cmdUndo")->isEnabled());
+  form->close();
 }
 
 }  // namespace
