@@ -42,6 +42,8 @@ OpenBatch* open_batch = nullptr;
 // Set by ScopedChangeObserver; observing keeps the observer's own changes out of its sight.
 ChangeObserver* change_observer = nullptr;
 bool observing = false;
+// Set by ScopedPrivateArea while a plan's overlay lives.
+const internal::ScopedPrivateArea* private_area = nullptr;
 
 // A change to an entry of the folder holding native: its names must be read again.
 void Changed(std::string native) {
@@ -118,11 +120,31 @@ const CaseBlindNames* BatchedFolderNames(const std::string& native_folder) {
   return &at->second;
 }
 
+ScopedPrivateArea::ScopedPrivateArea(std::string private_root, std::string tree_root)
+    : private_root_(std::move(private_root)),
+      tree_root_(std::move(tree_root)),
+      previous_(private_area) {
+  private_area = this;
+}
+
+ScopedPrivateArea::~ScopedPrivateArea() { private_area = previous_; }
+
+std::optional<std::string> ScopedPrivateArea::Public(const std::string& native) const {
+  auto below = [&native](const std::string& root) {
+    return native.size() > root.size() && native.starts_with(root) && native[root.size()] == '/';
+  };
+  if (below(tree_root_)) return native.substr(tree_root_.size());
+  if (below(private_root_)) return std::nullopt;
+  return previous_ != nullptr ? previous_->Public(native) : native;
+}
+
 void Observe(const std::string& native, bool in_place) {
   if (change_observer == nullptr || !*change_observer || observing) return;
-  size_t name = native.find_last_of('/');
-  if (native.compare(name == std::string::npos ? 0 : name + 1, kTemporaryPrefix.size(),
-                     kTemporaryPrefix) == 0) {
+  std::optional<std::string> seen = private_area ? private_area->Public(native) : native;
+  if (!seen) return;
+  size_t name = seen->find_last_of('/');
+  if (seen->compare(name == std::string::npos ? 0 : name + 1, kTemporaryPrefix.size(),
+                    kTemporaryPrefix) == 0) {
     return;
   }
   // The observer's copies must be in place before the change they keep from, not when an open
@@ -136,7 +158,7 @@ void Observe(const std::string& native, bool in_place) {
       if (batch != nullptr) batch->names.clear();
     }
   } aside;
-  (*change_observer)(native, in_place);
+  (*change_observer)(*seen, in_place);
 }
 
 int Injected(DiskStep step, const std::string& native) {

@@ -77,6 +77,7 @@ OverlayEnv::State::State(Env& base) : base_(base), durable_before_(DurableWrites
   if (mkdir(tree_.c_str(), 0700) != 0 || mkdir((root_ + "/locks").c_str(), 0700) != 0) {
     throw SystemFailure(errno, "make folder", root_);
   }
+  private_area_.emplace(root_, tree_);
   // Nothing here outlives the plan: flushing it would only cost time.
   SetDurableWrites(false);
 }
@@ -175,6 +176,7 @@ void OverlayEnv::State::CopyUp(const std::string& key, std::string_view path) {
 }
 
 void OverlayEnv::State::Remove(const std::string& key, std::string_view path) {
+  internal::Observe(key);
   std::string copy = Copy(key);
   struct stat info;
   if (Lstat(copy, info)) {
@@ -191,6 +193,10 @@ void OverlayEnv::State::Move(const std::string& from, const std::string& to,
   std::string actual = Actual(from);
   struct stat info;
   if (!Lstat(actual, info)) throw internal::RuntimeFailure(kErrFileNotFound, "rename", path);
+  if (!S_ISDIR(info.st_mode)) {
+    internal::Observe(from);
+    internal::Observe(to);
+  }
   if (S_ISDIR(info.st_mode)) {
     MakeCopyFolder(to);
     for (const std::string& name : Names(from)) Move(Join(from, name), Join(to, name), path);

@@ -11,6 +11,7 @@
 
 #include <map>
 #include <memory>
+#include <optional>
 #include <set>
 #include <string>
 #include <string_view>
@@ -18,6 +19,7 @@
 #include <vector>
 
 #include "platform/overlay.h"
+#include "platform/platform_internal.h"
 
 namespace kr::platform {
 
@@ -74,6 +76,8 @@ class OverlayEnv::State {
   std::unordered_map<std::string, std::string> canonical_folders_;
   std::map<std::string, std::shared_ptr<DatabaseNode>> nodes_;
   int next_lock_ = 0;
+  // Watchers of the run see the installation's paths, never the copies standing for them.
+  std::optional<internal::ScopedPrivateArea> private_area_;
 };
 
 }  // namespace kr::platform

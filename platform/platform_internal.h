@@ -86,6 +86,23 @@ const CaseBlindNames* BatchedFolderNames(const std::string& native_folder);
 // --- Changes to the disk (disk.cpp) ---------------------------------------------------------
 // Tells the change observer in force that native is about to change (see ChangeObserver).
 void Observe(const std::string& native, bool in_place = false);
+// While it lives, changes below private_root are told to the observer as changes to the path
+// they stand for: tree_root + P as P; anything else below private_root not at all. A plan's
+// copies are its installation's files to whoever watches the run.
+class ScopedPrivateArea {
+ public:
+  ScopedPrivateArea(std::string private_root, std::string tree_root);
+  ~ScopedPrivateArea();
+  ScopedPrivateArea(const ScopedPrivateArea&) = delete;
+  ScopedPrivateArea& operator=(const ScopedPrivateArea&) = delete;
+  // The path observers are told for native; nothing when they are told nothing.
+  std::optional<std::string> Public(const std::string& native) const;
+
+ private:
+  std::string private_root_;
+  std::string tree_root_;
+  const ScopedPrivateArea* previous_;
+};
 // The errno value the fault hook in force makes step on native fail with; 0: go ahead.
 int Injected(DiskStep step, const std::string& native);
 // The native folder holding native ("." for a bare name).
