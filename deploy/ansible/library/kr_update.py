@@ -33,11 +33,13 @@ options:
     description:
       - The installation to update. Without it the updater uses the folder the application's
         settings name, and only when the application asked for the update today.
-      - Required with I(state=undone) unless I(report) of an earlier run is given.
+      - Required with I(state=undone): its C(UpdateLog) holds the runs to take back.
     type: path
   report:
     description:
-      - Where the JSON run report goes on the host (written whole, then renamed into place).
+      - Where the JSON run report goes on the host (written whole, then renamed into place):
+        the run's, in check mode the plan's, with I(state=undone) the last undo's. A run that
+        writes no report (refused, already running) removes an earlier one there.
         The report is returned as C(report) either way.
     type: path
   state:
@@ -114,7 +116,7 @@ import tempfile
 
 from ansible.module_utils.basic import AnsibleModule
 
-# kr-updater-cli's exit statuses that mean the run went as asked.
+# kr-updater-cli's exit status for a run (or undo) that went as asked.
 EXIT_OK = 0
 DATABASE_SUFFIXES = (".mdb", ".accdb")
 # The dated backups a run makes beside what it replaces ("KrSet202004071530.old").
@@ -237,8 +239,15 @@ class Updater:
         return report
 
     def keep_report(self):
-        if self.params["report"] and self.result["report"]:
-            write_whole(self.params["report"], self.result["report"])
+        """Puts the last report at the report option's path; a run that wrote none leaves none
+        there, so that an earlier run's report is not collected as this one's."""
+        path = self.params["report"]
+        if not path:
+            return
+        if self.result["report"]:
+            write_whole(path, self.result["report"])
+        elif os.path.lexists(path):
+            os.unlink(path)
 
     def fail(self, msg):
         self.keep_report()
