@@ -1,8 +1,6 @@
 #!/usr/bin/python3
 """Ansible module kr_update: runs kr-updater-cli on one host and judges the run by its report."""
 
-from __future__ import annotations
-
 DOCUMENTATION = r"""
 ---
 module: kr_update
@@ -14,10 +12,12 @@ description:
     that the run rewrote with the same tables and rows as before (a table copied over itself)
     counts as unchanged when C(krdb diff) says so, and a dated backup (C(*yyyymmddhhnn.old)) comes
     with the change it backs up, so a second run of the same package is C(ok).
-  - Fails on exit statuses 1 to 4 and 70, and when the report records a file action or a routine
+  - Fails on any exit status but 0, and when the report records a file action or a routine
     target (a database that could not be opened or migrated) that failed; C(msg) names each
     routine, database and error.
-  - In check mode runs C(--plan), which changes nothing; in diff mode the plan is shown.
+  - In check mode runs C(--plan), which changes nothing; in diff mode the plan is shown. Every
+    change the plan reports counts there (its copies are gone when its report is read), so an
+    installation that is up to date is predicted C(changed) too.
   - With I(state=undone) takes back every run of I(package) not yet taken back, newest first,
     with C(--undo).
   - The run's environment (C(KR_WINDOWS_DIR), C(KR_LOG), C(KR_TRUSTED_KEYS), ...) comes from the
