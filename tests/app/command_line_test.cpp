@@ -72,10 +72,11 @@ TEST_F(CommandLineTest, UnknownOrMisplacedOptionsEndWithStatus2AMessageAndNoChan
 
 TEST_F(CommandLineTest, AnOptionValueMayFollowAnEqualsSignAndDoubleDashEndsTheOptions) {
   // A package folder named like an option, after "--": refused as a missing folder, so it was
-  // taken as the folder.
+  // taken as the folder (named where it was looked for).
   ProcessResult result = Cli({"--install-folder=/nowhere", "--", "--odd"});
   EXPECT_EQ(result.exit_code, 2);
-  EXPECT_EQ(result.err, "kr-updater-cli: 更新パッケージのフォルダが見つかりません: --odd/\n");
+  EXPECT_EQ(result.err, "kr-updater-cli: 更新パッケージのフォルダが見つかりません: " +
+                            std::filesystem::current_path().string() + "/--odd/\n");
 }
 
 TEST_F(CommandLineTest, AMissingPackageFolderOrOneWithoutKrInstIniIsRefusedWithNothingChanged) {
