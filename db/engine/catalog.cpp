@@ -251,7 +251,9 @@ void Catalog::Load(Connection& connection, std::string_view schema) {
   // One look at every table's REAL columns rather than one statement per table.
   Statement& real_columns = connection.Prepare(
       "SELECT t.Name, p.name FROM " + s + "MSysKrTables AS t, pragma_table_info(t.Name, " +
-      SqlTextLiteral(schema) + ") AS p WHERE p.type='REAL' AND ifnull(t.Connect, '')=''");
+      SqlTextLiteral(schema) + ") AS p WHERE ifnull(t.Connect, '')='' AND t.Name IN (SELECT " +
+      "TableName FROM " + s + "MSysKrFields WHERE Type=" + std::to_string(kCurrency) +
+      ") AND p.type='REAL'");
   while (real_columns.Step()) {
     TableInfo* info = find(real_columns.Text(0));
     if (info != nullptr && !info->linked) MarkRealColumn(*info, real_columns.Text(1));
