@@ -21,6 +21,11 @@ int SqliteAffinityType(std::string declared) {
   return kLongBinary;
 }
 
+void MarkRealColumn(TableInfo& info, const std::string& column) {
+  for (FieldDef& f : info.fields)
+    if (f.type == kCurrency && SameName(f.name, column)) f.real_currency = true;
+}
+
 // Older builds stored Currency as REAL units: their columns are read as they are.
 void MarkRealCurrency(Connection& connection, const std::string& schema_dot, TableInfo& info) {
   bool any = false;
@@ -29,13 +34,29 @@ void MarkRealCurrency(Connection& connection, const std::string& schema_dot, Tab
   Statement& columns = connection.Prepare("SELECT name FROM " + schema_dot +
                                           "pragma_table_info(?) WHERE type='REAL'");
   columns.BindText(1, info.name);
-  while (columns.Step()) {
-    const std::string name = columns.Text(0);
-    for (FieldDef& f : info.fields)
-      if (f.type == kCurrency && SameName(f.name, name)) f.real_currency = true;
-  }
+  while (columns.Step()) MarkRealColumn(info, columns.Text(0));
   columns.Reset();
 }
+
+// Holds one read of schema open while it lives, so that the statements run meanwhile share its
+// lock instead of each taking and dropping the file's lock. Nothing when a transaction of the
+// connection already holds it.
+class SharedRead {
+ public:
+  SharedRead(Connection& connection, const std::string& schema_dot) {
+    if (!sqlite3_get_autocommit(connection.handle())) return;
+    holder_ = connection.PrepareOwned("SELECT 1 FROM " + schema_dot + "sqlite_master");
+    if (!holder_->Step()) holder_.reset();
+  }
+  ~SharedRead() {
+    if (holder_ != nullptr) holder_->Reset();
+  }
+  SharedRead(const SharedRead&) = delete;
+  SharedRead& operator=(const SharedRead&) = delete;
+
+ private:
+  std::unique_ptr<Statement> holder_;
+};
 
 }  // namespace
 
@@ -203,6 +224,8 @@ TableInfo ReadTable(Statement& row) {
 void Catalog::Load(Connection& connection, std::string_view schema) {
   std::string s = SqlIdentifier(schema) + ".";
   tables_.clear();
+  // Every open and reopen reads the whole catalog: one lock cycle for all of it.
+  SharedRead read(connection, s);
   Statement& table_rows =
       connection.Prepare("SELECT Name, Connect, SourceTableName FROM " + s + "MSysKrTables");
   while (table_rows.Step()) tables_.push_back(ReadTable(table_rows));
@@ -225,7 +248,17 @@ void Catalog::Load(Connection& connection, std::string_view schema) {
     if (info != nullptr) info->fields.push_back(ReadField(field_rows, 1));
   }
   field_rows.Reset();
-  for (TableInfo& info : tables_) MarkRealCurrency(connection, s, info);
+  // One look at every table's REAL columns rather than one statement per table.
+  Statement& real_columns = connection.Prepare(
+      "SELECT t.Name, p.name FROM " + s + "MSysKrTables AS t, pragma_table_info(t.Name, " +
+      SqlTextLiteral(schema) + ") AS p WHERE ifnull(t.Connect, '')='' AND t.Name IN (SELECT " +
+      "TableName FROM " + s + "MSysKrFields WHERE Type=" + std::to_string(kCurrency) +
+      ") AND p.type='REAL'");
+  while (real_columns.Step()) {
+    TableInfo* info = find(real_columns.Text(0));
+    if (info != nullptr && !info->linked) MarkRealColumn(*info, real_columns.Text(1));
+  }
+  real_columns.Reset();
   // In the order the rows were written, as ReloadTable reads them.
   Statement& index_rows = connection.Prepare("SELECT TableName, Name, Columns, Flags FROM " + s +
                                              "MSysKrIndexes ORDER BY rowid");

@@ -4,6 +4,7 @@
 #include <nettle/pbkdf2.h>
 #include <nettle/sha2.h>
 
+#include <map>
 #include <random>
 #include <set>
 
@@ -97,14 +98,24 @@ bool HasPassword(Connection& connection, std::string_view schema) {
 }
 
 bool PasswordMatches(Connection& connection, std::string_view schema, std::string_view password) {
+  // Asked at every open and attach: the keys in one read rather than one each.
+  Statement& rows = connection.Prepare(
+      "SELECT Key, Value FROM " + SqlIdentifier(schema) +
+      ".MSysKrInfo WHERE Key IN ('AccessPassword','PwdHash','PwdSalt','PwdIterations')");
+  std::map<std::string, std::string> info;
+  while (rows.Step()) info.emplace(rows.Text(0), rows.Text(1));
+  rows.Reset();
+  auto value = [&](const char* key) -> std::optional<std::string> {
+    auto found = info.find(key);
+    if (found == info.end()) return std::nullopt;
+    return found->second;
+  };
   // An Access file's own password, as its header holds it: compared as Jet compares it.
-  if (auto access = InfoValue(connection, schema, "AccessPassword"))
-    return access->empty() || *access == password;
-  auto hash = InfoValue(connection, schema, "PwdHash");
+  if (auto access = value("AccessPassword")) return access->empty() || *access == password;
+  auto hash = value("PwdHash");
   if (!hash || hash->empty()) return true;  // no password set: any is accepted, as in Jet
-  std::string salt = InfoValue(connection, schema, "PwdSalt").value_or("");
-  unsigned iterations = static_cast<unsigned>(
-      std::stoul(InfoValue(connection, schema, "PwdIterations").value_or("1")));
+  std::string salt = value("PwdSalt").value_or("");
+  unsigned iterations = static_cast<unsigned>(std::stoul(value("PwdIterations").value_or("1")));
   std::string digest = QuickDigest(salt, *hash, password);
   if (VerifiedPairs().count(digest)) return true;
   if (Derive(password, salt, iterations) != *hash) return false;

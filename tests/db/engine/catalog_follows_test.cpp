@@ -1,5 +1,10 @@
 // After a schema change the database's own view of its tables (TableDefs, Fields, Indexes) is
 // the one a reload and a fresh open of the file give.
+#include <sqlite3.h>
+
+#include <chrono>
+#include <thread>
+
 #include "tests/db/engine/engine_fixture.h"
 
 namespace kr::db::engine::test {
@@ -172,6 +177,23 @@ TEST_F(CatalogFollowsTest, AnotherConnectionsChangesAreSeenAtOnceInAndAfterATran
   other.Execute("DROP TABLE Added1");
   EXPECT_EQ(ErrorOf([&] { db_.TableDefs()["Added1"]; }), 3265);
   EXPECT_EQ(Describe(db_), Describe(other));
+}
+
+TEST_F(CatalogFollowsTest, ATableAnotherProgramAddsIsSeenByTheNextLookAMomentLater) {
+  const std::string before = Describe(db_);
+  // Another program's SQLite: its commit passes by this process's file layer.
+  sqlite3* raw = nullptr;
+  ASSERT_EQ(sqlite3_open(Path("t.mdb").c_str(), &raw), SQLITE_OK);
+  const char* sql =
+      "CREATE TABLE Added (Code TEXT);"
+      "INSERT INTO MSysKrTables (Name) VALUES ('Added');"
+      "INSERT INTO MSysKrFields (TableName, Ordinal, Name, Type, Size) "
+      "VALUES ('Added', 0, 'Code', 10, 18);";
+  ASSERT_EQ(sqlite3_exec(raw, sql, nullptr, nullptr, nullptr), SQLITE_OK) << sqlite3_errmsg(raw);
+  sqlite3_close(raw);
+  std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  EXPECT_EQ(db_.TableDefs()["Added"].Fields()["Code"].Size(), 18);
+  EXPECT_NE(Describe(db_), before);
 }
 
 }  // namespace
