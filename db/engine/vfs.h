@@ -25,7 +25,7 @@ std::string TakeFileError(sqlite3* db);
 std::optional<uint32_t> ReadChangeCounter(sqlite3* db);
 
 // How many writes and truncations the process's connections have made through this layer, to
-// any file.
+// any file. One thread at a time, like the connections.
 uint64_t FileChanges();
 
 }  // namespace kr::db::engine::internal
