@@ -10,7 +10,6 @@ namespace kr::db::engine::internal {
 namespace {
 
 constexpr size_t kCacheSize = 48;
-constexpr std::chrono::milliseconds kPeekValidFor{1};
 
 // Our CHECK constraints are named "kr_<rule>:<column>".
 Failure ConstraintFailure(std::string_view message) {
@@ -328,8 +327,6 @@ std::optional<unsigned> PagerVersion(sqlite3* db) {
 
 int64_t Connection::DataVersion() {
   // Read before asking: a commit in between then shows as a change next time.
-  changes_at_peek_ = FileChanges();
-  peeked_at_ = std::chrono::steady_clock::now();
   checked_counter_ = ReadChangeCounter(db_);
   Statement& s = Prepare("PRAGMA data_version");
   s.Step();
@@ -346,19 +343,8 @@ bool Connection::UnchangedSinceDataVersion() {
       PagerVersion(db_) == checked_pager_version_) {
     return true;
   }
-  if (!checked_counter_) return false;
-  // The object model asks for every field it hands out, thousands of times a millisecond while
-  // a routine compares tables. Unless this process changed a file since, a look within the last
-  // millisecond stands: a commit elsewhere in that time is the same race as one just after the
-  // look.
-  const auto now = std::chrono::steady_clock::now();
-  const uint64_t changes = FileChanges();
-  if (changes == changes_at_peek_ && now - peeked_at_ < kPeekValidFor) return true;
   // Otherwise one read of the header's change counter, which every commit changes.
-  if (ReadChangeCounter(db_) != checked_counter_) return false;
-  changes_at_peek_ = changes;
-  peeked_at_ = now;
-  return true;
+  return checked_counter_ && ReadChangeCounter(db_) == checked_counter_;
 }
 
 }  // namespace kr::db::engine::internal

@@ -4,7 +4,6 @@
 
 #include <sqlite3.h>
 
-#include <chrono>
 #include <cstdint>
 #include <list>
 #include <memory>
@@ -120,9 +119,6 @@ class Connection {
   // and the pager's own count of changes (commits here, and changes found elsewhere) just after.
   std::optional<uint32_t> checked_counter_;
   std::optional<unsigned> checked_pager_version_;
-  // When the change counter was last found as checked, and the process's file changes then.
-  std::chrono::steady_clock::time_point peeked_at_;
-  uint64_t changes_at_peek_ = 0;
   std::list<std::pair<std::string, std::unique_ptr<Statement>>> lru_;
   std::unordered_map<std::string, decltype(lru_)::iterator> cache_;
 };

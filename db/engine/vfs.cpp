@@ -96,11 +96,7 @@ int Read(sqlite3_file* f, void* buffer, int amount, sqlite3_int64 offset) {
   });
 }
 
-// Bumped before every change to a file of this layer, by any connection of the process.
-uint64_t file_changes = 0;
-
 int Write(sqlite3_file* f, const void* bytes, int amount, sqlite3_int64 offset) {
-  ++file_changes;
   return Guard(&Of(f), SQLITE_IOERR_WRITE, [&] {
     Env().WriteDatabaseFile(*Of(f).file, offset, bytes, static_cast<size_t>(amount));
     return SQLITE_OK;
@@ -108,7 +104,6 @@ int Write(sqlite3_file* f, const void* bytes, int amount, sqlite3_int64 offset) 
 }
 
 int Truncate(sqlite3_file* f, sqlite3_int64 size) {
-  ++file_changes;
   return Guard(&Of(f), SQLITE_IOERR_TRUNCATE, [&] {
     Env().TruncateDatabaseFile(*Of(f).file, size);
     return SQLITE_OK;
@@ -348,8 +343,6 @@ std::string TakeFileError(sqlite3* db) {
   }
   return text;
 }
-
-uint64_t FileChanges() { return file_changes; }
 
 std::optional<uint32_t> ReadChangeCounter(sqlite3* db) {
   sqlite3_file* f = nullptr;

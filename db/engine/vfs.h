@@ -24,8 +24,4 @@ std::string TakeFileError(sqlite3* db);
 // is not a file of this layer (an in-memory image) or cannot be read.
 std::optional<uint32_t> ReadChangeCounter(sqlite3* db);
 
-// How many writes and truncations the process's connections have made through this layer, to
-// any file. One thread at a time, like the connections.
-uint64_t FileChanges();
-
 }  // namespace kr::db::engine::internal
