@@ -37,6 +37,14 @@ class SafeTransferTest : public DbTest {
             "INSERT INTO Val120 VALUES ('3', '新3', 33, NULL);\n"
             "INSERT INTO Val120 VALUES ('4', '新4', 44, NULL);\n");
   }
+
+  // The installed KrVal.mdb with the package's file attached ahead and a transaction open.
+  Database TargetInTransaction(const Database& source) {
+    Database target = OpenAppDatabase(InInstall("KrVal.mdb"));
+    target.AttachAhead(source.Name());
+    target.BeginTrans();
+    return target;
+  }
 };
 
 TEST_F(SafeTransferTest, AWholeTableCopyThatFailsLeavesTheTableAsItWas) {
@@ -52,9 +60,7 @@ TEST_F(SafeTransferTest, ALinkAppendedInsideARolledBackTransactionIsNotWritten) 
   Source("新2", "22");
   Database source = Open(InPackage("KrVal2019.mdb"));
   {
-    Database target = OpenAppDatabase(InInstall("KrVal.mdb"));
-    target.AttachAhead(source.Name());
-    target.BeginTrans();
+    Database target = TargetInTransaction(source);
     target.BeginTrans();
     AttachTable(target, "LinkHikitugi", source, "Val120");
     target.Rollback();
@@ -71,9 +77,7 @@ TEST_F(SafeTransferTest, ALinkOfATransactionTheDiskLostIsNotWrittenByTheNextWrit
   Source("新2", "22");
   Database source = Open(InPackage("KrVal2019.mdb"));
   {
-    Database target = OpenAppDatabase(InInstall("KrVal.mdb"));
-    target.AttachAhead(source.Name());
-    target.BeginTrans();
+    Database target = TargetInTransaction(source);
     AttachTable(target, "LinkHikitugi", source, "Val120");
     // The journal cannot be opened: the first change fails and takes the transaction with it.
     testing::DatabaseFaults disk;
