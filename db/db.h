@@ -316,4 +316,50 @@ void DeleteRowsByField(Database& db, std::string_view table, std::string_view fi
 // KrNumber.ini into it. Regime: step-and-continue, reports nothing.
 void MergeNumberIni(const RunContext& run);
 
+// --- Comparison ---------------------------------------------------------------------------------
+
+using DiffRow = std::vector<Value>;
+
+// One table as both sides hold it; a or b is an empty handle when the table is on one side only.
+struct TableDiff {
+  std::string name;
+  TableDef a, b;
+  std::vector<std::string> schema;   // "+ field X TEXT(10)", "~ index PrimaryKey", ...
+  bool recreate = false;             // fields or key differ: the table must be made again
+  bool keyed = false;                // rows matched by the shared primary key, else as multisets
+  std::vector<std::string> columns;  // compared, in b's order
+  std::vector<size_t> key;           // positions of the key columns in columns
+  std::vector<std::string> drop_indexes;
+  std::vector<engine::IndexInfo> create_indexes;
+};
+
+// Receives the differences as the comparison finds them, one table at a time.
+class DiffReceiver {
+ public:
+  virtual ~DiffReceiver() = default;
+  // True once the receiver has seen enough: the comparison stops early.
+  virtual bool Enough() const { return false; }
+  virtual void Begin(const std::string& a_name, const std::string& b_name) = 0;
+  virtual void BeginTable(const TableDiff& table) = 0;
+  virtual void Removed(const DiffRow& row) = 0;
+  virtual void Added(const DiffRow& row) = 0;
+  virtual void Changed(const DiffRow& before, const DiffRow& after) = 0;
+  // A keyless group whose copies differ: every row equal to before's goes, after's come.
+  virtual void Regroup(const std::vector<DiffRow>& before, const std::vector<DiffRow>& after) = 0;
+  virtual void EndTable(const TableDiff& table, int64_t removed, int64_t added,
+                        int64_t changed) = 0;
+  virtual void End(bool differ) = 0;
+};
+
+// Compares the local tables of a and b (only those named in tables, case-blind, unless it is
+// empty): definitions, keys, indexes and rows, rows matched by the primary key the two share,
+// else as multisets, each table read once in key order. Returns true when they differ.
+// Regime: pass-through; Failure 3078 when a named table is in neither.
+bool CompareDatabases(Database& a, Database& b, const std::vector<std::string>& tables,
+                      DiffReceiver& receiver);
+// True when the application databases at a and b hold the same local tables, definitions and
+// rows, however their bytes differ: a database written again as it was. Both open read-only.
+// Regime: leave-on-error; false when either cannot be opened or read.
+bool SameContent(std::string_view a, std::string_view b);
+
 }  // namespace kr::db

@@ -1,8 +1,10 @@
 #include <algorithm>
 #include <cstdio>
+#include <set>
 #include <string>
 #include <vector>
 
+#include "db/db.h"
 #include "manifest/manifest.h"
 #include "platform/failure.h"
 #include "platform/platform.h"
@@ -137,6 +139,27 @@ void LogTimes() {
 
 }  // namespace
 
+// TABLE lines and the version text write a database again even when it already holds what they
+// write; what reads the report (a fleet's second run) must tell that from a real change. A
+// database a routine migrated changed for sure and is not read again.
+void MarkRewrittenDatabases(report::Report& report) {
+  std::set<std::string> migrated;
+  for (const report::Routine& routine : report.routines) {
+    for (const report::Target& target : routine.targets) {
+      if (target.outcome == report::TargetOutcome::kMigrated) migrated.insert(target.database);
+    }
+  }
+  for (report::Change& change : report.changes) {
+    const std::string suffix = support::LowerCase(
+        change.path.substr(std::min(change.path.size(), change.path.rfind('.'))));
+    if (!change.before || !change.after || !change.saved || migrated.contains(change.path) ||
+        (suffix != ".mdb" && suffix != ".accdb")) {
+      continue;
+    }
+    change.same_data = db::SameContent(*change.saved, change.path);
+  }
+}
+
 void AdvanceProgress(RunContext& run, ui::Ui& ui) {
   ++run.progress_done;
   run.progress_total = std::max(run.progress_total, run.progress_done);
@@ -196,6 +219,7 @@ ManifestOutcome RunManifest(RunContext& run, ui::Ui& ui, RoutineRegistry& routin
 
   outcome.unfinished = run.unfinished.size();
   report.changes = journal.Finish();
+  MarkRewrittenDatabases(report);
   report.finished = ReportTime(platform::CurrentEnv().Now());
   report.exit_status = outcome.unfinished > 0 ? 4 : outcome.errors() ? 1 : 0;
   outcome.report_path = WriteRunReport(run.install_folder, report, stamp);

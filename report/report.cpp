@@ -134,7 +134,8 @@ std::string ToJson(const Report& report) {
     changes.push_back({{"path", change.path},
                        {"before", Optional(change.before)},
                        {"after", Optional(change.after)},
-                       {"saved", Optional(change.saved)}});
+                       {"saved", Optional(change.saved)},
+                       {"same_data", change.same_data}});
   }
   const ordered_json json = {{"format", report.format},
                              {"plan", report.plan},
@@ -186,7 +187,7 @@ Report FromJson(std::string_view text) {
     for (const auto& value : json.at("changes")) {
       report.changes.push_back({value.at("path").get<std::string>(),
                                 OptionalText(value.at("before")), OptionalText(value.at("after")),
-                                OptionalText(value.at("saved"))});
+                                OptionalText(value.at("saved")), value.value("same_data", false)});
     }
     if (json.contains("programs")) {
       report.programs = json.at("programs").get<std::vector<std::string>>();

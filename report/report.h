@@ -64,6 +64,8 @@ struct Change {
   std::optional<std::string> before;  // "sha256:<64 hex>"
   std::optional<std::string> after;
   std::optional<std::string> saved;  // where the earlier content is kept
+  // A database written again with the tables and rows it had: its bytes changed, its data not.
+  bool same_data = false;
 };
 
 struct Report {

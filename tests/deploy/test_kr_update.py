@@ -1,5 +1,5 @@
 """The kr_update module against a stand-in kr-updater-cli that writes a canned report and ends
-with a given status (and a stand-in krdb whose diff says "same" or "different")."""
+with a given status."""
 
 import json
 import os
@@ -36,8 +36,9 @@ def report(changes=(), targets=(), actions=(), kind="run", package="/pkg/"):
             "changes": list(changes), "programs": []}
 
 
-def change(path, before="sha256:1", after="sha256:2", saved=None):
-    return {"path": path, "before": before, "after": after, "saved": saved}
+def change(path, before="sha256:1", after="sha256:2", saved=None, same_data=False):
+    return {"path": path, "before": before, "after": after, "saved": saved,
+            "same_data": same_data}
 
 
 def target(outcome, database="/app/File/2019年度/KrVal.mdb", reason=""):
@@ -50,7 +51,6 @@ class KrUpdateTest(unittest.TestCase):
         self.addCleanup(self.dir.cleanup)
         self.root = self.dir.name
         self.cli = self.write("kr-updater-cli", FAKE_CLI, executable=True)
-        self.saved = self.write("KrSet.saved", "")
 
     def write(self, name, text, executable=False):
         path = os.path.join(self.root, name)
@@ -61,11 +61,9 @@ class KrUpdateTest(unittest.TestCase):
             os.chmod(path, 0o755)
         return path
 
-    def run_module(self, answer, krdb_rc=None, check=False, **params):
+    def run_module(self, answer, check=False, **params):
         """Runs the module once; returns its result and the stand-in's command lines."""
         self.write("answer.json", json.dumps(answer))
-        if krdb_rc is not None:
-            self.write("krdb", "#!/bin/sh\nexit %d\n" % krdb_rc, executable=True)
         args = {"cli": self.cli, "install_folder": "/app", "_ansible_check_mode": check,
                 "_ansible_diff": True, **params}
         args_file = self.write("args.json", json.dumps({"ANSIBLE_MODULE_ARGS": args}))
@@ -83,31 +81,37 @@ class KrUpdateTest(unittest.TestCase):
         backup = "/app/KrMain202612071005.old"
         # The playbook tests see a run, a second run, a broken package and a refusal on the demo;
         # these are the report's other cases.
-        cases = [  # name, status, report, krdb's diff status, changed, failed, text of msg
-            ("a database rewritten as it was", 0,
-             report([change("/app/File/KrSet.mdb", saved=self.saved)]), 0, False, False, ""),
-            ("a database with other rows", 0,
-             report([change("/app/File/KrSet.mdb", saved=self.saved)]), 1, True, False, ""),
-            ("only a dated backup", 0, report([change(backup, before=None)]), None, False, False,
+        rewritten = change("/app/File/KrSet.mdb", saved="/app/File/KrSet202612071005.old",
+                           same_data=True)
+        cases = [  # name, status, report, check mode, changed, failed, text of msg
+            ("a database rewritten as it was", 0, report([rewritten]), False, False, False, ""),
+            ("... and planned so", 0, dict(report([rewritten]), plan=True), True, False, False,
              ""),
-            ("a database migrated", 0, report(targets=[target("migrated")]), None, True, False,
+            ("a database with other rows", 0,
+             report([change("/app/File/KrSet.mdb", saved="/s")]), False, True, False, ""),
+            ("... and planned so", 0,
+             dict(report([change("/app/File/KrSet.mdb")]), plan=True), True, True, False, ""),
+            ("only a dated backup", 0, report([change(backup, before=None)]), False, False,
+             False, ""),
+            ("a database migrated", 0, report(targets=[target("migrated")]), False, True, False,
              ""),
             ("a database left as it was", 4,
-             report(targets=[target("failed", reason="開けませんでした")]), None, False, True,
+             report(targets=[target("failed", reason="開けませんでした")]), False, False, True,
              "Update2019ValR0111: /app/File/2019年度/KrVal.mdb: 開けませんでした"),
-            ("a failed target under status 0", 0, report(targets=[target("failed")]), None,
+            ("a failed target under status 0", 0, report(targets=[target("failed")]), False,
              False, True, "/app/File/2019年度/KrVal.mdb"),
             ("a file action failed", 1,
              report(actions=[{"line": 19, "keyword": "SAVEOLD", "target": "/app/KrMain.exe",
                               "outcome": "failed",
                               "error": {"number": 70, "description": "書き込めません"}}]),
-             None, False, True, "line 19 (SAVEOLD): /app/KrMain.exe: 書き込めません (70)"),
+             False, False, True, "line 19 (SAVEOLD): /app/KrMain.exe: 書き込めません (70)"),
         ]
-        for name, rc, canned, krdb_rc, changed, failed, msg in cases:
+        for name, rc, canned, check, changed, failed, msg in cases:
             with self.subTest(name):
-                result, calls = self.run_module({"rc": rc, "report": canned}, krdb_rc=krdb_rc,
+                result, calls = self.run_module({"rc": rc, "report": canned}, check=check,
                                                 package="/pkg")
                 self.assertEqual(calls[0][:3], ["/pkg", "--install-folder", "/app"])
+                self.assertEqual("--plan" in calls[0], check)
                 self.assertEqual((result["changed"], result.get("failed", False)),
                                  (changed, failed))
                 self.assertIn(msg, result.get("msg", ""))

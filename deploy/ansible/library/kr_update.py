@@ -9,15 +9,15 @@ description:
   - Runs C(kr-updater-cli) on an update package with C(--install-folder) and C(--report), and
     reads the run report to decide the result.
   - Reports C(changed) only when some file or database of the installation changed. A database
-    that the run rewrote with the same tables and rows as before (a table copied over itself)
-    counts as unchanged when C(krdb diff) says so, and a dated backup (C(*yyyymmddhhnn.old)) comes
-    with the change it backs up, so a second run of the same package is C(ok).
+    that the run wrote again with the same tables and rows as before (a table copied over
+    itself, the same version text) is marked C(same_data) in the report and counts as
+    unchanged, and a dated backup (C(*yyyymmddhhnn.old)) comes with the change it backs up, so a
+    second run of the same package is C(ok).
   - Fails on any exit status but 0, and when the report records a file action or a routine
     target (a database that could not be opened or migrated) that failed; C(msg) names each
     routine, database and error.
-  - In check mode runs C(--plan), which changes nothing; in diff mode the plan is shown. Every
-    change the plan reports counts there (its copies are gone when its report is read), so an
-    installation that is up to date is predicted C(changed) too.
+  - In check mode runs C(--plan), which changes nothing and judges its changes the same way, so
+    it predicts C(changed) as the run would report it; in diff mode the plan is shown.
   - With I(state=undone) takes back every run of I(package) not yet taken back, newest first,
     with C(--undo).
   - The run's environment (C(KR_WINDOWS_DIR), C(KR_LOG), C(KR_TRUSTED_KEYS), ...) comes from the
@@ -118,7 +118,6 @@ from ansible.module_utils.basic import AnsibleModule
 
 # kr-updater-cli's exit status for a run (or undo) that went as asked.
 EXIT_OK = 0
-DATABASE_SUFFIXES = (".mdb", ".accdb")
 # The dated backups a run makes beside what it replaces ("KrSet202004071530.old").
 DATED_BACKUP = re.compile(r"\d{12}\.old$", re.IGNORECASE)
 
@@ -186,19 +185,15 @@ def describe(failure):
                                                failure["target"], failure["error"])
 
 
-def changed_files(report, same_database):
-    """The files whose content the report says changed. same_database(saved, current) tells a
-    database rewritten with its tables and rows as they were; a plan's copies are gone by the
-    time its report is read, so there every change counts."""
+def changed_files(report):
+    """The files whose content the report says changed (or, for a plan, would change)."""
     files = []
     for change in report.get("changes", []):
         path = change.get("path", "")
         # A backup is no change by itself: it comes with the change it backs up, if any.
         if not change.get("before") and DATED_BACKUP.search(path):
             continue
-        if (not report.get("plan") and change.get("before") and change.get("after")
-                and path.lower().endswith(DATABASE_SUFFIXES)
-                and same_database(change.get("saved"), path)):
+        if change.get("same_data"):
             continue
         files.append(path)
     for routine in report.get("routines", []):
@@ -215,18 +210,9 @@ class Updater:
         self.module = module
         self.params = module.params
         self.cli = self.params["cli"] or module.get_bin_path("kr-updater-cli", required=True)
-        beside = os.path.join(os.path.dirname(self.cli), "krdb")
-        self.krdb = beside if os.access(beside, os.X_OK) else module.get_bin_path("krdb")
         self.scratch = tempfile.mkdtemp(prefix="kr_update.")
         self.result = {"changed": False, "report": {}, "rc": 0, "stdout": "", "stderr": "",
                        "failures": [], "changed_files": []}
-
-    def same_database(self, saved, current):
-        """True when krdb finds the same tables, fields, keys and rows in both databases."""
-        if not self.krdb or not saved or not os.path.isfile(saved):
-            return False
-        rc, _, _ = self.module.run_command([self.krdb, "--app", saved, "diff", current])
-        return rc == 0
 
     def run(self, arguments):
         """Runs kr-updater-cli with arguments and --report; returns its report (or {})."""
@@ -264,7 +250,7 @@ class Updater:
             arguments.append("--plan")
         report = self.run(arguments)
         self.result["failures"] = failures_of(report)
-        self.result["changed_files"] = changed_files(report, self.same_database)
+        self.result["changed_files"] = changed_files(report)
         self.result["changed"] = bool(self.result["changed_files"])
         if self.module._diff:  # pylint: disable=protected-access
             self.result["diff"] = {"prepared": self.result["stdout"]}
