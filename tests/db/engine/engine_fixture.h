@@ -4,7 +4,10 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <initializer_list>
 #include <string>
+#include <string_view>
+#include <utility>
 #include <vector>
 
 #include "db/engine/engine.h"
@@ -14,6 +17,19 @@ namespace kr::db::engine::test {
 
 // Rows of a query as Rows() gives them.
 using V = std::vector<std::string>;
+
+// Table cases written "input → expected", each split at its arrow.
+inline std::vector<std::pair<std::string_view, std::string_view>> SplitCases(
+    std::initializer_list<std::string_view> cases) {
+  constexpr std::string_view kArrow = " → ";
+  std::vector<std::pair<std::string_view, std::string_view>> split;
+  for (std::string_view c : cases) {
+    const size_t at = c.find(kArrow);
+    EXPECT_NE(at, std::string_view::npos) << c;
+    split.emplace_back(c.substr(0, at), at == c.npos ? "" : c.substr(at + kArrow.size()));
+  }
+  return split;
+}
 
 class EngineTest : public ::testing::Test {
  protected:
