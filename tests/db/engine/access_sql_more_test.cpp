@@ -26,6 +26,11 @@ class AccessSqlMoreTest : public EngineTest {
     Value v = Scalar(db_, "SELECT " + expression + " FROM Orders WHERE Id=1");
     return v.IsNull() ? "Null" : v.ToText();
   }
+  // Cases "expression → its text", computed on the first order's row.
+  void ExpectOnes(std::initializer_list<std::string_view> cases) {
+    for (auto [expression, text] : SplitCases(cases))
+      EXPECT_EQ(One(std::string(expression)), text) << expression;
+  }
   Database db_;
 };
 
@@ -107,39 +112,17 @@ TEST_F(AccessSqlMoreTest, BetweenTakesItsBoundsInEitherOrder) {
 }
 
 TEST_F(AccessSqlMoreTest, VbaFunctionsGiveTheDocumentedResults) {
-  const std::pair<const char*, const char*> cases[] = {
-      // "Hex function", "Oct function"
-      {"Hex(5)", "5"},
-      {"Hex(10)", "A"},
-      {"Hex(459)", "1CB"},
-      {"Hex(-1)", "FFFF"},
-      {"Hex(-40000)", "FFFF63C0"},
-      {"Hex(Null)", "Null"},
-      {"Oct(4)", "4"},
-      {"Oct(8)", "10"},
-      {"Oct(459)", "713"},
-      {"Oct(-1)", "177777"},
-      // "Str function"
-      {"Str(459)", " 459"},
-      {"Str(-459.65)", "-459.65"},
-      {"Str(459.001)", " 459.001"},
-      // "Choose function", "Switch function"
-      {"Choose(2, 'Speedy', 'United', 'Federal')", "United"},
-      {"Choose(4, 'Speedy', 'United', 'Federal')", "Null"},
-      {"Choose(0, 'Speedy', 'United')", "Null"},
-      {"Switch(City = 'London', 'English', City = 'Rome', 'Italian')", "English"},
-      {"Switch(City = 'Rome', 'Italian')", "Null"},
-      // "TimeValue function", "IsDate function", "IsNumeric function"
-      {"TimeValue('4:35:17 PM')", "16:35:17"},
-      {"TimeValue(#2020/1/2 10:30#)", "10:30:00"},
-      {"IsDate('1969/02/12')", "True"},
-      {"IsDate(#2/12/69#)", "True"},
-      {"IsDate('Hello')", "False"},
-      {"IsDate(12)", "False"},
-      {"IsNumeric(#2020/1/2#)", "False"},
-      {"IsNumeric('459.95')", "True"},
-  };
-  for (const auto& [expression, text] : cases) EXPECT_EQ(One(expression), text) << expression;
+  ExpectOnes({"Hex(5) → 5", "Hex(10) → A", "Hex(459) → 1CB", "Hex(-1) → FFFF",
+              "Hex(-40000) → FFFF63C0", "Hex(Null) → Null", "Oct(4) → 4", "Oct(8) → 10",
+              "Oct(459) → 713", "Oct(-1) → 177777", "Str(459) →  459", "Str(-459.65) → -459.65",
+              "Str(459.001) →  459.001", "Choose(2, 'Speedy', 'United', 'Federal') → United",
+              "Choose(4, 'Speedy', 'United', 'Federal') → Null",
+              "Choose(0, 'Speedy', 'United') → Null",
+              "Switch(City = 'London', 'English', City = 'Rome', 'Italian') → English",
+              "Switch(City = 'Rome', 'Italian') → Null"});
+  ExpectOnes({"TimeValue('4:35:17 PM') → 16:35:17", "TimeValue(#2020/1/2 10:30#) → 10:30:00",
+              "IsDate('1969/02/12') → True", "IsDate(#2/12/69#) → True", "IsDate('Hello') → False",
+              "IsDate(12) → False", "IsNumeric(#2020/1/2#) → False", "IsNumeric('459.95') → True"});
   EXPECT_EQ(Rows(db_,
                  "SELECT City, Switch(Amount < 15, 'low', Amount < 35, 'mid', True, 'high') FROM "
                  "Orders ORDER BY Id"),
@@ -149,28 +132,18 @@ TEST_F(AccessSqlMoreTest, VbaFunctionsGiveTheDocumentedResults) {
 
 // "Format function", "User-defined formats (Access)": sections, weeks and Japanese eras.
 TEST_F(AccessSqlMoreTest, FormatWritesZeroSectionsExponentsWeeksAndEras) {
-  const std::pair<const char*, const char*> cases[] = {
-      {"Format(0.004, '0.00;(0.00);\"zero\"')", "zero"},
-      {"Format(-0.004, '0.00;(0.00);\"zero\"')", "zero"},
-      {"Format(-0.006, '0.00;(0.00);\"zero\"')", "(0.01)"},
-      {"Format(0.4, '0%;-0%;\"none\"')", "40%"},
-      {"Format(1234.5, '0.00E+00')", "1.23E+03"},
-      {"Format(0.00012, '0.00E+00')", "1.20E-04"},
-      {"Format(1234.5, '0.00E-00')", "1.23E03"},
-      {"Format(0.00012, '0.00e-00')", "1.20e-04"},
-      {"Format(-1234.5, '0.00E+00')", "-1.23E+03"},
-      {"Format(#2021/1/1#, 'ww')", "1"},
-      {"Format(#2021/1/1#, 'ww', 2, 2)", "53"},
-      {"Format(#2021/1/4#, 'ww', 2, 2)", "1"},
-      {"Format(#2021/1/3#, 'w')", "1"},
-      {"Format(#2021/1/3#, 'w', 2)", "7"},
-      {"Format(#2019/5/1#, 'ggge年m月d日')", "令和元年5月1日"},
-      {"Format(#2019/4/30#, 'ggge年')", "平成31年"},
-      {"Format(#2020/1/1#, 'gee')", "R02"},
-      {"Format(#1989/1/7#, 'gg e')", "昭 64"},
-      {"Format(#2019/5/1#, 'ggg e')", "令和 1"},
-  };
-  for (const auto& [expression, text] : cases) EXPECT_EQ(One(expression), text) << expression;
+  ExpectOnes({"Format(0.004, '0.00;(0.00);\"zero\"') → zero",
+              "Format(-0.004, '0.00;(0.00);\"zero\"') → zero",
+              "Format(-0.006, '0.00;(0.00);\"zero\"') → (0.01)",
+              "Format(0.4, '0%;-0%;\"none\"') → 40%", "Format(1234.5, '0.00E+00') → 1.23E+03",
+              "Format(0.00012, '0.00E+00') → 1.20E-04", "Format(1234.5, '0.00E-00') → 1.23E03",
+              "Format(0.00012, '0.00e-00') → 1.20e-04", "Format(-1234.5, '0.00E+00') → -1.23E+03",
+              "Format(#2021/1/1#, 'ww') → 1", "Format(#2021/1/1#, 'ww', 2, 2) → 53",
+              "Format(#2021/1/4#, 'ww', 2, 2) → 1", "Format(#2021/1/3#, 'w') → 1",
+              "Format(#2021/1/3#, 'w', 2) → 7",
+              "Format(#2019/5/1#, 'ggge年m月d日') → 令和元年5月1日",
+              "Format(#2019/4/30#, 'ggge年') → 平成31年", "Format(#2020/1/1#, 'gee') → R02",
+              "Format(#1989/1/7#, 'gg e') → 昭 64", "Format(#2019/5/1#, 'ggg e') → 令和 1"});
 }
 
 // "StDev and StDevP Functions", "Var and VarP Functions": Null with too few records.
