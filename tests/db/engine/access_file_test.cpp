@@ -155,7 +155,7 @@ TEST_F(AccessFileTest, APasswordInTheHeaderMustBeGiven) {
     Database ours = Create("ours" + std::string(fixture));
     ours.TableDefs().Append(
         ours.CreateTableDef("L", 0, "Table1", ";DataBase=" + Path("p.mdb") + ";PWD=wrong;"));
-    EXPECT_EQ(ErrorOf([&] { Rows(ours, "SELECT A FROM L"); }), 3031);
+    EXPECT_EQ(QueryError(ours, "SELECT A FROM L"), 3031);
   }
   Database open = Open(Copy("testV2003.mdb", "free.mdb"), ";PWD=anything;");
   EXPECT_EQ(Scalar(open, "SELECT Count(*) FROM Table1").ToLong(), 2);
@@ -166,7 +166,7 @@ TEST_F(AccessFileTest, EveryChangeIsRefusedAsReadOnly) {
   for (const char* sql :
        {"DELETE FROM Table1", "UPDATE Table1 SET C=3", "INSERT INTO Table1 (A) VALUES ('z')",
         "CREATE TABLE T (x LONG)", "DROP TABLE Table1", "SELECT * INTO T FROM Table1"}) {
-    EXPECT_EQ(ErrorOf([&] { db.Execute(sql); }), 3027) << sql;
+    EXPECT_EQ(ExecuteError(db, sql), 3027) << sql;
   }
   Recordset rs = db.OpenRecordset("Table1");
   EXPECT_EQ(ErrorOf([&] { rs.Edit(); }), 3027);

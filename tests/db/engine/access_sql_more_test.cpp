@@ -9,19 +9,17 @@ class AccessSqlMoreTest : public EngineTest {
  protected:
   void SetUp() override {
     db_ = Create("m.mdb");
-    db_.Execute("CREATE TABLE Orders (Id LONG, Customer TEXT(10), City TEXT(10), Amount DOUBLE)");
-    db_.Execute("CREATE TABLE Customers (Customer TEXT(10), Region TEXT(10))");
-    db_.Execute("CREATE TABLE Regions (Region TEXT(10), Manager TEXT(10))");
+    Run(db_, {"CREATE TABLE Orders (Id LONG, Customer TEXT(10), City TEXT(10), Amount DOUBLE)",
+              "CREATE TABLE Customers (Customer TEXT(10), Region TEXT(10))",
+              "CREATE TABLE Regions (Region TEXT(10), Manager TEXT(10))"});
     for (const char* row : {"1, 'A', 'London', 10", "2, 'A', 'Rome', 20", "3, 'B', 'Paris', 30",
                             "4, 'C', 'Tokyo', 40"})
       db_.Execute("INSERT INTO Orders VALUES (" + std::string(row) + ")");
-    db_.Execute("INSERT INTO Customers VALUES ('A', 'East')");
-    db_.Execute("INSERT INTO Customers VALUES ('B', 'West')");
-    db_.Execute("INSERT INTO Regions VALUES ('East', 'Sato')");
+    Run(db_,
+        {"INSERT INTO Customers VALUES ('A', 'East')", "INSERT INTO Customers VALUES ('B', 'West')",
+         "INSERT INTO Regions VALUES ('East', 'Sato')"});
   }
-  int Refusal(const std::string& sql) {
-    return ErrorOf([&] { Rows(db_, sql); });
-  }
+  int Refusal(const std::string& sql) { return QueryError(db_, sql); }
   std::string One(const std::string& expression) {
     Value v = Scalar(db_, "SELECT " + expression + " FROM Orders WHERE Id=1");
     return v.IsNull() ? "Null" : v.ToText();
@@ -59,12 +57,11 @@ TEST_F(AccessSqlMoreTest, QueriesWhoseAnswerSqliteWouldMakeUpAreRefusedWithJetsN
        3075},
   };
   for (const auto& [sql, number] : cases) EXPECT_EQ(Refusal(sql), number) << sql;
-  EXPECT_EQ(ErrorOf([&] {
-              db_.Execute(
-                  "UPDATE Customers INNER JOIN (SELECT Customer, Sum(Amount) AS Total FROM Orders "
-                  "GROUP BY Customer) AS T ON Customers.Customer = T.Customer SET Region = 'x'");
-            }),
-            3073);
+  EXPECT_EQ(
+      ExecuteError(db_,
+                   "UPDATE Customers INNER JOIN (SELECT Customer, Sum(Amount) AS Total FROM Orders "
+                   "GROUP BY Customer) AS T ON Customers.Customer = T.Customer SET Region = 'x'"),
+      3073);
 }
 
 TEST_F(AccessSqlMoreTest, TheSameQueriesInJetsShapeAreAnswered) {
@@ -192,10 +189,7 @@ TEST_F(AccessSqlMoreTest, CurrencyAddsUpExactlyAndStaysCurrency) {
         << expression;
   db_.Execute("INSERT INTO Prices VALUES (11, 1.23456, 0)");
   EXPECT_EQ(Scalar(db_, "SELECT Price FROM Prices WHERE Id = 11").ToText(), "1.2346");
-  EXPECT_EQ(ErrorOf([&] {
-              Rows(db_, "SELECT Sum(Price * 1000000000000000) FROM Prices WHERE Id <= 10");
-            }),
-            6);
+  EXPECT_EQ(QueryError(db_, "SELECT Sum(Price * 1000000000000000) FROM Prices WHERE Id <= 10"), 6);
 }
 
 // "PARAMETERS Declaration": the values are asked for when the query runs, and DAO's Execute
@@ -216,13 +210,11 @@ TEST_F(AccessSqlMoreTest, DeclaredParametersAreAskedForAndTableIsAUnionMember) {
 // "CONSTRAINT Clause (Microsoft Access SQL)": a child row needs its parent, a parent with
 // children stays.
 TEST_F(AccessSqlMoreTest, RelationshipsKeepChildrenWithTheirParents) {
-  db_.Execute("CREATE TABLE Parents (Id LONG CONSTRAINT PK PRIMARY KEY, Name TEXT(10))");
-  db_.Execute(
-      "CREATE TABLE Kids (Id LONG, ParentId LONG CONSTRAINT KidParent REFERENCES Parents, "
-      "Other LONG, CONSTRAINT OtherParent FOREIGN KEY (Other) REFERENCES Parents (Id))");
-  db_.Execute("INSERT INTO Parents VALUES (1, 'one')");
-  db_.Execute("INSERT INTO Parents VALUES (2, 'two')");
-  db_.Execute("INSERT INTO Kids VALUES (1, 1, Null)");
+  Run(db_, {"CREATE TABLE Parents (Id LONG CONSTRAINT PK PRIMARY KEY, Name TEXT(10))",
+            "CREATE TABLE Kids (Id LONG, ParentId LONG CONSTRAINT KidParent REFERENCES Parents, "
+            "Other LONG, CONSTRAINT OtherParent FOREIGN KEY (Other) REFERENCES Parents (Id))",
+            "INSERT INTO Parents VALUES (1, 'one')", "INSERT INTO Parents VALUES (2, 'two')",
+            "INSERT INTO Kids VALUES (1, 1, Null)"});
   const std::pair<const char*, int> cases[] = {
       {"INSERT INTO Kids VALUES (2, 3, Null)", 3201},
       {"INSERT INTO Kids VALUES (2, 1, 5)", 3201},
@@ -234,39 +226,32 @@ TEST_F(AccessSqlMoreTest, RelationshipsKeepChildrenWithTheirParents) {
       {"INSERT INTO Kids VALUES (3, Null, 1)", 0},
   };
   for (const auto& c : cases)
-    EXPECT_EQ(ErrorOf([&] { db_.Execute(c.first, kFailOnError); }), c.second) << c.first;
+    EXPECT_EQ(ExecuteError(db_, c.first, kFailOnError), c.second) << c.first;
   // Without fail-on-error the rows a relationship refuses are skipped, the others go.
-  db_.Execute("INSERT INTO Parents VALUES (3, 'three')");
-  db_.Execute("DELETE FROM Parents");
+  Run(db_, {"INSERT INTO Parents VALUES (3, 'three')", "DELETE FROM Parents"});
   EXPECT_EQ(db_.RecordsAffected(), 1);
   db_.Execute(
       "INSERT INTO Kids SELECT Id + 10 AS Id, Id AS ParentId FROM Parents UNION ALL SELECT 20, 99 "
       "FROM Parents");
   EXPECT_EQ(db_.RecordsAffected(), 1);
   EXPECT_EQ(Rows(db_, "SELECT Id FROM Parents"), V({"1"}));
-  db_.Execute("ALTER TABLE Kids DROP CONSTRAINT KidParent");
-  db_.Execute("INSERT INTO Kids VALUES (4, 8, Null)");
-  EXPECT_EQ(ErrorOf([&] {
-              db_.Execute(
-                  "ALTER TABLE Kids ADD CONSTRAINT Again FOREIGN KEY (ParentId) "
-                  "REFERENCES Parents");
-            }),
+  Run(db_, {"ALTER TABLE Kids DROP CONSTRAINT KidParent", "INSERT INTO Kids VALUES (4, 8, Null)"});
+  EXPECT_EQ(ExecuteError(db_,
+                         "ALTER TABLE Kids ADD CONSTRAINT Again FOREIGN KEY (ParentId) "
+                         "REFERENCES Parents"),
             3201);
-  EXPECT_EQ(ErrorOf([&] { db_.Execute("CREATE TABLE Bad (P LONG REFERENCES Nowhere)"); }), 3371);
-  db_.Execute("DROP TABLE Kids");
-  db_.Execute("DELETE FROM Parents");
+  EXPECT_EQ(ExecuteError(db_, "CREATE TABLE Bad (P LONG REFERENCES Nowhere)"), 3371);
+  Run(db_, {"DROP TABLE Kids", "DELETE FROM Parents"});
 }
 
 // "CONSTRAINT Clause (Microsoft Access SQL)": ON UPDATE CASCADE and ON DELETE CASCADE (ANSI-92
 // mode) take the children along, grandchildren too; Relations lists what ties the tables.
 TEST_F(AccessSqlMoreTest, CascadesTakeChildrenAlongAndRelationsListThem) {
-  db_.Execute("CREATE TABLE Parents (Id LONG CONSTRAINT PK PRIMARY KEY, Name TEXT(10))");
-  db_.Execute(
-      "CREATE TABLE Kids (Id LONG PRIMARY KEY, ParentId LONG CONSTRAINT KidParent REFERENCES "
-      "Parents (Id) ON UPDATE CASCADE ON DELETE CASCADE)");
-  db_.Execute(
-      "CREATE TABLE Toys (KidId LONG, CONSTRAINT ToyKid FOREIGN KEY (KidId) REFERENCES Kids ON "
-      "DELETE CASCADE ON UPDATE NO ACTION)");
+  Run(db_, {"CREATE TABLE Parents (Id LONG CONSTRAINT PK PRIMARY KEY, Name TEXT(10))",
+            "CREATE TABLE Kids (Id LONG PRIMARY KEY, ParentId LONG CONSTRAINT KidParent REFERENCES "
+            "Parents (Id) ON UPDATE CASCADE ON DELETE CASCADE)",
+            "CREATE TABLE Toys (KidId LONG, CONSTRAINT ToyKid FOREIGN KEY (KidId) REFERENCES Kids "
+            "ON DELETE CASCADE ON UPDATE NO ACTION)"});
   for (const char* sql : {"INSERT INTO Parents VALUES (1, 'one')",
                           "INSERT INTO Parents VALUES "
                           "(2, 'two')",
@@ -275,8 +260,7 @@ TEST_F(AccessSqlMoreTest, CascadesTakeChildrenAlongAndRelationsListThem) {
     db_.Execute(sql, kFailOnError);
   db_.Execute("UPDATE Parents SET Id = 9 WHERE Id = 1", kFailOnError);
   EXPECT_EQ(Rows(db_, "SELECT Id, ParentId FROM Kids ORDER BY Id"), V({"10|9", "20|2"}));
-  EXPECT_EQ(ErrorOf([&] { db_.Execute("UPDATE Kids SET Id = 11 WHERE Id = 10", kFailOnError); }),
-            3200);
+  EXPECT_EQ(ExecuteError(db_, "UPDATE Kids SET Id = 11 WHERE Id = 10", kFailOnError), 3200);
   db_.Execute("DELETE FROM Parents WHERE Id = 9", kFailOnError);
   EXPECT_EQ(Rows(db_, "SELECT Id FROM Kids"), V({"20"}));
   EXPECT_EQ(Rows(db_, "SELECT KidId FROM Toys"), V({"20"}));
@@ -291,43 +275,34 @@ TEST_F(AccessSqlMoreTest, CascadesTakeChildrenAlongAndRelationsListThem) {
   EXPECT_EQ(relations[1].attributes, kRelationDeleteCascade);
   for (const char* bad : {"ON DELETE SET NULL", "ON UPDATE CASCADE ON UPDATE CASCADE", "ON DELETE"})
     EXPECT_EQ(
-        ErrorOf([&] {
-          db_.Execute(std::string("CREATE TABLE Bad (P LONG REFERENCES Parents ") + bad + ")");
-        }),
+        ExecuteError(db_, std::string("CREATE TABLE Bad (P LONG REFERENCES Parents ") + bad + ")"),
         3289)
         << bad;
-  db_.Execute("ALTER TABLE Toys DROP CONSTRAINT ToyKid");
-  db_.Execute("DROP TABLE Kids");
+  Run(db_, {"ALTER TABLE Toys DROP CONSTRAINT ToyKid", "DROP TABLE Kids"});
   EXPECT_TRUE(db_.Relations().empty());
 }
 
 // "ALTER TABLE Statement", "CREATE INDEX Statement": a column changes its type with its rows,
 // keys and relationships; WITH DISALLOW NULL refuses Null in the index's fields.
 TEST_F(AccessSqlMoreTest, ColumnsChangeTypeAndIndexesRefuseNull) {
-  db_.Execute(
-      "CREATE TABLE T (Id COUNTER PRIMARY KEY, Code TEXT(10), Qty TEXT(10), P LONG "
-      "REFERENCES T)");
-  db_.Execute("CREATE INDEX ByCode ON T (Code)");
-  db_.Execute("INSERT INTO T (Code, Qty) VALUES ('a', '12')");
-  db_.Execute("INSERT INTO T (Code, Qty) VALUES (Null, '3.5')");
-  db_.Execute("ALTER TABLE T ALTER COLUMN Qty DOUBLE");
+  Run(db_,
+      {"CREATE TABLE T (Id COUNTER PRIMARY KEY, Code TEXT(10), Qty TEXT(10), P LONG REFERENCES T)",
+       "CREATE INDEX ByCode ON T (Code)", "INSERT INTO T (Code, Qty) VALUES ('a', '12')",
+       "INSERT INTO T (Code, Qty) VALUES (Null, '3.5')", "ALTER TABLE T ALTER COLUMN Qty DOUBLE"});
   EXPECT_EQ(Rows(db_, "SELECT Id, Qty * 2 FROM T ORDER BY Id"), V({"1|24", "2|7"}));
   EXPECT_EQ(db_.TableDefs()["T"].Fields()["Qty"].Type(), kDouble);
-  EXPECT_EQ(ErrorOf([&] { db_.Execute("ALTER TABLE T ALTER COLUMN Code LONG"); }), 3421);
-  EXPECT_EQ(ErrorOf([&] { db_.Execute("CREATE INDEX Needed ON T (Code) WITH DISALLOW NULL"); }),
-            3058);
-  db_.Execute("UPDATE T SET Code = 'b' WHERE Code Is Null");
-  db_.Execute("CREATE INDEX Needed ON T (Code) WITH DISALLOW NULL");
-  EXPECT_EQ(ErrorOf([&] { db_.Execute("INSERT INTO T (Code) VALUES (Null)", kFailOnError); }),
-            3058);
+  EXPECT_EQ(ExecuteError(db_, "ALTER TABLE T ALTER COLUMN Code LONG"), 3421);
+  EXPECT_EQ(ExecuteError(db_, "CREATE INDEX Needed ON T (Code) WITH DISALLOW NULL"), 3058);
+  Run(db_, {"UPDATE T SET Code = 'b' WHERE Code Is Null",
+            "CREATE INDEX Needed ON T (Code) WITH DISALLOW NULL"});
+  EXPECT_EQ(ExecuteError(db_, "INSERT INTO T (Code) VALUES (Null)", kFailOnError), 3058);
   db_.Execute("INSERT INTO T (Code) VALUES (Null)");
   EXPECT_EQ(db_.RecordsAffected(), 0);
   // The counter, the indexes and the relationship are still there.
   db_.Execute("INSERT INTO T (Code, P) VALUES ('c', 1)");
   EXPECT_EQ(Rows(db_, "SELECT Id, Code, P FROM T WHERE Code > 'a' ORDER BY Code"),
             V({"2|b|Null", "3|c|1"}));
-  EXPECT_EQ(ErrorOf([&] { db_.Execute("INSERT INTO T (Code, P) VALUES ('d', 9)", kFailOnError); }),
-            3201);
+  EXPECT_EQ(ExecuteError(db_, "INSERT INTO T (Code, P) VALUES ('d', 9)", kFailOnError), 3201);
   EXPECT_EQ(db_.TableDefs()["T"].Indexes().size(), 3u);
 }
 

@@ -9,8 +9,8 @@ class AccessSqlTest : public EngineTest {
  protected:
   void SetUp() override {
     db_ = Create("a.mdb");
-    db_.Execute("CREATE TABLE Items (Code TEXT(10), Name TEXT(20), Qty LONG, Price DOUBLE)");
-    db_.Execute("CREATE TABLE Prices (Code TEXT(10), Price DOUBLE, Note TEXT(20))");
+    Run(db_, {"CREATE TABLE Items (Code TEXT(10), Name TEXT(20), Qty LONG, Price DOUBLE)",
+              "CREATE TABLE Prices (Code TEXT(10), Price DOUBLE, Note TEXT(20))"});
     for (const char* row : {"'A1', 'one', 1, 10", "'B2', 'two', 2, 20", "'C3', 'three', 2, 30",
                             "'D4', 'four', 4, 40"})
       db_.Execute("INSERT INTO Items VALUES (" + std::string(row) + ")");
@@ -108,15 +108,13 @@ TEST_F(AccessSqlTest, TopKeepsTheRowsTiedWithTheLastOne) {
 TEST_F(AccessSqlTest, CriteriaComparingANumberWithTextAreRefused) {
   for (const char* where : {"Qty = '2'", "'2' = Qty", "Qty > 'a'", "Code = 2", "Qty IN ('1', 2)",
                             "Qty BETWEEN '1' AND 3", "Price <> ''"})
-    EXPECT_EQ(ErrorOf([&] { Rows(db_, std::string("SELECT Code FROM Items WHERE ") + where); }),
-              3464)
-        << where;
+    EXPECT_EQ(QueryError(db_, std::string("SELECT Code FROM Items WHERE ") + where), 3464) << where;
   // Text with text and numbers with numbers, and Null with either, stay fine.
   EXPECT_EQ(Rows(db_, "SELECT Code FROM Items WHERE Qty = 2 AND Code > 'B' AND Name <> Null"), V());
   EXPECT_EQ(Rows(db_, "SELECT Code FROM Items WHERE Qty = 2.0 AND Code >= 'B' ORDER BY Code"),
             V({"B2", "C3"}));
-  EXPECT_EQ(ErrorOf([&] { db_.Execute("UPDATE Items SET Qty=0 WHERE Qty='1'"); }), 3464);
-  EXPECT_EQ(ErrorOf([&] { db_.Execute("DELETE FROM Items WHERE Code=1"); }), 3464);
+  EXPECT_EQ(ExecuteError(db_, "UPDATE Items SET Qty=0 WHERE Qty='1'"), 3464);
+  EXPECT_EQ(ExecuteError(db_, "DELETE FROM Items WHERE Code=1"), 3464);
 }
 
 TEST_F(AccessSqlTest, AscIsAFunctionBeforeAParenthesisAndASortOrderElsewhere) {
@@ -124,7 +122,7 @@ TEST_F(AccessSqlTest, AscIsAFunctionBeforeAParenthesisAndASortOrderElsewhere) {
                  "SELECT Asc(Code), Chr(Asc(Code) + 1) FROM Items WHERE Asc(Name)>Asc('o') "
                  "ORDER BY Code ASC"),
             V({"66|C", "67|D"}));
-  EXPECT_EQ(ErrorOf([&] { Rows(db_, "SELECT Nonesuch(Code) FROM Items"); }), 3085);
+  EXPECT_EQ(QueryError(db_, "SELECT Nonesuch(Code) FROM Items"), 3085);
 }
 
 TEST_F(AccessSqlTest, ARequiredFieldLeftEmptyIsNamedWithItsTable) {

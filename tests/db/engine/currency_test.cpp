@@ -16,8 +16,8 @@ class CurrencyTest : public EngineTest {
  protected:
   void SetUp() override {
     db_ = Create("c.mdb");
-    db_.Execute("CREATE TABLE Prices (Id LONG, Price CURRENCY)");
-    db_.Execute("CREATE TABLE Copied (Id LONG, Price CURRENCY)");
+    Run(db_, {"CREATE TABLE Prices (Id LONG, Price CURRENCY)",
+              "CREATE TABLE Copied (Id LONG, Price CURRENCY)"});
   }
   std::vector<int64_t> Scaled(Database& db, const std::string& table) {
     std::vector<int64_t> out;
@@ -54,7 +54,7 @@ TEST_F(CurrencyTest, PricesTypedInAreStoredAsTenThousandthsAndAddUpExactly) {
             V({"1|True|1"}));
   // Text that is not a number is refused, as before.
   db_.Execute("INSERT INTO Prices VALUES (11, 'abc')");
-  EXPECT_EQ(ErrorOf([&] { db_.Execute("INSERT INTO Prices VALUES (11, 'abc')", kFailOnError); }),
+  EXPECT_EQ(ExecuteError(db_, "INSERT INTO Prices VALUES (11, 'abc')", kFailOnError),
             3421);  // data type conversion error
   EXPECT_EQ(Rows(db_, "SELECT Count(*) FROM Prices"), V({"10"}));
 }
@@ -74,10 +74,9 @@ TEST_F(CurrencyTest, EveryValueCrossesRecordsetsStatementsAndLinksUnchanged) {
   EXPECT_EQ(Scaled(db_, "Prices"), expected);
   db_.Execute("INSERT INTO Copied SELECT * FROM Prices");
   EXPECT_EQ(Scaled(db_, "Copied"), expected);
-  db_.Execute("UPDATE Copied SET Price = Null");
-  db_.Execute(
-      "UPDATE Copied INNER JOIN Prices ON Copied.Id = Prices.Id SET Copied.Price = "
-      "Prices.Price");
+  Run(db_,
+      {"UPDATE Copied SET Price = Null",
+       "UPDATE Copied INNER JOIN Prices ON Copied.Id = Prices.Id SET Copied.Price = Prices.Price"});
   EXPECT_EQ(Scaled(db_, "Copied"), expected);
   // Edited through a recordset, and found by value.
   {

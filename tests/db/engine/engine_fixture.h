@@ -62,6 +62,16 @@ class EngineTest : public ::testing::Test {
 
   // The DAO number a call fails with (0 when it succeeds).
   static int ErrorOf(const std::function<void()>& f) { return kr::testing::FailureNumber(f); }
+  static int ExecuteError(Database& db, std::string_view sql, int options = 0) {
+    return ErrorOf([&] { db.Execute(sql, options); });
+  }
+  static int QueryError(Database& db, const std::string& sql) {
+    return ErrorOf([&] { Rows(db, sql); });
+  }
+  // Runs the statements in turn.
+  static void Run(Database& db, std::initializer_list<std::string_view> statements) {
+    for (std::string_view sql : statements) db.Execute(sql);
+  }
 
   kr::testing::TempDir dir_;
 };

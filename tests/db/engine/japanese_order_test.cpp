@@ -93,9 +93,8 @@ TEST_F(JapaneseOrderTest, GroupingDistinctOrderingAndJoinsTreatTheFormsAsOne) {
   EXPECT_EQ(Rows(db_, "SELECT Code FROM Items ORDER BY Code"), V({"123", "ABC", "Q", "x9", "ｶﾞ1"}));
   EXPECT_EQ(Rows(db_, "SELECT Code FROM Items ORDER BY Code & '' DESC"),
             V({"ｶﾞ1", "x9", "Q", "ABC", "123"}));
-  db_.Execute("CREATE TABLE Wide (Code TEXT(20), Note TEXT(20))");
-  db_.Execute("INSERT INTO Wide VALUES ('１２３', 'n1')");
-  db_.Execute("INSERT INTO Wide VALUES ('ガ１', 'n2')");
+  Run(db_, {"CREATE TABLE Wide (Code TEXT(20), Note TEXT(20))",
+            "INSERT INTO Wide VALUES ('１２３', 'n1')", "INSERT INTO Wide VALUES ('ガ１', 'n2')"});
   EXPECT_EQ(Rows(db_,
                  "SELECT i.Code, w.Note FROM Items AS i INNER JOIN Wide AS w ON "
                  "i.Code=w.Code ORDER BY w.Note"),
@@ -105,14 +104,10 @@ TEST_F(JapaneseOrderTest, GroupingDistinctOrderingAndJoinsTreatTheFormsAsOne) {
 }
 
 TEST_F(JapaneseOrderTest, AUniqueKeyRefusesAnotherWidthOrKanaOfAKeyAndStoredTextStaysAsWritten) {
-  EXPECT_EQ(
-      ErrorOf([&] { db_.Execute("INSERT INTO Items VALUES ('１２３', 'dup', 9)", kFailOnError); }),
-      3022);
-  EXPECT_EQ(
-      ErrorOf([&] { db_.Execute("INSERT INTO Items VALUES ('が1', 'dup', 9)", kFailOnError); }),
-      3022);
+  EXPECT_EQ(ExecuteError(db_, "INSERT INTO Items VALUES ('１２３', 'dup', 9)", kFailOnError), 3022);
+  EXPECT_EQ(ExecuteError(db_, "INSERT INTO Items VALUES ('が1', 'dup', 9)", kFailOnError), 3022);
   db_.Execute("INSERT INTO Items VALUES ('か1', 'ok', 9)", kFailOnError);
-  EXPECT_EQ(ErrorOf([&] { db_.Execute("CREATE UNIQUE INDEX ByName ON Items (Name)"); }), 3022);
+  EXPECT_EQ(ExecuteError(db_, "CREATE UNIQUE INDEX ByName ON Items (Name)"), 3022);
   EXPECT_EQ(Rows(db_, "SELECT Count(*) FROM Items"), V({"6"}));
   EXPECT_EQ(Rows(db_, "SELECT Name FROM Items WHERE Qty=1"), V({"ｸﾞﾘｰﾝﾊﾞﾝｸ"}));
 }
@@ -142,9 +137,7 @@ TEST_F(JapaneseOrderTest, AnOlderFileTakesTheOrderWhenOpenedForWritingUnlessItsK
   }
   Database db = OpenDatabase(Path("j.mdb"), false, false);
   EXPECT_EQ(Rows(db, "SELECT Code FROM Items WHERE Code='１２３'"), V({"123"}));
-  EXPECT_EQ(
-      ErrorOf([&] { db.Execute("INSERT INTO Items VALUES ('ａｂｃ', '', 9)", kFailOnError); }),
-      3022);
+  EXPECT_EQ(ExecuteError(db, "INSERT INTO Items VALUES ('ａｂｃ', '', 9)", kFailOnError), 3022);
   db.Execute("INSERT INTO Items VALUES ('ａｂｃｄ', 'n', 9)", kFailOnError);
   EXPECT_EQ(Rows(db, "SELECT Code FROM Items WHERE Code>'ABC' AND Code<'B' ORDER BY Code"),
             V({"ａｂｃｄ"}));

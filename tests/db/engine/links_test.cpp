@@ -62,8 +62,8 @@ TEST_F(LinkTest, LinksUpdateTheTargetAndWriteThroughToTheSource) {
       "Val120.Sub=LinkHikitugi.Sub SET Val120.[Name]=LinkHikitugi.[Name]");
   EXPECT_EQ(Rows(target_, "SELECT Name FROM Val120 ORDER BY Code, Sub"),
             V({"new a", "old c", "keep"}));
-  target_.Execute("UPDATE LinkHikitugi SET Name='changed' WHERE Code='300'");
-  target_.Execute("DELETE FROM LinkHikitugi WHERE Code='100'");
+  Run(target_, {"UPDATE LinkHikitugi SET Name='changed' WHERE Code='300'",
+                "DELETE FROM LinkHikitugi WHERE Code='100'"});
   Database source = Reopen("KrSource 2019.mdb");
   EXPECT_EQ(Rows(source, "SELECT Name FROM Val120 ORDER BY Code"), V({"long", "changed"}));
 }
@@ -90,7 +90,7 @@ TEST_F(LinkTest, LinkWhoseSourceIsGoneOrWronglyKeyedFailsWhenUsed) {
   std::filesystem::rename(Path("KrSource 2019.mdb"), Path("moved.mdb"));
   EXPECT_EQ(target_.TableDefs()["Gone"].SourceTableName(), "Val120");  // listing still works
   EXPECT_EQ(ErrorOf([&] { target_.OpenRecordset("SELECT * FROM Gone"); }), 3024);
-  EXPECT_EQ(ErrorOf([&] { target_.Execute("DELETE FROM Gone"); }), 3024);
+  EXPECT_EQ(ExecuteError(target_, "DELETE FROM Gone"), 3024);
   std::filesystem::rename(Path("moved.mdb"), Path("KrSource 2019.mdb"));
   EXPECT_EQ(ErrorOf([&] { target_.OpenRecordset("SELECT * FROM BadKey"); }), 3031);
   EXPECT_EQ(Rows(target_, "SELECT Count(*) FROM Gone"), V({"4"}));

@@ -8,11 +8,10 @@ class ObjectModelTest : public EngineTest {
  protected:
   void SetUp() override {
     target_ = Create("target.mdb", "pw");
-    target_.Execute(
-        "CREATE TABLE Cri (Code TEXT(20), cName TEXT(40), Price1 DOUBLE, CONSTRAINT PrimaryKey "
-        "PRIMARY KEY (Code))");
-    target_.Execute("INSERT INTO Cri VALUES ('1001', '旧', 5)");
-    target_.Execute("INSERT INTO Cri VALUES ('0999', '残る', 9)");
+    Run(target_,
+        {"CREATE TABLE Cri (Code TEXT(20), cName TEXT(40), Price1 DOUBLE, CONSTRAINT PrimaryKey "
+         "PRIMARY KEY (Code))",
+         "INSERT INTO Cri VALUES ('1001', '旧', 5)", "INSERT INTO Cri VALUES ('0999', '残る', 9)"});
   }
   Database target_;
 };

@@ -8,13 +8,12 @@ class RecordsetTest : public EngineTest {
  protected:
   void SetUp() override {
     db_ = Create("r.mdb");
-    db_.Execute(
-        "CREATE TABLE Cri_Ind ([ID] LONG, StrtCode TEXT(10), EndCode TEXT(10), BigIndex "
-        "TEXT(20), Price CURRENCY, Rate SINGLE, Day DATETIME, Flag YESNO, CONSTRAINT PrimaryKey "
-        "PRIMARY KEY (StrtCode))");
-    db_.Execute("INSERT INTO Cri_Ind VALUES (3, 'C', 'D', '道路', 30, 0.3, #2020/01/02#, True)");
-    db_.Execute("INSERT INTO Cri_Ind VALUES (1, 'A', 'B', '労務単価', 10, 0.1, Null, False)");
-    db_.Execute("INSERT INTO Cri_Ind VALUES (2, 'B', 'C', 'その他', 20, 0.2, Null, True)");
+    Run(db_, {"CREATE TABLE Cri_Ind ([ID] LONG, StrtCode TEXT(10), EndCode TEXT(10), BigIndex "
+              "TEXT(20), Price CURRENCY, Rate SINGLE, Day DATETIME, Flag YESNO, CONSTRAINT "
+              "PrimaryKey PRIMARY KEY (StrtCode))",
+              "INSERT INTO Cri_Ind VALUES (3, 'C', 'D', '道路', 30, 0.3, #2020/01/02#, True)",
+              "INSERT INTO Cri_Ind VALUES (1, 'A', 'B', '労務単価', 10, 0.1, Null, False)",
+              "INSERT INTO Cri_Ind VALUES (2, 'B', 'C', 'その他', 20, 0.2, Null, True)"});
   }
   Database db_;
 };
