@@ -89,22 +89,6 @@ TEST_F(CatalogFollowsTest, TablesMadeDroppedOrDeletedAreListedOrGoneWithTheirFie
   SeenEverywhere();
 }
 
-TEST_F(CatalogFollowsTest, TableMadeBySelectIntoHoldsTheResultsFieldsAndAnExistingOneIsKept) {
-  db_.Execute("SELECT Code, Name AS Item, ValPrice1 * 2 AS Twice INTO Val101Old FROM Val101");
-  TableDef made = db_.TableDefs()["Val101Old"];
-  ASSERT_EQ(made.Fields().Count(), 3);
-  EXPECT_EQ(made.Fields()[1].Name(), "Item");
-  EXPECT_TRUE(made.Indexes().empty());
-  EXPECT_EQ(Rows(db_, "SELECT Code, Item FROM Val101Old ORDER BY Code"), V({"A1|砂", "A2|砂利"}));
-  const std::string before = SeenEverywhere();
-  EXPECT_EQ(ExecuteError(db_, "SELECT Code INTO Val101Old FROM Val101"), 3010);
-  EXPECT_EQ(Describe(db_), before);
-  // Made again under the same name once dropped, from another table.
-  Run(db_, {"DROP TABLE Val101Old", "SELECT Title INTO Val101Old FROM Book"});
-  EXPECT_EQ(db_.TableDefs()["Val101Old"].Fields().Count(), 1);
-  SeenEverywhere();
-}
-
 TEST_F(CatalogFollowsTest, TablesAlteredByStatementsOrTheObjectModelShowTheirColumnsAndIndexes) {
   Run(db_, {"ALTER TABLE Val101 ADD COLUMN UserCode TEXT(10)",
             "ALTER TABLE Val101 ADD COLUMN JPer DOUBLE UNIQUE",
@@ -130,22 +114,6 @@ TEST_F(CatalogFollowsTest, TablesAlteredByStatementsOrTheObjectModelShowTheirCol
   appended.Fields().Append(appended.CreateField("Search1", kText, 20));
   EXPECT_EQ(db_.TableDefs()["Val101Old"].Fields()["search1"].Size(), 20);
   SeenEverywhere();
-}
-
-TEST_F(CatalogFollowsTest, RolledBackTablesAreGoneAndAnotherConnectionsChangesAreSeen) {
-  std::string before = SeenEverywhere();
-  db_.BeginTrans();
-  Run(db_, {"CREATE TABLE Val101Old (Code TEXT(18))", "DROP TABLE Book"});
-  EXPECT_EQ(db_.TableDefs()["Val101Old"].Name(), "Val101Old");
-  db_.Rollback();
-  EXPECT_EQ(Describe(db_), before);
-  EXPECT_EQ(SeenEverywhere(), before);
-  Describe(db_);
-  Database other = OpenDatabase(Path("t.mdb"), false, false, ";PWD=pw");
-  Run(other, {"CREATE TABLE Val101Old (Code TEXT(18))", "DROP TABLE Book"});
-  EXPECT_EQ(db_.TableDefs()["Val101Old"].Fields().Count(), 1);
-  EXPECT_EQ(ErrorOf([&] { db_.TableDefs()["Book"]; }), 3265);
-  EXPECT_EQ(Describe(db_), Describe(other));
 }
 
 TEST_F(CatalogFollowsTest, AnotherConnectionsChangesAreSeenAtOnceInAndAfterATransaction) {

@@ -46,19 +46,6 @@ class CurrencyTest : public EngineTest {
   Database db_;
 };
 
-TEST_F(CurrencyTest, PricesTypedInAreStoredAsTenThousandthsAndAddUpExactly) {
-  for (int i = 1; i <= 10; ++i)
-    db_.Execute("INSERT INTO Prices VALUES (" + std::to_string(i) + ", 0.1)");
-  EXPECT_EQ(Raw("SELECT typeof(Price), Price FROM Prices WHERE Id = 1"), V({"integer:1000"}));
-  EXPECT_EQ(Rows(db_, "SELECT Sum(Price), Sum(Price) = 1, Max(Price) * 10 FROM Prices"),
-            V({"1|True|1"}));
-  // Text that is not a number is refused, as before.
-  db_.Execute("INSERT INTO Prices VALUES (11, 'abc')");
-  EXPECT_EQ(ExecuteError(db_, "INSERT INTO Prices VALUES (11, 'abc')", kFailOnError),
-            3421);  // data type conversion error
-  EXPECT_EQ(Rows(db_, "SELECT Count(*) FROM Prices"), V({"10"}));
-}
-
 TEST_F(CurrencyTest, EveryValueCrossesRecordsetsStatementsAndLinksUnchanged) {
   {
     Recordset rs = db_.OpenRecordset("Prices", kOpenTable);
