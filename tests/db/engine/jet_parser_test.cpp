@@ -7,6 +7,7 @@
 
 #include "db/engine/jet_parser.h"
 #include "platform/failure.h"
+#include "tests/db/engine/engine_fixture.h"
 
 namespace kr::db::engine {
 namespace {
@@ -17,6 +18,11 @@ std::string Where(std::string_view text) {
 }
 
 std::string Expression(std::string_view text) { return DebugString(*ParseExpression(text)); }
+
+// Cases "expression → its tree".
+void ExpectParses(std::initializer_list<std::string_view> cases) {
+  for (auto [text, tree] : test::SplitCases(cases)) EXPECT_EQ(Expression(text), tree) << text;
+}
 
 // The failure of parsing a statement (number 0 when it parses).
 Failure FailureOf(std::string_view sql) {
@@ -41,57 +47,45 @@ TEST(JetParser, ReadsTheOddStatementsAndWhereTextsOfTheUpdateRoutines) {
       "select [Select] from [From] where [Not]=1",
   };
   for (const char* sql : statements) EXPECT_NO_THROW(ParseStatement(sql)) << sql;
-  EXPECT_EQ(Where(""), "<none>");
-  EXPECT_EQ(Where("   "), "<none>");
-  EXPECT_EQ(Where("WHERE LEN(Code)>=18"), "(>= LEN(Code) 18)");
-  EXPECT_EQ(Where("where 県ID=9"), "(= 県ID 9)");
-  EXPECT_EQ(Where("WHERE LinkHikitugi.Code='1';"), "(= LinkHikitugi.Code '1')");
+  for (auto [text, tree] :
+       test::SplitCases({" → <none>", "    → <none>", "WHERE LEN(Code)>=18 → (>= LEN(Code) 18)",
+                         "where 県ID=9 → (= 県ID 9)",
+                         "WHERE LinkHikitugi.Code='1'; → (= LinkHikitugi.Code '1')"}))
+    EXPECT_EQ(Where(text), tree) << text;
 }
 
 TEST(JetParser, OperatorsFollowJetPrecedence) {
-  EXPECT_EQ(Expression("-2^2"), "(- (^ 2 2))");
-  EXPECT_EQ(Expression("2^-1"), "(^ 2 (- 1))");
-  EXPECT_EQ(Expression("1+2*3"), "(+ 1 (* 2 3))");
-  EXPECT_EQ(Expression("7 \\ 2 * 3"), "(\\ 7 (* 2 3))");
-  EXPECT_EQ(Expression("7 Mod 4 \\ 2"), "(Mod 7 (\\ 4 2))");
-  EXPECT_EQ(Expression("a & b + 1"), "(& a (+ b 1))");
-  EXPECT_EQ(Expression("a = 1 & 2"), "(= a (& 1 2))");
-  EXPECT_EQ(Expression("NOT a = 1 AND b"), "(And (Not (= a 1)) b)");
-  EXPECT_EQ(Expression("a OR b AND c"), "(Or a (And b c))");
-  EXPECT_EQ(Expression("a XOR b OR c"), "(Xor a (Or b c))");
-  EXPECT_EQ(Expression("a IMP b EQV c"), "(Imp a (Eqv b c))");
-  EXPECT_EQ(Expression("a - b - c"), "(- (- a b) c)");
-  EXPECT_EQ(Expression("x Between 1 And 5 And y"), "(And (Between x 1 5) y)");
-  EXPECT_EQ(Expression("x Not Between 1 And 5"), "(NotBetween x 1 5)");
-  EXPECT_EQ(Expression("x Is Not Null Or y Is Null"), "(Or (IsNotNull x) (IsNull y))");
-  EXPECT_EQ(Expression("x NOT LIKE '[!a-c]#'"), "(NotLike x '[!a-c]#')");
-  EXPECT_EQ(Expression("x Not In (1, 2, 'a')"), "(NotIn x 1 2 'a')");
-  EXPECT_EQ(Expression("Not Exists (SELECT * FROM T)"), "(Not (Exists <select>))");
-  EXPECT_EQ(Expression("(SELECT Max(a) FROM T) + 1"), "(+ <select> 1)");
+  ExpectParses({"-2^2 → (- (^ 2 2))", "2^-1 → (^ 2 (- 1))", "1+2*3 → (+ 1 (* 2 3))",
+                "7 \\ 2 * 3 → (\\ 7 (* 2 3))", "7 Mod 4 \\ 2 → (Mod 7 (\\ 4 2))",
+                "a & b + 1 → (& a (+ b 1))", "a = 1 & 2 → (= a (& 1 2))",
+                "NOT a = 1 AND b → (And (Not (= a 1)) b)", "a OR b AND c → (Or a (And b c))",
+                "a XOR b OR c → (Xor a (Or b c))", "a IMP b EQV c → (Imp a (Eqv b c))",
+                "a - b - c → (- (- a b) c)", "x Between 1 And 5 And y → (And (Between x 1 5) y)",
+                "x Not Between 1 And 5 → (NotBetween x 1 5)",
+                "x Is Not Null Or y Is Null → (Or (IsNotNull x) (IsNull y))",
+                "x NOT LIKE '[!a-c]#' → (NotLike x '[!a-c]#')",
+                "x Not In (1, 2, 'a') → (NotIn x 1 2 'a')",
+                "Not Exists (SELECT * FROM T) → (Not (Exists <select>))",
+                "(SELECT Max(a) FROM T) + 1 → (+ <select> 1)"});
 }
 
 TEST(JetParser, LiteralsAndNamesInJetForms) {
-  EXPECT_EQ(Expression("&H1F + &HFFFF + &o17"), "(+ (+ 31 -1) 15)");
-  EXPECT_EQ(Expression("a&Hz"), "(& a Hz)");
-  EXPECT_EQ(Expression("1.5E3 + .5"), "(+ 1500 0.5)");
+  // Ideographic spaces separate tokens too.
+  ExpectParses(
+      {"&H1F + &HFFFF + &o17 → (+ (+ 31 -1) 15)", "a&Hz → (& a Hz)", "1.5E3 + .5 → (+ 1500 0.5)",
+       "\"say \"\"hi\"\"\" & 'it''s' → (& 'say \"hi\"' 'it's')",
+       "True Or Yes Or On → (Or (Or True True) True)",
+       "False And No And Off And Null → (And (And (And False False) False) Null)",
+       "#2020/04/07# → #43928#", "#4/7/2020# → #43928#", "#2020-04-07 18:00:00# → #43928.75#",
+       "#6:00 PM# → #0.75#", "#1899/12/29 06:00# → #-1.25#",
+       "[単価 (円)] + 県ID → (+ 単価 (円) 県ID)", "県ID　=　1 → (= 県ID 1)",
+       "[T 1].[Code] = Uke!KelmoraFile → (= T 1.Code Uke.KelmoraFile)",
+       "Mid(a,2) & InStr(2,a,'x') & nz(b) & IIF(a>1,'y','n') → (& (& (& MID(a, 2) INSTR(2, a, "
+       "'x')) NZ(b)) IIF((> a 1), 'y', 'n'))"});
   EXPECT_EQ(ParseExpression("12345678901234567890")->kind, ExprKind::kDouble);
-  EXPECT_EQ(Expression("\"say \"\"hi\"\"\" & 'it''s'"), "(& 'say \"hi\"' 'it's')");
-  EXPECT_EQ(Expression("True Or Yes Or On"), "(Or (Or True True) True)");
-  EXPECT_EQ(Expression("False And No And Off And Null"),
-            "(And (And (And False False) False) Null)");
-  EXPECT_EQ(Expression("#2020/04/07#"), "#43928#");
-  EXPECT_EQ(Expression("#4/7/2020#"), "#43928#");
-  EXPECT_EQ(Expression("#2020-04-07 18:00:00#"), "#43928.75#");
-  EXPECT_EQ(Expression("#6:00 PM#"), "#0.75#");
-  EXPECT_EQ(Expression("#1899/12/29 06:00#"), "#-1.25#");
-  EXPECT_EQ(Expression("[単価 (円)] + 県ID"), "(+ 単価 (円) 県ID)");
-  EXPECT_EQ(Expression("県ID　=　1"), "(= 県ID 1)");  // ideographic spaces separate tokens
-  EXPECT_EQ(Expression("[T 1].[Code] = Uke!KelmoraFile"), "(= T 1.Code Uke.KelmoraFile)");
   ExprPtr e = ParseExpression("[ごみ].[コード]");
   EXPECT_EQ(e->table, "ごみ");
   EXPECT_EQ(e->column, "コード");
-  EXPECT_EQ(Expression("Mid(a,2) & InStr(2,a,'x') & nz(b) & IIF(a>1,'y','n')"),
-            "(& (& (& MID(a, 2) INSTR(2, a, 'x')) NZ(b)) IIF((> a 1), 'y', 'n'))");
 }
 
 TEST(JetParser, MalformedStatementsRaiseJetNumbersAndTextsQuotingTheExpression) {
