@@ -37,14 +37,10 @@ TEST_F(AccessSqlTest, AnUpdateThroughALeftJoinChangesEveryRowWithNullWhereNothin
 }
 
 TEST_F(AccessSqlTest, DistinctRowShowsEachRowOfTheShownTablesOnceAndDeletesAcceptIt) {
-  EXPECT_EQ(Rows(db_,
-                 "SELECT DISTINCTROW Items.Code FROM Items INNER JOIN Prices ON "
-                 "Items.Code=Prices.Code ORDER BY Items.Code"),
-            V({"A1", "C3"}));
-  EXPECT_EQ(Rows(db_,
-                 "SELECT Items.Code FROM Items INNER JOIN Prices ON Items.Code=Prices.Code "
-                 "ORDER BY Items.Code"),
-            V({"A1", "C3", "C3"}));
+  ExpectQueries(db_, {"SELECT DISTINCTROW Items.Code FROM Items INNER JOIN Prices ON "
+                      "Items.Code=Prices.Code ORDER BY Items.Code → A1; C3",
+                      "SELECT Items.Code FROM Items INNER JOIN Prices ON Items.Code=Prices.Code "
+                      "ORDER BY Items.Code → A1; C3; C3"});
   // With a column of every table, or one table only, it changes nothing.
   EXPECT_EQ(Rows(db_,
                  "SELECT DISTINCTROW Items.Code, Note FROM Items INNER JOIN Prices ON "
@@ -77,21 +73,16 @@ TEST_F(AccessSqlTest, AnyAllAndSomeCompareWithEveryRowOfASubquery) {
         << where;
   db_.Execute("INSERT INTO Prices VALUES ('E5', Null, 'n')");
   // A Null among the rows leaves a comparison that nothing else decides unknown.
-  EXPECT_EQ(Rows(db_,
-                 "SELECT Code, Price > ALL (SELECT Price FROM Prices) FROM Items WHERE "
-                 "Qty=1"),
-            V({"A1|Null"}));
-  EXPECT_EQ(Rows(db_,
-                 "SELECT Code, Price < ALL (SELECT Price FROM Prices) FROM Items WHERE "
-                 "Qty=1"),
-            V({"A1|False"}));
+  ExpectQueries(
+      db_,
+      {"SELECT Code, Price > ALL (SELECT Price FROM Prices) FROM Items WHERE Qty=1 → A1|Null",
+       "SELECT Code, Price < ALL (SELECT Price FROM Prices) FROM Items WHERE Qty=1 → A1|False"});
 }
 
 TEST_F(AccessSqlTest, TopKeepsTheRowsTiedWithTheLastOne) {
-  EXPECT_EQ(Rows(db_, "SELECT TOP 2 Code FROM Items ORDER BY Qty"), V({"A1", "B2", "C3"}));
-  EXPECT_EQ(Rows(db_, "SELECT TOP 1 Code FROM Items ORDER BY Qty DESC"), V({"D4"}));
-  EXPECT_EQ(Rows(db_, "SELECT TOP 3 Code FROM Items ORDER BY Qty, Code DESC"),
-            V({"A1", "C3", "B2"}));
+  ExpectQueries(db_, {"SELECT TOP 2 Code FROM Items ORDER BY Qty → A1; B2; C3",
+                      "SELECT TOP 1 Code FROM Items ORDER BY Qty DESC → D4",
+                      "SELECT TOP 3 Code FROM Items ORDER BY Qty, Code DESC → A1; C3; B2"});
   EXPECT_EQ(
       Rows(db_, "SELECT TOP 2 Qty, Count(*) FROM Items GROUP BY Qty ORDER BY Count(*) DESC").size(),
       3u);
@@ -206,31 +197,24 @@ TEST_F(AccessSqlMoreTest, QueriesWhoseAnswerSqliteWouldMakeUpAreRefusedWithJetsN
 }
 
 TEST_F(AccessSqlMoreTest, TheSameQueriesInJetsShapeAreAnswered) {
-  const std::pair<const char*, V> cases[] = {
-      {"SELECT Customer, Sum(Amount) FROM Orders GROUP BY Customer HAVING Sum(Amount) > 25 "
-       "ORDER BY Customer",
-       {"A|30", "B|30", "C|40"}},
-      {"SELECT Orders.Customer, Count(*) AS N FROM Orders GROUP BY Customer ORDER BY N DESC, "
-       "Orders.Customer",
-       {"A|2", "B|1", "C|1"}},
-      {"SELECT Count(*) FROM Orders HAVING Count(*) > 3", {"4"}},
-      {"SELECT DISTINCT Customer FROM Orders ORDER BY Customer DESC", {"C", "B", "A"}},
-      {"SELECT Customer, (SELECT Region FROM Customers WHERE Customers.Customer = "
-       "Orders.Customer) FROM Orders WHERE Id < 4 ORDER BY Id",
-       {"A|East", "A|East", "B|West"}},
-      {"SELECT Customer, (SELECT Count(*) FROM Orders AS O WHERE O.Customer = Orders.Customer) "
-       "FROM Orders GROUP BY Customer",
-       {"A|2", "B|1", "C|1"}},
-      {"SELECT * FROM Customers GROUP BY Customer, Region", {"A|East", "B|West"}},
-      {"SELECT Manager FROM (Orders INNER JOIN Customers ON Orders.Customer = Customers.Customer) "
-       "INNER JOIN Regions ON Customers.Region = Regions.Region ORDER BY Id",
-       {"Sato", "Sato"}},
-      // An outer query's column is a constant inside a grouped subquery.
-      {"SELECT Id, (SELECT Count(*) FROM Orders AS O WHERE O.Customer = Orders.Customer) FROM "
-       "Orders ORDER BY Id",
-       {"1|2", "2|2", "3|1", "4|1"}},
-  };
-  for (const auto& [sql, rows] : cases) EXPECT_EQ(Rows(db_, sql), rows) << sql;
+  ExpectQueries(
+      db_,
+      {"SELECT Customer, Sum(Amount) FROM Orders GROUP BY Customer HAVING Sum(Amount) > 25 ORDER "
+       "BY Customer → A|30; B|30; C|40",
+       "SELECT Orders.Customer, Count(*) AS N FROM Orders GROUP BY Customer ORDER BY N DESC, "
+       "Orders.Customer → A|2; B|1; C|1",
+       "SELECT Count(*) FROM Orders HAVING Count(*) > 3 → 4",
+       "SELECT DISTINCT Customer FROM Orders ORDER BY Customer DESC → C; B; A",
+       "SELECT Customer, (SELECT Region FROM Customers WHERE Customers.Customer = Orders.Customer) "
+       "FROM Orders WHERE Id < 4 ORDER BY Id → A|East; A|East; B|West",
+       "SELECT Customer, (SELECT Count(*) FROM Orders AS O WHERE O.Customer = Orders.Customer) "
+       "FROM Orders GROUP BY Customer → A|2; B|1; C|1",
+       "SELECT * FROM Customers GROUP BY Customer, Region → A|East; B|West",
+       "SELECT Manager FROM (Orders INNER JOIN Customers ON Orders.Customer = Customers.Customer) "
+       "INNER JOIN Regions ON Customers.Region = Regions.Region ORDER BY Id → Sato; Sato",
+       // An outer query's column is a constant inside a grouped subquery.
+       "SELECT Id, (SELECT Count(*) FROM Orders AS O WHERE O.Customer = Orders.Customer) FROM "
+       "Orders ORDER BY Id → 1|2; 2|2; 3|1; 4|1"});
 }
 
 // "Between...And Operator": the bounds may come in either order.
@@ -286,16 +270,12 @@ TEST_F(AccessSqlMoreTest, FormatWritesZeroSectionsExponentsWeeksAndEras) {
 
 // "StDev and StDevP Functions", "Var and VarP Functions": Null with too few records.
 TEST_F(AccessSqlMoreTest, SpreadAggregatesAreNullWithTooFewRecords) {
-  EXPECT_EQ(Rows(db_,
-                 "SELECT Var(Amount), VarP(Amount), Round(StDev(Amount), 6), StDevP(Amount) "
-                 "FROM Orders"),
-            V({"166.666666666667|125|12.909944|11.1803398874989"}));
-  EXPECT_EQ(Rows(db_,
-                 "SELECT Customer, StDev(Amount), StDevP(Amount), Var(Amount), VarP(Amount) FROM "
-                 "Orders WHERE Id <> 3 GROUP BY Customer ORDER BY Customer"),
-            V({"A|7.07106781186548|5|50|25", "C|Null|0|Null|0"}));
-  EXPECT_EQ(Rows(db_, "SELECT StDev(Amount), VarP(Amount) FROM Orders WHERE Id > 9"),
-            V({"Null|Null"}));
+  ExpectQueries(db_, {"SELECT Var(Amount), VarP(Amount), Round(StDev(Amount), 6), StDevP(Amount) "
+                      "FROM Orders → 166.666666666667|125|12.909944|11.1803398874989",
+                      "SELECT Customer, StDev(Amount), StDevP(Amount), Var(Amount), VarP(Amount) "
+                      "FROM Orders WHERE Id <> 3 GROUP BY Customer ORDER BY Customer → "
+                      "A|7.07106781186548|5|50|25; C|Null|0|Null|0",
+                      "SELECT StDev(Amount), VarP(Amount) FROM Orders WHERE Id > 9 → Null|Null"});
 }
 
 TEST_F(AccessSqlMoreTest, CurrencyAddsUpExactlyAndStaysCurrency) {
@@ -403,8 +383,7 @@ TEST_F(AccessSqlMoreTest, CascadesTakeChildrenAlongAndRelationsListThem) {
   EXPECT_EQ(Rows(db_, "SELECT Id, ParentId FROM Kids ORDER BY Id"), V({"10|9", "20|2"}));
   EXPECT_EQ(ExecuteError(db_, "UPDATE Kids SET Id = 11 WHERE Id = 10", kFailOnError), 3200);
   db_.Execute("DELETE FROM Parents WHERE Id = 9", kFailOnError);
-  EXPECT_EQ(Rows(db_, "SELECT Id FROM Kids"), V({"20"}));
-  EXPECT_EQ(Rows(db_, "SELECT KidId FROM Toys"), V({"20"}));
+  ExpectQueries(db_, {"SELECT Id FROM Kids → 20", "SELECT KidId FROM Toys → 20"});
   const std::vector<RelationInfo> relations = db_.Relations();
   ASSERT_EQ(relations.size(), 2u);
   EXPECT_EQ(relations[0].name, "KidParent");

@@ -104,8 +104,8 @@ TEST_F(CurrencyTest, AnOlderFilesRealColumnReadsAndWritesExactlyUntilItsTableIsM
   sqlite3_close(raw);
 
   db_ = OpenDatabase(Path("c.mdb"));
-  EXPECT_EQ(Rows(db_, "SELECT Price FROM Prices WHERE Id = 1"), V({"12345.6789"}));
-  EXPECT_EQ(Rows(db_, "SELECT Sum(Price) FROM Prices WHERE Id > 1"), V({"0.9"}));
+  ExpectQueries(db_, {"SELECT Price FROM Prices WHERE Id = 1 → 12345.6789",
+                      "SELECT Sum(Price) FROM Prices WHERE Id > 1 → 0.9"});
   db_.Execute("INSERT INTO Prices VALUES (11, 0.1)", kFailOnError);
   db_.Execute("UPDATE Prices SET Price = Price * 2 WHERE Id = 11", kFailOnError);
   {

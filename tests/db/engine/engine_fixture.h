@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 #include <initializer_list>
 #include <string>
@@ -67,6 +68,18 @@ class EngineTest : public ::testing::Test {
   }
   static int QueryError(Database& db, const std::string& sql) {
     return ErrorOf([&] { Rows(db, sql); });
+  }
+  // Cases "query → its rows", the rows as Rows() gives them, separated by "; ".
+  static void ExpectQueries(Database& db, std::initializer_list<std::string_view> cases) {
+    for (auto [sql, rows] : SplitCases(cases)) {
+      V expected;
+      for (size_t at = 0; at < rows.size();) {
+        const size_t end = std::min(rows.find("; ", at), rows.size());
+        expected.emplace_back(rows.substr(at, end - at));
+        at = end + 2;
+      }
+      EXPECT_EQ(Rows(db, std::string(sql)), expected) << sql;
+    }
   }
   // Runs the statements in turn.
   static void Run(Database& db, std::initializer_list<std::string_view> statements) {

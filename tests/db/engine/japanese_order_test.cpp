@@ -80,9 +80,9 @@ TEST_F(JapaneseOrderTest, ComparisonsLikeAndInFindTextWrittenInAnotherWidthOrKan
 
 TEST_F(JapaneseOrderTest, GroupingDistinctOrderingAndJoinsTreatTheFormsAsOne) {
   // Which of the forms stands for the group is the engine's choice, as in Jet.
-  EXPECT_EQ(Rows(db_, "SELECT Count(*) FROM Items WHERE Qty>1 AND Qty<5 GROUP BY Name"), V({"3"}));
-  EXPECT_EQ(Rows(db_, "SELECT Count(*) FROM Items GROUP BY Left(Name, 2) ORDER BY Count(*)"),
-            V({"1", "1", "3"}));
+  ExpectQueries(db_,
+                {"SELECT Count(*) FROM Items WHERE Qty>1 AND Qty<5 GROUP BY Name → 3",
+                 "SELECT Count(*) FROM Items GROUP BY Left(Name, 2) ORDER BY Count(*) → 1; 1; 3"});
   EXPECT_EQ(Rows(db_, "SELECT DISTINCT Name FROM Items WHERE Qty>1 AND Qty<5").size(), 1u);
   EXPECT_EQ(Rows(db_, "SELECT DISTINCT Left(Name, 2) FROM Items WHERE Qty>1").size(), 2u);
   EXPECT_EQ(Rows(db_,
@@ -90,17 +90,15 @@ TEST_F(JapaneseOrderTest, GroupingDistinctOrderingAndJoinsTreatTheFormsAsOne) {
                  "WHERE Qty=4")
                 .size(),
             1u);
-  EXPECT_EQ(Rows(db_, "SELECT Code FROM Items ORDER BY Code"), V({"123", "ABC", "Q", "x9", "ｶﾞ1"}));
-  EXPECT_EQ(Rows(db_, "SELECT Code FROM Items ORDER BY Code & '' DESC"),
-            V({"ｶﾞ1", "x9", "Q", "ABC", "123"}));
+  ExpectQueries(db_, {"SELECT Code FROM Items ORDER BY Code → 123; ABC; Q; x9; ｶﾞ1",
+                      "SELECT Code FROM Items ORDER BY Code & '' DESC → ｶﾞ1; x9; Q; ABC; 123"});
   Run(db_, {"CREATE TABLE Wide (Code TEXT(20), Note TEXT(20))",
             "INSERT INTO Wide VALUES ('１２３', 'n1')", "INSERT INTO Wide VALUES ('ガ１', 'n2')"});
-  EXPECT_EQ(Rows(db_,
-                 "SELECT i.Code, w.Note FROM Items AS i INNER JOIN Wide AS w ON "
-                 "i.Code=w.Code ORDER BY w.Note"),
-            V({"123|n1", "ｶﾞ1|n2"}));
-  EXPECT_EQ(Rows(db_, "SELECT Code FROM Items WHERE Code IN (SELECT Code FROM Wide) ORDER BY Qty"),
-            V({"123", "ｶﾞ1"}));
+  ExpectQueries(
+      db_,
+      {"SELECT i.Code, w.Note FROM Items AS i INNER JOIN Wide AS w ON i.Code=w.Code ORDER BY "
+       "w.Note → 123|n1; ｶﾞ1|n2",
+       "SELECT Code FROM Items WHERE Code IN (SELECT Code FROM Wide) ORDER BY Qty → 123; ｶﾞ1"});
 }
 
 TEST_F(JapaneseOrderTest, AUniqueKeyRefusesAnotherWidthOrKanaOfAKeyAndStoredTextStaysAsWritten) {
@@ -108,8 +106,8 @@ TEST_F(JapaneseOrderTest, AUniqueKeyRefusesAnotherWidthOrKanaOfAKeyAndStoredText
   EXPECT_EQ(ExecuteError(db_, "INSERT INTO Items VALUES ('が1', 'dup', 9)", kFailOnError), 3022);
   db_.Execute("INSERT INTO Items VALUES ('か1', 'ok', 9)", kFailOnError);
   EXPECT_EQ(ExecuteError(db_, "CREATE UNIQUE INDEX ByName ON Items (Name)"), 3022);
-  EXPECT_EQ(Rows(db_, "SELECT Count(*) FROM Items"), V({"6"}));
-  EXPECT_EQ(Rows(db_, "SELECT Name FROM Items WHERE Qty=1"), V({"ｸﾞﾘｰﾝﾊﾞﾝｸ"}));
+  ExpectQueries(
+      db_, {"SELECT Count(*) FROM Items → 6", "SELECT Name FROM Items WHERE Qty=1 → ｸﾞﾘｰﾝﾊﾞﾝｸ"});
 }
 
 // A file as engines before the Japanese order left it: text columns COLLATE NOCASE.

@@ -21,48 +21,42 @@ class StatementTest : public EngineTest {
 TEST_F(StatementTest, SelectFormsReturnJetResults) {
   Run(db_, {"CREATE TABLE Old (Code TEXT(20), Qty LONG)", "INSERT INTO Old VALUES ('a1', 10)",
             "INSERT INTO Old VALUES ('Z9', 90)"});
-  const std::pair<const char*, V> cases[] = {
-      {"SELECT Code FROM Val120 WHERE Name Like 'T*' ORDER BY Code DESC", {"C3", "B2"}},
-      {"SELECT Name FROM Val120 WHERE Code='b2'", {"two"}},
-      {"SELECT TOP 2 Code FROM Val120 ORDER BY Qty DESC", {"C3", "B2"}},
-      {"SELECT TOP 50 PERCENT Code FROM Val120 ORDER BY Qty", {"A1", "B2"}},
-      {"SELECT DISTINCT Flag FROM Val120 ORDER BY Flag", {"True", "False"}},
-      {"SELECT DISTINCTROW Flag FROM Val120 WHERE Qty<3 ORDER BY Qty", {"True", "False"}},
-      {"SELECT Count(*), Sum(Qty), Max(Code), Min(Code) FROM Val120", {"3|6|C3|A1"}},
-      {"SELECT Flag, Count(Code) FROM Val120 GROUP BY Flag HAVING Count(*)>1", {"False|2"}},
-      {"SELECT Code & '-' & Qty FROM Val120 WHERE Code IN ('a1','c3')", {"A1-1", "C3-3"}},
-      {"SELECT Code FROM Val120 WHERE Code IN (SELECT Code FROM Val120 WHERE Qty>=2) AND "
-       "EXISTS (SELECT * FROM Val120 WHERE Flag=True)",
-       {"B2", "C3"}},
-      {"SELECT Code FROM Val120 WHERE 1 AND Qty>=2AND Qty<3", {"B2"}},
-      {"SELECT v.Code, o.Qty FROM Val120 AS v LEFT JOIN Old AS o ON v.Code=o.Code ORDER BY "
-       "v.Code",
-       {"A1|10", "B2|Null", "C3|Null"}},
-      {"SELECT o.Code, v.Name FROM Val120 v RIGHT JOIN Old o ON v.Code=o.Code ORDER BY o.Code",
-       {"a1|one", "Z9|Null"}},
-      {"SELECT Val120.Code, Old.* FROM Val120, Old WHERE Val120.Code=Old.Code", {"A1|a1|10"}},
-      {"SELECT x.Code FROM (SELECT Code, Qty FROM Val120 WHERE Qty>1) AS x WHERE x.Qty<3", {"B2"}},
-      {"SELECT Qty FROM Val120 UNION SELECT Qty-9 FROM Old ORDER BY Qty", {"1", "2", "3", "81"}},
-      {"SELECT Qty FROM Val120 UNION ALL SELECT Qty-9 FROM Old ORDER BY Qty",
-       {"1", "1", "2", "3", "81"}},
-      {"SELECT Left(Name, 2), Right(Code, 1) & '!' FROM Val120 WHERE Qty=3", {"th|3!"}},
-      {"SELECT Qty, Name FROM Val120 ORDER BY 2 DESC", {"2|two", "3|three", "1|one"}},
-      {"SELECT Qty FROM Val120 UNION SELECT Qty FROM Old ORDER BY 1 DESC",
-       {"90", "10", "3", "2", "1"}},
-  };
-  for (const auto& [sql, rows] : cases) EXPECT_EQ(Rows(db_, sql), rows) << sql;
+  ExpectQueries(
+      db_, {"SELECT Code FROM Val120 WHERE Name Like 'T*' ORDER BY Code DESC → C3; B2",
+            "SELECT Name FROM Val120 WHERE Code='b2' → two",
+            "SELECT TOP 2 Code FROM Val120 ORDER BY Qty DESC → C3; B2",
+            "SELECT TOP 50 PERCENT Code FROM Val120 ORDER BY Qty → A1; B2",
+            "SELECT DISTINCT Flag FROM Val120 ORDER BY Flag → True; False",
+            "SELECT DISTINCTROW Flag FROM Val120 WHERE Qty<3 ORDER BY Qty → True; False",
+            "SELECT Count(*), Sum(Qty), Max(Code), Min(Code) FROM Val120 → 3|6|C3|A1",
+            "SELECT Flag, Count(Code) FROM Val120 GROUP BY Flag HAVING Count(*)>1 → False|2",
+            "SELECT Code & '-' & Qty FROM Val120 WHERE Code IN ('a1','c3') → A1-1; C3-3",
+            "SELECT Code FROM Val120 WHERE Code IN (SELECT Code FROM Val120 WHERE Qty>=2) AND "
+            "EXISTS (SELECT * FROM Val120 WHERE Flag=True) → B2; C3",
+            "SELECT Code FROM Val120 WHERE 1 AND Qty>=2AND Qty<3 → B2",
+            "SELECT v.Code, o.Qty FROM Val120 AS v LEFT JOIN Old AS o ON v.Code=o.Code ORDER BY "
+            "v.Code → A1|10; B2|Null; C3|Null",
+            "SELECT o.Code, v.Name FROM Val120 v RIGHT JOIN Old o ON v.Code=o.Code ORDER BY o.Code "
+            "→ a1|one; Z9|Null",
+            "SELECT Val120.Code, Old.* FROM Val120, Old WHERE Val120.Code=Old.Code → A1|a1|10",
+            "SELECT x.Code FROM (SELECT Code, Qty FROM Val120 WHERE Qty>1) AS x WHERE x.Qty<3 → B2",
+            "SELECT Qty FROM Val120 UNION SELECT Qty-9 FROM Old ORDER BY Qty → 1; 2; 3; 81",
+            "SELECT Qty FROM Val120 UNION ALL SELECT Qty-9 FROM Old ORDER BY Qty → 1; 1; 2; 3; 81",
+            "SELECT Left(Name, 2), Right(Code, 1) & '!' FROM Val120 WHERE Qty=3 → th|3!",
+            "SELECT Qty, Name FROM Val120 ORDER BY 2 DESC → 2|two; 3|three; 1|one",
+            "SELECT Qty FROM Val120 UNION SELECT Qty FROM Old ORDER BY 1 DESC → 90; 10; 3; 2; 1"});
 }
 
 TEST_F(StatementTest, OrderByTakesTheSelectListsAliasesWhereNoColumnHasTheName) {
-  EXPECT_EQ(Rows(db_, "SELECT Code, Qty * -1 AS Neg FROM Val120 ORDER BY Neg"),
-            V({"C3|-3", "B2|-2", "A1|-1"}));
-  EXPECT_EQ(Rows(db_, "SELECT Code, Qty * -1 AS neg FROM Val120 ORDER BY NEG DESC, Code"),
-            V({"A1|-1", "B2|-2", "C3|-3"}));
+  ExpectQueries(
+      db_,
+      {"SELECT Code, Qty * -1 AS Neg FROM Val120 ORDER BY Neg → C3|-3; B2|-2; A1|-1",
+       "SELECT Code, Qty * -1 AS neg FROM Val120 ORDER BY NEG DESC, Code → A1|-1; B2|-2; C3|-3"});
   // A column of the table wins over an alias of the same name.
-  EXPECT_EQ(Rows(db_, "SELECT Code, Qty * -1 AS Qty FROM Val120 ORDER BY Qty"),
-            V({"A1|-1", "B2|-2", "C3|-3"}));
-  EXPECT_EQ(Rows(db_, "SELECT Name AS Code, Code AS Name FROM Val120 ORDER BY Code"),
-            V({"one|A1", "two|B2", "three|C3"}));
+  ExpectQueries(
+      db_,
+      {"SELECT Code, Qty * -1 AS Qty FROM Val120 ORDER BY Qty → A1|-1; B2|-2; C3|-3",
+       "SELECT Name AS Code, Code AS Name FROM Val120 ORDER BY Code → one|A1; two|B2; three|C3"});
   // An alias of a subquery's select list is a column of the outer query.
   EXPECT_EQ(
       Rows(db_, "SELECT Code FROM (SELECT Code, Qty * -1 AS Neg FROM Val120) AS s ORDER BY Neg"),
@@ -197,9 +191,9 @@ TEST_F(StatementTest, YesNoFieldsAreNeverNull) {
       "Src ON Val120.Code=Src.Code WHERE Val120.Code='B2'");  // Null from the outer join
   db_.Execute("UPDATE Val120 SET Flag=(Qty>1) WHERE Code='B2'");
   db_.Execute("UPDATE Val120 SET Flag=(MakeDay>#2000/01/01#) WHERE Code='C3'");  // Null
-  EXPECT_EQ(Rows(db_, "SELECT Code, Flag FROM Val120 ORDER BY Code"),
-            V({"A1|False", "B2|True", "C3|False", "D4|False", "E5|False", "GB2|False"}));
-  EXPECT_EQ(Rows(db_, "SELECT Code, Flag FROM Src"), V({"F6|False"}));
+  ExpectQueries(db_, {"SELECT Code, Flag FROM Val120 ORDER BY Code → A1|False; B2|True; C3|False; "
+                      "D4|False; E5|False; GB2|False",
+                      "SELECT Code, Flag FROM Src → F6|False"});
   // Added to a table with rows, a Yes/No field is No in them, whatever its default.
   TableDef src = db_.TableDefs()["Src"];
   Field done = src.CreateField("Done", kBoolean);
@@ -223,8 +217,7 @@ TEST_F(StatementTest, UpdateWithInnerJoinAndDeleteWithJoinChangeOnlyMatchingRows
   EXPECT_EQ(Rows(db_, "SELECT Code FROM Val120"), V({"A1", "B2"}));
   db_.Execute(
       "DELETE Val120.* FROM Val120 INNER JOIN Old ON Val120.Code=Old.Code WHERE Old.ValPrice1<200");
-  EXPECT_EQ(Rows(db_, "SELECT Code FROM Val120"), V({"B2"}));
-  EXPECT_EQ(Rows(db_, "SELECT Count(*) FROM Old"), V({"3"}));
+  ExpectQueries(db_, {"SELECT Code FROM Val120 → B2", "SELECT Count(*) FROM Old → 3"});
   db_.Execute("DELETE * FROM Old WHERE LEN(Code)>=2 AND Code<>'Z9'");
   EXPECT_EQ(Rows(db_, "SELECT Code FROM Old"), V({"Z9"}));
   db_.Execute("DELETE FROM Old");
