@@ -54,23 +54,19 @@ TEST_F(AccessSqlTest, DistinctRowShowsEachRowOfTheShownTablesOnceAndDeletesAccep
 }
 
 TEST_F(AccessSqlTest, AnyAllAndSomeCompareWithEveryRowOfASubquery) {
-  const std::pair<const char*, V> cases[] = {
-      {"Price > ANY (SELECT Price * 10 FROM Prices)", {"B2", "C3", "D4"}},
-      {"Price > ALL (SELECT Price * 10 FROM Prices)", {"D4"}},
-      {"Price >= SOME (SELECT Price * 10 FROM Prices)", {"B2", "C3", "D4"}},
-      {"Code = ANY (SELECT Code FROM Prices)", {"A1", "C3"}},
-      {"Code <> ALL (SELECT Code FROM Prices)", {"B2", "D4"}},
-      {"Code = ALL (SELECT Code FROM Prices WHERE Price>3)", {"C3"}},
-      // Nothing to compare with: All holds, Any does not.
-      {"Price < ALL (SELECT Price FROM Prices WHERE Price>100)", {"A1", "B2", "C3", "D4"}},
-      {"Price < ANY (SELECT Price FROM Prices WHERE Price>100)", {}},
-      // Text compares in the database's order.
-      {"Code = ANY (SELECT LCase(Code) FROM Prices)", {"A1", "C3"}},
-  };
-  for (const auto& [where, codes] : cases)
-    EXPECT_EQ(Rows(db_, std::string("SELECT Code FROM Items WHERE ") + where + " ORDER BY Code"),
-              codes)
-        << where;
+  ExpectQueries(db_,
+                {"Price > ANY (SELECT Price * 10 FROM Prices) → B2; C3; D4",
+                 "Price > ALL (SELECT Price * 10 FROM Prices) → D4",
+                 "Price >= SOME (SELECT Price * 10 FROM Prices) → B2; C3; D4",
+                 "Code = ANY (SELECT Code FROM Prices) → A1; C3",
+                 "Code <> ALL (SELECT Code FROM Prices) → B2; D4",
+                 "Code = ALL (SELECT Code FROM Prices WHERE Price>3) → C3",
+                 // Nothing to compare with: All holds, Any does not.
+                 "Price < ALL (SELECT Price FROM Prices WHERE Price>100) → A1; B2; C3; D4",
+                 "Price < ANY (SELECT Price FROM Prices WHERE Price>100) → ",
+                 // Text compares in the database's order.
+                 "Code = ANY (SELECT LCase(Code) FROM Prices) → A1; C3"},
+                "SELECT Code FROM Items WHERE {} ORDER BY Code");
   db_.Execute("INSERT INTO Prices VALUES ('E5', Null, 'n')");
   // A Null among the rows leaves a comparison that nothing else decides unknown.
   ExpectQueries(
@@ -219,18 +215,12 @@ TEST_F(AccessSqlMoreTest, TheSameQueriesInJetsShapeAreAnswered) {
 
 // "Between...And Operator": the bounds may come in either order.
 TEST_F(AccessSqlMoreTest, BetweenTakesItsBoundsInEitherOrder) {
-  const std::pair<const char*, V> cases[] = {
-      {"Amount Between 15 And 35", {"2", "3"}},
-      {"Amount Between 35 And 15", {"2", "3"}},
-      {"Amount Not Between 35 And 15", {"1", "4"}},
-      {"Amount Between -1 And -5", {}},
-      {"Amount Between Id * 20 And Id + 5", {"1", "2", "3", "4"}},
-      {"Amount Between Id And Id + 5", {}},
-      {"City Between 'Rome' And 'London'", {"1", "2", "3"}},
-  };
-  for (const auto& [where, ids] : cases)
-    EXPECT_EQ(Rows(db_, std::string("SELECT Id FROM Orders WHERE ") + where + " ORDER BY Id"), ids)
-        << where;
+  ExpectQueries(db_,
+                {"Amount Between 15 And 35 → 2; 3", "Amount Between 35 And 15 → 2; 3",
+                 "Amount Not Between 35 And 15 → 1; 4", "Amount Between -1 And -5 → ",
+                 "Amount Between Id * 20 And Id + 5 → 1; 2; 3; 4",
+                 "Amount Between Id And Id + 5 → ", "City Between 'Rome' And 'London' → 1; 2; 3"},
+                "SELECT Id FROM Orders WHERE {} ORDER BY Id");
 }
 
 TEST_F(AccessSqlMoreTest, VbaFunctionsGiveTheDocumentedResults) {

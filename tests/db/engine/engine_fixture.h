@@ -69,16 +69,21 @@ class EngineTest : public ::testing::Test {
   static int QueryError(Database& db, const std::string& sql) {
     return ErrorOf([&] { Rows(db, sql); });
   }
-  // Cases "query → its rows", the rows as Rows() gives them, separated by "; ".
-  static void ExpectQueries(Database& db, std::initializer_list<std::string_view> cases) {
-    for (auto [sql, rows] : SplitCases(cases)) {
+  // Cases "query → its rows", the rows as Rows() gives them, separated by "; ". With a frame,
+  // each case's query takes the place of "{}" in it.
+  static void ExpectQueries(Database& db, std::initializer_list<std::string_view> cases,
+                            std::string_view frame = "{}") {
+    const size_t hole = frame.find("{}");
+    for (auto [query, rows] : SplitCases(cases)) {
       V expected;
       for (size_t at = 0; at < rows.size();) {
         const size_t end = std::min(rows.find("; ", at), rows.size());
         expected.emplace_back(rows.substr(at, end - at));
         at = end + 2;
       }
-      EXPECT_EQ(Rows(db, std::string(sql)), expected) << sql;
+      const std::string sql =
+          std::string(frame.substr(0, hole)).append(query).append(frame.substr(hole + 2));
+      EXPECT_EQ(Rows(db, sql), expected) << sql;
     }
   }
   // Runs the statements in turn.
