@@ -1,7 +1,5 @@
 // After a schema change the database's own view of its tables (TableDefs, Fields, Indexes) is
 // the one a reload and a fresh open of the file give.
-#include <sqlite3.h>
-
 #include "tests/db/engine/engine_fixture.h"
 
 namespace kr::db::engine::test {
@@ -142,15 +140,10 @@ TEST_F(CatalogFollowsTest, AnotherConnectionsChangesAreSeenAtOnceInAndAfterATran
 TEST_F(CatalogFollowsTest, ATableAnotherProgramAddsIsSeenByTheNextLook) {
   const std::string before = Describe(db_);
   // Another program's SQLite: its commit passes by this process's file layer.
-  sqlite3* raw = nullptr;
-  ASSERT_EQ(sqlite3_open(Path("t.mdb").c_str(), &raw), SQLITE_OK);
-  const char* sql =
-      "CREATE TABLE Added (Code TEXT);"
-      "INSERT INTO MSysKrTables (Name) VALUES ('Added');"
-      "INSERT INTO MSysKrFields (TableName, Ordinal, Name, Type, Size) "
-      "VALUES ('Added', 0, 'Code', 10, 18);";
-  ASSERT_EQ(sqlite3_exec(raw, sql, nullptr, nullptr, nullptr), SQLITE_OK) << sqlite3_errmsg(raw);
-  sqlite3_close(raw);
+  RawSql("t.mdb",
+         "CREATE TABLE Added (Code TEXT); INSERT INTO MSysKrTables (Name) VALUES ('Added'); "
+         "INSERT INTO MSysKrFields (TableName, Ordinal, Name, Type, Size) VALUES ('Added', 0, "
+         "'Code', 10, 18);");
   EXPECT_EQ(db_.TableDefs()["Added"].Fields()["Code"].Size(), 18);
   EXPECT_NE(Describe(db_), before);
 }

@@ -1,7 +1,5 @@
 // Currency is kept exactly: stored as ten-thousandths, across every path a price takes, and read
 // from files whose Currency columns older builds stored as REAL.
-#include <sqlite3.h>
-
 #include <cstdint>
 
 #include "tests/db/engine/engine_fixture.h"
@@ -50,12 +48,8 @@ TEST_F(CurrencyTest, EveryValueCrossesRecordsetsStatementsAndLinksUnchanged) {
   {
     Recordset rs = db_.OpenRecordset("Prices", kOpenTable);
     int id = 0;
-    for (int64_t scaled : kPrices) {
-      rs.AddNew();
-      rs["Id"].SetValue(Value::Long(++id));
-      rs["Price"].SetValue(Value::Currency(scaled));
-      rs.Update();
-    }
+    for (int64_t scaled : kPrices)
+      AddRow(rs, {{"Id", Value::Long(++id)}, {"Price", Value::Currency(scaled)}});
   }
   const std::vector<int64_t> expected(std::begin(kPrices), std::end(kPrices));
   EXPECT_EQ(Scaled(db_, "Prices"), expected);
@@ -86,35 +80,22 @@ TEST_F(CurrencyTest, EveryValueCrossesRecordsetsStatementsAndLinksUnchanged) {
 // A file of an older build: its Currency column declared REAL, holding units.
 TEST_F(CurrencyTest, AnOlderFilesRealColumnReadsAndWritesExactlyUntilItsTableIsMadeAnew) {
   db_.Close();
-  sqlite3* raw = nullptr;
-  ASSERT_EQ(sqlite3_open(Path("c.mdb").c_str(), &raw), SQLITE_OK);
-  std::string sql =
-      "PRAGMA writable_schema=ON; UPDATE sqlite_schema SET sql=replace(replace(sql, "
-      "'\"Price\" INTEGER', '\"Price\" REAL'), 'typeof(\"Price\")=''integer''', "
-      "'typeof(\"Price\")=''real''') WHERE name='Prices'; "
-      "PRAGMA writable_schema=OFF;";
-  ASSERT_EQ(sqlite3_exec(raw, sql.c_str(), nullptr, nullptr, nullptr), SQLITE_OK);
-  sqlite3_close(raw);
-  ASSERT_EQ(sqlite3_open(Path("c.mdb").c_str(), &raw), SQLITE_OK);
-  sql = "INSERT INTO Prices VALUES (1, 12345.6789);";
+  RawSql("c.mdb",
+         "PRAGMA writable_schema=ON; UPDATE sqlite_schema SET sql=replace(replace(sql, "
+         "'\"Price\" INTEGER', '\"Price\" REAL'), 'typeof(\"Price\")=''integer''', "
+         "'typeof(\"Price\")=''real''') WHERE name='Prices'; PRAGMA writable_schema=OFF;");
+  std::string sql = "INSERT INTO Prices VALUES (1, 12345.6789);";
   for (int i = 2; i <= 10; ++i)
     sql += "INSERT INTO Prices VALUES (" + std::to_string(i) + ", 0.1);";
-  ASSERT_EQ(sqlite3_exec(raw, sql.c_str(), nullptr, nullptr, nullptr), SQLITE_OK)
-      << sqlite3_errmsg(raw);
-  sqlite3_close(raw);
-
+  RawSql("c.mdb", sql);
   db_ = OpenDatabase(Path("c.mdb"));
   ExpectQueries(db_, {"SELECT Price FROM Prices WHERE Id = 1 → 12345.6789",
                       "SELECT Sum(Price) FROM Prices WHERE Id > 1 → 0.9"});
   db_.Execute("INSERT INTO Prices VALUES (11, 0.1)", kFailOnError);
   db_.Execute("UPDATE Prices SET Price = Price * 2 WHERE Id = 11", kFailOnError);
-  {
-    Recordset rs = db_.OpenRecordset("Prices", kOpenTable);
-    rs.AddNew();
-    rs["Id"].SetValue(Value::Long(12));
-    rs["Price"].SetValue(Value::Currency(3));
-    rs.Update();
-  }
+  Recordset rs = db_.OpenRecordset("Prices", kOpenTable);
+  AddRow(rs, {{"Id", Value::Long(12)}, {"Price", Value::Currency(3)}});
+  rs.Close();
   db_.Execute("INSERT INTO Copied SELECT * FROM Prices");
   const std::vector<int64_t> expected = {123456789, 1000, 1000, 1000, 1000, 1000,
                                          1000,      1000, 1000, 1000, 2000, 3};

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 
 #include <algorithm>
 #include <functional>
@@ -85,6 +86,20 @@ class EngineTest : public ::testing::Test {
           std::string(frame.substr(0, hole)).append(query).append(frame.substr(hole + 2));
       EXPECT_EQ(Rows(db, sql), expected) << sql;
     }
+  }
+  // Adds a row through a recordset, its fields set by name.
+  static void AddRow(Recordset& rs, std::initializer_list<std::pair<const char*, Value>> fields) {
+    rs.AddNew();
+    for (const auto& [name, value] : fields) rs[name].SetValue(value);
+    rs.Update();
+  }
+  // Runs sql on a file of the folder with SQLite alone, as another program or an older build.
+  void RawSql(const std::string& name, const std::string& sql) {
+    sqlite3* raw = nullptr;
+    ASSERT_EQ(sqlite3_open(Path(name).c_str(), &raw), SQLITE_OK);
+    EXPECT_EQ(sqlite3_exec(raw, sql.c_str(), nullptr, nullptr, nullptr), SQLITE_OK)
+        << sqlite3_errmsg(raw);
+    sqlite3_close(raw);
   }
   // Runs the statements in turn.
   static void Run(Database& db, std::initializer_list<std::string_view> statements) {

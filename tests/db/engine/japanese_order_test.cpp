@@ -1,7 +1,5 @@
 // Text compares as in a database of the Japanese edition: case, width and kana type (voiced
 // marks included) do not count, in every place the engine compares text.
-#include <sqlite3.h>
-
 #include "db/engine/text_collation.h"
 #include "tests/db/engine/engine_fixture.h"
 
@@ -97,25 +95,16 @@ TEST_F(JapaneseOrderTest, AUniqueKeyRefusesAnotherWidthOrKanaOfAKeyAndStoredText
       db_, {"SELECT Count(*) FROM Items → 6", "SELECT Name FROM Items WHERE Qty=1 → ｸﾞﾘｰﾝﾊﾞﾝｸ"});
 }
 
-// A file as engines before the Japanese order left it: text columns COLLATE NOCASE.
-void MakeOlderFile(const std::string& path, const std::string& extra_sql) {
-  sqlite3* raw = nullptr;
-  ASSERT_EQ(sqlite3_open(path.c_str(), &raw), SQLITE_OK);
-  const std::string sql =
-      "PRAGMA writable_schema=ON; UPDATE sqlite_schema SET sql=replace(sql, 'COLLATE JET_JA', "
-      "'COLLATE NOCASE'); PRAGMA writable_schema=OFF;";
-  EXPECT_EQ(sqlite3_exec(raw, sql.c_str(), nullptr, nullptr, nullptr), SQLITE_OK);
-  sqlite3_close(raw);
-  ASSERT_EQ(sqlite3_open(path.c_str(), &raw), SQLITE_OK);
-  const std::string rest = "PRAGMA integrity_check; REINDEX NOCASE; " + extra_sql;
-  EXPECT_EQ(sqlite3_exec(raw, rest.c_str(), nullptr, nullptr, nullptr), SQLITE_OK)
-      << sqlite3_errmsg(raw);
-  sqlite3_close(raw);
-}
-
 TEST_F(JapaneseOrderTest, AnOlderFileTakesTheOrderWhenOpenedForWritingUnlessItsKeysWouldCollide) {
+  // A file as engines before the Japanese order left it: text columns COLLATE NOCASE.
+  auto make_older = [&](const std::string& extra_sql) {
+    RawSql("j.mdb",
+           "PRAGMA writable_schema=ON; UPDATE sqlite_schema SET sql=replace(sql, 'COLLATE JET_JA', "
+           "'COLLATE NOCASE'); PRAGMA writable_schema=OFF;");
+    RawSql("j.mdb", "PRAGMA integrity_check; REINDEX NOCASE; " + extra_sql);
+  };
   db_.Close();
-  MakeOlderFile(Path("j.mdb"), "");
+  make_older("");
   {
     Database read_only = OpenDatabase(Path("j.mdb"), false, true);
     EXPECT_EQ(Rows(read_only, "SELECT Code FROM Items WHERE Code='123'"), V({"123"}));
@@ -127,7 +116,7 @@ TEST_F(JapaneseOrderTest, AnOlderFileTakesTheOrderWhenOpenedForWritingUnlessItsK
   EXPECT_EQ(Rows(db, "SELECT Code FROM Items WHERE Code>'ABC' AND Code<'B' ORDER BY Code"),
             V({"ａｂｃｄ"}));
   db.Close();  // an older file whose keys collide in the new order keeps its own
-  MakeOlderFile(Path("j.mdb"), "INSERT INTO Items (Code, Name, Qty) VALUES ('１２３', 'w', 7);");
+  make_older("INSERT INTO Items (Code, Name, Qty) VALUES ('１２３', 'w', 7);");
   Database colliding = OpenDatabase(Path("j.mdb"), false, false);
   EXPECT_EQ(Rows(colliding, "SELECT Code FROM Items WHERE Qty IN (1, 7) ORDER BY Qty"),
             V({"123", "１２３"}));

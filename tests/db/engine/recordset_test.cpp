@@ -104,11 +104,7 @@ TEST_F(RecordsetTest, EditAddNewDeleteChangeTheTableWithItsRules) {
   rs.CancelUpdate();
 
   Recordset table = db_.OpenRecordset("Cri_Ind");
-  table.AddNew();
-  table["ID"].SetValue(Value(4));
-  table["StrtCode"].SetValue(Value("D"));
-  table["BigIndex"].SetValue(Value("その他"));
-  table.Update();
+  AddRow(table, {{"ID", Value(4)}, {"StrtCode", Value("D")}, {"BigIndex", Value("その他")}});
   EXPECT_EQ(table.RecordCount(), 4);
   EXPECT_EQ(Rows(db_, "SELECT Flag FROM Cri_Ind WHERE StrtCode='D'"), V({"False"}));
   table.AddNew();
@@ -162,9 +158,7 @@ TEST_F(RecordsetTest, ManyRowEditsAreAllKeptOnceTheDatabaseCloses) {
   db_.Execute("CREATE TABLE N (K LONG, V LONG)");
   Recordset rs = db_.OpenRecordset("N");
   for (int i = 0; i < 2500; ++i) {
-    rs.AddNew();
-    rs["K"].SetValue(Value(i));
-    rs.Update();
+    AddRow(rs, {{"K", Value(i)}});
   }
   EXPECT_EQ(rs.RecordCount(), 2500);
   rs.MoveFirst();

@@ -40,9 +40,7 @@ TEST_F(TransactionTest, RollbackUndoesStatementsSchemaChangesAndRowEdits) {
   stamp.SetDefaultValue("Now()");
   val.Fields().Append(stamp);
   Recordset rs = db_.OpenRecordset("Log");
-  rs.AddNew();
-  rs["Line"].SetValue(Value(1));
-  rs.Update();
+  AddRow(rs, {{"Line", Value(1)}});
   db_.Rollback();
   EXPECT_EQ(Rows(db_, "SELECT Code, Price FROM Val"), V({"A|1"}));
   EXPECT_EQ(ErrorOf([&] { db_.TableDefs()["Log"]; }), 3265);
@@ -64,9 +62,7 @@ TEST_F(TransactionTest, TransactionsNestAndAFailedStatementUndoesOnlyItself) {
   db_.BeginTrans();
   db_.Execute("INSERT INTO Val VALUES ('B', 2)");
   Recordset rs = db_.OpenRecordset("Val");
-  rs.AddNew();
-  rs["Code"].SetValue(Value("D"));
-  rs.Update();
+  AddRow(rs, {{"Code", Value("D")}});
   db_.BeginTrans();
   db_.Execute("INSERT INTO Val VALUES ('C', 3)");
   db_.Rollback();
