@@ -213,7 +213,6 @@ TEST_F(AccessSqlMoreTest, TheSameQueriesInJetsShapeAreAnswered) {
        "Orders ORDER BY Id → 1|2; 2|2; 3|1; 4|1"});
 }
 
-// "Between...And Operator": the bounds may come in either order.
 TEST_F(AccessSqlMoreTest, BetweenTakesItsBoundsInEitherOrder) {
   ExpectQueries(db_,
                 {"Amount Between 15 And 35 → 2; 3", "Amount Between 35 And 15 → 2; 3",
@@ -242,7 +241,6 @@ TEST_F(AccessSqlMoreTest, VbaFunctionsGiveTheDocumentedResults) {
   EXPECT_EQ(ErrorOf([&] { One("Switch(True, 1, False)"); }), 5);
 }
 
-// "Format function", "User-defined formats (Access)": sections, weeks and Japanese eras.
 TEST_F(AccessSqlMoreTest, FormatWritesZeroSectionsExponentsWeeksAndEras) {
   ExpectOnes({"Format(0.004, '0.00;(0.00);\"zero\"') → zero",
               "Format(-0.004, '0.00;(0.00);\"zero\"') → zero",
@@ -258,7 +256,6 @@ TEST_F(AccessSqlMoreTest, FormatWritesZeroSectionsExponentsWeeksAndEras) {
               "Format(#1989/1/7#, 'gg e') → 昭 64", "Format(#2019/5/1#, 'ggg e') → 令和 1"});
 }
 
-// "StDev and StDevP Functions", "Var and VarP Functions": Null with too few records.
 TEST_F(AccessSqlMoreTest, SpreadAggregatesAreNullWithTooFewRecords) {
   ExpectQueries(db_, {"SELECT Var(Amount), VarP(Amount), Round(StDev(Amount), 6), StDevP(Amount) "
                       "FROM Orders → 166.666666666667|125|12.909944|11.1803398874989",
@@ -303,8 +300,7 @@ TEST_F(AccessSqlMoreTest, CurrencyAddsUpExactlyAndStaysCurrency) {
   EXPECT_EQ(QueryError(db_, "SELECT Sum(Price * 1000000000000000) FROM Prices WHERE Id <= 10"), 6);
 }
 
-// "PARAMETERS Declaration": the values are asked for when the query runs, and DAO's Execute
-// and OpenRecordset give none.
+// Declared parameters are asked for when the query runs; Execute and OpenRecordset give none.
 TEST_F(AccessSqlMoreTest, DeclaredParametersAreAskedForAndTableIsAUnionMember) {
   EXPECT_EQ(Refusal("PARAMETERS [Low] Currency, Most Long; SELECT Id FROM Orders WHERE Amount > "
                     "[Low]"),
@@ -318,8 +314,6 @@ TEST_F(AccessSqlMoreTest, DeclaredParametersAreAskedForAndTableIsAUnionMember) {
   EXPECT_EQ(Refusal("SELECT Region FROM Regions UNION TABLE Customers"), 3307);
 }
 
-// "CONSTRAINT Clause (Microsoft Access SQL)": a child row needs its parent, a parent with
-// children stays.
 TEST_F(AccessSqlMoreTest, RelationshipsKeepChildrenWithTheirParents) {
   Run(db_, {"CREATE TABLE Parents (Id LONG CONSTRAINT PK PRIMARY KEY, Name TEXT(10))",
             "CREATE TABLE Kids (Id LONG, ParentId LONG CONSTRAINT KidParent REFERENCES Parents, "
@@ -355,8 +349,7 @@ TEST_F(AccessSqlMoreTest, RelationshipsKeepChildrenWithTheirParents) {
   Run(db_, {"DROP TABLE Kids", "DELETE FROM Parents"});
 }
 
-// "CONSTRAINT Clause (Microsoft Access SQL)": ON UPDATE CASCADE and ON DELETE CASCADE (ANSI-92
-// mode) take the children along, grandchildren too; Relations lists what ties the tables.
+// ON UPDATE CASCADE and ON DELETE CASCADE take grandchildren along too.
 TEST_F(AccessSqlMoreTest, CascadesTakeChildrenAlongAndRelationsListThem) {
   Run(db_, {"CREATE TABLE Parents (Id LONG CONSTRAINT PK PRIMARY KEY, Name TEXT(10))",
             "CREATE TABLE Kids (Id LONG PRIMARY KEY, ParentId LONG CONSTRAINT KidParent REFERENCES "
@@ -392,8 +385,7 @@ TEST_F(AccessSqlMoreTest, CascadesTakeChildrenAlongAndRelationsListThem) {
   EXPECT_TRUE(db_.Relations().empty());
 }
 
-// "ALTER TABLE Statement", "CREATE INDEX Statement": a column changes its type with its rows,
-// keys and relationships; WITH DISALLOW NULL refuses Null in the index's fields.
+// A column changes its type with its rows, keys and relationships.
 TEST_F(AccessSqlMoreTest, ColumnsChangeTypeAndIndexesRefuseNull) {
   Run(db_,
       {"CREATE TABLE T (Id COUNTER PRIMARY KEY, Code TEXT(10), Qty TEXT(10), P LONG REFERENCES T)",
@@ -416,8 +408,7 @@ TEST_F(AccessSqlMoreTest, ColumnsChangeTypeAndIndexesRefuseNull) {
   EXPECT_EQ(db_.TableDefs()["T"].Indexes().size(), 3u);
 }
 
-// "TRANSFORM Statement (Microsoft Access SQL)": one column per pivot value, found in the rows
-// or listed by IN; a Null value's column is "<>", an empty cell Null.
+// One column per pivot value, found in the rows or listed by IN; a Null value's column is "<>".
 TEST_F(AccessSqlMoreTest, CrosstabsSpreadAPivotAcrossColumns) {
   db_.Execute("CREATE TABLE Sales (Region TEXT(10), Product TEXT(10), Qty LONG, Sold DATETIME)");
   for (const char* row : {"'East', 'Pen', 3, #2020/1/5#", "'East', 'Ink', 2, #2020/2/5#",

@@ -163,8 +163,7 @@ TEST_F(JetExpressions, LikeTakesJetWildcards) {
               "s Like '[[]x]' → 7", "s Like 'ａｂｃ' → 5", "s Not Like '*a*' → 3,7,8,9",
               "s Like s → 1,2,3,5,6,8,9", "n Like '#0' → 1,3,4,5,6,7,8,9",
               "s LIKE '*ｸﾞﾘｰﾝﾊﾞﾝｸ*' → 9"});
-  EXPECT_EQ(Eval("nul Like '*'"), "null");
-  EXPECT_EQ(Eval("s Like s & '[a'"), "error 93");
+  ExpectEvals({"nul Like '*' → null", "s Like s & '[a' → error 93"});
 }
 
 TEST_F(JetExpressions, SubqueriesAndWhereTruth) {
@@ -292,18 +291,14 @@ TEST_F(JetExpressions, DatesAreOleDatesAndTheClockComesFromThePlatform) {
 }
 
 TEST_F(JetExpressions, AggregatesIncludingFirstAndLast) {
-  auto query = [&](std::string_view items) {
-    ExprPtr e = ParseExpression(items);
-    return Query("SELECT " + RenderValue(*e, *this) + " FROM (SELECT * FROM r ORDER BY k)");
-  };
-  EXPECT_EQ(query("Count(*)"), "int:8");
-  EXPECT_EQ(query("Count(n)"), "int:7");
-  EXPECT_EQ(query("Sum(n)"), "int:340");
-  EXPECT_EQ(query("Max(s)"), "text:x1y");
-  EXPECT_EQ(query("Min(s)"), "text:[x]");
-  EXPECT_EQ(query("First(s)"), "text:apple");
-  EXPECT_EQ(query("Last(s)"), "text:x1y");
-  EXPECT_EQ(query("Avg(n) * 7"), "real:340");
+  for (auto [jet, result] :
+       test::SplitCases({"Count(*) → int:8", "Count(n) → int:7", "Sum(n) → int:340",
+                         "Max(s) → text:x1y", "Min(s) → text:[x]", "First(s) → text:apple",
+                         "Last(s) → text:x1y", "Avg(n) * 7 → real:340"}))
+    EXPECT_EQ(Query("SELECT " + RenderValue(*ParseExpression(jet), *this) +
+                    " FROM (SELECT * FROM r ORDER BY k)"),
+              result)
+        << jet;
 }
 
 TEST_F(JetExpressions, TextFunctionsOfVbaWithTheirNullRules) {
@@ -388,9 +383,8 @@ TEST_F(JetExpressions, FormatWritesNamedAndUserFormats) {
        "Format(nul, '@;\"(none)\"') → text:(none)", "Format(nul, '0;-0;0;\"n/a\"') → text:n/a"});
   ExpectEvals({"Format(nul, '0.00') → null", "Format(nul) → null", "Format(s) → text:Abc",
                "Format(s, '0.00') → text:Abc", "Format(1.5) → text:1.5",
-               "Format(1E308 * 10, '0.00E+00') → text:Infinity"});
-  EXPECT_EQ(Eval("Format(d, 'ww', 9)"), "error 5");
-  EXPECT_EQ(Eval("Format(d, 'ww', nul)"), "error 94");
+               "Format(1E308 * 10, '0.00E+00') → text:Infinity", "Format(d, 'ww', 9) → error 5",
+               "Format(d, 'ww', nul) → error 94"});
 }
 
 }  // namespace
