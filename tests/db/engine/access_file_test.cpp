@@ -3,6 +3,7 @@
 // code page 932 copies are made from them here, as Access would have written them.
 #include <cstring>
 
+#include "platform/platform.h"
 #include "tests/db/engine/engine_fixture.h"
 
 namespace kr::db::engine::test {
@@ -61,15 +62,7 @@ class AccessFileTest : public EngineTest {
     return Path(name);
   }
   static std::string Fixture(const std::string& name) {
-    std::string path = kr::testing::SourceFile("tests/fixtures/access/" + name);
-    FILE* f = std::fopen(path.c_str(), "rb");
-    std::string bytes;
-    char buffer[65536];
-    size_t n;
-    while (f != nullptr && (n = std::fread(buffer, 1, sizeof buffer, f)) > 0)
-      bytes.append(buffer, n);
-    if (f != nullptr) std::fclose(f);
-    return bytes;
+    return platform::ReadFile(kr::testing::SourceFile("tests/fixtures/access/" + name));
   }
   Database Open(const std::string& path, const std::string& connect = "") {
     return OpenDatabase(path, false, false, connect);

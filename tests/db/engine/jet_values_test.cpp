@@ -7,6 +7,7 @@
 #include "db/engine/engine.h"
 #include "db/engine/jet_values.h"
 #include "db/engine/sqlite_db.h"
+#include "tests/db/engine/engine_fixture.h"
 #include "tests/testing/testing.h"
 
 namespace kr::db::engine {
@@ -42,23 +43,11 @@ TEST(JetValues, NumbersInTextAsCDblAndValReadThem) {
   EXPECT_EQ(ParseNumberText("1e-400"), 0.0);
   for (const char* bad : {"1e400", "", "12abc", ",5", "&H", "&HFFFFFFFFF"})
     EXPECT_FALSE(ParseNumberText(bad)) << bad;
-  const std::pair<const char*, double> cases[] = {
-      {"  1 2 3 abc", 123},
-      {"-  5", -5},
-      {"&H1F", 31},
-      {"&HFFFFFFFF", -1},
-      {"&O777", 511},
-      {"1e3", 1000},
-      {"3.5e", 3.5},
-      {"-1.5e-1x", -0.15},
-      {"1.2.3", 1.2},
-      {"1,000", 1},
-      {"abc", 0},
-      {".", 0},
-      {"-", 0},
-      {"1e999", 0},
-  };
-  for (const auto& [text, value] : cases) EXPECT_EQ(Val(text), value) << text;
+  for (auto [text, value] :
+       test::SplitCases({"  1 2 3 abc → 123", "-  5 → -5", "&H1F → 31", "&HFFFFFFFF → -1",
+                         "&O777 → 511", "1e3 → 1000", "3.5e → 3.5", "-1.5e-1x → -0.15",
+                         "1.2.3 → 1.2", "1,000 → 1", "abc → 0", ". → 0", "- → 0", "1e999 → 0"}))
+    EXPECT_EQ(Val(text), std::stod(std::string(value))) << text;
 }
 
 TEST(JetValues, LikeMatcherEdges) {
