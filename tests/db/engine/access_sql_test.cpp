@@ -296,6 +296,7 @@ TEST_F(AccessSqlMoreTest, CurrencyAddsUpExactlyAndStaysCurrency) {
         text)
         << expression;
   db_.Execute("INSERT INTO Prices VALUES (11, 1.23456, 0)");
+  EXPECT_EQ(ExecuteError(db_, "INSERT INTO Prices VALUES (12, 'abc', 0)", kFailOnError), 3421);
   EXPECT_EQ(Scalar(db_, "SELECT Price FROM Prices WHERE Id = 11").ToText(), "1.2346");
   EXPECT_EQ(QueryError(db_, "SELECT Sum(Price * 1000000000000000) FROM Prices WHERE Id <= 10"), 6);
 }

@@ -84,7 +84,13 @@ TEST_F(CatalogFollowsTest, TablesMadeDroppedOrDeletedAreListedOrGoneWithTheirFie
   EXPECT_EQ(db_.TableDefs().Count(), before);
   EXPECT_EQ(ErrorOf([&] { db_.TableDefs()["Book"]; }), 3265);
   EXPECT_EQ(ErrorOf([&] { db_.TableDefs().Delete("Book"); }), 3265);
-  SeenEverywhere();
+  // Made by SELECT INTO, or made and dropped in a transaction rolled back: seen alike everywhere.
+  db_.Execute("SELECT Code, Name AS Item INTO Made FROM Val101");
+  const std::string seen = SeenEverywhere();
+  db_.BeginTrans();
+  Run(db_, {"CREATE TABLE Gone (Code TEXT(18))", "DROP TABLE Val101"});
+  db_.Rollback();
+  EXPECT_EQ(SeenEverywhere(), seen);
 }
 
 TEST_F(CatalogFollowsTest, TablesAlteredByStatementsOrTheObjectModelShowTheirColumnsAndIndexes) {
