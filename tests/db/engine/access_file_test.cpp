@@ -3,6 +3,7 @@
 // code page 932 copies are made from them here, as Access would have written them.
 #include <cstring>
 
+#include "platform/platform.h"
 #include "tests/db/engine/engine_fixture.h"
 
 namespace kr::db::engine::test {
@@ -61,15 +62,7 @@ class AccessFileTest : public EngineTest {
     return Path(name);
   }
   static std::string Fixture(const std::string& name) {
-    std::string path = kr::testing::SourceFile("tests/fixtures/access/" + name);
-    FILE* f = std::fopen(path.c_str(), "rb");
-    std::string bytes;
-    char buffer[65536];
-    size_t n;
-    while (f != nullptr && (n = std::fread(buffer, 1, sizeof buffer, f)) > 0)
-      bytes.append(buffer, n);
-    if (f != nullptr) std::fclose(f);
-    return bytes;
+    return platform::ReadFile(kr::testing::SourceFile("tests/fixtures/access/" + name));
   }
   Database Open(const std::string& path, const std::string& connect = "") {
     return OpenDatabase(path, false, false, connect);
@@ -155,7 +148,7 @@ TEST_F(AccessFileTest, APasswordInTheHeaderMustBeGiven) {
     Database ours = Create("ours" + std::string(fixture));
     ours.TableDefs().Append(
         ours.CreateTableDef("L", 0, "Table1", ";DataBase=" + Path("p.mdb") + ";PWD=wrong;"));
-    EXPECT_EQ(ErrorOf([&] { Rows(ours, "SELECT A FROM L"); }), 3031);
+    EXPECT_EQ(QueryError(ours, "SELECT A FROM L"), 3031);
   }
   Database open = Open(Copy("testV2003.mdb", "free.mdb"), ";PWD=anything;");
   EXPECT_EQ(Scalar(open, "SELECT Count(*) FROM Table1").ToLong(), 2);
@@ -166,7 +159,7 @@ TEST_F(AccessFileTest, EveryChangeIsRefusedAsReadOnly) {
   for (const char* sql :
        {"DELETE FROM Table1", "UPDATE Table1 SET C=3", "INSERT INTO Table1 (A) VALUES ('z')",
         "CREATE TABLE T (x LONG)", "DROP TABLE Table1", "SELECT * INTO T FROM Table1"}) {
-    EXPECT_EQ(ErrorOf([&] { db.Execute(sql); }), 3027) << sql;
+    EXPECT_EQ(ExecuteError(db, sql), 3027) << sql;
   }
   Recordset rs = db.OpenRecordset("Table1");
   EXPECT_EQ(ErrorOf([&] { rs.Edit(); }), 3027);

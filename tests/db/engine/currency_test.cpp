@@ -1,7 +1,5 @@
 // Currency is kept exactly: stored as ten-thousandths, across every path a price takes, and read
 // from files whose Currency columns older builds stored as REAL.
-#include <sqlite3.h>
-
 #include <cstdint>
 
 #include "tests/db/engine/engine_fixture.h"
@@ -16,8 +14,8 @@ class CurrencyTest : public EngineTest {
  protected:
   void SetUp() override {
     db_ = Create("c.mdb");
-    db_.Execute("CREATE TABLE Prices (Id LONG, Price CURRENCY)");
-    db_.Execute("CREATE TABLE Copied (Id LONG, Price CURRENCY)");
+    Run(db_, {"CREATE TABLE Prices (Id LONG, Price CURRENCY)",
+              "CREATE TABLE Copied (Id LONG, Price CURRENCY)"});
   }
   std::vector<int64_t> Scaled(Database& db, const std::string& table) {
     std::vector<int64_t> out;
@@ -46,38 +44,20 @@ class CurrencyTest : public EngineTest {
   Database db_;
 };
 
-TEST_F(CurrencyTest, PricesTypedInAreStoredAsTenThousandthsAndAddUpExactly) {
-  for (int i = 1; i <= 10; ++i)
-    db_.Execute("INSERT INTO Prices VALUES (" + std::to_string(i) + ", 0.1)");
-  EXPECT_EQ(Raw("SELECT typeof(Price), Price FROM Prices WHERE Id = 1"), V({"integer:1000"}));
-  EXPECT_EQ(Rows(db_, "SELECT Sum(Price), Sum(Price) = 1, Max(Price) * 10 FROM Prices"),
-            V({"1|True|1"}));
-  // Text that is not a number is refused, as before.
-  db_.Execute("INSERT INTO Prices VALUES (11, 'abc')");
-  EXPECT_EQ(ErrorOf([&] { db_.Execute("INSERT INTO Prices VALUES (11, 'abc')", kFailOnError); }),
-            3421);  // data type conversion error
-  EXPECT_EQ(Rows(db_, "SELECT Count(*) FROM Prices"), V({"10"}));
-}
-
 TEST_F(CurrencyTest, EveryValueCrossesRecordsetsStatementsAndLinksUnchanged) {
   {
     Recordset rs = db_.OpenRecordset("Prices", kOpenTable);
     int id = 0;
-    for (int64_t scaled : kPrices) {
-      rs.AddNew();
-      rs["Id"].SetValue(Value::Long(++id));
-      rs["Price"].SetValue(Value::Currency(scaled));
-      rs.Update();
-    }
+    for (int64_t scaled : kPrices)
+      AddRow(rs, {{"Id", Value::Long(++id)}, {"Price", Value::Currency(scaled)}});
   }
   const std::vector<int64_t> expected(std::begin(kPrices), std::end(kPrices));
   EXPECT_EQ(Scaled(db_, "Prices"), expected);
   db_.Execute("INSERT INTO Copied SELECT * FROM Prices");
   EXPECT_EQ(Scaled(db_, "Copied"), expected);
-  db_.Execute("UPDATE Copied SET Price = Null");
-  db_.Execute(
-      "UPDATE Copied INNER JOIN Prices ON Copied.Id = Prices.Id SET Copied.Price = "
-      "Prices.Price");
+  Run(db_,
+      {"UPDATE Copied SET Price = Null",
+       "UPDATE Copied INNER JOIN Prices ON Copied.Id = Prices.Id SET Copied.Price = Prices.Price"});
   EXPECT_EQ(Scaled(db_, "Copied"), expected);
   // Edited through a recordset, and found by value.
   {
@@ -100,35 +80,22 @@ TEST_F(CurrencyTest, EveryValueCrossesRecordsetsStatementsAndLinksUnchanged) {
 // A file of an older build: its Currency column declared REAL, holding units.
 TEST_F(CurrencyTest, AnOlderFilesRealColumnReadsAndWritesExactlyUntilItsTableIsMadeAnew) {
   db_.Close();
-  sqlite3* raw = nullptr;
-  ASSERT_EQ(sqlite3_open(Path("c.mdb").c_str(), &raw), SQLITE_OK);
-  std::string sql =
-      "PRAGMA writable_schema=ON; UPDATE sqlite_schema SET sql=replace(replace(sql, "
-      "'\"Price\" INTEGER', '\"Price\" REAL'), 'typeof(\"Price\")=''integer''', "
-      "'typeof(\"Price\")=''real''') WHERE name='Prices'; "
-      "PRAGMA writable_schema=OFF;";
-  ASSERT_EQ(sqlite3_exec(raw, sql.c_str(), nullptr, nullptr, nullptr), SQLITE_OK);
-  sqlite3_close(raw);
-  ASSERT_EQ(sqlite3_open(Path("c.mdb").c_str(), &raw), SQLITE_OK);
-  sql = "INSERT INTO Prices VALUES (1, 12345.6789);";
+  RawSql("c.mdb",
+         "PRAGMA writable_schema=ON; UPDATE sqlite_schema SET sql=replace(replace(sql, "
+         "'\"Price\" INTEGER', '\"Price\" REAL'), 'typeof(\"Price\")=''integer''', "
+         "'typeof(\"Price\")=''real''') WHERE name='Prices'; PRAGMA writable_schema=OFF;");
+  std::string sql = "INSERT INTO Prices VALUES (1, 12345.6789);";
   for (int i = 2; i <= 10; ++i)
     sql += "INSERT INTO Prices VALUES (" + std::to_string(i) + ", 0.1);";
-  ASSERT_EQ(sqlite3_exec(raw, sql.c_str(), nullptr, nullptr, nullptr), SQLITE_OK)
-      << sqlite3_errmsg(raw);
-  sqlite3_close(raw);
-
+  RawSql("c.mdb", sql);
   db_ = OpenDatabase(Path("c.mdb"));
-  EXPECT_EQ(Rows(db_, "SELECT Price FROM Prices WHERE Id = 1"), V({"12345.6789"}));
-  EXPECT_EQ(Rows(db_, "SELECT Sum(Price) FROM Prices WHERE Id > 1"), V({"0.9"}));
+  ExpectQueries(db_, {"SELECT Price FROM Prices WHERE Id = 1 → 12345.6789",
+                      "SELECT Sum(Price) FROM Prices WHERE Id > 1 → 0.9"});
   db_.Execute("INSERT INTO Prices VALUES (11, 0.1)", kFailOnError);
   db_.Execute("UPDATE Prices SET Price = Price * 2 WHERE Id = 11", kFailOnError);
-  {
-    Recordset rs = db_.OpenRecordset("Prices", kOpenTable);
-    rs.AddNew();
-    rs["Id"].SetValue(Value::Long(12));
-    rs["Price"].SetValue(Value::Currency(3));
-    rs.Update();
-  }
+  Recordset rs = db_.OpenRecordset("Prices", kOpenTable);
+  AddRow(rs, {{"Id", Value::Long(12)}, {"Price", Value::Currency(3)}});
+  rs.Close();
   db_.Execute("INSERT INTO Copied SELECT * FROM Prices");
   const std::vector<int64_t> expected = {123456789, 1000, 1000, 1000, 1000, 1000,
                                          1000,      1000, 1000, 1000, 2000, 3};

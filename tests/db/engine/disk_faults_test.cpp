@@ -16,10 +16,9 @@ class DiskFaultTest : public EngineTest {
  protected:
   void SetUp() override {
     Database db = Create("t.mdb");
-    db.Execute(
-        "CREATE TABLE Val (Code TEXT(10), Price CURRENCY, CONSTRAINT PrimaryKey "
-        "PRIMARY KEY (Code))");
-    db.Execute("INSERT INTO Val VALUES ('A', 1)");
+    Run(db, {"CREATE TABLE Val (Code TEXT(10), Price CURRENCY, CONSTRAINT PrimaryKey PRIMARY KEY "
+             "(Code))",
+             "INSERT INTO Val VALUES ('A', 1)"});
     db.Close();
   }
   std::vector<std::string> Prices() {
@@ -52,7 +51,7 @@ TEST_F(DiskFaultTest, EachFailingFileOperationReadsAsTheEnginesError) {
     {
       kr::platform::ScopedEnv env(faults_);
       faults_.FailAt(1, c.error, c.op);
-      EXPECT_EQ(ErrorOf([&] { db.Execute("INSERT INTO Val VALUES ('B', 2)"); }), c.expected);
+      EXPECT_EQ(ExecuteError(db, "INSERT INTO Val VALUES ('B', 2)"), c.expected);
       EXPECT_TRUE(faults_.fired());
       faults_.Heal();
     }
@@ -66,7 +65,7 @@ TEST_F(DiskFaultTest, AFailingReadReadsAsADiskError) {
   Database db = OpenDatabase(Path("t.mdb"));
   kr::platform::ScopedEnv env(faults_);
   faults_.FailAt(1, kErrDeviceIo, DatabaseFaults::kRead);
-  EXPECT_EQ(ErrorOf([&] { Rows(db, "SELECT Code FROM Val"); }), 3043);
+  EXPECT_EQ(QueryError(db, "SELECT Code FROM Val"), 3043);
   faults_.Heal();
   EXPECT_EQ(Rows(db, "SELECT Code FROM Val"), V({"A"}));
 }
@@ -91,13 +90,13 @@ TEST_F(DiskFaultTest, ATransactionHitByAFullDiskIsUndoneWholeAndCannotBeCommitte
     faults_.FailAt(1, kErrDiskFull, DatabaseFaults::kWrite | DatabaseFaults::kOpen, true);
     for (int i = 0; i < 200; ++i) {
       // A caller that skips failing statements goes on; none of them may reach the file alone.
-      ErrorOf([&] { db.Execute("INSERT INTO Val VALUES ('C" + std::to_string(i) + "', 3)"); });
+      ExecuteError(db, "INSERT INTO Val VALUES ('C" + std::to_string(i) + "', 3)");
     }
     EXPECT_TRUE(faults_.fired());
     faults_.Heal();
   }
   // The room is back, but the transaction has lost changes: nothing of it may be committed.
-  EXPECT_EQ(ErrorOf([&] { db.Execute("UPDATE Val SET Price = 9 WHERE Code = 'A'"); }), 3026);
+  EXPECT_EQ(ExecuteError(db, "UPDATE Val SET Price = 9 WHERE Code = 'A'"), 3026);
   EXPECT_EQ(ErrorOf([&] { db.CommitTrans(); }), 3026);
   db.Close();
   EXPECT_EQ(Prices(), V({"A|1"}));
@@ -112,7 +111,7 @@ TEST_F(DiskFaultTest, AFailureOnOneDatabaseDoesNotCountAgainstAnother) {
   {
     kr::platform::ScopedEnv env(faults_);
     faults_.FailAt(1, kErrDiskFull, DatabaseFaults::kWrite | DatabaseFaults::kOpen);
-    EXPECT_EQ(ErrorOf([&] { failing.Execute("INSERT INTO Val VALUES ('B', 2)"); }), 3026);
+    EXPECT_EQ(ExecuteError(failing, "INSERT INTO Val VALUES ('B', 2)"), 3026);
     faults_.Heal();
   }
   EXPECT_EQ(failing.DiskFailures(), 1);
@@ -135,7 +134,7 @@ TEST_F(DiskFaultTest, AnOpenBeingChangedStaysLockedWhenAnotherOpenOfTheFileClose
   writer.Execute("INSERT INTO Val VALUES ('B', 2)");
   OpenDatabase(Path("t.mdb")).Close();
   // Still locked out: the closed open took none of the writer's locks with it.
-  EXPECT_EQ(ErrorOf([&] { other.Execute("INSERT INTO Val VALUES ('C', 3)"); }), 3211);
+  EXPECT_EQ(ExecuteError(other, "INSERT INTO Val VALUES ('C', 3)"), 3211);
   EXPECT_EQ(Rows(other, "SELECT Code FROM Val"), V({"A"}));
   writer.CommitTrans();
   EXPECT_EQ(Rows(other, "SELECT Code FROM Val ORDER BY Code"), V({"A", "B"}));

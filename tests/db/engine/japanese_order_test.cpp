@@ -1,7 +1,5 @@
 // Text compares as in a database of the Japanese edition: case, width and kana type (voiced
 // marks included) do not count, in every place the engine compares text.
-#include <sqlite3.h>
-
 #include "db/engine/text_collation.h"
 #include "tests/db/engine/engine_fixture.h"
 
@@ -46,43 +44,30 @@ class JapaneseOrderTest : public EngineTest {
                             "'x9', 'ｱｲｳ', 4", "'Q', 'グリーンバンク指数', 5"})
       db_.Execute("INSERT INTO Items VALUES (" + std::string(row) + ")");
   }
-  V Codes(const std::string& where) {
-    return Rows(db_, "SELECT Code FROM Items WHERE " + where + " ORDER BY Qty");
-  }
   Database db_;
 };
 
 TEST_F(JapaneseOrderTest, ComparisonsLikeAndInFindTextWrittenInAnotherWidthOrKana) {
-  EXPECT_EQ(Codes("Code='１２３'"), V({"123"}));
-  EXPECT_EQ(Codes("Code='ａｂｃ'"), V({"ABC"}));
-  EXPECT_EQ(Codes("Code='ガ1'"), V({"ｶﾞ1"}));
-  EXPECT_EQ(Codes("Code='か1'"), V());
-  EXPECT_EQ(Codes("Name='ｱｲｳ'"), V({"ABC", "ｶﾞ1", "x9"}));
-  EXPECT_EQ(Codes("Name Like '*ｸﾞﾘｰﾝﾊﾞﾝｸ*'"), V({"123", "Q"}));
-  EXPECT_EQ(Codes("Name Like 'ぐ*'"), V({"123", "Q"}));
-  EXPECT_EQ(Codes("Name Like '[ｱ-ｵ]*'"), V({"ABC", "ｶﾞ1", "x9"}));
-  EXPECT_EQ(Codes("Code Like 'Ｘ#'"), V({"x9"}));
-  EXPECT_EQ(Codes("Code IN ('ａｂｃ', 'Ｘ９')"), V({"ABC", "x9"}));
-  EXPECT_EQ(Codes("Code BETWEEN 'Ａ' AND 'Ｚ'"), V({"ABC", "x9", "Q"}));
-  EXPECT_EQ(Codes("Name NOT LIKE '*ｳ'"), V({"123", "Q"}));
-  // Expressions and literals compare the same way as columns do.
-  EXPECT_EQ(
-      Rows(db_, "SELECT 'ｱ'='ア', '１２３'='123', 'あ'='ア', 'ア'='カ' FROM Items WHERE Qty=1"),
-      V({"True|True|True|False"}));
-  EXPECT_EQ(Codes("Left(Name, 1)='ｱ'"), V({"ABC", "ｶﾞ1", "x9"}));
-  EXPECT_EQ(Rows(db_,
-                 "SELECT InStr(Name, 'ﾊﾞﾝｸ'), InStr(1, Name, 'ﾊﾞﾝｸ', 0) FROM Items "
-                 "WHERE Qty IN (1, 5) ORDER BY Qty"),
-            V({"6|6", "5|0"}));
-  // A full-width asterisk in a pattern is a character, not a wildcard.
-  EXPECT_EQ(Codes("Name Like 'ｸﾞ＊'"), V());
+  // Expressions compare as columns do; a full-width asterisk in a pattern is no wildcard.
+  ExpectQueries(
+      db_,
+      {"Code='１２３' → 123", "Code='ａｂｃ' → ABC", "Code='ガ1' → ｶﾞ1", "Code='か1' → ",
+       "Name='ｱｲｳ' → ABC; ｶﾞ1; x9", "Name Like '*ｸﾞﾘｰﾝﾊﾞﾝｸ*' → 123; Q", "Name Like 'ぐ*' → 123; Q",
+       "Name Like '[ｱ-ｵ]*' → ABC; ｶﾞ1; x9", "Code Like 'Ｘ#' → x9",
+       "Code IN ('ａｂｃ', 'Ｘ９') → ABC; x9", "Code BETWEEN 'Ａ' AND 'Ｚ' → ABC; x9; Q",
+       "Name NOT LIKE '*ｳ' → 123; Q", "Left(Name, 1)='ｱ' → ABC; ｶﾞ1; x9", "Name Like 'ｸﾞ＊' → "},
+      "SELECT Code FROM Items WHERE {} ORDER BY Qty");
+  ExpectQueries(db_, {"SELECT 'ｱ'='ア', '１２３'='123', 'あ'='ア', 'ア'='カ' FROM Items WHERE "
+                      "Qty=1 → True|True|True|False",
+                      "SELECT InStr(Name, 'ﾊﾞﾝｸ'), InStr(1, Name, 'ﾊﾞﾝｸ', 0) FROM Items WHERE Qty "
+                      "IN (1, 5) ORDER BY Qty → 6|6; 5|0"});
 }
 
 TEST_F(JapaneseOrderTest, GroupingDistinctOrderingAndJoinsTreatTheFormsAsOne) {
   // Which of the forms stands for the group is the engine's choice, as in Jet.
-  EXPECT_EQ(Rows(db_, "SELECT Count(*) FROM Items WHERE Qty>1 AND Qty<5 GROUP BY Name"), V({"3"}));
-  EXPECT_EQ(Rows(db_, "SELECT Count(*) FROM Items GROUP BY Left(Name, 2) ORDER BY Count(*)"),
-            V({"1", "1", "3"}));
+  ExpectQueries(db_,
+                {"SELECT Count(*) FROM Items WHERE Qty>1 AND Qty<5 GROUP BY Name → 3",
+                 "SELECT Count(*) FROM Items GROUP BY Left(Name, 2) ORDER BY Count(*) → 1; 1; 3"});
   EXPECT_EQ(Rows(db_, "SELECT DISTINCT Name FROM Items WHERE Qty>1 AND Qty<5").size(), 1u);
   EXPECT_EQ(Rows(db_, "SELECT DISTINCT Left(Name, 2) FROM Items WHERE Qty>1").size(), 2u);
   EXPECT_EQ(Rows(db_,
@@ -90,66 +75,48 @@ TEST_F(JapaneseOrderTest, GroupingDistinctOrderingAndJoinsTreatTheFormsAsOne) {
                  "WHERE Qty=4")
                 .size(),
             1u);
-  EXPECT_EQ(Rows(db_, "SELECT Code FROM Items ORDER BY Code"), V({"123", "ABC", "Q", "x9", "ｶﾞ1"}));
-  EXPECT_EQ(Rows(db_, "SELECT Code FROM Items ORDER BY Code & '' DESC"),
-            V({"ｶﾞ1", "x9", "Q", "ABC", "123"}));
-  db_.Execute("CREATE TABLE Wide (Code TEXT(20), Note TEXT(20))");
-  db_.Execute("INSERT INTO Wide VALUES ('１２３', 'n1')");
-  db_.Execute("INSERT INTO Wide VALUES ('ガ１', 'n2')");
-  EXPECT_EQ(Rows(db_,
-                 "SELECT i.Code, w.Note FROM Items AS i INNER JOIN Wide AS w ON "
-                 "i.Code=w.Code ORDER BY w.Note"),
-            V({"123|n1", "ｶﾞ1|n2"}));
-  EXPECT_EQ(Rows(db_, "SELECT Code FROM Items WHERE Code IN (SELECT Code FROM Wide) ORDER BY Qty"),
-            V({"123", "ｶﾞ1"}));
+  ExpectQueries(db_, {"SELECT Code FROM Items ORDER BY Code → 123; ABC; Q; x9; ｶﾞ1",
+                      "SELECT Code FROM Items ORDER BY Code & '' DESC → ｶﾞ1; x9; Q; ABC; 123"});
+  Run(db_, {"CREATE TABLE Wide (Code TEXT(20), Note TEXT(20))",
+            "INSERT INTO Wide VALUES ('１２３', 'n1')", "INSERT INTO Wide VALUES ('ガ１', 'n2')"});
+  ExpectQueries(
+      db_,
+      {"SELECT i.Code, w.Note FROM Items AS i INNER JOIN Wide AS w ON i.Code=w.Code ORDER BY "
+       "w.Note → 123|n1; ｶﾞ1|n2",
+       "SELECT Code FROM Items WHERE Code IN (SELECT Code FROM Wide) ORDER BY Qty → 123; ｶﾞ1"});
 }
 
 TEST_F(JapaneseOrderTest, AUniqueKeyRefusesAnotherWidthOrKanaOfAKeyAndStoredTextStaysAsWritten) {
-  EXPECT_EQ(
-      ErrorOf([&] { db_.Execute("INSERT INTO Items VALUES ('１２３', 'dup', 9)", kFailOnError); }),
-      3022);
-  EXPECT_EQ(
-      ErrorOf([&] { db_.Execute("INSERT INTO Items VALUES ('が1', 'dup', 9)", kFailOnError); }),
-      3022);
+  EXPECT_EQ(ExecuteError(db_, "INSERT INTO Items VALUES ('１２３', 'dup', 9)", kFailOnError), 3022);
+  EXPECT_EQ(ExecuteError(db_, "INSERT INTO Items VALUES ('が1', 'dup', 9)", kFailOnError), 3022);
   db_.Execute("INSERT INTO Items VALUES ('か1', 'ok', 9)", kFailOnError);
-  EXPECT_EQ(ErrorOf([&] { db_.Execute("CREATE UNIQUE INDEX ByName ON Items (Name)"); }), 3022);
-  EXPECT_EQ(Rows(db_, "SELECT Count(*) FROM Items"), V({"6"}));
-  EXPECT_EQ(Rows(db_, "SELECT Name FROM Items WHERE Qty=1"), V({"ｸﾞﾘｰﾝﾊﾞﾝｸ"}));
-}
-
-// A file as engines before the Japanese order left it: text columns COLLATE NOCASE.
-void MakeOlderFile(const std::string& path, const std::string& extra_sql) {
-  sqlite3* raw = nullptr;
-  ASSERT_EQ(sqlite3_open(path.c_str(), &raw), SQLITE_OK);
-  const std::string sql =
-      "PRAGMA writable_schema=ON; UPDATE sqlite_schema SET sql=replace(sql, 'COLLATE JET_JA', "
-      "'COLLATE NOCASE'); PRAGMA writable_schema=OFF;";
-  EXPECT_EQ(sqlite3_exec(raw, sql.c_str(), nullptr, nullptr, nullptr), SQLITE_OK);
-  sqlite3_close(raw);
-  ASSERT_EQ(sqlite3_open(path.c_str(), &raw), SQLITE_OK);
-  const std::string rest = "PRAGMA integrity_check; REINDEX NOCASE; " + extra_sql;
-  EXPECT_EQ(sqlite3_exec(raw, rest.c_str(), nullptr, nullptr, nullptr), SQLITE_OK)
-      << sqlite3_errmsg(raw);
-  sqlite3_close(raw);
+  EXPECT_EQ(ExecuteError(db_, "CREATE UNIQUE INDEX ByName ON Items (Name)"), 3022);
+  ExpectQueries(
+      db_, {"SELECT Count(*) FROM Items → 6", "SELECT Name FROM Items WHERE Qty=1 → ｸﾞﾘｰﾝﾊﾞﾝｸ"});
 }
 
 TEST_F(JapaneseOrderTest, AnOlderFileTakesTheOrderWhenOpenedForWritingUnlessItsKeysWouldCollide) {
+  // A file as engines before the Japanese order left it: text columns COLLATE NOCASE.
+  auto make_older = [&](const std::string& extra_sql) {
+    RawSql("j.mdb",
+           "PRAGMA writable_schema=ON; UPDATE sqlite_schema SET sql=replace(sql, 'COLLATE JET_JA', "
+           "'COLLATE NOCASE'); PRAGMA writable_schema=OFF;");
+    RawSql("j.mdb", "PRAGMA integrity_check; REINDEX NOCASE; " + extra_sql);
+  };
   db_.Close();
-  MakeOlderFile(Path("j.mdb"), "");
+  make_older("");
   {
     Database read_only = OpenDatabase(Path("j.mdb"), false, true);
     EXPECT_EQ(Rows(read_only, "SELECT Code FROM Items WHERE Code='123'"), V({"123"}));
   }
   Database db = OpenDatabase(Path("j.mdb"), false, false);
   EXPECT_EQ(Rows(db, "SELECT Code FROM Items WHERE Code='１２３'"), V({"123"}));
-  EXPECT_EQ(
-      ErrorOf([&] { db.Execute("INSERT INTO Items VALUES ('ａｂｃ', '', 9)", kFailOnError); }),
-      3022);
+  EXPECT_EQ(ExecuteError(db, "INSERT INTO Items VALUES ('ａｂｃ', '', 9)", kFailOnError), 3022);
   db.Execute("INSERT INTO Items VALUES ('ａｂｃｄ', 'n', 9)", kFailOnError);
   EXPECT_EQ(Rows(db, "SELECT Code FROM Items WHERE Code>'ABC' AND Code<'B' ORDER BY Code"),
             V({"ａｂｃｄ"}));
   db.Close();  // an older file whose keys collide in the new order keeps its own
-  MakeOlderFile(Path("j.mdb"), "INSERT INTO Items (Code, Name, Qty) VALUES ('１２３', 'w', 7);");
+  make_older("INSERT INTO Items (Code, Name, Qty) VALUES ('１２３', 'w', 7);");
   Database colliding = OpenDatabase(Path("j.mdb"), false, false);
   EXPECT_EQ(Rows(colliding, "SELECT Code FROM Items WHERE Qty IN (1, 7) ORDER BY Qty"),
             V({"123", "１２３"}));

@@ -7,6 +7,7 @@
 
 #include "db/engine/jet_parser.h"
 #include "platform/failure.h"
+#include "tests/db/engine/engine_fixture.h"
 
 namespace kr::db::engine {
 namespace {
@@ -17,6 +18,11 @@ std::string Where(std::string_view text) {
 }
 
 std::string Expression(std::string_view text) { return DebugString(*ParseExpression(text)); }
+
+// Cases "expression → its tree".
+void ExpectParses(std::initializer_list<std::string_view> cases) {
+  for (auto [text, tree] : test::SplitCases(cases)) EXPECT_EQ(Expression(text), tree) << text;
+}
 
 // The failure of parsing a statement (number 0 when it parses).
 Failure FailureOf(std::string_view sql) {
@@ -41,115 +47,83 @@ TEST(JetParser, ReadsTheOddStatementsAndWhereTextsOfTheUpdateRoutines) {
       "select [Select] from [From] where [Not]=1",
   };
   for (const char* sql : statements) EXPECT_NO_THROW(ParseStatement(sql)) << sql;
-  EXPECT_EQ(Where(""), "<none>");
-  EXPECT_EQ(Where("   "), "<none>");
-  EXPECT_EQ(Where("WHERE LEN(Code)>=18"), "(>= LEN(Code) 18)");
-  EXPECT_EQ(Where("where 県ID=9"), "(= 県ID 9)");
-  EXPECT_EQ(Where("WHERE LinkHikitugi.Code='1';"), "(= LinkHikitugi.Code '1')");
+  for (auto [text, tree] :
+       test::SplitCases({" → <none>", "    → <none>", "WHERE LEN(Code)>=18 → (>= LEN(Code) 18)",
+                         "where 県ID=9 → (= 県ID 9)",
+                         "WHERE LinkHikitugi.Code='1'; → (= LinkHikitugi.Code '1')"}))
+    EXPECT_EQ(Where(text), tree) << text;
 }
 
 TEST(JetParser, OperatorsFollowJetPrecedence) {
-  EXPECT_EQ(Expression("-2^2"), "(- (^ 2 2))");
-  EXPECT_EQ(Expression("2^-1"), "(^ 2 (- 1))");
-  EXPECT_EQ(Expression("1+2*3"), "(+ 1 (* 2 3))");
-  EXPECT_EQ(Expression("7 \\ 2 * 3"), "(\\ 7 (* 2 3))");
-  EXPECT_EQ(Expression("7 Mod 4 \\ 2"), "(Mod 7 (\\ 4 2))");
-  EXPECT_EQ(Expression("a & b + 1"), "(& a (+ b 1))");
-  EXPECT_EQ(Expression("a = 1 & 2"), "(= a (& 1 2))");
-  EXPECT_EQ(Expression("NOT a = 1 AND b"), "(And (Not (= a 1)) b)");
-  EXPECT_EQ(Expression("a OR b AND c"), "(Or a (And b c))");
-  EXPECT_EQ(Expression("a XOR b OR c"), "(Xor a (Or b c))");
-  EXPECT_EQ(Expression("a IMP b EQV c"), "(Imp a (Eqv b c))");
-  EXPECT_EQ(Expression("a - b - c"), "(- (- a b) c)");
-  EXPECT_EQ(Expression("x Between 1 And 5 And y"), "(And (Between x 1 5) y)");
-  EXPECT_EQ(Expression("x Not Between 1 And 5"), "(NotBetween x 1 5)");
-  EXPECT_EQ(Expression("x Is Not Null Or y Is Null"), "(Or (IsNotNull x) (IsNull y))");
-  EXPECT_EQ(Expression("x NOT LIKE '[!a-c]#'"), "(NotLike x '[!a-c]#')");
-  EXPECT_EQ(Expression("x Not In (1, 2, 'a')"), "(NotIn x 1 2 'a')");
-  EXPECT_EQ(Expression("Not Exists (SELECT * FROM T)"), "(Not (Exists <select>))");
-  EXPECT_EQ(Expression("(SELECT Max(a) FROM T) + 1"), "(+ <select> 1)");
+  ExpectParses({"-2^2 → (- (^ 2 2))", "2^-1 → (^ 2 (- 1))", "1+2*3 → (+ 1 (* 2 3))",
+                "7 \\ 2 * 3 → (\\ 7 (* 2 3))", "7 Mod 4 \\ 2 → (Mod 7 (\\ 4 2))",
+                "a & b + 1 → (& a (+ b 1))", "a = 1 & 2 → (= a (& 1 2))",
+                "NOT a = 1 AND b → (And (Not (= a 1)) b)", "a OR b AND c → (Or a (And b c))",
+                "a XOR b OR c → (Xor a (Or b c))", "a IMP b EQV c → (Imp a (Eqv b c))",
+                "a - b - c → (- (- a b) c)", "x Between 1 And 5 And y → (And (Between x 1 5) y)",
+                "x Not Between 1 And 5 → (NotBetween x 1 5)",
+                "x Is Not Null Or y Is Null → (Or (IsNotNull x) (IsNull y))",
+                "x NOT LIKE '[!a-c]#' → (NotLike x '[!a-c]#')",
+                "x Not In (1, 2, 'a') → (NotIn x 1 2 'a')",
+                "Not Exists (SELECT * FROM T) → (Not (Exists <select>))",
+                "(SELECT Max(a) FROM T) + 1 → (+ <select> 1)"});
 }
 
 TEST(JetParser, LiteralsAndNamesInJetForms) {
-  EXPECT_EQ(Expression("&H1F + &HFFFF + &o17"), "(+ (+ 31 -1) 15)");
-  EXPECT_EQ(Expression("a&Hz"), "(& a Hz)");
-  EXPECT_EQ(Expression("1.5E3 + .5"), "(+ 1500 0.5)");
+  // Ideographic spaces separate tokens too.
+  ExpectParses(
+      {"&H1F + &HFFFF + &o17 → (+ (+ 31 -1) 15)", "a&Hz → (& a Hz)", "1.5E3 + .5 → (+ 1500 0.5)",
+       "\"say \"\"hi\"\"\" & 'it''s' → (& 'say \"hi\"' 'it's')",
+       "True Or Yes Or On → (Or (Or True True) True)",
+       "False And No And Off And Null → (And (And (And False False) False) Null)",
+       "#2020/04/07# → #43928#", "#4/7/2020# → #43928#", "#2020-04-07 18:00:00# → #43928.75#",
+       "#6:00 PM# → #0.75#", "#1899/12/29 06:00# → #-1.25#",
+       "[単価 (円)] + 県ID → (+ 単価 (円) 県ID)", "県ID　=　1 → (= 県ID 1)",
+       "[T 1].[Code] = Uke!KelmoraFile → (= T 1.Code Uke.KelmoraFile)",
+       "Mid(a,2) & InStr(2,a,'x') & nz(b) & IIF(a>1,'y','n') → (& (& (& MID(a, 2) INSTR(2, a, "
+       "'x')) NZ(b)) IIF((> a 1), 'y', 'n'))"});
   EXPECT_EQ(ParseExpression("12345678901234567890")->kind, ExprKind::kDouble);
-  EXPECT_EQ(Expression("\"say \"\"hi\"\"\" & 'it''s'"), "(& 'say \"hi\"' 'it's')");
-  EXPECT_EQ(Expression("True Or Yes Or On"), "(Or (Or True True) True)");
-  EXPECT_EQ(Expression("False And No And Off And Null"),
-            "(And (And (And False False) False) Null)");
-  EXPECT_EQ(Expression("#2020/04/07#"), "#43928#");
-  EXPECT_EQ(Expression("#4/7/2020#"), "#43928#");
-  EXPECT_EQ(Expression("#2020-04-07 18:00:00#"), "#43928.75#");
-  EXPECT_EQ(Expression("#6:00 PM#"), "#0.75#");
-  EXPECT_EQ(Expression("#1899/12/29 06:00#"), "#-1.25#");
-  EXPECT_EQ(Expression("[単価 (円)] + 県ID"), "(+ 単価 (円) 県ID)");
-  EXPECT_EQ(Expression("県ID　=　1"), "(= 県ID 1)");  // ideographic spaces separate tokens
-  EXPECT_EQ(Expression("[T 1].[Code] = Uke!KelmoraFile"), "(= T 1.Code Uke.KelmoraFile)");
   ExprPtr e = ParseExpression("[ごみ].[コード]");
   EXPECT_EQ(e->table, "ごみ");
   EXPECT_EQ(e->column, "コード");
-  EXPECT_EQ(Expression("Mid(a,2) & InStr(2,a,'x') & nz(b) & IIF(a>1,'y','n')"),
-            "(& (& (& MID(a, 2) INSTR(2, a, 'x')) NZ(b)) IIF((> a 1), 'y', 'n'))");
 }
 
 TEST(JetParser, MalformedStatementsRaiseJetNumbersAndTextsQuotingTheExpression) {
-  struct Case {
-    const char* sql;
-    int number;
-    const char* text = "";  // part of the Japanese description
+  // Cases "statement → number", or "statement → number part of the Japanese description".
+  auto expect = [](std::initializer_list<std::string_view> cases) {
+    for (auto [sql, result] : test::SplitCases(cases)) {
+      const size_t space = std::min(result.find(' '), result.size());
+      Failure f = FailureOf(sql);
+      EXPECT_EQ(std::to_string(f.number()), result.substr(0, space)) << sql;
+      EXPECT_NE(f.description().find(result.substr(std::min(space + 1, result.size()))),
+                std::string::npos)
+          << sql << ": " << f.description();
+    }
   };
-  const char* const kString = "の文字列の構文エラーです";
-  const char* const kDate = "の日付の構文エラーです";
-  const char* const kMissing = "で、)、]、または項目がありません";
-  const char* const kOperator = "演算子がありません";
-  const Case cases[] = {
-      {"", 3129},
-      {"PARAMETERS x Long SELECT 1", 3132},
-      {"SELECT * FROM T WHERE a = = 1", 3075, kOperator},
-      {"SELECT * FROM T WHERE a = 'abc", 3075, kString},
-      {"SELECT * FROM T WHERE a = \"abc", 3075, kString},
-      {"SELECT * FROM T WHERE [a = 1", 3075},
-      {"SELECT * FROM T WHERE a]", 3075, kMissing},
-      {"SELECT [] FROM T", 3075, kMissing},
-      {"SELECT * FROM T WHERE a = 1)", 3075},
-      {"SELECT * FROM T WHERE a = #2020/13/45#", 3075, kDate},
-      {"SELECT * FROM T WHERE a = #2020/1/1", 3075, kDate},
-      {"SELECT * FROM T WHERE a = &HFFFFFFFFF", 3075},
-      {"SELECT * FROM T WHERE a $ b", 3075},
-      {"SELECT * FROM T WHERE a = \xff", 3075},
-      {"SELECT * FROM T WHERE a =", 3075},
-      {"SELECT * FROM T WHERE Left(a)", 3075, "引数の数"},
-      {"SELECT * FROM T WHERE a Like '[abc'", 3075},
-      {"SELECT * FROM T WHERE Foo(a) = 1", 3085, "式に未定義関数 'Foo' があります。"},
-      {"SELECT DStDev(a) FROM T", 3085},
-      {"SELECT FROM T", 3141},
-      {"SELECT * FROM", 3131},
-      {"SELECT * FROM T INNER JOIN U", 3135},
-      {"SELECT * FROM T ORDER a", 3138},
-      {"SELECT * FROM T UNION DELETE", 3143},
-      {"INSERT INTO T VALUES (1", 3134},
-      {"INSERT INTO T (a, b) VALUES (1)", 3346},
-      {"INSERT INTO T VALUES (1) x", 3137},
-      {"UPDATE T a = 1", 3144},
-      {"DELETE T", 3131},
-      {"CREATE TABLE T a TEXT", 3290},
-      {"CREATE TABLE T (a TEXT(300))", 3292},
-      {"CREATE TABLE T (a GUID)", 3259},
-      {"CREATE TABLE T (a TEXT, A LONG)", 3191},
-      {"CREATE INDEX i ON T", 3291},
-      {"ALTER TABLE T RENAME x", 3293},
-      {"DROP T", 3295},
-      {"SELECT * FROM T; SELECT 1", 3142},
-      {"SELECT * FROM [T", 3126},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.sql);
-    Failure f = FailureOf(c.sql);
-    EXPECT_EQ(f.number(), c.number);
-    EXPECT_NE(f.description().find(c.text), std::string::npos) << f.description();
-  }
+  expect({" → 3129", "PARAMETERS x Long SELECT 1 → 3132",
+          "SELECT * FROM T WHERE a = = 1 → 3075 演算子がありません",
+          "SELECT * FROM T WHERE a = 'abc → 3075 の文字列の構文エラーです",
+          "SELECT * FROM T WHERE a = \"abc → 3075 の文字列の構文エラーです",
+          "SELECT * FROM T WHERE [a = 1 → 3075",
+          "SELECT * FROM T WHERE a] → 3075 で、)、]、または項目がありません",
+          "SELECT [] FROM T → 3075 で、)、]、または項目がありません",
+          "SELECT * FROM T WHERE a = 1) → 3075",
+          "SELECT * FROM T WHERE a = #2020/13/45# → 3075 の日付の構文エラーです",
+          "SELECT * FROM T WHERE a = #2020/1/1 → 3075 の日付の構文エラーです",
+          "SELECT * FROM T WHERE a = &HFFFFFFFFF → 3075", "SELECT * FROM T WHERE a $ b → 3075",
+          "SELECT * FROM T WHERE a = \xff → 3075", "SELECT * FROM T WHERE a = → 3075",
+          "SELECT * FROM T WHERE Left(a) → 3075 引数の数",
+          "SELECT * FROM T WHERE a Like '[abc' → 3075",
+          "SELECT * FROM T WHERE Foo(a) = 1 → 3085 式に未定義関数 'Foo' があります。",
+          "SELECT DStDev(a) FROM T → 3085"});
+  expect({"SELECT FROM T → 3141", "SELECT * FROM → 3131", "SELECT * FROM T INNER JOIN U → 3135",
+          "SELECT * FROM T ORDER a → 3138", "SELECT * FROM T UNION DELETE → 3143",
+          "INSERT INTO T VALUES (1 → 3134", "INSERT INTO T (a, b) VALUES (1) → 3346",
+          "INSERT INTO T VALUES (1) x → 3137", "UPDATE T a = 1 → 3144", "DELETE T → 3131",
+          "CREATE TABLE T a TEXT → 3290", "CREATE TABLE T (a TEXT(300)) → 3292",
+          "CREATE TABLE T (a GUID) → 3259", "CREATE TABLE T (a TEXT, A LONG) → 3191",
+          "CREATE INDEX i ON T → 3291", "ALTER TABLE T RENAME x → 3293", "DROP T → 3295",
+          "SELECT * FROM T; SELECT 1 → 3142", "SELECT * FROM [T → 3126"});
   EXPECT_EQ(ErrorOf(std::string_view("SELECT a\0b FROM T", 17)), 3075);
   Failure f = FailureOf("SELECT * FROM T WHERE Code = = '1' ORDER BY Code");
   EXPECT_EQ(f.description(), "クエリ式 'Code = = '1'' の構文エラー: 演算子がありません。");

@@ -1,11 +1,13 @@
-// Jet's value conversions without SQLite: the variant value, text forms, number and date
-// parsing, the Like matcher.
+// Jet's values without SQLite (the variant value, text forms, number and date parsing, the Like
+// matcher) and the DAO errors: their catalogue and their way out of SQL functions and SQLite.
 #include <gtest/gtest.h>
-
 #include <tuple>
 
+#include "db/engine/dao_errors.h"
 #include "db/engine/engine.h"
 #include "db/engine/jet_values.h"
+#include "db/engine/sqlite_db.h"
+#include "tests/db/engine/engine_fixture.h"
 #include "tests/testing/testing.h"
 
 namespace kr::db::engine {
@@ -41,23 +43,11 @@ TEST(JetValues, NumbersInTextAsCDblAndValReadThem) {
   EXPECT_EQ(ParseNumberText("1e-400"), 0.0);
   for (const char* bad : {"1e400", "", "12abc", ",5", "&H", "&HFFFFFFFFF"})
     EXPECT_FALSE(ParseNumberText(bad)) << bad;
-  const std::pair<const char*, double> cases[] = {
-      {"  1 2 3 abc", 123},
-      {"-  5", -5},
-      {"&H1F", 31},
-      {"&HFFFFFFFF", -1},
-      {"&O777", 511},
-      {"1e3", 1000},
-      {"3.5e", 3.5},
-      {"-1.5e-1x", -0.15},
-      {"1.2.3", 1.2},
-      {"1,000", 1},
-      {"abc", 0},
-      {".", 0},
-      {"-", 0},
-      {"1e999", 0},
-  };
-  for (const auto& [text, value] : cases) EXPECT_EQ(Val(text), value) << text;
+  for (auto [text, value] :
+       test::SplitCases({"  1 2 3 abc → 123", "-  5 → -5", "&H1F → 31", "&HFFFFFFFF → -1",
+                         "&O777 → 511", "1e3 → 1000", "3.5e → 3.5", "-1.5e-1x → -0.15",
+                         "1.2.3 → 1.2", "1,000 → 1", "abc → 0", ". → 0", "- → 0", "1e999 → 0"}))
+    EXPECT_EQ(Val(text), std::stod(std::string(value))) << text;
 }
 
 TEST(JetValues, LikeMatcherEdges) {
@@ -110,6 +100,56 @@ TEST(Value, TextFormsFollowJetAndDatesAreOleDays) {
   EXPECT_EQ(t.year * 10000 + t.month * 100 + t.day, 20190401);
   EXPECT_EQ(t.hour, 18);
   EXPECT_EQ(Value("2020/02/29 13:45").ToDate(), MakeDate({2020, 2, 29, 13, 45, 0}));
+}
+
+TEST(DaoErrors, ArgumentsFillThePlaceholdersAndUnknownNumbersAreReserved) {
+  EXPECT_EQ(DaoDescription(kDaoIndexExists, "T", "PrimaryKey"),
+            "テーブル 'T' には既にインデックス 'PrimaryKey' があります。");
+  Failure f = DaoFailure(kDaoFileNotFound, "C:\\a.mdb", {}, "opening");
+  EXPECT_EQ(f.description(), "ファイル 'C:\\a.mdb' が見つかりませんでした。");
+  EXPECT_STREQ(f.what(), "error 3024: Could not find file 'C:\\a.mdb'. (opening)");
+  Failure not_set = DaoFailure(kErrObjectNotSet);
+  EXPECT_EQ(not_set.number(), 91);
+  Failure unknown = DaoFailure(4242, {}, {}, "detail");
+  EXPECT_EQ(unknown.number(), 3000);
+  EXPECT_EQ(unknown.description(),
+            "予約済みエラー (4242) です。このエラーに関するメッセージはありません。");
+  EXPECT_STREQ(unknown.what(),
+               "error 3000: Reserved error (4242); there is no message for this error. (detail)");
+}
+
+TEST(DaoErrors, FailuresRaisedInsideSqlFunctionsComeBack) {
+  auto f = FailureFromSqliteMessage(JetSqlErrorText(kDaoTypeMismatch));
+  ASSERT_TRUE(f);
+  EXPECT_EQ(f->number(), 3464);
+  EXPECT_EQ(f->description(), "抽出条件でデータ型が一致しません。");
+  EXPECT_EQ(FailureFromSqliteMessage("parser stack overflow")->number(), 3360);
+  EXPECT_EQ(FailureFromSqliteMessage("Expression tree is too large (maximum depth 1000)")->number(),
+            3360);
+  for (const char* other : {"no such table: x", "jet:x:y", "jet:12"})
+    EXPECT_FALSE(FailureFromSqliteMessage(other)) << other;
+}
+
+TEST(DaoErrors, SqliteErrorsMapByTheirExtendedCodes) {
+  using internal::IsDiskFailure;
+  using internal::SqliteFailure;
+  EXPECT_EQ(SqliteFailure(nullptr, SQLITE_CONSTRAINT_UNIQUE).number(), kDaoDuplicateValue);
+  EXPECT_EQ(SqliteFailure(nullptr, SQLITE_CONSTRAINT_PRIMARYKEY).number(), kDaoDuplicateValue);
+  EXPECT_EQ(SqliteFailure(nullptr, SQLITE_CONSTRAINT_NOTNULL).number(), 3314);
+  EXPECT_EQ(SqliteFailure(nullptr, SQLITE_BUSY_SNAPSHOT).number(), kDaoTableLocked);
+  EXPECT_EQ(SqliteFailure(nullptr, SQLITE_LOCKED_SHAREDCACHE).number(), kDaoTableLocked);
+  EXPECT_EQ(SqliteFailure(nullptr, SQLITE_IOERR_FSYNC).number(), 3043);
+  EXPECT_EQ(SqliteFailure(nullptr, SQLITE_CORRUPT_INDEX).number(), 3343);
+  EXPECT_EQ(SqliteFailure(nullptr, SQLITE_READONLY_DBMOVED).number(), 3027);
+  // Memory that ran out under a file operation is no failing disk.
+  EXPECT_EQ(SqliteFailure(nullptr, SQLITE_IOERR_NOMEM).number(), kErrOutOfMemory);
+  EXPECT_FALSE(IsDiskFailure(SQLITE_IOERR_NOMEM));
+  EXPECT_TRUE(IsDiskFailure(SQLITE_IOERR_WRITE));
+  EXPECT_TRUE(IsDiskFailure(SQLITE_FULL));
+  EXPECT_TRUE(IsDiskFailure(SQLITE_CANTOPEN_ISDIR));
+  EXPECT_FALSE(IsDiskFailure(SQLITE_BUSY));
+  // Only a plain SQLITE_ERROR is told by its message.
+  EXPECT_EQ(SqliteFailure(nullptr, SQLITE_ERROR).number(), kDaoReservedError);
 }
 
 }  // namespace

@@ -48,13 +48,12 @@ TEST_F(OpenTest, ExclusiveOpensShutOthersOutAndReadOnlyOnesRefuseChanges) {
   exclusive.Close();
   EXPECT_EQ(OpenError("x.mdb"), 0);
   Database db = Create("r.mdb");
-  db.Execute("CREATE TABLE T (A LONG)");
-  db.Execute("INSERT INTO T VALUES (1)");
+  Run(db, {"CREATE TABLE T (A LONG)", "INSERT INTO T VALUES (1)"});
   db.Close();
   ::chmod(Path("r.mdb").c_str(), 0444);
   EXPECT_EQ(OpenError("r.mdb"), 3051);
   Database ro = OpenDatabase(Path("r.mdb"), false, true);
-  EXPECT_EQ(ErrorOf([&] { ro.Execute("DELETE FROM T"); }), 3027);
+  EXPECT_EQ(ExecuteError(ro, "DELETE FROM T"), 3027);
   Recordset rs = ro.OpenRecordset("T");
   EXPECT_EQ(ErrorOf([&] { rs.Edit(); }), 3027);
   EXPECT_EQ(Scalar(ro, "SELECT Count(*) FROM T").ToLong(), 1);
@@ -88,7 +87,7 @@ TEST_F(OpenTest, ClosedAndEmptyHandlesFailWithObjectNotSetButClosingTwiceIsHarml
   Field field = open["A"];
   Database copy = db;
   db.Close();
-  EXPECT_EQ(ErrorOf([&] { db.Execute("DELETE FROM T"); }), 91);
+  EXPECT_EQ(ExecuteError(db, "DELETE FROM T"), 91);
   EXPECT_EQ(ErrorOf([&] { open.Eof(); }), 91);
   EXPECT_EQ(ErrorOf([&] { field.GetValue(); }), 91);
   EXPECT_EQ(ErrorOf([&] { db.Close(); }), 0);

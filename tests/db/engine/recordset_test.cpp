@@ -1,4 +1,5 @@
-// Recordsets: kinds, navigation, RecordCount, field names and types, edits, Find and Seek.
+// Recordsets: kinds, navigation, RecordCount, field names and types, edits, Find and Seek, and
+// CompareOrdered, which agrees with ORDER BY so that two ordered reads can be merged.
 #include "tests/db/engine/engine_fixture.h"
 
 namespace kr::db::engine::test {
@@ -8,13 +9,12 @@ class RecordsetTest : public EngineTest {
  protected:
   void SetUp() override {
     db_ = Create("r.mdb");
-    db_.Execute(
-        "CREATE TABLE Cri_Ind ([ID] LONG, StrtCode TEXT(10), EndCode TEXT(10), BigIndex "
-        "TEXT(20), Price CURRENCY, Rate SINGLE, Day DATETIME, Flag YESNO, CONSTRAINT PrimaryKey "
-        "PRIMARY KEY (StrtCode))");
-    db_.Execute("INSERT INTO Cri_Ind VALUES (3, 'C', 'D', '道路', 30, 0.3, #2020/01/02#, True)");
-    db_.Execute("INSERT INTO Cri_Ind VALUES (1, 'A', 'B', '労務単価', 10, 0.1, Null, False)");
-    db_.Execute("INSERT INTO Cri_Ind VALUES (2, 'B', 'C', 'その他', 20, 0.2, Null, True)");
+    Run(db_, {"CREATE TABLE Cri_Ind ([ID] LONG, StrtCode TEXT(10), EndCode TEXT(10), BigIndex "
+              "TEXT(20), Price CURRENCY, Rate SINGLE, Day DATETIME, Flag YESNO, CONSTRAINT "
+              "PrimaryKey PRIMARY KEY (StrtCode))",
+              "INSERT INTO Cri_Ind VALUES (3, 'C', 'D', '道路', 30, 0.3, #2020/01/02#, True)",
+              "INSERT INTO Cri_Ind VALUES (1, 'A', 'B', '労務単価', 10, 0.1, Null, False)",
+              "INSERT INTO Cri_Ind VALUES (2, 'B', 'C', 'その他', 20, 0.2, Null, True)"});
   }
   Database db_;
 };
@@ -104,11 +104,7 @@ TEST_F(RecordsetTest, EditAddNewDeleteChangeTheTableWithItsRules) {
   rs.CancelUpdate();
 
   Recordset table = db_.OpenRecordset("Cri_Ind");
-  table.AddNew();
-  table["ID"].SetValue(Value(4));
-  table["StrtCode"].SetValue(Value("D"));
-  table["BigIndex"].SetValue(Value("その他"));
-  table.Update();
+  AddRow(table, {{"ID", Value(4)}, {"StrtCode", Value("D")}, {"BigIndex", Value("その他")}});
   EXPECT_EQ(table.RecordCount(), 4);
   EXPECT_EQ(Rows(db_, "SELECT Flag FROM Cri_Ind WHERE StrtCode='D'"), V({"False"}));
   table.AddNew();
@@ -162,9 +158,7 @@ TEST_F(RecordsetTest, ManyRowEditsAreAllKeptOnceTheDatabaseCloses) {
   db_.Execute("CREATE TABLE N (K LONG, V LONG)");
   Recordset rs = db_.OpenRecordset("N");
   for (int i = 0; i < 2500; ++i) {
-    rs.AddNew();
-    rs["K"].SetValue(Value(i));
-    rs.Update();
+    AddRow(rs, {{"K", Value(i)}});
   }
   EXPECT_EQ(rs.RecordCount(), 2500);
   rs.MoveFirst();
@@ -189,6 +183,62 @@ TEST_F(RecordsetTest, AnotherHandleOnTheFileCanChangeItAfterRowEdits) {
   Database second = OpenDatabase(Path("r.mdb"));
   second.Execute("UPDATE Cri_Ind SET Price=Price+1", kFailOnError);
   EXPECT_EQ(Rows(second, "SELECT BigIndex, Price FROM Cri_Ind WHERE [ID]=3"), V({"edited|31"}));
+}
+
+class OrderedCompareTest : public EngineTest {};
+
+TEST_F(OrderedCompareTest, AgreesWithOrderByOnEveryKindOfColumn) {
+  Database db = Create("o.mdb");
+  db.Execute("CREATE TABLE T (X TEXT(10), N DOUBLE, C CURRENCY, D DATETIME, B YESNO, S SINGLE)");
+  const char* rows[] = {"'b', 2, 1.5, #2020/01/02#, True, 0.1",
+                        "'B', -1, 900000000000000.5, #1899/12/30#, False, 0.1",
+                        "'ｂ', Null, -900000000000000.5, Null, False, -3",
+                        "Null, 1e300, 0, #2020/01/01 12:00:00#, True, Null",
+                        "'ア', 0.5, 0.0001, #1800/01/01#, False, 1e30",
+                        "'あ', 0, 0, #2020/01/01#, True, 2",
+                        "'1', -0.5, -1, #2100/12/31#, False, -0.5",
+                        "'ガ', 3, 2, #2020/01/02 00:00:01#, True, 2.5"};
+  for (const char* row : rows) db.Execute(std::string("INSERT INTO T VALUES (") + row + ")");
+  for (const char* column : {"X", "N", "C", "D", "B", "S"}) {
+    Recordset rs = db.OpenRecordset(std::string("SELECT ") + column + " FROM T ORDER BY " + column,
+                                    kOpenForwardOnly);
+    std::vector<Value> values;
+    for (; !rs.Eof(); rs.MoveNext()) values.push_back(rs[0].GetValue());
+    ASSERT_EQ(values.size(), std::size(rows));
+    for (size_t i = 1; i < values.size(); ++i) {
+      EXPECT_LE(CompareOrdered(values[i - 1], values[i]), 0)
+          << column << " row " << i << ": " << values[i - 1].ToText() << " / "
+          << values[i].ToText();
+      EXPECT_GE(CompareOrdered(values[i], values[i - 1]), 0) << column << " row " << i;
+    }
+  }
+  db.Close();
+  // Letter case and width fold; the wide currency values compare exactly.
+  EXPECT_EQ(CompareOrdered(Value::Text("ABC"), Value::Text("ａｂｃ")), 0);
+  EXPECT_LT(CompareOrdered(Value::Currency(INT64_MAX - 1), Value::Currency(INT64_MAX)), 0);
+  EXPECT_LT(CompareOrdered(Value(), Value::Long(-5)), 0);
+  EXPECT_LT(CompareOrdered(Value::Double(1e300), Value::Text("")), 0);
+  EXPECT_LT(CompareOrdered(Value::Text("z"), Value::Binary("\x01")), 0);
+}
+
+TEST_F(OrderedCompareTest, ForwardOnlyReadsOfOneTableGiveTheRowsADynasetGives) {
+  Database db = Create("f.mdb");
+  db.Execute("CREATE TABLE T (K TEXT(5), N LONG, CONSTRAINT PrimaryKey PRIMARY KEY (K))");
+  for (const char* row : {"'b', 2", "'A', 1", "'ｃ', 3", "'d', Null"})
+    db.Execute(std::string("INSERT INTO T VALUES (") + row + ")");
+  for (const char* sql :
+       {"SELECT * FROM T ORDER BY K", "SELECT TOP 2 K FROM T WHERE N>1 ORDER BY K DESC"}) {
+    Recordset forward = db.OpenRecordset(sql, kOpenForwardOnly);
+    Recordset dynaset = db.OpenRecordset(sql, kOpenDynaset);
+    for (; !dynaset.Eof(); dynaset.MoveNext(), forward.MoveNext()) {
+      ASSERT_FALSE(forward.Eof()) << sql;
+      for (int i = 0; i < dynaset.Fields().Count(); ++i)
+        EXPECT_EQ(forward[i].GetValue(), dynaset[i].GetValue()) << sql;
+    }
+    EXPECT_TRUE(forward.Eof()) << sql;
+    EXPECT_EQ(kr::testing::FailureNumber([&] { forward.Edit(); }), 3027) << sql;
+  }
+  db.Close();
 }
 
 }  // namespace

@@ -8,10 +8,9 @@ class TransactionTest : public EngineTest {
  protected:
   void SetUp() override {
     db_ = Create("t.mdb");
-    db_.Execute(
-        "CREATE TABLE Val (Code TEXT(10), Price CURRENCY, CONSTRAINT PrimaryKey "
-        "PRIMARY KEY (Code))");
-    db_.Execute("INSERT INTO Val VALUES ('A', 1)");
+    Run(db_, {"CREATE TABLE Val (Code TEXT(10), Price CURRENCY, CONSTRAINT PrimaryKey PRIMARY KEY "
+              "(Code))",
+              "INSERT INTO Val VALUES ('A', 1)"});
   }
   // The rows as another handle on the file sees them.
   std::vector<std::string> Committed(const std::string& sql) {
@@ -21,8 +20,7 @@ class TransactionTest : public EngineTest {
   // s.mdb with one row in Cri, and the link LinkCri to it.
   void MakeSource() {
     Database source = Create("s.mdb");
-    source.Execute("CREATE TABLE Cri (Code TEXT(10))");
-    source.Execute("INSERT INTO Cri VALUES ('S')");
+    Run(source, {"CREATE TABLE Cri (Code TEXT(10))", "INSERT INTO Cri VALUES ('S')"});
   }
   void LinkCri() {
     TableDef link = db_.CreateTableDef("LinkCri");
@@ -33,34 +31,16 @@ class TransactionTest : public EngineTest {
   Database db_;
 };
 
-TEST_F(TransactionTest, CommittedChangesReachTheFileTogether) {
-  db_.BeginTrans();
-  db_.Execute("INSERT INTO Val VALUES ('B', 2)");
-  db_.Execute("UPDATE Val SET Price=Price*10");
-  db_.Execute("CREATE TABLE Log (Line LONG)");
-  Recordset rs = db_.OpenRecordset("Val");
-  rs.AddNew();
-  rs["Code"].SetValue(Value("C"));
-  rs.Update();
-  EXPECT_EQ(Rows(db_, "SELECT Code, Price FROM Val ORDER BY Code"), V({"A|10", "B|20", "C|Null"}));
-  db_.CommitTrans();
-  EXPECT_EQ(Committed("SELECT Code, Price FROM Val ORDER BY Code"), V({"A|10", "B|20", "C|Null"}));
-  EXPECT_EQ(Committed("SELECT Count(*) FROM Log"), V({"0"}));
-}
-
 TEST_F(TransactionTest, RollbackUndoesStatementsSchemaChangesAndRowEdits) {
   db_.BeginTrans();
-  db_.Execute("DELETE FROM Val");
-  db_.Execute("CREATE TABLE Log (Line LONG)");
-  db_.Execute("ALTER TABLE Val ADD COLUMN Note TEXT(20)");
+  Run(db_, {"DELETE FROM Val", "CREATE TABLE Log (Line LONG)",
+            "ALTER TABLE Val ADD COLUMN Note TEXT(20)"});
   TableDef val = db_.TableDefs()["Val"];
   Field stamp = val.CreateField("Stamp", kDate);
   stamp.SetDefaultValue("Now()");
   val.Fields().Append(stamp);
   Recordset rs = db_.OpenRecordset("Log");
-  rs.AddNew();
-  rs["Line"].SetValue(Value(1));
-  rs.Update();
+  AddRow(rs, {{"Line", Value(1)}});
   db_.Rollback();
   EXPECT_EQ(Rows(db_, "SELECT Code, Price FROM Val"), V({"A|1"}));
   EXPECT_EQ(ErrorOf([&] { db_.TableDefs()["Log"]; }), 3265);
@@ -81,14 +61,17 @@ TEST_F(TransactionTest, RollbackUndoesStatementsSchemaChangesAndRowEdits) {
 TEST_F(TransactionTest, TransactionsNestAndAFailedStatementUndoesOnlyItself) {
   db_.BeginTrans();
   db_.Execute("INSERT INTO Val VALUES ('B', 2)");
+  Recordset rs = db_.OpenRecordset("Val");
+  AddRow(rs, {{"Code", Value("D")}});
   db_.BeginTrans();
   db_.Execute("INSERT INTO Val VALUES ('C', 3)");
   db_.Rollback();
-  EXPECT_EQ(ErrorOf([&] { db_.Execute("INSERT INTO Val VALUES ('a', 9)", kFailOnError); }), 3022);
+  EXPECT_EQ(ExecuteError(db_, "INSERT INTO Val VALUES ('a', 9)", kFailOnError), 3022);
   db_.Execute("UPDATE Val SET Code='Z' WHERE Code='A'");
   db_.Execute("UPDATE Val SET Code=Code & '1'");  // keys shifted: checked once it is through
+  EXPECT_EQ(Rows(db_, "SELECT Code FROM Val ORDER BY Code"), V({"B1", "D1", "Z1"}));
   db_.CommitTrans();
-  EXPECT_EQ(Committed("SELECT Code, Price FROM Val ORDER BY Code"), V({"B1|2", "Z1|1"}));
+  EXPECT_EQ(Committed("SELECT Code, Price FROM Val ORDER BY Code"), V({"B1|2", "D1|Null", "Z1|1"}));
   EXPECT_EQ(ErrorOf([&] { db_.CommitTrans(); }), 3034);
   EXPECT_EQ(ErrorOf([&] { db_.Rollback(); }), 3034);
 }
@@ -105,13 +88,12 @@ TEST_F(TransactionTest, AnAttachedSourceFirstUsedInsideATransactionIsRefused) {
   MakeSource();
   LinkCri();
   db_.BeginTrans();
-  EXPECT_EQ(ErrorOf([&] { db_.Execute("INSERT INTO Val SELECT Code FROM LinkCri"); }), 3246);
+  EXPECT_EQ(ExecuteError(db_, "INSERT INTO Val SELECT Code FROM LinkCri"), 3246);
   db_.Rollback();
   // Used once before, the source is at hand inside the next transaction.
   EXPECT_EQ(Rows(db_, "SELECT Code FROM LinkCri"), V({"S"}));
   db_.BeginTrans();
-  db_.Execute("INSERT INTO Val (Code) SELECT Code FROM LinkCri");
-  db_.Execute("DELETE FROM LinkCri");
+  Run(db_, {"INSERT INTO Val (Code) SELECT Code FROM LinkCri", "DELETE FROM LinkCri"});
   db_.CommitTrans();
   EXPECT_EQ(Committed("SELECT Code FROM Val ORDER BY Code"), V({"A", "S"}));
   db_.Close();  // writes the link, which stayed out of the transaction
@@ -127,22 +109,14 @@ TEST_F(TransactionTest, ASourceAttachedAheadServesLinksMadeInsideTheTransaction)
   db_.AttachAhead(Path("s.mdb"));  // attached already: harmless
   EXPECT_EQ(ErrorOf([&] { db_.AttachAhead(Path("other.mdb")); }), 3246);
   LinkCri();
-  db_.Execute("INSERT INTO Val (Code) SELECT Code FROM LinkCri");
-  db_.Execute("DROP TABLE LinkCri");
+  Run(db_, {"INSERT INTO Val (Code) SELECT Code FROM LinkCri", "DROP TABLE LinkCri"});
   db_.Rollback();
   EXPECT_EQ(Committed("SELECT Code FROM Val"), V({"A"}));
 }
 
-}  // namespace
-}  // namespace kr::db::engine::test
-
-namespace kr::db::engine::test {
-namespace {
-
 // The per-table counts a run report is made of: what the statements changed and still stands.
 TEST_F(TransactionTest, ChangeCountsKeepWhatWasCommittedAndTheLastStatementIsKnown) {
-  db_.Execute("INSERT INTO Val VALUES ('B', 2)");
-  db_.Execute("UPDATE val SET Price=Price+1");
+  Run(db_, {"INSERT INTO Val VALUES ('B', 2)", "UPDATE val SET Price=Price+1"});
   db_.BeginTrans();
   db_.Execute("DELETE * FROM Val WHERE Code='A'");
   db_.BeginTrans();
@@ -159,7 +133,7 @@ TEST_F(TransactionTest, ChangeCountsKeepWhatWasCommittedAndTheLastStatementIsKno
   EXPECT_EQ(counts, (std::vector<V>{{"Val", "2", "2", "1"}, {"Copy", "1", "0", "0"}}));
 
   int64_t run = db_.StatementsRun();
-  EXPECT_EQ(ErrorOf([&] { db_.Execute("INSERT INTO Nowhere VALUES (1)"); }), 3192);
+  EXPECT_EQ(ExecuteError(db_, "INSERT INTO Nowhere VALUES (1)"), 3192);
   EXPECT_EQ(db_.LastStatement(), "INSERT INTO Nowhere VALUES (1)");
   EXPECT_EQ(db_.StatementsRun(), run + 1);
 }
