@@ -30,10 +30,10 @@ std::string Boxes(std::string_view who) {
 class BoxReplacementTest : public RoutineTest {
  protected:
   void SetUp() override {
-    Install(kBox, Boxes("USER") + Table("Layout", "(Name TEXT(20))") +
-                      "INSERT INTO Layout VALUES ('old');\n" + VersionRow("2011,1,1"));
+    Install(kBox, Boxes("USER") + Table("Layout", "(Name TEXT(20))") + Insert("Layout", {"'old'"}) +
+                      VersionRow("2011,1,1"));
     Package("KrBox.mdb", Boxes("SAMPLE") + Table("Layout", "(Name TEXT(20), Width LONG)") +
-                             "INSERT INTO Layout VALUES ('new', 3);\n" + VersionRow("2012,1,1"));
+                             Insert("Layout", {"'new', 3"}) + VersionRow("2012,1,1"));
     original_ = platform::ReadFile(Path(kBox));
   }
 
@@ -90,7 +90,7 @@ TEST_F(BoxReplacementTest, TheReleasesBoxTakesTheUsersBoxesAndReplacesTheInstall
   EXPECT_EQ(FolderFiles(), (std::vector<std::string>{"KrBox.mdb"}));
 
   // Current: a second run changes nothing, even with a Temp.mdb lying there.
-  testing::RunScriptText(install_.Native(kBox), "INSERT INTO Cri VALUES (2, 'LATER', 1);\n");
+  testing::RunScriptText(install_.Native(kBox), Insert("Cri", {"2, 'LATER', 1"}));
   EXPECT_EQ(Recorded().reason, "既に記録されています（2012,1,1）");
   EXPECT_EQ(Query(kBox, "SELECT Code FROM Cri ORDER BY Code"), (Rows{"LATER", "USER-Cri"}));
   EXPECT_NE(before, after);

@@ -2,9 +2,8 @@
 // and marker files.
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 
+#include "platform/platform.h"
 #include "tests/routines/routines_fixture.h"
 
 namespace kr::routines::test {
@@ -15,15 +14,13 @@ constexpr std::string_view kVal19 = "File/2019年度/KrVal.mdb";
 std::string Val870(std::string_view rows) { return Table("Val870", kValTable) + std::string(rows); }
 
 TEST_F(RoutineTest, UserPricesAndTheUsersOwnItemsSurviveAPriceRefresh) {
-  Install(kVal19, Val870("INSERT INTO Val870 (Code, Price, ValPrice1, UserCode, JPer) VALUES "
-                         "('870001', 1000, 1100, 'U-1', 0.9);\n"
-                         "INSERT INTO Val870 (Code, Price) VALUES ('870002', 2000);\n"
-                         "INSERT INTO Val870 (Code, Price, ValPrice1) VALUES "
-                         "('870000000000000099', 5, 6);\n") +
-                      VersionRow("2019,1,4"));
+  Install(kVal19,
+          Val870(Insert("Val870 (Code, Price, ValPrice1, UserCode, JPer)",
+                        {"'870001', 1000, 1100, 'U-1', 0.9", "'870002', 2000, NULL, NULL, NULL",
+                         "'870000000000000099', 5, 6, NULL, NULL"})) +
+              VersionRow("2019,1,4"));
   Package("KrVal2019R0203.mdb",
-          Val870("INSERT INTO Val870 (Code, Price) VALUES ('870001', 1500);\n"
-                 "INSERT INTO Val870 (Code, Price) VALUES ('870003', 3000);\n") +
+          Val870(Insert("Val870 (Code, Price)", {"'870001', 1500", "'870003', 3000"})) +
               VersionRow("2019,1,5"));
   Run("Update2019ValR0203");
   EXPECT_EQ(Query(kVal19, "SELECT Code, Price, ValPrice1, UserCode FROM Val870 ORDER BY Code"),
@@ -40,15 +37,12 @@ TEST_F(RoutineTest, UserPricesAndTheUsersOwnItemsSurviveAPriceRefresh) {
 }
 
 TEST_F(RoutineTest, LeftOversOfAnInterruptedRunGiveBackTheOriginalUserPrices) {
-  Install(kVal19, Val870("INSERT INTO Val870 (Code, Price, ValPrice1) VALUES "
-                         "('870001', 1500, NULL);\n") +
+  Install(kVal19, Val870(Insert("Val870 (Code, Price)", {"'870001', 1500"})) +
                       Table("Val870Old", kValTable) +
-                      "INSERT INTO Val870Old (Code, Price, ValPrice1) VALUES "
-                      "('870001', 1000, 1100);\n" +
+                      Insert("Val870Old (Code, Price, ValPrice1)", {"'870001', 1000, 1100"}) +
                       Table("LinkHikitugi", "(X LONG)") + VersionRow("2019,1,4"));
   Package("KrVal2019R0203.mdb",
-          Val870("INSERT INTO Val870 (Code, Price) VALUES ('870001', 1600);\n") +
-              VersionRow("2019,1,5"));
+          Val870(Insert("Val870 (Code, Price)", {"'870001', 1600"})) + VersionRow("2019,1,5"));
   Run("Update2019ValR0203");
   EXPECT_EQ(Query(kVal19, "SELECT Price, ValPrice1 FROM Val870"), (Rows{"1600\t1100"}));
   db::Database db = db::OpenAppDatabase(install_.Native(kVal19));
@@ -58,15 +52,13 @@ TEST_F(RoutineTest, LeftOversOfAnInterruptedRunGiveBackTheOriginalUserPrices) {
 }
 
 TEST_F(RoutineTest, ASourceTableWithOneColumnMoreOrLessStillRefreshesTheMatchingColumns) {
-  Install(kVal19, Val870("INSERT INTO Val870 (Code, Price, ValPrice1) VALUES "
-                         "('870001', 1, 7);\n") +
+  Install(kVal19, Val870(Insert("Val870 (Code, Price, ValPrice1)", {"'870001', 1, 7"})) +
                       VersionRow("2019,1,4"));
   Package("KrVal2019R0203.mdb",
           Table("Val870",
                 "(Code TEXT(30) NOT NULL, Price DOUBLE, ValPrice1 DOUBLE, Extra LONG, "
                 "CONSTRAINT PrimaryKey PRIMARY KEY (Code))") +
-              "INSERT INTO Val870 (Code, Price, Extra) VALUES ('870001', 2, 5);\n" +
-              VersionRow("2019,1,5"));
+              Insert("Val870 (Code, Price, Extra)", {"'870001', 2, 5"}) + VersionRow("2019,1,5"));
   Run("Update2019ValR0203");
   EXPECT_EQ(Query(kVal19, "SELECT Price, ValPrice1 FROM Val870"), (Rows{"2\t7"}));
 }
@@ -75,13 +67,14 @@ TEST_F(RoutineTest, ASourceTableWithOneColumnMoreOrLessStillRefreshesTheMatching
 TEST_F(RoutineTest, ATwoStageRoutineGivesEachDatabaseOnlyTheStageItLacks) {
   for (auto [name, price] :
        {std::pair{"KrCri201411_V10.mdb", "10"}, {"KrCri201411_V11.mdb", "11"}}) {
-    Package(name, Table("Cri", kCriTable) + "INSERT INTO Cri (Code, Price1) VALUES ('C1', " +
-                      price + ");\n" + VersionRow("2014,1,2"));
+    Package(name, Table("Cri", kCriTable) +
+                      Insert("Cri (Code, Price1)", {"'C1', " + std::string(price)}) +
+                      VersionRow("2014,1,2"));
   }
   for (auto [installed, price] : {std::pair{"2013,1,9", "10"}, {"2014,1,1", "11"}}) {
     std::filesystem::remove(install_.Native("File/平成26年度/KrCri.mdb"));
     Install("File/平成26年度/KrCri.mdb", Table("Cri", kCriTable) +
-                                             "INSERT INTO Cri (Code, Price1) VALUES ('C1', 1);\n" +
+                                             Insert("Cri (Code, Price1)", {"'C1', 1"}) +
                                              VersionRow(installed));
     Run("Update2014CriH2611");
     EXPECT_EQ(Value("File/平成26年度/KrCri.mdb", "SELECT Price1 FROM Cri"), price) << installed;
@@ -96,10 +89,9 @@ TEST_F(RoutineTest, KnowledgeBaseConversionsSayWhatIsMissingAndSkipConvertedData
   EXPECT_EQ(ui_.boxes[0].icon, ui::Icon::kCritical);
 
   std::string kb = Table("Cri_IndKB", "(ID LONG, Title TEXT(50))");
-  Package("KrCri2015KB.mdb", kb + "INSERT INTO Cri_IndKB (ID, Title) VALUES (1, '新');\n");
+  Package("KrCri2015KB.mdb", kb + Insert("Cri_IndKB", {"1, '新'"}));
   Install("File/平成27年度/KrCri.mdb", kb);
-  Install("File/平成28年度/KrCri.mdb",
-          kb + "INSERT INTO Cri_IndKB (ID, Title) VALUES (5, '済');\n");
+  Install("File/平成28年度/KrCri.mdb", kb + Insert("Cri_IndKB", {"5, '済'"}));
   Run("Update2015CriInsertKB", "abc");
   EXPECT_EQ(Query("File/平成27年度/KrCri.mdb", "SELECT Title FROM Cri_IndKB"), (Rows{"新"}));
   EXPECT_EQ(Query("File/平成28年度/KrCri.mdb", "SELECT Title FROM Cri_IndKB"), (Rows{"済"}));
@@ -112,30 +104,19 @@ TEST_F(RoutineTest, KnowledgeBaseConversionsSayWhatIsMissingAndSkipConvertedData
   EXPECT_EQ(ui_.boxes.back().text, "変換先のデータベースが存在しません。");
 }
 
-// The release's database made with Access: the installed copy is converted, prices exact.
-TEST_F(RoutineTest, TheOctober2019ReplacementInstallsAConvertedCopyOfAnAccessSource) {
-  setenv("KR_NOW", "2019-11-05 10:30", 1);
-  Install("File/2019年度/KrCri.mdb",
-          Table("Cri", kCriTable) + "INSERT INTO Cri (Code, Price1) VALUES ('OLD', 1);\n");
-  std::ifstream access(testing::SourceFile("tests/fixtures/access/testV2003.mdb"),
-                       std::ios::binary);
-  package_.Write("KrCri.mdb", std::string(std::istreambuf_iterator<char>(access), {}));
-  package_.Write("KrUpdatedR0110.ini", "[R0110]\r\n");
-  Run("Update2019CopyCriValR0110");
-  EXPECT_FALSE(db::engine::IsAccessFile(install_.Native("File/2019年度/KrCri.mdb")));
-  EXPECT_EQ(Query("File/2019年度/KrCri.mdb", "SELECT A, H, CCur(H * 3) FROM Table1 ORDER BY A"),
-            (Rows{"a\t0\t0", "abcdefg\t3.5\t10.5"}));
-  unsetenv("KR_NOW");
-}
-
+// KrVal.mdb of the release made with Access: the installed copy is converted, prices exact.
 TEST_F(RoutineTest, TheOctober2019ReplacementRunsOnceAndKeepsTheUsersDatabasesAsBackups) {
   setenv("KR_NOW", "2019-11-05 10:30", 1);
-  Install("File/2019年度/KrCri.mdb",
-          Table("Cri", kCriTable) + "INSERT INTO Cri (Code, Price1) VALUES ('OLD', 1);\n");
-  Package("KrCri.mdb",
-          Table("Cri", kCriTable) + "INSERT INTO Cri (Code, Price1) VALUES ('NEW', 2);\n");
+  for (std::string_view file : {"File/2019年度/KrCri.mdb", "File/2019年度/KrVal.mdb"})
+    Install(file, Table("Cri", kCriTable) + Insert("Cri (Code, Price1)", {"'OLD', 1"}));
+  Package("KrCri.mdb", Table("Cri", kCriTable) + Insert("Cri (Code, Price1)", {"'NEW', 2"}));
+  package_.Write("KrVal.mdb",
+                 platform::ReadFile(testing::SourceFile("tests/fixtures/access/testV2003.mdb")));
   package_.Write("KrUpdatedR0110.ini", "[R0110]\r\n");
   Run("Update2019CopyCriValR0110");
+  EXPECT_FALSE(db::engine::IsAccessFile(install_.Native("File/2019年度/KrVal.mdb")));
+  EXPECT_EQ(Query("File/2019年度/KrVal.mdb", "SELECT A, H, CCur(H * 3) FROM Table1 ORDER BY A"),
+            (Rows{"a\t0\t0", "abcdefg\t3.5\t10.5"}));
   EXPECT_EQ(Query("File/2019年度/KrCri.mdb", "SELECT Code FROM Cri"), (Rows{"NEW"}));
   EXPECT_EQ(testing::QueryRows(install_.Native("File/2019年度/KrCri201911059999.old"),
                                "SELECT Code FROM Cri"),
@@ -144,7 +125,7 @@ TEST_F(RoutineTest, TheOctober2019ReplacementRunsOnceAndKeepsTheUsersDatabasesAs
   EXPECT_TRUE(ui_.boxes.empty());
 
   testing::RunScriptText(install_.Native("File/2019年度/KrCri.mdb"),
-                         "INSERT INTO Cri (Code) VALUES ('USER');\n");
+                         Insert("Cri (Code)", {"'USER'"}));
   Run("Update2019CopyCriValR0110");
   ASSERT_EQ(ui_.boxes.size(), 1u);
   EXPECT_EQ(ui_.boxes[0].text, "すでに2019年10月版で更新されています。");
@@ -170,10 +151,9 @@ TEST_F(RoutineTest, TheKumamotoUnitPricesAndTheirMarkerGoOnlyToAKumamotoInstalla
   std::string val = Table("Val800_Ind", "(Code TEXT(10), Title TEXT(50))") + VersionRow("2017,1,2");
   Install("File/平成30年度(一部更新)/KrVal.mdb", val);
   Install("File/平成30年度(一部更新)/KrCri.mdb",
-          Table("地区名", kDistrictTable) +
-              "INSERT INTO 地区名 (ID, 地区名, コメント) VALUES (1, '地区', '1,東京,');\n");
+          Table("地区名", kDistrictTable) + Insert("地区名", {"1, '地区', '1,東京,'"}));
   Package("KrVal2017H3004K.mdb", Table("Val800_Ind_HisaiK", "(Code TEXT(10), Title TEXT(50))") +
-                                     "INSERT INTO Val800_Ind_HisaiK VALUES ('1', '熊本');\n");
+                                     Insert("Val800_Ind_HisaiK", {"'1', '熊本'"}));
   package_.Write("KrUpdatedH3004K.ini", "[H3004K]\r\n");
   Run("Update2017ValH3004K");
   EXPECT_EQ(Ver("File/平成30年度(一部更新)/KrVal.mdb"), "2017,1,2");
@@ -192,15 +172,14 @@ TEST_F(RoutineTest, TheKumamotoUnitPricesAndTheirMarkerGoOnlyToAKumamotoInstalla
 TEST_F(RoutineTest, TheTohokuDistrictsTakeTheirPrefecturesPrices) {
   Install("File/平成24年度/KrCri.mdb",
           Table("Cri", kCriTable) + Table("地区名", kDistrictTable) +
-              "INSERT INTO Cri (Code, Price1, Price2) VALUES ('C1', 1, 2);\n"
-              "INSERT INTO 地区名 (ID, 地区名, コメント) VALUES (1, '盛岡', '1,岩手,');\n"
-              "INSERT INTO 地区名 (ID, 地区名, コメント) VALUES (2, '東京', '2,東京,');\n" +
+              Insert("Cri (Code, Price1, Price2)", {"'C1', 1, 2"}) +
+              Insert("地区名", {"1, '盛岡', '1,岩手,'", "2, '東京', '2,東京,'"}) +
               VersionRow("2012,1,1"));
   Package("KrData201208.mdb",
           Table("Cri",
                 "(Code TEXT(20) NOT NULL, Price1 DOUBLE, Price2 DOUBLE, 岩手県 DOUBLE, "
                 "東京都 DOUBLE, CONSTRAINT PrimaryKey PRIMARY KEY (Code))") +
-              "INSERT INTO Cri VALUES ('C1', 10, 20, 31, 32);\n" + VersionRow("2012,1,2"));
+              Insert("Cri", {"'C1', 10, 20, 31, 32"}) + VersionRow("2012,1,2"));
   Run("Update2012CriTohoku");
   EXPECT_EQ(Query("File/平成24年度/KrCri.mdb", "SELECT Price1, Price2 FROM Cri"), (Rows{"31\t2"}));
   EXPECT_EQ(Ver("File/平成24年度/KrCri.mdb"), "2012,1,2");
@@ -212,8 +191,7 @@ TEST_F(RoutineTest, TheJune2018UnitPricesStampByTheStoredMinorNumber) {
     Install("File/" + std::string(year) + "/KrVal.mdb",
             Table("SpeExe", "(Special TEXT(20))") + VersionRow(ver, "x"));
   }
-  Package("KrVal2017H3006.mdb",
-          Table("SpeExe", "(Special TEXT(20))") + "INSERT INTO SpeExe (Special) VALUES ('S');\n");
+  Package("KrVal2017H3006.mdb", Table("SpeExe", "(Special TEXT(20))") + Insert("SpeExe", {"'S'"}));
   Run("Update2017ValH3006");
   auto version = [&](std::string_view year) {
     return Query("File/" + std::string(year) + "/KrVal.mdb", "SELECT Ver, Comment FROM Version");
@@ -232,16 +210,14 @@ TEST_F(RoutineTest, TheHiroshimaMarkFollowsOnlyTheHiroshimaDataThatArrived) {
   std::string tables;
   for (std::string_view name :
        {"Val700", "Val710", "Val720", "Val740", "Val750", "Val760", "Val770", "Val790"}) {
-    tables += Table(name, kValTable) + "INSERT INTO " + std::string(name) +
-              " (Code, Price) VALUES ('1', 1);\n";
+    tables += Table(name, kValTable) + Insert(std::string(name) + " (Code, Price)", {"'1', 1"});
   }
   for (std::string_view name : {"Val_IndExplain", "Val700_Ind", "Val710_Ind", "Val720_Ind",
                                 "Val800_Ind", "Val810_Ind", "Val890_Ind"}) {
     tables += Table(name, "(Code TEXT(10), Title TEXT(50))");
   }
   std::string hiroshima =
-      Table("地区名", kDistrictTable) +
-      "INSERT INTO 地区名 (ID, 地区名, コメント) VALUES (1, '地区', '1,広島,');\n";
+      Table("地区名", kDistrictTable) + Insert("地区名", {"1, '地区', '1,広島,'"});
   auto install_year = [&](const std::string& year) {
     Install("File/" + year + "/KrCri.mdb", hiroshima);
     Install("File/" + year + "/KrVal.mdb", tables + VersionRow("2018,1,1", "201907_造園"));
@@ -266,11 +242,10 @@ TEST_F(RoutineTest, TheHiroshimaMarkFollowsOnlyTheHiroshimaDataThatArrived) {
 // WoodyDelete names rows by code; the row found by the code goes and a second one stays.
 TEST_F(RoutineTest, The2014KnowledgeBaseDeletesTheOneWoodyRowItFinds) {
   Package("KrCri2014KB.mdb",
-          Table("WoodyDelete", "(Code TEXT(10))") + "INSERT INTO WoodyDelete VALUES ('W1');\n");
-  Install("File/平成26年度/KrCri.mdb", Table("Woody", "(Code TEXT(10), Name TEXT(20))") +
-                                           "INSERT INTO Woody VALUES ('W1', 'a');\n"
-                                           "INSERT INTO Woody VALUES ('W1', 'b');\n"
-                                           "INSERT INTO Woody VALUES ('W2', 'c');\n");
+          Table("WoodyDelete", "(Code TEXT(10))") + Insert("WoodyDelete", {"'W1'"}));
+  Install("File/平成26年度/KrCri.mdb",
+          Table("Woody", "(Code TEXT(10), Name TEXT(20))") +
+              Insert("Woody", {"'W1', 'a'", "'W1', 'b'", "'W2', 'c'"}));
   Run("Update2014CriInsertKB");
   EXPECT_EQ(Value("File/平成26年度/KrCri.mdb", "SELECT COUNT(*) FROM Woody WHERE Code='W1'"), "1");
   EXPECT_EQ(Value("File/平成26年度/KrCri.mdb", "SELECT COUNT(*) FROM Woody WHERE Code='W2'"), "1");

@@ -37,22 +37,17 @@ std::string Districts(const std::vector<std::string>& comments,
 std::string InstalledCri(std::string_view ver, std::string_view comment = "NULL",
                          const std::vector<std::string>& districts = kStandard) {
   return Table("Cri", kCriLayout) +
-         "INSERT INTO Cri (Code, cName, Price1, Price2, Price3, Price4) VALUES "
-         "('A1', '旧名', 500, 600, 700, NULL);\n"
-         "INSERT INTO Cri (Code, cName, Price1, Price2, Price3, Price4) VALUES "
-         "('A2', '自社', 10, NULL, 30, 40);\n" +
+         Insert("Cri (Code, cName, Price1, Price2, Price3, Price4)",
+                {"'A1', '旧名', 500, 600, 700, NULL", "'A2', '自社', 10, NULL, 30, 40"}) +
          Districts(districts) + Table("RoumuHosei", "(ID LONG, Rate DOUBLE)") +
-         "INSERT INTO RoumuHosei (ID, Rate) VALUES (1, 1);\n" + VersionRow(ver, comment);
+         Insert("RoumuHosei", {"1, 1"}) + VersionRow(ver, comment);
 }
 
 std::string SourceCri(std::string_view tokyo = "1001") {
   return Table("Cri", kSourceLayout) +
-         "INSERT INTO Cri (Code, cName, 東京都, 大阪府) VALUES ('A1', '新名', " +
-         std::string(tokyo) +
-         ", 2000);\n"
-         "INSERT INTO Cri (Code, cName, 東京都, 大阪府) VALUES ('A3', '新品', 3000, NULL);\n" +
-         Table("RoumuHosei", "(ID LONG, Rate DOUBLE)") +
-         "INSERT INTO RoumuHosei (ID, Rate) VALUES (2, 1.5);\n";
+         Insert("Cri (Code, cName, 東京都, 大阪府)",
+                {"'A1', '新名', " + std::string(tokyo) + ", 2000", "'A3', '新品', 3000, NULL"}) +
+         Table("RoumuHosei", "(ID LONG, Rate DOUBLE)") + Insert("RoumuHosei", {"2, 1.5"});
 }
 
 constexpr std::string_view kPrices =
@@ -66,14 +61,12 @@ class LabourRateTest : public RoutineTest {
   // File/KrSet.mdb and, unless told otherwise, File/KrSetMinPrice.mdb with one setting row.
   void Settings(bool min_price = true, std::string_view min_price_rows = "") {
     Install("File/KrSet.mdb", Table("Environ", "(ID LONG NOT NULL, SetName TEXT(255))") +
-                                  "INSERT INTO Environ (ID, SetName) VALUES (110, '平成30年度');\n"
-                                  "INSERT INTO Environ (ID, SetName) VALUES (111, '他');\n");
+                                  Insert("Environ", {"110, '平成30年度'", "111, '他'"}));
     if (!min_price) return;
     Install(
         "File/KrSetMinPrice.mdb",
         Table("Setting", "([Type] LONG NOT NULL, Name TEXT(100) NOT NULL, StrValue TEXT(255))") +
-            "INSERT INTO Setting ([Type], Name, StrValue) VALUES (1, '制限価格DbPath1', "
-            "'平成30年度');\n" +
+            Insert("Setting", {"1, '制限価格DbPath1', '平成30年度'"}) +
             std::string(min_price_rows));
   }
   std::string Environ110() {
@@ -106,10 +99,9 @@ TEST_F(LabourRateTest, UnreadableDistrictCommentsLeaveTheirPricesAndSpoilNoOther
   script +=
       "ALTER TABLE Cri ADD COLUMN Price5 DOUBLE;\nALTER TABLE Cri ADD COLUMN Price6 DOUBLE;\n"
       "ALTER TABLE Cri ADD COLUMN Price7 DOUBLE;\n"
-      "UPDATE Cri SET Price5=5, Price6=6, Price7=70 WHERE Code='A1';\n"
-      "INSERT INTO 地区名 (ID, コメント) VALUES (7, '単価4,×,110');\n"
-      "INSERT INTO 地区名 (ID, コメント) VALUES (11, '地区,大阪,');\n"
-      "INSERT INTO 地区名 (ID, コメント) VALUES (40000, '地区,大阪,');\n";
+      "UPDATE Cri SET Price5=5, Price6=6, Price7=70 WHERE Code='A1';\n" +
+      Insert("地区名 (ID, コメント)",
+             {"7, '単価4,×,110'", "11, '地区,大阪,'", "40000, '地区,大阪,'"});
   Install("File/平成25年度/KrCri.mdb", script);
   Package("KrData2013H2602.mdb", SourceCri());
   Run("Update2013CriH2602");
@@ -165,8 +157,7 @@ TEST_F(LabourRateTest, AFolderCopyRepricesTheCopyAndSwitchesTheSettingsToIt) {
 }
 
 TEST_F(LabourRateTest, TheMinimumPriceSettingIsEditedWhenPresentAndAMissingDatabaseIsNoMatter) {
-  Settings(true,
-           "INSERT INTO Setting ([Type], Name, StrValue) VALUES (1, '制限価格DbPath2', '旧');\n");
+  Settings(true, Insert("Setting", {"1, '制限価格DbPath2', '旧'"}));
   Install("File/2019年度/KrCri.mdb", InstalledCri("2019,1,4"));
   Package("KrData2019R0203.mdb", SourceCri());
   Run("Update2019CriR0203");
@@ -251,8 +242,7 @@ std::string IndexedCri(const std::string& table, const std::string& index_table)
   std::string script =
       Table(table, kCriLayout) +
       Table(index_table, "(ID LONG, StrtCode TEXT(20), EndCode TEXT(20), BigIndex TEXT(50))") +
-      "INSERT INTO " + index_table + " (ID, StrtCode, EndCode) VALUES (1, 'C100', 'C200');\n" +
-      "INSERT INTO " + index_table + " (ID, StrtCode, EndCode) VALUES (2, 'C200', 'C300');\n";
+      Insert(index_table + " (ID, StrtCode, EndCode)", {"1, 'C100', 'C200'", "2, 'C200', 'C300'"});
   for (auto [code, index] :
        {std::pair{"C101", 6}, {"C102", 7}, {"C105", 0}, {"C103", 0}, {"C201", 0}}) {
     script += "INSERT INTO " + table + " (Code, [Index]) VALUES ('" + code + "', " +
@@ -265,7 +255,7 @@ TEST_F(LabourRateTest, NewItemsAreNumberedAfterTheHighestOfTheirRangeInCodeOrder
   Install("File/平成25年度/KrCri.mdb",
           IndexedCri("Cri", "Cri_Ind") + Districts({"地区1,東京,"}) + VersionRow("2013,0,1"));
   Package("KrData201308.mdb",
-          Table("Cri", kSourceLayout) + "INSERT INTO Cri (Code, 東京都) VALUES ('C103', 77);\n");
+          Table("Cri", kSourceLayout) + Insert("Cri (Code, 東京都)", {"'C103', 77"}));
   Run("Update2013Cri08");
   EXPECT_EQ(
       Query("File/平成25年度/KrCri.mdb", "SELECT Code, [Index], Price1 FROM Cri ORDER BY Code"),
@@ -277,9 +267,8 @@ TEST_F(LabourRateTest, AKnowledgeBaseTableNamedInLowerCaseUsesItsOwnCommentsAndR
           IndexedCri("Cri_KB", "Cri_IndKB") +
               Districts({"地区1,大阪,", "単価1,×,200"}, {"地区1,東京,", "単価1,×,50"}) +
               VersionRow("2015,1,0"));
-  Package("KrCriKB.mdb",
-          Table("Cri_KB", kSourceLayout) +
-              "INSERT INTO Cri_KB (Code, 東京都, 大阪府) VALUES ('C103', 100, 900);\n");
+  Package("KrCriKB.mdb", Table("Cri_KB", kSourceLayout) +
+                             Insert("Cri_KB (Code, 東京都, 大阪府)", {"'C103', 100, 900"}));
   Routine routine;
   routine.name = "RefreshDistrictPricesTest";
   routine.sources = {"KrCriKB.mdb"};

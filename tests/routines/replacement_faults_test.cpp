@@ -26,9 +26,8 @@ class ReplacementFaultsTest : public RoutineTest {
     for (std::string_view name : kNames) {
       std::string file = std::string(name) + ".mdb";
       Install("File/2019年度/" + file,
-              Table("Cri", kCriTable) + "INSERT INTO Cri (Code, Price1) VALUES ('OLD', 1);\n");
-      Package(file,
-              Table("Cri", kCriTable) + "INSERT INTO Cri (Code, Price1) VALUES ('NEW', 2);\n");
+              Table("Cri", kCriTable) + Insert("Cri (Code, Price1)", {"'OLD', 1"}));
+      Package(file, Table("Cri", kCriTable) + Insert("Cri (Code, Price1)", {"'NEW', 2"}));
       user_[file] = platform::ReadFile(Installed(file));
       release_[file] = platform::ReadFile(package_.folder() + file);
     }

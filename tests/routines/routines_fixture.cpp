@@ -21,6 +21,13 @@ std::string VersionRow(std::string_view ver, std::string_view comment) {
          value + ", " + note + ");\n";
 }
 
+std::string Insert(std::string_view into, std::initializer_list<std::string_view> rows) {
+  std::string script;
+  for (std::string_view row : rows)
+    script += "INSERT INTO " + std::string(into) + " VALUES (" + std::string(row) + ");\n";
+  return script;
+}
+
 RoutineTest::RoutineTest() {
   run_.package_folder = package_.folder();
   run_.install_folder = install_.folder();

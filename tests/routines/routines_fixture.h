@@ -37,6 +37,8 @@ inline constexpr std::string_view kDistrictTable =
 // "CREATE TABLE name layout;" and a Version row ("-" for no Version table, "NULL" for Null).
 std::string Table(std::string_view name, std::string_view layout);
 std::string VersionRow(std::string_view ver, std::string_view comment = "NULL");
+// "INSERT INTO into VALUES (row);" a row; into may list the columns ("Cri (Code, Price1)").
+std::string Insert(std::string_view into, std::initializer_list<std::string_view> rows);
 
 class RoutineTest : public ::testing::Test {
  protected:

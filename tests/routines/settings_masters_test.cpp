@@ -15,13 +15,12 @@ constexpr std::string_view kMasta = "File/KrMasta.mdb";
 std::string Masta(std::string_view ver) {
   std::string place(kMapPlaceUrl);
   return Table("Holidays", "(HolidayString TEXT(255))") +
-         "INSERT INTO Holidays (HolidayString) VALUES ('元日;01/01;;No;Yes;Yes');\n" +
+         Insert("Holidays", {"'元日;01/01;;No;Yes;Yes'"}) +
          Table("SetWord",
                "(ID LONG NOT NULL, Comment TEXT(255), CONSTRAINT PrimaryKey PRIMARY "
                "KEY (ID))") +
-         "INSERT INTO SetWord (ID, Comment) VALUES (230, '" + place + "');\n" +
-         "INSERT INTO SetWord (ID, Comment) VALUES (233, '" + place + "');\n" +
-         "INSERT INTO SetWord (ID, Comment) VALUES (234, 'http://example.jp/[ADRS]');\n" +
+         Insert("SetWord", {"230, '" + place + "'", "233, '" + place + "'",
+                            "234, 'http://example.jp/[ADRS]'"}) +
          VersionRow(ver);
 }
 
@@ -55,24 +54,15 @@ TEST_F(RoutineTest, UserEntriesOfList205AreCopiedTo206WhichTakesItsPlaceInTheExp
                       Table("PrintIndex",
                             "(Target LONG NOT NULL, Caption TEXT(50), CONSTRAINT PrimaryKey "
                             "PRIMARY KEY (Target))");
-  Install(kSet, lists +
-                    "INSERT INTO UserList VALUES (1, 205, '山田', 1, 2, 3);\n"
-                    "INSERT INTO UserList VALUES (-1, 205, 'O''Neil', NULL, 0, 1);\n"
-                    "INSERT INTO UserList VALUES (-2, 205, '見本', 1, 1, 1);\n"
-                    "INSERT INTO UserList VALUES (5, 205, '新', 1, 1, 1);\n"
-                    "INSERT INTO UserList VALUES (5, 206, '既存', 9, 9, 9);\n"
-                    "INSERT INTO UserList VALUES (1, 300, '他', 1, 1, 1);\n"
-                    "INSERT INTO UserListExplain VALUES (100, 1);\n"
-                    "INSERT INTO UserListExplain VALUES (205, 2);\n"
-                    "INSERT INTO UserListExplain VALUES (300, 3);\n"
-                    "INSERT INTO UserListExplain VALUES (400, 4);\n"
-                    "INSERT INTO UserListExplain VALUES (900, 1000);\n"
-                    "INSERT INTO PrintIndex VALUES (1, '旧');\n" +
-                    VersionRow("2014,1,1"));
-  Package("KrSetH2912.mdb", lists +
-                                "INSERT INTO UserListExplain VALUES (206, 3);\n"
-                                "INSERT INTO PrintIndex VALUES (1, '新');\n"
-                                "INSERT INTO PrintIndex VALUES (2, '追加');\n" +
+  Install(kSet,
+          lists +
+              Insert("UserList", {"1, 205, '山田', 1, 2, 3", "-1, 205, 'O''Neil', NULL, 0, 1",
+                                  "-2, 205, '見本', 1, 1, 1", "5, 205, '新', 1, 1, 1",
+                                  "5, 206, '既存', 9, 9, 9", "1, 300, '他', 1, 1, 1"}) +
+              Insert("UserListExplain", {"100, 1", "205, 2", "300, 3", "400, 4", "900, 1000"}) +
+              Insert("PrintIndex", {"1, '旧'"}) + VersionRow("2014,1,1"));
+  Package("KrSetH2912.mdb", lists + Insert("UserListExplain", {"206, 3"}) +
+                                Insert("PrintIndex", {"1, '新'", "2, '追加'"}) +
                                 VersionRow("2015,1,1"));
   Run("UpdateFeldin3SetH2912");
   EXPECT_EQ(Query(kSet,
@@ -100,24 +90,17 @@ class RecodeTest : public RoutineTest {
   void SetUp() override {
     Install(kUke, Table("Uke", "(UkeCode TEXT(10), KelmoraFile YESNO)") +
                       Table("Ukes", "(ID LONG, UkeCode LONG, NowCode TEXT(20), Recode TEXT(20))") +
-                      "INSERT INTO Uke VALUES ('12', False);\n"
-                      "INSERT INTO Uke VALUES ('13', True);\n"
-                      "INSERT INTO Uke VALUES ('14', False);\n"
-                      "INSERT INTO Ukes VALUES (1, 12, 'A', '1234');\n"
-                      "INSERT INTO Ukes VALUES (2, 12, '', '5678');\n"
-                      "INSERT INTO Ukes VALUES (3, 13, 'C', '2345');\n"
-                      "INSERT INTO Ukes VALUES (4, 14, 'D', '');\n");
+                      Insert("Uke", {"'12', False", "'13', True", "'14', False"}) +
+                      Insert("Ukes", {"1, 12, 'A', '1234'", "2, 12, '', '5678'",
+                                      "3, 13, 'C', '2345'", "4, 14, 'D', ''"}));
   }
   void Files() {
     Install(kFile,
             Table("Nou", "(NouCode LONG, UkeCode TEXT(10))") +
                 Table("Nou_s", "(ID LONG, NouCode LONG, NowCode TEXT(20), Recode TEXT(20))") +
-                "INSERT INTO Nou VALUES (1, '12');\n"
-                "INSERT INTO Nou VALUES (2, '13');\n"
-                "INSERT INTO Nou_s VALUES (1, 1, 'X', '4321');\n"
-                "INSERT INTO Nou_s VALUES (2, 1, 'Y', '12345');\n"
-                "INSERT INTO Nou_s VALUES (3, 1, 'Z', '999');\n"
-                "INSERT INTO Nou_s VALUES (4, 2, 'W', '3456');\n");
+                Insert("Nou", {"1, '12'", "2, '13'"}) +
+                Insert("Nou_s", {"1, 1, 'X', '4321'", "2, 1, 'Y', '12345'", "3, 1, 'Z', '999'",
+                                 "4, 2, 'W', '3456'"}));
   }
   Rows Recodes(std::string_view relative, std::string_view table) const {
     return Query(relative, "SELECT ID, Recode FROM " + std::string(table) + " ORDER BY ID");

@@ -15,9 +15,7 @@ constexpr std::string_view kExp26 = "File/平成26年度(一部更新)/KrExp.mdb
 std::string SetOptions(std::string_view ver) {
   return Table("SetOption",
                "(ID LONG NOT NULL, Result SHORT, CONSTRAINT PrimaryKey PRIMARY KEY (ID))") +
-         "INSERT INTO SetOption (ID, Result) VALUES (7, 5);\n"
-         "INSERT INTO SetOption (ID, Result) VALUES (8, 5);\n" +
-         VersionRow(ver);
+         Insert("SetOption", {"7, 5", "8, 5"}) + VersionRow(ver);
 }
 
 std::string Formulas(const std::vector<std::string>& texts, std::string_view ver) {
@@ -156,15 +154,12 @@ TEST_F(PrintWidthTest, The2009SettingsTakeTheNewColumnAndTheWordsColumnsFromTheP
                         "63, '10', '11', '12', '13'"},
                        false) +
                     Widths("PrintWidths", {}, false) + words +
-                    "INSERT INTO Word (ID, Word) VALUES (1, '砂');\n"
-                    "INSERT INTO Word (ID, Word) VALUES (2, '砂利');\n"
-                    "INSERT INTO WordIndex (ID, Title) VALUES (1, '資材');\n" +
+                    Insert("Word", {"1, '砂'", "2, '砂利'"}) + Insert("WordIndex", {"1, '資材'"}) +
                     Table("OpenChk", "(ID LONG, MdbName TEXT(20), Version TEXT(50))") +
                     VersionRow("2009,1,0"));
   Package("KrSet.mdb", Widths("PrintWidth",
                               {"61, 'x', '県単価', 'x', 'x', 'x'", "62, 'x', '9', 'x', 'x', 'x'"}) +
-                           Widths("PrintWidths", {}) + words +
-                           "INSERT INTO Word (ID, Word) VALUES (9, 'package');\n" +
+                           Widths("PrintWidths", {}) + words + Insert("Word", {"9, 'package'"}) +
                            Table("OpenChk", "(ID LONG, MdbName TEXT(20), Version TEXT(50))") +
                            VersionRow("2009,1,2"));
   {
@@ -194,11 +189,9 @@ TEST_F(RoutineTest, EachSettingsDatabaseKeepsItsOwnGuardAndStampWhenTheOtherIsMi
   std::string options = Table("SetOption",
                               "(ID LONG NOT NULL, Result SHORT, CONSTRAINT "
                               "PrimaryKey PRIMARY KEY (ID))");
-  Install(kSet, options + "INSERT INTO SetOption VALUES (1, 0);\n" + VersionRow("2019,1,1"));
-  Package("KrSet2019R0109.mdb", options +
-                                    "INSERT INTO SetOption VALUES (1, 3);\n"
-                                    "INSERT INTO SetOption VALUES (2, 4);\n" +
-                                    VersionRow("2019,1,2"));
+  Install(kSet, options + Insert("SetOption", {"1, 0"}) + VersionRow("2019,1,1"));
+  Package("KrSet2019R0109.mdb",
+          options + Insert("SetOption", {"1, 3", "2, 4"}) + VersionRow("2019,1,2"));
   Run("Update2019SetR0109");
   EXPECT_EQ(Query(kSet, "SELECT ID, Result FROM SetOption ORDER BY ID"), (Rows{"1\t3", "2\t4"}));
   EXPECT_EQ(Ver(kSet), "2019,1,2");
@@ -260,9 +253,8 @@ TEST_F(CoverSheetTest, WithoutEitherFileNothingIsWritten) {
 
 TEST_F(RoutineTest, OnlyTheFirstExpensesEntryOfOpenChkAcceptsThe2009Releases) {
   Install(kSet, Table("OpenChk", "(ID LONG, MdbName TEXT(20), Version TEXT(50))") +
-                    "INSERT INTO OpenChk VALUES (1, 'KrCri', '2008,1,0');\n"
-                    "INSERT INTO OpenChk VALUES (2, 'KrExp', '2008,1,0');\n"
-                    "INSERT INTO OpenChk VALUES (3, 'KrExp', '2008,1,0');\n");
+                    Insert("OpenChk", {"1, 'KrCri', '2008,1,0'", "2, 'KrExp', '2008,1,0'",
+                                       "3, 'KrExp', '2008,1,0'"}));
   Run("Delete2009SetOpenChk");
   EXPECT_EQ(Query(kSet, "SELECT Version FROM OpenChk ORDER BY ID"),
             (Rows{"2008,1,0", "2009,1,0;2009,1,99", "2008,1,0"}));
@@ -272,9 +264,8 @@ TEST_F(RoutineTest, OnlyTheFirstExpensesEntryOfOpenChkAcceptsThe2009Releases) {
 TEST_F(RoutineTest, TheCoverSheetNamesTakeTheirFullWidthBlanks) {
   constexpr std::string_view kCover = "Cover/KrCover.mdb";
   Install(kCover, Table("印刷", "(ID LONG, 種別 LONG, Protect LONG, Ptn3 LONG, Data TEXT(50))") +
-                      "INSERT INTO 印刷 VALUES (1, 99, 1, 1, '熊本vu');\n"
-                      "INSERT INTO 印刷 VALUES (2, 98, 1, 1, '熊本vu');\n"
-                      "INSERT INTO 印刷 VALUES (3, 1, 0, 0, '㈱熊本vu');\n");
+                      Insert("印刷", {"1, 99, 1, 1, '熊本vu'", "2, 98, 1, 1, '熊本vu'",
+                                      "3, 1, 0, 0, '㈱熊本vu'"}));
   Run("UpdateCover_114Zavuzize");
   EXPECT_EQ(Query(kCover, "SELECT Data FROM 印刷 ORDER BY ID"),
             (Rows{"緑\u3000\u3000研", "熊本vu", "㈱vu"}));

@@ -16,16 +16,13 @@ std::string CriScript(std::string_view ver, std::string_view rows) {
 class SkeletonTest : public RoutineTest {
  protected:
   void SetUp() override {
-    Install(kCri30,
-            CriScript("2018,0,9",
-                      "INSERT INTO Cri (Code, cName, Price1) VALUES ('A1', '砂', 100);\n"
-                      "INSERT INTO Cri (Code, cName, Price1) VALUES ('A2', '砂利', 200);\n"));
+    Install(kCri30, CriScript("2018,0,9", Insert("Cri (Code, cName, Price1)",
+                                                 {"'A1', '砂', 100", "'A2', '砂利', 200"})));
   }
   void Source() {
     Package("KrCri201811.mdb",
             CriScript("2018,1,1",
-                      "INSERT INTO Cri (Code, cName, Price1) VALUES ('A1', '砂', 150);\n"
-                      "INSERT INTO Cri (Code, cName, Price1) VALUES ('A3', '石', 300);\n"));
+                      Insert("Cri (Code, cName, Price1)", {"'A1', '砂', 150", "'A3', '石', 300"})));
   }
 };
 
@@ -69,7 +66,7 @@ TEST_F(SkeletonTest, ASourceThatIsNoDatabaseCountsAsMissing) {
 // Ver is Null or malformed counts as older than every release and receives the stamp.
 TEST_F(SkeletonTest, ADatabaseWithoutAValidVersionIsMigratedAndOnlyARowIsStamped) {
   Source();
-  const std::string row = "INSERT INTO Cri (Code, cName, Price1) VALUES ('A1', '砂', 1);\n";
+  const std::string row = Insert("Cri (Code, cName, Price1)", {"'A1', '砂', 1"});
   for (std::string_view ver : {"-", "NULL", "", "2019,1", "a,b,c"}) {
     std::filesystem::remove(install_.Native(kCri30));
     Install(kCri30, CriScript(ver, row));
@@ -109,7 +106,7 @@ TEST_F(SkeletonTest, UnknownNamesRunNothing) {
 
 TEST_F(RoutineTest, RecordsCopyTheSourceVersionReplaceTheVersionRowsOrSetVerDirectly) {
   Install("File/平成21年度/KrCri.mdb", CriScript("2009,1,0", ""));
-  Package("KrCri200910.mdb", CriScript("2009,1,3", "INSERT INTO Cri (Code) VALUES ('N1');\n"));
+  Package("KrCri200910.mdb", CriScript("2009,1,3", Insert("Cri (Code)", {"'N1'"})));
   Run("Update200910Cri");
   EXPECT_EQ(Ver("File/平成21年度/KrCri.mdb"), "2009,1,3");
   EXPECT_EQ(Backups("File/平成21年度").size(), 1u);
@@ -132,16 +129,15 @@ TEST_F(RoutineTest, RecordsCopyTheSourceVersionReplaceTheVersionRowsOrSetVerDire
 }
 
 TEST_F(RoutineTest, EveryYearFolderBelowTheTupleIsMigratedWithTheSameSource) {
-  std::string expenses = Table("Expenses", kExpensesTable) +
-                         "INSERT INTO Expenses (Big, Mdl, Sml, Rate) VALUES (1, 1, 1, 5);\n";
+  std::string expenses =
+      Table("Expenses", kExpensesTable) + Insert("Expenses (Big, Mdl, Sml, Rate)", {"1, 1, 1, 5"});
   Install("File/平成30年度/KrExp.mdb", expenses + VersionRow("2018,1,2"));
   Install("File/2019年度/KrExp.mdb", expenses + VersionRow("2019,1,1"));
   Install("File/2019年度(令和2年3月労務更新)/KrExp.mdb", expenses + VersionRow("2019,1,2"));
   install_.Write("File/平成31年度", "a plain file where a year folder could be");
   Package("KrExp2019R0111.mdb",
           Table("Expenses", kExpensesTable) +
-              "INSERT INTO Expenses (Big, Mdl, Sml, Rate) VALUES (1, 1, 1, 7);\n" +
-              "INSERT INTO Expenses (Big, Mdl, Sml, Rate) VALUES (1, 1, 2, 8);\n" +
+              Insert("Expenses (Big, Mdl, Sml, Rate)", {"1, 1, 1, 7", "1, 1, 2, 8"}) +
               VersionRow("2019,1,2"));
   Run("Update2019ExpR0111");
   for (std::string_view year : {"平成30年度", "2019年度"}) {
@@ -160,7 +156,7 @@ TEST_F(RoutineTest, ALineRunsItsFourRoutinesEvenWhenTheFirstFindsNoSource) {
   Install("File/平成20年度/KrExp.mdb", exp);
   Install("File/平成21年度/KrExp.mdb", exp);
   Package("KrExpH21.mdb", Table("Expenses", kExpensesTable) +
-                              "INSERT INTO Expenses (Big, Mdl, Sml, Rate) VALUES (1, 2, 3, 4);\n" +
+                              Insert("Expenses (Big, Mdl, Sml, Rate)", {"1, 2, 3, 4"}) +
                               VersionRow("2009,1,1"));
   install_.Write("KrNumber.ini", testing::ToCp932("[Number]\r\nA=1\r\n"));
   package_.Write("KrNumber.ini", testing::ToCp932("[Number]\r\nB=2\r\n"));

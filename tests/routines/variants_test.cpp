@@ -68,8 +68,8 @@ TEST_F(VariantTest, BookGreenBankAndKobeFollowTheEditionAndTheIndexes) {
   EXPECT_EQ(Chooser().Choose({"Book(造園)", "Book(土木)"}), "Book(造園)");
   EXPECT_FALSE(Chooser().Applies("Val120_Shizuoka"));
   EXPECT_FALSE(Chooser().Applies("Cri(神戸)"));
-  Install("File/KrSet.mdb", Table("Environ", "(ID LONG, SetName TEXT(255))") +
-                                "INSERT INTO Environ (ID, SetName) VALUES (60, '1');\n");
+  Install("File/KrSet.mdb",
+          Table("Environ", "(ID LONG, SetName TEXT(255))") + Insert("Environ", {"60, '1'"}));
   target_.Execute("INSERT INTO Val120_Ind (StrtCode, MdlIndex) VALUES ('1', 'ｸﾞﾘｰﾝﾊﾞﾝｸ 緑化')");
   target_.Execute("INSERT INTO Val_Ind (Code) VALUES ('200')");
   EXPECT_EQ(Chooser().Choose({"Book", "Book_D"}), "Book_D");
