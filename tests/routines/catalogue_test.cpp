@@ -45,33 +45,15 @@ std::string Render(const std::vector<Guard>& guards) {
 }
 
 std::string Render(const std::vector<Record>& record) {
+  constexpr const char* kKinds[] = {"stamp",   "copy",    "Version rows", "tag",
+                                    "comment", "set Ver", "marker"};
   std::vector<std::string> parts;
   for (const Record& r : record) {
-    const std::string text = "\"" + r.text + "\"";
-    switch (r.kind) {
-      case RecordKind::kStamp:
-        parts.push_back("stamp " + text +
-                        (r.comment.empty() ? "" : " comment \"" + r.comment + "\""));
-        break;
-      case RecordKind::kCopy:
-        parts.push_back("copy");
-        break;
-      case RecordKind::kVersionRows:
-        parts.push_back("Version rows");
-        break;
-      case RecordKind::kTag:
-        parts.push_back("tag " + text);
-        break;
-      case RecordKind::kComment:
-        parts.push_back("comment " + text);
-        break;
-      case RecordKind::kSetVer:
-        parts.push_back("set Ver " + text);
-        break;
-      case RecordKind::kMarker:
-        parts.push_back("marker " + text);
-        break;
-    }
+    std::string part = kKinds[static_cast<int>(r.kind)];
+    if (r.kind != RecordKind::kCopy && r.kind != RecordKind::kVersionRows)
+      part += " \"" + r.text + "\"";
+    if (!r.comment.empty()) part += " comment \"" + r.comment + "\"";
+    parts.push_back(part);
   }
   return parts.empty() ? "-" : Join(parts, " + ");
 }

@@ -26,16 +26,14 @@ constexpr std::string_view kUnitPriceGroupTable =
 constexpr std::string_view kRangeSelect =
     "SELECT ID, StrtCode, EndCode, BigIndex, MdlIndex, SmlIndex FROM Cri_Ind ORDER BY ID";
 
-// One Cri_Ind row: ID, start and end code, the three captions ("NULL" unquoted).
+// One range row: ID, start and end code, the three captions ("NULL" unquoted).
 std::string Range(std::string_view table, int id, std::string_view start, std::string_view end,
                   std::string_view big, std::string_view middle, std::string_view small) {
-  auto text = [](std::string_view v) {
-    return v == "NULL" ? std::string(v) : "'" + std::string(v) + "'";
-  };
-  return "INSERT INTO " + std::string(table) +
-         " (ID, StrtCode, EndCode, BigIndex, MdlIndex, SmlIndex) VALUES (" + std::to_string(id) +
-         ", " + text(start) + ", " + text(end) + ", " + text(big) + ", " + text(middle) + ", " +
-         text(small) + ");\n";
+  std::string row = std::to_string(id);
+  for (std::string_view v : {start, end, big, middle, small})
+    row += v == "NULL" ? ", NULL" : ", '" + std::string(v) + "'";
+  return Insert(std::string(table) + " (ID, StrtCode, EndCode, BigIndex, MdlIndex, SmlIndex)",
+                {row});
 }
 std::string Range(int id, std::string_view start, std::string_view end, std::string_view big,
                   std::string_view middle, std::string_view small = "NULL") {
@@ -100,19 +98,17 @@ TEST_F(RoutineTest, ASourceBlockOfOneRangeLeavesTheTargetBlockWithThatRangeOnly)
 }
 
 TEST_F(RoutineTest, NewItemsAreNumberedInTheOldRangesAndOneWithoutNumberedNeighboursStaysAtZero) {
-  auto item = [](std::string_view code, int index) {
-    return "INSERT INTO Cri (Code, cName, [Index]) VALUES ('" + std::string(code) + "', '品', " +
-           std::to_string(index) + ");\n";
-  };
-  Install(kCri24, Table("Cri", kItemTable) + item("C101", 5) + Table("Cri_Ind", kRangeTable) +
+  constexpr std::string_view kItem = "Cri (Code, cName, [Index])";
+  Install(kCri24, Table("Cri", kItemTable) + Insert(kItem, {"'C101', '品', 5"}) +
+                      Table("Cri_Ind", kRangeTable) +
                       Range(10001, "C100", "C200", "労務単価", "普通作業員") +
                       Range(10002, "C200", "C300", "労務単価", "特殊作業員") +
                       VersionRow("2012,1,5"));
-  Package("KrCri201302.mdb", Table("Cri", kItemTable) + item("C102", 0) + item("C201", 0) +
-                                 Table("Cri_Ind", kRangeTable) +
-                                 Range(40001, "C100", "C150", "労務単価", "普通作業員") +
-                                 Range(40002, "C150", "C300", "労務単価", "特殊作業員") +
-                                 VersionRow("2012,1,6"));
+  Package("KrCri201302.mdb",
+          Table("Cri", kItemTable) + Insert(kItem, {"'C102', '品', 0", "'C201', '品', 0"}) +
+              Table("Cri_Ind", kRangeTable) +
+              Range(40001, "C100", "C150", "労務単価", "普通作業員") +
+              Range(40002, "C150", "C300", "労務単価", "特殊作業員") + VersionRow("2012,1,6"));
   Run("Update2013Cri02");
   EXPECT_EQ(Query(kCri24, "SELECT Code, [Index] FROM Cri ORDER BY Code"),
             (Rows{"C101\t5", "C102\t6", "C201\t0"}));
@@ -162,16 +158,13 @@ TEST_F(RoutineTest, ExpenseGroupsWithoutGroup11StayAsTheyAre) {
 
 TEST_F(RoutineTest, UnitPriceGroup880LeavesAndGroup890TakesThePackageCaption) {
   constexpr std::string_view kVal25 = "File/平成25年度/KrVal.mdb";
-  auto group = [](std::string_view table, int id, std::string_view code, std::string_view caption) {
-    return "INSERT INTO " + std::string(table) + " (ID, Code, [Index]) VALUES (" +
-           std::to_string(id) + ", '" + std::string(code) + "', '" + std::string(caption) + "');\n";
-  };
-  Install(kVal25, Table("Val_Ind", kUnitPriceGroupTable) + group("Val_Ind", 1, "100", "労務") +
-                      group("Val_Ind", 2, "870", "港湾") + group("Val_Ind", 3, "880", "廃止") +
-                      group("Val_Ind", 4, "890", "歩掛") + group("Val_Ind", 5, "900", "その他") +
-                      Table("Val_IndD", kUnitPriceGroupTable) +
-                      group("Val_IndD", 1, "100", "労務") + group("Val_IndD", 2, "890", "歩掛") +
-                      group("Val_IndD", 3, "900", "その他") + VersionRow("2012,1,9"));
+  Install(kVal25,
+          Table("Val_Ind", kUnitPriceGroupTable) +
+              Insert("Val_Ind", {"1, '100', '労務'", "2, '870', '港湾'", "3, '880', '廃止'",
+                                 "4, '890', '歩掛'", "5, '900', 'その他'"}) +
+              Table("Val_IndD", kUnitPriceGroupTable) +
+              Insert("Val_IndD", {"1, '100', '労務'", "2, '890', '歩掛'", "3, '900', 'その他'"}) +
+              VersionRow("2012,1,9"));
   Package("KrVal201310.mdb", VersionRow("2013,1,1"));
   Run("Update2013Val10");
   EXPECT_EQ(Query(kVal25, "SELECT ID, Code, [Index] FROM Val_Ind ORDER BY ID"),
@@ -224,26 +217,20 @@ ItemTables TablesOf(std::string_view kind) {
 
 std::string InstalledItems(std::string_view kind) {
   ItemTables t = TablesOf(kind);
-  return Table(t.items, kItemTable) + "INSERT INTO " + t.items +
-         " (Code, cName, cStand, cUnit, Price1, [Index]) VALUES "
-         "('C1', '旧名', '旧規格', 'kg', 100, 3);\n" +
-         "INSERT INTO " + t.items +
-         " (Code, cName, cStand, cUnit, Price1, [Index]) VALUES "
-         "('C2', '据置', '規格', 'm', 200, 4);\n" +
+  return Table(t.items, kItemTable) +
+         Insert(t.items,
+                {"'C1', '旧名', '旧規格', 'kg', 100, 3", "'C2', '据置', '規格', 'm', 200, 4"}) +
          Table(t.ranges, kRangeTable) + Range(t.ranges, 1, "1000", "2000", "A", "a", "旧");
 }
 
 std::string PackagedItems(std::string_view kind) {
   ItemTables t = TablesOf(kind);
-  return Table(t.names, kNameTable) + "INSERT INTO " + t.names +
-         " (Code, cName, cStand, cUnit) VALUES ('C1', '新名', NULL, 't');\n" + "INSERT INTO " +
-         t.names + " (Code, cName, cStand, cUnit) VALUES ('C9', '無い', '無い', '式');\n" +
+  return Table(t.names, kNameTable) +
+         Insert(t.names, {"'C1', '新名', NULL, 't'", "'C9', '無い', '無い', '式'"}) +
          Table(t.ranges, kRangeTable) + Range(t.ranges, 1, "1000", "2000", "X", "x", "上書き") +
          Range(t.ranges, 2, "2000", "3000", "B", "b", "NULL") +
-         Table(t.ranges + "_SmlIndex", kSmallCaptionTable) + "INSERT INTO " + t.ranges +
-         "_SmlIndex (StrtCode, SmlIndex) VALUES ('1000', '小1');\n" + "INSERT INTO " + t.ranges +
-         "_SmlIndex (StrtCode, SmlIndex) VALUES ('2000', '小2');\n" + "INSERT INTO " + t.ranges +
-         "_SmlIndex (StrtCode, SmlIndex) VALUES ('9000', '無い');\n";
+         Table(t.ranges + "_SmlIndex", kSmallCaptionTable) +
+         Insert(t.ranges + "_SmlIndex", {"'1000', '小1'", "'2000', '小2'", "'9000', '無い'"});
 }
 
 TEST_F(RoutineTest, NamesAndRangesOfPriceAndKnowledgeBaseItemsFollowTheSource) {
