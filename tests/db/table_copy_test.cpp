@@ -1,4 +1,10 @@
+// Rows moved between databases: by key or by slice, through links that go with their scope,
+// exact to the last ten-thousandth, and all or nothing when the target cannot take them.
+#include <functional>
+
+#include "platform/platform.h"
 #include "tests/db/db_fixture.h"
+#include "tests/testing/database_faults.h"
 
 namespace kr::db::test {
 namespace {
@@ -191,6 +197,241 @@ TEST(WhereTextTest, WhereIsPutInFrontOnlyWhenMissingAndKeyColumnsAreQualifiedUnl
   // A plain substring search: longer names and quoted values are prefixed too.
   EXPECT_EQ(QualifyKeyColumns("WHERE ValCode='Code'", "L", "Code"), "WHERE ValL.Code='L.Code'");
   EXPECT_EQ(QualifyKeyColumns("Code='1'", "L", "Code"), "Code='1'");  // key at the very start
+}
+
+// Prices typed into Currency columns come through every way the routines move rows unchanged,
+// to the last ten-thousandth, however large.
+constexpr const char* kTable =
+    "CREATE TABLE Val120 (Code TEXT(30) NOT NULL, Price CURRENCY, ValPrice1 CURRENCY, "
+    "ValPrice2 CURRENCY, UserCode TEXT(30), JPer DOUBLE, Search1 TEXT(50), Search2 TEXT(50), "
+    "MakeDay TEXT(10), CONSTRAINT PrimaryKey PRIMARY KEY (Code))";
+
+// Scaled by 10,000: 0.1, 19,800.0001, a price beyond a double's 15 digits, the extremes.
+const int64_t kTyped[] = {1000, 198000001, 9007199254740993, INT64_MAX, INT64_MIN + 1};
+
+class CurrencyPricesTest : public DbTest {
+ protected:
+  void SetUp() override {
+    source_ = Make(InPackage("KrVal.mdb"), "P");
+    target_ = Make(InInstall("KrVal.mdb"), "U");
+  }
+  // A price table whose rows hold the typed prices in each price column.
+  Database Make(const std::string& path, const char* user_code) {
+    Database db = engine::CreateDatabase(path, DatabasePassword());
+    db.Execute(kTable);
+    Recordset rs = db.OpenRecordset("Val120", engine::kOpenTable);
+    int n = 0;
+    for (int64_t scaled : kTyped) {
+      rs.AddNew();
+      rs["Code"].SetValue(Value("C" + std::to_string(++n)));
+      for (const char* column : {"Price", "ValPrice1", "ValPrice2"})
+        rs[column].SetValue(Value::Currency(scaled));
+      rs["UserCode"].SetValue(Value(user_code));
+      rs["MakeDay"].SetValue(Value("2019/04/01"));
+      rs.Update();
+    }
+    rs.Close();
+    db.Close();  // its rows written out, for the other file's link to see
+    return Open(path);
+  }
+  std::vector<int64_t> Column(const char* column) {
+    std::vector<int64_t> out;
+    Recordset rs = target_.OpenRecordset(
+        std::string("SELECT ") + column + " FROM Val120 ORDER BY Code", engine::kOpenSnapshot);
+    for (; !rs.Eof(); rs.MoveNext()) out.push_back(rs[0].GetValue().ToCurrency());
+    return out;
+  }
+  Database source_, target_;
+};
+
+TEST_F(CurrencyPricesTest, EveryTransferOfTheRoutinesKeepsThemExactly) {
+  const std::vector<int64_t> typed(std::begin(kTyped), std::end(kTyped));
+  const std::pair<const char*, std::function<void()>> transfers[] = {
+      {"CopyTable by key", [&] { CopyTable(source_, target_, "Val120", "", "Code"); }},
+      {"CopyTable slice", [&] { CopyTable(source_, target_, "Val120", "Code > ''", ""); }},
+      {"TransferRows by key", [&] { TransferRows(source_, target_, "Val120", "", "Code"); }},
+      {"TransferTable", [&] { TransferTable(source_, target_, "Val120"); }},
+      {"refresh keeping the user's prices",
+       [&] {
+         KeepOldTable(source_, target_, "Val120");
+         TransferRows(source_, target_, "Val120", "", "Code");
+         CarryOverUserPrices(source_, target_, "Val120");
+       }},
+  };
+  for (const auto& [name, transfer] : transfers) {
+    target_.Execute("UPDATE Val120 SET Price = 1, UserCode = 'U'");
+    transfer();
+    EXPECT_EQ(Column("Price"), typed) << name;
+    EXPECT_EQ(Column("ValPrice1"), typed) << name;
+    EXPECT_EQ(Column("ValPrice2"), typed) << name;
+  }
+  // The user's own prices win over the release's in a refresh.
+  EXPECT_EQ(One(target_, "SELECT Count(*) FROM Val120 WHERE UserCode = 'U'"), "5");
+  EXPECT_EQ(One(target_, "SELECT Sum(ValPrice1) FROM Val120 WHERE Code IN ('C1', 'C2')"),
+            "19800.1001");
+}
+
+// A source row the target cannot take costs the user nothing: a copy without keys changes all or
+// nothing, and a link made by work that was rolled back is not written after it. A keyed transfer
+// that keeps the rows it cannot replace is run through a routine in
+// tests/crash/migration_cli_test.cpp.
+constexpr std::string_view kLayout =
+    "CREATE TABLE Val120 (Code TEXT(10) NOT NULL, Name TEXT(20), Price DOUBLE, ValPrice1 DOUBLE, "
+    "CONSTRAINT PrimaryKey PRIMARY KEY (Code));\n";
+
+class SafeTransferTest : public DbTest {
+ protected:
+  void SetUp() override {
+    testing::MakeDatabaseFromText(InInstall("KrVal.mdb"),
+                                  std::string(kLayout) +
+                                      "INSERT INTO Val120 VALUES ('1', '旧1', 10, 111);\n"
+                                      "INSERT INTO Val120 VALUES ('2', '旧2', 20, 222);\n"
+                                      "INSERT INTO Val120 VALUES ('3', '旧3', 30, NULL);\n");
+  }
+
+  // The package's Val120: rows 1 to 4, row 2 with the given name and price, in a layout that
+  // holds them (Name a memo, Price a text) and the target's cannot.
+  void Source(std::string_view name, std::string_view price) {
+    testing::MakeDatabaseFromText(
+        InPackage("KrVal2019.mdb"),
+        support::ReplaceAll(support::ReplaceAll(kLayout, "Price DOUBLE", "Price TEXT(10)"),
+                            "Name TEXT(20)", "Name MEMO") +
+            "INSERT INTO Val120 VALUES ('1', '新1', 11, NULL);\n"
+            "INSERT INTO Val120 (Code, Name, Price) VALUES ('2', '" +
+            std::string(name) + "', " + std::string(price) +
+            ");\n"
+            "INSERT INTO Val120 VALUES ('3', '新3', 33, NULL);\n"
+            "INSERT INTO Val120 VALUES ('4', '新4', 44, NULL);\n");
+  }
+
+  // The installed KrVal.mdb with the package's file attached ahead and a transaction open.
+  Database TargetInTransaction(const Database& source) {
+    Database target = OpenAppDatabase(InInstall("KrVal.mdb"));
+    target.AttachAhead(source.Name());
+    target.BeginTrans();
+    return target;
+  }
+};
+
+TEST_F(SafeTransferTest, AWholeTableCopyThatFailsLeavesTheTableAsItWas) {
+  Source("新2", "'abc'");
+  Database source = Open(InPackage("KrVal2019.mdb"));
+  Database target = Open(InInstall("KrVal.mdb"));
+  Rows before = Select(target, "SELECT * FROM Val120 ORDER BY Code");
+  TransferRows(source, target, "Val120", "", "");
+  EXPECT_EQ(Select(target, "SELECT * FROM Val120 ORDER BY Code"), before);
+}
+
+TEST_F(SafeTransferTest, ALinkAppendedInsideARolledBackTransactionIsNotWritten) {
+  Source("新2", "22");
+  Database source = Open(InPackage("KrVal2019.mdb"));
+  {
+    Database target = TargetInTransaction(source);
+    target.BeginTrans();
+    AttachTable(target, "LinkHikitugi", source, "Val120");
+    target.Rollback();
+    EXPECT_FALSE(TableExists(target, "LinkHikitugi"));
+    AttachTable(target, "LinkHikitugi", source, "Val120");
+    target.Rollback();
+    target.Close();
+  }
+  Database reopened = Open(InInstall("KrVal.mdb"));
+  EXPECT_FALSE(TableExists(reopened, "LinkHikitugi"));
+}
+
+TEST_F(SafeTransferTest, ALinkOfATransactionTheDiskLostIsNotWrittenByTheNextWrite) {
+  Source("新2", "22");
+  Database source = Open(InPackage("KrVal2019.mdb"));
+  {
+    Database target = TargetInTransaction(source);
+    AttachTable(target, "LinkHikitugi", source, "Val120");
+    // The journal cannot be opened: the first change fails and takes the transaction with it.
+    testing::DatabaseFaults disk;
+    disk.FailAt(1, kErrDeviceIo, testing::DatabaseFaults::kOpen);
+    {
+      platform::ScopedEnv scoped(disk);
+      EXPECT_NE(testing::FailureNumber([&] { target.Execute("DELETE FROM Val120"); }), 0);
+    }
+    EXPECT_NE(testing::FailureNumber([&] { target.CommitTrans(); }), 0);
+    target.Execute("UPDATE Val120 SET Price=21 WHERE Code='2'");
+    target.Close();
+  }
+  Database reopened = Open(InInstall("KrVal.mdb"));
+  EXPECT_FALSE(TableExists(reopened, "LinkHikitugi"));
+  EXPECT_EQ(Select(reopened, "SELECT Code, Price FROM Val120 ORDER BY Code"),
+            (Rows{"1|10", "2|21", "3|30"}));
+}
+
+// The TABLECOPYVERSION line of a package, as the file action hands it over (upper-cased). An older
+// target backed up, copied by key and stamped, end to end: tests/app/table_actions_test.cpp.
+class CopyTableIfOlderTest : public DbTest {
+ protected:
+  void SetUp() override {
+    testing::MakeDatabase(InInstall("File/2019年度/KrCri.mdb"),
+                          {"krcri_schema.sql", "krcri_2019.sql"});
+    testing::MakeDatabase(InPackage("KrCri2019Src.mdb"), {"pkg_krcri2019.sql"});
+  }
+  CopyIfOlderResult Copy(std::string_view packed,
+                         std::string_view target = "File\\2019年度\\KrCri.mdb") {
+    return CopyTableIfOlder(run_, install_.folder() + std::string(target),
+                            {"TABLECOPYVERSION", "CRI", "", std::string(packed)});
+  }
+  // The prices by code, then the version.
+  Rows State() {
+    Database db = OpenAppDatabase(InInstall("File/2019年度/KrCri.mdb"));
+    Rows rows = Select(db, "SELECT Code, Price1 FROM Cri ORDER BY Code");
+    rows.push_back(One(db, "SELECT Ver FROM Version"));
+    db.Close();
+    return rows;
+  }
+  bool BackedUp() const { return install_.Exists("File/2019年度/KrCri202004071530.old"); }
+
+  const Rows kBefore = {"A0001|14900", "A0002|15600", "Z9001|3200", "2019,1,2"};
+};
+
+TEST_F(CopyTableIfOlderTest, TheFlagAloneDecidesTheStampEvenWhenTheCopyFails) {
+  Copy("NOSUCHKEY|KRCRI2019SRC.MDB|2019|1|3|TRUE");
+  EXPECT_EQ(State(), (Rows{"A0001|14900", "A0002|15600", "Z9001|3200", "2019,1,3"}));
+  Copy("CODE|KRCRI2019SRC.MDB|2019|1|4|FALSE");
+  EXPECT_EQ(State(), (Rows{"A0001|15300", "A0002|15600", "A0003|16200", "Z9001|3200", "2019,1,3"}));
+}
+
+TEST_F(CopyTableIfOlderTest,
+       BadArgumentsAreReportedAndMissingOrUnreadableDatabasesSilentlyChangeNothing) {
+  for (std::string_view packed : {"CODE|KRCRI2019SRC.MDB||1|3|TRUE", "CODE||2019|1|3|TRUE", "",
+                                  "CODE|KRCRI2019SRC.MDB|年|1|3|TRUE"}) {
+    EXPECT_EQ(Copy(packed), CopyIfOlderResult::kBadArguments) << packed;
+  }
+  EXPECT_EQ(Copy("CODE|NOTHERE.MDB|2019|1|3|TRUE"), CopyIfOlderResult::kDone);
+  package_.Write("Broken.mdb", "not a database");
+  EXPECT_EQ(Copy("CODE|BROKEN.MDB|2019|1|3|TRUE"), CopyIfOlderResult::kDone);
+  EXPECT_EQ(Copy("CODE|KRCRI2019SRC.MDB|2019|1|3|TRUE", "File\\平成30年度\\KrCri.mdb"),
+            CopyIfOlderResult::kDone);
+  EXPECT_EQ(State(), kBefore);
+  EXPECT_FALSE(BackedUp());
+  EXPECT_FALSE(install_.Exists("File/平成30年度/KrCri.mdb"));
+}
+
+TEST_F(CopyTableIfOlderTest, ATargetWhoseBackupCannotBeMadeIsNeitherCopiedNorStamped) {
+  for (int error : {kErrDiskFull, kErrDeviceIo}) {
+    SCOPED_TRACE(error);
+    run_.unfinished.clear();
+    testing::DatabaseFaults disk;
+    disk.FailAt(1, error, testing::DatabaseFaults::kFileChange, true);
+    {
+      platform::ScopedEnv scoped(disk);
+      EXPECT_EQ(Copy("CODE|KRCRI2019SRC.MDB|2019|1|3|TRUE"), CopyIfOlderResult::kDone);
+    }
+    ASSERT_TRUE(disk.fired());
+    EXPECT_EQ(State(), kBefore);
+    EXPECT_FALSE(BackedUp());
+    EXPECT_EQ(run_.unfinished,
+              std::set<std::string>{install_.folder() + "File\\2019年度\\KrCri.mdb"});
+  }
+  // A sound disk: the next run migrates it.
+  Copy("CODE|KRCRI2019SRC.MDB|2019|1|3|TRUE");
+  EXPECT_TRUE(BackedUp());
+  EXPECT_EQ(State().back(), "2019,1,3");
 }
 
 }  // namespace
