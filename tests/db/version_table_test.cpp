@@ -21,12 +21,10 @@ class VersionTest : public DbTest {
 };
 
 TEST_F(VersionTest, ComparesYearThenMajorThenMinor) {
-  EXPECT_TRUE(VersionAtLeast(db_, {2013, 1, 2}));
-  EXPECT_TRUE(VersionAtLeast(db_, {2012, 5, 9}));
-  EXPECT_TRUE(VersionAtLeast(db_, {2013, 1, 1}));
-  EXPECT_FALSE(VersionAtLeast(db_, {2013, 1, 3}));
-  EXPECT_FALSE(VersionAtLeast(db_, {2013, 2, 0}));
-  EXPECT_FALSE(VersionAtLeast(db_, {2014, 1, 1}));
+  for (VersionTuple release : {VersionTuple{2013, 1, 2}, {2012, 5, 9}, {2013, 1, 1}})
+    EXPECT_TRUE(VersionAtLeast(db_, release)) << release.Text();
+  for (VersionTuple release : {VersionTuple{2013, 1, 3}, {2013, 2, 0}, {2014, 1, 1}})
+    EXPECT_FALSE(VersionAtLeast(db_, release)) << release.Text();
   Store("'2013,x,2'");  // a part that is not a number counts as 0
   EXPECT_TRUE(VersionAtLeast(db_, {2013, 0, 2}));
   EXPECT_FALSE(VersionAtLeast(db_, {2013, 1, 0}));

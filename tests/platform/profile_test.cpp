@@ -36,14 +36,12 @@ TEST_F(ProfileTest, MissingValuesGiveTheDefaultEmptyOnesReadEmptyAndSectionLists
   EXPECT_EQ(profile::GetString(file_, "Bootstrap", "Nope", "def  "), "def");
   EXPECT_EQ(profile::GetString(file_, "Bootstrap", "Empty", "def"), "");
   EXPECT_EQ(profile::GetString(file_, "Bootstrap", "Quoted", ""), "  a b ");
-  EXPECT_EQ(profile::GetInt(file_, "Bootstrap", "ExeYear", 0), 2019);
-  EXPECT_EQ(profile::GetInt(file_, "Bootstrap", "Empty", 7), 7);
-  EXPECT_EQ(profile::GetInt(file_, "Bootstrap", "Missing", -3), -3);
-  // Leading digits only.
-  EXPECT_EQ(profile::GetInt(file_, "Bootstrap", "a", 0), 12);
-  EXPECT_EQ(profile::GetInt(file_, "Bootstrap", "b", 0), -40);
-  EXPECT_EQ(profile::GetInt(file_, "Bootstrap", "c", 5), 0);
-  EXPECT_EQ(profile::GetInt(file_, "Bootstrap", "d", 0), 300);
+  // Leading digits only (a to d).
+  const std::tuple<const char*, int, int> kInts[] = {
+      {"ExeYear", 0, 2019}, {"Empty", 7, 7}, {"Missing", -3, -3}, {"a", 0, 12},
+      {"b", 0, -40},        {"c", 5, 0},     {"d", 0, 300}};
+  for (auto [key, fallback, value] : kInts)
+    EXPECT_EQ(profile::GetInt(file_, "Bootstrap", key, fallback), value) << key;
   WriteIni(
       "[Bootstrap Files]\n; comment\nKrMain.exe = $(AppPath)\\,SAVEOLD\n\nNoEquals\n[F]\n"
       "[S]\nk=1\nk=2\n[s]\nk=3\nj=4\n");
