@@ -76,17 +76,6 @@ TEST_F(RefreshTest, ReleaseColumnMissingInTheTargetStopsTheCarryOverBeforeTheLon
   EXPECT_EQ(One(target_, "SELECT COUNT(*) FROM Val120Old WHERE LEN(Code)>=18"), "1");
 }
 
-TEST_F(RefreshTest, LeftOverOldTableOfAFailedRunIsWhatIsCarriedOver) {
-  SyncFields(source_, "Val120", target_, "Val120", true);
-  KeepOldTable(source_, target_, "Val120");  // an earlier run stopped here
-  target_.Execute("UPDATE Val120 SET ValPrice1=1 WHERE Code='120010'");
-  EXPECT_THROW(KeepOldTable(source_, target_, "Val120"), Failure);
-  TransferRows(source_, target_, "Val120", "", "Code");
-  CarryOverUserPrices(source_, target_, "Val120");
-  EXPECT_EQ(One(target_, "SELECT ValPrice1 FROM Val120 WHERE Code='120010'"), "21000");
-  EXPECT_FALSE(HasTable(target_, "Val120Old"));
-}
-
 TEST_F(RefreshTest, OtherTablesOnlyLoseTheirOldCopyAndFailuresLeaveItAsItWas) {
   Rows before = Select(target_, "SELECT * FROM Val120_Ind ORDER BY StrtCode");
   KeepOldTable(target_, target_, "Val120_Ind");

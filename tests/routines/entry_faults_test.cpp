@@ -76,16 +76,6 @@ class EntryFaultsTest : public Val30Test {
     Run(kRoutine);
   }
 
-  // The tables whose rows differ between two looks (a readable message instead of every row).
-  static std::string Differing(const Tables& a, const Tables& b) {
-    std::string names;
-    for (const auto& [table, rows] : a) {
-      auto other = b.find(table);
-      if (other == b.end() || other->second != rows) names += " " + table;
-    }
-    return names.empty() ? " none" : names;
-  }
-
   // The year folder's files other than the database and its backups: temporaries a run left.
   std::vector<std::string> Strays() const {
     std::vector<std::string> strays;
@@ -112,8 +102,8 @@ class EntryFaultsTest : public Val30Test {
     EXPECT_TRUE(damage.empty()) << where << ": " << damage.front();
     Tables look = Contents();
     EXPECT_TRUE(look == before_ || look == after_)
-        << where << ": left in between (tables unlike before:" << Differing(look, before_)
-        << "; unlike after:" << Differing(look, after_) << ")";
+        << where << ": left in between; unlike before:" << testing::Differences(before_, look)
+        << "\nunlike after:" << testing::Differences(after_, look);
     for (const std::string& backup : Backups(kFolder)) {
       std::string bytes =
           platform::ReadFile(install_.folder() + std::string(kFolder) + "/" + backup);

@@ -137,19 +137,6 @@ void Val30Test::SetUp() {
   run_.run_stamp = "202004071600";
 }
 
-Val30Test::Tables Val30Test::Contents() const {
-  Tables tables;
-  db::Database db = db::OpenAppDatabase(install_.Native(kVal30));
-  std::vector<std::string> names;
-  for (const db::TableDef& table : db.TableDefs()) {
-    if ((table.Attributes() & db::engine::kSystemObject) == 0) names.push_back(table.Name());
-  }
-  for (const std::string& name : names)
-    tables[name] = SortedRows(db, "SELECT * FROM [" + name + "]");
-  db.Close();
-  return tables;
-}
-
 void Val30Test::Restore() {
   for (const std::string& backup : Backups("File/平成30年度")) {
     platform::DeleteFile(install_.folder() + "File\\平成30年度\\" + backup);

@@ -12,6 +12,7 @@
 #include "report/report.h"
 #include "routines/routines.h"
 #include "tests/testing/databases.h"
+#include "tests/testing/demo/demo_update.h"
 #include "tests/testing/fake_ui.h"
 #include "tests/testing/testing.h"
 
@@ -81,13 +82,12 @@ class RoutineTest : public ::testing::Test {
 // each test starts from the installed bytes again, without backups.
 class Val30Test : public RoutineTest {
  protected:
-  using Tables = std::map<std::string, Rows>;
+  using Tables = testing::Tables;
   static constexpr std::string_view kVal30 = "File/平成30年度/KrVal.mdb";
   static constexpr const char* kRoutine = "Update2018ValH3011";
 
   void SetUp() override;
-  // Every table but the system ones, rows sorted, read in process.
-  Tables Contents() const;
+  Tables Contents() const { return testing::ReadTables(install_.Native(kVal30)); }
   std::string Target() const { return install_.folder() + "File\\平成30年度\\KrVal.mdb"; }
   void Restore();
   // The next run, on a sound disk, ends where the undisturbed one did.

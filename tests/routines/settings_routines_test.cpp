@@ -71,13 +71,6 @@ TEST_F(TaxTest, EachStageLeavesADatabaseAtItsReleaseAlone) {
   EXPECT_EQ(Texts(kExp26), (Rows{"C*1.05"}));
 }
 
-TEST_F(TaxTest, TheFormulasAreRewrittenWithoutTheSettingsDatabase) {
-  Install(kExp26, Formulas({"1.05*X"}, "2013,1,1"));
-  Run("Update2013H2604Syouhizei");
-  EXPECT_EQ(Texts(kExp26), (Rows{"消費税係数*X"}));
-  EXPECT_FALSE(std::filesystem::exists(install_.Native(kSet)));
-}
-
 std::string Repeated(std::string_view part, int count) {
   std::string text;
   for (int i = 0; i < count; ++i) text += (i ? "+" : "") + std::string(part);
@@ -303,13 +296,6 @@ TEST_F(RoutineTest, MountainDayIsAddedOnceAndTheMapLinkSearchesTheAddress) {
   EXPECT_EQ(Backups("File"), (std::vector<std::string>{"KrMasta202004071530.old"}));
 }
 
-TEST_F(RoutineTest, HolidaysOfAStampedMasterAreLeftAlone) {
-  Install(kMasta, Masta("2015,1,1"));
-  Run("UpdateFeldin3MastaH2912");
-  EXPECT_EQ(Value(kMasta, "SELECT COUNT(*) FROM Holidays"), "1");
-  EXPECT_TRUE(Backups("File").empty());
-}
-
 TEST_F(RoutineTest, UserEntriesOfList205AreCopiedTo206WhichTakesItsPlaceInTheExplainedOrder) {
   std::string lists = Table("UserList",
                             "(UserCode LONG NOT NULL, UserKind LONG NOT NULL, UserConfigWord "
@@ -389,12 +375,6 @@ TEST_F(RecodeTest, FourDigitReCodesOfTheUpdatersSlipsAreClearedOnce) {
   EXPECT_EQ(Recodes(kUke, "Ukes"), slips);
   EXPECT_EQ(Recodes(kFile, "Nou_s"), items);
   EXPECT_EQ(Backups("File").size(), 2u);  // nothing found: no backup either
-}
-
-TEST_F(RecodeTest, WithoutTheItemDatabaseTheSlipsAreStillCleared) {
-  Run("UpdateFeldin3MitDeleteRecodeH3004");
-  EXPECT_EQ(Recodes(kUke, "Ukes"), (Rows{"1\t", "2\t5678", "3\t2345", "4\t"}));
-  EXPECT_EQ(Backups("File"), (std::vector<std::string>{"KrUke202004071530.old"}));
 }
 
 TEST_F(RecodeTest, NothingToClearMeansNoBackup) {
