@@ -110,12 +110,10 @@ TEST_F(AccessTest, FormerPasswordIsReplacedAndOtherFilesAreLeftAlone) {
 }
 
 TEST(FullPrefectureNameTest, ShortNamesGetTheirSuffixAndOtherTextPassesUnchanged) {
-  EXPECT_EQ(FullPrefectureName("北海"), "北海道");
-  EXPECT_EQ(FullPrefectureName("東京"), "東京都");
-  EXPECT_EQ(FullPrefectureName("京都"), "京都府");
-  EXPECT_EQ(FullPrefectureName("神奈川"), "神奈川県");
-  EXPECT_EQ(FullPrefectureName("北海道"), "北海道");
-  EXPECT_EQ(FullPrefectureName(""), "");
+  const std::pair<const char*, const char*> kNames[] = {
+      {"北海", "北海道"},     {"東京", "東京都"},   {"京都", "京都府"},
+      {"神奈川", "神奈川県"}, {"北海道", "北海道"}, {"", ""}};
+  for (auto [name, full] : kNames) EXPECT_EQ(FullPrefectureName(name), full) << name;
 }
 
 // The sample install folder: 平成30年度 lies in Tohoku, 2019年度 in Kumamoto.

@@ -16,6 +16,24 @@ namespace kr::db::test {
 
 using Rows = std::vector<std::string>;
 
+// Rows of a SELECT, each row's values joined by "|", Null written as "null".
+inline Rows Select(Database& db, std::string_view select) {
+  Rows rows;
+  Recordset rs = db.OpenRecordset(select, engine::kOpenSnapshot);
+  for (; !rs.Eof(); rs.MoveNext()) {
+    std::string row;
+    for (int i = 0; i < rs.Fields().Count(); ++i) {
+      Value v = rs.Fields()[i].GetValue();
+      row += (i ? "|" : "") + (v.IsNull() ? std::string("null") : v.ToText());
+    }
+    rows.push_back(row);
+  }
+  rs.Close();
+  return rows;
+}
+// The first row of a SELECT (throws when there is none).
+inline std::string One(Database& db, std::string_view select) { return Select(db, select).at(0); }
+
 class DbTest : public ::testing::Test {
  protected:
   DbTest() {
@@ -37,24 +55,6 @@ class DbTest : public ::testing::Test {
     opened_.push_back(OpenAppDatabase(path));
     return opened_.back();
   }
-
-  // Rows of a SELECT, each row's values joined by "|", Null written as "null".
-  static Rows Select(Database& db, std::string_view select) {
-    Rows rows;
-    Recordset rs = db.OpenRecordset(select, engine::kOpenSnapshot);
-    for (; !rs.Eof(); rs.MoveNext()) {
-      std::string row;
-      for (int i = 0; i < rs.Fields().Count(); ++i) {
-        Value v = rs.Fields()[i].GetValue();
-        row += (i ? "|" : "") + (v.IsNull() ? std::string("null") : v.ToText());
-      }
-      rows.push_back(row);
-    }
-    rs.Close();
-    return rows;
-  }
-  // The first row of a SELECT (throws when there is none).
-  static std::string One(Database& db, std::string_view select) { return Select(db, select).at(0); }
 
   testing::SandboxedFolders sandbox_;
   testing::TempDir install_;

@@ -5,6 +5,7 @@
 
 #include "demo/fixture_generator.h"
 #include "platform/platform.h"
+#include "tests/db/db_fixture.h"
 
 namespace kr::routines::test {
 
@@ -87,17 +88,7 @@ void RoutineTest::InstallVal30(int rows, int new_rows) {
 }
 
 Rows RoutineTest::SortedRows(db::Database& db, std::string_view select) {
-  Rows rows;
-  db::Recordset rs = db.OpenRecordset(select, db::engine::kOpenSnapshot);
-  for (; !rs.Eof(); rs.MoveNext()) {
-    std::string row;
-    for (int i = 0; i < rs.Fields().Count(); ++i) {
-      db::Value v = rs.Fields()[i].GetValue();
-      row += (i ? "|" : "") + (v.IsNull() ? std::string("null") : v.ToText());
-    }
-    rows.push_back(row);
-  }
-  rs.Close();
+  Rows rows = db::test::Select(db, select);
   std::sort(rows.begin(), rows.end());
   return rows;
 }
