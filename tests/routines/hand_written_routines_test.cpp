@@ -1,9 +1,7 @@
 // Unit prices keep what users typed; routines with two stages, their own conditions, messages
 // and marker files.
-#include <cstdlib>
 #include <filesystem>
 
-#include "platform/platform.h"
 #include "tests/routines/routines_fixture.h"
 
 namespace kr::routines::test {
@@ -102,49 +100,6 @@ TEST_F(RoutineTest, KnowledgeBaseConversionsSayWhatIsMissingAndSkipConvertedData
   Package("KrCri2014KB.mdb", kb);
   Run("Update2014CriInsertKB");
   EXPECT_EQ(ui_.boxes.back().text, "変換先のデータベースが存在しません。");
-}
-
-// KrVal.mdb of the release made with Access: the installed copy is converted, prices exact.
-TEST_F(RoutineTest, TheOctober2019ReplacementRunsOnceAndKeepsTheUsersDatabasesAsBackups) {
-  setenv("KR_NOW", "2019-11-05 10:30", 1);
-  for (std::string_view file : {"File/2019年度/KrCri.mdb", "File/2019年度/KrVal.mdb"})
-    Install(file, Table("Cri", kCriTable) + Insert("Cri (Code, Price1)", {"'OLD', 1"}));
-  Package("KrCri.mdb", Table("Cri", kCriTable) + Insert("Cri (Code, Price1)", {"'NEW', 2"}));
-  package_.Write("KrVal.mdb",
-                 platform::ReadFile(testing::SourceFile("tests/fixtures/access/testV2003.mdb")));
-  package_.Write("KrUpdatedR0110.ini", "[R0110]\r\n");
-  Run("Update2019CopyCriValR0110");
-  EXPECT_FALSE(db::engine::IsAccessFile(install_.Native("File/2019年度/KrVal.mdb")));
-  EXPECT_EQ(Query("File/2019年度/KrVal.mdb", "SELECT A, H, CCur(H * 3) FROM Table1 ORDER BY A"),
-            (Rows{"a\t0\t0", "abcdefg\t3.5\t10.5"}));
-  EXPECT_EQ(Query("File/2019年度/KrCri.mdb", "SELECT Code FROM Cri"), (Rows{"NEW"}));
-  EXPECT_EQ(testing::QueryRows(install_.Native("File/2019年度/KrCri201911059999.old"),
-                               "SELECT Code FROM Cri"),
-            (Rows{"OLD"}));
-  EXPECT_TRUE(install_.Exists("KrUpdatedR0110.ini"));
-  EXPECT_TRUE(ui_.boxes.empty());
-
-  testing::RunScriptText(install_.Native("File/2019年度/KrCri.mdb"),
-                         Insert("Cri (Code)", {"'USER'"}));
-  Run("Update2019CopyCriValR0110");
-  ASSERT_EQ(ui_.boxes.size(), 1u);
-  EXPECT_EQ(ui_.boxes[0].text, "すでに2019年10月版で更新されています。");
-  EXPECT_EQ(ui_.boxes[0].title, "確認メッセージ");
-  EXPECT_EQ(Query("File/2019年度/KrCri.mdb", "SELECT Code FROM Cri ORDER BY Code"),
-            (Rows{"NEW", "USER"}));
-
-  // Without the marker (a run that did not finish) the same day's backup stays the user's copy;
-  // what the database held since is kept beside it.
-  std::filesystem::remove(install_.Native("KrUpdatedR0110.ini"));
-  Run("Update2019CopyCriValR0110");
-  EXPECT_EQ(testing::QueryRows(install_.Native("File/2019年度/KrCri201911059999.old"),
-                               "SELECT Code FROM Cri"),
-            (Rows{"OLD"}));
-  EXPECT_EQ(testing::QueryRows(install_.Native("File/2019年度/KrCri201911059999-1.old"),
-                               "SELECT Code FROM Cri ORDER BY Code"),
-            (Rows{"NEW", "USER"}));
-  EXPECT_EQ(Query("File/2019年度/KrCri.mdb", "SELECT Code FROM Cri"), (Rows{"NEW"}));
-  unsetenv("KR_NOW");
 }
 
 TEST_F(RoutineTest, TheKumamotoUnitPricesAndTheirMarkerGoOnlyToAKumamotoInstallation) {

@@ -219,6 +219,46 @@ class ReplacementFaultsTest : public RoutineTest {
   std::map<std::string, std::string> user_, release_;
 };
 
+// The installed databases and the release's, as the user and the release have them.
+using October2019Test = ReplacementFaultsTest;
+
+// KrVal.mdb of the release made with Access: the installed copy is converted, prices exact.
+TEST_F(October2019Test, TheOctober2019ReplacementRunsOnceAndKeepsTheUsersDatabasesAsBackups) {
+  package_.Write("KrVal.mdb",
+                 platform::ReadFile(testing::SourceFile("tests/fixtures/access/testV2003.mdb")));
+  Run("Update2019CopyCriValR0110");
+  EXPECT_FALSE(db::engine::IsAccessFile(install_.Native("File/2019年度/KrVal.mdb")));
+  EXPECT_EQ(Query("File/2019年度/KrVal.mdb", "SELECT A, H, CCur(H * 3) FROM Table1 ORDER BY A"),
+            (Rows{"a\t0\t0", "abcdefg\t3.5\t10.5"}));
+  EXPECT_EQ(Query("File/2019年度/KrCri.mdb", "SELECT Code FROM Cri"), (Rows{"NEW"}));
+  EXPECT_EQ(testing::QueryRows(install_.Native("File/2019年度/KrCri201911059999.old"),
+                               "SELECT Code FROM Cri"),
+            (Rows{"OLD"}));
+  EXPECT_TRUE(install_.Exists("KrUpdatedR0110.ini"));
+  EXPECT_TRUE(ui_.boxes.empty());
+
+  testing::RunScriptText(install_.Native("File/2019年度/KrCri.mdb"),
+                         Insert("Cri (Code)", {"'USER'"}));
+  Run("Update2019CopyCriValR0110");
+  ASSERT_EQ(ui_.boxes.size(), 1u);
+  EXPECT_EQ(ui_.boxes[0].text, "すでに2019年10月版で更新されています。");
+  EXPECT_EQ(ui_.boxes[0].title, "確認メッセージ");
+  EXPECT_EQ(Query("File/2019年度/KrCri.mdb", "SELECT Code FROM Cri ORDER BY Code"),
+            (Rows{"NEW", "USER"}));
+
+  // Without the marker (a run that did not finish) the same day's backup stays the user's copy;
+  // what the database held since is kept beside it.
+  std::filesystem::remove(install_.Native("KrUpdatedR0110.ini"));
+  Run("Update2019CopyCriValR0110");
+  EXPECT_EQ(testing::QueryRows(install_.Native("File/2019年度/KrCri201911059999.old"),
+                               "SELECT Code FROM Cri"),
+            (Rows{"OLD"}));
+  EXPECT_EQ(testing::QueryRows(install_.Native("File/2019年度/KrCri201911059999-1.old"),
+                               "SELECT Code FROM Cri ORDER BY Code"),
+            (Rows{"NEW", "USER"}));
+  EXPECT_EQ(Query("File/2019年度/KrCri.mdb", "SELECT Code FROM Cri"), (Rows{"NEW"}));
+}
+
 TEST_F(ReplacementFaultsTest, EachFailingOperationLeavesEveryDatabaseWholeAndARerunFinishes) {
   constexpr unsigned kOps = DatabaseFaults::kAll | DatabaseFaults::kFileChange;
   DatabaseFaults faults;
