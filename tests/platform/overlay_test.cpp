@@ -4,7 +4,6 @@
 #include <sys/stat.h>
 
 #include <filesystem>
-#include <functional>
 
 #include "platform/overlay.h"
 #include "platform/platform.h"
@@ -36,64 +35,60 @@ std::map<std::string, std::string> Seen(const TempDir& dir) {
   return seen;
 }
 
+// Changes below the folder ("...\"), each made whatever the ones before it failed with.
+using Step = void (*)(const std::string& at);
 struct Case {
   const char* name;
-  // Changes below the folder ("...\"), giving the failure number of each step (0: none).
-  std::function<std::vector<int>(const std::string& at)> steps;
+  std::vector<Step> steps;
 };
 
 void PrintTo(const Case& c, std::ostream* out) { *out << c.name; }
 
-int Step(const std::function<void()>& call) { return FailureNumber(call); }
+// The failure number of each step (0: none).
+std::vector<int> Make(const Case& c, const std::string& at) {
+  std::vector<int> failures;
+  for (Step step : c.steps) failures.push_back(FailureNumber([&] { step(at); }));
+  return failures;
+}
 
 const Case kCases[] = {
     {"copy over, into a new folder, onto a read-only file and from nowhere",
-     [](const std::string& at) {
-       return std::vector<int>{
-           Step([&] { CopyFile(at + "pkg\\new.txt", at + "app\\A.TXT"); }),
-           Step([&] { MakeDirectory(at + "app\\sub\\"); }),
-           Step([&] { CopyFile(at + "pkg\\new.txt", at + "app\\sub\\n.txt"); }),
-           Step([&] { CopyFile(at + "pkg\\new.txt", at + "app\\locked.txt"); }),
-           Step([&] { CopyFile(at + "pkg\\missing", at + "app\\x"); }),
-           Step([&] { CopyFile(at + "pkg\\new.txt", at + "nowhere\\x"); }),
-           Step([&] { ReplaceFile(at + "app\\sub\\n.txt", at + "app\\b.txt"); })};
-     }},
+     {[](const std::string& at) { CopyFile(at + "pkg\\new.txt", at + "app\\A.TXT"); },
+      [](const std::string& at) { MakeDirectory(at + "app\\sub\\"); },
+      [](const std::string& at) { CopyFile(at + "pkg\\new.txt", at + "app\\sub\\n.txt"); },
+      [](const std::string& at) { CopyFile(at + "pkg\\new.txt", at + "app\\locked.txt"); },
+      [](const std::string& at) { CopyFile(at + "pkg\\missing", at + "app\\x"); },
+      [](const std::string& at) { CopyFile(at + "pkg\\new.txt", at + "nowhere\\x"); },
+      [](const std::string& at) { ReplaceFile(at + "app\\sub\\n.txt", at + "app\\b.txt"); }}},
     {"delete, delete by pattern, and delete what is gone",
-     [](const std::string& at) {
-       return std::vector<int>{Step([&] { DeleteFile(at + "app\\a.txt"); }),
-                               Step([&] { DeleteFile(at + "app\\a.txt"); }),
-                               Step([&] { DeleteFile(at + "old\\*.tmp"); }),
-                               Step([&] { DeleteFile(at + "old\\*.tmp"); }),
-                               Step([&] { DeleteFile(at + "app\\locked.txt"); }),
-                               Step([&] { RemoveDirectory(at + "app\\"); }),
-                               Step([&] { RemoveDirectory(at + "old\\"); })};
-     }},
+     {[](const std::string& at) { DeleteFile(at + "app\\a.txt"); },
+      [](const std::string& at) { DeleteFile(at + "app\\a.txt"); },
+      [](const std::string& at) { DeleteFile(at + "old\\*.tmp"); },
+      [](const std::string& at) { DeleteFile(at + "old\\*.tmp"); },
+      [](const std::string& at) { DeleteFile(at + "app\\locked.txt"); },
+      [](const std::string& at) { RemoveDirectory(at + "app\\"); },
+      [](const std::string& at) { RemoveDirectory(at + "old\\"); }}},
     {"rename files and folders, case only, and onto what exists",
-     [](const std::string& at) {
-       return std::vector<int>{Step([&] { Rename(at + "app\\a.txt", at + "app\\a.old"); }),
-                               Step([&] { Rename(at + "app\\b.txt", at + "app\\B.TXT"); }),
-                               Step([&] { Rename(at + "old\\", at + "older\\"); }),
-                               Step([&] { Rename(at + "app\\a.old", at + "app\\locked.txt"); }),
-                               Step([&] { Rename(at + "app\\gone", at + "app\\c"); }),
-                               Step([&] { CopyFile(at + "older\\x.tmp", at + "app\\b.txt"); })};
-     }},
+     {[](const std::string& at) { Rename(at + "app\\a.txt", at + "app\\a.old"); },
+      [](const std::string& at) { Rename(at + "app\\b.txt", at + "app\\B.TXT"); },
+      [](const std::string& at) { Rename(at + "old\\", at + "older\\"); },
+      [](const std::string& at) { Rename(at + "app\\a.old", at + "app\\locked.txt"); },
+      [](const std::string& at) { Rename(at + "app\\gone", at + "app\\c"); },
+      [](const std::string& at) { CopyFile(at + "older\\x.tmp", at + "app\\b.txt"); }}},
     {"write, make read-only, remove and make again",
-     [](const std::string& at) {
-       return std::vector<int>{Step([&] { WriteFile(at + "app\\a.txt", "written"); }),
-                               Step([&] { WriteFile(at + "app\\w\\x.txt", "x"); }),
-                               Step([&] { CurrentEnv().SetReadOnly(at + "app\\a.txt", true); }),
-                               Step([&] { WriteFile(at + "app\\a.txt", "again"); }),
-                               Step([&] { DeleteFile(at + "old\\x.tmp"); }),
-                               Step([&] { DeleteFile(at + "old\\y.TMP"); }),
-                               Step([&] { RemoveDirectory(at + "old\\"); }),
-                               Step([&] { MakeDirectory(at + "old\\"); }),
-                               Step([&] { MakeDirectory(at + "old\\"); }),
-                               Step([&] { WriteFile(at + "OLD\\new.txt", "new"); }),
-                               Step([&] {
-                                 CurrentEnv().WriteShortcut(at + "app\\s.desktop",
-                                                            at + "app\\a.txt", "", "");
-                               })};
-     }},
+     {[](const std::string& at) { WriteFile(at + "app\\a.txt", "written"); },
+      [](const std::string& at) { WriteFile(at + "app\\w\\x.txt", "x"); },
+      [](const std::string& at) { CurrentEnv().SetReadOnly(at + "app\\a.txt", true); },
+      [](const std::string& at) { WriteFile(at + "app\\a.txt", "again"); },
+      [](const std::string& at) { DeleteFile(at + "old\\x.tmp"); },
+      [](const std::string& at) { DeleteFile(at + "old\\y.TMP"); },
+      [](const std::string& at) { RemoveDirectory(at + "old\\"); },
+      [](const std::string& at) { MakeDirectory(at + "old\\"); },
+      [](const std::string& at) { MakeDirectory(at + "old\\"); },
+      [](const std::string& at) { WriteFile(at + "OLD\\new.txt", "new"); },
+      [](const std::string& at) {
+        CurrentEnv().WriteShortcut(at + "app\\s.desktop", at + "app\\a.txt", "", "");
+      }}},
 };
 
 class OverlayTest : public ::testing::TestWithParam<Case> {
@@ -113,14 +108,14 @@ class OverlayTest : public ::testing::TestWithParam<Case> {
 TEST_P(OverlayTest, APlanSeesWhatTheRunWouldLeaveAndChangesNothing) {
   Fill(real_);
   Fill(planned_);
-  std::vector<int> run_failures = GetParam().steps(real_.folder());
+  std::vector<int> run_failures = Make(GetParam(), real_.folder());
   std::map<std::string, std::string> after_run = Seen(real_);
 
   std::map<std::string, std::string> before = planned_.Files();
   {
     OverlayEnv overlay;
     ScopedEnv in_force(overlay);
-    EXPECT_EQ(GetParam().steps(planned_.folder()), run_failures);
+    EXPECT_EQ(Make(GetParam(), planned_.folder()), run_failures);
     EXPECT_EQ(Seen(planned_), after_run);
   }
   EXPECT_EQ(planned_.Files(), before);
