@@ -1,6 +1,4 @@
-// A whole update run over an OverlayEnv: what the plan sees at its end is, byte for byte, what
-// the real run then leaves (file actions, databases, backups, shortcuts, settings, its report),
-// and the disk is as before the plan.
+// A run over an OverlayEnv sees at its end what the real run then leaves, and changes nothing.
 #include <gtest/gtest.h>
 
 #include "platform/overlay.h"

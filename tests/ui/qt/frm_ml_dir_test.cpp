@@ -1,7 +1,4 @@
-// frmMlDir on the desktop program's dialog path, with the real forms and start-up: what the
-// dialog proposes, every way to press its buttons, OK through the folder validation, and the
-// end message in frmWait; and frmUndo, the last run's summary with 元に戻す, where a refusal asks
-// before anything is overwritten.
+// frmMlDir with the real forms and start-up, and frmUndo.
 #include <gtest/gtest.h>
 
 #include <QGroupBox>

@@ -1,6 +1,4 @@
-// The desktop program's message boxes and pointer, frmSelectCopySource alone and as the UI asks
-// it, and frmWait as a run drives it: progress painted at once, no way to close it until the
-// run is over.
+// The desktop program's message boxes, pointer, frmSelectCopySource and frmWait.
 #include <gtest/gtest.h>
 
 #include <QDialog>
