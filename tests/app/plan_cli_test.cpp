@@ -75,6 +75,7 @@ ProcessResult ExpectThePlanChangesNothingAndTheRunDoesWhatItSaid(
       << plan.out;
   EXPECT_EQ(testing::Differing(before, Snapshot(sandbox)), testing::Names{});
   EXPECT_TRUE(reports.Exists("plan.json"));
+  if (!reports.Exists("plan.json")) return plan;  // stops here, as ASSERT would
   EXPECT_TRUE(report::FromJson(reports.Read("plan.json")).plan);
 
   args.insert(args.end(), {"--report", reports.Native("run.json")});
