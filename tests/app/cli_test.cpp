@@ -1,12 +1,7 @@
 // kr-updater-cli end to end over the demo: a run through the dialog path and unattended, refusals,
 // the package check and undo.
-#include <gtest/gtest.h>
-
 #include <filesystem>
-#include <map>
 
-#include "platform/platform.h"
-#include "report/report.h"
 #include "tests/app/unattended_run.h"
 
 namespace kr::app::test {

@@ -4,8 +4,6 @@
 
 #include <algorithm>
 #include <stdexcept>
-#include <string>
-#include <vector>
 
 #include "db/db.h"
 #include "demo/fixture_generator.h"

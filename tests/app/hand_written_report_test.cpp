@@ -1,11 +1,7 @@
 // The run report of routines with hand-written bodies, through kr-updater-cli on the demo.
-#include <gtest/gtest.h>
-
 #include <filesystem>
 #include <tuple>
 
-#include "platform/platform.h"
-#include "report/report.h"
 #include "tests/app/unattended_run.h"
 
 namespace kr::app::test {

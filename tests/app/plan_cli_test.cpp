@@ -1,12 +1,6 @@
 // kr-updater-cli --plan changes nothing in the sandbox, and the run that follows does what it said.
-#include <gtest/gtest.h>
-
 #include <filesystem>
-#include <map>
 
-#include "demo/fixture_generator.h"
-#include "platform/platform.h"
-#include "report/report.h"
 #include "tests/app/unattended_run.h"
 
 namespace kr::app::test {

@@ -1,10 +1,7 @@
 // kr-updater-cli running update routines over a generated installation, and the March 2020
 // labour-rate refresh folder.
-#include <gtest/gtest.h>
-
 #include <cmath>
 
-#include "demo/fixture_generator.h"
 #include "tests/app/unattended_run.h"
 
 namespace kr::app::test {

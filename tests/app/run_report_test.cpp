@@ -1,7 +1,4 @@
 // kr-updater-cli's run report and summary: per database, what each routine did or why not.
-#include <gtest/gtest.h>
-
-#include "platform/platform.h"
 #include "tests/app/unattended_run.h"
 
 namespace kr::app::test {

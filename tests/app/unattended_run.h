@@ -4,11 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include <map>
-#include <string>
-#include <string_view>
-#include <vector>
-
 #include "demo/fixture_generator.h"
 #include "platform/platform.h"
 #include "report/report.h"

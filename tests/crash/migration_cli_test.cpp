@@ -1,12 +1,8 @@
 // kr-updater-cli over the demo disturbed by bad package rows, failing disks and a held settings
 // database: what it cannot do is left whole with status 4, and the next run ends as an
 // uninterrupted one.
-#include <gtest/gtest.h>
-
 #include <algorithm>
 #include <cerrno>
-#include <string>
-#include <vector>
 
 #include "db/db.h"
 #include "platform/platform.h"

@@ -1,14 +1,9 @@
 // The demo's update with one disk change of its routines failing: each database before or after
 // an entry, user prices kept, the rerun as an uninterrupted run. KR_FAULT_SEED=<seed> replays the
 // sample; KR_FAULT_POINTS=all (or 0), <n> or <from>-<to> (1 the routines' first) choose changes.
-#include <gtest/gtest.h>
-
 #include <algorithm>
-#include <functional>
 #include <iostream>
-#include <random>
 
-#include "platform/platform.h"
 #include "routines/routines.h"
 #include "tests/testing/database_faults.h"
 #include "tests/testing/demo/demo_update.h"

@@ -1,16 +1,9 @@
 // Undo of the demo's update killed with SIGKILL at changes to the disk spread over the whole of
 // it, then run again: every file ends as before the update, no temporary is left, and a third
 // undo does nothing. KR_CRASH_SEED=<seed> replays the kill points.
-#include <gtest/gtest.h>
-
 #include <filesystem>
 #include <iostream>
-#include <map>
-#include <random>
-#include <string>
-#include <vector>
 
-#include "manifest/manifest.h"
 #include "platform/platform.h"
 #include "tests/testing/demo/demo_update.h"
 

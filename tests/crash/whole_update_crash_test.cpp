@@ -1,20 +1,13 @@
 // The demo's whole update killed at drawn changes to the disk and run again: it ends as an
 // uninterrupted one, backups included. KR_CRASH_SEED=<seed> replays the points, KR_CRASH_KILLS=<n>
 // kills n times, KR_CRASH_POINTS=<n>,... at those changes.
-#include <gtest/gtest.h>
 #include <signal.h>
 
 #include <algorithm>
-#include <cstdint>
 #include <cstdlib>
 #include <filesystem>
 #include <iostream>
-#include <map>
-#include <random>
-#include <string>
-#include <vector>
 
-#include "platform/platform.h"
 #include "tests/testing/counting_disk.h"
 #include "tests/testing/demo/demo_update.h"
 

@@ -1,6 +1,4 @@
 // A run over an OverlayEnv sees at its end what the real run then leaves, and changes nothing.
-#include <gtest/gtest.h>
-
 #include "platform/overlay.h"
 #include "platform/platform.h"
 #include "tests/testing/demo/demo_update.h"

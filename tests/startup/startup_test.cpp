@@ -1,6 +1,5 @@
 // Start-up: run-wide values, the install folder's settings files, unattended run or dialog, and
 // refusing packages no trusted key signed as they are.
-#include <cstdlib>
 #include <filesystem>
 
 #include "signing/signing.h"

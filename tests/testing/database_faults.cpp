@@ -2,8 +2,6 @@
 
 #include <signal.h>
 
-#include <map>
-
 #include "tests/testing/testing.h"
 
 namespace kr::testing {

@@ -1,18 +1,11 @@
 // frmMlDir with the real forms and start-up, and frmUndo.
-#include <gtest/gtest.h>
-
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPointer>
 #include <QPushButton>
 #include <QTest>
-#include <functional>
-#include <optional>
-#include <string>
-#include <vector>
 
 #include "startup/startup.h"
 #include "tests/testing/fake_ui.h"

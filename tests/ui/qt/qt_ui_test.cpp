@@ -1,6 +1,4 @@
 // The desktop program's message boxes, pointer, frmSelectCopySource and frmWait.
-#include <gtest/gtest.h>
-
 #include <QDialog>
 #include <QLabel>
 #include <QListWidget>
@@ -10,7 +8,6 @@
 #include <QPushButton>
 #include <QScrollBar>
 #include <QTest>
-#include <functional>
 #include <string>
 
 #include "tests/ui/qt/qt_testing.h"
