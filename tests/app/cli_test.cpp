@@ -1,13 +1,8 @@
 // kr-updater-cli end to end over the demo: a run through the dialog path and unattended, refusals,
 // the package check and undo.
-#include <gtest/gtest.h>
-
 #include <filesystem>
-#include <map>
 
-#include "platform/platform.h"
-#include "report/report.h"
-#include "tests/app/demo_cli.h"
+#include "tests/app/unattended_run.h"
 
 namespace kr::app::test {
 namespace {
@@ -141,21 +136,6 @@ TEST_F(CliTest, RelativeFoldersAreRecordedAbsolute) {
   report::Report r = report::FromJson(platform::ReadFile(reports[0]));
   EXPECT_EQ(r.install_folder, App());
   EXPECT_EQ(r.package, demo_ + "/Package/");
-}
-
-TEST_F(CliTest, FailingLineGivesTheErrorMessageWhileLaterLinesStillApply) {
-  // UpdateDay today with the program in place: unattended, without the target check that would
-  // refuse a package lacking a source.
-  Generate("2020/04/07");
-  fs::remove(demo_ + "/Package/KrCalc.exe");
-  ProcessResult result = Cli({demo_ + "/Package"});
-  EXPECT_EQ(result.exit_code, 1) << result.err;
-  EXPECT_EQ(testing::EndMessage(result.out),
-            "アップデート時にエラーが発生しました。\n" + App() +
-                "KrCalc.exe\nエラー番号=53\nエラー内容=ファイルが見つかりません。\n");
-  EXPECT_FALSE(Exists("App/KrCalc.exe"));  // deleted before the copy that failed
-  EXPECT_EQ(Read("App/Readme.txt"), Read("Package/Readme.txt"));
-  EXPECT_FALSE(Exists("App/KrOldTool.exe"));
 }
 
 TEST_F(CliTest, DialogWithoutAnInstallFolderPrintsTheProposalAndChangesNothing) {

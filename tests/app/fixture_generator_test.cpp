@@ -1,38 +1,20 @@
-// The fixture generator's installations and source databases, read back through the engine:
-// what the routine tests, the demo and the benchmarks rely on.
+// The fixture generator's installations and source databases, read back: what the routine tests,
+// the demo and the benchmarks rely on.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <stdexcept>
-#include <string>
-#include <vector>
 
 #include "db/db.h"
 #include "demo/fixture_generator.h"
-#include "tests/testing/testing.h"
+#include "tests/testing/databases.h"
 
 namespace kr::fixtures::test {
 namespace {
 
 using Rows = std::vector<std::string>;
 
-std::string Text(const db::Value& value) { return value.IsNull() ? "\\N" : value.ToText(); }
-
-// Every row of a query, fields separated by tabs, Null as \N.
-Rows Query(const std::string& path, std::string_view select) {
-  db::Database db = db::OpenAppDatabase(path);
-  db::Recordset rs = db.OpenRecordset(select);
-  Rows rows;
-  for (; !rs.Eof(); rs.MoveNext()) {
-    std::string row;
-    for (int i = 0; i < rs.Fields().Count(); ++i)
-      row += (i > 0 ? "\t" : "") + Text(rs[i].GetValue());
-    rows.push_back(row);
-  }
-  rs.Close();
-  db.Close();
-  return rows;
-}
+constexpr auto* Query = &testing::QueryRows;  // fields separated by tabs, Null as \N
 
 std::string Price(double price) { return db::Value(price).ToText(); }
 

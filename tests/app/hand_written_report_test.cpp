@@ -1,18 +1,8 @@
-// The run report of routines with hand-written bodies, through kr-updater-cli on the demo: each
-// database such a body visits has its entry (replaced, skipped with the reason, or left as it
-// was with the failed step), as the catalogue's skeleton writes them.
-#include <gtest/gtest.h>
-
+// The run report of routines with hand-written bodies, through kr-updater-cli on the demo.
 #include <filesystem>
-#include <string>
 #include <tuple>
-#include <utility>
-#include <vector>
 
-#include "platform/platform.h"
-#include "report/report.h"
-#include "tests/testing/databases.h"
-#include "tests/testing/testing.h"
+#include "tests/app/unattended_run.h"
 
 namespace kr::app::test {
 namespace {
@@ -22,11 +12,12 @@ using report::TargetOutcome;
 
 constexpr const char* kYears[] = {"2019年度", "2019年度(令和2年3月労務更新)", "平成30年度"};
 
-class HandWrittenReportTest : public ::testing::Test {
+class HandWrittenReportTest : public DemoCliTest {
  protected:
   void SetUp() override {
-    if (!testing::DemoBuilt()) GTEST_SKIP() << "PE fixtures not built (MinGW-w64 missing)";
-    ASSERT_EQ(testing::MakeDemo(root_.path(), "2000/01/01").exit_code, 0);
+    DemoCliTest::SetUp();
+    if (IsSkipped()) return;
+    ASSERT_NO_FATAL_FAILURE(Generate("2000/01/01"));
     // The October 2019 replacement with its databases and marker; two routines whose sources
     // the package lacks.
     const std::string ini = root_.Native("Package/KrInst.ini");
@@ -43,35 +34,15 @@ class HandWrittenReportTest : public ::testing::Test {
     }
     root_.Write("Package/KrUpdatedR0110.ini", "[R0110]\r\n");
   }
-  void TearDown() override {
-    EXPECT_EQ(testing::ReportSchemaErrors(testing::ReportsIn(root_.Native("App"))), "");
-  }
 
   report::Report Run(int expected_status, std::string_view now = "2020-04-07 15:30") {
-    testing::ProcessResult run =
-        testing::RunProgram({testing::BuiltProgram("app/kr-updater-cli"), root_.Native("Package"),
-                             "--install-folder", root_.Native("App")},
-                            {"KR_NOW=" + std::string(now)});
+    testing::ProcessResult run = Cli({demo_ + "/Package", "--install-folder", demo_ + "/App"}, now);
     EXPECT_EQ(run.exit_code, expected_status) << run.out << run.err;
-    std::vector<std::string> reports = testing::ReportsIn(root_.Native("App"));
-    if (reports.empty()) return {};
-    return report::FromJson(platform::ReadFile(reports.back()));
-  }
-  static const report::Target* TargetOf(const report::Report& r, std::string_view routine,
-                                        const std::string& database) {
-    for (const report::Routine& each : r.routines) {
-      for (const report::Target& target : each.targets) {
-        if (each.name == routine && target.database == database) return &target;
-      }
-    }
-    return nullptr;
+    return LastReport(demo_ + "/App");
   }
   std::string Year(std::string_view year, std::string_view file) const {
     return root_.Native("App/File/" + std::string(year) + "/" + std::string(file));
   }
-
-  testing::SandboxedFolders sandbox_;
-  const testing::TempDir& root_ = sandbox_.root();
 };
 
 TEST_F(HandWrittenReportTest, ReplacedDatabasesAndSourcesMissingAreReportedPerDatabase) {

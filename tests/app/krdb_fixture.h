@@ -3,11 +3,6 @@
 
 #include <gtest/gtest.h>
 
-#include <optional>
-#include <string>
-#include <string_view>
-#include <vector>
-
 #include "tests/testing/testing.h"
 
 namespace kr::krdb::test {

@@ -1,16 +1,6 @@
-// kr-updater-cli --plan: on the demo and on generated installations the plan leaves every file
-// and folder of the sandbox as it was (installation, shortcut folders, Windows folders, XML
-// settings), and the real run that follows does what the plan said: the same actions, routine
-// outcomes, per-table counts, messages and exit status.
-#include <gtest/gtest.h>
-
+// kr-updater-cli --plan changes nothing in the sandbox, and the run that follows does what it said.
 #include <filesystem>
-#include <map>
 
-#include "demo/fixture_generator.h"
-#include "platform/platform.h"
-#include "report/report.h"
-#include "tests/app/demo_cli.h"
 #include "tests/app/unattended_run.h"
 
 namespace kr::app::test {
@@ -64,8 +54,8 @@ std::string Comparable(const std::string& json) {
   return report::ToJson(report);
 }
 
-// Plans, then runs, the same command line and checks that they agree.
-void ExpectThePlanChangesNothingAndTheRunDoesWhatItSaid(
+// Plans, then runs, the same command line and checks that they agree; returns the run's result.
+ProcessResult ExpectThePlanChangesNothingAndTheRunDoesWhatItSaid(
     const Roots& sandbox, const std::function<ProcessResult(std::vector<std::string>)>& cli,
     std::vector<std::string> args, int exit_status) {
   testing::TempDir reports;
@@ -78,7 +68,8 @@ void ExpectThePlanChangesNothingAndTheRunDoesWhatItSaid(
             std::string::npos)
       << plan.out;
   EXPECT_EQ(testing::Differing(before, Snapshot(sandbox)), testing::Names{});
-  ASSERT_TRUE(reports.Exists("plan.json"));
+  EXPECT_TRUE(reports.Exists("plan.json"));
+  if (!reports.Exists("plan.json")) return plan;  // stops here, as ASSERT would
   EXPECT_TRUE(report::FromJson(reports.Read("plan.json")).plan);
 
   args.insert(args.end(), {"--report", reports.Native("run.json")});
@@ -87,6 +78,7 @@ void ExpectThePlanChangesNothingAndTheRunDoesWhatItSaid(
   EXPECT_EQ(testing::EndMessage(plan.out), testing::EndMessage(run.out));
   EXPECT_EQ(plan.err, run.err);
   EXPECT_EQ(Comparable(reports.Read("plan.json")), Comparable(reports.Read("run.json")));
+  return run;
 }
 
 using PlanDemoTest = DemoCliTest;
@@ -107,11 +99,19 @@ TEST_F(PlanDemoTest, EveryFileActionAndRoutineIsPlannedAndNoProgramRuns) {
   EXPECT_TRUE(fs::exists(demo_ + "/Windows/System32/Regsvr32.log"));
 }
 
-TEST_F(PlanDemoTest, AFailingLineIsPlannedWithItsErrorAndStatus) {
+TEST_F(PlanDemoTest, AFailingLineIsPlannedWithItsErrorAndLaterLinesStillApply) {
+  // UpdateDay today with the program in place: unattended, without the target check that would
+  // refuse a package lacking a source.
   Generate("2020/04/07");
   fs::remove(demo_ + "/Package/KrCalc.exe");
-  ExpectThePlanChangesNothingAndTheRunDoesWhatItSaid(
+  ProcessResult run = ExpectThePlanChangesNothingAndTheRunDoesWhatItSaid(
       {&sandbox_.root()}, [&](auto args) { return Cli(args); }, {demo_ + "/Package"}, 1);
+  EXPECT_EQ(testing::EndMessage(run.out), "アップデート時にエラーが発生しました。\n" + demo_ +
+                                              "/App/KrCalc.exe\nエラー番号=53\n"
+                                              "エラー内容=ファイルが見つかりません。\n");
+  EXPECT_FALSE(Exists("App/KrCalc.exe"));  // deleted before the copy that failed
+  EXPECT_EQ(Read("App/Readme.txt"), Read("Package/Readme.txt"));
+  EXPECT_FALSE(Exists("App/KrOldTool.exe"));
 }
 
 constexpr std::string_view kFunctions =
@@ -140,10 +140,25 @@ TEST_F(PlanGeneratedTest, MigrationsAndMissingSourcesArePlannedAsTheyRun) {
       {&install_, &sandbox_.root()}, [&](auto args) { return Cli(args); }, {}, 0);
 }
 
-TEST_F(PlanGeneratedTest, ADatabaseThatCannotBeReadIsPlannedAsLeftAlone) {
-  install_.Write("File/平成30年度/KrCri.mdb", "locked away");
-  ExpectThePlanChangesNothingAndTheRunDoesWhatItSaid(
+// The price database the variant tests of a year folder read, unreadable for now: that folder's
+// databases are left as they were, the end message says how many, and the next run migrates.
+TEST_F(PlanGeneratedTest, ADatabaseThatCannotBeReadIsPlannedAndLeftAloneUntilItCanBe) {
+  const std::string cri = "File/平成30年度/KrCri.mdb", val = "File/平成30年度/KrVal.mdb";
+  const std::string bytes = install_.Read(cri), val_before = install_.Read(val);
+  install_.Write(cri, "locked away");
+  ProcessResult run = ExpectThePlanChangesNothingAndTheRunDoesWhatItSaid(
       {&install_, &sandbox_.root()}, [&](auto args) { return Cli(args); }, {}, 4);
+  EXPECT_EQ(testing::EndMessage(run.out),
+            "アップデートが完了しました。\n"
+            "2 件のデータベースは更新できなかったため、元のまま残しています。\n");
+  EXPECT_EQ(install_.Read(val), val_before);
+  EXPECT_EQ(Query("File/2019年度/KrVal.mdb", "SELECT Ver FROM Version"), Rows{"2019,1,4"});
+
+  install_.Write(cri, bytes);
+  ProcessResult next = Run("2020-04-07 15:45");
+  EXPECT_EQ(next.exit_code, 0) << next.out << next.err;
+  EXPECT_EQ(Query(val, "SELECT Ver FROM Version"), Rows{"2019,1,4"});
+  EXPECT_EQ(Query(cri, "SELECT Ver FROM Version"), Rows{"2019,1,2"});
 }
 
 }  // namespace

@@ -1,13 +1,7 @@
-// kr-updater-cli end to end on a package whose "Function" lines run update routines over a
-// generated installation: the first run migrates every year folder and keeps the user's prices,
-// a second run changes no database and makes no backup; and the March 2020 labour-rate refresh,
-// which copies the fiscal year into its refresh folder, reprices it there and points the settings
-// at the copy.
-#include <gtest/gtest.h>
-
+// kr-updater-cli running update routines over a generated installation, and the March 2020
+// labour-rate refresh folder.
 #include <cmath>
 
-#include "demo/fixture_generator.h"
 #include "tests/app/unattended_run.h"
 
 namespace kr::app::test {
@@ -71,13 +65,8 @@ std::string Whole(double number) { return std::to_string(static_cast<long long>(
 class LabourRateCliTest : public UnattendedRun {
  protected:
   void SetUp() override {
-    fixtures::InstallationSpec installation;
-    fixtures::YearFolderSpec year;
-    year.name = "2019年度";
-    year.val_version = year.cri_version = year.exp_version = "2019,1,4";
-    installation.years.push_back(year);
-    installation.rows_per_table = kRows;
-    fixtures::MakeInstallation(install_.path(), installation);
+    fixtures::MakeInstallation(install_.path(),
+                               {.years = {Year("2019年度", "2019,1,4")}, .rows_per_table = kRows});
     fixtures::MakeSourceDatabase(package_.Native("KrData2019R0203.mdb"),
                                  {.database = "KrCri",
                                   .version = "2019,1,5",

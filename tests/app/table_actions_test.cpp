@@ -1,7 +1,5 @@
 // kr-updater-cli end to end on the manifest's table actions: a sample install folder and update
 // package with real databases (tests/fixtures/db), run unattended, and the databases read back.
-#include <gtest/gtest.h>
-
 #include <filesystem>
 
 #include "tests/app/unattended_run.h"

@@ -1,19 +1,32 @@
-// An install folder and a package for kr-updater-cli runs that go unattended (the application
-// asked for the update today): the package's KrInst.ini holds the given sections.
+// kr-updater-cli runs in a sandbox: on an install folder and a package that go unattended (the
+// application asked for the update today), or on the demo that kr-make-demo builds.
 #pragma once
 
 #include <gtest/gtest.h>
 
-#include <map>
-#include <string>
-#include <string_view>
-#include <vector>
-
 #include "demo/fixture_generator.h"
+#include "platform/platform.h"
+#include "report/report.h"
 #include "tests/testing/databases.h"
 #include "tests/testing/testing.h"
 
 namespace kr::app::test {
+
+// The last run report of an installation (native folder); an empty one when there is none.
+inline report::Report LastReport(const std::string& install_folder) {
+  std::vector<std::string> reports = testing::ReportsIn(install_folder);
+  return reports.empty() ? report::Report{} : report::FromJson(platform::ReadFile(reports.back()));
+}
+// The routine's entry for the database whose path ends with database; nullptr when none.
+inline const report::Target* TargetOf(const report::Report& r, std::string_view routine,
+                                      std::string_view database) {
+  for (const report::Routine& each : r.routines) {
+    for (const report::Target& target : each.targets) {
+      if (each.name == routine && target.database.ends_with(database)) return &target;
+    }
+  }
+  return nullptr;
+}
 
 class UnattendedRun : public ::testing::Test {
  protected:
@@ -24,18 +37,16 @@ class UnattendedRun : public ::testing::Test {
     EXPECT_EQ(testing::ReportSchemaErrors(testing::ReportsIn(install_.path())), "");
   }
 
+  // A year folder whose three databases are at version.
+  static fixtures::YearFolderSpec Year(const char* name, const char* version) {
+    return {.name = name, .val_version = version, .cri_version = version, .exp_version = version};
+  }
   // An installation with the year folders 平成30年度 and 2019年度 one release behind, and the
   // package's R0111 sources of KrVal and KrCri, every table of rows rows.
   void MakeTwoYearsAndSources(int rows) {
-    fixtures::InstallationSpec spec;
-    for (std::string_view name : {"平成30年度", "2019年度"}) {
-      fixtures::YearFolderSpec year;
-      year.name = name;
-      year.val_version = year.cri_version = year.exp_version = "2019,1,1";
-      spec.years.push_back(year);
-    }
-    spec.rows_per_table = rows;
-    fixtures::MakeInstallation(install_.path(), spec);
+    fixtures::MakeInstallation(
+        install_.path(), {.years = {Year("平成30年度", "2019,1,1"), Year("2019年度", "2019,1,1")},
+                          .rows_per_table = rows});
     for (auto [database, version] : {std::pair{"KrVal", "2019,1,4"}, {"KrCri", "2019,1,2"}}) {
       fixtures::MakeSourceDatabase(
           package_.Native(std::string(database) + "2019R0111.mdb"),
@@ -78,6 +89,35 @@ class UnattendedRun : public ::testing::Test {
   testing::SandboxedFolders sandbox_;
   testing::TempDir install_;
   testing::TempDir package_;
+};
+
+// kr-updater-cli on the demo installation and package, made into the sandbox.
+class DemoCliTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (!testing::DemoBuilt()) GTEST_SKIP() << "PE fixtures not built (MinGW-w64 missing)";
+  }
+  // Every report a run wrote holds to the documented format.
+  void TearDown() override {
+    EXPECT_EQ(testing::ReportSchemaErrors(testing::ReportsIn(demo_ + "/App")), "");
+  }
+
+  // The demo, the application having asked for the update on update_day.
+  void Generate(std::string_view update_day) {
+    testing::ProcessResult made = testing::MakeDemo(demo_, update_day);
+    ASSERT_EQ(made.exit_code, 0) << made.err;
+  }
+  testing::ProcessResult Cli(std::vector<std::string> args,
+                             std::string_view now = "2020-04-07 15:30") const {
+    args.insert(args.begin(), testing::BuiltProgram("app/kr-updater-cli"));
+    return testing::RunProgram(args, {"KR_NOW=" + std::string(now)});
+  }
+  std::string Read(std::string_view relative) const { return root_.Read(relative); }
+  bool Exists(std::string_view relative) const { return root_.Exists(relative); }
+
+  testing::SandboxedFolders sandbox_;
+  const testing::TempDir& root_ = sandbox_.root();
+  std::string demo_ = root_.path();
 };
 
 }  // namespace kr::app::test

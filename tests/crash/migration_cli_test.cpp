@@ -1,15 +1,8 @@
-// kr-updater-cli over the demo, disturbed as a hostile but realistic user or a failing machine
-// would: package rows the installed table cannot take, a backup the disk refuses, an entry that a
-// passing I/O error rolls back, a settings database the running application holds, an open that
-// fails between a backup and its commit, a user table without a price column. The run leaves
-// whatever it cannot do whole as it was and says so (status 4), the user's values survive, and
-// the next run ends as an uninterrupted update ends, every table of every database compared.
-#include <gtest/gtest.h>
-
+// kr-updater-cli over the demo disturbed by bad package rows, failing disks and a held settings
+// database: what it cannot do is left whole with status 4, and the next run ends as an
+// uninterrupted one.
 #include <algorithm>
 #include <cerrno>
-#include <string>
-#include <vector>
 
 #include "db/db.h"
 #include "platform/platform.h"

@@ -1,20 +1,9 @@
-// The demo's whole update with one change to the disk failing, full or broken, while its update
-// routines run: every database is left as it was before or after one of its entries, every user
-// price survives the failing run, and the next run ends where an uninterrupted update ends, every
-// table of every database compared.
-//
-// CI tries a seeded sample of the changes (the seed is printed; KR_FAULT_SEED=<seed> replays
-// it); KR_FAULT_POINTS=all or 0 tries every one of them (scripts/fault-sweep), KR_FAULT_POINTS=<n>
-// a sample of n, KR_FAULT_POINTS=<from>-<to> the changes numbered from..to (1 is the routines'
-// first), so that a long sweep can be resumed.
-#include <gtest/gtest.h>
-
+// The demo's update with one disk change of its routines failing: each database before or after
+// an entry, user prices kept, the rerun as an uninterrupted run. KR_FAULT_SEED=<seed> replays the
+// sample; KR_FAULT_POINTS=all (or 0), <n> or <from>-<to> (1 the routines' first) choose changes.
 #include <algorithm>
-#include <functional>
 #include <iostream>
-#include <random>
 
-#include "platform/platform.h"
 #include "routines/routines.h"
 #include "tests/testing/database_faults.h"
 #include "tests/testing/demo/demo_update.h"
@@ -94,8 +83,7 @@ TEST_F(RoutineFaultsTest, AFullOrFailingDiskDuringTheRoutinesLosesNothingAndTheR
 
   std::string asked = platform::EnvironmentValue("KR_FAULT_POINTS");
   if (asked == "0") asked = "all";  // as the entry fault tests read it
-  std::string seed_text = platform::EnvironmentValue("KR_FAULT_SEED");
-  const uint64_t seed = seed_text.empty() ? std::random_device()() : std::stoull(seed_text);
+  const uint64_t seed = testing::SeedFrom("KR_FAULT_SEED");
   std::vector<int64_t> points;
   const size_t dash = asked.find('-');
   if (asked == "all") {
@@ -105,13 +93,8 @@ TEST_F(RoutineFaultsTest, AFullOrFailingDiskDuringTheRoutinesLosesNothingAndTheR
     const int64_t to = std::min<int64_t>(last, first + std::stoll(asked.substr(dash + 1)));
     for (int64_t n = from; n <= to; ++n) points.push_back(n);
   } else {
-    int sample = asked.empty() ? kSample : std::stoi(asked);
     std::mt19937_64 random(seed);
-    for (int i = 0; i < sample; ++i) {
-      int64_t from = first + 1 + (last - first) * i / sample;
-      int64_t to = first + (last - first) * (i + 1) / sample;
-      points.push_back(std::uniform_int_distribution<int64_t>(from, std::max(from, to))(random));
-    }
+    points = testing::SpreadPoints(first, last, asked.empty() ? kSample : std::stoi(asked), random);
   }
   std::cout << "[ faults   ] " << last - first << " changes to the disk in the routines; trying "
             << points.size() << " of them, KR_FAULT_SEED=" << seed << "\n";

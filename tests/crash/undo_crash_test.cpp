@@ -1,16 +1,9 @@
 // Undo of the demo's update killed with SIGKILL at changes to the disk spread over the whole of
 // it, then run again: every file ends as before the update, no temporary is left, and a third
 // undo does nothing. KR_CRASH_SEED=<seed> replays the kill points.
-#include <gtest/gtest.h>
-
 #include <filesystem>
 #include <iostream>
-#include <map>
-#include <random>
-#include <string>
-#include <vector>
 
-#include "manifest/manifest.h"
 #include "platform/platform.h"
 #include "tests/testing/demo/demo_update.h"
 
@@ -56,18 +49,15 @@ TEST_F(UndoCrashTest, AnUndoKilledAnywhereAndRunAgainEndsWithEveryFileAsBeforeTh
   ASSERT_EQ(testing::Differing(before_, Snapshot()), testing::Names{});
   ASSERT_GE(steps, kKills);
 
-  std::string given = platform::EnvironmentValue("KR_CRASH_SEED");
-  const uint64_t seed = given.empty() ? std::random_device()() : std::stoull(given);
+  const uint64_t seed = testing::SeedFrom("KR_CRASH_SEED");
   std::cout << "[ crash    ] undo: " << steps << " changes to the disk; KR_CRASH_SEED=" << seed
             << " replays these kill points\n";
   std::mt19937_64 random(seed);
-  for (int i = 0; i < kKills; ++i) {
-    const int from = 1 + steps * i / kKills, to = steps * (i + 1) / kKills;
-    const int point = std::uniform_int_distribution<int>(from, to)(random);
+  for (int64_t point : testing::SpreadPoints(0, steps, kKills, random)) {
     SCOPED_TRACE("killed at change " + std::to_string(point) + " of " + std::to_string(steps) +
                  "; KR_CRASH_SEED=" + std::to_string(seed));
     BackToUpdated();
-    ASSERT_TRUE(testing::KillAtDiskChange([&] { Undo(); }, point));
+    ASSERT_TRUE(testing::KillAtDiskChange([&] { Undo(); }, static_cast<int>(point)));
 
     manifest::UndoOutcome rerun = Undo();
     EXPECT_EQ(rerun.exit_status, 0) << rerun.message;

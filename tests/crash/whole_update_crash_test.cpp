@@ -1,27 +1,13 @@
-// A whole update (the demo installation and package: its file lines, update routines over three
-// year folders, the finishing steps) killed with SIGKILL at thirty of its changes to the disk and
-// then run again to completion, in the same minute or the next: the installation ends as an
-// uninterrupted update leaves it, every backup that update makes (the original program and
-// databases) is there as it made it, and every other backup is a whole database.
-//
-// The kill points are drawn from the run's disk changes with a seeded generator; the seed is
-// printed, and KR_CRASH_SEED=<seed> replays the same points. KR_CRASH_KILLS=<n> kills n times
-// instead of thirty, for a deeper search by hand; KR_CRASH_POINTS=<n>,... kills at those changes
-// (with KR_CRASH_SEED, each rerun in the minute that seed drew for it).
-#include <gtest/gtest.h>
+// The demo's whole update killed at drawn changes to the disk and run again: it ends as an
+// uninterrupted one, backups included. KR_CRASH_SEED=<seed> replays the points, KR_CRASH_KILLS=<n>
+// kills n times, KR_CRASH_POINTS=<n>,... at those changes.
 #include <signal.h>
 
 #include <algorithm>
-#include <cstdint>
 #include <cstdlib>
 #include <filesystem>
 #include <iostream>
-#include <map>
-#include <random>
-#include <string>
-#include <vector>
 
-#include "platform/platform.h"
 #include "tests/testing/counting_disk.h"
 #include "tests/testing/demo/demo_update.h"
 
@@ -119,11 +105,6 @@ class WholeUpdateCrashTest : public testing::DemoUpdateTest {
   std::map<std::string, Tables> backed_up_;              // backup stem -> the reference's backup
 };
 
-int Kills() {
-  std::string given = platform::EnvironmentValue("KR_CRASH_KILLS");
-  return given.empty() ? kDefaultKills : std::stoi(given);
-}
-
 // KR_CRASH_POINTS=<n>,<n>,...: these kill points instead of drawn ones, to replay a failure.
 std::vector<int64_t> ChosenPoints() {
   std::vector<int64_t> points;
@@ -132,13 +113,6 @@ std::vector<int64_t> ChosenPoints() {
     if (!point.empty()) points.push_back(std::stoll(point));
   }
   return points;
-}
-
-// The seed of the kill points: KR_CRASH_SEED when set, else a fresh one.
-uint64_t Seed() {
-  std::string given = platform::EnvironmentValue("KR_CRASH_SEED");
-  if (!given.empty()) return std::stoull(given);
-  return std::random_device()();
 }
 
 TEST_F(WholeUpdateCrashTest, AnUpdateKilledAnywhereAndRunAgainEndsAsAnUninterruptedOne) {
@@ -179,21 +153,18 @@ TEST_F(WholeUpdateCrashTest, AnUpdateKilledAnywhereAndRunAgainEndsAsAnUninterrup
         << backup;
   }
 
-  const uint64_t seed = Seed();
+  const uint64_t seed = testing::SeedFrom("KR_CRASH_SEED");
   std::cout << "[ crash    ] " << steps << " changes to the disk; KR_CRASH_SEED=" << seed
             << " replays these kill points\n";
   RecordProperty("seed", std::to_string(seed));
   std::mt19937_64 random(seed);
   std::vector<int64_t> points = ChosenPoints();
   if (points.empty()) {
-    const int kills = Kills();
-    ASSERT_GE(steps, kills);
-    // One point in each of as many equal stretches of the run, so that every stage is met.
-    for (int i = 0; i < kills; ++i) {
-      int64_t from = 1 + steps * i / kills, to = steps * (i + 1) / kills;
-      points.push_back(std::uniform_int_distribution<int64_t>(from, to)(random));
-    }
+    const std::string kills = platform::EnvironmentValue("KR_CRASH_KILLS");
+    points =
+        testing::SpreadPoints(0, steps, kills.empty() ? kDefaultKills : std::stoi(kills), random);
   }
+  ASSERT_GE(steps, static_cast<int64_t>(points.size()));
 
   for (size_t i = 0; i < points.size(); ++i) {
     ASSERT_LE(points[i], steps);

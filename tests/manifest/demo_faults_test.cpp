@@ -1,7 +1,5 @@
-// The demo package's manifest run (its file lines and finishing steps) with one change to the disk
-// failing (full disk, I/O error, permission denied), for every change the run makes: the run still
-// ends with its end message, every file is the old or the new one (or gone where a line deletes it
-// first), and no temporary is left; a clean run afterwards ends where an undisturbed run ends.
+// The demo's manifest run with each disk change failing in turn: every file old or new, no
+// temporary left, and a clean rerun ends as an undisturbed run.
 #include <cerrno>
 #include <filesystem>
 #include <iostream>

@@ -4,10 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include <string>
-#include <vector>
-
-#include "manifest/manifest.h"
 #include "platform/platform.h"
 #include "tests/testing/fake_ui.h"
 #include "tests/testing/testing.h"

@@ -3,10 +3,6 @@
 
 #include <gtest/gtest.h>
 
-#include <functional>
-#include <string>
-#include <vector>
-
 #include "platform/platform.h"
 #include "tests/testing/testing.h"
 

@@ -1,8 +1,4 @@
-// A whole update run over an OverlayEnv: what the plan sees at its end is, byte for byte, what
-// the real run then leaves (file actions, databases, backups, shortcuts, settings, its report),
-// and the disk is as before the plan.
-#include <gtest/gtest.h>
-
+// A run over an OverlayEnv sees at its end what the real run then leaves, and changes nothing.
 #include "platform/overlay.h"
 #include "platform/platform.h"
 #include "tests/testing/demo/demo_update.h"

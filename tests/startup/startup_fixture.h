@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
-#include <string>
 
 #include "startup/startup.h"
 #include "tests/testing/fake_ui.h"

@@ -1,8 +1,5 @@
-// Start-up: the run-wide values, the settings files that name the install folder, Main's
-// choice between the unattended run and the dialog, the folder the dialog proposes, and the
-// refusal of a package that no trusted key signed or that changed since, before it reads or locks
-// anything (with no key trusted it runs as before).
-#include <cstdlib>
+// Start-up: run-wide values, the install folder's settings files, unattended run or dialog, and
+// refusing packages no trusted key signed as they are.
 #include <filesystem>
 
 #include "signing/signing.h"

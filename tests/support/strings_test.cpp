@@ -1,8 +1,6 @@
 // Characters, strings, paths, versions and the run's folders.
 #include <gtest/gtest.h>
 
-#include <random>
-
 #include "platform/platform.h"
 #include "support/support.h"
 #include "tests/testing/testing.h"

@@ -45,24 +45,66 @@ class DatabaseFaults : public platform::Env {
   const std::string& first_failed() const { return first_failed_; }
 
   std::unique_ptr<platform::DatabaseFile> OpenDatabaseFile(
-      std::string_view native_path, const platform::DatabaseFileMode& mode) override;
+      std::string_view native_path, const platform::DatabaseFileMode& mode) override {
+    Step(kOpen, "open " + std::string(native_path));
+    return Env::OpenDatabaseFile(native_path, mode);
+  }
   size_t ReadDatabaseFile(platform::DatabaseFile& file, int64_t offset, void* buffer,
-                          size_t size) override;
+                          size_t size) override {
+    Step(kRead, "read");
+    return Env::ReadDatabaseFile(file, offset, buffer, size);
+  }
   void WriteDatabaseFile(platform::DatabaseFile& file, int64_t offset, const void* bytes,
-                         size_t size) override;
-  void TruncateDatabaseFile(platform::DatabaseFile& file, int64_t size) override;
-  void SyncDatabaseFile(platform::DatabaseFile& file) override;
-  int64_t DatabaseFileSize(platform::DatabaseFile& file) override;
+                         size_t size) override {
+    Step(kWrite, "write");
+    Env::WriteDatabaseFile(file, offset, bytes, size);
+  }
+  void TruncateDatabaseFile(platform::DatabaseFile& file, int64_t size) override {
+    Step(kTruncate, "truncate");
+    Env::TruncateDatabaseFile(file, size);
+  }
+  void SyncDatabaseFile(platform::DatabaseFile& file) override {
+    Step(kSync, "sync");
+    Env::SyncDatabaseFile(file);
+  }
+  int64_t DatabaseFileSize(platform::DatabaseFile& file) override {
+    Step(kSize, "size");
+    return Env::DatabaseFileSize(file);
+  }
   bool LockDatabaseFile(platform::DatabaseFile& file, int64_t start, int64_t length,
-                        platform::RangeLock lock) override;
+                        platform::RangeLock lock) override {
+    Step(kLock, "lock");
+    return Env::LockDatabaseFile(file, start, length, lock);
+  }
   bool DatabaseFileLockedElsewhere(platform::DatabaseFile& file, int64_t start,
-                                   int64_t length) override;
-  void DeleteDatabaseFile(std::string_view native_path, bool sync_folder) override;
-  void CopyFile(std::string_view from, std::string_view to) override;
-  void ReplaceFile(std::string_view from, std::string_view to) override;
-  void WriteFile(std::string_view path, std::string_view bytes) override;
-  void Rename(std::string_view from, std::string_view to) override;
-  void DeleteFile(std::string_view path) override;
+                                   int64_t length) override {
+    Step(kLock, "test lock");
+    return Env::DatabaseFileLockedElsewhere(file, start, length);
+  }
+  void DeleteDatabaseFile(std::string_view native_path, bool sync_folder) override {
+    Step(kDelete, "delete " + std::string(native_path));
+    Env::DeleteDatabaseFile(native_path, sync_folder);
+  }
+  void CopyFile(std::string_view from, std::string_view to) override {
+    Step(kFileChange, "copy to " + std::string(to));
+    Env::CopyFile(from, to);
+  }
+  void ReplaceFile(std::string_view from, std::string_view to) override {
+    Step(kFileChange, "replace " + std::string(to));
+    Env::ReplaceFile(from, to);
+  }
+  void WriteFile(std::string_view path, std::string_view bytes) override {
+    Step(kFileChange, "write " + std::string(path));
+    Env::WriteFile(path, bytes);
+  }
+  void Rename(std::string_view from, std::string_view to) override {
+    Step(kFileChange, "rename to " + std::string(to));
+    Env::Rename(from, to);
+  }
+  void DeleteFile(std::string_view path) override {
+    Step(kFileChange, "delete " + std::string(path));
+    Env::DeleteFile(path);
+  }
 
  private:
   // Counts one operation of kind op and throws when it is due to fail.

@@ -37,18 +37,36 @@ class FakeInstallFolderView : public ui::InstallFolderView {
 
 class FakeUi : public ui::Ui {
  public:
-  void MessageBox(std::string_view text, std::string_view title, ui::Icon icon) override;
-  void ShowWait(std::string_view title) override;
-  void SetWaitLabel(int index, std::string_view text) override;
-  std::string WaitLabel(int index) const override;
+  void MessageBox(std::string_view text, std::string_view title, ui::Icon icon) override {
+    boxes.push_back({std::string(text), std::string(title), icon});
+  }
+  void ShowWait(std::string_view title) override {
+    wait_shown = true;
+    wait_title = title;
+    labels[0] = "しばらくお待ちください...";
+    labels[1].clear();
+  }
+  void SetWaitLabel(int index, std::string_view text) override {
+    if (index < 0 || index > 1) return;
+    labels[index] = text;
+    if (index == 1) progress.emplace_back(text);
+  }
+  std::string WaitLabel(int index) const override {
+    return index == 0 || index == 1 ? labels[index] : std::string();
+  }
   void EnableWaitOk() override { wait_ok_enabled = true; }
   void UnloadWait() override { wait_unloaded = true; }
   void SetBusy(bool busy) override { this->busy = busy; }
   void PumpEvents() override { ++pumped; }
   std::string BrowseForFolder(std::string_view, std::string_view) override { return ""; }
   // The first choice ("" for none), as the form preselects.
-  std::string SelectCopySource(const std::vector<std::string>& choices) override;
-  ui::InstallFolderView& LoadInstallFolderDialog(ui::InstallFolderHandler& handler) override;
+  std::string SelectCopySource(const std::vector<std::string>& choices) override {
+    return choices.empty() ? std::string() : choices.front();
+  }
+  ui::InstallFolderView& LoadInstallFolderDialog(ui::InstallFolderHandler& handler) override {
+    dialog = std::make_unique<FakeInstallFolderView>(handler);
+    return *dialog;
+  }
 
   std::vector<MessageBoxCall> boxes;
   std::vector<std::string> progress;  // every caption given to label 1, in order

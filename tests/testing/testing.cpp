@@ -271,6 +271,21 @@ int ForEachCrashPoint(const std::function<void()>& prepare, const std::function<
   }
 }
 
+uint64_t SeedFrom(const char* variable) {
+  std::string given = platform::EnvironmentValue(variable);
+  return given.empty() ? std::random_device()() : std::stoull(given);
+}
+
+std::vector<int64_t> SpreadPoints(int64_t first, int64_t last, int count, std::mt19937_64& random) {
+  std::vector<int64_t> points;
+  for (int i = 0; i < count; ++i) {
+    int64_t from = first + 1 + (last - first) * i / count,
+            to = first + (last - first) * (i + 1) / count;
+    points.push_back(std::uniform_int_distribution<int64_t>(from, std::max(from, to))(random));
+  }
+  return points;
+}
+
 std::vector<std::string> LeftoverTemporaries(const std::string& native_folder) {
   std::vector<std::string> found;
   std::error_code ignored;

@@ -5,6 +5,7 @@
 #include <functional>
 #include <map>
 #include <optional>
+#include <random>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -134,6 +135,12 @@ bool KillAtDiskChange(const std::function<void()>& body, int n);
 // parent before each child, check(n, killed) after it has ended. Returns the number of children.
 int ForEachCrashPoint(const std::function<void()>& prepare, const std::function<void()>& body,
                       const std::function<void(int n, bool killed)>& check);
+// The seed of a test's random choices: the variable's value when set, to replay a failure, else a
+// fresh one; the test prints it.
+uint64_t SeedFrom(const char* variable);
+// count points of first+1..last, one drawn in each of count equal stretches, so that every stage
+// of a run is met.
+std::vector<int64_t> SpreadPoints(int64_t first, int64_t last, int count, std::mt19937_64& random);
 // Every file below a native folder whose name marks a write's temporary (".~krtmp-").
 std::vector<std::string> LeftoverTemporaries(const std::string& native_folder);
 

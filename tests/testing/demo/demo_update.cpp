@@ -23,6 +23,20 @@ std::string Cell(const db::Value& value) {
   return value.ToText();
 }
 
+// Each row left in the recordset, which is closed after: every field's cell and separator.
+std::vector<std::string> Rows(db::Recordset& recordset, char separator) {
+  std::vector<std::string> rows;
+  for (; !recordset.Eof(); recordset.MoveNext()) {
+    std::string row;
+    for (const db::engine::Field& field : recordset.Fields()) {
+      row += Cell(field.GetValue()) + separator;
+    }
+    rows.push_back(row);
+  }
+  recordset.Close();
+  return rows;
+}
+
 }  // namespace
 
 Tables ReadTables(const std::string& native_path) {
@@ -38,20 +52,12 @@ Tables ReadTables(const std::string& native_path) {
     }
   }
   for (const std::string& name : names) {
-    std::vector<std::string>& rows = tables[name];
     db::Recordset recordset = database.OpenRecordset("SELECT * FROM [" + name + "]");
     std::string columns;
     for (const db::engine::Field& field : recordset.Fields()) {
       columns += field.Name() + ":" + std::to_string(field.Type()) + "\t";
     }
-    for (; !recordset.Eof(); recordset.MoveNext()) {
-      std::string row;
-      for (const db::engine::Field& field : recordset.Fields()) {
-        row += Cell(field.GetValue()) + "\t";
-      }
-      rows.push_back(row);
-    }
-    recordset.Close();
+    std::vector<std::string>& rows = tables[name] = Rows(recordset, '\t');
     std::sort(rows.begin(), rows.end());
     rows.insert(rows.begin(), columns);
   }
@@ -108,13 +114,7 @@ std::vector<std::string> UserPrices(const TempDir& root) {
   db::Recordset rows = database.OpenRecordset(
       "SELECT Code, ValPrice1, ValPrice2, UserCode, JPer FROM Val120 WHERE ValPrice1 IS NOT "
       "NULL OR UserCode IS NOT NULL ORDER BY Code");
-  std::vector<std::string> typed;
-  for (; !rows.Eof(); rows.MoveNext()) {
-    std::string row;
-    for (const db::engine::Field& field : rows.Fields()) row += Cell(field.GetValue()) + "|";
-    typed.push_back(row);
-  }
-  rows.Close();
+  std::vector<std::string> typed = Rows(rows, '|');
   database.Close();
   return typed;
 }

@@ -1,21 +1,11 @@
-// frmMlDir on the desktop program's dialog path, with the real forms and start-up: what the
-// dialog proposes, every way to press its buttons, OK through the folder validation, and the
-// end message in frmWait; and frmUndo, the last run's summary with 元に戻す, where a refusal asks
-// before anything is overwritten.
-#include <gtest/gtest.h>
-
+// frmMlDir with the real forms and start-up, and frmUndo.
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPointer>
 #include <QPushButton>
 #include <QTest>
-#include <functional>
-#include <optional>
-#include <string>
-#include <vector>
 
 #include "startup/startup.h"
 #include "tests/testing/fake_ui.h"

@@ -1,8 +1,4 @@
-// The desktop program's message boxes and pointer, frmSelectCopySource alone and as the UI asks
-// it, and frmWait as a run drives it: progress painted at once, no way to close it until the
-// run is over.
-#include <gtest/gtest.h>
-
+// The desktop program's message boxes, pointer, frmSelectCopySource and frmWait.
 #include <QDialog>
 #include <QLabel>
 #include <QListWidget>
@@ -12,7 +8,6 @@
 #include <QPushButton>
 #include <QScrollBar>
 #include <QTest>
-#include <functional>
 #include <string>
 
 #include "tests/ui/qt/qt_testing.h"
