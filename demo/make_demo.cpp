@@ -12,7 +12,10 @@
 // files come from the PE test programs, which carry version resources. The databases of the
 // installation (File\KrSet.mdb and the year folders' KrVal, KrCri and KrExp) and the package's
 // source databases are made by krdb from the Jet SQL scripts and layout.txt of the database
-// fixtures (tests/fixtures/db), the same ones the tests use. One more year folder,
+// fixtures (tests/fixtures/db), the same ones the tests use; the year folders' databases then get
+// every other table an installed one has (empty), and the package's R0111 price source the
+// disaster-area variants those folders' routine steps take, so that the demo's update runs
+// without a failed step. One more year folder,
 // File\2019年度(令和2年3月労務更新), holds generated databases with user prices at release
 // 2019,1,1, and the package carries the generated sources of release R0111 for it
 // (KrVal2019R0111.mdb, KrCri2019R0111.mdb, KrExp2019R0111.mdb) and the labour-rate correction
@@ -117,6 +120,11 @@ class DemoWriter {
     }
     for (const char* folder : kEmptyFolders) MakeFolder(options_.output + "/" + folder);
     BuildDatabases();
+    for (const char* year : {"平成30年度", "2019年度"}) {
+      CompleteYearDatabase(options_.output + "/App/File/" + year + "/KrVal.mdb", "KrVal");
+      CompleteYearDatabase(options_.output + "/App/File/" + year + "/KrCri.mdb", "KrCri");
+      CompleteYearDatabase(options_.output + "/App/File/" + year + "/KrExp.mdb", "KrExp");
+    }
     BuildGeneratedDatabases();
   }
 
@@ -149,6 +157,16 @@ class DemoWriter {
     }
   }
 
+  // The scripted year databases hold the tables the tests read; an installed one has them all,
+  // empty or not, so the release's routines find each table they refresh.
+  void CompleteYearDatabase(const std::string& path, std::string_view kind) {
+    kr::db::Database db = kr::db::OpenAppDatabase(path);
+    for (const std::string& table : kr::fixtures::StandardTables(kind)) {
+      if (!db.TableDefs().Find(table).impl()) db.Execute(kr::fixtures::TableDdl(table));
+    }
+    db.Close();
+  }
+
   // A labour-rate refresh folder one release behind the package's R0111 sources.
   void BuildGeneratedDatabases() {
     kr::fixtures::YearFolderSpec year;
@@ -169,6 +187,18 @@ class DemoWriter {
                                    : std::string_view(database) == "KrCri" ? "Cri_Delete"
                                                                            : "";
       if (!deletions.empty()) source.tables.insert(source.tables.end() - 1, std::string(deletions));
+      // The demo's scripted folders are of the disaster-area editions, whose routine steps take
+      // these variants of the release's tables.
+      if (std::string_view(database) == "KrVal") {
+        source.tables.insert(source.tables.end() - 1, "Book_D");
+        for (const char* table :
+             {"Val700", "Val700_Ind", "Val710", "Val710_Ind", "Val720", "Val720_Ind", "Val740_Ind",
+              "Val750_Ind", "Val760_Ind", "Val770", "Val790", "Val800_Ind", "Val890_Ind"}) {
+          for (const char* variant : {"_Hisai", "_HisaiK"}) {
+            source.tables.insert(source.tables.end() - 1, std::string(table) + variant);
+          }
+        }
+      }
       kr::fixtures::MakeSourceDatabase(options_.output + "/Package/" + database + "2019R0111.mdb",
                                        source);
     }
