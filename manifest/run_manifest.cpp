@@ -137,8 +137,6 @@ void LogTimes() {
   LogLine(text);
 }
 
-}  // namespace
-
 // TABLE lines and the version text write a database again even when it already holds what they
 // write; what reads the report (a fleet's second run) must tell that from a real change. A
 // database a routine migrated changed for sure and is not read again.
@@ -159,6 +157,8 @@ void MarkRewrittenDatabases(report::Report& report) {
     change.same_data = db::SameContent(*change.saved, change.path);
   }
 }
+
+}  // namespace
 
 void AdvanceProgress(RunContext& run, ui::Ui& ui) {
   ++run.progress_done;
